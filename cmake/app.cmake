@@ -1,0 +1,31 @@
+# The Qt side: preview (image decoding, melody player), the main window and the
+# program `fenmora`, and their widget tests.
+find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+find_package(JPEG REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(SDL2MIXER REQUIRED IMPORTED_TARGET SDL2_mixer)
+
+set(CMAKE_AUTOMOC ON)
+
+file(GLOB GUI_SOURCES CONFIGURE_DEPENDS src/preview/*.cpp src/app/*.cpp)
+list(FILTER GUI_SOURCES EXCLUDE REGEX ".*/src/app/main\\.cpp$")
+file(GLOB GUI_HEADERS CONFIGURE_DEPENDS src/preview/*.h src/app/*.h)
+add_library(fenmora_gui STATIC ${GUI_SOURCES} ${GUI_HEADERS})
+target_link_libraries(fenmora_gui PUBLIC fenmora_core Qt6::Widgets JPEG::JPEG PkgConfig::SDL2MIXER)
+target_compile_definitions(fenmora_gui PUBLIC
+  FENMORA_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
+  FENMORA_VERSION="${PROJECT_VERSION}")
+
+if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/src/app/main.cpp)
+  add_executable(fenmora src/app/main.cpp)
+  target_link_libraries(fenmora PRIVATE fenmora_gui)
+endif()
+
+file(GLOB GUI_TESTS CONFIGURE_DEPENDS tests/preview/*.cpp tests/app/*.cpp)
+if(GUI_TESTS)
+  add_executable(fenmora_gui_tests ${GUI_TESTS} tests/gui_main.cpp)
+  target_include_directories(fenmora_gui_tests PRIVATE tests)
+  target_link_libraries(fenmora_gui_tests PRIVATE fenmora_gui Qt6::Test GTest::gtest)
+  gtest_discover_tests(fenmora_gui_tests PROPERTIES TIMEOUT 120 DISCOVERY_TIMEOUT 60
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy")
+endif()

@@ -1,0 +1,87 @@
+#include "platform/cardpath.h"
+
+#include <system_error>
+
+namespace fenmora {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool HasForbiddenByte(std::string_view s) {
+  for (unsigned char c : s)
+    if (c < 0x20 || c == 0x7F || c == ':') return true;
+  return false;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> CardFolderComponents(std::string_view folderText) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= folderText.size()) {
+    size_t end = folderText.find_first_of("\\/", start);
+    if (end == std::string_view::npos) end = folderText.size();
+    const std::string_view part = folderText.substr(start, end - start);
+    if (HasForbiddenByte(part) || part == "..") return std::nullopt;
+    if (!part.empty() && part != ".") parts.emplace_back(part);
+    start = end + 1;
+  }
+  return parts;
+}
+
+std::optional<std::string> NormalizeCardFolder(std::string_view folderText) {
+  const auto parts = CardFolderComponents(folderText);
+  if (!parts) return std::nullopt;
+  std::string out = "\\";
+  for (const auto& p : *parts) out += p + "\\";
+  return out;
+}
+
+bool IsSafeCardFileName(std::string_view name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  if (name.find_first_of("\\/") != std::string_view::npos) return false;
+  return !HasForbiddenByte(name);
+}
+
+bool IsInside(const fs::path& root, const fs::path& path) {
+  std::error_code ec;
+  const fs::path base = fs::weakly_canonical(root, ec);
+  if (ec) return false;
+  const fs::path full = fs::weakly_canonical(path, ec);
+  if (ec) return false;
+  auto b = base.begin();
+  auto f = full.begin();
+  for (; b != base.end(); ++b, ++f) {
+    if (b->empty()) continue;  // a trailing separator of the root
+    if (f == full.end() || *f != *b) return false;
+  }
+  return true;
+}
+
+std::optional<fs::path> ResolveCardPath(const fs::path& cardRoot, std::string_view folderText,
+                                        std::string_view fileName) {
+  const auto parts = CardFolderComponents(folderText);
+  if (!parts) return std::nullopt;
+  fs::path p = cardRoot;
+  for (const auto& part : *parts) p /= part;
+  if (!fileName.empty()) {
+    if (!IsSafeCardFileName(fileName)) return std::nullopt;
+    p /= std::string(fileName);
+  }
+  if (!IsInside(cardRoot, p)) return std::nullopt;
+  return p;
+}
+
+std::string CardFolderForDisplay(std::string_view folderText) {
+  const auto parts = CardFolderComponents(folderText);
+  if (!parts) return std::string(folderText);
+  std::string out;
+  for (const auto& p : *parts) {
+    if (!out.empty()) out += '/';
+    out += p;
+  }
+  return out;
+}
+
+}  // namespace fenmora

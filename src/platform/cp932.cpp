@@ -1,0 +1,84 @@
+#include "platform/cp932.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+
+namespace fenmora {
+
+std::string Cp932CutBytes(std::string_view text, size_t maxBytes) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const size_t width =
+        IsCp932LeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+    if (i + width > maxBytes) break;
+    i += width;
+  }
+  return std::string(text.substr(0, i));
+}
+
+namespace {
+
+// Length of the UTF-8 sequence that starts with b (1 for a stray byte).
+size_t Utf8SequenceLength(unsigned char b) {
+  if (b >= 0xF0 && b <= 0xF4) return 4;
+  if (b >= 0xE0) return b <= 0xEF ? 3 : 1;
+  if (b >= 0xC2 && b <= 0xDF) return 2;
+  return 1;
+}
+
+// Converts with iconv, replacing every unconvertible input unit with "?". The
+// unit skipped on an error is one CP932 character (lead byte and trail byte,
+// or a single byte) or one UTF-8 sequence.
+std::string Convert(const char* to, const char* from, std::string_view in, bool fromUtf8) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    // No converter at all: keep plain ASCII, mark the rest.
+    std::string out;
+    for (unsigned char c : in) out += c < 0x80 ? static_cast<char>(c) : '?';
+    return out;
+  }
+  std::string out;
+  out.reserve(in.size() * 2 + 8);
+  char buffer[1024];
+  char* src = const_cast<char*>(in.data());
+  size_t srcLeft = in.size();
+  while (srcLeft > 0) {
+    char* dst = buffer;
+    size_t dstLeft = sizeof buffer;
+    const size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+    out.append(buffer, static_cast<size_t>(dst - buffer));
+    if (r != static_cast<size_t>(-1)) break;
+    if (errno == E2BIG) continue;
+    // EILSEQ or EINVAL: skip one unit of the input and put "?" in its place.
+    const auto first = static_cast<unsigned char>(*src);
+    size_t skip = 1;
+    if (fromUtf8) {
+      skip = Utf8SequenceLength(first);
+      // Only skip the continuation bytes that are really there.
+      size_t k = 1;
+      while (k < skip && k < srcLeft && (static_cast<unsigned char>(src[k]) & 0xC0) == 0x80) ++k;
+      skip = k;
+    } else if (IsCp932LeadByte(first) && srcLeft >= 2) {
+      const auto trail = static_cast<unsigned char>(src[1]);
+      // A pair that is not a character is one "?"; but an ASCII trail byte is
+      // kept as the character it is, so "A" after a stray lead byte survives.
+      if (trail >= 0x80 && trail <= 0xFC) skip = 2;
+    }
+    if (skip > srcLeft) skip = srcLeft;
+    src += skip;
+    srcLeft -= skip;
+    out += '?';
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+  }
+  iconv_close(cd);
+  return out;
+}
+
+}  // namespace
+
+std::string Cp932ToUtf8(std::string_view cp932) { return Convert("UTF-8", "CP932", cp932, false); }
+
+std::string Utf8ToCp932(std::string_view utf8) { return Convert("CP932", "UTF-8", utf8, true); }
+
+}  // namespace fenmora

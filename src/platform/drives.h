@@ -1,0 +1,40 @@
+// Drives and card space: whether a folder lies on a removable medium, the
+// volume's size and free bytes, and the projected free space shown while the
+// lists are edited.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace fenmora {
+
+// True when the volume holding root is removable: its disk reports removable
+// in sysfs, lies on a USB bus, or is an mmcblk (SD slot) disk. Everything
+// else, a plain folder included, is not removable.
+bool IsRemovableDrive(const std::filesystem::path& root);
+
+// Total and free bytes of the volume holding root; -1 when root cannot be
+// read (no card in the reader, a folder that does not exist).
+std::int64_t DiskSize(const std::filesystem::path& root);
+std::int64_t DiskFree(const std::filesystem::path& root);
+
+// The card-usage gauge: maxValue is the card's size, progress the bytes in use
+// once the pending edits are committed. The projected free space is always
+// maxValue - progress. Kept in 64 bits; the window scales it for its bar.
+struct DiskGauge {
+  std::int64_t maxValue = 0;
+  std::int64_t progress = 0;
+  std::int64_t Free() const { return maxValue - progress; }
+  void Init(std::int64_t size, std::int64_t free) {
+    maxValue = size;
+    progress = size - free;
+  }
+};
+
+// "残り " + whole kilobytes + ".0 KB " (UTF-8).
+std::string FreeSpaceText(std::int64_t freeBytes);
+// Under 1000 KB the text and the bar turn red.
+bool FreeSpaceIsLow(std::int64_t freeBytes);
+
+}  // namespace fenmora

@@ -1,0 +1,191 @@
+#include "platform/fileops.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+namespace fenmora {
+
+namespace {
+
+OpResult Errno(const std::string& what) { return OpResult::Fail(what + ": " + std::strerror(errno)); }
+
+OpResult FromCode(const std::error_code& ec) {
+  return ec ? OpResult::Fail(ec.message()) : OpResult::Ok();
+}
+
+// Writes all of bytes to fd; false on any failure (errno set).
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool RealFileOps::Exists(const fs::path& p) {
+  struct stat st;
+  return ::lstat(p.c_str(), &st) == 0;
+}
+
+bool RealFileOps::IsFolder(const fs::path& p) {
+  struct stat st;
+  return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+OpResult RealFileOps::MakeFolders(const fs::path& p) {
+  std::error_code ec;
+  fs::create_directories(p, ec);
+  if (!ec && !IsFolder(p)) return OpResult::Fail("not a folder");
+  return FromCode(ec);
+}
+
+OpResult RealFileOps::Remove(const fs::path& p) {
+  if (::unlink(p.c_str()) != 0) return Errno("remove");
+  return OpResult::Ok();
+}
+
+OpResult RealFileOps::Rename(const fs::path& from, const fs::path& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+    return OpResult::Ok();
+  if (errno != EINVAL && errno != ENOSYS) return Errno("rename");
+  // A file system without RENAME_NOREPLACE: look first, then rename.
+  if (Exists(to)) return OpResult::Fail("rename: target exists");
+  if (::rename(from.c_str(), to.c_str()) != 0) return Errno("rename");
+  return OpResult::Ok();
+}
+
+OpResult RealFileOps::Replace(const fs::path& from, const fs::path& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) return Errno("replace");
+  return OpResult::Ok();
+}
+
+OpResult RealFileOps::CopyFile(const fs::path& from, const fs::path& to) {
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return Errno("open source");
+  const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (out < 0) {
+    const OpResult r = Errno("create");
+    ::close(in);
+    return r;
+  }
+  char buffer[1 << 16];
+  bool ok = true;
+  std::string why;
+  for (;;) {
+    const ssize_t n = ::read(in, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      why = std::string("read: ") + std::strerror(errno);
+      break;
+    }
+    if (!WriteAll(out, buffer, static_cast<size_t>(n))) {
+      ok = false;
+      why = std::string("write: ") + std::strerror(errno);
+      break;
+    }
+  }
+  if (ok && ::fsync(out) != 0 && errno != EINVAL) {
+    ok = false;
+    why = std::string("sync: ") + std::strerror(errno);
+  }
+  if (::close(out) != 0 && ok) {
+    ok = false;
+    why = std::string("close: ") + std::strerror(errno);
+  }
+  ::close(in);
+  if (!ok) {
+    ::unlink(to.c_str());  // never leave a partial copy behind
+    return OpResult::Fail(why);
+  }
+  return OpResult::Ok();
+}
+
+OpResult RealFileOps::WriteFile(const fs::path& p, std::string_view bytes) {
+  const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return Errno("create");
+  bool ok = WriteAll(fd, bytes.data(), bytes.size());
+  std::string why = ok ? "" : std::string("write: ") + std::strerror(errno);
+  if (ok && ::fsync(fd) != 0 && errno != EINVAL) {
+    ok = false;
+    why = std::string("sync: ") + std::strerror(errno);
+  }
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    why = std::string("close: ") + std::strerror(errno);
+  }
+  return ok ? OpResult::Ok() : OpResult::Fail(why);
+}
+
+OpResult RealFileOps::ReadFile(const fs::path& p, std::string& bytes) {
+  bytes.clear();
+  const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Errno("open");
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const OpResult r = Errno("read");
+      ::close(fd);
+      return r;
+    }
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return OpResult::Ok();
+}
+
+OpResult RealFileOps::Symlink(const fs::path& target, const fs::path& link) {
+  if (::symlink(target.c_str(), link.c_str()) != 0) return Errno("symlink");
+  return OpResult::Ok();
+}
+
+bool FaultyFileOps::ShouldFail() {
+  ++changes_;
+  if (failFrom_ <= 0 || changes_ < failFrom_) return false;
+  return failUntil_ <= 0 || changes_ <= failUntil_;
+}
+
+namespace {
+OpResult Injected() { return OpResult::Fail("injected failure"); }
+}  // namespace
+
+OpResult FaultyFileOps::MakeFolders(const fs::path& p) {
+  return ShouldFail() ? Injected() : inner_.MakeFolders(p);
+}
+OpResult FaultyFileOps::Remove(const fs::path& p) {
+  return ShouldFail() ? Injected() : inner_.Remove(p);
+}
+OpResult FaultyFileOps::Rename(const fs::path& from, const fs::path& to) {
+  return ShouldFail() ? Injected() : inner_.Rename(from, to);
+}
+OpResult FaultyFileOps::Replace(const fs::path& from, const fs::path& to) {
+  return ShouldFail() ? Injected() : inner_.Replace(from, to);
+}
+OpResult FaultyFileOps::CopyFile(const fs::path& from, const fs::path& to) {
+  return ShouldFail() ? Injected() : inner_.CopyFile(from, to);
+}
+OpResult FaultyFileOps::WriteFile(const fs::path& p, std::string_view bytes) {
+  return ShouldFail() ? Injected() : inner_.WriteFile(p, bytes);
+}
+OpResult FaultyFileOps::Symlink(const fs::path& target, const fs::path& link) {
+  return ShouldFail() ? Injected() : inner_.Symlink(target, link);
+}
+
+}  // namespace fenmora

@@ -1,0 +1,91 @@
+// The file-operation layer. Every file operation of the commit and the backup
+// goes through one FileOps, so that a test can make the Nth operation fail
+// (the way a card pulled out or full makes them fail) and check that nothing
+// was lost.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace fenmora {
+
+namespace fs = std::filesystem;
+
+struct OpResult {
+  bool ok = true;
+  std::string error;  // the system's reason when !ok
+  static OpResult Ok() { return {}; }
+  static OpResult Fail(std::string why) { return {false, std::move(why)}; }
+  explicit operator bool() const { return ok; }
+};
+
+class FileOps {
+ public:
+  virtual ~FileOps() = default;
+  virtual bool Exists(const fs::path& p) = 0;  // file, folder or link (not followed)
+  virtual bool IsFolder(const fs::path& p) = 0;
+  virtual OpResult MakeFolders(const fs::path& p) = 0;  // with missing parents
+  virtual OpResult Remove(const fs::path& p) = 0;       // one file
+  // Renames or moves a file; never replaces an existing target (fails instead).
+  virtual OpResult Rename(const fs::path& from, const fs::path& to) = 0;
+  // Renames from over to, replacing to when it exists (a finished table file
+  // taking the place of the old one).
+  virtual OpResult Replace(const fs::path& from, const fs::path& to) = 0;
+  // Copies a file, overwriting the target. A partial target is removed when
+  // the copy fails.
+  virtual OpResult CopyFile(const fs::path& from, const fs::path& to) = 0;
+  // Writes bytes to a file, creating or emptying it, and flushes them.
+  virtual OpResult WriteFile(const fs::path& p, std::string_view bytes) = 0;
+  virtual OpResult ReadFile(const fs::path& p, std::string& bytes) = 0;
+  virtual OpResult Symlink(const fs::path& target, const fs::path& link) = 0;
+};
+
+// The real file system.
+class RealFileOps : public FileOps {
+ public:
+  bool Exists(const fs::path& p) override;
+  bool IsFolder(const fs::path& p) override;
+  OpResult MakeFolders(const fs::path& p) override;
+  OpResult Remove(const fs::path& p) override;
+  OpResult Rename(const fs::path& from, const fs::path& to) override;
+  OpResult Replace(const fs::path& from, const fs::path& to) override;
+  OpResult CopyFile(const fs::path& from, const fs::path& to) override;
+  OpResult WriteFile(const fs::path& p, std::string_view bytes) override;
+  OpResult ReadFile(const fs::path& p, std::string& bytes) override;
+  OpResult Symlink(const fs::path& target, const fs::path& link) override;
+};
+
+// Wraps another FileOps and counts the operations that change something
+// (MakeFolders, Remove, Rename, Replace, CopyFile, WriteFile, Symlink). From the
+// failFrom-th one on (1-based) they fail without doing anything, up to and
+// including the failUntil-th (0: no upper bound). Queries always work.
+class FaultyFileOps : public FileOps {
+ public:
+  explicit FaultyFileOps(FileOps& inner, long failFrom = 0, long failUntil = 0)
+      : inner_(inner), failFrom_(failFrom), failUntil_(failUntil) {}
+  long changes() const { return changes_; }
+  void Heal() { failFrom_ = 0; }
+
+  bool Exists(const fs::path& p) override { return inner_.Exists(p); }
+  bool IsFolder(const fs::path& p) override { return inner_.IsFolder(p); }
+  OpResult MakeFolders(const fs::path& p) override;
+  OpResult Remove(const fs::path& p) override;
+  OpResult Rename(const fs::path& from, const fs::path& to) override;
+  OpResult Replace(const fs::path& from, const fs::path& to) override;
+  OpResult CopyFile(const fs::path& from, const fs::path& to) override;
+  OpResult WriteFile(const fs::path& p, std::string_view bytes) override;
+  OpResult ReadFile(const fs::path& p, std::string& bytes) override { return inner_.ReadFile(p, bytes); }
+  OpResult Symlink(const fs::path& target, const fs::path& link) override;
+
+ private:
+  bool ShouldFail();
+  FileOps& inner_;
+  long failFrom_;
+  long failUntil_;
+  long changes_ = 0;
+};
+
+}  // namespace fenmora

@@ -1,0 +1,46 @@
+// Loading the card: the drive checks, then the three catalogues filled from
+// the management tables. Nothing on the card is written.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "sync/prompts.h"
+#include "sync/session.h"
+
+namespace fenmora {
+
+struct LoadResult {
+  enum class Outcome { Completed, Declined, NoCard };
+  Outcome outcome = Outcome::Completed;
+  bool Completed() const { return outcome == Outcome::Completed; }
+  // Records left out: their file is missing or unreadable, or their folder
+  // text or name would lead outside the card.
+  int droppedRecords = 0;
+  // Kinds whose tables list more than 1024 existing files (the first 1024 are
+  // taken).
+  std::vector<MediaKind> overfullKinds;
+};
+
+// The table files of a kind on the card, in rising table number, as the
+// handset numbers them (Image and Melody 000-999, Movie 001-FFF).
+struct FoundTable {
+  int number = 0;
+  std::filesystem::path path;
+};
+std::vector<FoundTable> FindTableFiles(const HandsetProfile& profile, MediaKind kind,
+                                       const std::filesystem::path& cardRoot);
+
+// The whole load of the card at cardRoot. On Declined or NoCard the session is
+// unchanged. On Completed the catalogues, the card root and the gauge are set
+// and session.loaded is true.
+LoadResult LoadCard(CardSession& session, const std::filesystem::path& cardRoot, Prompts& prompts,
+                    Progress& progress);
+
+// Only the part of the load that reads the tables of one kind into its
+// catalogue (the counters of that catalogue must be 0).
+void LoadKind(const HandsetProfile& profile, MediaKind kind, const std::filesystem::path& cardRoot,
+              MediaCatalogue& catalogue, LoadResult& result);
+
+}  // namespace fenmora

@@ -1,0 +1,43 @@
+// The questions and messages of the core, asked through a small interface: the
+// window answers with message boxes, the tests with a script, the command line
+// from its options. Texts are UTF-8.
+#pragma once
+
+#include <string>
+
+namespace fenmora {
+
+class Prompts {
+ public:
+  enum class Icon { Information, Warning, Error, Question };
+  enum class Buttons { Ok, YesNo, YesCancel };
+  enum class Answer { Ok, Yes, No, Cancel };
+  virtual ~Prompts() = default;
+  virtual Answer Ask(Icon icon, Buttons buttons, const std::string& text) = 0;
+  void Tell(Icon icon, const std::string& text) { Ask(icon, Buttons::Ok, text); }
+};
+
+// Status texts and the busy cursor of long operations. The window shows the
+// text in its status bar and repaints at once.
+class Progress {
+ public:
+  virtual ~Progress() = default;
+  virtual void Status(const std::string& text) = 0;
+  virtual void Busy(bool on) = 0;
+  // Steps of a long operation (copies of a backup, operations of a commit);
+  // the window may show a progress dialog. Returns false when the user asked
+  // to cancel.
+  virtual bool Step(long done, long total) {
+    (void)done;
+    (void)total;
+    return true;
+  }
+};
+
+class SilentProgress : public Progress {
+ public:
+  void Status(const std::string&) override {}
+  void Busy(bool) override {}
+};
+
+}  // namespace fenmora

@@ -1,0 +1,25 @@
+// Everything the program knows about the loaded card: the profile, the four
+// catalogues, the card root that was loaded (a commit writes there and nowhere
+// else) and the projected card space.
+#pragma once
+
+#include <filesystem>
+
+#include "catalogue/catalogue.h"
+#include "platform/drives.h"
+#include "profile/profile.h"
+
+namespace fenmora {
+
+struct CardSession {
+  HandsetProfile profile = HandsetProfile::F900i();
+  Catalogues catalogues;
+  std::filesystem::path cardRoot;
+  bool loaded = false;
+  DiskGauge gauge;
+
+  MediaCatalogue& Catalogue(MediaKind k) { return catalogues[k]; }
+  const MediaCatalogue& Catalogue(MediaKind k) const { return catalogues[k]; }
+};
+
+}  // namespace fenmora

@@ -1,0 +1,68 @@
+// The program's own texts (UTF-8): status texts, questions and messages.
+#pragma once
+
+#include "profile/profile.h"
+
+namespace fenmora::texts {
+
+// ---- loading
+inline constexpr const char* kNotRemovable =
+    "選択したドライブはSDメモリカードドライブで無い可能性があります．\n処理を継続しますか？";
+inline constexpr const char* kInsertCard = "ドライブにSDメモリカードを挿入してください．";
+inline constexpr const char* kBackupAdvice =
+    "SDメモリ内のデータを編集・更新する前に、バックアップを取ることを強くお勧めします．";
+inline constexpr const char* kLoadingStatus[3] = {"待ち受け画像ファイルの読み込み中...",
+                                                  "着メロファイルの読み込み中...",
+                                                  "ムービーファイルの読み込み中..."};
+// Said once after a load that had to leave items out (the handset's lists hold
+// at most 1024 items of a kind).
+inline constexpr const char* kKindNames[3] = {"待ち受け画像", "着メロ", "ムービー"};
+inline constexpr const char* kTooManyItems =
+    "の管理テーブルに1024件を超えるファイルが登録されています．\n先頭の1024件だけを読み込みました．";
+
+// ---- commit
+inline constexpr const char* kTableStatus[3] = {"待ち受け画像テーブルの更新中...",
+                                                "着メロテーブルの更新中...",
+                                                "ムービーテーブルの更新中..."};
+inline constexpr const char* kDeleteStatus[3] = {"削除対象待ち受け画像の削除中...",
+                                                 "削除対象着メロの削除中...",
+                                                 "削除対象ムービーの削除中..."};
+inline constexpr const char* kRenameStatus[3] = {"待ち受け画像のリネーム中...",
+                                                 "着メロのリネーム中...", "ムービーのリネーム中..."};
+inline constexpr const char* kCopyStatus[3] = {"待ち受け画像のコピー中...", "着メロのコピー中...",
+                                               "ムービーのコピー中..."};
+inline constexpr const char* kFolderStatus = "サブディレクトリの整合性調整中...";
+inline constexpr const char* kUpdateStatus[3] = {"待ち受け画像データ更新中...",
+                                                 "着メロデータ更新中...", "ムービーデータ更新中..."};
+inline constexpr const char* kReloadStatus = "メモリーカード再読込中...";
+inline constexpr const char* kCommitDone = "メモリーカードの更新が完了しました";
+inline constexpr const char* kCopying = "コピーしています...";
+
+// ---- backup
+inline constexpr const char* kBackupStatus = "データのバックアップ中...";
+inline constexpr const char* kBackupDone = "バックアップが完了しました";
+inline constexpr const char* kBackupIncomplete =
+    "いくつかのデータがバックアップできなかった可能性があります";
+
+// ---- adding
+inline constexpr const char* kNotSupported[3] = {"選択した機種は待ち受け画像に対応していません",
+                                                 "選択した機種は着メロに対応していません",
+                                                 "選択した機種はムービーに対応していません"};
+inline constexpr const char* kMissingFolder[3] = {"待ち受け画像用フォルダがありません．\n作成しますか？",
+                                                  "着メロ用フォルダがありません．\n作成しますか？",
+                                                  "ムービー用フォルダがありません．\n作成しますか？"};
+inline constexpr const char* kFilterLabel[3] = {"待ち受け画像データ|", "着メロデータ|",
+                                                "ムービーデータ|"};
+inline constexpr const char* kOversize =
+    "下記のファイルはサイズが規定値を超えています\n追加を実行しますか？\n";
+inline constexpr const char* kNoSpace = "メモリーカードの空き容量が足りません";
+inline constexpr const char* kUnsupportedDrop[3] = {
+    "下記のファイルは非対応の待受け画像形式です。\n読込をスキップします。\n",
+    "下記のファイルは非対応の着メロ形式です。\n読込をスキップします。\n",
+    "下記のファイルは非対応のムービー形式です。\n読込をスキップします。\n"};
+
+inline const char* Of(const char* const (&perKind)[3], MediaKind k) {
+  return perKind[KindIndex(k)];
+}
+
+}  // namespace fenmora::texts
