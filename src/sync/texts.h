@@ -36,6 +36,16 @@ inline constexpr const char* kUpdateStatus[3] = {"待ち受け画像データ更
                                                  "着メロデータ更新中...", "ムービーデータ更新中..."};
 inline constexpr const char* kReloadStatus = "メモリーカード再読込中...";
 inline constexpr const char* kCommitDone = "メモリーカードの更新が完了しました";
+// Said instead of the completion message when something went wrong.
+inline constexpr const char* kCommitFailures =
+    "メモリーカードの更新中に、次の処理が失敗しました．\nカードを読み込み直して内容を確認してください．";
+inline constexpr const char* kCommitStopped =
+    "管理テーブルを書き込めなかったため、メモリーカードの更新を中止しました．\n"
+    "カードが書き込み禁止になっていないか、空き容量があるか確認してください．\n"
+    "カード上のファイルは変更していません．";
+inline constexpr const char* kCommitStoppedLater =
+    "管理テーブルを書き込めなかったため、メモリーカードの更新を途中で中止しました．\n"
+    "カードが書き込み禁止になっていないか、空き容量があるか確認してください．";
 inline constexpr const char* kCopying = "コピーしています...";
 
 // ---- backup
@@ -55,6 +65,12 @@ inline constexpr const char* kFilterLabel[3] = {"待ち受け画像データ|", 
                                                 "ムービーデータ|"};
 inline constexpr const char* kOversize =
     "下記のファイルはサイズが規定値を超えています\n追加を実行しますか？\n";
+// A file that does not exist or cannot be read is never queued.
+inline constexpr const char* kUnreadableFile =
+    "下記のファイルを読み込めません。\n読込をスキップします。\n";
+// Said after the kind's name when its list already holds 1024 items.
+inline constexpr const char* kCatalogueFull =
+    "は1024件までしか登録できません。\n下記のファイル以降の追加を中止します。\n";
 inline constexpr const char* kNoSpace = "メモリーカードの空き容量が足りません";
 inline constexpr const char* kUnsupportedDrop[3] = {
     "下記のファイルは非対応の待受け画像形式です。\n読込をスキップします。\n",

@@ -1,0 +1,173 @@
+#include "editing/editing.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <unordered_set>
+
+#include "media/file_info.h"
+#include "media/melody_title.h"
+#include "platform/cp932.h"
+#include "sync/texts.h"
+
+namespace fenmora {
+
+namespace fs = std::filesystem;
+
+bool ApplyTitle(MediaCatalogue& catalogue, std::int32_t row, std::string_view cp932Title) {
+  MediaEntry* e = catalogue.EntryAtRow(row);
+  if (!e) return false;
+  e->title = Cp932CutBytes(cp932Title, kMaxTitleBytes);
+  return true;
+}
+
+namespace {
+
+bool Exchange(MediaCatalogue& catalogue, std::int32_t row, std::int32_t other) {
+  MediaEntry* a = catalogue.EntryAtRow(row);
+  MediaEntry* b = catalogue.EntryAtRow(other);
+  if (!a || !b) return false;
+  a->position = other;
+  b->position = row;
+  return true;
+}
+
+}  // namespace
+
+bool MoveUp(MediaCatalogue& catalogue, std::int32_t row) {
+  return row >= 2 && Exchange(catalogue, row, row - 1);
+}
+
+bool MoveDown(MediaCatalogue& catalogue, std::int32_t row) {
+  return row >= 1 && row < catalogue.LiveCount() && Exchange(catalogue, row, row + 1);
+}
+
+void Renumber(const HandsetProfile& profile, MediaKind kind, MediaCatalogue& catalogue) {
+  for (int i = 0; i < catalogue.count; ++i) {
+    MediaEntry& e = catalogue.Slot(i);
+    if (e.toDelete) continue;
+    e.cardName = profile.ContentFileName(kind, e.position, ExtensionOf(e.cardName));
+  }
+}
+
+std::optional<std::int32_t> DeleteEntry(MediaCatalogue& catalogue, DiskGauge& gauge,
+                                        std::int32_t row) {
+  MediaEntry* e = catalogue.EntryAtRow(row);
+  if (!e) return std::nullopt;
+  // The entries behind it move up a place; it goes to the very end, behind
+  // the entries marked earlier.
+  for (int i = 0; i < catalogue.count; ++i) {
+    MediaEntry& other = catalogue.Slot(i);
+    if (&other != e && other.position > row) --other.position;
+  }
+  e->position = catalogue.count;
+  e->toDelete = true;
+  ++catalogue.deletedCount;
+  gauge.progress -= e->size;
+  return e->size;
+}
+
+namespace {
+
+// The name stem an entry's card name holds: the name without its extension.
+// (Cutting a fixed four characters, as a three-letter extension would allow,
+// lets a ".JPEG" item leave its number free for a second ".JPEG" item of the
+// same name, and the copy of the one would overwrite the other.)
+std::string StemOf(const std::string& cardName) {
+  const auto dot = cardName.rfind('.');
+  return dot == std::string::npos ? cardName : cardName.substr(0, dot);
+}
+
+}  // namespace
+
+std::int64_t FreeFileNumber(const HandsetProfile& profile, MediaKind kind,
+                            const MediaCatalogue& catalogue) {
+  std::unordered_set<std::string> used;
+  used.reserve(static_cast<size_t>(catalogue.count) * 2);
+  for (int i = 0; i < catalogue.count; ++i) used.insert(StemOf(catalogue.Slot(i).cardName));
+  const std::string& prefix = profile.Kind(kind).filePrefix;
+  std::int64_t n = 1;
+  while (used.count(prefix + profile.FileNumberText(kind, n))) ++n;
+  return n;
+}
+
+std::string TitleForFile(MediaKind kind, const fs::path& file) {
+  std::string title;
+  if (kind == MediaKind::Melody) {
+    const std::string ext = AsciiUpper(ExtensionOf(file.filename().string()));
+    if (ext == ".MLD") title = ReadMldTitle(file);
+    else if (ext == ".MID" || ext == ".SMF") title = ReadSmfTrackName(file);
+  }
+  if (title.empty()) title = Utf8ToCp932(file.filename().string());
+  return title;
+}
+
+std::string FileFilterText(const HandsetProfile& profile, MediaKind kind) {
+  std::string filter = texts::Of(texts::kFilterLabel, kind);
+  for (const auto& rule : profile.Kind(kind).extensions) filter += "*" + rule.ext + ";";
+  return filter;
+}
+
+namespace {
+
+// A regular file that can be opened for reading.
+bool ReadableFile(const fs::path& p) {
+  struct stat st;
+  return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(p.c_str(), R_OK) == 0;
+}
+
+}  // namespace
+
+QueueOutcome QueueFileForCard(CardSession& session, MediaKind kind, const fs::path& file,
+                              Prompts& prompts) {
+  using Icon = Prompts::Icon;
+  const HandsetProfile& profile = session.profile;
+  MediaCatalogue& catalogue = session.Catalogue(kind);
+  const std::string shownPath = file.string();
+
+  if (catalogue.Full()) {
+    prompts.Tell(Icon::Warning, std::string(texts::Of(texts::kKindNames, kind)) +
+                                    texts::kCatalogueFull + shownPath);
+    return QueueOutcome::Full;
+  }
+  const std::int32_t size = ReadableFile(file) ? FileSizeOf(file) : -1;
+  if (size < 0) {
+    prompts.Tell(Icon::Warning, texts::kUnreadableFile + shownPath);
+    return QueueOutcome::Skipped;
+  }
+  const std::string ext = AsciiUpper(ExtensionOf(file.filename().string()));
+  const ExtensionRule* rule = profile.FindExtension(kind, ext);
+  const std::int32_t limit = rule ? rule->maxSize : 0;
+  if (size > limit &&
+      prompts.Ask(Icon::Question, Prompts::Buttons::YesNo, texts::kOversize + shownPath) !=
+          Prompts::Answer::Yes)
+    return QueueOutcome::Skipped;
+  if (session.gauge.maxValue < session.gauge.progress + size) {
+    prompts.Tell(Icon::Warning, texts::kNoSpace);
+    return QueueOutcome::NoSpace;
+  }
+  session.gauge.progress += size;
+
+  // Room behind the live entries: the deleted ones move back a place.
+  const std::int32_t live = catalogue.LiveCount();
+  for (int i = 0; i < catalogue.count; ++i)
+    if (catalogue.Slot(i).position > live) ++catalogue.Slot(i).position;
+
+  MediaEntry& e = catalogue.Slot(catalogue.count);
+  std::string folder = file.parent_path().string();
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  e.position = live + 1;
+  e.sourceFolder = folder;
+  e.sourceName = file.filename().string();
+  e.cardFolder = profile.Kind(kind).contentFolder;
+  e.cardName = profile.ContentFileName(kind, FreeFileNumber(profile, kind, catalogue), ext);
+  e.title = TitleForFile(kind, file);
+  e.size = size;
+  e.toDelete = false;
+  e.queued = true;
+  e.dateText = FileTimeText(file);
+  ++catalogue.count;
+  return QueueOutcome::Queued;
+}
+
+}  // namespace fenmora

@@ -1,0 +1,76 @@
+// Editing the lists before a commit. Every operation works on one kind's
+// catalogue in memory (the same code for images, melodies and movies) and
+// reports what it changed; the window mirrors the change in its grid. Nothing
+// here touches the card.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "catalogue/catalogue.h"
+#include "platform/drives.h"
+#include "profile/profile.h"
+#include "sync/prompts.h"
+#include "sync/session.h"
+
+namespace fenmora {
+
+// Titles typed in a title edit are at most 64 bytes of CP932.
+inline constexpr size_t kMaxTitleBytes = 64;
+
+// Stores the title (cut to 64 bytes at a character boundary) of the entry at
+// grid row `row`. False when the row holds no live entry.
+bool ApplyTitle(MediaCatalogue& catalogue, std::int32_t row, std::string_view cp932Title);
+
+// Exchanges the entry at `row` with its upper (lower) neighbour. False, and
+// nothing changed, at the ends of the list or on a row without an entry.
+bool MoveUp(MediaCatalogue& catalogue, std::int32_t row);
+bool MoveDown(MediaCatalogue& catalogue, std::int32_t row);
+
+// Gives every live entry the card name of its position (prefix, number of the
+// position, its current extension in its case). Entries marked for deletion
+// keep their names.
+void Renumber(const HandsetProfile& profile, MediaKind kind, MediaCatalogue& catalogue);
+
+// Marks the entry at `row` for deletion: it goes behind every other entry,
+// the entries below move up a place, and its size no longer counts against the
+// card. Returns the deleted entry's size, or nullopt when the row has none.
+std::optional<std::int32_t> DeleteEntry(MediaCatalogue& catalogue, DiskGauge& gauge,
+                                        std::int32_t row);
+
+// ---- queueing a file from the computer as a new item
+
+// The smallest file number from 1 up whose name stem no entry of the kind
+// (live, deleted or queued) has.
+std::int64_t FreeFileNumber(const HandsetProfile& profile, MediaKind kind,
+                            const MediaCatalogue& catalogue);
+
+enum class QueueOutcome {
+  Queued,   // the catalogue, its grid and the gauge changed
+  Skipped,  // the user declined an oversized file, or the file cannot be read
+  NoSpace,  // the card cannot hold it: the rest of the batch is left out
+  Full,     // the kind holds its 1024 items: the rest of the batch is left out
+};
+
+inline bool StopsBatch(QueueOutcome o) { return o == QueueOutcome::NoSpace || o == QueueOutcome::Full; }
+
+// Queues one file of the computer as a new item of a kind: a free card name,
+// its title (a melody's own title where the file has one, else its name), size
+// and date, placed behind the live entries; its size is counted against the
+// card. Asks about an oversized file and tells about a missing one or a full
+// card through prompts.
+QueueOutcome QueueFileForCard(CardSession& session, MediaKind kind,
+                              const std::filesystem::path& file, Prompts& prompts);
+
+// The title a queued file gets: for melodies the MLD title or the SMF track
+// name when there is one, otherwise (and for the other kinds) its file name,
+// converted to CP932.
+std::string TitleForFile(MediaKind kind, const std::filesystem::path& file);
+
+// The file dialog's filter: the kind's label followed by "*.EXT;" per type.
+std::string FileFilterText(const HandsetProfile& profile, MediaKind kind);
+
+}  // namespace fenmora

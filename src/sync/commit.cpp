@@ -1,0 +1,306 @@
+#include "sync/commit.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "platform/cardpath.h"
+#include "sync/texts.h"
+
+namespace fenmora {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool PathExists(const fs::path& p) {
+  struct stat st;
+  return ::lstat(p.c_str(), &st) == 0;
+}
+
+// The card folder that holds a table file ("\PRIVATE\DOCOMO\TABLE\STILL").
+std::string FolderOfTable(const std::string& tablePath) {
+  return tablePath.substr(0, tablePath.rfind('\\'));
+}
+
+std::string FileOfTable(const std::string& tablePath) {
+  return tablePath.substr(tablePath.rfind('\\') + 1);
+}
+
+class Planner {
+ public:
+  Planner(CardSession& session, CommitPlan& plan) : session_(session), plan_(plan) {}
+
+  void Kind(MediaKind kind) {
+    kind_ = kind;
+    MediaCatalogue& cat = session_.Catalogue(kind);
+    const std::vector<TableFile> tables = LayoutTables(session_.profile, kind, cat);
+
+    phase_ = CommitPhase::Tables;
+    MakeFolderIfMissing(FolderOfTable(tables.front().tablePath));
+    for (const TableFile& t : tables) {
+      if (t.recordCount > 0) MakeFolderIfMissing(t.cardFolder);
+      const auto to = ResolveCardPath(plan_.cardRoot, FolderOfTable(t.tablePath), FileOfTable(t.tablePath));
+      if (!to) {
+        plan_.refused.push_back(t.tablePath);
+        continue;
+      }
+      CommitStep& s = Add(CommitStep::Action::WriteTable);
+      s.to = *to;
+      s.table = t;
+    }
+
+    phase_ = CommitPhase::Deletion;
+    for (int i = 0; i < cat.count; ++i) {
+      const MediaEntry& e = cat.Slot(i);
+      if (!e.toDelete || e.queued) continue;  // a queued file is never deleted
+      const auto from = CardFile(e.sourceFolder, e.sourceName);
+      if (from && PathExists(*from)) Add(CommitStep::Action::Remove).from = *from;
+    }
+
+    phase_ = CommitPhase::Renaming;
+    struct Parked {
+      int firstPass;  // its first-pass step, or -1
+      fs::path parked, to;
+    };
+    std::vector<Parked> second;
+    for (int i = 0; i < cat.count; ++i) {
+      const MediaEntry& e = cat.Slot(i);
+      if (e.toDelete || e.queued || e.cardName == e.sourceName) continue;
+      const auto from = CardFile(e.sourceFolder, e.sourceName);
+      const auto parked = CardFile(e.cardFolder, e.cardName + "_");
+      const auto to = CardFile(e.cardFolder, e.cardName);
+      if (!from || !parked || !to) continue;
+      int first = -1;
+      if (*from != *parked) {  // already parked by an interrupted commit: one pass left
+        CommitStep& s = Add(CommitStep::Action::Rename);
+        s.from = *from;
+        s.to = *parked;
+        first = static_cast<int>(plan_.steps.size()) - 1;
+      }
+      second.push_back({first, *parked, *to});
+    }
+    for (const Parked& p : second) {
+      CommitStep& s = Add(CommitStep::Action::Rename);
+      s.from = p.parked;
+      s.to = p.to;
+      s.after = p.firstPass;
+    }
+
+    phase_ = CommitPhase::Copying;
+    for (int i = 0; i < cat.count; ++i) {
+      const MediaEntry& e = cat.Slot(i);
+      if (e.toDelete || !e.queued) continue;
+      const auto to = CardFile(e.cardFolder, e.cardName);
+      if (!to) continue;
+      CommitStep& s = Add(CommitStep::Action::Copy);
+      s.from = fs::path(e.sourceFolder) / e.sourceName;
+      s.to = *to;
+    }
+
+    phase_ = CommitPhase::Folders;
+    for (int i = 0; i < cat.count; ++i) {
+      const MediaEntry& e = cat.Slot(i);
+      if (e.toDelete || e.queued || e.cardName != e.sourceName) continue;
+      if (NormalizeCardFolder(e.cardFolder) == NormalizeCardFolder(e.sourceFolder)) continue;
+      const auto from = CardFile(e.sourceFolder, e.sourceName);
+      const auto to = CardFile(e.cardFolder, e.cardName);
+      if (!from || !to) continue;
+      CommitStep& s = Add(CommitStep::Action::Rename);
+      s.from = *from;
+      s.to = *to;
+    }
+  }
+
+ private:
+  CommitStep& Add(CommitStep::Action action) {
+    CommitStep s;
+    s.kind = kind_;
+    s.phase = phase_;
+    s.action = action;
+    plan_.steps.push_back(std::move(s));
+    return plan_.steps.back();
+  }
+
+  std::optional<fs::path> CardFile(const std::string& folder, const std::string& name) {
+    auto p = ResolveCardPath(plan_.cardRoot, folder, name);
+    if (!p) plan_.refused.push_back(folder + name);
+    return p;
+  }
+
+  void MakeFolderIfMissing(const std::string& folderText) {
+    const auto p = ResolveCardPath(plan_.cardRoot, folderText);
+    if (!p) {
+      plan_.refused.push_back(folderText);
+      return;
+    }
+    if (PathExists(*p)) return;
+    for (const CommitStep& s : plan_.steps)
+      if (s.action == CommitStep::Action::MakeFolder && s.to == *p) return;
+    Add(CommitStep::Action::MakeFolder).to = *p;
+  }
+
+  CardSession& session_;
+  CommitPlan& plan_;
+  MediaKind kind_ = MediaKind::Image;
+  CommitPhase phase_ = CommitPhase::Tables;
+};
+
+std::string Relative(const fs::path& p, const fs::path& root) {
+  const fs::path rel = p.lexically_relative(root);
+  return rel.empty() || rel.native().rfind("..", 0) == 0 ? p.string() : rel.string();
+}
+
+const char* const* PhaseTexts(CommitPhase phase) {
+  switch (phase) {
+    case CommitPhase::Tables: return texts::kTableStatus;
+    case CommitPhase::Deletion: return texts::kDeleteStatus;
+    case CommitPhase::Renaming: return texts::kRenameStatus;
+    case CommitPhase::Copying: return texts::kCopyStatus;
+    case CommitPhase::Folders: break;
+  }
+  return nullptr;
+}
+
+std::string PhaseStatus(MediaKind kind, CommitPhase phase) {
+  const char* const* perKind = PhaseTexts(phase);
+  return perKind ? perKind[KindIndex(kind)] : texts::kFolderStatus;
+}
+
+// What a failed step did, for the user.
+std::string FailureText(const CommitStep& s) {
+  switch (s.action) {
+    case CommitStep::Action::MakeFolder: return "フォルダ作成: " + s.to.string();
+    case CommitStep::Action::WriteTable: return "管理テーブル書き込み: " + s.to.string();
+    case CommitStep::Action::Remove: return "削除: " + s.from.string();
+    case CommitStep::Action::Rename: return "名前の変更: " + s.from.string() + " → " + s.to.string();
+    case CommitStep::Action::Copy: return "コピー: " + s.from.string() + " → " + s.to.string();
+  }
+  return {};
+}
+
+}  // namespace
+
+CommitPlan PlanCommit(CardSession& session) {
+  CommitPlan plan;
+  plan.cardRoot = session.cardRoot;
+  Planner planner(session, plan);
+  for (MediaKind kind : kListKinds) planner.Kind(kind);
+  return plan;
+}
+
+std::string DescribeStep(const CommitStep& step, const fs::path& cardRoot) {
+  switch (step.action) {
+    case CommitStep::Action::MakeFolder: return "mkdir  " + Relative(step.to, cardRoot);
+    case CommitStep::Action::WriteTable:
+      return "write  " + Relative(step.to, cardRoot) + " (" + std::to_string(step.table.recordCount) +
+             " records)";
+    case CommitStep::Action::Remove: return "delete " + Relative(step.from, cardRoot);
+    case CommitStep::Action::Rename:
+      return "rename " + Relative(step.from, cardRoot) + " -> " + Relative(step.to, cardRoot);
+    case CommitStep::Action::Copy: return "copy   " + step.from.string() + " -> " + Relative(step.to, cardRoot);
+  }
+  return {};
+}
+
+OpResult BuildTableHeader(FileOps& ops, const fs::path& cardRoot, std::string_view folderText,
+                          int recordCount, int fileNumber, std::string_view prefix,
+                          TableHeader& header) {
+  const TableHeader composed = ComposeTableHeader(folderText, recordCount, fileNumber, prefix);
+  const fs::path scratch = cardRoot / "tbl.tmp";
+  OpResult r = ops.WriteFile(scratch, std::string_view(reinterpret_cast<const char*>(composed.data()),
+                                                       composed.size()));
+  if (!r) return r;
+  std::string back;
+  r = ops.ReadFile(scratch, back);
+  ops.Remove(scratch);  // a scratch file left behind is harmless; the next commit replaces it
+  if (!r) return r;
+  if (back.size() < header.size()) return OpResult::Fail("scratch file came back short");
+  std::copy_n(back.begin(), header.size(), header.begin());
+  return OpResult::Ok();
+}
+
+CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps& ops,
+                           Progress& progress) {
+  CommitResult result;
+  for (const std::string& refused : plan.refused)
+    result.failures.push_back({"カード外を指すパス: " + refused, "skipped"});
+  std::vector<char> failed(plan.steps.size(), 0);
+  const long total = static_cast<long>(plan.steps.size());
+  size_t next = 0;
+  for (MediaKind kind : kListKinds) {
+    for (CommitPhase phase : {CommitPhase::Tables, CommitPhase::Deletion, CommitPhase::Renaming,
+                              CommitPhase::Copying, CommitPhase::Folders}) {
+      progress.Status(PhaseStatus(kind, phase));
+      for (; next < plan.steps.size() && plan.steps[next].kind == kind &&
+             plan.steps[next].phase == phase;
+           ++next) {
+        const CommitStep& s = plan.steps[next];
+        progress.Step(static_cast<long>(next), total);
+        if (s.after >= 0 && failed[static_cast<size_t>(s.after)]) {
+          failed[next] = 1;  // its first half failed and was reported
+          continue;
+        }
+        if (s.phase != CommitPhase::Tables) result.contentTouched = true;
+        OpResult r;
+        switch (s.action) {
+          case CommitStep::Action::MakeFolder: r = ops.MakeFolders(s.to); break;
+          case CommitStep::Action::Remove: r = ops.Remove(s.from); break;
+          case CommitStep::Action::Rename: r = ops.Rename(s.from, s.to); break;
+          case CommitStep::Action::Copy: r = ops.CopyFile(s.from, s.to); break;
+          case CommitStep::Action::WriteTable: {
+            TableHeader header{};
+            r = BuildTableHeader(ops, plan.cardRoot, s.table.folderText, s.table.recordCount,
+                                 s.table.tableNumber, HandsetProfile::TablePrefix(kind), header);
+            if (!r) break;
+            std::string bytes(header.begin(), header.end());
+            bytes.append(s.table.bytes, kTableHeaderSize);
+            // Written beside the old table and renamed over it once complete:
+            // a card pulled out half way keeps the old table whole.
+            fs::path temp = s.to;
+            temp += ".tmp";
+            r = ops.WriteFile(temp, bytes);
+            if (r) r = ops.Replace(temp, s.to);
+            if (!r) ops.Remove(temp);
+            break;
+          }
+        }
+        if (r) continue;
+        failed[next] = 1;
+        result.failures.push_back({FailureText(s), r.error});
+        if (s.phase == CommitPhase::Tables) {
+          // Without its tables the card must not change further.
+          result.stopped = true;
+          progress.Step(total, total);
+          return result;
+        }
+      }
+    }
+    progress.Status(texts::Of(texts::kUpdateStatus, kind));
+    MediaCatalogue& cat = session.Catalogue(kind);
+    for (int i = 0; i < cat.count; ++i) {
+      MediaEntry& e = cat.Slot(i);
+      if (e.toDelete) continue;
+      e.sourceFolder = e.cardFolder;
+      e.sourceName = e.cardName;
+      e.queued = false;
+    }
+  }
+  progress.Step(total, total);
+  return result;
+}
+
+std::string CommitReport(const CommitResult& result) {
+  if (result.Ok()) return texts::kCommitDone;
+  std::string text = !result.stopped        ? texts::kCommitFailures
+                     : result.contentTouched ? texts::kCommitStoppedLater
+                                             : texts::kCommitStopped;
+  const size_t shown = std::min<size_t>(result.failures.size(), 20);
+  for (size_t i = 0; i < shown; ++i)
+    text += "\n" + result.failures[i].what + " (" + result.failures[i].reason + ")";
+  if (result.failures.size() > shown)
+    text += "\nほか " + std::to_string(result.failures.size() - shown) + " 件";
+  return text;
+}
+
+}  // namespace fenmora
