@@ -1,5 +1,8 @@
 #include "platform/cardpath.h"
 
+#include <sys/stat.h>
+
+#include <iterator>
 #include <system_error>
 
 namespace fenmora {
@@ -44,12 +47,47 @@ bool IsSafeCardFileName(std::string_view name) {
   return !HasForbiddenByte(name);
 }
 
+namespace {
+
+// Follows every symbolic link of p, dangling ones included (the part after the
+// first component that does not exist is taken as written). Empty when links
+// loop.
+fs::path ResolveLinks(const fs::path& p, int depth = 0) {
+  if (depth > 40) return {};
+  const fs::path abs = p.is_absolute() ? p : fs::absolute(p);
+  fs::path cur = abs.root_path();
+  for (auto it = std::next(abs.begin()); it != abs.end(); ++it) {
+    if (it->empty() || *it == ".") continue;
+    if (*it == "..") {
+      cur = cur.parent_path();
+      continue;
+    }
+    const fs::path next = cur / *it;
+    struct stat st;
+    if (::lstat(next.c_str(), &st) != 0) {
+      fs::path rest = next;
+      for (++it; it != abs.end(); ++it) rest /= *it;
+      return rest.lexically_normal();
+    }
+    if (S_ISLNK(st.st_mode)) {
+      std::error_code ec;
+      const fs::path target = fs::read_symlink(next, ec);
+      if (ec) return {};
+      fs::path followed = target.is_absolute() ? target : cur / target;
+      for (++it; it != abs.end(); ++it) followed /= *it;
+      return ResolveLinks(followed, depth + 1);
+    }
+    cur = next;
+  }
+  return cur;
+}
+
+}  // namespace
+
 bool IsInside(const fs::path& root, const fs::path& path) {
-  std::error_code ec;
-  const fs::path base = fs::weakly_canonical(root, ec);
-  if (ec) return false;
-  const fs::path full = fs::weakly_canonical(path, ec);
-  if (ec) return false;
+  const fs::path base = ResolveLinks(root);
+  const fs::path full = ResolveLinks(path);
+  if (base.empty() || full.empty()) return false;
   auto b = base.begin();
   auto f = full.begin();
   for (; b != base.end(); ++b, ++f) {

@@ -205,7 +205,7 @@ std::string DescribeStep(const CommitStep& step, const fs::path& cardRoot) {
 
 OpResult BuildTableHeader(FileOps& ops, const fs::path& cardRoot, std::string_view folderText,
                           int recordCount, int fileNumber, std::string_view prefix,
-                          TableHeader& header) {
+                          TableHeader& header, OpResult* scratchRemoval) {
   const TableHeader composed = ComposeTableHeader(folderText, recordCount, fileNumber, prefix);
   const fs::path scratch = cardRoot / "tbl.tmp";
   OpResult r = ops.WriteFile(scratch, std::string_view(reinterpret_cast<const char*>(composed.data()),
@@ -213,7 +213,8 @@ OpResult BuildTableHeader(FileOps& ops, const fs::path& cardRoot, std::string_vi
   if (!r) return r;
   std::string back;
   r = ops.ReadFile(scratch, back);
-  ops.Remove(scratch);  // a scratch file left behind is harmless; the next commit replaces it
+  const OpResult removed = ops.Remove(scratch);
+  if (scratchRemoval) *scratchRemoval = removed;
   if (!r) return r;
   if (back.size() < header.size()) return OpResult::Fail("scratch file came back short");
   std::copy_n(back.begin(), header.size(), header.begin());
@@ -250,8 +251,12 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
           case CommitStep::Action::Copy: r = ops.CopyFile(s.from, s.to); break;
           case CommitStep::Action::WriteTable: {
             TableHeader header{};
+            OpResult removed;
             r = BuildTableHeader(ops, plan.cardRoot, s.table.folderText, s.table.recordCount,
-                                 s.table.tableNumber, HandsetProfile::TablePrefix(kind), header);
+                                 s.table.tableNumber, HandsetProfile::TablePrefix(kind), header,
+                                 &removed);
+            if (!removed)  // harmless for the card, but said: the next commit removes it
+              result.failures.push_back({"削除: " + (plan.cardRoot / "tbl.tmp").string(), removed.error});
             if (!r) break;
             std::string bytes(header.begin(), header.end());
             bytes.append(s.table.bytes, kTableHeaderSize);

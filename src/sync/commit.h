@@ -66,10 +66,12 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
                            Progress& progress);
 
 // Composes a table header through the scratch file "tbl.tmp" at the card's
-// root, the way the handset's own tool does: written, read back, removed.
+// root: written, read back, removed. A scratch file that cannot be removed
+// does not stop the table (scratchRemoval says so).
 OpResult BuildTableHeader(FileOps& ops, const std::filesystem::path& cardRoot,
                           std::string_view folderText, int recordCount, int fileNumber,
-                          std::string_view prefix, TableHeader& header);
+                          std::string_view prefix, TableHeader& header,
+                          OpResult* scratchRemoval = nullptr);
 
 // The text of the message that ends a commit: the completion message, or a
 // warning listing every failed operation.

@@ -70,7 +70,7 @@ std::vector<FoundTable> FindTableFiles(const HandsetProfile& profile, MediaKind 
   const auto slash = first.rfind('\\');
   const auto folder = ResolveCardPath(cardRoot, first.substr(0, slash));
   if (!folder) return found;
-  const std::string prefix = first.substr(slash + 1, first.size() - slash - 1 - 10);
+  const std::string prefix = HandsetProfile::TablePrefix(kind);
   // One look at the folder instead of a probe per possible number: the same
   // files in the same order.
   std::map<int, std::string> byNumber;

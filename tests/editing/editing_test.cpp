@@ -1,0 +1,221 @@
+#include "editing/editing.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_card.h"
+#include "support/scripted_prompts.h"
+#include "sync/texts.h"
+
+namespace fenmora {
+namespace {
+
+using testcard::ScriptedPrompts;
+using testcard::TempFolder;
+using testcard::WriteBytes;
+
+// A catalogue of live items named by card name, in list order.
+void Fill(MediaCatalogue& c, std::initializer_list<const char*> names) {
+  for (const char* n : names) {
+    MediaEntry& e = c.Slot(c.count);
+    e = MediaEntry{};
+    e.position = c.LiveCount() + 1;
+    e.cardName = e.sourceName = n;
+    e.title = n;
+    e.size = 1000;
+    ++c.count;
+  }
+}
+
+std::vector<std::string> Order(const MediaCatalogue& c) {
+  std::vector<std::string> out;
+  for (int r = 1; r <= c.LiveCount(); ++r) out.push_back(c.EntryAtRow(r)->sourceName);
+  return out;
+}
+
+TEST(Editing, MovesStopAtTheEnds) {
+  MediaCatalogue c;
+  Fill(c, {"A", "B", "C"});
+  EXPECT_FALSE(MoveUp(c, 1));
+  EXPECT_FALSE(MoveDown(c, 3));
+  EXPECT_FALSE(MoveDown(c, 0));
+  EXPECT_TRUE(MoveUp(c, 3));
+  EXPECT_EQ(Order(c), (std::vector<std::string>{"A", "C", "B"}));
+  EXPECT_TRUE(MoveDown(c, 1));
+  EXPECT_EQ(Order(c), (std::vector<std::string>{"C", "A", "B"}));
+  MediaCatalogue empty;
+  EXPECT_FALSE(MoveUp(empty, 1));
+  EXPECT_FALSE(MoveDown(empty, 1));
+}
+
+TEST(Editing, DeleteGoesBehindEarlierDeletions) {
+  MediaCatalogue c;
+  DiskGauge g{1000000, 500000};
+  Fill(c, {"1", "2", "3", "4", "5"});
+  ASSERT_TRUE(DeleteEntry(c, g, 5));
+  ASSERT_EQ(DeleteEntry(c, g, 2), 1000);
+  EXPECT_EQ(Order(c), (std::vector<std::string>{"1", "3", "4"}));
+  EXPECT_EQ(c.Slot(4).position, 4);  // deleted first
+  EXPECT_EQ(c.Slot(1).position, 5);  // deleted last
+  EXPECT_EQ(c.count, 5);
+  EXPECT_EQ(c.deletedCount, 2);
+  EXPECT_EQ(g.progress, 498000);
+  // The blank row of an emptied list has no entry, although position 1 may
+  // belong to a deleted one.
+  MediaCatalogue one;
+  Fill(one, {"only"});
+  ASSERT_TRUE(DeleteEntry(one, g, 1));
+  EXPECT_EQ(one.GridRowCount(), 2);
+  EXPECT_FALSE(DeleteEntry(one, g, 1));
+  EXPECT_FALSE(ApplyTitle(one, 1, "x"));
+  EXPECT_FALSE(MoveDown(one, 1));
+}
+
+TEST(Editing, RenumberKeepsExtensionsAndLeavesDeletedNames) {
+  const HandsetProfile p = HandsetProfile::F900i();
+  MediaCatalogue c;
+  DiskGauge g;
+  Fill(c, {"STIL0009.JPG", "STIL0005.jpg", "STIL0001.GIF", "NOEXT"});
+  ASSERT_TRUE(DeleteEntry(c, g, 3));  // STIL0001.GIF keeps its name
+  Renumber(p, MediaKind::Image, c);
+  EXPECT_EQ(c.Slot(0).cardName, "STIL0001.JPG");
+  EXPECT_EQ(c.Slot(1).cardName, "STIL0002.jpg");
+  EXPECT_EQ(c.Slot(2).cardName, "STIL0001.GIF");
+  EXPECT_EQ(c.Slot(3).cardName, "STIL0003");
+  MediaCatalogue movies;
+  for (int i = 0; i < 16; ++i) Fill(movies, {"x.3gp"});
+  Renumber(p, MediaKind::Movie, movies);
+  EXPECT_EQ(movies.Slot(9).cardName, "MOL00A.3gp");
+  EXPECT_EQ(movies.Slot(15).cardName, "MOL010.3gp");
+}
+
+TEST(Editing, TitlesAreCutOnCharacterBoundaries) {
+  MediaCatalogue c;
+  Fill(c, {"A"});
+  const std::string kanji = "\x8a\xbf";
+  ASSERT_TRUE(ApplyTitle(c, 1, std::string(63, 'x') + kanji));
+  EXPECT_EQ(c.Slot(0).title, std::string(63, 'x'));
+  ASSERT_TRUE(ApplyTitle(c, 1, ""));
+  EXPECT_EQ(c.Slot(0).title, "");
+}
+
+TEST(Editing, FreeNumbersFillGapsAndCountDeletedItems) {
+  const HandsetProfile p = HandsetProfile::F900i();
+  MediaCatalogue c;
+  Fill(c, {"STIL0001.JPG", "STIL0003.JPG"});
+  EXPECT_EQ(FreeFileNumber(p, MediaKind::Image, c), 2);
+  Fill(c, {"STIL0002.GIF"});
+  EXPECT_EQ(FreeFileNumber(p, MediaKind::Image, c), 4);
+  MediaCatalogue deleted;
+  DiskGauge g;
+  Fill(deleted, {"STIL0001.JPG"});
+  DeleteEntry(deleted, g, 1);
+  EXPECT_EQ(FreeFileNumber(p, MediaKind::Image, deleted), 2);
+  MediaCatalogue movies;
+  for (int i = 1; i <= 9; ++i) Fill(movies, {("MOL00" + std::to_string(i) + ".3GP").c_str()});
+  EXPECT_EQ(FreeFileNumber(p, MediaKind::Movie, movies), 10);
+  // Case matters, as on the handset.
+  MediaCatalogue lower;
+  Fill(lower, {"stil0001.jpg"});
+  EXPECT_EQ(FreeFileNumber(p, MediaKind::Image, lower), 1);
+  // A five-letter extension still holds its number.
+  MediaCatalogue jpeg;
+  Fill(jpeg, {"STIL0001.JPEG"});
+  EXPECT_EQ(FreeFileNumber(p, MediaKind::Image, jpeg), 2);
+}
+
+TEST(Editing, FilterTexts) {
+  const HandsetProfile p = HandsetProfile::F900i();
+  EXPECT_EQ(FileFilterText(p, MediaKind::Image), "待ち受け画像データ|*.JPG;*.GIF;");
+  EXPECT_EQ(FileFilterText(p, MediaKind::Melody), "着メロデータ|*.MLD;*.MID;*.SMF;");
+  EXPECT_EQ(FileFilterText(p, MediaKind::Movie), "ムービーデータ|*.3GP;*.MP4;*.ASF;");
+}
+
+class Queueing : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    s.loaded = true;
+    s.cardRoot = card.path();
+    s.gauge = {10 * 1024 * 1024, 0};
+  }
+  std::filesystem::path File(const std::string& name, size_t size) {
+    const auto p = pc.path() / name;
+    WriteBytes(p, std::string(size, 'x'));
+    return p;
+  }
+  CardSession s;
+  TempFolder card{"fenmora-card"};
+  TempFolder pc{"fenmora-pc"};
+  ScriptedPrompts prompts;
+};
+
+TEST_F(Queueing, QueuesBehindLiveItemsWithFreeNames) {
+  MediaCatalogue& c = s.Catalogue(MediaKind::Image);
+  Fill(c, {"STIL0001.JPG", "STIL0002.JPG"});
+  DeleteEntry(c, s.gauge, 2);  // live 1, deleted at 2
+  ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, File("photo.jpg", 500), prompts), QueueOutcome::Queued);
+  const MediaEntry& e = c.Slot(2);
+  EXPECT_EQ(e.position, 2);
+  EXPECT_EQ(c.Slot(1).position, 3);
+  EXPECT_EQ(e.cardName, "STIL0003.JPG");
+  EXPECT_EQ(e.cardFolder, "\\PRIVATE\\DOCOMO\\STILL\\");
+  EXPECT_EQ(e.sourceName, "photo.jpg");
+  EXPECT_EQ(e.sourceFolder, pc.path().string() + "/");
+  EXPECT_EQ(e.title, "photo.jpg");
+  EXPECT_EQ(e.size, 500);
+  EXPECT_TRUE(e.queued);
+  EXPECT_EQ(e.dateText.size(), 19u);
+  EXPECT_EQ(s.gauge.progress, -1000 + 500);
+  EXPECT_TRUE(prompts.asked.empty());
+}
+
+TEST_F(Queueing, SizeLimitAsksAboveTheLimitOnly) {
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, File("exact.jpg", 102400), prompts), QueueOutcome::Queued);
+  EXPECT_TRUE(prompts.asked.empty());
+  prompts.Answer(Prompts::Answer::No);
+  const auto big = File("big.JPG", 102401);
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, big, prompts), QueueOutcome::Skipped);
+  ASSERT_EQ(prompts.asked.size(), 1u);
+  EXPECT_EQ(prompts.asked[0].text, std::string(texts::kOversize) + big.string());
+  prompts.Answer(Prompts::Answer::Yes);
+  // An unlisted type has the limit 0: asked, and queued with its own extension.
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, File("pic.jpeg", 10), prompts), QueueOutcome::Queued);
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).Slot(1).cardName, "STIL0002.JPEG");
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).count, 2);
+}
+
+TEST_F(Queueing, StopsWhenTheCardIsFullAndRefusesUnreadableFiles) {
+  s.gauge = {1000, 400};
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Movie, File("a.3gp", 600), prompts), QueueOutcome::Queued);
+  EXPECT_EQ(s.gauge.Free(), 0);  // exactly filling the card passes
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Movie, File("b.3gp", 1), prompts), QueueOutcome::NoSpace);
+  EXPECT_EQ(prompts.Texts().back(), texts::kNoSpace);
+  EXPECT_EQ(s.Catalogue(MediaKind::Movie).count, 1);
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Movie, pc.path() / "missing.3gp", prompts), QueueOutcome::Skipped);
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Movie, pc.path(), prompts), QueueOutcome::Skipped);
+  EXPECT_EQ(s.Catalogue(MediaKind::Movie).count, 1);
+  EXPECT_EQ(s.Catalogue(MediaKind::Movie).Slot(0).cardName, "MOL001.3GP");
+}
+
+TEST_F(Queueing, FullKindRefusesTheFile) {
+  MediaCatalogue& c = s.Catalogue(MediaKind::Melody);
+  for (int i = 0; i < MediaCatalogue::kSlots; ++i) Fill(c, {"RING.MID"});
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Melody, File("a.mid", 10), prompts), QueueOutcome::Full);
+  EXPECT_EQ(c.count, MediaCatalogue::kSlots);
+  EXPECT_EQ(prompts.asked.size(), 1u);
+}
+
+TEST_F(Queueing, MelodiesTakeTheirOwnTitles) {
+  // An MLD file with a "titl" chunk and a "sorc" end marker.
+  std::string mld = "melo" + std::string(4, '\0') + std::string(2, '\0') + std::string(3, '\1');
+  mld += "titl";
+  mld += std::string("\x00\x04", 2) + "\x89\xb9\x8a\x79" + "sorc" + std::string(4, '\0');
+  const auto m = pc.path() / "tune.mld";
+  WriteBytes(m, mld);
+  ASSERT_EQ(QueueFileForCard(s, MediaKind::Melody, m, prompts), QueueOutcome::Queued);
+  EXPECT_EQ(s.Catalogue(MediaKind::Melody).Slot(0).title, "\x89\xb9\x8a\x79");
+  ASSERT_EQ(QueueFileForCard(s, MediaKind::Melody, File("名前.mid", 40), prompts), QueueOutcome::Queued);
+  EXPECT_EQ(s.Catalogue(MediaKind::Melody).Slot(1).title, "\x96\xbc\x91\x4f.mid");  // CP932 of 名前
+}
+
+}  // namespace
+}  // namespace fenmora

@@ -1,0 +1,57 @@
+#include "platform/cardpath.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_card.h"
+
+namespace fenmora {
+namespace {
+
+using testcard::TempFolder;
+
+TEST(CardPath, NormalForms) {
+  EXPECT_EQ(NormalizeCardFolder("\\PRIVATE\\DOCOMO\\STILL"), "\\PRIVATE\\DOCOMO\\STILL\\");
+  EXPECT_EQ(NormalizeCardFolder("\\\\PRIVATE\\DOCOMO\\STILL\\\\"), "\\PRIVATE\\DOCOMO\\STILL\\");
+  EXPECT_EQ(NormalizeCardFolder("PRIVATE/DOCOMO/./STILL/"), "\\PRIVATE\\DOCOMO\\STILL\\");
+  EXPECT_EQ(NormalizeCardFolder(""), "\\");
+  EXPECT_EQ(CardFolderForDisplay("\\PRIVATE\\DOCOMO\\STILL\\"), "PRIVATE/DOCOMO/STILL");
+}
+
+TEST(CardPath, RefusesWhatLeadsOutside) {
+  for (std::string_view bad : {"..", "\\..\\..\\x", "\\PRIVATE\\..\\..", "C:\\x", "C:", "a:b",
+                               "/PRIVATE/../../etc"})
+    EXPECT_FALSE(NormalizeCardFolder(bad)) << bad;
+  EXPECT_FALSE(NormalizeCardFolder(std::string_view("\\PRI\0VATE", 9)));
+  EXPECT_FALSE(NormalizeCardFolder("\\PRI\nVATE"));
+  for (std::string_view bad : {"", ".", "..", "a\\b", "a/b", "C:x"})
+    EXPECT_FALSE(IsSafeCardFileName(bad)) << bad;
+  EXPECT_TRUE(IsSafeCardFileName("STIL0001.JPG"));
+  EXPECT_TRUE(IsSafeCardFileName("..."));
+}
+
+TEST(CardPath, AbsoluteFolderTextStaysUnderTheRoot) {
+  TempFolder root;
+  const auto p = ResolveCardPath(root.path(), "/etc", "passwd");
+  ASSERT_TRUE(p);
+  EXPECT_EQ(*p, root.path() / "etc" / "passwd");
+}
+
+TEST(CardPath, SymbolicLinksOutOfTheCardAreRefused) {
+  TempFolder root;
+  TempFolder outside("fenmora-outside");
+  std::filesystem::create_directories(root.path() / "PRIVATE");
+  std::filesystem::create_directory_symlink(outside.path(), root.path() / "PRIVATE" / "DOCOMO");
+  std::filesystem::create_symlink(outside.path() / "f", root.path() / "PRIVATE" / "link.jpg");
+  std::filesystem::create_directories(root.path() / "PRIVATE" / "in");
+  std::filesystem::create_directory_symlink(root.path() / "PRIVATE" / "in",
+                                            root.path() / "PRIVATE" / "inner");
+  EXPECT_FALSE(ResolveCardPath(root.path(), "\\PRIVATE\\DOCOMO\\STILL"));
+  EXPECT_FALSE(ResolveCardPath(root.path(), "\\PRIVATE\\DOCOMO", "x.jpg"));
+  EXPECT_FALSE(ResolveCardPath(root.path(), "\\PRIVATE", "link.jpg"));
+  // A link that stays on the card is fine.
+  EXPECT_TRUE(ResolveCardPath(root.path(), "\\PRIVATE\\inner", "x.jpg"));
+  EXPECT_TRUE(ResolveCardPath(root.path(), "\\PRIVATE\\STILL\\NEW", "x.jpg"));
+}
+
+}  // namespace
+}  // namespace fenmora

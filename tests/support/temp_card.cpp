@@ -1,0 +1,100 @@
+#include "support/temp_card.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+#include <stdexcept>
+
+#include "catalogue/table.h"
+
+namespace fenmora::testcard {
+
+TempFolder::TempFolder(std::string_view tag) {
+  static std::atomic<int> serial{0};
+  path_ = fs::temp_directory_path() /
+          (std::string(tag) + "-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
+  fs::remove_all(path_);
+  fs::create_directories(path_);
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ec;
+  // Folders a test made read-only must be writable again to be removed.
+  for (fs::recursive_directory_iterator it(path_, ec), end; !ec && it != end; it.increment(ec))
+    if (!it->is_symlink()) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(path_, ec);
+}
+
+void WriteBytes(const fs::path& p, std::string_view bytes) {
+  fs::create_directories(p.parent_path());
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + p.string());
+}
+
+std::string ReadBytes(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TempCard::TempCard() : folder_("fenmora-card") {}
+
+fs::path TempCard::Host(std::string_view cardPath) const {
+  fs::path p = root();
+  std::string part;
+  for (char c : cardPath) {
+    if (c == '\\' || c == '/') {
+      if (!part.empty()) p /= part;
+      part.clear();
+    } else {
+      part += c;
+    }
+  }
+  if (!part.empty()) p /= part;
+  return p;
+}
+
+void TempCard::Write(std::string_view cardPath, std::string_view bytes) const {
+  WriteBytes(Host(cardPath), bytes);
+}
+
+std::string TempCard::Read(std::string_view cardPath) const { return ReadBytes(Host(cardPath)); }
+
+bool TempCard::Exists(std::string_view cardPath) const {
+  std::error_code ec;
+  return fs::exists(fs::symlink_status(Host(cardPath), ec));
+}
+
+void TempCard::WriteTable(MediaKind kind, int tableNumber, const std::vector<CardItem>& items,
+                          std::string folderText) const {
+  const HandsetProfile profile = HandsetProfile::F900i();
+  if (folderText.empty())
+    folderText = profile.GroupFolderText(kind, tableNumber - HandsetProfile::FirstTableNumber(kind));
+  const TableHeader h = ComposeTableHeader(folderText, static_cast<int>(items.size()), tableNumber,
+                                           HandsetProfile::TablePrefix(kind));
+  std::string bytes(h.begin(), h.end());
+  for (const CardItem& item : items) {
+    const TableRecordBytes r = ComposeTableRecord(item.name, item.title, item.dateText,
+                                                  static_cast<std::uint32_t>(item.content.size()));
+    bytes.append(r.begin(), r.end());
+    if (item.createFile) Write(folderText + "\\" + item.name, item.content);
+  }
+  Write(profile.ExpandTablePath(kind, tableNumber), bytes);
+}
+
+std::map<std::string, std::string> SnapshotOf(const fs::path& root) {
+  std::map<std::string, std::string> files;
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string rel = it->path().lexically_relative(root).generic_string();
+    if (it->is_symlink()) files[rel] = "-> " + fs::read_symlink(it->path()).string();
+    else if (it->is_regular_file()) files[rel] = ReadBytes(it->path());
+  }
+  return files;
+}
+
+std::map<std::string, std::string> TempCard::Snapshot() const { return SnapshotOf(root()); }
+
+}  // namespace fenmora::testcard

@@ -1,0 +1,69 @@
+// Test cards: a temporary folder standing in for the SD card, with real table
+// files and content files. No Qt: used by the core tests and the window tests.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "profile/profile.h"
+
+namespace fenmora::testcard {
+
+namespace fs = std::filesystem;
+
+// A unique temporary folder, removed with everything in it at the end.
+class TempFolder {
+ public:
+  explicit TempFolder(std::string_view tag = "fenmora");
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+struct CardItem {
+  std::string name;      // "STIL0001.JPG"
+  std::string title;     // CP932 bytes
+  std::string content;   // the content file's bytes
+  bool createFile = true;
+  std::string dateText = "2004:02:14 00:00:00";
+};
+
+class TempCard {
+ public:
+  TempCard();
+  const fs::path& root() const { return folder_.path(); }
+
+  // A card path ("\PRIVATE\DOCOMO\STILL\STIL0001.JPG", "/" also separates) on disk.
+  fs::path Host(std::string_view cardPath) const;
+  void Write(std::string_view cardPath, std::string_view bytes) const;
+  std::string Read(std::string_view cardPath) const;
+  bool Exists(std::string_view cardPath) const;
+
+  // Writes table number `tableNumber` of a kind listing the items, with the
+  // header folder text folderText (default: the group folder the handset uses
+  // for that table), and the items' content files in that folder.
+  void WriteTable(MediaKind kind, int tableNumber, const std::vector<CardItem>& items,
+                  std::string folderText = {}) const;
+
+  // Every file under the card root (relative path with "/" -> bytes); symbolic
+  // links as "-> target".
+  std::map<std::string, std::string> Snapshot() const;
+
+ private:
+  TempFolder folder_;
+};
+
+// Every file under a folder, as TempCard::Snapshot.
+std::map<std::string, std::string> SnapshotOf(const fs::path& root);
+
+void WriteBytes(const fs::path& p, std::string_view bytes);
+std::string ReadBytes(const fs::path& p);
+
+}  // namespace fenmora::testcard
