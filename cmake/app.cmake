@@ -29,3 +29,15 @@ if(GUI_TESTS)
   gtest_discover_tests(fenmora_gui_tests PROPERTIES TIMEOUT 120 DISCOVERY_TIMEOUT 60
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy")
 endif()
+
+# Built only when asked for. The JPEG preview benchmark:
+#   cmake --build build --target jpeg_preview_bench && build/jpeg_preview_bench
+add_executable(jpeg_preview_bench EXCLUDE_FROM_ALL bench/jpeg_preview_bench.cpp)
+target_link_libraries(jpeg_preview_bench PRIVATE fenmora_gui)
+# The artwork in data/ (kept in the repository): cmake --build build --target artwork
+add_executable(make-artwork EXCLUDE_FROM_ALL tools/make-artwork.cpp)
+target_link_libraries(make-artwork PRIVATE Qt6::Gui)
+add_custom_target(artwork
+  COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+          $<TARGET_FILE:make-artwork> ${CMAKE_CURRENT_SOURCE_DIR}/data
+  DEPENDS make-artwork VERBATIM)

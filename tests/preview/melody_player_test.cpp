@@ -1,0 +1,267 @@
+// The player is tested through SDL's "disk" audio driver, which writes the
+// mixed samples (44.1 kHz, 16-bit stereo) to a file in real time.
+#include "preview/melody_player.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace fenmora {
+namespace {
+
+constexpr qint64 kBytesPerSecond = 44100 * 2 * 2;
+constexpr int kPatience = 30000;  // ms; only a bound for a broken player
+
+void Put16(QByteArray& b, int v) {
+  b.append(char(v & 255));
+  b.append(char((v >> 8) & 255));
+}
+void Put32(QByteArray& b, quint32 v) {
+  Put16(b, int(v & 0xFFFF));
+  Put16(b, int(v >> 16));
+}
+
+// A mono 16-bit WAV of a 440 Hz sine at half amplitude.
+QByteArray SineWav(double seconds) {
+  const int rate = 22050;
+  const int n = static_cast<int>(seconds * rate);
+  QByteArray b("RIFF");
+  Put32(b, 36 + n * 2);
+  b.append("WAVEfmt ");
+  Put32(b, 16);
+  Put16(b, 1);  // PCM
+  Put16(b, 1);  // mono
+  Put32(b, rate);
+  Put32(b, rate * 2);
+  Put16(b, 2);
+  Put16(b, 16);
+  b.append("data");
+  Put32(b, n * 2);
+  for (int i = 0; i < n; ++i)
+    Put16(b, static_cast<int>(std::lround(16000 * std::sin(2 * M_PI * 440 * i / rate))));
+  return b;
+}
+
+// A Standard MIDI File: acoustic grand piano, middle C held for two seconds
+// (1920 ticks at 480 per quarter and the default 120 beats per minute).
+QByteArray PianoSmf() {
+  const QByteArray track("\x00\xC0\x00"          // program change: piano
+                         "\x00\x90\x3C\x70"      // note on C4
+                         "\x8F\x00\x80\x3C\x40"  // 1920 ticks later: note off
+                         "\x00\xFF\x2F\x00",     // end of track
+                         16);
+  QByteArray b("MThd\x00\x00\x00\x06\x00\x00\x00\x01\x01\xE0", 14);
+  b.append("MTrk");
+  b.append(char(0)).append(char(0)).append(char(0)).append(char(track.size()));
+  b.append(track);
+  return b;
+}
+
+class EnvVar {
+ public:
+  EnvVar(const char* name, const QByteArray& value) : name_(name) {
+    if (qEnvironmentVariableIsSet(name)) old_ = qgetenv(name);
+    qputenv(name, value);
+  }
+  ~EnvVar() {
+    if (old_) qputenv(name_, *old_);
+    else qunsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::optional<QByteArray> old_;
+};
+
+class MelodyPlayerDisk : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+
+  QString WriteFile(const QString& name, const QByteArray& bytes) {
+    const QString path = dir_.filePath(name);
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    return path;
+  }
+
+  qint64 OutputSize() const { return QFileInfo(output_).size(); }
+
+  // Lets the audio thread write until the output holds `bytes`.
+  bool WaitForOutput(qint64 bytes) {
+    return QTest::qWaitFor([&] { return OutputSize() >= bytes; }, kPatience);
+  }
+
+  std::vector<int16_t> Samples(qint64 fromByte, qint64 toByte) const {
+    QFile f(output_);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QByteArray all = f.readAll();
+    fromByte = std::clamp<qint64>(fromByte & ~qint64{1}, 0, all.size());
+    toByte = std::clamp<qint64>(toByte, fromByte, all.size());
+    std::vector<int16_t> s(static_cast<size_t>((toByte - fromByte) / 2));
+    std::memcpy(s.data(), all.constData() + fromByte, s.size() * 2);
+    return s;
+  }
+
+  int Loudest(qint64 fromByte, qint64 toByte) const {
+    int peak = 0;
+    for (int16_t v : Samples(fromByte, toByte)) peak = std::max(peak, std::abs(int(v)));
+    return peak;
+  }
+
+  QTemporaryDir dir_;
+  QString output_ = dir_.filePath("audio.raw");
+  EnvVar driver_{"SDL_AUDIODRIVER", "disk"};
+  EnvVar file_{"SDL_DISKAUDIOFILE", QFile::encodeName(output_)};
+};
+
+TEST_F(MelodyPlayerDisk, MidiAndWavSoundAndStopAtOnce) {
+  const QString midi = WriteFile("RING0001.MID", PianoSmf());
+  const QString wav = WriteFile("beep.wav", SineWav(3.0));
+  MelodyPlayer player;
+  EXPECT_TRUE(player.fileName().isEmpty());
+  EXPECT_FALSE(player.available());
+  QSignalSpy finished(&player, &MelodyPlayer::finished);
+
+  qint64 start = 0;
+  for (const QString& path : {midi, wav}) {
+    SCOPED_TRACE(path.toStdString());
+    ASSERT_TRUE(player.Open(path)) << player.lastError().toStdString();
+    EXPECT_TRUE(player.available());
+    EXPECT_EQ(player.fileName(), path);
+    if (start == 0) start = OutputSize();  // the device is open from here on
+    ASSERT_TRUE(player.Play()) << player.lastError().toStdString();
+    EXPECT_TRUE(player.isPlaying());
+    ASSERT_TRUE(WaitForOutput(start + kBytesPerSecond));
+    ASSERT_TRUE(player.isPlaying());  // both last longer than a second
+    player.Stop();
+    EXPECT_FALSE(player.isPlaying());
+    const qint64 stopped = OutputSize();
+    // A block or two mixed before the stop may still be on its way.
+    const qint64 settled = stopped + 32768;
+    ASSERT_TRUE(WaitForOutput(settled + kBytesPerSecond / 4));
+    EXPECT_GT(Loudest(start, stopped), 2000);
+    EXPECT_EQ(Loudest(settled, OutputSize()), 0);
+    start = OutputSize();
+  }
+  QCoreApplication::processEvents();
+  EXPECT_EQ(finished.count(), 0);  // a stop is not an ending
+}
+
+TEST_F(MelodyPlayerDisk, ReportsTheEndAndPlaysAgainFromTheStart) {
+  const QString wav = WriteFile("short.WAV", SineWav(0.3));
+  MelodyPlayer player;
+  QSignalSpy finished(&player, &MelodyPlayer::finished);
+  ASSERT_TRUE(player.Open(wav)) << player.lastError().toStdString();
+  const qint64 start = OutputSize();
+  ASSERT_TRUE(player.Play());
+  ASSERT_TRUE(finished.wait(kPatience));
+  EXPECT_FALSE(player.isPlaying());
+  const qint64 firstEnd = OutputSize();
+  EXPECT_GT(Loudest(start, firstEnd), 8000);
+
+  // The player stays open on the melody; Play starts it over.
+  ASSERT_TRUE(player.Play()) << player.lastError().toStdString();
+  ASSERT_TRUE(finished.wait(kPatience));
+  EXPECT_EQ(finished.count(), 2);
+  EXPECT_GT(Loudest(firstEnd, OutputSize()), 8000);
+}
+
+TEST_F(MelodyPlayerDisk, OpeningTheNextFileEndsTheMelodyQuietly) {
+  const QString first = WriteFile("long.WAV", SineWav(5.0));
+  const QString second = WriteFile("next.MID", PianoSmf());
+  MelodyPlayer player;
+  QSignalSpy finished(&player, &MelodyPlayer::finished);
+  ASSERT_TRUE(player.Open(first));
+  ASSERT_TRUE(player.Play());
+  ASSERT_TRUE(player.isPlaying());
+  ASSERT_TRUE(player.Open(second)) << player.lastError().toStdString();
+  EXPECT_FALSE(player.isPlaying());
+  EXPECT_EQ(player.fileName(), second);
+  ASSERT_TRUE(player.Play());
+  EXPECT_TRUE(player.isPlaying());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(finished.count(), 0);
+}
+
+TEST_F(MelodyPlayerDisk, RefusesOtherKindsAndBadFilesWithoutOpeningTheDevice) {
+  MelodyPlayer player;
+  const QString mld = WriteFile("RING0002.MLD", QByteArray("melo\x00\x00\x00\x10", 8));
+  EXPECT_FALSE(player.Open(mld));
+  EXPECT_FALSE(player.lastError().isEmpty());
+  EXPECT_EQ(player.fileName(), mld);  // remembered even so
+  EXPECT_FALSE(player.Open(dir_.filePath("missing.MID")));
+  EXPECT_FALSE(player.Open(dir_.path()));
+  EXPECT_FALSE(player.available());
+  EXPECT_FALSE(player.Play());
+  player.Stop();
+  EXPECT_FALSE(QFileInfo::exists(output_));
+
+  const QString fakeWav = WriteFile("fake.WAV", QByteArray(4000, 'x'));
+  EXPECT_FALSE(player.Open(fakeWav));
+  EXPECT_FALSE(player.lastError().isEmpty());
+  EXPECT_FALSE(player.Play());
+
+  // A MIDI file that ends in the middle of its track: no crash, no hang.
+  const QString cut = WriteFile("cut.MID", PianoSmf().left(26));
+  if (player.Open(cut) && player.Play()) {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !player.isPlaying(); }, kPatience));
+    player.Stop();
+  }
+}
+
+TEST(MelodyPlayerNoDevice, FailsWithAnErrorAndTriesAgainNextTime) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString wav = dir.filePath("beep.WAV");
+  {
+    QFile f(wav);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(SineWav(0.5));
+  }
+  MelodyPlayer player;
+  {
+    EnvVar driver("SDL_AUDIODRIVER", "nonexistent");
+    EXPECT_FALSE(player.Open(wav));
+    EXPECT_FALSE(player.lastError().isEmpty());
+    EXPECT_FALSE(player.available());
+    EXPECT_EQ(player.fileName(), wav);
+    EXPECT_FALSE(player.Play());
+    player.Stop();
+    EXPECT_FALSE(player.isPlaying());
+  }
+  // Once a device can be had, the next Open gets it.
+  EnvVar driver("SDL_AUDIODRIVER", "dummy");
+  EXPECT_TRUE(player.Open(wav)) << player.lastError().toStdString();
+  EXPECT_TRUE(player.available());
+  EXPECT_TRUE(player.lastError().isEmpty());
+  EXPECT_TRUE(player.Play());
+  player.Stop();
+}
+
+TEST(PlayableMelody, OnlyMidAndWavByTheirExtension) {
+  EXPECT_TRUE(IsPlayableMelody("RING0001.MID"));
+  EXPECT_TRUE(IsPlayableMelody("tune.mid"));
+  EXPECT_TRUE(IsPlayableMelody("chime.Wav"));
+  EXPECT_FALSE(IsPlayableMelody("RING0001.MLD"));
+  EXPECT_FALSE(IsPlayableMelody("song.SMF"));
+  EXPECT_FALSE(IsPlayableMelody("song.MIDI"));
+  EXPECT_FALSE(IsPlayableMelody("MID"));
+  EXPECT_FALSE(IsPlayableMelody("song.mid.bak"));
+}
+
+}  // namespace
+}  // namespace fenmora
