@@ -3,8 +3,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <fstream>
 
 #include "platform/cardpath.h"
+#include "sync/journal.h"
+#include "sync/load.h"
 #include "sync/texts.h"
 
 namespace fenmora {
@@ -76,10 +79,13 @@ class Planner {
         CommitStep& s = Add(CommitStep::Action::Rename);
         s.from = *from;
         s.to = *parked;
+        s.parking = true;
         first = static_cast<int>(plan_.steps.size()) - 1;
       }
       second.push_back({first, *parked, *to});
     }
+    // From here on the files take their final names: the journal says so first.
+    if (!second.empty()) Add(CommitStep::Action::WriteJournal).placedUpTo = KindIndex(kind);
     for (const Parked& p : second) {
       CommitStep& s = Add(CommitStep::Action::Rename);
       s.from = p.parked;
@@ -175,8 +181,57 @@ std::string FailureText(const CommitStep& s) {
     case CommitStep::Action::Remove: return "削除: " + s.from.string();
     case CommitStep::Action::Rename: return "名前の変更: " + s.from.string() + " → " + s.to.string();
     case CommitStep::Action::Copy: return "コピー: " + s.from.string() + " → " + s.to.string();
+    case CommitStep::Action::WriteJournal: return "更新記録の書き込み: " + s.to.string();
+    case CommitStep::Action::RemoveJournal: return "更新記録の削除: " + s.from.string();
   }
   return {};
+}
+
+}  // namespace
+
+namespace {
+
+bool ChangesContent(const CommitStep& s) {
+  return s.action == CommitStep::Action::Remove || s.action == CommitStep::Action::Rename ||
+         s.action == CommitStep::Action::Copy;
+}
+
+// The journal of a commit: the lists as they are to be written, each item with
+// the place its file has now, and every table file before and after.
+Journal JournalOf(const CardSession& session, const CommitPlan& plan) {
+  Journal j;
+  for (MediaKind kind : kListKinds) {
+    for (const FoundTable& t : FindTableFiles(session.profile, kind, plan.cardRoot)) {
+      std::ifstream in(t.path, std::ios::binary);
+      j.tables.push_back({kind, session.profile.ExpandTablePath(kind, t.number),
+                          HashBytes(std::string((std::istreambuf_iterator<char>(in)), {})), ""});
+    }
+    const MediaCatalogue& c = session.Catalogue(kind);
+    for (int i = 0; i < c.count; ++i) {
+      const MediaEntry& e = c.Slot(i);
+      j.items.push_back({kind, e.position, e.toDelete, e.queued, e.sourceFolder, e.sourceName,
+                         e.cardFolder, e.cardName, e.dateText, e.title, e.size});
+    }
+  }
+  for (const CommitStep& s : plan.steps) {
+    if (s.action != CommitStep::Action::WriteTable) continue;
+    auto known = std::find_if(j.tables.begin(), j.tables.end(), [&](const JournalTable& t) {
+      return t.kind == s.kind && t.cardPath == s.table.tablePath;
+    });
+    if (known == j.tables.end()) known = j.tables.insert(j.tables.end(), {s.kind, s.table.tablePath, "", ""});
+    known->newHash = HashBytes(s.table.bytes);
+  }
+  return j;
+}
+
+// The last step of a journaled commit.
+CommitStep RemoveJournalStep(const fs::path& cardRoot) {
+  CommitStep last;
+  last.kind = MediaKind::Movie;
+  last.phase = CommitPhase::Folders;
+  last.action = CommitStep::Action::RemoveJournal;
+  last.from = cardRoot / kJournalName;
+  return last;
 }
 
 }  // namespace
@@ -186,6 +241,35 @@ CommitPlan PlanCommit(CardSession& session) {
   plan.cardRoot = session.cardRoot;
   Planner planner(session, plan);
   for (MediaKind kind : kListKinds) planner.Kind(kind);
+  if (std::none_of(plan.steps.begin(), plan.steps.end(), ChangesContent)) {
+    // Only tables change, each replaced whole: nothing to journal.
+    plan.steps.erase(std::remove_if(plan.steps.begin(), plan.steps.end(),
+                                    [](const CommitStep& s) {
+                                      return s.action == CommitStep::Action::WriteJournal;
+                                    }),
+                     plan.steps.end());
+    if (PathExists(plan.cardRoot / kJournalName)) {
+      // The journal of an interrupted commit whose work is done by now.
+      plan.steps.push_back(RemoveJournalStep(plan.cardRoot));
+    }
+    return plan;
+  }
+  Journal journal = JournalOf(session, plan);
+  CommitStep first;
+  first.kind = MediaKind::Image;
+  first.phase = CommitPhase::Tables;
+  first.action = CommitStep::Action::WriteJournal;
+  first.to = plan.cardRoot / kJournalName;
+  first.journal = EncodeJournal(journal);
+  plan.steps.insert(plan.steps.begin(), first);
+  for (CommitStep& s : plan.steps) {
+    if (s.after >= 0) ++s.after;
+    if (s.action != CommitStep::Action::WriteJournal || s.placedUpTo < 0) continue;
+    for (int k = 0; k <= s.placedUpTo; ++k) journal.placed[static_cast<size_t>(k)] = true;
+    s.to = plan.cardRoot / kJournalName;
+    s.journal = EncodeJournal(journal);
+  }
+  plan.steps.push_back(RemoveJournalStep(plan.cardRoot));
   return plan;
 }
 
@@ -199,9 +283,26 @@ std::string DescribeStep(const CommitStep& step, const fs::path& cardRoot) {
     case CommitStep::Action::Rename:
       return "rename " + Relative(step.from, cardRoot) + " -> " + Relative(step.to, cardRoot);
     case CommitStep::Action::Copy: return "copy   " + step.from.string() + " -> " + Relative(step.to, cardRoot);
+    case CommitStep::Action::WriteJournal: return "write  " + Relative(step.to, cardRoot) + " (journal)";
+    case CommitStep::Action::RemoveJournal: return "delete " + Relative(step.from, cardRoot) + " (journal)";
   }
   return {};
 }
+
+namespace {
+
+// Written beside the old file and renamed over it once complete: a card pulled
+// out half way keeps the old file whole.
+OpResult WriteWhole(FileOps& ops, const fs::path& to, std::string_view bytes) {
+  fs::path temp = to;
+  temp += ".tmp";
+  OpResult r = ops.WriteFile(temp, bytes);
+  if (r) r = ops.Replace(temp, to);
+  if (!r) ops.Remove(temp);
+  return r;
+}
+
+}  // namespace
 
 OpResult BuildTableHeader(FileOps& ops, const fs::path& cardRoot, std::string_view folderText,
                           int recordCount, int fileNumber, std::string_view prefix,
@@ -242,13 +343,15 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
           failed[next] = 1;  // its first half failed and was reported
           continue;
         }
-        if (s.phase != CommitPhase::Tables) result.contentTouched = true;
+        if (ChangesContent(s)) result.contentTouched = true;
         OpResult r;
         switch (s.action) {
           case CommitStep::Action::MakeFolder: r = ops.MakeFolders(s.to); break;
           case CommitStep::Action::Remove: r = ops.Remove(s.from); break;
           case CommitStep::Action::Rename: r = ops.Rename(s.from, s.to); break;
           case CommitStep::Action::Copy: r = ops.CopyFile(s.from, s.to); break;
+          case CommitStep::Action::RemoveJournal: r = ops.Remove(s.from); break;
+          case CommitStep::Action::WriteJournal: r = WriteWhole(ops, s.to, s.journal); break;
           case CommitStep::Action::WriteTable: {
             TableHeader header{};
             OpResult removed;
@@ -260,21 +363,17 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
             if (!r) break;
             std::string bytes(header.begin(), header.end());
             bytes.append(s.table.bytes, kTableHeaderSize);
-            // Written beside the old table and renamed over it once complete:
-            // a card pulled out half way keeps the old table whole.
-            fs::path temp = s.to;
-            temp += ".tmp";
-            r = ops.WriteFile(temp, bytes);
-            if (r) r = ops.Replace(temp, s.to);
-            if (!r) ops.Remove(temp);
+            r = WriteWhole(ops, s.to, bytes);
             break;
           }
         }
         if (r) continue;
         failed[next] = 1;
         result.failures.push_back({FailureText(s), r.error});
-        if (s.phase == CommitPhase::Tables) {
-          // Without its tables the card must not change further.
+        if (s.phase == CommitPhase::Tables || s.parking ||
+            s.action == CommitStep::Action::WriteJournal) {
+          // Without its tables, its journal, or with a file still in the way
+          // of the final names, the card must not change further.
           result.stopped = true;
           progress.Step(total, total);
           return result;

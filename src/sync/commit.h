@@ -18,13 +18,16 @@ namespace fenmora {
 enum class CommitPhase { Tables = 1, Deletion, Renaming, Copying, Folders };
 
 struct CommitStep {
-  enum class Action { MakeFolder, WriteTable, Remove, Rename, Copy };
+  enum class Action { MakeFolder, WriteTable, Remove, Rename, Copy, WriteJournal, RemoveJournal };
   MediaKind kind = MediaKind::Image;
   CommitPhase phase = CommitPhase::Tables;
   Action action = Action::MakeFolder;
   std::filesystem::path from;  // Remove, Rename, Copy: the file as it is now
   std::filesystem::path to;    // MakeFolder, WriteTable, Rename, Copy: what it becomes
   TableFile table;             // WriteTable only
+  std::string journal;         // WriteJournal only: the journal's bytes
+  int placedUpTo = -1;         // WriteJournal: the last kind whose files take their final names
+  bool parking = false;        // Rename: the first pass, to a name ending in "_"
   int after = -1;              // index of a step that must have worked first
 };
 
@@ -60,7 +63,8 @@ struct CommitResult {
 };
 
 // Carries the plan out. Keeps going past a failed file operation (collecting
-// it), but stops at a table that cannot be written. Updates the entries of the
+// it), but stops at a table or journal that cannot be written and at a file
+// that cannot be moved out of the way of the final names. Updates the entries of the
 // files it moved into place. The caller reloads the card afterwards.
 CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps& ops,
                            Progress& progress);

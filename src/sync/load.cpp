@@ -11,6 +11,7 @@
 #include "media/file_info.h"
 #include "platform/cardpath.h"
 #include "platform/drives.h"
+#include "sync/journal.h"
 #include "sync/texts.h"
 
 namespace fenmora {
@@ -110,9 +111,21 @@ void LoadKind(const HandsetProfile& profile, MediaKind kind, const fs::path& car
         ++result.droppedRecords;
         continue;
       }
-      const fs::path file = *folder / name;
+      fs::path file = *folder / name;
+      std::string sourceName = name;
       std::int32_t size = -1;
-      if (StaysOnCard(cardRoot, file, exists)) size = FileSizeOf(file);
+      if (StaysOnCard(cardRoot, file, exists)) {
+        size = FileSizeOf(file);
+      } else if (!exists) {
+        // Left between the two renaming passes of an interrupted commit: the
+        // file waits under its new name with "_"; the next commit finishes.
+        fs::path parked = file;
+        parked += "_";
+        if (StaysOnCard(cardRoot, parked, exists)) {
+          size = FileSizeOf(parked);
+          sourceName = name + "_";
+        }
+      }
       if (size == -1) {
         ++result.droppedRecords;
         continue;
@@ -125,7 +138,7 @@ void LoadKind(const HandsetProfile& profile, MediaKind kind, const fs::path& car
       e.position = catalogue.count + 1;
       e.sourceFolder = *folderText;
       e.cardFolder = *folderText;
-      e.sourceName = name;
+      e.sourceName = sourceName;
       e.cardName = name;
       e.dateText = record.dateText;
       e.title = record.title;
@@ -162,12 +175,18 @@ LoadResult LoadCard(CardSession& session, const fs::path& cardRoot, Prompts& pro
   session.catalogues.ResetCounters();
   session.cardRoot = cardRoot;
   session.loaded = true;
+  const auto journal = ReadCardJournal(session.profile, cardRoot);
+  result.interrupted = journal.has_value();
   for (MediaKind kind : kListKinds) {
     progress.Status(texts::Of(texts::kLoadingStatus, kind));
-    LoadKind(session.profile, kind, cardRoot, session.Catalogue(kind), result);
+    if (journal)
+      result.droppedRecords += LoadKindFromJournal(*journal, kind, cardRoot, session.Catalogue(kind));
+    else
+      LoadKind(session.profile, kind, cardRoot, session.Catalogue(kind), result);
   }
   progress.Status("");
   progress.Busy(false);
+  if (result.interrupted) prompts.Tell(Icon::Warning, texts::kInterruptedCommit);
   if (!result.overfullKinds.empty()) {
     std::string text;
     for (MediaKind k : result.overfullKinds)

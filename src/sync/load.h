@@ -21,6 +21,9 @@ struct LoadResult {
   // Kinds whose tables list more than 1024 existing files (the first 1024 are
   // taken).
   std::vector<MediaKind> overfullKinds;
+  // The card holds the journal of a commit that did not finish: the lists come
+  // from it, and the next commit completes the work.
+  bool interrupted = false;
 };
 
 // The table files of a kind on the card, in rising table number, as the

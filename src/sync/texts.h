@@ -19,6 +19,9 @@ inline constexpr const char* kLoadingStatus[3] = {"待ち受け画像ファイ�
 inline constexpr const char* kKindNames[3] = {"待ち受け画像", "着メロ", "ムービー"};
 inline constexpr const char* kTooManyItems =
     "の管理テーブルに1024件を超えるファイルが登録されています．\n先頭の1024件だけを読み込みました．";
+inline constexpr const char* kInterruptedCommit =
+    "前回のメモリーカード更新が途中で中断されています．\n"
+    "中断前の編集内容を読み込みました．「メモリカード更新」を押すと更新を完了します．";
 
 // ---- commit
 inline constexpr const char* kTableStatus[3] = {"待ち受け画像テーブルの更新中...",

@@ -297,15 +297,18 @@ TEST_F(Commit, DryRunPlanChangesNothing) {
   for (const CommitStep& step : plan.steps) lines.push_back(DescribeStep(step, card.root()));
   EXPECT_EQ(card.Snapshot(), before);
   const std::vector<std::string> expected = {
+      "write  fenmora.jnl (journal)",
       "write  PRIVATE/DOCOMO/TABLE/STILL/SUD000.TBL (2 records)",
       "rename PRIVATE/DOCOMO/STILL/STIL0001.JPG -> PRIVATE/DOCOMO/STILL/STIL0002.JPG_",
       "rename PRIVATE/DOCOMO/STILL/STIL0002.JPG -> PRIVATE/DOCOMO/STILL/STIL0001.JPG_",
+      "write  fenmora.jnl (journal)",
       "rename PRIVATE/DOCOMO/STILL/STIL0002.JPG_ -> PRIVATE/DOCOMO/STILL/STIL0002.JPG",
       "rename PRIVATE/DOCOMO/STILL/STIL0001.JPG_ -> PRIVATE/DOCOMO/STILL/STIL0001.JPG",
       "mkdir  PRIVATE/DOCOMO/TABLE/RINGER",
       "write  PRIVATE/DOCOMO/TABLE/RINGER/RUD000.TBL (0 records)",
       "mkdir  PRIVATE/DOCOMO/TABLE/SD_VIDEO",
-      "write  PRIVATE/DOCOMO/TABLE/SD_VIDEO/PRL001.TBL (0 records)"};
+      "write  PRIVATE/DOCOMO/TABLE/SD_VIDEO/PRL001.TBL (0 records)",
+      "delete fenmora.jnl (journal)"};
   EXPECT_EQ(lines, expected);
 }
 

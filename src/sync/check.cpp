@@ -1,0 +1,284 @@
+#include "sync/check.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <fstream>
+#include <optional>
+#include <set>
+#include <system_error>
+#include <utility>
+
+#include "catalogue/table.h"
+#include "platform/cardpath.h"
+#include "sync/load.h"
+
+namespace fenmora {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A table file longer than this is read only this far, as the loader does.
+constexpr std::int64_t kMaxTableBytes = 512 + 256 * 4096;
+
+using FileId = std::pair<dev_t, ino_t>;
+
+// A regular file (links followed) and its identity. The path must already be
+// known to stay on the card.
+std::optional<FileId> RegularFileId(const fs::path& p) {
+  struct stat st;
+  if (::stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return FileId{st.st_dev, st.st_ino};
+}
+
+bool ReadTable(const fs::path& p, std::string& bytes, std::string& why) {
+  struct stat st;
+  if (::stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    why = "not a file";
+    return false;
+  }
+  std::ifstream in(p, std::ios::binary);
+  if (!in) {
+    why = "cannot be opened";
+    return false;
+  }
+  bytes.assign(static_cast<size_t>(kMaxTableBytes), '\0');
+  in.read(bytes.data(), kMaxTableBytes);
+  bytes.resize(static_cast<size_t>(in.gcount()));
+  if (in.bad()) {
+    why = "read error";
+    return false;
+  }
+  return true;
+}
+
+// The group folder number named by a subfolder of a kind's content folder
+// ("SUD001", "RUD012", "PRL00A"; letters in any case), or -1.
+int GroupFolderNumber(MediaKind kind, const std::string& name) {
+  const std::string prefix = HandsetProfile::TablePrefix(kind);
+  if (name.size() != prefix.size() + 3) return -1;
+  const std::string upper = AsciiUpper(name);
+  if (upper.compare(0, prefix.size(), prefix) != 0) return -1;
+  const bool hex = kind == MediaKind::Movie;
+  int n = 0;
+  for (size_t i = prefix.size(); i < upper.size(); ++i) {
+    const char c = upper[i];
+    int d;
+    if (c >= '0' && c <= '9') d = c - '0';
+    else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+    else return -1;
+    n = n * (hex ? 16 : 10) + d;
+  }
+  return n >= 1 ? n : -1;
+}
+
+std::vector<fs::path> SortedEntries(const fs::path& folder) {
+  std::vector<fs::path> entries;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    entries.push_back(it->path());
+  std::sort(entries.begin(), entries.end());
+  return entries;
+}
+
+bool IsFolderNoLink(const fs::path& p) {
+  struct stat st;
+  return ::lstat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+struct TableState {
+  fs::path path;
+  int number = 0;
+  int records = 0;
+  int existing = 0;
+  std::vector<CheckFinding> missing;  // reported unless the table is left behind
+};
+
+class Checker {
+ public:
+  Checker(const HandsetProfile& profile, const fs::path& root, CheckReport& report)
+      : profile_(profile), root_(root), report_(report) {}
+
+  void Kind(MediaKind kind) {
+    kind_ = kind;
+    listed_.clear();
+    Tables();
+    ContentFolders();
+  }
+
+ private:
+  void Add(CheckFinding::Type type, const fs::path& path, std::string detail = {},
+           const fs::path& table = {}) {
+    CheckFinding f;
+    f.type = type;
+    f.kind = kind_;
+    f.path = path;
+    f.table = table;
+    f.detail = std::move(detail);
+    report_.findings.push_back(std::move(f));
+  }
+
+  void Tables() {
+    std::vector<TableState> tables;
+    for (const FoundTable& found : FindTableFiles(profile_, kind_, root_)) {
+      if (!IsInside(root_, found.path)) {
+        Add(CheckFinding::Type::UnreadableTable, found.path, "leads outside the card");
+        continue;
+      }
+      std::string bytes, why;
+      if (!ReadTable(found.path, bytes, why)) {
+        Add(CheckFinding::Type::UnreadableTable, found.path, why);
+        continue;
+      }
+      TableState t;
+      t.path = found.path;
+      t.number = found.number;
+      Records(ParseTable(bytes), t);
+      tables.push_back(std::move(t));
+    }
+
+    // The commit writes a kind's tables from the first number on without a
+    // gap, every one of them full but the last.
+    int expected = HandsetProfile::FirstTableNumber(kind_);
+    bool chainBroken = false;
+    for (size_t i = 0; i < tables.size(); ++i) {
+      TableState& t = tables[i];
+      const bool first = t.number == HandsetProfile::FirstTableNumber(kind_);
+      std::string why;
+      if (!first) {
+        if (t.number != expected) why = "a table number before it is missing";
+        else if (chainBroken) why = "an earlier table holds fewer than 64 records";
+        else if (t.existing == 0)
+          why = t.records == 0 ? "it holds no records"
+                               : "none of its " + std::to_string(t.records) + " records names an existing file";
+      }
+      if (!why.empty()) {
+        Add(CheckFinding::Type::StaleTable, t.path, why);
+      } else {
+        for (CheckFinding& f : t.missing) report_.findings.push_back(std::move(f));
+      }
+      if (t.records < kItemsPerTable) chainBroken = true;
+      expected = t.number + 1;
+    }
+  }
+
+  void Records(const TableContents& contents, TableState& t) {
+    t.records = static_cast<int>(contents.records.size());
+    if (contents.records.empty()) return;
+    const auto folderText = NormalizeCardFolder(contents.folderText);
+    const auto folder = folderText ? ResolveCardPath(root_, *folderText) : std::nullopt;
+    if (!folder) {
+      Add(CheckFinding::Type::BadRecord, t.path,
+          "its folder " + contents.folderText + " leads outside the card", t.path);
+      return;
+    }
+    for (const TableRecord& record : contents.records) {
+      const std::string name = record.FileName();
+      const auto file = ResolveCardPath(root_, *folderText, name);
+      if (!file) {
+        Add(CheckFinding::Type::BadRecord, *folder, "record " + name + " leads outside the card", t.path);
+        continue;
+      }
+      if (const auto id = RegularFileId(*file)) {
+        listed_.insert(*id);
+        ++t.existing;
+        continue;
+      }
+      CheckFinding f;
+      f.type = CheckFinding::Type::MissingFile;
+      f.kind = kind_;
+      f.path = *file;
+      f.table = t.path;
+      t.missing.push_back(std::move(f));
+    }
+  }
+
+  void ContentFolders() {
+    const std::string& contentFolder = profile_.Kind(kind_).contentFolder;
+    const auto base = ResolveCardPath(root_, contentFolder);
+    if (!base || !IsFolderNoLink(*base)) return;
+    // Movies lie only in the group folders (PRL001, ...), never in SD_VIDEO itself.
+    if (kind_ != MediaKind::Movie) Files(*base);
+    for (const fs::path& sub : SortedEntries(*base)) {
+      const std::string name = sub.filename().string();
+      if (GroupFolderNumber(kind_, name) < 0) continue;
+      const auto folder = ResolveCardPath(root_, contentFolder + name);
+      if (folder && IsFolderNoLink(*folder)) Files(*folder);
+    }
+  }
+
+  void Files(const fs::path& folder) {
+    for (const fs::path& p : SortedEntries(folder)) {
+      struct stat st;
+      if (::lstat(p.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) continue;
+      const std::string name = p.filename().string();
+      if (!name.empty() && name.back() == '_') {
+        Add(CheckFinding::Type::ParkedFile, p);
+        continue;
+      }
+      // A link leading off the card is never followed, and no record can
+      // list it.
+      std::optional<FileId> id;
+      if (!S_ISLNK(st.st_mode) || IsInside(root_, p)) id = RegularFileId(p);
+      if (!id || !listed_.count(*id)) Add(CheckFinding::Type::UnlistedFile, p);
+    }
+  }
+
+  const HandsetProfile& profile_;
+  const fs::path& root_;
+  CheckReport& report_;
+  MediaKind kind_ = MediaKind::Image;
+  std::set<FileId> listed_;
+};
+
+std::string Shown(const fs::path& p, const fs::path& root) {
+  const fs::path rel = p.lexically_relative(root);
+  const std::string text =
+      rel.empty() || rel.native().rfind("..", 0) == 0 ? p.string() : rel.generic_string();
+  return text;
+}
+
+std::string NoControls(std::string s) {
+  for (char& c : s)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return s;
+}
+
+}  // namespace
+
+CheckReport CheckCard(const HandsetProfile& profile, const fs::path& cardRoot) {
+  CheckReport report;
+  Checker checker(profile, cardRoot, report);
+  for (MediaKind kind : kListKinds)
+    if (profile.Supported(kind)) checker.Kind(kind);
+  return report;
+}
+
+std::string DescribeFinding(const CheckFinding& f, const fs::path& cardRoot) {
+  const std::string path = Shown(f.path, cardRoot);
+  std::string line;
+  switch (f.type) {
+    case CheckFinding::Type::MissingFile:
+      line = "missing file: " + path + " (listed in " + Shown(f.table, cardRoot) + ")";
+      break;
+    case CheckFinding::Type::UnlistedFile:
+      line = "unlisted file: " + path + " (no table lists it)";
+      break;
+    case CheckFinding::Type::StaleTable:
+      line = "left-behind table: " + path + " (" + f.detail + ")";
+      break;
+    case CheckFinding::Type::ParkedFile:
+      line = "left by an interrupted commit: " + path;
+      break;
+    case CheckFinding::Type::BadRecord:
+      line = "unusable record in " + Shown(f.table, cardRoot) + ": " + f.detail;
+      break;
+    case CheckFinding::Type::UnreadableTable:
+      line = "unreadable table: " + path + " (" + f.detail + ")";
+      break;
+  }
+  return NoControls(std::move(line));
+}
+
+}  // namespace fenmora
