@@ -84,9 +84,9 @@ fs::path ResolveLinks(const fs::path& p, int depth = 0) {
 
 }  // namespace
 
-bool IsInside(const fs::path& root, const fs::path& path) {
-  const fs::path base = ResolveLinks(root);
-  const fs::path full = ResolveLinks(path);
+namespace {
+
+bool Under(const fs::path& base, const fs::path& full) {
   if (base.empty() || full.empty()) return false;
   auto b = base.begin();
   auto f = full.begin();
@@ -97,18 +97,30 @@ bool IsInside(const fs::path& root, const fs::path& path) {
   return true;
 }
 
-std::optional<fs::path> ResolveCardPath(const fs::path& cardRoot, std::string_view folderText,
-                                        std::string_view fileName) {
+}  // namespace
+
+CardGuard::CardGuard(fs::path cardRoot) : root_(std::move(cardRoot)), resolvedRoot_(ResolveLinks(root_)) {}
+
+bool CardGuard::Contains(const fs::path& p) const { return Under(resolvedRoot_, ResolveLinks(p)); }
+
+std::optional<fs::path> CardGuard::Resolve(std::string_view folderText, std::string_view fileName) const {
   const auto parts = CardFolderComponents(folderText);
   if (!parts) return std::nullopt;
-  fs::path p = cardRoot;
+  fs::path p = root_;
   for (const auto& part : *parts) p /= part;
   if (!fileName.empty()) {
     if (!IsSafeCardFileName(fileName)) return std::nullopt;
     p /= std::string(fileName);
   }
-  if (!IsInside(cardRoot, p)) return std::nullopt;
+  if (!Contains(p)) return std::nullopt;
   return p;
+}
+
+bool IsInside(const fs::path& root, const fs::path& path) { return CardGuard(root).Contains(path); }
+
+std::optional<fs::path> ResolveCardPath(const fs::path& cardRoot, std::string_view folderText,
+                                        std::string_view fileName) {
+  return CardGuard(cardRoot).Resolve(folderText, fileName);
 }
 
 std::string CardFolderForDisplay(std::string_view folderText) {

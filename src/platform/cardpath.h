@@ -34,6 +34,22 @@ std::optional<std::filesystem::path> ResolveCardPath(const std::filesystem::path
                                                      std::string_view folderText,
                                                      std::string_view fileName = {});
 
+// The same checks for many paths of one card: the card root's own links are
+// followed once.
+class CardGuard {
+ public:
+  explicit CardGuard(std::filesystem::path cardRoot);
+  const std::filesystem::path& root() const { return root_; }
+  std::optional<std::filesystem::path> Resolve(std::string_view folderText,
+                                               std::string_view fileName = {}) const;
+  // True when p, followed through its links, lies inside the card root.
+  bool Contains(const std::filesystem::path& p) const;
+
+ private:
+  std::filesystem::path root_;
+  std::filesystem::path resolvedRoot_;
+};
+
 // True when path (which need not exist) lies inside root once the symbolic
 // links of its existing parts are followed.
 bool IsInside(const std::filesystem::path& root, const std::filesystem::path& path);

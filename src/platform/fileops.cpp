@@ -99,10 +99,6 @@ OpResult RealFileOps::CopyFile(const fs::path& from, const fs::path& to) {
       break;
     }
   }
-  if (ok && ::fsync(out) != 0 && errno != EINVAL) {
-    ok = false;
-    why = std::string("sync: ") + std::strerror(errno);
-  }
   if (::close(out) != 0 && ok) {
     ok = false;
     why = std::string("close: ") + std::strerror(errno);
@@ -120,15 +116,20 @@ OpResult RealFileOps::WriteFile(const fs::path& p, std::string_view bytes) {
   if (fd < 0) return Errno("create");
   bool ok = WriteAll(fd, bytes.data(), bytes.size());
   std::string why = ok ? "" : std::string("write: ") + std::strerror(errno);
-  if (ok && ::fsync(fd) != 0 && errno != EINVAL) {
-    ok = false;
-    why = std::string("sync: ") + std::strerror(errno);
-  }
   if (::close(fd) != 0 && ok) {
     ok = false;
     why = std::string("close: ") + std::strerror(errno);
   }
   return ok ? OpResult::Ok() : OpResult::Fail(why);
+}
+
+OpResult RealFileOps::Flush(const fs::path& p) {
+  const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY);
+  if (fd < 0) return Errno("open");
+  const int r = ::syncfs(fd);
+  const OpResult result = r == 0 ? OpResult::Ok() : Errno("sync");
+  ::close(fd);
+  return result;
 }
 
 OpResult RealFileOps::ReadFile(const fs::path& p, std::string& bytes) {

@@ -37,8 +37,12 @@ class FileOps {
   // Copies a file, overwriting the target. A partial target is removed when
   // the copy fails.
   virtual OpResult CopyFile(const fs::path& from, const fs::path& to) = 0;
-  // Writes bytes to a file, creating or emptying it, and flushes them.
+  // Writes bytes to a file, creating or emptying it.
   virtual OpResult WriteFile(const fs::path& p, std::string_view bytes) = 0;
+  // Makes everything written so far on the volume holding p durable (the
+  // commit's barriers: the journal before the first file moves, the files
+  // before the journal goes).
+  virtual OpResult Flush(const fs::path& p) = 0;
   virtual OpResult ReadFile(const fs::path& p, std::string& bytes) = 0;
   virtual OpResult Symlink(const fs::path& target, const fs::path& link) = 0;
 };
@@ -54,6 +58,7 @@ class RealFileOps : public FileOps {
   OpResult Replace(const fs::path& from, const fs::path& to) override;
   OpResult CopyFile(const fs::path& from, const fs::path& to) override;
   OpResult WriteFile(const fs::path& p, std::string_view bytes) override;
+  OpResult Flush(const fs::path& p) override;
   OpResult ReadFile(const fs::path& p, std::string& bytes) override;
   OpResult Symlink(const fs::path& target, const fs::path& link) override;
 };
@@ -77,6 +82,7 @@ class FaultyFileOps : public FileOps {
   OpResult Replace(const fs::path& from, const fs::path& to) override;
   OpResult CopyFile(const fs::path& from, const fs::path& to) override;
   OpResult WriteFile(const fs::path& p, std::string_view bytes) override;
+  OpResult Flush(const fs::path& p) override { return inner_.Flush(p); }
   OpResult ReadFile(const fs::path& p, std::string& bytes) override { return inner_.ReadFile(p, bytes); }
   OpResult Symlink(const fs::path& target, const fs::path& link) override;
 

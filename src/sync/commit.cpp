@@ -328,6 +328,15 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
   for (const std::string& refused : plan.refused)
     result.failures.push_back({"カード外を指すパス: " + refused, "skipped"});
   std::vector<char> failed(plan.steps.size(), 0);
+  // Tables and the journal must be on the card before any file moves, and the
+  // files before the journal goes: one flush of the card at each such turn.
+  bool metaDirty = false, contentDirty = false;
+  auto barrier = [&] {
+    if (!metaDirty && !contentDirty) return;
+    metaDirty = contentDirty = false;
+    if (OpResult r = ops.Flush(plan.cardRoot); !r)
+      result.failures.push_back({"書き込みの確定: " + plan.cardRoot.string(), r.error});
+  };
   const long total = static_cast<long>(plan.steps.size());
   size_t next = 0;
   for (MediaKind kind : kListKinds) {
@@ -343,7 +352,11 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
           failed[next] = 1;  // its first half failed and was reported
           continue;
         }
-        if (ChangesContent(s)) result.contentTouched = true;
+        if (ChangesContent(s)) {
+          if (metaDirty) barrier();
+          result.contentTouched = true;
+        }
+        if (s.action == CommitStep::Action::RemoveJournal) barrier();
         OpResult r;
         switch (s.action) {
           case CommitStep::Action::MakeFolder: r = ops.MakeFolders(s.to); break;
@@ -367,7 +380,10 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
             break;
           }
         }
-        if (r) continue;
+        if (r) {
+          (ChangesContent(s) ? contentDirty : metaDirty) = true;
+          continue;
+        }
         failed[next] = 1;
         result.failures.push_back({FailureText(s), r.error});
         if (s.phase == CommitPhase::Tables || s.parking ||
@@ -390,6 +406,7 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
       e.queued = false;
     }
   }
+  barrier();
   progress.Step(total, total);
   return result;
 }

@@ -1,9 +1,12 @@
 #include "sync/load.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <system_error>
 
@@ -24,13 +27,28 @@ namespace {
 // than a kind can use.
 constexpr std::int64_t kMaxTableBytes = 512 + 256 * 4096;
 
+// Reads up to limit bytes of a table file: one open, one read.
 bool ReadPrefix(const fs::path& p, std::int64_t limit, std::string& out) {
-  std::ifstream in(p, std::ios::binary);
-  if (!in) return false;
-  out.assign(static_cast<size_t>(limit), '\0');
-  in.read(out.data(), limit);
-  out.resize(static_cast<size_t>(in.gcount()));
-  return !in.bad();
+  const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st;
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (ok) {
+    out.resize(static_cast<size_t>(std::min<std::int64_t>(st.st_size, limit)));
+    size_t got = 0;
+    while (got < out.size()) {
+      const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        ok = n == 0;
+        break;
+      }
+      got += static_cast<size_t>(n);
+    }
+    out.resize(got);
+  }
+  ::close(fd);
+  return ok;
 }
 
 // The table number named by a file name, or -1: prefix + three digits of the
@@ -54,12 +72,15 @@ int TableNumberOf(MediaKind kind, const std::string& name, const std::string& pr
   return n;
 }
 
-// A file inside the card that is no symbolic link leading out of it.
-bool StaysOnCard(const fs::path& root, const fs::path& p, bool& exists) {
+// The size of a file a record lists, with one look at it: -1 when it is
+// missing, not a plain file, or a link that leads out of the card.
+std::int32_t ProbeListedFile(const CardGuard& card, const fs::path& p, bool& exists) {
   struct stat st;
   exists = ::lstat(p.c_str(), &st) == 0;
-  if (!exists) return false;
-  return !S_ISLNK(st.st_mode) || IsInside(root, p);
+  if (!exists) return -1;
+  if (S_ISLNK(st.st_mode)) return card.Contains(p) ? FileSizeOf(p) : -1;
+  if (!S_ISREG(st.st_mode)) return -1;
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(st.st_size));
 }
 
 }  // namespace
@@ -77,6 +98,8 @@ std::vector<FoundTable> FindTableFiles(const HandsetProfile& profile, MediaKind 
   std::map<int, std::string> byNumber;
   std::error_code ec;
   for (fs::directory_iterator it(*folder, ec), end; !ec && it != end; it.increment(ec)) {
+    // A table that is a link out of the card is no table of this card.
+    if (it->is_symlink(ec) && !IsInside(cardRoot, it->path())) continue;
     const std::string name = it->path().filename().string();
     const int n = TableNumberOf(kind, name, prefix);
     if (n < HandsetProfile::FirstTableNumber(kind) || n > HandsetProfile::LastTableNumber(kind))
@@ -93,14 +116,20 @@ std::vector<FoundTable> FindTableFiles(const HandsetProfile& profile, MediaKind 
 void LoadKind(const HandsetProfile& profile, MediaKind kind, const fs::path& cardRoot,
               MediaCatalogue& catalogue, LoadResult& result) {
   bool overfull = false;
+  const CardGuard card(cardRoot);
+  std::map<std::string, std::optional<fs::path>> folders;  // tables of one folder share its check
   for (const FoundTable& table : FindTableFiles(profile, kind, cardRoot)) {
     bool exists = false;
-    if (!StaysOnCard(cardRoot, table.path, exists)) continue;
     std::string bytes;
     if (!ReadPrefix(table.path, kMaxTableBytes, bytes)) continue;  // unreadable: skip it
     const TableContents contents = ParseTable(bytes);
     const auto folderText = NormalizeCardFolder(contents.folderText);
-    const auto folder = folderText ? ResolveCardPath(cardRoot, *folderText) : std::nullopt;
+    std::optional<fs::path> folder;
+    if (folderText) {
+      auto known = folders.find(*folderText);
+      if (known == folders.end()) known = folders.emplace(*folderText, card.Resolve(*folderText)).first;
+      folder = known->second;
+    }
     if (!folder) {
       result.droppedRecords += static_cast<int>(contents.records.size());
       continue;
@@ -113,18 +142,14 @@ void LoadKind(const HandsetProfile& profile, MediaKind kind, const fs::path& car
       }
       fs::path file = *folder / name;
       std::string sourceName = name;
-      std::int32_t size = -1;
-      if (StaysOnCard(cardRoot, file, exists)) {
-        size = FileSizeOf(file);
-      } else if (!exists) {
+      std::int32_t size = ProbeListedFile(card, file, exists);
+      if (!exists) {
         // Left between the two renaming passes of an interrupted commit: the
         // file waits under its new name with "_"; the next commit finishes.
         fs::path parked = file;
         parked += "_";
-        if (StaysOnCard(cardRoot, parked, exists)) {
-          size = FileSizeOf(parked);
-          sourceName = name + "_";
-        }
+        size = ProbeListedFile(card, parked, exists);
+        if (size != -1) sourceName = name + "_";
       }
       if (size == -1) {
         ++result.droppedRecords;
