@@ -19,5 +19,15 @@ build: deps $(BUILD)/build.ninja
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# The window, with the sample card that the build makes offered (and
+# selected) in the drive list.
+run: build
+	$(BUILD)/fenmora $(BUILD)/sample-card
+
+# Pictures of the loaded window and of the about box, drawn headless.
+screenshot: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ./fenmora_gui_tests --gtest_filter='Screenshot.*'
+	@echo "screenshots: $(BUILD)/screenshots/main-loaded.png $(BUILD)/screenshots/about.png"
+
 clean:
 	rm -rf $(BUILD)

@@ -21,10 +21,33 @@ if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/src/app/main.cpp)
   target_link_libraries(fenmora PRIVATE fenmora_gui)
 endif()
 
+# A small card for trying the window without a handset, made at build time by
+# the project's own table writer: `make run` offers it in the drive list.
+if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tools/make-sample-card.cpp)
+  add_executable(make-sample-card tools/make-sample-card.cpp)
+  target_link_libraries(make-sample-card PRIVATE fenmora_core Qt6::Gui)
+  set(SAMPLE_CARD ${CMAKE_BINARY_DIR}/sample-card)
+  add_custom_command(
+    OUTPUT ${SAMPLE_CARD}/FENMORA-SAMPLE-CARD.txt
+    COMMAND make-sample-card ${SAMPLE_CARD}
+    DEPENDS make-sample-card
+    COMMENT "Writing the sample card ${SAMPLE_CARD}")
+  add_custom_target(sample_card ALL DEPENDS ${SAMPLE_CARD}/FENMORA-SAMPLE-CARD.txt)
+endif()
+
 file(GLOB GUI_TESTS CONFIGURE_DEPENDS tests/preview/*.cpp tests/app/*.cpp)
 if(GUI_TESTS)
-  add_executable(fenmora_gui_tests ${GUI_TESTS} tests/gui_main.cpp)
+  # Test helpers: the card builder (shared with the core's tests) and the
+  # headers of tests/app, which hold Qt objects for moc.
+  file(GLOB GUI_TEST_HELPERS CONFIGURE_DEPENDS tests/support/*.cpp tests/app/*.h)
+  add_executable(fenmora_gui_tests ${GUI_TESTS} ${GUI_TEST_HELPERS} tests/gui_main.cpp)
   target_include_directories(fenmora_gui_tests PRIVATE tests)
+  target_compile_definitions(fenmora_gui_tests PRIVATE
+    FENMORA_SAMPLE_CARD="${CMAKE_BINARY_DIR}/sample-card"
+    FENMORA_SCREENSHOT_DIR="${CMAKE_BINARY_DIR}/screenshots")
+  if(TARGET sample_card)
+    add_dependencies(fenmora_gui_tests sample_card)
+  endif()
   target_link_libraries(fenmora_gui_tests PRIVATE fenmora_gui Qt6::Test GTest::gtest)
   gtest_discover_tests(fenmora_gui_tests PROPERTIES TIMEOUT 120 DISCOVERY_TIMEOUT 60
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy")

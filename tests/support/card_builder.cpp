@@ -1,8 +1,6 @@
 #include "support/card_builder.h"
 
-#include <unistd.h>
-
-#include <atomic>
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 
@@ -10,91 +8,75 @@
 
 namespace fenmora::testing {
 
-TempFolder::TempFolder(std::string_view tag) {
-  static std::atomic<int> serial{0};
-  path_ = fs::temp_directory_path() /
-          (std::string(tag) + "-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
-  fs::remove_all(path_);
-  fs::create_directories(path_);
+namespace fs = std::filesystem;
+
+CardBuilder::CardBuilder(fs::path root, HandsetProfile profile)
+    : root_(std::move(root)), profile_(std::move(profile)) {
+  fs::create_directories(root_);
 }
 
-TempFolder::~TempFolder() {
-  std::error_code ec;
-  // Folders a test made read-only must be writable again to be removed.
-  for (fs::recursive_directory_iterator it(path_, ec), end; !ec && it != end; it.increment(ec))
-    if (!it->is_symlink()) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-  fs::remove_all(path_, ec);
+fs::path CardBuilder::HostPath(std::string_view cardPath) const {
+  fs::path p = root_;
+  size_t start = 0;
+  while (start <= cardPath.size()) {
+    size_t end = cardPath.find('\\', start);
+    if (end == std::string_view::npos) end = cardPath.size();
+    if (end > start) p /= std::string(cardPath.substr(start, end - start));
+    start = end + 1;
+  }
+  return p;
 }
 
-void WriteBytes(const fs::path& p, std::string_view bytes) {
+fs::path CardBuilder::WriteFile(std::string_view cardPath, std::string_view bytes) const {
+  const fs::path p = HostPath(cardPath);
   fs::create_directories(p.parent_path());
   std::ofstream out(p, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + p.string());
-}
-
-std::string ReadBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-TempCard::TempCard() : folder_("fenmora-card") {}
-
-fs::path TempCard::Host(std::string_view cardPath) const {
-  fs::path p = root();
-  std::string part;
-  for (char c : cardPath) {
-    if (c == '\\' || c == '/') {
-      if (!part.empty()) p /= part;
-      part.clear();
-    } else {
-      part += c;
-    }
-  }
-  if (!part.empty()) p /= part;
   return p;
 }
 
-void TempCard::Write(std::string_view cardPath, std::string_view bytes) const {
-  WriteBytes(Host(cardPath), bytes);
-}
-
-std::string TempCard::Read(std::string_view cardPath) const { return ReadBytes(Host(cardPath)); }
-
-bool TempCard::Exists(std::string_view cardPath) const {
-  std::error_code ec;
-  return fs::exists(fs::symlink_status(Host(cardPath), ec));
-}
-
-void TempCard::WriteTable(MediaKind kind, int tableNumber, const std::vector<CardItem>& items,
-                          std::string folderText) const {
-  const HandsetProfile profile = HandsetProfile::F900i();
-  if (folderText.empty())
-    folderText = profile.GroupFolderText(kind, tableNumber - HandsetProfile::FirstTableNumber(kind));
-  const TableHeader h = ComposeTableHeader(folderText, static_cast<int>(items.size()), tableNumber,
-                                           HandsetProfile::TablePrefix(kind));
-  std::string bytes(h.begin(), h.end());
+fs::path CardBuilder::WriteTable(MediaKind kind, int number, const std::vector<CardItem>& items,
+                                 std::string folderText) {
+  if (folderText.empty()) {
+    folderText = profile_.Kind(kind).contentFolder;
+    if (!folderText.empty() && folderText.back() == '\\') folderText.pop_back();
+  }
+  const TableHeader header = ComposeTableHeader(folderText, static_cast<int>(items.size()), number,
+                                                HandsetProfile::TablePrefix(kind));
+  std::string bytes(header.begin(), header.end());
   for (const CardItem& item : items) {
-    const TableRecordBytes r = ComposeTableRecord(item.name, item.title, item.dateText,
+    const TableRecordBytes r = ComposeTableRecord(item.cardName, item.title, item.dateText,
                                                   static_cast<std::uint32_t>(item.content.size()));
-    bytes.append(r.begin(), r.end());
-    if (item.createFile) Write(folderText + "\\" + item.name, item.content);
+    bytes.append(reinterpret_cast<const char*>(r.data()), r.size());
+    if (item.withFile) WriteFile(folderText + "\\" + item.cardName, item.content);
   }
-  Write(profile.ExpandTablePath(kind, tableNumber), bytes);
+  return WriteFile(profile_.ExpandTablePath(kind, number), bytes);
 }
 
-std::map<std::string, std::string> SnapshotOf(const fs::path& root) {
-  std::map<std::string, std::string> files;
-  std::error_code ec;
-  for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string rel = it->path().lexically_relative(root).generic_string();
-    if (it->is_symlink()) files[rel] = "-> " + fs::read_symlink(it->path()).string();
-    else if (it->is_regular_file()) files[rel] = ReadBytes(it->path());
+void CardBuilder::WriteKind(MediaKind kind, const std::vector<CardItem>& items) {
+  // One table and one folder per group of 64, as the handset keeps them.
+  const size_t groups = (items.size() + kItemsPerTable - 1) / kItemsPerTable;
+  for (size_t g = 0; g < std::max<size_t>(groups, 1); ++g) {
+    const auto first = items.begin() + static_cast<std::ptrdiff_t>(std::min(items.size(), g * kItemsPerTable));
+    const auto last = items.begin() + static_cast<std::ptrdiff_t>(std::min(items.size(), (g + 1) * kItemsPerTable));
+    const int group = static_cast<int>(g);
+    WriteTable(kind, HandsetProfile::TableNumberOfGroup(kind, group), std::vector<CardItem>(first, last),
+               profile_.GroupFolderText(kind, group));
   }
-  return files;
 }
 
-std::map<std::string, std::string> TempCard::Snapshot() const { return SnapshotOf(root()); }
+std::vector<CardItem> CardBuilder::NumberedItems(MediaKind kind, int n, std::string_view ext,
+                                                 std::string_view titlePrefix) const {
+  std::vector<CardItem> items;
+  for (int i = 1; i <= n; ++i) {
+    CardItem item;
+    item.cardName = profile_.ContentFileName(kind, i, ext);
+    item.title = std::string(titlePrefix) + " " + std::to_string(i);
+    item.content = "file " + std::to_string(i);
+    items.push_back(std::move(item));
+  }
+  return items;
+}
 
 }  // namespace fenmora::testing

@@ -1,9 +1,10 @@
-// Test cards: a temporary folder standing in for the SD card, with real table
-// files and content files. No Qt: used by the core tests and the window tests.
+// Builds cards in a folder for tests: management tables made with the
+// program's own table writer, and the content files they list. Qt-free, so
+// the core's tests and the window's tests can both use it.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,58 +13,46 @@
 
 namespace fenmora::testing {
 
-namespace fs = std::filesystem;
-
-// A unique temporary folder, removed with everything in it at the end.
-class TempFolder {
- public:
-  explicit TempFolder(std::string_view tag = "fenmora");
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
+// One record of a table and its content file.
 struct CardItem {
-  std::string name;      // "STIL0001.JPG"
-  std::string title;     // CP932 bytes
-  std::string content;   // the content file's bytes
-  bool createFile = true;
-  std::string dateText = "2004:02:14 00:00:00";
+  std::string cardName;               // "STIL0001.JPG"
+  std::string title;                  // CP932 bytes
+  std::string content = "content";    // the file's bytes
+  bool withFile = true;               // false: the record names a file that is not there
+  std::string dateText = "2004:03:01 12:00:00";
 };
 
-class TempCard {
+class CardBuilder {
  public:
-  TempCard();
-  const fs::path& root() const { return folder_.path(); }
+  explicit CardBuilder(std::filesystem::path root, HandsetProfile profile = HandsetProfile::F900i());
 
-  // A card path ("\PRIVATE\DOCOMO\STILL\STIL0001.JPG", "/" also separates) on disk.
-  fs::path Host(std::string_view cardPath) const;
-  void Write(std::string_view cardPath, std::string_view bytes) const;
-  std::string Read(std::string_view cardPath) const;
-  bool Exists(std::string_view cardPath) const;
+  const std::filesystem::path& root() const { return root_; }
+  const HandsetProfile& profile() const { return profile_; }
 
-  // Writes table number `tableNumber` of a kind listing the items, with the
-  // header folder text folderText (default: the group folder the handset uses
-  // for that table), and the items' content files in that folder.
-  void WriteTable(MediaKind kind, int tableNumber, const std::vector<CardItem>& items,
-                  std::string folderText = {}) const;
+  // The host path of a card path written the handset's way
+  // ("\PRIVATE\DOCOMO\STILL\STIL0001.JPG").
+  std::filesystem::path HostPath(std::string_view cardPath) const;
 
-  // Every file under the card root (relative path with "/" -> bytes); symbolic
-  // links as "-> target".
-  std::map<std::string, std::string> Snapshot() const;
+  // Writes table `number` of the kind listing `items`, with `folderText` in
+  // its header (the kind's content folder when empty), and the items' files
+  // in that folder. Returns the table file's path.
+  std::filesystem::path WriteTable(MediaKind kind, int number, const std::vector<CardItem>& items,
+                                   std::string folderText = {});
+
+  // Lays the items out as the handset does (64 to a table and folder) and
+  // writes every table and file.
+  void WriteKind(MediaKind kind, const std::vector<CardItem>& items);
+
+  // Writes bytes to a card path, making its folders.
+  std::filesystem::path WriteFile(std::string_view cardPath, std::string_view bytes) const;
+
+  // "STIL0001.JPG" ... for n items of a kind, each with a title "<prefix> n".
+  std::vector<CardItem> NumberedItems(MediaKind kind, int n, std::string_view ext,
+                                      std::string_view titlePrefix = "item") const;
 
  private:
-  TempFolder folder_;
+  std::filesystem::path root_;
+  HandsetProfile profile_;
 };
-
-// Every file under a folder, as TempCard::Snapshot.
-std::map<std::string, std::string> SnapshotOf(const fs::path& root);
-
-void WriteBytes(const fs::path& p, std::string_view bytes);
-std::string ReadBytes(const fs::path& p);
 
 }  // namespace fenmora::testing

@@ -1,0 +1,58 @@
+#include "app/app_paths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace fenmora::app {
+
+void InstallFontSubstitutions() {
+  QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
+  QFont::insertSubstitution(QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"));
+  QFont::insertSubstitution(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic"));
+  QFont::insertSubstitution(QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"));
+}
+
+QFont PixelFont(const char* family, int pixels) {
+  QFont font(QString::fromUtf8(family));
+  font.setPixelSize(pixels);
+  return font;
+}
+
+QString DataDir() {
+  const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("data"));
+  if (QFileInfo(beside).isDir()) return beside;
+#ifdef FENMORA_DATA_DIR
+  return QString::fromUtf8(FENMORA_DATA_DIR);
+#else
+  return beside;
+#endif
+}
+
+QString DataFile(const QString& relative) { return QDir(DataDir()).filePath(relative); }
+
+QPixmap DataPixmap(const QString& relative, QSize fit) {
+  const QString path = DataFile(relative);
+  if (!QFileInfo(path).isFile()) return {};
+  QPixmap picture(path);
+  if (picture.isNull() || !fit.isValid() || picture.size() == fit) return picture;
+  return picture.scaled(fit, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
+QUrl LinkUrl(const char* link) {
+  const QString text = QString::fromUtf8(link);
+  const QUrl url(text);
+  if (!url.scheme().isEmpty()) return url;
+  return QUrl::fromLocalFile(DataFile(text));
+}
+
+QString ReadMePath() {
+  const QString name = QStringLiteral("ReadMe.txt");
+  const QFileInfo here(QDir::current().filePath(name));
+  if (here.isFile()) return here.absoluteFilePath();
+  const QFileInfo shipped(DataFile(name));
+  if (shipped.isFile()) return shipped.absoluteFilePath();
+  return {};
+}
+
+}  // namespace fenmora::app

@@ -1,0 +1,42 @@
+// Where the program finds what it ships (icons, banner, ReadMe.txt, the
+// documentation pages), the fonts it asks for, and how a link becomes a URL.
+#pragma once
+
+#include <QFont>
+#include <QPixmap>
+#include <QString>
+#include <QUrl>
+
+namespace fenmora::app {
+
+// The window's faces. No Linux font carries these names: the substitutions
+// below map them to the metric-compatible IPA fonts.
+inline constexpr const char* kProportionalFace = "ＭＳ Ｐゴシック";
+inline constexpr const char* kFixedFace = "ＭＳ ゴシック";
+
+// "ＭＳ Ｐゴシック" and "MS PGothic" -> IPAPGothic, "ＭＳ ゴシック" and
+// "MS Gothic" -> IPAGothic. Called once at start-up, before any window.
+void InstallFontSubstitutions();
+
+// A face at a pixel size.
+QFont PixelFont(const char* family, int pixels);
+
+// The folder of the shipped data: "data" beside the executable when there is
+// one (an installed or portable copy), otherwise the source tree's data
+// folder the program was built from.
+QString DataDir();
+QString DataFile(const QString& relative);
+
+// A picture from the data folder; a null pixmap when it is not there. With a
+// size, shrunk or grown to fit it, keeping its aspect ratio.
+QPixmap DataPixmap(const QString& relative, QSize fit = {});
+
+// A link of links.h as a URL: an address with a scheme stays as it is, a
+// relative one names a page in the data folder and becomes a file URL.
+QUrl LinkUrl(const char* link);
+
+// The file that "ヘルプ" opens: ReadMe.txt in the current folder first, then
+// in the data folder; empty when there is none.
+QString ReadMePath();
+
+}  // namespace fenmora::app

@@ -1,0 +1,320 @@
+#include "app/main_window.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <climits>
+
+#include "app/about_box.h"
+#include "app/app_paths.h"
+#include "app/drive_list.h"
+#include "app/kind_page.h"
+#include "app/links.h"
+#include "app/qt_prompts.h"
+#include "app/widgets.h"
+#include "platform/drives.h"
+#include "preview/jpeg_decoder.h"
+#include "sync/load.h"
+
+using namespace fenmora;
+using namespace fenmora::app;
+
+namespace {
+
+// The right-hand column.
+constexpr int kColumnX = 528;
+constexpr int kColumnWidth = 161;
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, const char* glyph,
+                        QRect place) {
+  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+  b->setObjectName(QString::fromUtf8(name));
+  b->setGeometry(place);
+  if (glyph) {
+    const QPixmap picture = DataPixmap(QString::fromUtf8(glyph));
+    if (!picture.isNull()) {
+      b->setIcon(QIcon(picture));
+      b->setIconSize(QSize(16, 16));
+    }
+  }
+  return b;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption, int x, int y) {
+  auto* l = new QLabel(QString::fromUtf8(caption), parent);
+  l->setObjectName(QString::fromUtf8(name));
+  l->move(x, y);
+  l->adjustSize();
+  return l;
+}
+
+void SetWhite(QWidget* w) {
+  w->setAutoFillBackground(true);
+  QPalette p = w->palette();
+  p.setColor(QPalette::Window, Qt::white);
+  w->setPalette(p);
+}
+
+// Bar colours for every palette group: the gauge is always disabled, and a
+// disabled bar is drawn with the Disabled group.
+void SetBarColour(QProgressBar* bar, QColor colour) {
+  QPalette p = bar->palette();
+  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+    p.setColor(group, QPalette::Highlight, colour);
+  bar->setPalette(p);
+}
+
+void SetTextColour(QLabel* label, QColor colour) {
+  QPalette p = label->palette();
+  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+    p.setColor(group, QPalette::WindowText, colour);
+  label->setPalette(p);
+}
+
+// The partner banner, decoded by the program's own JPEG decoder. A damaged
+// file still shows what could be decoded; a missing one shows nothing.
+QPixmap LoadBanner(const QString& path) {
+  const JpegDecodeResult decoded = DecodeJpegFile(path);
+  return decoded.ok ? QPixmap::fromImage(decoded.image) : QPixmap();
+}
+
+}  // namespace
+
+TfrMain::TfrMain(CardSession& session, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      session_(session) {
+  setObjectName(QStringLiteral("frMain"));
+  setWindowTitle(QStringLiteral("Fenmora"));
+  setWindowIcon(QIcon(DataPixmap(QStringLiteral("fenmora.png"))));
+  setFixedSize(697, 587);
+  setFont(PixelFont(kProportionalFace, 12));
+
+  pcMain_ = new QTabWidget(this);
+  pcMain_->setObjectName(QStringLiteral("pcMain"));
+  pcMain_->setGeometry(8, 8, 513, 513);
+  for (MediaKind kind : kListKinds) {
+    auto* page = new KindPage(kind, pcMain_);
+    pages_[static_cast<size_t>(KindIndex(kind))] = page;
+    pcMain_->addTab(page, QString::fromUtf8(page->names().tabCaption));
+  }
+
+  BuildRightColumn();
+  BuildBottomStrip();
+
+  statusBar_ = new QStatusBar(this);
+  statusBar_->setObjectName(QStringLiteral("StatusBar"));
+  statusBar_->setSizeGripEnabled(false);
+  statusBar_->setGeometry(0, 567, 697, 20);
+  statusPanel_ = new QLabel(statusBar_);
+  statusPanel_->setObjectName(QStringLiteral("StatusPanel0"));
+  statusBar_->addWidget(statusPanel_, 1);
+
+  messageBoxes_ = std::make_unique<QtPrompts>(this);
+  prompts_ = messageBoxes_.get();
+  statusProgress_ = std::make_unique<StatusProgress>(this, statusPanel_);
+}
+
+TfrMain::~TfrMain() = default;
+
+void TfrMain::BuildRightColumn() {
+  // Branding: the program's icon, name, version and maker; a click opens the
+  // about box, except on the version text.
+  panel5_ = new ClickFrame(this);
+  panel5_->setObjectName(QStringLiteral("Panel5"));
+  panel5_->setGeometry(kColumnX, 8, kColumnWidth, 52);
+  panel5_->setFrameShape(QFrame::StyledPanel);
+  panel5_->setFrameShadow(QFrame::Sunken);
+  panel5_->setCursor(Qt::PointingHandCursor);
+  SetWhite(panel5_);
+  connect(panel5_, &ClickFrame::clicked, this, &TfrMain::Panel5Click);
+
+  auto* image4 = new ClickLabel(panel5_);
+  image4->setObjectName(QStringLiteral("Image4"));
+  image4->setGeometry(8, 10, 32, 32);
+  image4->setPixmap(DataPixmap(QStringLiteral("fenmora-32.png"), {32, 32}));
+  connect(image4, &ClickLabel::clicked, this, &TfrMain::Panel5Click);
+
+  auto* label6 = new ClickLabel(QStringLiteral("Fenmora"), panel5_);
+  label6->setObjectName(QStringLiteral("Label6"));
+  QFont bold = PixelFont(kProportionalFace, 14);
+  bold.setBold(true);
+  label6->setFont(bold);
+  label6->move(48, 4);
+  label6->adjustSize();
+  connect(label6, &ClickLabel::clicked, this, &TfrMain::Panel5Click);
+
+  auto* label7 = new ClickLabel(QStringLiteral("Version ") + QStringLiteral(FENMORA_VERSION) + QStringLiteral(".0"), panel5_);
+  label7->setObjectName(QStringLiteral("Label7"));  // takes its clicks and does nothing
+  label7->move(48, 22);
+  label7->adjustSize();
+
+  auto* label8 = new ClickLabel(QStringLiteral("Fenmora 開発チーム"), panel5_);
+  label8->setObjectName(QStringLiteral("Label8"));
+  label8->move(48, 35);
+  label8->adjustSize();
+  connect(label8, &ClickLabel::clicked, this, &TfrMain::Panel5Click);
+
+  MakeBevel(this, kColumnX, 66, kColumnWidth);
+
+  MakeLabel(this, "Label1", "ドライブ選択", kColumnX, 72);
+  curDrive_ = new QComboBox(this);
+  curDrive_->setObjectName(QStringLiteral("curDrive"));
+  curDrive_->setGeometry(kColumnX, 87, kColumnWidth, 22);
+  for (const DriveChoice& d : MountedDrives()) curDrive_->addItem(d.text, d.path);
+
+  btLoadMem_ = MakeButton(this, "btLoadMem", "メモリカード読込", "load.png",
+                          {kColumnX, 113, kColumnWidth, 28});
+  connect(btLoadMem_, &QPushButton::clicked, this, &TfrMain::btLoadMemClick);
+
+  MakeLabel(this, "Label5", "ディスク容量", kColumnX, 147);
+  cgDiskSpace_ = new QProgressBar(this);
+  cgDiskSpace_->setObjectName(QStringLiteral("cgDiskSpace"));
+  cgDiskSpace_->setGeometry(kColumnX, 162, kColumnWidth, 14);
+  cgDiskSpace_->setTextVisible(false);
+  cgDiskSpace_->setRange(0, 100);
+  cgDiskSpace_->setValue(0);
+  cgDiskSpace_->setEnabled(false);  // display only
+  SetBarColour(cgDiskSpace_, QColor(0, 0, 128));
+
+  stFree_ = new QLabel(QString::fromStdString(FreeSpaceText(0)), this);
+  stFree_->setObjectName(QStringLiteral("stFree"));
+  stFree_->setGeometry(kColumnX, 179, kColumnWidth, 18);
+  stFree_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  stFree_->setFrameShape(QFrame::StyledPanel);
+  stFree_->setFrameShadow(QFrame::Sunken);
+
+  MakeBevel(this, kColumnX, 203, kColumnWidth);
+
+  btRefreshData_ = MakeButton(this, "btRefreshData", "メモリカード更新", "commit.png",
+                              {kColumnX, 209, kColumnWidth, 28});
+  btRefreshData_->setEnabled(false);
+
+  MakeBevel(this, kColumnX, 243, kColumnWidth);
+
+  auto* frame = new QFrame(this);
+  frame->setObjectName(QStringLiteral("StaticText1"));
+  frame->setGeometry(kColumnX, 249, kColumnWidth, kColumnWidth);
+  frame->setFrameShape(QFrame::StyledPanel);
+  frame->setFrameShadow(QFrame::Sunken);
+  SetWhite(frame);
+  dispPrev_ = new QLabel(frame);
+  dispPrev_->setObjectName(QStringLiteral("DispPrev"));
+  dispPrev_->setGeometry(8, 8, 145, 145);
+  dispPrev_->setAlignment(Qt::AlignCenter);
+
+  btStopMelody_ = MakeButton(this, "btStopMelody", "着メロを演奏しない", "melody-off.png",
+                             {kColumnX, 414, kColumnWidth, 28});
+
+  MakeBevel(this, kColumnX, 448, kColumnWidth);
+
+  btBackUp_ = MakeButton(this, "btBackUp", "データバックアップ", "backup.png",
+                         {kColumnX, 454, kColumnWidth, 28});
+  btBackUp_->setEnabled(false);
+
+  MakeBevel(this, kColumnX, 488, kColumnWidth);
+
+  btHelp_ = MakeButton(this, "btHelp", "ヘルプ", "help.png", {kColumnX, 494, 78, 27});
+  connect(btHelp_, &QPushButton::clicked, this, &TfrMain::btHelpClick);
+  btEnd_ = MakeButton(this, "btEnd", "終了", nullptr, {kColumnX + kColumnWidth - 78, 494, 78, 27});
+  connect(btEnd_, &QPushButton::clicked, this, &TfrMain::btEndClick);
+}
+
+void TfrMain::BuildBottomStrip() {
+  auto* label9 = MakeLabel(this, "Label9", "待受け画像のダウンロードはこちらのサイトからどうぞ →", 12, 0);
+  image3_ = new ClickLabel(this);
+  image3_->setObjectName(QStringLiteral("Image3"));
+  image3_->setCursor(Qt::PointingHandCursor);
+  QPixmap banner = LoadBanner(DataFile(QStringLiteral("banner.jpg")));
+  constexpr int kStripTop = 527, kStripHeight = 36;
+  if (!banner.isNull() && banner.height() > kStripHeight)
+    banner = banner.scaledToHeight(kStripHeight, Qt::SmoothTransformation);
+  const QSize size = banner.isNull() ? QSize(120, kStripHeight) : banner.size();
+  image3_->setPixmap(banner);
+  const int x = label9->x() + label9->width() + 8;
+  image3_->setGeometry(x, kStripTop + (kStripHeight - size.height()) / 2, size.width(), size.height());
+  label9->move(label9->x(), kStripTop + (kStripHeight - label9->height()) / 2);
+  connect(image3_, &ClickLabel::clicked, this, &TfrMain::Image3Click);
+}
+
+void TfrMain::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (shown_) return;
+  shown_ = true;
+  move(10, 10);
+}
+
+Progress& TfrMain::progress() { return *statusProgress_; }
+
+KindPage& TfrMain::Page(MediaKind kind) {
+  const int i = KindIndex(kind);
+  return *pages_[static_cast<size_t>(i >= 0 && i < 3 ? i : 0)];
+}
+
+void TfrMain::AddCardFolder(const QString& folder) {
+  const QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+  int at = curDrive_->findData(path);
+  if (at < 0) {
+    curDrive_->addItem(QDir::toNativeSeparators(path), path);
+    at = curDrive_->count() - 1;
+  }
+  curDrive_->setCurrentIndex(at);
+}
+
+std::filesystem::path TfrMain::CardRoot() const {
+  const QString path = curDrive_->currentData().toString();
+  return std::filesystem::path(path.toStdString());
+}
+
+void TfrMain::InitDiskGauge() {
+  const DiskGauge& g = session_.gauge;
+  std::int64_t maxValue = g.maxValue < 0 ? 0 : g.maxValue;
+  std::int64_t value = std::clamp<std::int64_t>(g.progress, 0, maxValue);
+  // The bar holds ints: halve both until the card's size fits.
+  while (maxValue > INT_MAX) {
+    maxValue >>= 1;
+    value >>= 1;
+  }
+  cgDiskSpace_->setRange(0, static_cast<int>(maxValue));
+  cgDiskSpace_->setValue(static_cast<int>(value));
+  ShowFreeSpace(g.Free());
+}
+
+void TfrMain::ShowFreeSpace(std::int64_t freeBytes) {
+  stFree_->setText(QString::fromStdString(FreeSpaceText(freeBytes)));
+  const bool low = FreeSpaceIsLow(freeBytes);
+  SetTextColour(stFree_, low ? QColor(255, 0, 0) : QColor(0, 0, 0));
+  SetBarColour(cgDiskSpace_, low ? QColor(255, 0, 0) : QColor(0, 0, 128));
+}
+
+void TfrMain::btLoadMemClick() {
+  const LoadResult result = LoadCard(session_, CardRoot(), *prompts_, progress());
+  if (!result.Completed()) return;  // declined, or no card: nothing changes
+  InitDiskGauge();
+  for (MediaKind kind : kListKinds) Page(kind).RefreshRows(session_.Catalogue(kind));
+  for (KindPage* page : pages_) page->EnableListButtons();
+  btBackUp_->setEnabled(true);
+}
+
+void TfrMain::btHelpClick() {
+  const QString readMe = ReadMePath();
+  if (!readMe.isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(readMe));
+}
+
+void TfrMain::btEndClick() { close(); }
+
+void TfrMain::Panel5Click() {
+  if (!about_) about_ = new TfrAbout(this);
+  about_->move(10, 10);
+  about_->exec();
+}
+
+void TfrMain::Image3Click() { QDesktopServices::openUrl(LinkUrl(links::kPartnerSite)); }

@@ -1,0 +1,62 @@
+// Small widgets the window and the about box are built from.
+#pragma once
+
+#include <QFrame>
+#include <QLabel>
+#include <QValidator>
+
+namespace fenmora::app {
+
+// A label that takes its mouse clicks (a click on it never reaches the
+// widget below) and reports them as clicked(): pressed and released on it
+// with the left button.
+class ClickLabel : public QLabel {
+  Q_OBJECT
+ public:
+  using QLabel::QLabel;
+
+ signals:
+  void clicked();
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  bool pressed_ = false;
+};
+
+// A panel that reports clicks the same way.
+class ClickFrame : public QFrame {
+  Q_OBJECT
+ public:
+  using QFrame::QFrame;
+
+ signals:
+  void clicked();
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  bool pressed_ = false;
+};
+
+// Admits a text only while its Shift-JIS form fits in maxBytes bytes: the
+// handset stores titles of at most 64 bytes, whatever the characters.
+class Cp932LengthValidator : public QValidator {
+  Q_OBJECT
+ public:
+  Cp932LengthValidator(size_t maxBytes, QObject* parent) : QValidator(parent), maxBytes_(maxBytes) {}
+  State validate(QString& input, int& pos) const override;
+  void fixup(QString& input) const override;
+
+ private:
+  size_t maxBytes_;
+};
+
+// A thin sunken line between groups of controls.
+QFrame* MakeBevel(QWidget* parent, int x, int y, int width);
+
+}  // namespace fenmora::app

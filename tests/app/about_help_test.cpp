@@ -1,0 +1,166 @@
+// The branding panel and the about box, its links, the help button, the
+// partner banner and the exit button.
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest/QTest>
+#include <algorithm>
+#include <fstream>
+
+#include "app/links.h"
+#include "app/window_fixture.h"
+
+namespace fenmora::testing {
+namespace {
+
+class AboutBox : public WindowTest {
+ protected:
+  // Clicks the widget; when a modal box opens, notes it and presses Enter in
+  // it. Returns the box that opened, or nullptr.
+  QWidget* ClickAndPressEnterInTheBox(QWidget* target) {
+    QWidget* seen = nullptr;
+    QTimer::singleShot(0, [&] {
+      seen = QApplication::activeModalWidget();
+      if (seen) QTest::keyClick(seen->focusWidget() ? seen->focusWidget() : seen, Qt::Key_Return);
+    });
+    QTest::mouseClick(target, Qt::LeftButton);
+    QCoreApplication::processEvents();  // lets the timer run when no box opened
+    return seen;
+  }
+  UrlCatcher urls;
+};
+
+TEST_F(AboutBox, OpensFromThePanelAndEnterClosesIt) {
+  QWidget* box = ClickAndPressEnterInTheBox(Find("Panel5"));
+  ASSERT_EQ(box, about);
+  EXPECT_FALSE(about->isVisible());
+  EXPECT_EQ(about->result(), QDialog::Accepted);
+}
+
+TEST_F(AboutBox, OpensFromTheIconNameAndMakerButNotFromTheVersion) {
+  for (const char* name : {"Image4", "Label6", "Label8"}) {
+    about->setResult(QDialog::Rejected);
+    EXPECT_EQ(ClickAndPressEnterInTheBox(Find(name)), about) << name;
+    EXPECT_EQ(about->result(), QDialog::Accepted) << name;
+  }
+  EXPECT_EQ(ClickAndPressEnterInTheBox(Find("Label7")), nullptr);
+}
+
+TEST_F(AboutBox, HoldsItsControlsAtTheirPlaces) {
+  EXPECT_EQ(about->objectName(), "frAbout");
+  EXPECT_EQ(about->windowTitle(), "About...");
+  EXPECT_EQ(about->size(), QSize(296, 281));
+  EXPECT_FALSE(about->windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_FALSE(about->windowFlags() & Qt::WindowMinimizeButtonHint);
+  auto at = [&](const char* name) { return about->findChild<QWidget*>(QString::fromUtf8(name)); };
+  auto text = [&](const char* name) { return about->findChild<QLabel*>(QString::fromUtf8(name))->text(); };
+  ASSERT_NE(at("Panel1"), nullptr);
+  EXPECT_EQ(at("Panel1")->geometry(), QRect(8, 8, 281, 241));
+  EXPECT_EQ(at("ProgramIcon")->geometry(), QRect(48, 16, 32, 32));
+  EXPECT_EQ(at("ProductName")->pos(), QPoint(88, 19));
+  EXPECT_EQ(at("Version")->pos(), QPoint(96, 35));
+  EXPECT_EQ(at("Copyright")->pos(), QPoint(16, 56));
+  EXPECT_EQ(at("Comment2")->pos(), QPoint(16, 80));
+  EXPECT_EQ(at("ImageLogo")->geometry(), QRect(96, 96, 88, 32));
+  EXPECT_EQ(at("Label1")->pos(), QPoint(15, 144));
+  EXPECT_EQ(at("ImagePay")->geometry(), QRect(96, 168, 88, 31));
+  EXPECT_EQ(at("Memo1")->geometry(), QRect(159, 208, 57, 25));
+  EXPECT_EQ(at("lHyouka")->pos(), QPoint(217, 207));
+  EXPECT_EQ(at("lYoubou")->pos(), QPoint(217, 219));
+  EXPECT_EQ(at("OKButton")->geometry(), QRect(215, 252, 75, 25));
+  EXPECT_EQ(text("ProductName"), "Fenmora");
+  EXPECT_EQ(text("Version"), "Version 0.1.4.0");
+  EXPECT_EQ(text("Comment2"), "最新版入手やご意見等は↓こちらへどうぞ");
+  EXPECT_EQ(text("Label1"), "今後の開発のためご寄付をお願い致します<(_ _)>");
+  EXPECT_EQ(text("lHyouka"), "コチラ");
+  EXPECT_EQ(text("lYoubou"), "コチラ");
+  EXPECT_EQ(about->findChild<QPlainTextEdit*>("Memo1")->toPlainText(), "評価感想は\nサポートは");
+  EXPECT_TRUE(about->findChild<QPlainTextEdit*>("Memo1")->isReadOnly());
+  auto* ok = about->findChild<QPushButton*>("OKButton");
+  EXPECT_EQ(ok->text(), "OK");
+  EXPECT_TRUE(ok->isDefault());
+  EXPECT_EQ(about->findChild<QLabel*>("lHyouka")->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+  EXPECT_TRUE(about->findChild<QLabel*>("lYoubou")->font().underline());
+}
+
+// Each link opens a page of the shipped documentation, and a different one.
+TEST_F(AboutBox, FourLinksOpenFourShippedPagesAndTheBoxStaysOpen) {
+  about->show();
+  for (const char* name : {"ImageLogo", "ImagePay", "lHyouka", "lYoubou", "ProgramIcon"})
+    QTest::mouseClick(about->findChild<QWidget*>(QString::fromUtf8(name)), Qt::LeftButton);
+  ASSERT_EQ(urls.opened.size(), 4u);  // the program's icon opens nothing
+  EXPECT_EQ(urls.opened[0], app::LinkUrl(links::kAuthorPage));
+  EXPECT_EQ(urls.opened[1], app::LinkUrl(links::kDonationPage));
+  EXPECT_EQ(urls.opened[2], app::LinkUrl(links::kRatingsBoard));
+  EXPECT_EQ(urls.opened[3], app::LinkUrl(links::kSupportBoard));
+  for (size_t i = 0; i < urls.opened.size(); ++i) {
+    ASSERT_TRUE(urls.opened[i].isLocalFile());
+    EXPECT_TRUE(QFileInfo(urls.opened[i].toLocalFile()).isFile()) << urls.opened[i].toString().toStdString();
+    for (size_t j = 0; j < i; ++j) EXPECT_NE(urls.opened[i], urls.opened[j]);
+  }
+  EXPECT_TRUE(about->isVisible());
+}
+
+TEST_F(AboutBox, TheBannerOpensThePartnerPage) {
+  QTest::mouseClick(Find("Image3"), Qt::LeftButton);
+  ASSERT_EQ(urls.opened.size(), 1u);
+  EXPECT_EQ(urls.opened[0], app::LinkUrl(links::kPartnerSite));
+  EXPECT_TRUE(QFileInfo(urls.opened[0].toLocalFile()).isFile());
+  EXPECT_EQ(Find("Image3")->cursor().shape(), Qt::PointingHandCursor);
+}
+
+TEST(Links, AnAddressWithASchemeIsOpenedAsItIs) {
+  EXPECT_EQ(app::LinkUrl("https://example.org/fenmora/"), QUrl("https://example.org/fenmora/"));
+  EXPECT_TRUE(app::LinkUrl("docs/support.html").isLocalFile());
+}
+
+// Runs the test body in a folder of its own, then goes back.
+class InFolder {
+ public:
+  explicit InFolder(const std::filesystem::path& folder) : previous_(QDir::currentPath()) {
+    QDir::setCurrent(QString::fromStdString(folder.string()));
+  }
+  ~InFolder() { QDir::setCurrent(previous_); }
+
+ private:
+  QString previous_;
+};
+
+using Help = AboutBox;
+
+TEST_F(Help, OpensTheReadMeOfTheCurrentFolderFirst) {
+  std::ofstream(card.path() / "ReadMe.txt") << "local";
+  InFolder here(card.path());
+  QTest::mouseClick(Find("btHelp"), Qt::LeftButton);
+  ASSERT_EQ(urls.opened.size(), 1u);
+  EXPECT_EQ(QFileInfo(urls.opened[0].toLocalFile()).canonicalFilePath(),
+            QFileInfo(QString::fromStdString((card.path() / "ReadMe.txt").string())).canonicalFilePath());
+}
+
+TEST_F(Help, OtherwiseOpensTheShippedReadMeWhichStartsInJapanese) {
+  InFolder here(card.path());  // no ReadMe.txt here
+  QTest::mouseClick(Find("btHelp"), Qt::LeftButton);
+  ASSERT_EQ(urls.opened.size(), 1u);
+  const QString path = urls.opened[0].toLocalFile();
+  EXPECT_EQ(path, QFileInfo(app::DataFile("ReadMe.txt")).absoluteFilePath());
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QString firstLine = QString::fromUtf8(file.readLine());
+  EXPECT_TRUE(std::any_of(firstLine.begin(), firstLine.end(), [](QChar c) { return c.unicode() >= 0x3000; }))
+      << firstLine.toStdString();
+}
+
+TEST_F(AboutBox, ExitClosesTheWindowWithoutAsking) {
+  window->show();
+  Find("btRefreshData")->setEnabled(true);  // uncommitted edits
+  QTest::mouseClick(Find("btEnd"), Qt::LeftButton);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_TRUE(prompts.asked().empty());
+}
+
+}  // namespace
+}  // namespace fenmora::testing

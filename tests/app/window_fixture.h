@@ -1,0 +1,103 @@
+// The real main window for a test, answered by a script, with helpers to
+// find its controls by name, to catch the URLs it opens and to build cards.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QDesktopServices>
+#include <QObject>
+#include <QTableWidget>
+#include <QUrl>
+#include <memory>
+#include <vector>
+
+#include "app/about_box.h"
+#include "app/app_paths.h"
+#include "app/main_window.h"
+#include "media/temp_dir.h"
+#include "platform/drives.h"
+#include "app/scripted_prompts.h"
+#include "support/card_builder.h"
+#include "sync/texts.h"
+
+namespace fenmora::testing {
+
+// Takes the URLs the program asks the desktop to open, instead of the desktop.
+class UrlCatcher : public QObject {
+  Q_OBJECT
+ public:
+  UrlCatcher() {
+    for (const char* scheme : {"file", "http", "https"})
+      QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "Open");
+  }
+  ~UrlCatcher() override {
+    for (const char* scheme : {"file", "http", "https"})
+      QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+  }
+  std::vector<QUrl> opened;
+
+ public slots:
+  void Open(const QUrl& url) { opened.push_back(url); }
+};
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app::InstallFontSubstitutions();
+    window = std::make_unique<TfrMain>(session);
+    about = new TfrAbout(window.get());
+    window->SetAboutBox(about);
+    window->SetPrompts(prompts);
+  }
+  void TearDown() override {
+    window.reset();
+    EXPECT_EQ(prompts.unanswered(), 0u) << "questions the script expected were not asked";
+  }
+
+  template <class W = QWidget>
+  W* Find(const char* name) {
+    W* w = window->findChild<W*>(QString::fromUtf8(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+  QTableWidget* Grid(MediaKind k) {
+    return Find<QTableWidget>(k == MediaKind::Image ? "sgImage" : k == MediaKind::Melody ? "sgMelody" : "sgMovie");
+  }
+  QString Cell(MediaKind k, int row, int column) {  // row as the handset counts: 1 = first item
+    QTableWidgetItem* item = Grid(k)->item(row - 1, column);
+    return item ? item->text() : QString();
+  }
+  std::vector<QString> Column(MediaKind k, int column) {
+    std::vector<QString> texts;
+    for (int r = 1; r <= Grid(k)->rowCount(); ++r) texts.push_back(Cell(k, r, column));
+    return texts;
+  }
+
+  // Expects the questions of a load of a folder on a fixed disk: the drive
+  // warning (answered Yes) and the backup advice.
+  void ExpectFolderLoad(const std::filesystem::path& folder) {
+    if (!IsRemovableDrive(folder))
+      prompts.Expect(Prompts::Answer::Yes, Prompts::Buttons::YesNo, texts::kNotRemovable);
+    prompts.ExpectOk(texts::kBackupAdvice);
+  }
+  void Choose(const std::filesystem::path& folder) {
+    window->AddCardFolder(QString::fromStdString(folder.string()));
+  }
+  // Chooses the folder, answers the load's questions and loads it.
+  void LoadFolder(const std::filesystem::path& folder) {
+    ExpectFolderLoad(folder);
+    Choose(folder);
+    window->btLoadMemClick();
+  }
+  void LoadCard() { LoadFolder(card.path()); }
+
+  CardSession session;
+  ScriptedPrompts prompts;
+  std::unique_ptr<TfrMain> window;
+  TfrAbout* about = nullptr;
+  TempDir card;
+  CardBuilder builder{card.path()};
+};
+
+}  // namespace fenmora::testing
