@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <unordered_set>
 
 #include "media/file_info.h"
 #include "media/melody_title.h"
@@ -108,50 +107,59 @@ std::string FileFilterText(const HandsetProfile& profile, MediaKind kind) {
   return filter;
 }
 
-namespace {
-
-// A regular file that can be opened for reading.
-bool ReadableFile(const fs::path& p) {
-  struct stat st;
-  return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(p.c_str(), R_OK) == 0;
+FileQueue::FileQueue(CardSession& session, MediaKind kind, Prompts& prompts)
+    : session_(session), kind_(kind), prompts_(prompts) {
+  const MediaCatalogue& catalogue = session.Catalogue(kind);
+  used_.reserve(static_cast<size_t>(catalogue.count) * 2 + 64);
+  for (int i = 0; i < catalogue.count; ++i) used_.insert(StemOf(catalogue.Slot(i).cardName));
 }
 
-}  // namespace
+std::int64_t FileQueue::TakeNumber() {
+  // Numbers are only taken during a batch, so the next free one is never
+  // below the last one given.
+  const std::string& prefix = session_.profile.Kind(kind_).filePrefix;
+  while (used_.count(prefix + session_.profile.FileNumberText(kind_, next_))) ++next_;
+  used_.insert(prefix + session_.profile.FileNumberText(kind_, next_));
+  return next_;
+}
 
-QueueOutcome QueueFileForCard(CardSession& session, MediaKind kind, const fs::path& file,
-                              Prompts& prompts) {
+QueueOutcome FileQueue::Add(const fs::path& file) {
   using Icon = Prompts::Icon;
-  const HandsetProfile& profile = session.profile;
-  MediaCatalogue& catalogue = session.Catalogue(kind);
+  const HandsetProfile& profile = session_.profile;
+  MediaCatalogue& catalogue = session_.Catalogue(kind_);
   const std::string shownPath = file.string();
 
   if (catalogue.Full()) {
-    prompts.Tell(Icon::Warning, std::string(texts::Of(texts::kKindNames, kind)) +
-                                    texts::kCatalogueFull + shownPath);
+    prompts_.Tell(Icon::Warning, std::string(texts::Of(texts::kKindNames, kind_)) +
+                                     texts::kCatalogueFull + shownPath);
     return QueueOutcome::Full;
   }
-  const std::int32_t size = ReadableFile(file) ? FileSizeOf(file) : -1;
-  if (size < 0) {
-    prompts.Tell(Icon::Warning, texts::kUnreadableFile + shownPath);
+  // One look at the file gives its kind, size and time.
+  struct stat st;
+  if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    prompts_.Tell(Icon::Warning, texts::kUnreadableFile + shownPath);
     return QueueOutcome::Skipped;
   }
+  const auto size = static_cast<std::int32_t>(static_cast<std::uint32_t>(st.st_size));
   const std::string ext = AsciiUpper(ExtensionOf(file.filename().string()));
-  const ExtensionRule* rule = profile.FindExtension(kind, ext);
+  const ExtensionRule* rule = profile.FindExtension(kind_, ext);
   const std::int32_t limit = rule ? rule->maxSize : 0;
   if (size > limit &&
-      prompts.Ask(Icon::Question, Prompts::Buttons::YesNo, texts::kOversize + shownPath) !=
+      prompts_.Ask(Icon::Question, Prompts::Buttons::YesNo, texts::kOversize + shownPath) !=
           Prompts::Answer::Yes)
     return QueueOutcome::Skipped;
-  if (session.gauge.maxValue < session.gauge.progress + size) {
-    prompts.Tell(Icon::Warning, texts::kNoSpace);
+  DiskGauge& gauge = session_.gauge;
+  if (gauge.maxValue < gauge.progress + size) {
+    prompts_.Tell(Icon::Warning, texts::kNoSpace);
     return QueueOutcome::NoSpace;
   }
-  session.gauge.progress += size;
+  gauge.progress += size;
 
   // Room behind the live entries: the deleted ones move back a place.
   const std::int32_t live = catalogue.LiveCount();
-  for (int i = 0; i < catalogue.count; ++i)
-    if (catalogue.Slot(i).position > live) ++catalogue.Slot(i).position;
+  if (catalogue.deletedCount > 0)
+    for (int i = 0; i < catalogue.count; ++i)
+      if (catalogue.Slot(i).position > live) ++catalogue.Slot(i).position;
 
   MediaEntry& e = catalogue.Slot(catalogue.count);
   std::string folder = file.parent_path().string();
@@ -159,15 +167,20 @@ QueueOutcome QueueFileForCard(CardSession& session, MediaKind kind, const fs::pa
   e.position = live + 1;
   e.sourceFolder = folder;
   e.sourceName = file.filename().string();
-  e.cardFolder = profile.Kind(kind).contentFolder;
-  e.cardName = profile.ContentFileName(kind, FreeFileNumber(profile, kind, catalogue), ext);
-  e.title = TitleForFile(kind, file);
+  e.cardFolder = profile.Kind(kind_).contentFolder;
+  e.cardName = profile.ContentFileName(kind_, TakeNumber(), ext);
+  e.title = TitleForFile(kind_, file);
   e.size = size;
   e.toDelete = false;
   e.queued = true;
-  e.dateText = FileTimeText(file);
+  e.dateText = DateTextOf(st.st_mtime);
   ++catalogue.count;
   return QueueOutcome::Queued;
+}
+
+QueueOutcome QueueFileForCard(CardSession& session, MediaKind kind, const fs::path& file,
+                              Prompts& prompts) {
+  return FileQueue(session, kind, prompts).Add(file);
 }
 
 }  // namespace fenmora

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "catalogue/catalogue.h"
 #include "platform/drives.h"
@@ -64,6 +65,23 @@ inline bool StopsBatch(QueueOutcome o) { return o == QueueOutcome::NoSpace || o 
 // card through prompts.
 QueueOutcome QueueFileForCard(CardSession& session, MediaKind kind,
                               const std::filesystem::path& file, Prompts& prompts);
+
+// A batch of files queued one after the other, as one click of "追加" or one
+// drop queues them: QueueFileForCard for each, with the names taken so far
+// remembered across the batch instead of searched for again.
+class FileQueue {
+ public:
+  FileQueue(CardSession& session, MediaKind kind, Prompts& prompts);
+  QueueOutcome Add(const std::filesystem::path& file);
+
+ private:
+  std::int64_t TakeNumber();
+  CardSession& session_;
+  MediaKind kind_;
+  Prompts& prompts_;
+  std::unordered_set<std::string> used_;  // name stems of every slot in use
+  std::int64_t next_ = 1;
+};
 
 // The title a queued file gets: for melodies the MLD title or the SMF track
 // name when there is one, otherwise (and for the other kinds) its file name,

@@ -219,3 +219,24 @@ TEST_F(Queueing, MelodiesTakeTheirOwnTitles) {
 
 }  // namespace
 }  // namespace fenmora
+
+namespace fenmora {
+namespace {
+
+TEST_F(Queueing, ABatchTakesTheNamesTheSearchWouldGive) {
+  const HandsetProfile p = HandsetProfile::F900i();
+  MediaCatalogue& c = s.Catalogue(MediaKind::Image);
+  Fill(c, {"STIL0001.JPG", "STIL0003.GIF", "STIL0007.JPG", "STIL0004.JPEG"});
+  DeleteEntry(c, s.gauge, 3);
+  FileQueue batch(s, MediaKind::Image, prompts);
+  for (int i = 0; i < 6; ++i) {
+    // What searching the whole catalogue again gives for the next file.
+    const std::string expected = p.ContentFileName(MediaKind::Image, FreeFileNumber(p, MediaKind::Image, c), ".JPG");
+    ASSERT_EQ(batch.Add(File("f" + std::to_string(i) + ".jpg", 10)), QueueOutcome::Queued);
+    EXPECT_EQ(c.Slot(c.count - 1).cardName, expected);
+  }
+  EXPECT_EQ(c.Slot(c.count - 1).cardName, "STIL0010.JPG");
+}
+
+}  // namespace
+}  // namespace fenmora
