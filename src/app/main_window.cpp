@@ -295,8 +295,35 @@ void TfrMain::ShowFreeSpace(std::int64_t freeBytes) {
   SetBarColour(cgDiskSpace_, low ? QColor(255, 0, 0) : QColor(0, 0, 128));
 }
 
+namespace {
+
+// The load sets the card's gauge values just before it turns the hourglass
+// on; showing them at that moment lets the window, repainted with every
+// status text, show the new card's space while the tables are read.
+class LoadProgress : public Progress {
+ public:
+  LoadProgress(Progress& inner, TfrMain& window) : inner_(inner), window_(window) {}
+  void Status(const std::string& text) override { inner_.Status(text); }
+  void Busy(bool on) override {
+    if (on && !gaugeShown_) {
+      window_.InitDiskGauge();
+      gaugeShown_ = true;
+    }
+    inner_.Busy(on);
+  }
+  bool Step(long done, long total) override { return inner_.Step(done, total); }
+
+ private:
+  Progress& inner_;
+  TfrMain& window_;
+  bool gaugeShown_ = false;
+};
+
+}  // namespace
+
 void TfrMain::btLoadMemClick() {
-  const LoadResult result = LoadCard(session_, CardRoot(), *prompts_, progress());
+  LoadProgress loadProgress(progress(), *this);
+  const LoadResult result = LoadCard(session_, CardRoot(), *prompts_, loadProgress);
   if (!result.Completed()) return;  // declined, or no card: nothing changes
   InitDiskGauge();
   for (MediaKind kind : kListKinds) Page(kind).RefreshRows(session_.Catalogue(kind));

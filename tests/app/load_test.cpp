@@ -122,10 +122,14 @@ TEST_F(Load, ShowsEachKindsStatusTextAtOnceAndClearsItAtTheEnd) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
   QCoreApplication::processEvents();
   PaintedTexts painted(Find<QLabel>("StatusPanel0"));
+  PaintedTexts space(Find<QLabel>("stFree"));
   LoadCard();
   EXPECT_EQ(painted.texts, (std::vector<QString>{"待ち受け画像ファイルの読み込み中...",
                                                  "着メロファイルの読み込み中...",
                                                  "ムービーファイルの読み込み中...", ""}));
+  // The card's space shows from the first status text on.
+  ASSERT_FALSE(space.texts.empty());
+  EXPECT_EQ(space.texts.front().toStdString(), FreeSpaceText(session.gauge.Free()));
 }
 
 TEST_F(Load, AMissingCardRootGivesTheInsertCardErrorAndChangesNothing) {

@@ -1,0 +1,137 @@
+// The window's message boxes and its progress display, and the files of the
+// sample card that the build makes.
+#include <QApplication>
+#include <QImageReader>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
+#include <QtTest/QTest>
+
+#include "app/qt_prompts.h"
+#include "app/window_fixture.h"
+#include "catalogue/table.h"
+#include "media/melody_title.h"
+#include "platform/cp932.h"
+
+namespace fenmora::testing {
+namespace {
+
+using Icon = Prompts::Icon;
+using Buttons = Prompts::Buttons;
+using Answer = Prompts::Answer;
+
+struct SeenBox {
+  QString title, text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QMessageBox::StandardButtons buttons;
+};
+
+// Asks through the window's message boxes; when the box is up, notes what it
+// shows and presses `press` (or Escape when press is NoButton).
+Answer AskAndPress(app::QtPrompts& prompts, Icon icon, Buttons buttons, QMessageBox::StandardButton press,
+                   SeenBox& seen) {
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    seen = {box->windowTitle(), box->text(), box->icon(), box->standardButtons()};
+    if (press == QMessageBox::NoButton)
+      QTest::keyClick(box, Qt::Key_Escape);
+    else
+      box->button(press)->click();
+  });
+  return prompts.Ask(icon, buttons, "ドライブにSDメモリカードを挿入してください．");
+}
+
+TEST(MessageBoxes, ShowTheTitleTextIconAndButtonsAskedAndReturnThePress) {
+  QWidget owner;
+  app::QtPrompts prompts(&owner);
+  SeenBox seen;
+  EXPECT_EQ(AskAndPress(prompts, Icon::Warning, Buttons::YesNo, QMessageBox::Yes, seen), Answer::Yes);
+  EXPECT_EQ(seen.title, "Fenmora");
+  EXPECT_EQ(seen.text, "ドライブにSDメモリカードを挿入してください．");
+  EXPECT_EQ(seen.icon, QMessageBox::Warning);
+  EXPECT_EQ(seen.buttons, QMessageBox::Yes | QMessageBox::No);
+
+  EXPECT_EQ(AskAndPress(prompts, Icon::Error, Buttons::Ok, QMessageBox::Ok, seen), Answer::Ok);
+  EXPECT_EQ(seen.icon, QMessageBox::Critical);
+  EXPECT_EQ(seen.buttons, QMessageBox::Ok);
+
+  EXPECT_EQ(AskAndPress(prompts, Icon::Question, Buttons::YesCancel, QMessageBox::Cancel, seen), Answer::Cancel);
+  EXPECT_EQ(seen.icon, QMessageBox::Question);
+  EXPECT_EQ(AskAndPress(prompts, Icon::Information, Buttons::YesNo, QMessageBox::No, seen), Answer::No);
+  EXPECT_EQ(seen.icon, QMessageBox::Information);
+}
+
+TEST(MessageBoxes, EscapeGivesTheSafeAnswer) {
+  QWidget owner;
+  app::QtPrompts prompts(&owner);
+  SeenBox seen;
+  EXPECT_EQ(AskAndPress(prompts, Icon::Warning, Buttons::YesNo, QMessageBox::NoButton, seen), Answer::No);
+  EXPECT_EQ(AskAndPress(prompts, Icon::Warning, Buttons::YesCancel, QMessageBox::NoButton, seen), Answer::Cancel);
+}
+
+TEST(StatusDisplay, BusyHoldsTheHourglassUntilEveryBusyEnds) {
+  QWidget window;
+  QLabel panel(&window);
+  {
+    app::StatusProgress progress(&window, &panel);
+    progress.Status("着メロファイルの読み込み中...");
+    EXPECT_EQ(panel.text(), "着メロファイルの読み込み中...");
+    progress.Busy(true);
+    progress.Busy(true);
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    progress.Busy(false);
+    EXPECT_NE(QApplication::overrideCursor(), nullptr);
+    progress.Busy(false);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    progress.Busy(false);  // one too many changes nothing
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    progress.Busy(true);
+  }
+  // An operation that ended early does not leave the hourglass behind.
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// The sample card holds real files: the titles its melodies carry are the
+// ones its tables list, and its pictures decode.
+TEST(SampleCard, FilesMatchTheirTables) {
+  const std::filesystem::path root = FENMORA_SAMPLE_CARD;
+  const CardBuilder card(root);
+  auto table = [&](const char* path) {
+    std::ifstream in(card.HostPath(path), std::ios::binary);
+    return ParseTable(std::string(std::istreambuf_iterator<char>(in), {}));
+  };
+  const TableContents melodies = table("\\PRIVATE\\DOCOMO\\TABLE\\RINGER\\RUD000.TBL");
+  ASSERT_GE(melodies.records.size(), 2u);
+  int mid = 0, mld = 0;
+  for (const TableRecord& r : melodies.records) {
+    const auto file = card.HostPath(melodies.folderText + "\\" + r.FileName());
+    if (r.ext == "MID") {
+      EXPECT_EQ(ReadSmfTrackName(file), r.title) << r.FileName();
+      ++mid;
+    } else if (r.ext == "MLD") {
+      EXPECT_EQ(ReadMldTitle(file), r.title) << r.FileName();
+      ++mld;
+    }
+    EXPECT_LE(std::filesystem::file_size(file), 40960u);
+  }
+  EXPECT_GE(mid, 1);
+  EXPECT_GE(mld, 1);
+
+  const TableContents images = table("\\PRIVATE\\DOCOMO\\TABLE\\STILL\\SUD000.TBL");
+  ASSERT_GE(images.records.size(), 2u);
+  for (const TableRecord& r : images.records) {
+    const auto file = card.HostPath(images.folderText + "\\" + r.FileName());
+    QImageReader reader(QString::fromStdString(file.string()));
+    const QImage image = reader.read();
+    EXPECT_EQ(image.size(), QSize(240, 320)) << r.FileName() << ": " << reader.errorString().toStdString();
+    EXPECT_LE(std::filesystem::file_size(file), 102400u);
+  }
+  const TableContents movies = table("\\PRIVATE\\DOCOMO\\TABLE\\SD_VIDEO\\PRL001.TBL");
+  EXPECT_GE(movies.records.size(), 1u);
+  EXPECT_EQ(movies.folderText, "\\SD_VIDEO\\PRL001");
+}
+
+}  // namespace
+}  // namespace fenmora::testing
