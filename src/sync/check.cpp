@@ -11,6 +11,7 @@
 
 #include "catalogue/table.h"
 #include "platform/cardpath.h"
+#include "sync/journal.h"
 #include "sync/load.h"
 
 namespace fenmora {
@@ -103,6 +104,7 @@ class Checker {
   void Kind(MediaKind kind) {
     kind_ = kind;
     listed_.clear();
+    parkedListed_.clear();
     Tables();
     ContentFolders();
   }
@@ -185,6 +187,13 @@ class Checker {
         ++t.existing;
         continue;
       }
+      fs::path parked = *file;
+      parked += "_";
+      if (const auto id = IsInside(root_, parked) ? RegularFileId(parked) : std::nullopt) {
+        parkedListed_.insert(*id);
+        ++t.existing;
+        continue;
+      }
       CheckFinding f;
       f.type = CheckFinding::Type::MissingFile;
       f.kind = kind_;
@@ -213,14 +222,16 @@ class Checker {
       struct stat st;
       if (::lstat(p.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) continue;
       const std::string name = p.filename().string();
-      if (!name.empty() && name.back() == '_') {
-        Add(CheckFinding::Type::ParkedFile, p);
-        continue;
-      }
       // A link leading off the card is never followed, and no record can
       // list it.
       std::optional<FileId> id;
       if (!S_ISLNK(st.st_mode) || IsInside(root_, p)) id = RegularFileId(p);
+      if (!name.empty() && name.back() == '_') {
+        Add(CheckFinding::Type::ParkedFile, p,
+            id && parkedListed_.count(*id) ? "the next commit gives it its name"
+                                           : "no table lists it");
+        continue;
+      }
       if (!id || !listed_.count(*id)) Add(CheckFinding::Type::UnlistedFile, p);
     }
   }
@@ -230,6 +241,7 @@ class Checker {
   CheckReport& report_;
   MediaKind kind_ = MediaKind::Image;
   std::set<FileId> listed_;
+  std::set<FileId> parkedListed_;  // parked files a record waits for
 };
 
 std::string Shown(const fs::path& p, const fs::path& root) {
@@ -249,6 +261,17 @@ std::string NoControls(std::string s) {
 
 CheckReport CheckCard(const HandsetProfile& profile, const fs::path& cardRoot) {
   CheckReport report;
+  const fs::path journal = cardRoot / kJournalName;
+  struct stat st;
+  if (::lstat(journal.c_str(), &st) == 0) {
+    CheckFinding f;
+    f.type = CheckFinding::Type::InterruptedCommit;
+    f.path = journal;
+    f.detail = ReadCardJournal(profile, cardRoot)
+                   ? "the load takes the lists from it and the next commit finishes the work"
+                   : "it fits none of the tables on the card: the load ignores it";
+    report.findings.push_back(std::move(f));
+  }
   Checker checker(profile, cardRoot, report);
   for (MediaKind kind : kListKinds)
     if (profile.Supported(kind)) checker.Kind(kind);
@@ -269,7 +292,10 @@ std::string DescribeFinding(const CheckFinding& f, const fs::path& cardRoot) {
       line = "left-behind table: " + path + " (" + f.detail + ")";
       break;
     case CheckFinding::Type::ParkedFile:
-      line = "left by an interrupted commit: " + path;
+      line = "left by an interrupted commit: " + path + " (" + f.detail + ")";
+      break;
+    case CheckFinding::Type::InterruptedCommit:
+      line = "interrupted commit: " + path + " (" + f.detail + ")";
       break;
     case CheckFinding::Type::BadRecord:
       line = "unusable record in " + Shown(f.table, cardRoot) + ": " + f.detail;

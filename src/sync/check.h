@@ -29,12 +29,14 @@ struct CheckFinding {
     BadRecord,
     // A table file that cannot be read.
     UnreadableTable,
+    // The journal of a commit that did not finish lies at the card's root.
+    InterruptedCommit,
   };
   Type type = Type::MissingFile;
-  MediaKind kind = MediaKind::Image;
+  MediaKind kind = MediaKind::Image;  // Image for InterruptedCommit, which concerns the whole card
   std::filesystem::path path;   // the file or table concerned, on disk
   std::filesystem::path table;  // MissingFile, BadRecord: the table holding the record
-  std::string detail;           // why, in a few words (StaleTable, BadRecord, UnreadableTable)
+  std::string detail;           // why, in a few words (all but MissingFile and UnlistedFile)
 };
 
 struct CheckReport {
@@ -55,7 +57,12 @@ struct CheckReport {
 //     the commit never writes an empty table after the first).
 // The records of such a table are not reported one by one as missing files.
 // Files that only a left-behind table lists still count as listed: the
-// loader reads every table it finds.
+// loader reads every table it finds. A record whose file waits under its name
+// with "_" (between the two renaming passes of an interrupted commit) is not
+// missing: the loader takes the parked file and the next commit finishes the
+// rename; the parked file is reported as such. A commit journal at the card's
+// root is reported first; the tables are checked all the same, as the
+// handset reads them.
 CheckReport CheckCard(const HandsetProfile& profile, const std::filesystem::path& cardRoot);
 
 // One line for the terminal: what was found and the card-relative path

@@ -1,0 +1,46 @@
+#include "cli/cli_prompts.h"
+
+#include "sync/texts.h"
+
+namespace fenmora::cli {
+
+namespace {
+
+bool StartsWith(const std::string& text, const char* prefix) {
+  return text.rfind(prefix, 0) == 0;
+}
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+}  // namespace
+
+void CliPrompts::Write(const std::string& text) {
+  if (line_ > 0) err_ << "line " << line_ << ": ";
+  err_ << text;
+  if (!subject_.empty() && !EndsWith(text, subject_)) err_ << "\n" << subject_;
+  err_ << "\n";
+  err_.flush();
+}
+
+Prompts::Answer CliPrompts::Ask(Icon icon, Buttons buttons, const std::string& text) {
+  if (buttons == Buttons::Ok) {
+    if (icon != Icon::Information) Write(text);
+    return Answer::Ok;
+  }
+  if (text == texts::kNotRemovable) return Answer::Yes;
+  if (StartsWith(text, texts::kOversize)) {
+    if (yes_) return Answer::Yes;
+    Write(text);
+    err_ << "-> skipped (--yes adds it anyway)\n";
+  } else {
+    Write(text);
+    err_ << "-> answered no\n";
+  }
+  err_.flush();
+  ++declined;
+  return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+}
+
+}  // namespace fenmora::cli

@@ -1,0 +1,50 @@
+// fenmora-cli: the card from a terminal, on the same core as the window. The
+// commands load, edit, commit and back up cards exactly as the window's
+// buttons do; only the questions are answered from the options.
+#pragma once
+
+#include <filesystem>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sync/session.h"
+
+namespace fenmora::cli {
+
+// Exit codes.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitProblems = 1;  // a file operation failed, a file was not added, check found something
+inline constexpr int kExitUsage = 2;     // bad usage, a bad OPS line, no card at CARD
+
+struct Streams {
+  std::ostream& out;
+  std::ostream& err;
+  std::istream& in;  // the OPS text when OPS is "-"
+};
+
+// The whole program: arguments without the program name.
+int Main(const std::vector<std::string>& args, Streams io);
+
+std::string HelpText();
+std::string VersionText();  // "fenmora-cli 0.1.4"
+
+int RunList(const std::filesystem::path& card, bool json, Streams io);
+int RunApply(const std::filesystem::path& card, const std::string& opsPath, bool dryRun, bool yes,
+             Streams io);
+int RunBackup(const std::filesystem::path& card, const std::optional<std::filesystem::path>& into,
+              Streams io);
+int RunCheck(const std::filesystem::path& card, Streams io);
+
+// The lists of a loaded card: an aligned table (kind, position, file, date,
+// size, title in UTF-8), or the JSON object
+// {"card", "totalBytes", "freeBytes", "image": [...], "melody": [...], "movie": [...]}.
+void WriteListTable(const CardSession& session, std::ostream& out);
+void WriteListJson(const CardSession& session, const std::string& cardText, std::ostream& out);
+
+// The window's backup root: BackUp beside the executable when that folder can
+// be written, otherwise <$XDG_DATA_HOME or ~/.local/share>/Fenmora/BackUp.
+std::filesystem::path DefaultBackupRoot();
+
+}  // namespace fenmora::cli

@@ -1,0 +1,157 @@
+#include "cli/ops.h"
+
+#include <charconv>
+#include <limits>
+#include <optional>
+
+namespace fenmora::cli {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Reads words off the front of a line.
+class LineReader {
+ public:
+  explicit LineReader(std::string_view line) : rest_(line) { SkipBlanks(); }
+
+  std::string_view Word() {
+    size_t n = 0;
+    while (n < rest_.size() && !IsBlank(rest_[n])) ++n;
+    const std::string_view w = rest_.substr(0, n);
+    rest_.remove_prefix(n);
+    SkipBlanks();
+    return w;
+  }
+  // Everything after the blanks that follow the previous word.
+  std::string_view Rest() {
+    const std::string_view r = rest_;
+    rest_ = {};
+    return r;
+  }
+  bool AtEnd() const { return rest_.empty(); }
+
+ private:
+  void SkipBlanks() {
+    while (!rest_.empty() && IsBlank(rest_.front())) rest_.remove_prefix(1);
+  }
+  std::string_view rest_;
+};
+
+std::optional<MediaKind> KindOf(std::string_view w) {
+  for (MediaKind k : kListKinds)
+    if (w == KindWord(k)) return k;
+  return std::nullopt;
+}
+
+std::optional<Op::Type> TypeOf(std::string_view w) {
+  if (w == "add") return Op::Type::Add;
+  if (w == "delete") return Op::Type::Delete;
+  if (w == "up") return Op::Type::Up;
+  if (w == "down") return Op::Type::Down;
+  if (w == "renumber") return Op::Type::Renumber;
+  if (w == "title") return Op::Type::Title;
+  return std::nullopt;
+}
+
+// A decimal number with an optional sign. Values outside 32 bits become 0.
+std::optional<std::int32_t> PositionOf(std::string_view w) {
+  bool negative = false;
+  if (!w.empty() && (w.front() == '+' || w.front() == '-')) {
+    negative = w.front() == '-';
+    w.remove_prefix(1);
+  }
+  if (w.empty()) return std::nullopt;
+  for (char c : w)
+    if (c < '0' || c > '9') return std::nullopt;
+  std::int64_t value = 0;
+  const auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), value);
+  (void)end;
+  if (ec != std::errc() || value > std::numeric_limits<std::int32_t>::max()) return 0;
+  return static_cast<std::int32_t>(negative ? -value : value);
+}
+
+std::string Quoted(std::string_view w) {
+  std::string out = "\"";
+  for (char c : w) out += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+  return out + "\"";
+}
+
+// Parses one line that is neither blank nor a comment. Returns the error
+// message, or an empty text when op was filled.
+std::string ParseLine(std::string_view line, Op& op) {
+  if (line.find('\0') != std::string_view::npos) return "the line holds a NUL byte";
+  LineReader r(line);
+  const std::string_view opWord = r.Word();
+  const auto type = TypeOf(opWord);
+  if (!type) return "unknown operation " + Quoted(opWord) + " (add, delete, up, down, renumber, title)";
+  op.type = *type;
+  if (r.AtEnd()) return "missing KIND (image, melody or movie) after " + std::string(opWord);
+  const std::string_view kindWord = r.Word();
+  const auto kind = KindOf(kindWord);
+  if (!kind) return "unknown kind " + Quoted(kindWord) + " (image, melody or movie)";
+  op.kind = *kind;
+  switch (op.type) {
+    case Op::Type::Add:
+      if (r.AtEnd()) return "missing PATH after add " + std::string(kindWord);
+      op.argument = std::string(r.Rest());
+      return {};
+    case Op::Type::Renumber:
+      if (!r.AtEnd()) return "unexpected text after renumber " + std::string(kindWord);
+      return {};
+    case Op::Type::Delete:
+    case Op::Type::Up:
+    case Op::Type::Down:
+    case Op::Type::Title: {
+      if (r.AtEnd()) return "missing POS after " + std::string(opWord) + " " + std::string(kindWord);
+      const std::string_view posWord = r.Word();
+      const auto pos = PositionOf(posWord);
+      if (!pos) return "position " + Quoted(posWord) + " is not a number";
+      op.position = *pos;
+      if (op.type == Op::Type::Title) {
+        if (r.AtEnd()) return "missing TEXT after title " + std::string(kindWord) + " " + std::string(posWord);
+        op.argument = std::string(r.Rest());
+      } else if (!r.AtEnd()) {
+        return "unexpected text after " + std::string(opWord) + " " + std::string(kindWord) + " " +
+               std::string(posWord);
+      }
+      return {};
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+const char* KindWord(MediaKind kind) {
+  switch (kind) {
+    case MediaKind::Image: return "image";
+    case MediaKind::Melody: return "melody";
+    case MediaKind::Movie: return "movie";
+    case MediaKind::Camera: break;
+  }
+  return "camera";
+}
+
+ParsedOps ParseOps(std::string_view text) {
+  ParsedOps parsed;
+  int number = 0;
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    size_t first = 0;
+    while (first < line.size() && IsBlank(line[first])) ++first;
+    if (first == line.size() || line[first] == '#') continue;
+    Op op;
+    op.line = number;
+    const std::string error = ParseLine(line, op);
+    if (error.empty()) parsed.ops.push_back(std::move(op));
+    else parsed.errors.push_back({number, error});
+  }
+  return parsed;
+}
+
+}  // namespace fenmora::cli

@@ -1,0 +1,207 @@
+// fenmora-cli apply run as a process: the operations reach the card exactly
+// as the window's commands would, a dry run changes nothing, and a bad line
+// stops everything before the card is touched.
+#include <gtest/gtest.h>
+
+#include "cli/cli_fixture.h"
+#include "editing/editing.h"
+#include "support/scripted_prompts.h"
+#include "sync/commit.h"
+#include "sync/load.h"
+#include "sync/texts.h"
+
+namespace fenmora::testcli {
+namespace {
+
+namespace fs = std::filesystem;
+using testcard::CardItem;
+
+class CliApply : public CliTest {
+ protected:
+  std::string OpsFile(const std::string& text) { return PcFile("ops.txt", text); }
+
+  // The card as the window would load it now.
+  CardSession Reload() {
+    CardSession s;
+    testcard::ScriptedPrompts prompts;
+    prompts.Answer(Prompts::Answer::Yes);
+    testcard::RecordingProgress progress;
+    EXPECT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
+    return s;
+  }
+  static std::vector<std::string> Names(const CardSession& s, MediaKind k) {
+    std::vector<std::string> names;
+    const MediaCatalogue& c = s.Catalogue(k);
+    for (int r = 1; r <= c.LiveCount(); ++r) names.push_back(c.EntryAtRow(r)->cardName);
+    return names;
+  }
+};
+
+TEST_F(CliApply, RoadOfOneChange) {
+  card.WriteTable(MediaKind::Image, 0, testcli::Items(MediaKind::Image, 1, 3, ".JPG"));
+  const std::string photo = PcFile("photo.jpg", "the photo");
+  const CliRun run = RunCli({"apply", Card(), OpsFile("add image " + photo +
+                                                        "\n"
+                                                        "up image 4\n"
+                                                        "up image 3\n"
+                                                        "up image 2\n"
+                                                        "renumber image\n")});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+
+  EXPECT_EQ(card.Read("\\PRIVATE\\DOCOMO\\STILL\\STIL0001.JPG"), "the photo");
+  EXPECT_EQ(card.Read("\\PRIVATE\\DOCOMO\\STILL\\STIL0002.JPG"), "content of 1");
+  EXPECT_EQ(card.Read("\\PRIVATE\\DOCOMO\\STILL\\STIL0003.JPG"), "content of 2");
+  EXPECT_EQ(card.Read("\\PRIVATE\\DOCOMO\\STILL\\STIL0004.JPG"), "content of 3");
+  EXPECT_EQ(testcard::ReadBytes(photo), "the photo");
+  for (const auto& [path, bytes] : card.Snapshot()) EXPECT_NE(path.back(), '_') << path;
+
+  const CardSession s = Reload();
+  EXPECT_EQ(Names(s, MediaKind::Image),
+            (std::vector<std::string>{"STIL0001.JPG", "STIL0002.JPG", "STIL0003.JPG", "STIL0004.JPG"}));
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).EntryAtRow(1)->title, "photo.jpg");
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).EntryAtRow(2)->title, "title 1");
+
+  // It prints the reloaded lists.
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_NE(lines[1].find("STIL0001.JPG"), std::string::npos) << run.out;
+  EXPECT_NE(lines[1].find("photo.jpg"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("4 images,"), std::string::npos) << run.out;
+}
+
+TEST_F(CliApply, EditsFromStandardInput) {
+  card.WriteTable(MediaKind::Image, 0, testcli::Items(MediaKind::Image, 1, 3, ".JPG"));
+  card.WriteTable(MediaKind::Melody, 0, testcli::Items(MediaKind::Melody, 1, 2, ".MID"));
+  std::string longTitle = "x";
+  for (int i = 0; i < 40; ++i) longTitle += "あ";  // 81 bytes of CP932
+  RunOptions options;
+  options.input =
+      "# tidy the lists\r\n"
+      "delete image 2\r\n"
+      "title image 1 " + longTitle + "\r\n"
+      "down melody 1\n"
+      "delete image 9\n"
+      "up image 1\n";
+  const CliRun run = RunCli({"apply", Card(), "-"}, options);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  // Positions where the window does nothing: nothing, and said.
+  EXPECT_NE(run.err.find("line 5: "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("line 6: "), std::string::npos) << run.err;
+
+  const CardSession s = Reload();
+  EXPECT_EQ(Names(s, MediaKind::Image), (std::vector<std::string>{"STIL0001.JPG", "STIL0003.JPG"}));
+  EXPECT_FALSE(card.Exists("\\PRIVATE\\DOCOMO\\STILL\\STIL0002.JPG"));
+  // Cut to 64 bytes at a character boundary: "x" and 31 times "あ".
+  std::string expected = "x";
+  for (int i = 0; i < 31; ++i) expected += "\x82\xa0";
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).EntryAtRow(1)->title, expected);
+  EXPECT_EQ(Names(s, MediaKind::Melody), (std::vector<std::string>{"RING0002.MID", "RING0001.MID"}));
+  EXPECT_EQ(card.Read("\\PRIVATE\\DOCOMO\\RINGER\\RING0002.MID"), "content of 2");
+}
+
+TEST_F(CliApply, OversizedFileNeedsYes) {
+  card.WriteTable(MediaKind::Image, 0, testcli::Items(MediaKind::Image, 1, 1, ".JPG"));
+  const std::string big = PcFile("big.jpg", std::string(102401, 'b'));
+  const std::string ops = OpsFile("add image " + big + "\n");
+
+  const CliRun refused = RunCli({"apply", Card(), ops});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find(texts::kOversize + big), std::string::npos) << refused.err;
+  EXPECT_EQ(Names(Reload(), MediaKind::Image), (std::vector<std::string>{"STIL0001.JPG"}));
+  EXPECT_FALSE(card.Exists("\\PRIVATE\\DOCOMO\\STILL\\STIL0002.JPG"));
+
+  const CliRun accepted = RunCli({"apply", Card(), ops, "--yes"});
+  EXPECT_EQ(accepted.exitCode, 0) << accepted.err;
+  EXPECT_EQ(card.Read("\\PRIVATE\\DOCOMO\\STILL\\STIL0002.JPG").size(), 102401u);
+}
+
+TEST_F(CliApply, UnreadableFileIsSkippedAndTheNextAdded) {
+  const std::string missing = (pc.path() / "missing.jpg").string();
+  const std::string ok = PcFile("ok.jpg", "fine");
+  const CliRun run = RunCli({"apply", Card(), OpsFile("add image " + missing + "\nadd image " + ok + "\n")});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find(texts::kUnreadableFile + missing), std::string::npos) << run.err;
+  EXPECT_EQ(card.Read("\\PRIVATE\\DOCOMO\\STILL\\STIL0001.JPG"), "fine");
+}
+
+TEST_F(CliApply, FullListStopsTheLaterAddsOnly) {
+  for (int t = 0; t < 16; ++t)
+    card.WriteTable(MediaKind::Image, t, testcli::Items(MediaKind::Image, t * 64 + 1, t * 64 + 64, ".JPG"));
+  const std::string image = PcFile("a.jpg", "a");
+  const std::string melody = PcFile("m.mid", "MThd");
+  const CliRun run = RunCli({"apply", Card(), OpsFile("add image " + image + "\nadd melody " + melody +
+                                                        "\ntitle image 1 new title\n")});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find(texts::kCatalogueFull), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("line 2: "), std::string::npos) << run.err;
+  const CardSession s = Reload();
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).LiveCount(), 1024);
+  EXPECT_EQ(s.Catalogue(MediaKind::Melody).LiveCount(), 0);
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).EntryAtRow(1)->title, "new title");
+}
+
+TEST_F(CliApply, DryRunPrintsThePlanAndChangesNoByte) {
+  card.WriteTable(MediaKind::Image, 0, testcli::Items(MediaKind::Image, 1, 3, ".JPG"));
+  card.WriteTable(MediaKind::Melody, 0, testcli::Items(MediaKind::Melody, 1, 2, ".MID"));
+  const std::string photo = PcFile("photo.jpg", "the photo");
+  const std::string ops = OpsFile("add image " + photo +
+                                  "\nup image 4\nup image 3\nup image 2\nrenumber image\ndelete melody 1\n");
+  const auto before = card.Snapshot();
+  const auto pcBefore = testcard::SnapshotOf(pc.path());
+
+  const CliRun run = RunCli({"apply", Card(), ops, "--dry-run"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(card.Snapshot(), before);
+  EXPECT_EQ(testcard::SnapshotOf(pc.path()), pcBefore);
+
+  // The same edits made through the window's operations plan the same steps.
+  CardSession s;
+  testcard::ScriptedPrompts prompts;
+  prompts.Answer(Prompts::Answer::Yes);
+  testcard::RecordingProgress progress;
+  ASSERT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
+  MediaCatalogue& images = s.Catalogue(MediaKind::Image);
+  ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, photo, prompts), QueueOutcome::Queued);
+  for (int r = 4; r > 1; --r) ASSERT_TRUE(MoveUp(images, r));
+  Renumber(s.profile, MediaKind::Image, images);
+  ASSERT_TRUE(DeleteEntry(s.Catalogue(MediaKind::Melody), s.gauge, 1));
+  std::vector<std::string> expected;
+  const CommitPlan plan = PlanCommit(s);
+  for (const CommitStep& step : plan.steps) expected.push_back(DescribeStep(step, card.root()));
+  EXPECT_EQ(Lines(run.out), expected);
+  EXPECT_NE(std::find(expected.begin(), expected.end(),
+                      "copy   " + photo + " -> PRIVATE/DOCOMO/STILL/STIL0001.JPG"),
+            expected.end());
+}
+
+class CliApplyBadLine : public CliApply, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(CliApplyBadLine, LeavesTheCardUntouched) {
+  card.WriteTable(MediaKind::Image, 0, testcli::Items(MediaKind::Image, 1, 3, ".JPG"));
+  const std::string photo = PcFile("photo.jpg", "the photo");
+  const std::string ops =
+      OpsFile("add image " + photo + "\n# a comment\n\n" + GetParam() + "\nrenumber image\n");
+  const auto before = card.Snapshot();
+  const CliRun run = RunCli({"apply", Card(), ops});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.err.find("line 4: "), std::string::npos) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(card.Snapshot(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, CliApplyBadLine,
+                         ::testing::Values("frob image 1", "delete picture 1", "up image two",
+                                           "down image 2x", "title image 1", "add image",
+                                           "renumber", "renumber image now", "delete image 1 2",
+                                           "delete"));
+
+TEST_F(CliApply, BadLinesAreFoundBeforeTheCardIsLookedAt) {
+  const std::string missingCard = (pc.path() / "no-card").string();
+  const CliRun run = RunCli({"apply", missingCard, OpsFile("renumber image\nup melody\n")});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.err.find("line 2: "), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find(texts::kInsertCard), std::string::npos) << run.err;
+}
+
+}  // namespace
+}  // namespace fenmora::testcli

@@ -1,0 +1,52 @@
+// A temporary card, a folder standing in for the computer, and fenmora-cli
+// run as a process on them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/run_cli.h"
+#include "profile/profile.h"
+#include "support/temp_card.h"
+
+namespace fenmora::testcli {
+
+inline const HandsetProfile kProfile = HandsetProfile::F900i();
+
+// Items numbered from..to with the titles "title N" and contents "content of N".
+inline std::vector<testcard::CardItem> Items(MediaKind kind, int from, int to, const std::string& ext) {
+  std::vector<testcard::CardItem> items;
+  for (int i = from; i <= to; ++i)
+    items.push_back({kProfile.ContentFileName(kind, i, ext), "title " + std::to_string(i),
+                     "content of " + std::to_string(i)});
+  return items;
+}
+
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find('\n', start);
+    lines.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return lines;
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  std::string Card() const { return card.root().string(); }
+  // Writes a file on the computer side and returns its path.
+  std::string PcFile(const std::string& name, const std::string& bytes) const {
+    testcard::WriteBytes(pc.path() / name, bytes);
+    return (pc.path() / name).string();
+  }
+
+  testcard::TempCard card;
+  testcard::TempFolder pc{"fenmora-pc"};
+};
+
+}  // namespace fenmora::testcli

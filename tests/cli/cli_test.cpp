@@ -1,0 +1,248 @@
+// fenmora-cli run as a process: usage, list, backup and check.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "cli/cli_fixture.h"
+#include "cli/json_reader.h"
+#include "sync/texts.h"
+
+namespace fenmora::testcli {
+namespace {
+
+namespace fs = std::filesystem;
+using testcard::CardItem;
+using testcard::SnapshotOf;
+using testcard::TempFolder;
+
+// "写真表示" and "着信音" in CP932; the first holds 0x5C ("\") as a trail byte.
+const std::string kPhotoTitleCp932 = "\x8e\xca\x90\x5e\x95\x5c\x8e\xa6";
+const std::string kRingTitleCp932 = "\x92\x85\x90\x4d\x89\xb9";
+
+// ---------------------------------------------------------------- usage
+
+TEST(CliUsage, HelpAndVersion) {
+  const CliRun help = RunCli({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  for (const char* part : {"list CARD [--json]", "apply CARD OPS [--dry-run] [--yes]",
+                           "backup CARD [--into DIR]", "check CARD", "add KIND PATH", "renumber KIND",
+                           "title KIND POS TEXT", "--version"})
+    EXPECT_NE(help.out.find(part), std::string::npos) << part;
+
+  const CliRun version = RunCli({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, std::string("fenmora-cli ") + FENMORA_VERSION + "\n");
+}
+
+TEST(CliUsage, BadUsageExitsTwo) {
+  TempFolder card{"fenmora-card"};
+  const std::string c = card.path().string();
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"frob", c},
+      {"list"},
+      {"list", c, "--yes"},
+      {"list", c, c},
+      {"apply", c},
+      {"apply", c, "ops", "--json"},
+      {"backup", c, "--into"},
+      {"check", c, "--into=x"},
+      {"--versio"},
+  };
+  for (const auto& args : cases) {
+    const CliRun run = RunCli(args);
+    EXPECT_EQ(run.exitCode, 2) << ::testing::PrintToString(args);
+    EXPECT_NE(run.err.find("usage:"), std::string::npos) << ::testing::PrintToString(args);
+    EXPECT_EQ(run.out, "");
+  }
+  // Nothing was made where the card would be.
+  EXPECT_TRUE(SnapshotOf(card.path()).empty());
+}
+
+TEST(CliUsage, NoCardAtCard) {
+  TempFolder pc{"fenmora-pc"};
+  const std::string missing = (pc.path() / "no-card").string();
+  for (const char* command : {"list", "check", "backup"}) {
+    const CliRun run = RunCli({command, missing});
+    EXPECT_EQ(run.exitCode, 2) << command;
+    EXPECT_NE(run.err.find(texts::kInsertCard), std::string::npos) << command;
+    EXPECT_NE(run.err.find(missing), std::string::npos) << command;
+  }
+  EXPECT_FALSE(fs::exists(missing));
+}
+
+// ---------------------------------------------------------------- list
+
+class CliList : public CliTest {};
+
+TEST_F(CliList, TextTableShowsEveryItemAligned) {
+  card.WriteTable(MediaKind::Image, 0,
+                  {{"STIL0001.JPG", kPhotoTitleCp932, "12345"}, {"STIL0002.GIF", "plain", "ab"}});
+  card.WriteTable(MediaKind::Melody, 0, {{"RING0001.MID", kRingTitleCp932, "MThd", true, "2005:01:02 03:04:05"}});
+  card.WriteTable(MediaKind::Movie, 1, {{"MOL001.3GP", "clip", "movie bytes"}});
+  const CliRun run = RunCli({"list", Card()});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+
+  const std::vector<std::regex> expected = {
+      std::regex(R"(^image +1  STIL0001\.JPG  2004:02:14 00:00:00  +5  写真表示$)"),
+      std::regex(R"(^image +2  STIL0002\.GIF  2004:02:14 00:00:00  +2  plain$)"),
+      std::regex(R"(^melody +1  RING0001\.MID  2005:01:02 03:04:05  +4  着信音$)"),
+      std::regex(R"(^movie +1  MOL001\.3GP  +2004:02:14 00:00:00  +11  clip$)"),
+  };
+  const std::vector<std::string> lines = Lines(run.out);
+  size_t next = 0;
+  size_t fileColumn = std::string::npos;
+  for (const std::string& line : lines) {
+    if (next < expected.size() && std::regex_match(line, expected[next])) {
+      ++next;
+      const size_t at = line.find(next == 4 ? "MOL" : next == 3 ? "RING" : "STIL");
+      if (fileColumn == std::string::npos) fileColumn = at;
+      EXPECT_EQ(at, fileColumn) << "columns not aligned: " << line;
+    }
+  }
+  EXPECT_EQ(next, expected.size()) << run.out;
+  EXPECT_NE(run.out.find("2 images, 1 melodies, 1 movies;"), std::string::npos) << run.out;
+}
+
+TEST_F(CliList, JsonIsTheDocumentedObject) {
+  std::vector<CardItem> first = testcli::Items(MediaKind::Image, 1, 64, ".JPG");
+  first[0].title = kPhotoTitleCp932;
+  first[1].title = std::string("say \"hi\" \\ \t\x01");
+  card.WriteTable(MediaKind::Image, 0, first);
+  card.WriteTable(MediaKind::Image, 1, testcli::Items(MediaKind::Image, 65, 65, ".GIF"));
+  card.WriteTable(MediaKind::Melody, 0, {{"RING0001.MLD", kRingTitleCp932, "melody"}});
+  const CliRun run = RunCli({"list", Card(), "--json"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+
+  const JsonValue doc = ParseJson(run.out);
+  EXPECT_EQ(doc.Keys(), (std::vector<std::string>{"card", "totalBytes", "freeBytes", "image", "melody", "movie"}));
+  EXPECT_EQ(doc["card"].string, Card());
+  EXPECT_GT(doc["totalBytes"].number, 0);
+  EXPECT_GE(doc["freeBytes"].number, 0);
+  EXPECT_LE(doc["freeBytes"].number, doc["totalBytes"].number);
+
+  const JsonValue& images = doc["image"];
+  ASSERT_EQ(images.array.size(), 65u);
+  const JsonValue& one = images[0];
+  EXPECT_EQ(one.Keys(), (std::vector<std::string>{"position", "file", "folder", "date", "size", "title"}));
+  EXPECT_EQ(one["position"].number, 1);
+  EXPECT_EQ(one["file"].string, "STIL0001.JPG");
+  EXPECT_EQ(one["folder"].string, "PRIVATE/DOCOMO/STILL");
+  EXPECT_EQ(one["date"].string, "2004:02:14 00:00:00");
+  EXPECT_EQ(one["size"].number, static_cast<std::int64_t>(std::string("content of 1").size()));
+  EXPECT_EQ(one["title"].string, "写真表示");
+  EXPECT_EQ(images[1]["title"].string, std::string("say \"hi\" \\ \t\x01"));
+  EXPECT_EQ(images[64]["position"].number, 65);
+  EXPECT_EQ(images[64]["file"].string, "STIL0065.GIF");
+  EXPECT_EQ(images[64]["folder"].string, "PRIVATE/DOCOMO/STILL/SUD001");
+
+  ASSERT_EQ(doc["melody"].array.size(), 1u);
+  EXPECT_EQ(doc["melody"][0]["title"].string, "着信音");
+  EXPECT_EQ(doc["melody"][0]["folder"].string, "PRIVATE/DOCOMO/RINGER");
+  EXPECT_EQ(doc["movie"].type, JsonValue::Type::Array);
+  EXPECT_TRUE(doc["movie"].array.empty());
+}
+
+// ---------------------------------------------------------------- backup
+
+class CliBackup : public CliTest {
+ protected:
+  void FillCard(bool withDcim) {
+    card.WriteTable(MediaKind::Image, 0, testcli::Items(MediaKind::Image, 1, 2, ".JPG"));
+    card.WriteTable(MediaKind::Movie, 1, testcli::Items(MediaKind::Movie, 1, 1, ".3GP"));
+    if (withDcim) card.Write("\\DCIM\\100F900I\\F1000001.JPG", "camera picture");
+  }
+};
+
+TEST_F(CliBackup, CopiesTheThreeFolders) {
+  FillCard(true);
+  const fs::path into = pc.path() / "backups";
+  const CliRun run = RunCli({"backup", Card(), "--into", into.string()});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 1u);
+  const fs::path folder = lines[0];
+  EXPECT_EQ(folder.parent_path(), into);
+  EXPECT_TRUE(std::regex_match(folder.filename().string(), std::regex(R"(\d{8}-\d{6})")));
+  EXPECT_EQ(SnapshotOf(folder), card.Snapshot());
+}
+
+TEST_F(CliBackup, WithoutDcimExitsOne) {
+  FillCard(false);
+  const fs::path into = pc.path() / "backups";
+  const CliRun run = RunCli({"backup", Card(), "--into=" + into.string()});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find(texts::kBackupIncomplete), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("DCIM"), std::string::npos) << run.err;
+  // What was there arrived all the same.
+  const fs::path folder = Lines(run.out).at(0);
+  EXPECT_EQ(testcard::ReadBytes(folder / "SD_VIDEO" / "PRL001" / "MOL001.3GP"), "content of 1");
+  EXPECT_EQ(SnapshotOf(folder).size(), card.Snapshot().size());
+}
+
+TEST_F(CliBackup, DefaultRootIsBesideTheProgram) {
+  FillCard(true);
+  // A copy of the program in a folder of its own: a portable install.
+  const fs::path bin = pc.path() / "bin";
+  fs::create_directories(bin);
+  fs::copy_file(FENMORA_CLI, bin / "fenmora-cli");
+  fs::permissions(bin / "fenmora-cli", fs::perms::owner_all);
+  RunOptions options;
+  options.program = bin / "fenmora-cli";
+  options.env = {"XDG_DATA_HOME=" + (pc.path() / "data").string()};
+  const CliRun run = RunCli({"backup", Card()}, options);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const fs::path folder = Lines(run.out).at(0);
+  EXPECT_EQ(folder.parent_path(), bin / "BackUp");
+  EXPECT_EQ(SnapshotOf(folder), card.Snapshot());
+  EXPECT_FALSE(fs::exists(pc.path() / "data"));
+}
+
+TEST_F(CliBackup, RefusesAFolderOnTheCard) {
+  FillCard(true);
+  const auto before = card.Snapshot();
+  const CliRun run = RunCli({"backup", Card(), "--into", card.Host("\\PRIVATE\\old").string()});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(card.Snapshot(), before);
+  EXPECT_FALSE(card.Exists("\\PRIVATE\\old"));
+}
+
+// ---------------------------------------------------------------- check
+
+class CliCheck : public CliTest {};
+
+TEST_F(CliCheck, CleanCardExitsZero) {
+  card.WriteTable(MediaKind::Image, 0, testcli::Items(MediaKind::Image, 1, 64, ".JPG"));
+  card.WriteTable(MediaKind::Image, 1, testcli::Items(MediaKind::Image, 65, 66, ".JPG"));
+  card.WriteTable(MediaKind::Melody, 0, testcli::Items(MediaKind::Melody, 1, 2, ".MID"));
+  card.WriteTable(MediaKind::Movie, 1, testcli::Items(MediaKind::Movie, 1, 1, ".3GP"));
+  const CliRun run = RunCli({"check", Card()});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "no problems found\n");
+}
+
+TEST_F(CliCheck, MissingFileAndStaleTable) {
+  std::vector<CardItem> items = testcli::Items(MediaKind::Image, 1, 3, ".JPG");
+  items[1].createFile = false;
+  card.WriteTable(MediaKind::Image, 0, items);
+  // What a list of 66 left behind once it was cut to 3.
+  std::vector<CardItem> old = testcli::Items(MediaKind::Image, 65, 66, ".JPG");
+  for (CardItem& item : old) item.createFile = false;
+  card.WriteTable(MediaKind::Image, 1, old);
+  const auto before = card.Snapshot();
+
+  const CliRun run = RunCli({"check", Card()});
+  EXPECT_EQ(run.exitCode, 1);
+  const std::vector<std::string> lines = Lines(run.err);
+  ASSERT_EQ(lines.size(), 2u) << run.err;
+  EXPECT_EQ(lines[0],
+            "missing file: PRIVATE/DOCOMO/STILL/STIL0002.JPG (listed in PRIVATE/DOCOMO/TABLE/STILL/SUD000.TBL)");
+  EXPECT_EQ(lines[1].rfind("left-behind table: PRIVATE/DOCOMO/TABLE/STILL/SUD001.TBL (", 0), 0u) << lines[1];
+  EXPECT_EQ(run.out, "2 problem(s) found\n");
+  EXPECT_EQ(card.Snapshot(), before);
+}
+
+}  // namespace
+}  // namespace fenmora::testcli
