@@ -102,9 +102,15 @@ std::vector<TableFile> LayoutTables(const HandsetProfile& profile, MediaKind kin
     files.push_back(std::move(f));
   };
   open(0);
+  // Slots by position, found once instead of by a search per position.
+  std::vector<int> byPosition(static_cast<size_t>(catalogue.count) + 1, -1);
+  for (int i = catalogue.count - 1; i >= 0; --i) {
+    const std::int32_t p = catalogue.Slot(i).position;
+    if (p >= 1 && p <= catalogue.count) byPosition[static_cast<size_t>(p)] = i;
+  }
   int written = 0;
   for (int p = 1; p <= catalogue.count; ++p) {
-    const int slot = catalogue.FindByPosition(p);
+    const int slot = byPosition[static_cast<size_t>(p)];
     if (slot < 0) continue;
     MediaEntry& e = catalogue.Slot(slot);
     if (e.toDelete) continue;

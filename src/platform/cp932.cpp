@@ -30,9 +30,29 @@ size_t Utf8SequenceLength(unsigned char b) {
 // Converts with iconv, replacing every unconvertible input unit with "?". The
 // unit skipped on an error is one CP932 character (lead byte and trail byte,
 // or a single byte) or one UTF-8 sequence.
-std::string Convert(const char* to, const char* from, std::string_view in, bool fromUtf8) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) {
+// One converter per direction and thread, opened once: opening one costs far
+// more than converting a title.
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~Converter() {
+    if (ok()) iconv_close(cd_);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  iconv_t get() const { return cd_; }
+
+ private:
+  iconv_t cd_;
+};
+
+std::string Convert(std::string_view in, bool fromUtf8) {
+  thread_local Converter toUtf8("UTF-8", "CP932");
+  thread_local Converter toCp932("CP932", "UTF-8");
+  const Converter& converter = fromUtf8 ? toCp932 : toUtf8;
+  iconv_t cd = converter.get();
+  if (!converter.ok()) {
     // No converter at all: keep plain ASCII, mark the rest.
     std::string out;
     for (unsigned char c : in) out += c < 0x80 ? static_cast<char>(c) : '?';
@@ -71,14 +91,14 @@ std::string Convert(const char* to, const char* from, std::string_view in, bool 
     out += '?';
     iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
   }
-  iconv_close(cd);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
   return out;
 }
 
 }  // namespace
 
-std::string Cp932ToUtf8(std::string_view cp932) { return Convert("UTF-8", "CP932", cp932, false); }
+std::string Cp932ToUtf8(std::string_view cp932) { return Convert(cp932, false); }
 
-std::string Utf8ToCp932(std::string_view utf8) { return Convert("CP932", "UTF-8", utf8, true); }
+std::string Utf8ToCp932(std::string_view utf8) { return Convert(utf8, true); }
 
 }  // namespace fenmora

@@ -75,7 +75,7 @@ OpResult RealFileOps::Replace(const fs::path& from, const fs::path& to) {
 OpResult RealFileOps::CopyFile(const fs::path& from, const fs::path& to) {
   const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return Errno("open source");
-  const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (out < 0) {
     const OpResult r = Errno("create");
     ::close(in);
@@ -112,7 +112,7 @@ OpResult RealFileOps::CopyFile(const fs::path& from, const fs::path& to) {
 }
 
 OpResult RealFileOps::WriteFile(const fs::path& p, std::string_view bytes) {
-  const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (fd < 0) return Errno("create");
   bool ok = WriteAll(fd, bytes.data(), bytes.size());
   std::string why = ok ? "" : std::string("write: ") + std::strerror(errno);

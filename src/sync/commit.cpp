@@ -3,7 +3,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <fstream>
+#include <map>
+#include <set>
 
 #include "platform/cardpath.h"
 #include "sync/journal.h"
@@ -43,7 +44,7 @@ class Planner {
     MakeFolderIfMissing(FolderOfTable(tables.front().tablePath));
     for (const TableFile& t : tables) {
       if (t.recordCount > 0) MakeFolderIfMissing(t.cardFolder);
-      const auto to = ResolveCardPath(plan_.cardRoot, FolderOfTable(t.tablePath), FileOfTable(t.tablePath));
+      const auto to = CardFile(FolderOfTable(t.tablePath), FileOfTable(t.tablePath), true);
       if (!to) {
         plan_.refused.push_back(t.tablePath);
         continue;
@@ -70,26 +71,26 @@ class Planner {
     for (int i = 0; i < cat.count; ++i) {
       const MediaEntry& e = cat.Slot(i);
       if (e.toDelete || e.queued || e.cardName == e.sourceName) continue;
-      const auto from = CardFile(e.sourceFolder, e.sourceName);
-      const auto parked = CardFile(e.cardFolder, e.cardName + "_");
-      const auto to = CardFile(e.cardFolder, e.cardName);
+      auto from = CardFile(e.sourceFolder, e.sourceName);
+      auto parked = CardFile(e.cardFolder, e.cardName + "_");
+      auto to = CardFile(e.cardFolder, e.cardName);
       if (!from || !parked || !to) continue;
       int first = -1;
-      if (*from != *parked) {  // already parked by an interrupted commit: one pass left
+      if (from->native() != parked->native()) {  // already parked by an interrupted commit: one pass left
         CommitStep& s = Add(CommitStep::Action::Rename);
-        s.from = *from;
+        s.from = std::move(*from);
         s.to = *parked;
         s.parking = true;
         first = static_cast<int>(plan_.steps.size()) - 1;
       }
-      second.push_back({first, *parked, *to});
+      second.push_back({first, std::move(*parked), std::move(*to)});
     }
     // From here on the files take their final names: the journal says so first.
     if (!second.empty()) Add(CommitStep::Action::WriteJournal).placedUpTo = KindIndex(kind);
-    for (const Parked& p : second) {
+    for (Parked& p : second) {
       CommitStep& s = Add(CommitStep::Action::Rename);
-      s.from = p.parked;
-      s.to = p.to;
+      s.from = std::move(p.parked);
+      s.to = std::move(p.to);
       s.after = p.firstPass;
     }
 
@@ -97,7 +98,7 @@ class Planner {
     for (int i = 0; i < cat.count; ++i) {
       const MediaEntry& e = cat.Slot(i);
       if (e.toDelete || !e.queued) continue;
-      const auto to = CardFile(e.cardFolder, e.cardName);
+      const auto to = CardFile(e.cardFolder, e.cardName, true);
       if (!to) continue;
       CommitStep& s = Add(CommitStep::Action::Copy);
       s.from = fs::path(e.sourceFolder) / e.sourceName;
@@ -128,25 +129,40 @@ class Planner {
     return plan_.steps.back();
   }
 
-  std::optional<fs::path> CardFile(const std::string& folder, const std::string& name) {
-    auto p = ResolveCardPath(plan_.cardRoot, folder, name);
+  // A folder of the card, checked once however many files it holds.
+  const fs::path* CardFolder(const std::string& folderText) {
+    auto known = folders_.find(folderText);
+    if (known == folders_.end()) known = folders_.emplace(folderText, card_.Resolve(folderText)).first;
+    return known->second ? &*known->second : nullptr;
+  }
+
+  // A file of the card. Renaming or removing a link never follows it, so the
+  // name itself needs no look; a file written through (a copy's target) does.
+  std::optional<fs::path> CardFile(const std::string& folder, const std::string& name,
+                                   bool writtenThrough = false) {
+    std::optional<fs::path> p;
+    if (IsSafeCardFileName(name))
+      if (const fs::path* f = CardFolder(folder)) p = *f / name;
+    if (p && writtenThrough && !card_.Contains(*p)) p.reset();
     if (!p) plan_.refused.push_back(folder + name);
     return p;
   }
 
   void MakeFolderIfMissing(const std::string& folderText) {
-    const auto p = ResolveCardPath(plan_.cardRoot, folderText);
+    const fs::path* p = CardFolder(folderText);
     if (!p) {
       plan_.refused.push_back(folderText);
       return;
     }
     if (PathExists(*p)) return;
-    for (const CommitStep& s : plan_.steps)
-      if (s.action == CommitStep::Action::MakeFolder && s.to == *p) return;
+    if (!madeFolders_.insert(*p).second) return;
     Add(CommitStep::Action::MakeFolder).to = *p;
   }
 
   CardSession& session_;
+  CardGuard card_{session_.cardRoot};
+  std::map<std::string, std::optional<fs::path>> folders_;
+  std::set<fs::path> madeFolders_;
   CommitPlan& plan_;
   MediaKind kind_ = MediaKind::Image;
   CommitPhase phase_ = CommitPhase::Tables;
@@ -202,9 +218,9 @@ Journal JournalOf(const CardSession& session, const CommitPlan& plan) {
   Journal j;
   for (MediaKind kind : kListKinds) {
     for (const FoundTable& t : FindTableFiles(session.profile, kind, plan.cardRoot)) {
-      std::ifstream in(t.path, std::ios::binary);
-      j.tables.push_back({kind, session.profile.ExpandTablePath(kind, t.number),
-                          HashBytes(std::string((std::istreambuf_iterator<char>(in)), {})), ""});
+      std::string bytes;
+      RealFileOps().ReadFile(t.path, bytes);
+      j.tables.push_back({kind, session.profile.ExpandTablePath(kind, t.number), HashBytes(bytes), ""});
     }
     const MediaCatalogue& c = session.Catalogue(kind);
     for (int i = 0; i < c.count; ++i) {
@@ -260,14 +276,17 @@ CommitPlan PlanCommit(CardSession& session) {
   first.phase = CommitPhase::Tables;
   first.action = CommitStep::Action::WriteJournal;
   first.to = plan.cardRoot / kJournalName;
-  first.journal = EncodeJournal(journal);
+  // The lists are the same in every version of the journal; only the marks
+  // of the kinds whose files take their final names change.
+  const std::string body = EncodeJournalBody(journal);
+  first.journal = EncodeJournalHead(journal) + body;
   plan.steps.insert(plan.steps.begin(), first);
   for (CommitStep& s : plan.steps) {
     if (s.after >= 0) ++s.after;
     if (s.action != CommitStep::Action::WriteJournal || s.placedUpTo < 0) continue;
     for (int k = 0; k <= s.placedUpTo; ++k) journal.placed[static_cast<size_t>(k)] = true;
     s.to = plan.cardRoot / kJournalName;
-    s.journal = EncodeJournal(journal);
+    s.journal = EncodeJournalHead(journal) + body;
   }
   plan.steps.push_back(RemoveJournalStep(plan.cardRoot));
   return plan;

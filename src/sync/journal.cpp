@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <fstream>
 #include <set>
-#include <sstream>
 
 #include "catalogue/table.h"
 #include "platform/cardpath.h"
@@ -19,31 +18,42 @@ namespace {
 
 constexpr std::string_view kMagic = "FENMORA-JOURNAL 1";
 
-std::string Hex(std::string_view bytes) {
+// Texts are written as they are, with the bytes that would break a line or a
+// field ("%", space, control characters) as "%XX"; "=" marks an empty text.
+void AppendEscaped(std::string& out, std::string_view bytes) {
   static const char* digits = "0123456789abcdef";
-  std::string out;
-  out.reserve(bytes.size() * 2 + 1);
-  out += '=';  // never an empty field
+  out += '=';
   for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
+    if (c <= 0x20 || c == '%' || c == 0x7F) {
+      out += '%';
+      out += digits[c >> 4];
+      out += digits[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
   }
-  return out;
 }
 
-std::optional<std::string> Unhex(std::string_view field) {
-  if (field.empty() || field[0] != '=' || field.size() % 2 != 1) return std::nullopt;
+std::optional<std::string> Unescape(std::string_view field) {
+  if (field.empty() || field[0] != '=') return std::nullopt;
+  auto nibble = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
   std::string out;
-  for (size_t i = 1; i < field.size(); i += 2) {
-    auto nibble = [](char c) -> int {
-      if (c >= '0' && c <= '9') return c - '0';
-      if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-      return -1;
-    };
-    const int hi = nibble(field[i]);
-    const int lo = nibble(field[i + 1]);
+  out.reserve(field.size());
+  for (size_t i = 1; i < field.size(); ++i) {
+    if (field[i] != '%') {
+      out += field[i];
+      continue;
+    }
+    if (i + 2 >= field.size()) return std::nullopt;
+    const int hi = nibble(field[i + 1]);
+    const int lo = nibble(field[i + 2]);
     if (hi < 0 || lo < 0) return std::nullopt;
     out += static_cast<char>(hi * 16 + lo);
+    i += 2;
   }
   return out;
 }
@@ -100,20 +110,52 @@ std::string HashBytes(std::string_view bytes) {
   return std::string(buf) + ":" + std::to_string(bytes.size());
 }
 
-std::string EncodeJournal(const Journal& j) {
-  std::ostringstream out;
-  out << kMagic << "\n";
-  out << "placed " << j.placed[0] << " " << j.placed[1] << " " << j.placed[2] << "\n";
-  for (const JournalTable& t : j.tables)
-    out << "table " << KindIndex(t.kind) << " " << Hex(t.cardPath) << " " << Hex(t.oldHash) << " "
-        << Hex(t.newHash) << "\n";
-  for (const JournalItem& i : j.items)
-    out << "item " << KindIndex(i.kind) << " " << i.position << " " << i.toDelete << " " << i.queued
-        << " " << Hex(i.originFolder) << " " << Hex(i.originName) << " " << Hex(i.cardFolder) << " "
-        << Hex(i.cardName) << " " << Hex(i.dateText) << " " << Hex(i.title) << " " << i.size << "\n";
-  out << "end\n";
-  return out.str();
+std::string EncodeJournalHead(const Journal& j) {
+  std::string out(kMagic);
+  out += "\nplaced ";
+  for (size_t k = 0; k < 3; ++k) {
+    out += j.placed[k] ? '1' : '0';
+    out += k < 2 ? ' ' : '\n';
+  }
+  return out;
 }
+
+std::string EncodeJournalBody(const Journal& j) {
+  std::string out;
+  out.reserve(j.tables.size() * 80 + j.items.size() * 120 + 8);
+  auto field = [&](std::string_view text) {
+    out += ' ';
+    AppendEscaped(out, text);
+  };
+  auto number = [&](long n) {
+    out += ' ';
+    out += std::to_string(n);
+  };
+  for (const JournalTable& t : j.tables) {
+    out += "table";
+    number(KindIndex(t.kind));
+    field(t.cardPath);
+    field(t.oldHash);
+    field(t.newHash);
+    out += '\n';
+  }
+  for (const JournalItem& i : j.items) {
+    out += "item";
+    number(KindIndex(i.kind));
+    number(i.position);
+    number(i.toDelete);
+    number(i.queued);
+    for (const std::string* text : {&i.originFolder, &i.originName, &i.cardFolder, &i.cardName,
+                                    &i.dateText, &i.title})
+      field(*text);
+    number(i.size);
+    out += '\n';
+  }
+  out += "end\n";
+  return out;
+}
+
+std::string EncodeJournal(const Journal& j) { return EncodeJournalHead(j) + EncodeJournalBody(j); }
 
 std::optional<Journal> DecodeJournal(std::string_view bytes) {
   Journal j;
@@ -132,15 +174,15 @@ std::optional<Journal> DecodeJournal(std::string_view bytes) {
       for (int k = 0; k < 3; ++k) j.placed[static_cast<size_t>(k)] = f[static_cast<size_t>(k) + 1] == "1";
     } else if (f[0] == "table" && f.size() == 5) {
       const auto kind = Number(f[1]);
-      auto path = Unhex(f[2]), oldHash = Unhex(f[3]), newHash = Unhex(f[4]);
+      auto path = Unescape(f[2]), oldHash = Unescape(f[3]), newHash = Unescape(f[4]);
       if (!kind || !KindOf(*kind) || !path || !oldHash || !newHash) return std::nullopt;
       j.tables.push_back({*KindOf(*kind), *path, *oldHash, *newHash});
     } else if (f[0] == "item" && f.size() == 12) {
       JournalItem i;
       const auto kind = Number(f[1]), pos = Number(f[2]), del = Number(f[3]), queued = Number(f[4]),
                  size = Number(f[11]);
-      auto of = Unhex(f[5]), on = Unhex(f[6]), cf = Unhex(f[7]), cn = Unhex(f[8]), dt = Unhex(f[9]),
-           ti = Unhex(f[10]);
+      auto of = Unescape(f[5]), on = Unescape(f[6]), cf = Unescape(f[7]), cn = Unescape(f[8]), dt = Unescape(f[9]),
+           ti = Unescape(f[10]);
       if (!kind || !KindOf(*kind) || !pos || !del || !queued || !size || !of || !on || !cf || !cn ||
           !dt || !ti)
         return std::nullopt;

@@ -53,6 +53,9 @@ struct Journal {
 
 std::string HashBytes(std::string_view bytes);
 std::string EncodeJournal(const Journal& journal);
+// The two parts of EncodeJournal: the marks, then the tables and lists.
+std::string EncodeJournalHead(const Journal& journal);
+std::string EncodeJournalBody(const Journal& journal);
 std::optional<Journal> DecodeJournal(std::string_view bytes);
 
 // The journal at the card's root, when there is one that can be read and that
