@@ -31,3 +31,41 @@ screenshot: build
 
 clean:
 	rm -rf $(BUILD)
+
+# Fuzzing (clang 14, libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer):
+# builds the targets of fuzz/ in $(FUZZ_BUILD), writes the seed corpora with
+# the program's own writers, then runs each target for FUZZ_SECONDS seconds on
+# its corpus (new inputs go to $(FUZZ_BUILD)/corpus/<target>, crashes to
+# $(FUZZ_BUILD)/findings/). A finding stops the run; keep its input in
+# fuzz/regressions/<target>/, where the core tests replay it.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := fuzz_table fuzz_mld fuzz_smf fuzz_cardpath fuzz_cp932
+
+.PHONY: fuzz fuzz-smoke fuzz-build
+
+$(FUZZ_BUILD)/build.ninja:
+	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DFENMORA_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++-14
+
+fuzz-build:
+	@scripts/install-deps fuzz
+	$(MAKE) $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	$(FUZZ_BUILD)/make_seeds $(FUZZ_BUILD)/seeds
+
+fuzz: fuzz-build
+	@set -e; mkdir -p $(FUZZ_BUILD)/findings; \
+	for t in $(FUZZ_TARGETS); do \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
+	  kept=; [ -d fuzz/regressions/$$t ] && kept=fuzz/regressions/$$t; \
+	  echo "fuzz: $$t for $(FUZZ_SECONDS) s"; \
+	  $(FUZZ_BUILD)/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_BUILD)/findings/$$t- \
+	    $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/seeds/$$t $$kept \
+	    > $(FUZZ_BUILD)/$$t.log 2>&1 || { tail -n 40 $(FUZZ_BUILD)/$$t.log; exit 1; }; \
+	  grep -E '^stat::number_of_executed_units|^Done' $(FUZZ_BUILD)/$$t.log || true; \
+	done
+
+# The short run for CI.
+fuzz-smoke:
+	$(MAKE) fuzz FUZZ_SECONDS=10

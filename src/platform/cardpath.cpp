@@ -50,8 +50,8 @@ bool IsSafeCardFileName(std::string_view name) {
 namespace {
 
 // Follows every symbolic link of p, dangling ones included (the part after the
-// first component that does not exist is taken as written). Empty when links
-// loop.
+// first component that does not exist is taken as written, unless it climbs
+// back with ".."). Empty when links loop.
 fs::path ResolveLinks(const fs::path& p, int depth = 0) {
   if (depth > 40) return {};
   const fs::path abs = p.is_absolute() ? p : fs::absolute(p);
@@ -66,7 +66,15 @@ fs::path ResolveLinks(const fs::path& p, int depth = 0) {
     struct stat st;
     if (::lstat(next.c_str(), &st) != 0) {
       fs::path rest = next;
-      for (++it; it != abs.end(); ++it) rest /= *it;
+      bool climbs = false;
+      for (++it; it != abs.end(); ++it) {
+        climbs = climbs || *it == "..";
+        rest /= *it;
+      }
+      // "missing/../OUT": once the missing folder is made, the ".." leads back
+      // to folders that exist now, and OUT may be a link out of the card. So
+      // the climb is taken lexically and those folders are walked again.
+      if (climbs) return ResolveLinks(rest.lexically_normal(), depth + 1);
       return rest.lexically_normal();
     }
     if (S_ISLNK(st.st_mode)) {

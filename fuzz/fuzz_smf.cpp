@@ -1,0 +1,13 @@
+// The SMF track-name reader on arbitrary bytes: at most 255 bytes, the bytes
+// after an FF 03 <length> of the input.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "fuzz_checks.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  fenmora::fuzzing::Require("fuzz_smf", fenmora::fuzzing::CheckSmfTrackName(bytes));
+  return 0;
+}
