@@ -84,6 +84,16 @@ void TempCard::WriteTable(MediaKind kind, int tableNumber, const std::vector<Car
   Write(profile.ExpandTablePath(kind, tableNumber), bytes);
 }
 
+std::vector<CardItem> NumberedItems(MediaKind kind, int first, int last, const std::string& ext,
+                                    const std::string& contentPrefix) {
+  const HandsetProfile profile = HandsetProfile::F900i();
+  std::vector<CardItem> items;
+  for (int i = first; i <= last; ++i)
+    items.push_back({profile.ContentFileName(kind, i, ext), "title" + std::to_string(i),
+                     contentPrefix + std::to_string(i)});
+  return items;
+}
+
 std::map<std::string, std::string> SnapshotOf(const fs::path& root) {
   std::map<std::string, std::string> files;
   std::error_code ec;

@@ -60,6 +60,11 @@ class TempCard {
   TempFolder folder_;
 };
 
+// Items first..last of a kind named as the handset names them, titled
+// "title<n>", each file holding contentPrefix + n.
+std::vector<CardItem> NumberedItems(MediaKind kind, int first, int last, const std::string& ext,
+                                    const std::string& contentPrefix = "content of ");
+
 // Every file under a folder, as TempCard::Snapshot.
 std::map<std::string, std::string> SnapshotOf(const fs::path& root);
 

@@ -20,11 +20,7 @@ using testcard::TempFolder;
 const HandsetProfile kProfile = HandsetProfile::F900i();
 
 std::vector<CardItem> Items(MediaKind kind, int from, int to, const std::string& ext) {
-  std::vector<CardItem> items;
-  for (int i = from; i <= to; ++i)
-    items.push_back({kProfile.ContentFileName(kind, i, ext), "title" + std::to_string(i),
-                     "content of " + std::to_string(i)});
-  return items;
+  return testcard::NumberedItems(kind, from, to, ext);
 }
 
 class Commit : public ::testing::Test {

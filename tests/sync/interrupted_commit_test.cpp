@@ -23,11 +23,7 @@ using testcard::TempFolder;
 const HandsetProfile kProfile = HandsetProfile::F900i();
 
 std::vector<CardItem> Items(MediaKind kind, int from, int to, const std::string& ext) {
-  std::vector<CardItem> items;
-  for (int i = from; i <= to; ++i)
-    items.push_back({kProfile.ContentFileName(kind, i, ext), "title" + std::to_string(i),
-                     std::string(kProfile.Kind(kind).filePrefix) + " content " + std::to_string(i)});
-  return items;
+  return testcard::NumberedItems(kind, from, to, ext, kProfile.Kind(kind).filePrefix + " content ");
 }
 
 int RowOfTitle(const MediaCatalogue& c, const std::string& title) {
