@@ -1,0 +1,82 @@
+#include "platform/fileops.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include "support/temp_card.h"
+
+namespace fenmora {
+namespace {
+
+using testcard::ReadBytes;
+using testcard::TempFolder;
+using testcard::WriteBytes;
+
+TEST(FileOps, RenameNeverReplacesAFile) {
+  TempFolder dir;
+  RealFileOps ops;
+  WriteBytes(dir.path() / "a", "A");
+  WriteBytes(dir.path() / "b", "B");
+  EXPECT_FALSE(ops.Rename(dir.path() / "a", dir.path() / "b"));
+  EXPECT_EQ(ReadBytes(dir.path() / "b"), "B");
+  EXPECT_TRUE(ops.Replace(dir.path() / "a", dir.path() / "b"));
+  EXPECT_EQ(ReadBytes(dir.path() / "b"), "A");
+  EXPECT_FALSE(ops.Exists(dir.path() / "a"));
+}
+
+TEST(FileOps, NothingIsWrittenThroughALink) {
+  TempFolder dir;
+  TempFolder outside("fenmora-outside");
+  RealFileOps ops;
+  WriteBytes(outside.path() / "victim", "keep");
+  std::filesystem::create_symlink(outside.path() / "victim", dir.path() / "link");
+  WriteBytes(dir.path() / "src", "new");
+  EXPECT_FALSE(ops.WriteFile(dir.path() / "link", "overwritten"));
+  EXPECT_FALSE(ops.CopyFile(dir.path() / "src", dir.path() / "link"));
+  EXPECT_EQ(ReadBytes(outside.path() / "victim"), "keep");
+}
+
+// A card that fills up during a copy: the copy fails with the system's reason
+// and leaves no partial file behind; the source is untouched.
+TEST(FileOps, ACopyThatRunsOutOfSpaceLeavesNoPartialFile) {
+  TempFolder dir;
+  RealFileOps ops;
+  const std::string big(200000, 'x');
+  WriteBytes(dir.path() / "movie.3gp", big);
+  auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit small = old;
+  small.rlim_cur = 65536;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const OpResult r = ops.CopyFile(dir.path() / "movie.3gp", dir.path() / "MOL001.3GP");
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_FALSE(r);
+  EXPECT_FALSE(r.error.empty());
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "MOL001.3GP"));
+  EXPECT_EQ(ReadBytes(dir.path() / "movie.3gp"), big);
+}
+
+TEST(FileOps, FaultyOpsFailTheChosenOperationsOnly) {
+  TempFolder dir;
+  RealFileOps real;
+  FaultyFileOps faulty(real, 2, 3);
+  EXPECT_TRUE(faulty.WriteFile(dir.path() / "1", "1"));
+  EXPECT_FALSE(faulty.WriteFile(dir.path() / "2", "2"));
+  EXPECT_FALSE(faulty.MakeFolders(dir.path() / "d"));
+  EXPECT_TRUE(faulty.Exists(dir.path() / "1"));  // queries always work and are not counted
+  EXPECT_TRUE(faulty.Rename(dir.path() / "1", dir.path() / "4"));
+  EXPECT_EQ(faulty.changes(), 4);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "2"));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "d"));
+  FaultyFileOps pulled(real, 1);
+  EXPECT_FALSE(pulled.Remove(dir.path() / "4"));
+  EXPECT_FALSE(pulled.CopyFile(dir.path() / "4", dir.path() / "5"));
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "4"));
+}
+
+}  // namespace
+}  // namespace fenmora

@@ -1,0 +1,134 @@
+// Cards whose tables or folders point outside the card: loading, committing,
+// backing up and checking them must never read or write a file outside, and
+// must not crash.
+#include <gtest/gtest.h>
+
+#include "editing/editing.h"
+#include "platform/cardpath.h"
+#include "support/scripted_prompts.h"
+#include "support/temp_card.h"
+#include "sync/backup.h"
+#include "sync/check.h"
+#include "sync/commit.h"
+#include "sync/load.h"
+
+namespace fenmora {
+namespace {
+
+namespace fs = std::filesystem;
+using testcard::CardItem;
+using testcard::RecordingProgress;
+using testcard::ScriptedPrompts;
+using testcard::TempFolder;
+
+struct Hostile {
+  const char* name;
+  std::function<void(const fs::path& card, const fs::path& outside)> make;
+};
+
+void Table(const fs::path& card, MediaKind kind, int number, const std::string& folderText,
+           const std::vector<CardItem>& items) {
+  const HandsetProfile p = HandsetProfile::F900i();
+  const TableHeader h = ComposeTableHeader(folderText, static_cast<int>(items.size()), number,
+                                           HandsetProfile::TablePrefix(kind));
+  std::string bytes(h.begin(), h.end());
+  for (const CardItem& i : items) {
+    const TableRecordBytes r = ComposeTableRecord(i.name, i.title, i.dateText, 6);
+    bytes.append(r.begin(), r.end());
+  }
+  std::string rel = p.ExpandTablePath(kind, number);
+  std::replace(rel.begin(), rel.end(), '\\', '/');
+  testcard::WriteBytes(card / rel.substr(1), bytes);
+}
+
+const std::vector<Hostile>& Cases() {
+  static const std::vector<Hostile> cases = {
+      {"dot-dot", [](const fs::path& c, const fs::path&) {
+         Table(c, MediaKind::Image, 0, "..", {{"secret.JPG", "t", ""}});
+       }},
+      {"climbing", [](const fs::path& c, const fs::path&) {
+         Table(c, MediaKind::Image, 0, "\\..\\..\\x", {{"secret.JPG", "t", ""}});
+         Table(c, MediaKind::Melody, 0, "\\PRIVATE\\..\\..\\outside", {{"secret.JPG", "t", ""}});
+       }},
+      {"drive letter", [](const fs::path& c, const fs::path&) {
+         Table(c, MediaKind::Image, 0, "C:\\x", {{"STIL0001.JPG", "t", ""}});
+       }},
+      {"absolute", [](const fs::path& c, const fs::path& o) {
+         Table(c, MediaKind::Image, 0, o.string(), {{"secret.JPG", "t", ""}});
+       }},
+      {"NUL", [](const fs::path& c, const fs::path&) {
+         Table(c, MediaKind::Image, 0, std::string("\\..\0\\PRIVATE", 12), {{"secret.JPG", "t", ""}});
+         Table(c, MediaKind::Melody, 0, "\\PRIVATE\\DOCOMO\\RINGER",
+               {{std::string("..\0x.MLD", 8), "t", ""}, {"RING0001.MLD", "t", ""}});
+       }},
+      {"254-byte folder text", [](const fs::path& c, const fs::path&) {
+         Table(c, MediaKind::Image, 0, std::string(254, 'A'), {{"STIL0001.JPG", "t", ""}});
+       }},
+      {"linked content folder", [](const fs::path& c, const fs::path& o) {
+         fs::create_directories(c / "SD_VIDEO");
+         fs::create_directory_symlink(o, c / "SD_VIDEO" / "PRL001");
+         Table(c, MediaKind::Movie, 1, "\\SD_VIDEO\\PRL001", {{"secret.JPG", "t", ""}, {"MOL001.3GP", "t", ""}});
+       }},
+      {"linked file and table", [](const fs::path& c, const fs::path& o) {
+         fs::create_directories(c / "PRIVATE/DOCOMO/STILL");
+         fs::create_symlink(o / "secret.JPG", c / "PRIVATE/DOCOMO/STILL/STIL0001.JPG");
+         fs::create_symlink(o / "missing", c / "PRIVATE/DOCOMO/STILL/STIL0002.JPG");
+         Table(c, MediaKind::Image, 0, "\\PRIVATE\\DOCOMO\\STILL", {{"STIL0001.JPG", "t", ""}, {"STIL0002.JPG", "t", ""}});
+         fs::create_directories(c / "PRIVATE/DOCOMO/TABLE/RINGER");
+         fs::create_symlink(o / "table", c / "PRIVATE/DOCOMO/TABLE/RINGER/RUD000.TBL");
+       }},
+  };
+  return cases;
+}
+
+TEST(HostileCard, NothingOutsideTheCardIsTouched) {
+  for (const Hostile& h : Cases()) {
+    SCOPED_TRACE(h.name);
+    TempFolder top("fenmora-hostile");
+    const fs::path card = top.path() / "card";
+    const fs::path outside = top.path() / "outside";
+    const fs::path backups = top.path() / "backups";
+    fs::create_directories(card);
+    testcard::WriteBytes(outside / "secret.JPG", "secret");
+    testcard::WriteBytes(outside / "MOL001.3GP", "outside movie");
+    testcard::WriteBytes(outside / "x" / "secret.JPG", "deeper secret");
+    testcard::WriteBytes(outside / "table", std::string(768, 'T'));
+    testcard::WriteBytes(card / "PRIVATE/DOCOMO/STILL/STIL0009.JPG", "a real image");
+    testcard::WriteBytes(top.path() / "new.jpg", "queued");
+    h.make(card, outside);
+    const auto before = testcard::SnapshotOf(outside);
+
+    CardSession s;
+    ScriptedPrompts prompts;
+    prompts.Answer(Prompts::Answer::Yes);
+    RecordingProgress progress;
+    ASSERT_TRUE(LoadCard(s, card, prompts, progress).Completed());
+    for (MediaKind k : kListKinds) {
+      const MediaCatalogue& c = s.Catalogue(k);
+      for (int i = 0; i < c.count; ++i)
+        EXPECT_TRUE(IsInside(card, *ResolveCardPath(card, c.Slot(i).sourceFolder, c.Slot(i).sourceName)));
+    }
+    for (MediaKind k : kListKinds) {
+      if (s.Catalogue(k).LiveCount() > 0) DeleteEntry(s.Catalogue(k), s.gauge, 1);
+      Renumber(s.profile, k, s.Catalogue(k));
+    }
+    QueueFileForCard(s, MediaKind::Image, top.path() / "new.jpg", prompts);
+    RealFileOps ops;
+    const CommitPlan plan = PlanCommit(s);
+    for (const CommitStep& step : plan.steps) {
+      if (!step.to.empty()) EXPECT_TRUE(IsInside(card, step.to)) << DescribeStep(step, card);
+      if (!step.from.empty() && step.action != CommitStep::Action::Copy)
+        EXPECT_TRUE(IsInside(card, step.from)) << DescribeStep(step, card);
+    }
+    ExecuteCommit(s, plan, ops, progress);
+    prompts.Answer(Prompts::Answer::Yes);
+    ASSERT_TRUE(LoadCard(s, card, prompts, progress).Completed());
+    BackupCard(card, backups, std::time(nullptr), ops, progress);
+    CheckCard(s.profile, card);
+    EXPECT_EQ(testcard::SnapshotOf(outside), before);
+    EXPECT_EQ(testcard::ReadBytes(top.path() / "new.jpg"), "queued");
+  }
+}
+
+}  // namespace
+}  // namespace fenmora
