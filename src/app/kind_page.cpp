@@ -70,8 +70,9 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   editButton->setObjectName(QString::fromUtf8(n.editButton));
   editButton->setGeometry(kColumnX, 24, kColumnWidth, 24);
   editButton->setEnabled(false);
-  // Any change of the edit's text, typed or set, makes the title applicable.
-  connect(titleEdit, &QLineEdit::textChanged, editButton, [b = editButton] { b->setEnabled(true); });
+  // Files dropped on the edit go to the window, which ignores them there,
+  // instead of being pasted into the title as text.
+  titleEdit->setAcceptDrops(false);
 
   grid = new QTableWidget(kInitialDataRows, kGridColumns, this);
   grid->setObjectName(QString::fromUtf8(n.grid));
@@ -149,6 +150,12 @@ void KindPage::SetCells(int row, const GridRow& cells) {
 void KindPage::WriteRow(int row, const MediaEntry& entry) {
   if (row < 1 || row > grid->rowCount()) return;
   SetCells(row, RowOf(entry));
+}
+
+void KindPage::WriteTitle(int row, const MediaEntry& entry) {
+  if (row < 1 || row > grid->rowCount()) return;
+  const QString text = QString::fromStdString(Cp932ToUtf8(RowOf(entry).title));
+  if (QTableWidgetItem* item = grid->item(row - 1, 3)) item->setText(text);
 }
 
 void KindPage::RefreshRows(const MediaCatalogue& catalogue) {

@@ -60,6 +60,8 @@ class KindPage : public QWidget {
 
   // Writes one data row (1-based, below the header) from an entry.
   void WriteRow(int row, const MediaEntry& entry);
+  // Writes only the title cell of a data row (a title applied).
+  void WriteTitle(int row, const MediaEntry& entry);
 
   // The list buttons that a completed load enables: up, down, renumber,
   // delete, add.

@@ -4,12 +4,17 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <climits>
 
 #include "app/about_box.h"
@@ -21,6 +26,7 @@
 #include "app/widgets.h"
 #include "platform/drives.h"
 #include "preview/jpeg_decoder.h"
+#include "preview/melody_player.h"
 #include "sync/load.h"
 
 using namespace fenmora;
@@ -121,9 +127,73 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   messageBoxes_ = std::make_unique<QtPrompts>(this);
   prompts_ = messageBoxes_.get();
   statusProgress_ = std::make_unique<StatusProgress>(this, statusPanel_);
+
+  for (KindPage* page : pages_) WireListPage(page);
+  connect(btRefreshData_, &QPushButton::clicked, this, &TfrMain::btRefreshDataClick);
+  connect(btBackUp_, &QPushButton::clicked, this, &TfrMain::btBackUpClick);
+  connect(btStopMelody_, &QPushButton::clicked, this, &TfrMain::btStopMelodyClick);
+
+  // The real services; tests put their own in place.
+  chooseFiles_ = [this](MediaKind, const QString& filter) {
+    return QFileDialog::getOpenFileNames(this, QString(), QString(), filter);
+  };
+  open_ = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+  programFolder_ = QCoreApplication::applicationDirPath().toStdString();
+  userDataFolder_ =
+      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
+
+  // Files dropped anywhere on the window arrive here; the drop decides
+  // which list, if any, takes them.
+  setAcceptDrops(true);
 }
 
 TfrMain::~TfrMain() = default;
+
+void TfrMain::WireListPage(KindPage* page) {
+  const MediaKind kind = page->kind();
+  QTableWidget* grid = page->grid;
+  connect(grid, &QTableWidget::currentCellChanged, this,
+          [this, kind](int row, int, int previousRow, int) {
+            if (row != previousRow && quietSelection_ == 0) ListClick(kind);
+          });
+  // A click on the row already selected runs the selection again.
+  connect(grid, &QTableWidget::cellPressed, this, [this, kind](int row, int) {
+    if (row == rowBeforePress_ && quietSelection_ == 0) ListClick(kind);
+  });
+  connect(grid, &QTableWidget::cellDoubleClicked, this, [this, kind](int, int) { ListDblClick(kind); });
+  grid->installEventFilter(this);
+  grid->viewport()->installEventFilter(this);
+  connect(page->titleEdit, &QLineEdit::textChanged, this, [this, kind] { TitleChange(kind); });
+  page->titleEdit->installEventFilter(this);
+  connect(page->editButton, &QPushButton::clicked, this, [this, kind] { EditClick(kind); });
+  connect(page->upButton, &QPushButton::clicked, this, [this, kind] { UpClick(kind); });
+  connect(page->downButton, &QPushButton::clicked, this, [this, kind] { DownClick(kind); });
+  connect(page->renumberButton, &QPushButton::clicked, this, [this, kind] { RenClick(kind); });
+  connect(page->deleteButton, &QPushButton::clicked, this, [this, kind] { DelClick(kind); });
+  connect(page->addButton, &QPushButton::clicked, this, [this, kind] { AddClick(kind); });
+}
+
+bool TfrMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress && event->type() != QEvent::MouseButtonPress)
+    return QWidget::eventFilter(watched, event);
+  for (KindPage* page : pages_) {
+    if (event->type() == QEvent::MouseButtonPress && watched == page->grid->viewport()) {
+      rowBeforePress_ = page->grid->currentRow();
+    } else if (event->type() == QEvent::KeyPress && watched == page->grid) {
+      ListKeyDown(page->kind(), static_cast<QKeyEvent*>(event)->key());
+    } else if (event->type() == QEvent::KeyPress && watched == page->titleEdit) {
+      TitleKeyDown(page->kind(), static_cast<QKeyEvent*>(event)->key());
+    }
+  }
+  // The keys go on to the control: the handlers only add to what it does.
+  return QWidget::eventFilter(watched, event);
+}
+
+void TfrMain::SetBackupFolders(std::filesystem::path programFolder,
+                               std::filesystem::path userDataFolder) {
+  programFolder_ = std::move(programFolder);
+  userDataFolder_ = std::move(userDataFolder);
+}
 
 void TfrMain::BuildRightColumn() {
   // Branding: the program's icon, name, version and maker; a click opens the
@@ -321,14 +391,20 @@ class LoadProgress : public Progress {
 
 }  // namespace
 
-void TfrMain::btLoadMemClick() {
+void TfrMain::btLoadMemClick() { LoadFrom(CardRoot()); }
+
+LoadResult TfrMain::LoadFrom(const std::filesystem::path& root) {
   LoadProgress loadProgress(progress(), *this);
-  const LoadResult result = LoadCard(session_, CardRoot(), *prompts_, loadProgress);
-  if (!result.Completed()) return;  // declined, or no card: nothing changes
+  const LoadResult result = LoadCard(session_, root, *prompts_, loadProgress);
+  if (!result.Completed()) return result;  // declined, or no card: nothing changes
   InitDiskGauge();
-  for (MediaKind kind : kListKinds) Page(kind).RefreshRows(session_.Catalogue(kind));
+  for (MediaKind kind : kListKinds) RefreshGrid(kind);
   for (KindPage* page : pages_) page->EnableListButtons();
   btBackUp_->setEnabled(true);
+  // The lists come from the journal of a commit that did not finish: the
+  // next commit completes it.
+  if (result.interrupted) btRefreshData_->setEnabled(true);
+  return result;
 }
 
 void TfrMain::btHelpClick() {

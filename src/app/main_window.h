@@ -2,14 +2,21 @@
 // gauge, the commit, preview, backup, help and exit controls, the partner
 // banner and the status bar. Every control carries its name as objectName so
 // that tests and the drop routing find it by name.
+//
+// Each list operation is written once, taking the MediaKind; the per-kind
+// handlers (sgImageClick, btUpMelodyClick, ...) only name the kind.
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 
+#include "platform/fileops.h"
 #include "sync/prompts.h"
 #include "sync/session.h"
 
@@ -28,6 +35,12 @@ class ClickLabel;
 class QtPrompts;
 class StatusProgress;
 }  // namespace fenmora::app
+
+namespace fenmora {
+class MelodyPlayer;
+struct LoadResult;
+struct MediaEntry;
+}  // namespace fenmora
 
 class TfrMain : public QWidget {
   Q_OBJECT
@@ -63,19 +76,122 @@ class TfrMain : public QWidget {
   // The free-space text and the colours of the text and of the bar.
   void ShowFreeSpace(std::int64_t freeBytes);
 
+  // ---- what tests put in place of the real thing
+  // The file operations of the commit, the backup and the folder made by
+  // "追加" (the real file system unless replaced).
+  void SetFileOps(fenmora::FileOps& ops) { fileOps_ = &ops; }
+  // The file dialog of "追加": gets the kind and the dialog's name filter,
+  // returns the chosen paths (empty: cancelled).
+  using FileChooser = std::function<QStringList(fenmora::MediaKind, const QString& nameFilter)>;
+  void SetFileChooser(FileChooser chooser) { chooseFiles_ = std::move(chooser); }
+  // Opens a file in the desktop's application for it.
+  using Opener = std::function<void(const QString& path)>;
+  void SetOpener(Opener opener) { open_ = std::move(opener); }
+  // The program's folder and the user's data folder, between which the
+  // backup chooses its root.
+  void SetBackupFolders(std::filesystem::path programFolder, std::filesystem::path userDataFolder);
+  // How long a commit or a backup runs before its progress dialog shows.
+  void SetProgressDelay(int milliseconds) { progressDelayMs_ = milliseconds; }
+
+  // The melody player, made at the first melody played (null before).
+  fenmora::MelodyPlayer* melodyPlayer() const { return player_.get(); }
+  // The playback switch: the caption of btStopMelody is the state.
+  bool PlaybackOn() const;
+
+  // The file of an item as it lies now: on the loaded card (checked to stay
+  // inside it) or, for a queued item, where the user picked it from.
+  std::optional<std::filesystem::path> ItemPath(const fenmora::MediaEntry& entry) const;
+
+  // The data row selected in a kind's grid (1 = first item, 0 = none).
+  int SelectedRow(fenmora::MediaKind kind) const;
+
   // ---- handlers
   void btLoadMemClick();
+  void btRefreshDataClick();
+  void btBackUpClick();
+  void btStopMelodyClick();
   void btHelpClick();
   void btEndClick();
   void Panel5Click();
   void Image3Click();
 
+  void sgImageClick() { ListClick(fenmora::MediaKind::Image); }
+  void sgMelodyClick() { ListClick(fenmora::MediaKind::Melody); }
+  void sgMovieClick() { ListClick(fenmora::MediaKind::Movie); }
+  void sgImageDblClick() { ListDblClick(fenmora::MediaKind::Image); }
+  void sgMelodyDblClick() { ListDblClick(fenmora::MediaKind::Melody); }
+  void sgMovieDblClick() { ListDblClick(fenmora::MediaKind::Movie); }
+  void sgImageKeyDown(int key) { ListKeyDown(fenmora::MediaKind::Image, key); }
+  void sgMelodyKeyDown(int key) { ListKeyDown(fenmora::MediaKind::Melody, key); }
+  void sgMovieKeyDown(int key) { ListKeyDown(fenmora::MediaKind::Movie, key); }
+  void edImageTitleChange() { TitleChange(fenmora::MediaKind::Image); }
+  void edMelodyTitleChange() { TitleChange(fenmora::MediaKind::Melody); }
+  void edMovieTitleChange() { TitleChange(fenmora::MediaKind::Movie); }
+  void edImageTitleKeyDown(int key) { TitleKeyDown(fenmora::MediaKind::Image, key); }
+  void edMelodyTitleKeyDown(int key) { TitleKeyDown(fenmora::MediaKind::Melody, key); }
+  void edMovieTitleKeyDown(int key) { TitleKeyDown(fenmora::MediaKind::Movie, key); }
+  void btEditImageClick() { EditClick(fenmora::MediaKind::Image); }
+  void btEditMelodyClick() { EditClick(fenmora::MediaKind::Melody); }
+  void btEditMovieClick() { EditClick(fenmora::MediaKind::Movie); }
+  void btUpImageClick() { UpClick(fenmora::MediaKind::Image); }
+  void btUpMelodyClick() { UpClick(fenmora::MediaKind::Melody); }
+  void btUpMovieClick() { UpClick(fenmora::MediaKind::Movie); }
+  void btDownImageClick() { DownClick(fenmora::MediaKind::Image); }
+  void btDownMelodyClick() { DownClick(fenmora::MediaKind::Melody); }
+  void btDownMovieClick() { DownClick(fenmora::MediaKind::Movie); }
+  void btRenImageClick() { RenClick(fenmora::MediaKind::Image); }
+  void btRenMelodyClick() { RenClick(fenmora::MediaKind::Melody); }
+  void btRenMovieClick() { RenClick(fenmora::MediaKind::Movie); }
+  void btDelImageClick() { DelClick(fenmora::MediaKind::Image); }
+  void btDelMelodyClick() { DelClick(fenmora::MediaKind::Melody); }
+  void btDelMovieClick() { DelClick(fenmora::MediaKind::Movie); }
+  void btAddImageClick() { AddClick(fenmora::MediaKind::Image); }
+  void btAddMelodyClick() { AddClick(fenmora::MediaKind::Melody); }
+  void btAddMovieClick() { AddClick(fenmora::MediaKind::Movie); }
+
+  // ---- the list operations, once for all kinds
+  // A row selected: its title into the edit, then the preview of an image or
+  // the playing of a melody.
+  void ListClick(fenmora::MediaKind kind);
+  void ListDblClick(fenmora::MediaKind kind);
+  void ListKeyDown(fenmora::MediaKind kind, int key);
+  void TitleChange(fenmora::MediaKind kind);
+  void TitleKeyDown(fenmora::MediaKind kind, int key);
+  void EditClick(fenmora::MediaKind kind);
+  void UpClick(fenmora::MediaKind kind);
+  void DownClick(fenmora::MediaKind kind);
+  void RenClick(fenmora::MediaKind kind);
+  void DelClick(fenmora::MediaKind kind);
+  void AddClick(fenmora::MediaKind kind);
+  // Files dropped on a kind's grid (or chosen in its dialog when
+  // `refuseOtherTypes` is false): queued one after the other.
+  void QueueFiles(fenmora::MediaKind kind, const QStringList& paths, bool refuseOtherTypes);
+
  protected:
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildRightColumn();
   void BuildBottomStrip();
+  void WireListPage(fenmora::app::KindPage* page);
+  // The load of the card at root, as "メモリカード読込" runs it.
+  fenmora::LoadResult LoadFrom(const std::filesystem::path& root);
+  // Rewrites a kind's grid and selects a row without running the selection:
+  // the callers run it themselves when the operation asks for it.
+  void RefreshGrid(fenmora::MediaKind kind);
+  void SelectRowQuietly(fenmora::MediaKind kind, int row);
+  // The kind whose grid holds the widget (the grid, its viewport, its scroll
+  // bars), if any.
+  std::optional<fenmora::MediaKind> GridKindOf(const QWidget* widget) const;
+  void PreviewImage(const fenmora::MediaEntry& entry);
+  void PlayMelody(const fenmora::MediaEntry& entry);
+  fenmora::MelodyPlayer& Player();
+  void SetPlayback(bool on);
+  void OpenItem(const fenmora::MediaEntry& entry);
 
   fenmora::CardSession& session_;
   std::unique_ptr<fenmora::app::QtPrompts> messageBoxes_;
@@ -83,6 +199,21 @@ class TfrMain : public QWidget {
   fenmora::Prompts* prompts_ = nullptr;
   TfrAbout* about_ = nullptr;
   bool shown_ = false;
+
+  fenmora::RealFileOps realFileOps_;
+  fenmora::FileOps* fileOps_ = &realFileOps_;
+  FileChooser chooseFiles_;
+  Opener open_;
+  std::filesystem::path programFolder_;
+  std::filesystem::path userDataFolder_;
+  int progressDelayMs_ = 500;
+  std::unique_ptr<fenmora::MelodyPlayer> player_;
+  bool toldNoAudio_ = false;
+  // Grid changes made by the program itself do not run the selection.
+  int quietSelection_ = 0;
+  // The row that was current when the mouse was pressed on a grid: a click on
+  // the row already selected runs the selection again.
+  int rowBeforePress_ = -1;
 
   QTabWidget* pcMain_ = nullptr;
   std::array<fenmora::app::KindPage*, 3> pages_{};

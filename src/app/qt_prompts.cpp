@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <algorithm>
+#include <climits>
 
 namespace fenmora::app {
 
@@ -59,6 +62,48 @@ void StatusProgress::Busy(bool on) {
     QApplication::restoreOverrideCursor();
     --busyDepth_;
   }
+}
+
+DialogProgress::DialogProgress(QWidget* owner, Progress& inner, QString label, bool cancellable,
+                               int delayMs)
+    : owner_(owner), inner_(inner), label_(std::move(label)), cancellable_(cancellable),
+      delayMs_(delayMs) {}
+
+DialogProgress::~DialogProgress() { Close(); }
+
+void DialogProgress::Status(const std::string& text) {
+  inner_.Status(text);
+  status_ = QString::fromStdString(text);
+  if (dialog_ && label_.isEmpty() && !status_.isEmpty()) dialog_->setLabelText(status_);
+}
+
+bool DialogProgress::Step(long done, long total) {
+  if (cancelled_) return false;
+  if (total <= 0) return true;
+  if (!dialog_) {
+    if (done >= total) return true;  // over before it began: nothing to show
+    dialog_ = std::make_unique<QProgressDialog>(owner_);
+    dialog_->setWindowTitle(QStringLiteral("Fenmora"));
+    dialog_->setLabelText(label_.isEmpty() ? status_ : label_);
+    if (!cancellable_) dialog_->setCancelButton(nullptr);
+    dialog_->setWindowModality(Qt::WindowModal);
+    dialog_->setMinimumDuration(delayMs_);
+    dialog_->setAutoClose(false);
+    dialog_->setAutoReset(false);
+    dialog_->setRange(0, static_cast<int>(std::min<long>(total, INT_MAX)));
+    dialog_->setValue(0);  // starts the dialog's clock
+  }
+  if (dialog_->maximum() != std::min<long>(total, INT_MAX))
+    dialog_->setMaximum(static_cast<int>(std::min<long>(total, INT_MAX)));
+  dialog_->setValue(static_cast<int>(std::clamp<long>(done, 0, dialog_->maximum())));
+  if (cancellable_ && dialog_->wasCanceled()) cancelled_ = true;
+  return !cancelled_;
+}
+
+void DialogProgress::Close() {
+  if (!dialog_) return;
+  dialog_->hide();
+  dialog_.reset();
 }
 
 }  // namespace fenmora::app

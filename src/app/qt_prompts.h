@@ -2,9 +2,13 @@
 // message boxes titled "Fenmora", the status bar panel and the busy cursor.
 #pragma once
 
+#include <QString>
+#include <memory>
+
 #include "sync/prompts.h"
 
 class QLabel;
+class QProgressDialog;
 class QWidget;
 
 namespace fenmora::app {
@@ -32,6 +36,33 @@ class StatusProgress : public Progress {
   QWidget* window_;
   QLabel* panel_;
   int busyDepth_ = 0;
+};
+
+// The steps of a long operation (the operations of a commit, the copies of a
+// backup) in a progress dialog that shows itself only when the operation runs
+// longer than `delayMs`. Status texts and the busy cursor go on to `inner`;
+// with `label` empty the dialog shows the status texts too. With a cancel
+// button, Step returns false once it was pressed.
+class DialogProgress : public Progress {
+ public:
+  DialogProgress(QWidget* owner, Progress& inner, QString label, bool cancellable, int delayMs);
+  ~DialogProgress() override;
+  void Status(const std::string& text) override;
+  void Busy(bool on) override { inner_.Busy(on); }
+  bool Step(long done, long total) override;
+  // Takes the dialog down (before the operation's closing message).
+  void Close();
+  QProgressDialog* dialog() const { return dialog_.get(); }
+
+ private:
+  QWidget* owner_;
+  Progress& inner_;
+  QString label_;
+  QString status_;
+  bool cancellable_;
+  int delayMs_;
+  bool cancelled_ = false;
+  std::unique_ptr<QProgressDialog> dialog_;
 };
 
 }  // namespace fenmora::app

@@ -50,6 +50,7 @@ struct Copier {
   long done = 0;
   long total = 0;
   size_t added = 0;
+  bool cancelled = false;  // the user stopped the copy: nothing more is copied
 
   void Fail(const std::string& what, const std::string& why) {
     failures.push_back({what, why});
@@ -57,7 +58,12 @@ struct Copier {
   }
 
   void Copy(const fs::path& from, const fs::path& to) {
-    if (progress) progress->Step(++done, total);
+    if (cancelled) return;
+    if (progress && !progress->Step(++done, total)) {
+      cancelled = true;
+      Fail("コピー: " + from.string(), "キャンセルされました");
+      return;
+    }
     struct stat st;
     if (::lstat(from.c_str(), &st) != 0) {
       Fail("コピー: " + from.string(), "見つかりません");

@@ -23,8 +23,10 @@ std::filesystem::path ChooseBackupRoot(const std::filesystem::path& programFolde
 
 // Copies a file, or a folder with everything in it, to destination: missing
 // folders are made, existing files overwritten, symbolic links copied as links
-// (never followed). Every failed operation is added to failures. Returns the
-// number of failures it added.
+// (never followed). Every failed operation is added to failures. When
+// progress->Step returns false (the user cancelled), nothing more is copied
+// and the cancelled copy counts as a failure. Returns the number of failures
+// it added.
 size_t ShellCopy(FileOps& ops, const std::filesystem::path& source,
                  const std::filesystem::path& destination, std::vector<CommitFailure>& failures,
                  Progress* progress = nullptr);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,13 @@ class ScriptedPrompts : public Prompts {
     return *this;
   }
   ScriptedPrompts& ExpectOk(std::string text = {}) { return Expect(Answer::Ok, Buttons::Ok, std::move(text)); }
+  // As Expect, and runs `whileShown` while the question is up (to look at
+  // the window as the user sees it behind the box).
+  ScriptedPrompts& ExpectThen(Answer answer, Buttons buttons, std::string text,
+                              std::function<void()> whileShown) {
+    script_.push_back({answer, buttons, std::move(text), std::move(whileShown)});
+    return *this;
+  }
 
   Answer Ask(Icon icon, Buttons buttons, const std::string& text) override {
     asked_.push_back({icon, buttons, text});
@@ -41,6 +49,7 @@ class ScriptedPrompts : public Prompts {
     if (!step.text.empty()) {
       EXPECT_EQ(text, step.text);
     }
+    if (step.whileShown) step.whileShown();
     return step.answer;
   }
 
@@ -56,6 +65,7 @@ class ScriptedPrompts : public Prompts {
     Answer answer;
     Buttons buttons;
     std::string text;
+    std::function<void()> whileShown;
   };
   std::deque<Step> script_;
   std::vector<Asked> asked_;

@@ -5,10 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QObject>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QUrl>
+#include <QtTest/QTest>
 #include <memory>
 #include <vector>
 
@@ -91,6 +98,70 @@ class WindowTest : public ::testing::Test {
     window->btLoadMemClick();
   }
   void LoadCard() { LoadFolder(card.path()); }
+
+  // Shows the window and waits until it can take the keyboard.
+  void ShowWindow() {
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  }
+  // Brings the kind's page to the front.
+  void ShowPage(MediaKind k) {
+    auto* tabs = Find<QTabWidget>("pcMain");
+    tabs->setCurrentIndex(KindIndex(k));
+  }
+  // The middle of a data row (1 = first item) in the grid's viewport.
+  QPoint RowPoint(MediaKind k, int row) {
+    QTableWidget* g = Grid(k);
+    g->scrollToItem(g->item(row - 1, 0));
+    return g->visualRect(g->model()->index(row - 1, 1)).center();
+  }
+  // Clicks a data row with the mouse, as the user selects an item.
+  void ClickRow(MediaKind k, int row) {
+    ShowPage(k);
+    QTest::mouseClick(Grid(k)->viewport(), Qt::LeftButton, Qt::NoModifier, RowPoint(k, row));
+  }
+  void DoubleClickRow(MediaKind k, int row) {
+    ShowPage(k);
+    // A double-click as the system delivers it: press, release, then the
+    // second press as a double-click, and its release.
+    QWidget* viewport = Grid(k)->viewport();
+    const QPoint at = RowPoint(k, row);
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, at);
+  }
+  void Click(const char* name) { QTest::mouseClick(Find(name), Qt::LeftButton); }
+
+  // Drags files over `target` and drops them at `at` (in its coordinates):
+  // a drag-enter, a drag-move, then the drop, as a file manager makes them.
+  // Returns whether the drop was taken.
+  bool Drop(QWidget* target, QPoint at, const std::vector<std::filesystem::path>& files,
+            Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction,
+            Qt::DropAction proposed = Qt::CopyAction) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const auto& f : files) urls << QUrl::fromLocalFile(QString::fromStdString(f.string()));
+    data.setUrls(urls);
+    QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    enter.setDropAction(proposed);
+    QApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    move.setDropAction(proposed);
+    QApplication::sendEvent(target, &move);
+    QDropEvent drop(QPointF(at), actions, &data, Qt::LeftButton, Qt::NoModifier);
+    drop.setDropAction(proposed);
+    QApplication::sendEvent(target, &drop);
+    lastDropAction = drop.dropAction();
+    return drop.isAccepted();
+  }
+  // Drops files in the middle of a kind's list.
+  bool DropOnGrid(MediaKind k, const std::vector<std::filesystem::path>& files) {
+    ShowPage(k);
+    QWidget* viewport = Grid(k)->viewport();
+    return Drop(viewport, viewport->rect().center(), files);
+  }
+  Qt::DropAction lastDropAction = Qt::IgnoreAction;
 
   CardSession session;
   ScriptedPrompts prompts;

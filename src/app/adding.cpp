@@ -1,0 +1,143 @@
+// Adding files from the computer to a list: through the "追加" dialog or by
+// dropping them on the list. Each batch is queued through one FileQueue; the
+// files are copied to the card only by the commit.
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QUrl>
+
+#include "app/kind_page.h"
+#include "app/main_window.h"
+#include "editing/editing.h"
+#include "platform/cardpath.h"
+#include "sync/texts.h"
+
+using namespace fenmora;
+using namespace fenmora::app;
+
+namespace {
+
+// The dialog's filter from the kind's filter text ("待ち受け画像データ|*.JPG;
+// *.GIF;"): the label and its patterns, "待ち受け画像データ (*.JPG *.jpg *.GIF
+// *.gif)". File names on Linux are case-sensitive, and a card or a camera
+// writes its extensions either way.
+QString DialogNameFilter(const std::string& filterText) {
+  const QString text = QString::fromStdString(filterText);
+  const qsizetype bar = text.indexOf(QLatin1Char('|'));
+  QStringList patterns;
+  for (const QString& p : text.mid(bar + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+    patterns << p;
+    if (p.toLower() != p) patterns << p.toLower();
+  }
+  return (bar < 0 ? QString() : text.left(bar)) + QStringLiteral(" (") +
+         patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+}
+
+std::filesystem::path HostPath(const QString& path) {
+  return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+QStringList LocalFiles(const QMimeData* data) {
+  QStringList paths;
+  if (!data || !data->hasUrls()) return paths;
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  return paths;
+}
+
+// Files are always copied from where they are dropped, never moved: a file
+// manager that was told "moved" would delete its file.
+template <class Event>
+void AcceptAsCopy(Event* event) {
+  if (!(event->possibleActions() & Qt::CopyAction)) return event->ignore();
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+}
+
+}  // namespace
+
+void TfrMain::AddClick(MediaKind kind) {
+  const KindProfile& profile = session_.profile.Kind(kind);
+  if (profile.contentFolder.empty()) {
+    prompts_->Tell(Prompts::Icon::Warning, texts::Of(texts::kNotSupported, kind));
+    return;
+  }
+  if (!session_.loaded) return;  // the button is enabled by the first load
+  // The kind's folder on the loaded card; made when the user agrees.
+  if (const auto folder = ResolveCardPath(session_.cardRoot, profile.contentFolder);
+      folder && !fileOps_->IsFolder(*folder)) {
+    if (prompts_->Ask(Prompts::Icon::Question, Prompts::Buttons::YesCancel,
+                      texts::Of(texts::kMissingFolder, kind)) != Prompts::Answer::Yes)
+      return;
+    fileOps_->MakeFolders(*folder);  // should it fail, the commit makes it or says why
+  }
+  const QStringList paths =
+      chooseFiles_(kind, DialogNameFilter(FileFilterText(session_.profile, kind)));
+  if (paths.isEmpty()) return;  // cancelled
+  QueueFiles(kind, paths, /*refuseOtherTypes=*/false);
+}
+
+void TfrMain::QueueFiles(MediaKind kind, const QStringList& paths, bool refuseOtherTypes) {
+  progress().Busy(true);
+  FileQueue queue(session_, kind, *prompts_);
+  for (const QString& path : paths) {
+    const std::filesystem::path file = HostPath(path);
+    if (refuseOtherTypes) {
+      const std::string ext = AsciiUpper(ExtensionOf(file.filename().string()));
+      if (!session_.profile.FindExtension(kind, ext) || QFileInfo(path).isDir()) {
+        prompts_->Tell(Prompts::Icon::Warning,
+                       texts::Of(texts::kUnsupportedDrop, kind) + file.string());
+        continue;
+      }
+    }
+    const QueueOutcome outcome = queue.Add(file);
+    if (outcome == QueueOutcome::Queued) {
+      InitDiskGauge();
+      RefreshGrid(kind);
+      repaint();  // the batch does not return to the event loop
+    }
+    if (StopsBatch(outcome)) break;
+  }
+  btRefreshData_->setEnabled(true);
+  progress().Busy(false);
+}
+
+std::optional<MediaKind> TfrMain::GridKindOf(const QWidget* widget) const {
+  if (!widget) return std::nullopt;
+  for (const KindPage* page : pages_)
+    if (widget == page->grid || page->grid->isAncestorOf(widget)) return page->kind();
+  return std::nullopt;
+}
+
+void TfrMain::dragEnterEvent(QDragEnterEvent* event) {
+  // Before a card is loaded there is no list to drop on.
+  if (session_.loaded && !LocalFiles(event->mimeData()).isEmpty()) AcceptAsCopy(event);
+  else event->ignore();
+}
+
+void TfrMain::dragMoveEvent(QDragMoveEvent* event) {
+  // Only the three lists take files; elsewhere the pointer says so.
+  if (session_.loaded && GridKindOf(childAt(event->position().toPoint()))) AcceptAsCopy(event);
+  else event->ignore();
+}
+
+void TfrMain::dropEvent(QDropEvent* event) {
+  const std::optional<MediaKind> kind =
+      session_.loaded ? GridKindOf(childAt(event->position().toPoint())) : std::nullopt;
+  if (!kind) {
+    event->ignore();  // anywhere else: nothing, and no message
+    return;
+  }
+  const QStringList paths = LocalFiles(event->mimeData());
+  AcceptAsCopy(event);
+  if (!isActiveWindow()) {  // the files came from another application
+    raise();
+    activateWindow();
+  }
+  QueueFiles(*kind, paths, /*refuseOtherTypes=*/true);
+}

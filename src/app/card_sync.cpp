@@ -1,0 +1,64 @@
+// The commit ("メモリカード更新") and the backup ("データバックアップ") as the
+// window runs them: the core does the work through the window's file
+// operations; the window shows the phases, a progress dialog for long runs,
+// and the closing message.
+#include <QCoreApplication>
+#include <QPushButton>
+#include <ctime>
+
+#include "app/main_window.h"
+#include "app/qt_prompts.h"
+#include "sync/backup.h"
+#include "sync/commit.h"
+#include "sync/load.h"
+#include "sync/texts.h"
+
+using namespace fenmora;
+using namespace fenmora::app;
+
+void TfrMain::btRefreshDataClick() {
+  if (!session_.loaded) return;  // nothing to commit to
+  Progress& status = progress();
+  status.Busy(true);
+  DialogProgress steps(this, status, QString(), /*cancellable=*/false, progressDelayMs_);
+  const CommitPlan plan = PlanCommit(session_);
+  const CommitResult result = ExecuteCommit(session_, plan, *fileOps_, steps);
+  steps.Close();
+
+  // A commit stopped before it touched any file on the card (a write-protected
+  // card) leaves the card as it was: the lists keep the user's edits, so that
+  // the commit can be tried again once the card can be written.
+  const bool cardUnchanged = result.stopped && !result.contentTouched;
+  bool finishLater = cardUnchanged;
+  if (!cardUnchanged) {
+    status.Status(texts::kReloadStatus);
+    // Reread the card that was written, and show it in the drive list.
+    const std::filesystem::path root = session_.cardRoot;
+    AddCardFolder(QString::fromStdString(root.string()));
+    finishLater = LoadFrom(root).interrupted;
+  }
+  status.Status("");
+  btRefreshData_->setEnabled(finishLater);
+  status.Busy(false);
+
+  const Prompts::Icon icon = result.Ok()       ? Prompts::Icon::Information
+                             : result.stopped ? Prompts::Icon::Error
+                                              : Prompts::Icon::Warning;
+  prompts_->Tell(icon, CommitReport(result));
+}
+
+void TfrMain::btBackUpClick() {
+  if (!session_.loaded) return;
+  DialogProgress copies(this, progress(), QString::fromUtf8(texts::kCopying),
+                        /*cancellable=*/true, progressDelayMs_);
+  // BackupCard turns the hourglass on and puts up its status text; both stay
+  // until the closing message has been read.
+  const BackupResult result =
+      BackupCard(session_.cardRoot, ChooseBackupRoot(programFolder_, userDataFolder_),
+                 std::time(nullptr), *fileOps_, copies);
+  copies.Close();
+  prompts_->Tell(result.complete ? Prompts::Icon::Information : Prompts::Icon::Warning,
+                 BackupReport(result));
+  progress().Status("");
+  progress().Busy(false);
+}

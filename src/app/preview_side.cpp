@@ -1,0 +1,98 @@
+// What follows a selection: the image previewed in the pane, the melody
+// played when playback is on; and opening an item in the desktop's
+// application for it (double-click, F4).
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+
+#include "app/app_paths.h"
+#include "app/app_texts.h"
+#include "app/main_window.h"
+#include "platform/cardpath.h"
+#include "preview/image_preview.h"
+#include "preview/melody_player.h"
+
+using namespace fenmora;
+using namespace fenmora::app;
+
+namespace {
+
+QString ToQString(const std::filesystem::path& p) {
+  return QFile::decodeName(QByteArray::fromStdString(p.native()));
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> TfrMain::ItemPath(const MediaEntry& entry) const {
+  if (entry.queued) return std::filesystem::path(entry.sourceFolder) / entry.sourceName;
+  if (!session_.loaded) return std::nullopt;
+  return ResolveCardPath(session_.cardRoot, entry.sourceFolder, entry.sourceName);
+}
+
+void TfrMain::PreviewImage(const MediaEntry& entry) {
+  if (!IsPreviewableImage(entry.sourceName)) return;  // the pane keeps what it shows
+  const auto path = ItemPath(entry);
+  const QImage image = path ? LoadPreviewImage(ToQString(*path)) : QImage();
+  // The picture shown before is released. A file that cannot be decoded
+  // leaves the pane empty: it must not go on showing another item.
+  if (image.isNull()) dispPrev_->clear();
+  else dispPrev_->setPixmap(QPixmap::fromImage(image));
+}
+
+bool TfrMain::PlaybackOn() const {
+  return btStopMelody_->text() == QString::fromUtf8(app::texts::kPlaybackOn);
+}
+
+void TfrMain::SetPlayback(bool on) {
+  btStopMelody_->setText(QString::fromUtf8(on ? app::texts::kPlaybackOn : app::texts::kPlaybackOff));
+  // The two glyphs of ilMelody: 0 while playback is on, 1 while it is off.
+  btStopMelody_->setIcon(
+      QIcon(DataPixmap(on ? QStringLiteral("melody-on.png") : QStringLiteral("melody-off.png"))));
+}
+
+MelodyPlayer& TfrMain::Player() {
+  if (!player_) player_ = std::make_unique<MelodyPlayer>();
+  return *player_;
+}
+
+void TfrMain::PlayMelody(const MediaEntry& entry) {
+  // Other melodies (MLD, SMF) are never played; one already playing goes on.
+  if (!IsPlayableMelody(entry.sourceName) || !PlaybackOn()) return;
+  const auto path = ItemPath(entry);
+  if (!path) return;
+  MelodyPlayer& player = Player();
+  if (player.Open(ToQString(*path)) && player.Play()) return;
+  if (!player.available()) {
+    // Without a sound device the lists work all the same: said once.
+    if (toldNoAudio_) return;
+    toldNoAudio_ = true;
+    prompts_->Tell(Prompts::Icon::Error,
+                   std::string(app::texts::kNoAudioDevice) + "\n" + player.lastError().toStdString());
+    return;
+  }
+  prompts_->Tell(Prompts::Icon::Warning, app::texts::kCannotPlay + path->string() + "\n" +
+                                             player.lastError().toStdString());
+}
+
+void TfrMain::btStopMelodyClick() {
+  if (PlaybackOn()) {
+    // No player operation unless a melody was ever given to the player.
+    if (player_ && !player_->fileName().isEmpty()) player_->Stop();
+    SetPlayback(false);
+    return;
+  }
+  SetPlayback(true);
+  ListClick(MediaKind::Melody);  // the selected melody starts at once, whichever tab shows
+}
+
+void TfrMain::ListDblClick(MediaKind kind) {
+  if (kind == MediaKind::Melody) {
+    // The desktop's player gets the melody without competition, and further
+    // selections stay silent until playback is switched on again.
+    if (player_ && !player_->fileName().isEmpty()) player_->Stop();
+    SetPlayback(false);
+  }
+  const MediaEntry* entry = session_.Catalogue(kind).EntryAtRow(SelectedRow(kind));
+  if (!entry) return;
+  if (const auto path = ItemPath(*entry)) open_(ToQString(*path));
+}

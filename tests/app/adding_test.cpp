@@ -1,0 +1,265 @@
+// Adding files from the computer: the "追加" dialog (answered by the test)
+// and drops on the window, with their questions, refusals and stops.
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QPushButton>
+
+#include "app/media_files.h"
+#include "app/window_fixture.h"
+#include "platform/cp932.h"
+
+namespace fenmora::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Answer = Prompts::Answer;
+using Buttons = Prompts::Buttons;
+using Icon = Prompts::Icon;
+
+class Adding : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    window->SetFileChooser([this](MediaKind kind, const QString& filter) {
+      dialogs.push_back({kind, filter});
+      return choice;
+    });
+  }
+  // Loads a card whose three content folders exist and hold nothing.
+  void LoadEmptyCard() {
+    for (const char* folder : {"PRIVATE/DOCOMO/STILL", "PRIVATE/DOCOMO/RINGER", "SD_VIDEO"})
+      fs::create_directories(card.path() / folder);
+    LoadCard();
+    prompts.Clear();
+  }
+  void Choose(std::initializer_list<fs::path> files) {
+    choice.clear();
+    for (const auto& f : files) choice << QString::fromStdString(f.string());
+  }
+  bool CommitEnabled() { return Find("btRefreshData")->isEnabled(); }
+
+  struct Dialog {
+    MediaKind kind;
+    QString filter;
+  };
+  std::vector<Dialog> dialogs;
+  QStringList choice;
+  TempDir desktop;
+};
+
+TEST_F(Adding, TwoImagesAddedToAnEmptyListAreStil0001AndStil0002) {
+  LoadEmptyCard();
+  ASSERT_EQ(Grid(MediaKind::Image)->rowCount(), 1);
+  const std::int64_t freeBefore = session.gauge.Free();
+  Choose({desktop.Write("beach.jpg", std::string(500, 'x')), desktop.Write("CAT.JPG", std::string(700, 'y'))});
+  Click("btAddImage");
+  ASSERT_EQ(dialogs.size(), 1u);
+  EXPECT_EQ(dialogs[0].filter, "待ち受け画像データ (*.JPG *.jpg *.GIF *.gif)");
+  EXPECT_EQ(Column(MediaKind::Image, 0), (std::vector<QString>{"STIL0001.JPG", "STIL0002.JPG"}));
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"beach.jpg", "CAT.JPG"}));
+  EXPECT_EQ(Column(MediaKind::Image, 2), (std::vector<QString>{"500", "700"}));
+  EXPECT_TRUE(prompts.asked().empty());
+  EXPECT_TRUE(CommitEnabled());
+  EXPECT_EQ(session.gauge.Free(), freeBefore - 1200);
+  EXPECT_EQ(Find<QLabel>("stFree")->text().toStdString(), FreeSpaceText(freeBefore - 1200));
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  // The queued item remembers where it lies on the computer.
+  const MediaEntry* first = session.Catalogue(MediaKind::Image).EntryAtRow(1);
+  ASSERT_NE(first, nullptr);
+  EXPECT_TRUE(first->queued);
+  EXPECT_EQ(window->ItemPath(*first), desktop.path() / "beach.jpg");
+}
+
+TEST_F(Adding, EachKindOffersItsOwnFilter) {
+  LoadEmptyCard();
+  Click("btAddMelody");
+  Click("btAddMovie");
+  ASSERT_EQ(dialogs.size(), 2u);
+  EXPECT_EQ(dialogs[0].kind, MediaKind::Melody);
+  EXPECT_EQ(dialogs[0].filter, "着メロデータ (*.MLD *.mld *.MID *.mid *.SMF *.smf)");
+  EXPECT_EQ(dialogs[1].filter, "ムービーデータ (*.3GP *.3gp *.MP4 *.mp4 *.ASF *.asf)");
+}
+
+TEST_F(Adding, CancellingTheDialogChangesNothing) {
+  LoadEmptyCard();
+  choice.clear();
+  Click("btAddImage");
+  EXPECT_EQ(dialogs.size(), 1u);
+  EXPECT_EQ(session.Catalogue(MediaKind::Image).count, 0);
+  EXPECT_FALSE(CommitEnabled());
+}
+
+TEST_F(Adding, AMissingFolderIsMadeOnlyWhenTheUserAgrees) {
+  builder.WriteKind(MediaKind::Image, {});
+  LoadCard();  // no melody folder on this card
+  prompts.Clear();
+  const fs::path ringer = card.path() / "PRIVATE/DOCOMO/RINGER";
+  ASSERT_FALSE(fs::exists(ringer));
+  prompts.Expect(Answer::Cancel, Buttons::YesCancel, texts::kMissingFolder[1]);
+  Click("btAddMelody");
+  EXPECT_TRUE(dialogs.empty());
+  EXPECT_FALSE(fs::exists(ringer));
+
+  prompts.Expect(Answer::Yes, Buttons::YesCancel, texts::kMissingFolder[1]);
+  Choose({desktop.Write("tune.mid", PianoMidi())});
+  Click("btAddMelody");
+  EXPECT_TRUE(fs::is_directory(ringer));
+  EXPECT_EQ(dialogs.size(), 1u);
+  EXPECT_EQ(Column(MediaKind::Melody, 0), (std::vector<QString>{"RING0001.MID"}));
+}
+
+TEST_F(Adding, AnImageOfExactly102400BytesPassesAndOneByteMoreAsks) {
+  LoadEmptyCard();
+  const fs::path big = desktop.Write("big.jpg", std::string(102401, 'b'));
+  Choose({desktop.Write("exact.jpg", std::string(102400, 'a')), big});
+  prompts.Expect(Answer::No, Buttons::YesNo, texts::kOversize + big.string());
+  Click("btAddImage");
+  ASSERT_EQ(prompts.asked().size(), 1u);
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"exact.jpg"}));
+  EXPECT_TRUE(CommitEnabled());
+
+  prompts.Expect(Answer::Yes, Buttons::YesNo, texts::kOversize + big.string());
+  Choose({big});
+  Click("btAddImage");
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"exact.jpg", "big.jpg"}));
+}
+
+TEST_F(Adding, OfThreeFilesTheSecondDoesNotFitAndTheThirdIsNeverLookedAt) {
+  LoadEmptyCard();
+  session.gauge.maxValue = session.gauge.progress + 150;  // room for 150 bytes
+  const fs::path third = desktop.path() / "not-there.jpg";  // asked about if looked at
+  Choose({desktop.Write("a.jpg", std::string(100, 'a')), desktop.Write("b.jpg", std::string(100, 'b')), third});
+  prompts.ExpectOk(texts::kNoSpace);
+  Click("btAddImage");
+  ASSERT_EQ(prompts.asked().size(), 1u);
+  EXPECT_EQ(prompts.asked()[0].icon, Icon::Warning);
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"a.jpg"}));
+  EXPECT_TRUE(CommitEnabled());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(Adding, AFileThatIsNotThereIsRefusedAndTheRestGoOn) {
+  LoadEmptyCard();
+  const fs::path gone = desktop.path() / "gone.jpg";
+  Choose({gone, desktop.Write("here.jpg", "x")});
+  prompts.ExpectOk(texts::kUnreadableFile + gone.string());
+  Click("btAddImage");
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"here.jpg"}));
+  EXPECT_EQ(Cell(MediaKind::Image, 1, 0), "STIL0001.JPG");
+}
+
+// ---------------------------------------------------------------- drops
+
+class Dropping : public Adding {
+ protected:
+  void SetUp() override {
+    Adding::SetUp();
+    ShowWindow();
+  }
+};
+
+TEST_F(Dropping, OfAJpgATxtAndAGifTwoAreQueuedAndOneWarningNamesTheOther) {
+  LoadEmptyCard();
+  const fs::path text = desktop.Write("notes.txt", "words");
+  prompts.ExpectOk(texts::kUnsupportedDrop[0] + text.string());
+  ASSERT_TRUE(DropOnGrid(MediaKind::Image, {desktop.Write("one.JPG", "1"), text, desktop.Write("two.GIF", "22")}));
+  ASSERT_EQ(prompts.asked().size(), 1u);
+  EXPECT_EQ(prompts.asked()[0].icon, Icon::Warning);
+  EXPECT_EQ(Column(MediaKind::Image, 0), (std::vector<QString>{"STIL0001.JPG", "STIL0002.GIF"}));
+  EXPECT_TRUE(CommitEnabled());
+  EXPECT_EQ(lastDropAction, Qt::CopyAction);
+}
+
+TEST_F(Dropping, AMelodyDroppedOnTheImageListIsRefusedWithTheImageWarning) {
+  LoadEmptyCard();
+  const fs::path tune = desktop.Write("tune.mid", PianoMidi());
+  prompts.ExpectOk(texts::kUnsupportedDrop[0] + tune.string());
+  DropOnGrid(MediaKind::Image, {tune});
+  EXPECT_EQ(session.Catalogue(MediaKind::Image).count, 0);
+  EXPECT_EQ(session.Catalogue(MediaKind::Melody).count, 0);
+  // Every file refused: the commit button is enabled all the same.
+  EXPECT_TRUE(CommitEnabled());
+}
+
+TEST_F(Dropping, AFolderIsRefusedLikeAFileOfAnotherType) {
+  LoadEmptyCard();
+  const fs::path folder = desktop.path() / "album.JPG";
+  fs::create_directories(folder);
+  prompts.ExpectOk(texts::kUnsupportedDrop[0] + folder.string());
+  DropOnGrid(MediaKind::Image, {folder});
+  EXPECT_EQ(session.Catalogue(MediaKind::Image).count, 0);
+}
+
+TEST_F(Dropping, AnMldDroppedOnTheMelodyListGetsItsOwnTitle) {
+  LoadEmptyCard();
+  const std::string title = Utf8ToCp932("春の小川");
+  DropOnGrid(MediaKind::Melody, {desktop.Write("haru.mld", MldWithTitle(title))});
+  EXPECT_EQ(Column(MediaKind::Melody, 0), (std::vector<QString>{"RING0001.MLD"}));
+  EXPECT_EQ(Column(MediaKind::Melody, 3), (std::vector<QString>{"春の小川"}));
+  EXPECT_EQ(session.Catalogue(MediaKind::Melody).Slot(0).title, title);
+}
+
+TEST_F(Dropping, AJapaneseFileNameBecomesAShiftJisTitle) {
+  LoadEmptyCard();
+  DropOnGrid(MediaKind::Movie, {desktop.Write("花火大会.3gp", "movie")});
+  EXPECT_EQ(Column(MediaKind::Movie, 0), (std::vector<QString>{"MOL001.3GP"}));
+  EXPECT_EQ(session.Catalogue(MediaKind::Movie).Slot(0).title, Utf8ToCp932("花火大会.3gp"));
+  EXPECT_EQ(Cell(MediaKind::Movie, 1, 3), "花火大会.3gp");
+}
+
+TEST_F(Dropping, DropsOutsideTheListsDoNothing) {
+  LoadEmptyCard();
+  const fs::path photo = desktop.Write("photo.jpg", "x");
+  for (const char* name : {"btAddImage", "curDrive", "DispPrev", "edImageTitle", "btRefreshData"}) {
+    QWidget* target = Find(name);
+    EXPECT_FALSE(Drop(target, target->rect().center(), {photo})) << name;
+  }
+  EXPECT_TRUE(prompts.asked().empty());
+  for (MediaKind k : kListKinds) EXPECT_EQ(session.Catalogue(k).count, 0);
+  EXPECT_FALSE(CommitEnabled());
+  EXPECT_TRUE(Find<QLineEdit>("edImageTitle")->text().isEmpty());
+}
+
+TEST_F(Dropping, TheScrollBarBelongsToItsList) {
+  builder.WriteKind(MediaKind::Image, builder.NumberedItems(MediaKind::Image, 40, ".JPG"));
+  LoadCard();
+  prompts.Clear();
+  QWidget* bar = Grid(MediaKind::Image)->verticalScrollBar();
+  ASSERT_TRUE(bar->isVisible());
+  EXPECT_TRUE(Drop(bar, bar->rect().center(), {desktop.Write("photo.jpg", "x")}));
+  EXPECT_EQ(Cell(MediaKind::Image, 41, 0), "STIL0041.JPG");
+}
+
+TEST_F(Dropping, DropsBeforeAnyCardIsLoadedAreIgnored) {
+  ShowPage(MediaKind::Image);
+  QWidget* viewport = Grid(MediaKind::Image)->viewport();
+  EXPECT_FALSE(Drop(viewport, viewport->rect().center(), {desktop.Write("photo.jpg", "x")}));
+  EXPECT_TRUE(prompts.asked().empty());
+  EXPECT_EQ(session.Catalogue(MediaKind::Image).count, 0);
+  EXPECT_FALSE(CommitEnabled());
+}
+
+TEST_F(Dropping, AMoveOfferedByTheFileManagerIsTakenAsACopy) {
+  LoadEmptyCard();
+  QWidget* viewport = Grid(MediaKind::Image)->viewport();
+  const fs::path photo = desktop.Write("photo.jpg", "x");
+  EXPECT_TRUE(Drop(viewport, viewport->rect().center(), {photo}, Qt::CopyAction | Qt::MoveAction, Qt::MoveAction));
+  EXPECT_EQ(lastDropAction, Qt::CopyAction);
+  EXPECT_TRUE(fs::exists(photo));
+}
+
+TEST_F(Dropping, NoSpaceStopsTheRestOfTheDrop) {
+  LoadEmptyCard();
+  session.gauge.maxValue = session.gauge.progress + 10;
+  prompts.ExpectOk(texts::kNoSpace);
+  DropOnGrid(MediaKind::Image, {desktop.Write("a.jpg", "12345"), desktop.Write("b.jpg", "123456"),
+                                desktop.path() / "never-looked-at.txt"});
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"a.jpg"}));
+  EXPECT_TRUE(CommitEnabled());
+}
+
+}  // namespace
+}  // namespace fenmora::testing

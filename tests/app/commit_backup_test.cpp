@@ -1,0 +1,413 @@
+// "メモリカード更新" and "データバックアップ" through the window, on real
+// folders and files: the road of one change from a drop to the reloaded
+// list, the closing messages, failing file operations, and the backups.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QtTest/QTest>
+#include <ctime>
+
+#include "app/media_files.h"
+#include "app/window_fixture.h"
+#include "platform/cp932.h"
+#include "platform/fileops.h"
+#include "support/temp_card.h"
+#include "sync/backup.h"
+
+namespace fenmora::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Answer = Prompts::Answer;
+using Buttons = Prompts::Buttons;
+using Icon = Prompts::Icon;
+using testcard::ReadBytes;
+using testcard::SnapshotOf;
+
+CardItem Item(std::string name, const char* utf8Title, std::string content) {
+  CardItem item;
+  item.cardName = std::move(name);
+  item.title = Utf8ToCp932(utf8Title);
+  item.content = std::move(content);
+  return item;
+}
+
+// Calls `hook` before every file operation that changes something.
+class WatchedFileOps : public FaultyFileOps {
+ public:
+  WatchedFileOps(FileOps& inner, std::function<void()> hook) : FaultyFileOps(inner), hook_(std::move(hook)) {}
+  OpResult CopyFile(const fs::path& from, const fs::path& to) override {
+    hook_();
+    return FaultyFileOps::CopyFile(from, to);
+  }
+  OpResult Rename(const fs::path& from, const fs::path& to) override {
+    hook_();
+    return FaultyFileOps::Rename(from, to);
+  }
+  OpResult WriteFile(const fs::path& p, std::string_view bytes) override {
+    hook_();
+    return FaultyFileOps::WriteFile(p, bytes);
+  }
+
+ private:
+  std::function<void()> hook_;
+};
+
+// Copies fail as on a full card; everything else works.
+class CopiesFail : public FaultyFileOps {
+ public:
+  using FaultyFileOps::FaultyFileOps;
+  OpResult CopyFile(const fs::path&, const fs::path&) override { return OpResult::Fail("No space left on device"); }
+};
+
+class Commit : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    window->SetFileOps(ops);
+  }
+  fs::path Still(const char* name) { return card.path() / "PRIVATE/DOCOMO/STILL" / name; }
+  // The reload's questions, then the closing message.
+  void ExpectCommitEnding(Icon icon, const std::string& text = {}) {
+    ExpectFolderLoad(card.path());
+    prompts.ExpectOk(text);
+    closingIcon = icon;
+  }
+  void CheckClosingIcon() {
+    ASSERT_FALSE(prompts.asked().empty());
+    EXPECT_EQ(prompts.asked().back().icon, closingIcon);
+  }
+
+  RealFileOps real;
+  FaultyFileOps ops{real};  // fails nothing unless a test says so
+  Icon closingIcon = Icon::Information;
+  TempDir desktop;
+};
+
+TEST_F(Commit, TheRoadOfOneChangeFromADropToTheReloadedList) {
+  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "一", "first image"),
+                                       Item("STIL0002.JPG", "二", "second image"),
+                                       Item("STIL0003.JPG", "三", "third image")});
+  const std::string photoBytes = SolidPicture(320, 240, QColor(200, 80, 20), "JPG");
+  const fs::path photo = desktop.Write("photo.jpg", photoBytes);
+  ShowWindow();
+  LoadCard();
+  prompts.Clear();
+
+  // The drop queues the photo behind the three images.
+  ASSERT_TRUE(DropOnGrid(MediaKind::Image, {photo}));
+  EXPECT_TRUE(prompts.asked().empty());
+  EXPECT_EQ(Column(MediaKind::Image, 0),
+            (std::vector<QString>{"STIL0001.JPG", "STIL0002.JPG", "STIL0003.JPG", "STIL0004.JPG"}));
+  EXPECT_EQ(Cell(MediaKind::Image, 4, 3), "photo.jpg");
+  EXPECT_EQ(Cell(MediaKind::Image, 4, 2), QString::number(photoBytes.size()));
+  EXPECT_TRUE(Find("btRefreshData")->isEnabled());
+
+  // To the top with three "上へ", then "リナンバ".
+  ClickRow(MediaKind::Image, 4);
+  for (int i = 0; i < 3; ++i) Click("btUpImage");
+  EXPECT_EQ(window->SelectedRow(MediaKind::Image), 1);
+  Click("btRenImage");
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"photo.jpg", "一", "二", "三"}));
+
+  ExpectCommitEnding(Icon::Information, texts::kCommitDone);
+  Click("btRefreshData");
+  CheckClosingIcon();
+
+  // The reloaded list: four images in the new order, each file with its content.
+  EXPECT_EQ(Column(MediaKind::Image, 0),
+            (std::vector<QString>{"STIL0001.JPG", "STIL0002.JPG", "STIL0003.JPG", "STIL0004.JPG"}));
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"photo.jpg", "一", "二", "三"}));
+  EXPECT_EQ(ReadBytes(Still("STIL0001.JPG")), photoBytes);
+  EXPECT_EQ(ReadBytes(Still("STIL0002.JPG")), "first image");
+  EXPECT_EQ(ReadBytes(Still("STIL0003.JPG")), "second image");
+  EXPECT_EQ(ReadBytes(Still("STIL0004.JPG")), "third image");
+  EXPECT_EQ(session.Catalogue(MediaKind::Image).LiveCount(), 4);
+  EXPECT_FALSE(session.Catalogue(MediaKind::Image).Slot(0).queued);
+  // The photo was copied, not moved.
+  EXPECT_EQ(ReadBytes(photo), photoBytes);
+  EXPECT_FALSE(fs::exists(card.path() / "tbl.tmp"));
+  // The end of a commit: the button off, the status empty, the cursor back.
+  EXPECT_FALSE(Find("btRefreshData")->isEnabled());
+  EXPECT_TRUE(Find("btUpImage")->isEnabled());
+  EXPECT_TRUE(Find<QLabel>("StatusPanel0")->text().isEmpty());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(Commit, TwoImagesThatExchangedNamesKeepTheirContents) {
+  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "A", "content of A"),
+                                       Item("STIL0002.JPG", "B", "content of B")});
+  ShowWindow();
+  LoadCard();
+  prompts.Clear();
+  ClickRow(MediaKind::Image, 2);
+  Click("btUpImage");
+  Click("btRenImage");
+  ExpectCommitEnding(Icon::Information, texts::kCommitDone);
+  Click("btRefreshData");
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"B", "A"}));
+  EXPECT_EQ(ReadBytes(Still("STIL0001.JPG")), "content of B");
+  EXPECT_EQ(ReadBytes(Still("STIL0002.JPG")), "content of A");
+  EXPECT_FALSE(fs::exists(Still("STIL0001.JPG_")));
+}
+
+TEST_F(Commit, ADeletedItemsFileGoesAndATitleReachesTheTable) {
+  builder.WriteKind(MediaKind::Melody, {Item("RING0001.MLD", "古い", "old"), Item("RING0002.MLD", "残る", "kept")});
+  ShowWindow();
+  LoadCard();
+  prompts.Clear();
+  ClickRow(MediaKind::Melody, 1);
+  Click("btDelMelody");
+  Find<QLineEdit>("edMelodyTitle")->setText(QStringLiteral("新しい題"));
+  Click("btEditMelody");
+  ExpectCommitEnding(Icon::Information, texts::kCommitDone);
+  Click("btRefreshData");
+  EXPECT_FALSE(fs::exists(card.path() / "PRIVATE/DOCOMO/RINGER/RING0001.MLD"));
+  EXPECT_EQ(Column(MediaKind::Melody, 0), (std::vector<QString>{"RING0002.MLD"}));
+  EXPECT_EQ(Column(MediaKind::Melody, 3), (std::vector<QString>{"新しい題"}));
+}
+
+TEST_F(Commit, AFailedCopyEndsWithAWarningThatNamesIt) {
+  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "一", "first")});
+  const fs::path photo = desktop.Write("photo.jpg", "photo bytes");
+  CopiesFail failing(real);
+  window->SetFileOps(failing);
+  ShowWindow();
+  LoadCard();
+  prompts.Clear();
+  ASSERT_TRUE(DropOnGrid(MediaKind::Image, {photo}));
+  ExpectCommitEnding(Icon::Warning);
+  Click("btRefreshData");
+  CheckClosingIcon();
+  const std::string message = prompts.asked().back().text;
+  EXPECT_EQ(message.rfind(texts::kCommitFailures, 0), 0u) << message;
+  EXPECT_NE(message.find("STIL0002.JPG"), std::string::npos) << message;
+  EXPECT_NE(message.find("No space left on device"), std::string::npos) << message;
+  // The reload shows the card as it is: the copy never arrived.
+  EXPECT_EQ(Column(MediaKind::Image, 0), (std::vector<QString>{"STIL0001.JPG"}));
+  EXPECT_EQ(ReadBytes(photo), "photo bytes");
+  EXPECT_FALSE(Find("btRefreshData")->isEnabled());
+}
+
+TEST_F(Commit, AWriteProtectedCardStopsAtOnceChangesNothingAndKeepsTheEdits) {
+  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "A", "content of A"),
+                                       Item("STIL0002.JPG", "B", "content of B")});
+  ShowWindow();
+  LoadCard();
+  prompts.Clear();
+  const auto before = SnapshotOf(card.path());
+  ClickRow(MediaKind::Image, 2);
+  Click("btUpImage");
+  Click("btRenImage");
+  FaultyFileOps writeProtected(real, 1);  // every change fails
+  window->SetFileOps(writeProtected);
+  prompts.ExpectOk();  // no reload: the error is the only message
+  Click("btRefreshData");
+  ASSERT_EQ(prompts.asked().size(), 1u);
+  EXPECT_EQ(prompts.asked()[0].icon, Icon::Error);
+  EXPECT_EQ(prompts.asked()[0].text.rfind(texts::kCommitStopped, 0), 0u) << prompts.asked()[0].text;
+  EXPECT_EQ(SnapshotOf(card.path()), before);
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"B", "A"}));
+  EXPECT_TRUE(Find("btRefreshData")->isEnabled());
+  EXPECT_TRUE(Find<QLabel>("StatusPanel0")->text().isEmpty());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+  // With the card writable again the same edits commit.
+  window->SetFileOps(ops);
+  prompts.Clear();
+  ExpectCommitEnding(Icon::Information, texts::kCommitDone);
+  Click("btRefreshData");
+  EXPECT_EQ(ReadBytes(Still("STIL0001.JPG")), "content of B");
+  EXPECT_EQ(ReadBytes(Still("STIL0002.JPG")), "content of A");
+}
+
+TEST_F(Commit, TheStatusShowsEachPhaseAndALongCommitShowsItsProgress) {
+  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "A", "a"), Item("STIL0002.JPG", "B", "b")});
+  ShowWindow();
+  LoadCard();
+  prompts.Clear();
+  ClickRow(MediaKind::Image, 2);
+  Click("btUpImage");
+  Click("btRenImage");
+  window->SetProgressDelay(0);  // every commit is a long one
+  std::vector<QString> statuses, labels;
+  WatchedFileOps watched(real, [&] {
+    statuses.push_back(Find<QLabel>("StatusPanel0")->text());
+    auto* dialog = window->findChild<QProgressDialog*>();
+    labels.push_back(dialog && dialog->isVisible() ? dialog->labelText() : QString());
+    EXPECT_NE(QApplication::overrideCursor(), nullptr);
+  });
+  window->SetFileOps(watched);
+  ExpectCommitEnding(Icon::Information, texts::kCommitDone);
+  Click("btRefreshData");
+  ASSERT_FALSE(statuses.empty());
+  EXPECT_EQ(statuses.front(), "待ち受け画像テーブルの更新中...");
+  EXPECT_NE(std::find(statuses.begin(), statuses.end(), "待ち受け画像のリネーム中..."), statuses.end());
+  EXPECT_EQ(statuses.back(), "ムービーテーブルの更新中...");
+  // The dialog follows the status texts; it is gone when the message shows.
+  EXPECT_EQ(labels.back(), "ムービーテーブルの更新中...");
+  EXPECT_EQ(window->findChild<QProgressDialog*>(), nullptr);
+}
+
+// ---------------------------------------------------------------- backup
+
+class Backup : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    window->SetBackupFolders(program.path(), userData.path());
+  }
+  // A card with its three folders.
+  void WriteFullCard() {
+    builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "一", "image")});
+    builder.WriteKind(MediaKind::Movie, {Item("MOL001.3GP", "動画", "movie")});
+    builder.WriteFile("\\DCIM\\100F900I\\F1000001.JPG", "camera picture");
+  }
+  // The one backup folder made under root.
+  fs::path OnlyBackupIn(const fs::path& root) {
+    std::vector<fs::path> made;
+    if (fs::is_directory(root))
+      for (const auto& e : fs::directory_iterator(root)) made.push_back(e.path());
+    EXPECT_EQ(made.size(), 1u) << root;
+    return made.empty() ? fs::path() : made[0];
+  }
+  TempDir program, userData;
+};
+
+TEST_F(Backup, AllThreeFoldersAreCopiedWhole) {
+  WriteFullCard();
+  ShowWindow();
+  LoadCard();
+  prompts.Clear();
+  const std::time_t started = std::time(nullptr);
+  prompts.ExpectOk();
+  Click("btBackUp");
+  ASSERT_EQ(prompts.asked().size(), 1u);
+  EXPECT_EQ(prompts.asked()[0].icon, Icon::Information);
+  const std::string message = prompts.asked()[0].text;
+  EXPECT_EQ(message.rfind(texts::kBackupDone, 0), 0u) << message;
+
+  const fs::path folder = OnlyBackupIn(program.path() / "BackUp");
+  EXPECT_NE(message.find(folder.string()), std::string::npos);
+  // Named by the time it started, to the second.
+  const std::time_t finished = std::time(nullptr);
+  const std::string name = folder.filename().string();
+  EXPECT_TRUE(name == BackupStamp(started) || name == BackupStamp(finished)) << name;
+  std::vector<std::string> top;
+  for (const auto& e : fs::directory_iterator(folder)) top.push_back(e.path().filename().string());
+  std::sort(top.begin(), top.end());
+  EXPECT_EQ(top, (std::vector<std::string>{"DCIM", "PRIVATE", "SD_VIDEO"}));
+  for (const char* sub : {"PRIVATE", "SD_VIDEO", "DCIM"})
+    EXPECT_EQ(SnapshotOf(folder / sub), SnapshotOf(card.path() / sub)) << sub;
+  EXPECT_TRUE(Find<QLabel>("StatusPanel0")->text().isEmpty());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(Backup, TheStatusTextAndTheHourglassStayWhileTheMessageIsOpen) {
+  WriteFullCard();
+  LoadCard();
+  prompts.Clear();
+  QString statusDuring;
+  bool busyDuring = false;
+  prompts.ExpectThen(Answer::Ok, Buttons::Ok, {}, [&] {
+    statusDuring = Find<QLabel>("StatusPanel0")->text();
+    busyDuring = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+  });
+  Click("btBackUp");
+  EXPECT_EQ(statusDuring, "データのバックアップ中...");
+  EXPECT_TRUE(busyDuring);
+  EXPECT_TRUE(Find<QLabel>("StatusPanel0")->text().isEmpty());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(Backup, ACardWithoutDcimGivesTheWarningAndCopiesTheRest) {
+  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "一", "image")});
+  builder.WriteKind(MediaKind::Movie, {Item("MOL001.3GP", "動画", "movie")});
+  LoadCard();
+  prompts.Clear();
+  prompts.ExpectOk();
+  Click("btBackUp");
+  ASSERT_EQ(prompts.asked().size(), 1u);
+  EXPECT_EQ(prompts.asked()[0].icon, Icon::Warning);
+  EXPECT_EQ(prompts.asked()[0].text.rfind(texts::kBackupIncomplete, 0), 0u);
+  const fs::path folder = OnlyBackupIn(program.path() / "BackUp");
+  EXPECT_EQ(SnapshotOf(folder / "PRIVATE"), SnapshotOf(card.path() / "PRIVATE"));
+  EXPECT_EQ(SnapshotOf(folder / "SD_VIDEO"), SnapshotOf(card.path() / "SD_VIDEO"));
+  EXPECT_FALSE(fs::exists(folder / "DCIM"));
+}
+
+TEST_F(Backup, UncommittedEditsPlayNoPart) {
+  WriteFullCard();
+  ShowWindow();
+  LoadCard();
+  prompts.Clear();
+  ClickRow(MediaKind::Image, 1);
+  Click("btDelImage");
+  prompts.ExpectOk();
+  Click("btBackUp");
+  const fs::path folder = OnlyBackupIn(program.path() / "BackUp");
+  EXPECT_EQ(ReadBytes(folder / "PRIVATE/DOCOMO/STILL/STIL0001.JPG"), "image");
+}
+
+TEST_F(Backup, AProgramFolderThatCannotBeWrittenSendsTheBackupToTheUsersDataFolder) {
+  WriteFullCard();
+  LoadCard();
+  prompts.Clear();
+  window->SetBackupFolders(program.path() / "not-there", userData.path());
+  prompts.ExpectOk();
+  Click("btBackUp");
+  EXPECT_EQ(prompts.asked().back().icon, Icon::Information);
+  const fs::path folder = OnlyBackupIn(userData.path() / "BackUp");
+  EXPECT_TRUE(fs::is_directory(folder / "DCIM"));
+  EXPECT_FALSE(fs::exists(program.path() / "not-there"));
+}
+
+TEST_F(Backup, AReadOnlyProgramFolderSendsTheBackupToTheUsersDataFolder) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  WriteFullCard();
+  LoadCard();
+  prompts.Clear();
+  ASSERT_EQ(::chmod(program.path().c_str(), 0555), 0);
+  prompts.ExpectOk();
+  Click("btBackUp");
+  ::chmod(program.path().c_str(), 0755);
+  EXPECT_EQ(prompts.asked().back().icon, Icon::Information);
+  OnlyBackupIn(userData.path() / "BackUp");
+  EXPECT_FALSE(fs::exists(program.path() / "BackUp"));
+}
+
+TEST_F(Backup, CancellingTheProgressDialogStopsTheRemainingCopies) {
+  WriteFullCard();
+  ShowWindow();
+  LoadCard();
+  prompts.Clear();
+  window->SetProgressDelay(0);
+  RealFileOps real;
+  int copies = 0;
+  WatchedFileOps watched(real, [&] {
+    if (++copies != 2) return;
+    auto* dialog = window->findChild<QProgressDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->labelText(), "コピーしています...");
+    dialog->cancel();
+  });
+  window->SetFileOps(watched);
+  prompts.ExpectOk();
+  Click("btBackUp");
+  EXPECT_EQ(prompts.asked().back().icon, Icon::Warning);
+  EXPECT_NE(prompts.asked().back().text.find("キャンセル"), std::string::npos);
+  const fs::path folder = OnlyBackupIn(program.path() / "BackUp");
+  EXPECT_FALSE(fs::exists(folder / "SD_VIDEO"));
+  EXPECT_FALSE(fs::exists(folder / "DCIM"));
+  EXPECT_EQ(window->findChild<QProgressDialog*>(), nullptr);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+}  // namespace
+}  // namespace fenmora::testing

@@ -1,0 +1,266 @@
+// What a selection shows and plays: the image preview pane with pictures of
+// the five types, the melody playback switch with the real player (through
+// SDL's dummy audio driver), and opening items in the desktop's application.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <optional>
+
+#include "app/media_files.h"
+#include "app/window_fixture.h"
+#include "platform/cp932.h"
+#include "preview/melody_player.h"
+
+namespace fenmora::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Answer = Prompts::Answer;
+using Buttons = Prompts::Buttons;
+using Icon = Prompts::Icon;
+
+CardItem Item(std::string name, std::string content, const char* title = "t") {
+  CardItem item;
+  item.cardName = std::move(name);
+  item.title = Utf8ToCp932(title);
+  item.content = std::move(content);
+  return item;
+}
+
+class Preview : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    ShowWindow();
+  }
+  QPixmap Shown() { return Find<QLabel>("DispPrev")->pixmap(); }
+  // The colour in the middle of the pane's picture.
+  QColor Middle() {
+    const QImage image = Shown().toImage();
+    return image.pixelColor(image.width() / 2, image.height() / 2);
+  }
+};
+
+bool Near(QColor a, QColor b) {
+  return std::abs(a.red() - b.red()) < 24 && std::abs(a.green() - b.green()) < 24 &&
+         std::abs(a.blue() - b.blue()) < 24;
+}
+
+TEST_F(Preview, PicturesOfAllFiveTypesFitThePaneKeepingTheirShape) {
+  struct Picture {
+    const char* name;
+    std::string bytes;
+    QColor colour;
+    QSize expected;  // the size in the 145 x 145 pane
+  };
+  const std::vector<Picture> pictures = {
+      {"STIL0001.JPG", SolidPicture(400, 200, QColor(220, 40, 40), "JPG"), QColor(220, 40, 40), {145, 73}},
+      {"STIL0002.GIF", SolidGif(60, 120, QColor(40, 200, 40)), QColor(40, 200, 40), {60, 120}},
+      {"STIL0003.BMP", SolidPicture(300, 600, QColor(40, 40, 220), "BMP"), QColor(40, 40, 220), {73, 145}},
+      {"STIL0004.PNG", SolidPicture(290, 290, QColor(200, 200, 40), "PNG"), QColor(200, 200, 40), {145, 145}},
+      {"STIL0005.TIF", SolidPicture(500, 100, QColor(40, 200, 200), "TIF"), QColor(40, 200, 200), {145, 29}},
+  };
+  std::vector<CardItem> items;
+  for (const Picture& p : pictures) {
+    ASSERT_FALSE(p.bytes.empty()) << p.name;
+    items.push_back(Item(p.name, p.bytes));
+  }
+  builder.WriteKind(MediaKind::Image, items);
+  LoadCard();
+  EXPECT_TRUE(Shown().isNull());  // nothing before the first selection
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    ClickRow(MediaKind::Image, static_cast<int>(i) + 1);
+    const QPixmap shown = Shown();
+    ASSERT_FALSE(shown.isNull()) << pictures[i].name;
+    EXPECT_LE(std::abs(shown.width() - pictures[i].expected.width()), 1) << pictures[i].name;
+    EXPECT_LE(std::abs(shown.height() - pictures[i].expected.height()), 1) << pictures[i].name;
+    EXPECT_TRUE(Near(Middle(), pictures[i].colour)) << pictures[i].name << " " << Middle().name().toStdString();
+  }
+}
+
+TEST_F(Preview, LowerCaseExtensionsPreviewAndJpegDoesNot) {
+  builder.WriteKind(MediaKind::Image, {Item("STIL0001.jpg", SolidPicture(100, 50, Qt::red, "JPG")),
+                                       Item("STIL0002.gif", SolidGif(20, 20, Qt::green)),
+                                       Item("STIL0003.jpeg", SolidPicture(50, 100, Qt::blue, "JPG"))});
+  LoadCard();
+  ClickRow(MediaKind::Image, 1);
+  EXPECT_EQ(Shown().size(), QSize(100, 50));
+  ClickRow(MediaKind::Image, 2);
+  EXPECT_EQ(Shown().size(), QSize(20, 20));
+  ClickRow(MediaKind::Image, 3);  // not previewed: the pane keeps the last picture
+  EXPECT_EQ(Shown().size(), QSize(20, 20));
+  EXPECT_TRUE(Near(Middle(), Qt::green));
+}
+
+TEST_F(Preview, AQueuedImageIsPreviewedFromWhereItLies) {
+  builder.WriteKind(MediaKind::Image, {});
+  LoadCard();
+  prompts.Clear();
+  TempDir desktop;
+  ASSERT_TRUE(DropOnGrid(MediaKind::Image, {desktop.Write("photo.jpg", SolidPicture(90, 30, Qt::red, "JPG"))}));
+  ClickRow(MediaKind::Image, 1);
+  EXPECT_EQ(Shown().size(), QSize(90, 30));
+}
+
+TEST_F(Preview, SelectingAMelodyOrAMovieLeavesTheLastImage) {
+  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", SolidPicture(100, 50, Qt::red, "JPG"))});
+  builder.WriteKind(MediaKind::Melody, {Item("RING0001.MLD", MldWithTitle("m"))});
+  builder.WriteKind(MediaKind::Movie, {Item("MOL001.3GP", "movie")});
+  LoadCard();
+  ClickRow(MediaKind::Image, 1);
+  const QImage before = Shown().toImage();
+  ClickRow(MediaKind::Melody, 1);
+  ClickRow(MediaKind::Movie, 1);
+  EXPECT_EQ(Shown().toImage(), before);
+}
+
+TEST_F(Preview, AFileThatCannotBeDecodedEmptiesThePaneWithoutAMessage) {
+  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", SolidPicture(100, 50, Qt::red, "JPG")),
+                                       Item("STIL0002.JPG", "not a picture at all")});
+  LoadCard();
+  prompts.Clear();
+  ClickRow(MediaKind::Image, 1);
+  ASSERT_FALSE(Shown().isNull());
+  ClickRow(MediaKind::Image, 2);
+  EXPECT_TRUE(Shown().isNull());
+  EXPECT_TRUE(prompts.asked().empty());
+}
+
+TEST_F(Preview, MovingOrDeletingPreviewsTheImageSelectedAfterwards) {
+  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", SolidPicture(100, 50, Qt::red, "JPG")),
+                                       Item("STIL0002.JPG", SolidPicture(40, 80, Qt::blue, "JPG"))});
+  LoadCard();
+  ClickRow(MediaKind::Image, 2);
+  Click("btUpImage");
+  EXPECT_EQ(Shown().size(), QSize(40, 80));
+  ClickRow(MediaKind::Image, 2);
+  EXPECT_EQ(Shown().size(), QSize(100, 50));
+  ClickRow(MediaKind::Image, 1);
+  Click("btDelImage");  // the red one moves up into row 1
+  EXPECT_EQ(Shown().size(), QSize(100, 50));
+}
+
+// ---------------------------------------------------------------- melodies
+
+class Playback : public Preview {
+ protected:
+  void SetUp() override {
+    Preview::SetUp();
+    window->SetOpener([this](const QString& path) { opened.push_back(path); });
+    builder.WriteKind(MediaKind::Melody, {Item("RING0001.MID", PianoMidi(), "ピアノ"),
+                                          Item("RING0002.MLD", MldWithTitle("x"), "着信音"),
+                                          Item("RING0003.WAV", ToneWav(2.0), "ラ")});
+    LoadCard();
+    prompts.Clear();
+  }
+  QPushButton* Switch() { return Find<QPushButton>("btStopMelody"); }
+  fs::path Ringer(const char* name) { return card.path() / "PRIVATE/DOCOMO/RINGER" / name; }
+  QString PlayerFile() {
+    return window->melodyPlayer() ? window->melodyPlayer()->fileName() : QString();
+  }
+  std::vector<QString> opened;
+};
+
+TEST_F(Playback, AtStartSelectingAMelodyPlaysNothing) {
+  EXPECT_EQ(Switch()->text(), "着メロを演奏しない");
+  ClickRow(MediaKind::Melody, 1);
+  EXPECT_EQ(Find<QLineEdit>("edMelodyTitle")->text(), "ピアノ");
+  EXPECT_EQ(window->melodyPlayer(), nullptr);
+}
+
+TEST_F(Playback, SwitchingOnPlaysTheSelectedMelodyAtOnce) {
+  ClickRow(MediaKind::Melody, 1);
+  const qint64 offKey = Switch()->icon().cacheKey();
+  ShowPage(MediaKind::Image);  // whichever tab shows
+  Click("btStopMelody");
+  EXPECT_EQ(Switch()->text(), "着メロを演奏する");
+  EXPECT_NE(Switch()->icon().cacheKey(), offKey);
+  ASSERT_NE(window->melodyPlayer(), nullptr);
+  EXPECT_EQ(fs::path(PlayerFile().toStdString()), Ringer("RING0001.MID"));
+  EXPECT_TRUE(window->melodyPlayer()->isPlaying());
+
+  // A WAV plays too; an MLD is never played and lets the last one go on.
+  ClickRow(MediaKind::Melody, 3);
+  EXPECT_EQ(fs::path(PlayerFile().toStdString()), Ringer("RING0003.WAV"));
+  EXPECT_TRUE(window->melodyPlayer()->isPlaying());
+  ClickRow(MediaKind::Melody, 2);
+  EXPECT_EQ(fs::path(PlayerFile().toStdString()), Ringer("RING0003.WAV"));
+  EXPECT_TRUE(window->melodyPlayer()->isPlaying());
+
+  // Off stops it.
+  Click("btStopMelody");
+  EXPECT_EQ(Switch()->text(), "着メロを演奏しない");
+  EXPECT_FALSE(window->melodyPlayer()->isPlaying());
+  ClickRow(MediaKind::Melody, 1);
+  EXPECT_EQ(fs::path(PlayerFile().toStdString()), Ringer("RING0003.WAV"));
+  EXPECT_TRUE(prompts.asked().empty());
+}
+
+TEST_F(Playback, SwitchingOffBeforeAnyMelodyWasPlayedCallsNoPlayerOperation) {
+  ClickRow(MediaKind::Melody, 2);  // an MLD: nothing to play
+  Click("btStopMelody");
+  EXPECT_EQ(Switch()->text(), "着メロを演奏する");
+  Click("btStopMelody");
+  EXPECT_EQ(Switch()->text(), "着メロを演奏しない");
+  EXPECT_EQ(window->melodyPlayer(), nullptr);
+}
+
+TEST_F(Playback, ADoubleClickOnAMelodyStopsItSwitchesOffAndOpensIt) {
+  ClickRow(MediaKind::Melody, 1);
+  Click("btStopMelody");
+  ASSERT_TRUE(window->melodyPlayer() && window->melodyPlayer()->isPlaying());
+  DoubleClickRow(MediaKind::Melody, 3);
+  EXPECT_FALSE(window->melodyPlayer()->isPlaying());
+  EXPECT_EQ(Switch()->text(), "着メロを演奏しない");
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(fs::path(opened[0].toStdString()), Ringer("RING0003.WAV"));
+  // Further selections stay silent.
+  ClickRow(MediaKind::Melody, 1);
+  EXPECT_FALSE(window->melodyPlayer()->isPlaying());
+}
+
+TEST_F(Playback, F4OnAMelodyAlsoSwitchesPlaybackOff) {
+  Click("btStopMelody");
+  ClickRow(MediaKind::Melody, 2);
+  QTest::keyClick(Grid(MediaKind::Melody), Qt::Key_F4);
+  EXPECT_EQ(Switch()->text(), "着メロを演奏しない");
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(fs::path(opened[0].toStdString()), Ringer("RING0002.MLD"));
+}
+
+// Sets an environment variable for the life of the object.
+class EnvVar {
+ public:
+  EnvVar(const char* name, const char* value) : name_(name) {
+    if (qEnvironmentVariableIsSet(name)) old_ = qgetenv(name);
+    qputenv(name, value);
+  }
+  ~EnvVar() {
+    if (old_) qputenv(name_, *old_);
+    else qunsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::optional<QByteArray> old_;
+};
+
+TEST_F(Playback, WithoutAnAudioDeviceTheWindowSaysSoOnceAndGoesOn) {
+  EnvVar noDevice("SDL_AUDIODRIVER", "no-such-audio-driver");
+  prompts.ExpectOk();
+  ClickRow(MediaKind::Melody, 1);
+  Click("btStopMelody");
+  ClickRow(MediaKind::Melody, 3);
+  ClickRow(MediaKind::Melody, 1);
+  ASSERT_EQ(prompts.asked().size(), 1u);
+  EXPECT_EQ(prompts.asked()[0].icon, Icon::Error);
+  EXPECT_EQ(prompts.asked()[0].text.rfind("音声出力装置を開けないため", 0), 0u);
+  EXPECT_FALSE(window->melodyPlayer()->available());
+  // The lists work as before.
+  EXPECT_EQ(Find<QLineEdit>("edMelodyTitle")->text(), "ピアノ");
+  EXPECT_EQ(Switch()->text(), "着メロを演奏する");
+}
+
+}  // namespace
+}  // namespace fenmora::testing
