@@ -3,6 +3,8 @@
 // `make screenshot` runs these.
 #include <QDir>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 
 #include "app/window_fixture.h"
@@ -27,6 +29,10 @@ TEST_F(Screenshot, LoadedWindowWithTheSampleCard) {
     EXPECT_TRUE(std::any_of(title.begin(), title.end(), [](QChar c) { return c.unicode() >= 0x3000; }))
         << title.toStdString();
   }
+  // The first image selected: its title in the edit, its picture in the pane.
+  ClickRow(MediaKind::Image, 1);
+  EXPECT_FALSE(Find<QLabel>("DispPrev")->pixmap().isNull());
+  EXPECT_EQ(Find<QLineEdit>("edImageTitle")->text(), Cell(MediaKind::Image, 1, 3));
   const QImage shot = window->grab().toImage();
   EXPECT_EQ(shot.size(), QSize(697, 587) * shot.devicePixelRatio());
   ASSERT_TRUE(QDir().mkpath(kShots));
