@@ -147,7 +147,14 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   setAcceptDrops(true);
 }
 
-TfrMain::~TfrMain() = default;
+TfrMain::~TfrMain() {
+  // The controls are destroyed after this part of the window: a selection
+  // change they signal on their way out must not reach it.
+  for (KindPage* page : pages_) {
+    page->grid->disconnect(this);
+    page->titleEdit->disconnect(this);
+  }
+}
 
 void TfrMain::WireListPage(KindPage* page) {
   const MediaKind kind = page->kind();

@@ -18,6 +18,7 @@
 #include "platform/fileops.h"
 #include "support/temp_card.h"
 #include "sync/backup.h"
+#include "sync/journal.h"
 
 namespace fenmora::testing {
 namespace {
@@ -63,6 +64,36 @@ class CopiesFail : public FaultyFileOps {
  public:
   using FaultyFileOps::FaultyFileOps;
   OpResult CopyFile(const fs::path&, const fs::path&) override { return OpResult::Fail("No space left on device"); }
+};
+
+// The card is pulled out just after the commit moved its first file out of
+// the way of the new names: every later change fails, until Heal.
+class CutAfterFirstMove : public FileOps {
+ public:
+  explicit CutAfterFirstMove(FileOps& inner) : inner_(inner) {}
+  void Heal() { cut_ = false; }
+  bool Exists(const fs::path& p) override { return inner_.Exists(p); }
+  bool IsFolder(const fs::path& p) override { return inner_.IsFolder(p); }
+  OpResult MakeFolders(const fs::path& p) override { return cut_ ? Gone() : inner_.MakeFolders(p); }
+  OpResult Remove(const fs::path& p) override { return cut_ ? Gone() : inner_.Remove(p); }
+  OpResult Rename(const fs::path& f, const fs::path& t) override {
+    if (cut_) return Gone();
+    OpResult r = inner_.Rename(f, t);
+    if (r && !pulledOnce_) cut_ = pulledOnce_ = true;
+    return r;
+  }
+  OpResult Replace(const fs::path& f, const fs::path& t) override { return cut_ ? Gone() : inner_.Replace(f, t); }
+  OpResult CopyFile(const fs::path& f, const fs::path& t) override { return cut_ ? Gone() : inner_.CopyFile(f, t); }
+  OpResult WriteFile(const fs::path& p, std::string_view b) override { return cut_ ? Gone() : inner_.WriteFile(p, b); }
+  OpResult Flush(const fs::path& p) override { return inner_.Flush(p); }
+  OpResult ReadFile(const fs::path& p, std::string& b) override { return inner_.ReadFile(p, b); }
+  OpResult Symlink(const fs::path& t, const fs::path& l) override { return cut_ ? Gone() : inner_.Symlink(t, l); }
+
+ private:
+  static OpResult Gone() { return OpResult::Fail("No such device"); }
+  FileOps& inner_;
+  bool cut_ = false;
+  bool pulledOnce_ = false;
 };
 
 class Commit : public WindowTest {
@@ -224,6 +255,37 @@ TEST_F(Commit, AWriteProtectedCardStopsAtOnceChangesNothingAndKeepsTheEdits) {
   Click("btRefreshData");
   EXPECT_EQ(ReadBytes(Still("STIL0001.JPG")), "content of B");
   EXPECT_EQ(ReadBytes(Still("STIL0002.JPG")), "content of A");
+}
+
+TEST_F(Commit, AnInterruptedCommitIsFinishedByTheNextOne) {
+  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "A", "content of A"),
+                                       Item("STIL0002.JPG", "B", "content of B")});
+  ShowWindow();
+  LoadCard();
+  prompts.Clear();
+  ClickRow(MediaKind::Image, 2);
+  Click("btUpImage");
+  Click("btRenImage");
+  CutAfterFirstMove pulled(real);
+  window->SetFileOps(pulled);
+  ExpectFolderLoad(card.path());
+  prompts.ExpectOk(texts::kInterruptedCommit);  // the reload finds the journal
+  prompts.ExpectOk();                           // and the commit's message
+  Click("btRefreshData");
+  EXPECT_EQ(prompts.asked().back().icon, Icon::Error);
+  ASSERT_TRUE(fs::exists(card.path() / kJournalName));
+  // The lists show the edits, and the commit button stays on to finish them.
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"B", "A"}));
+  EXPECT_TRUE(Find("btRefreshData")->isEnabled());
+
+  pulled.Heal();
+  prompts.Clear();
+  ExpectCommitEnding(Icon::Information, texts::kCommitDone);
+  Click("btRefreshData");
+  EXPECT_EQ(ReadBytes(Still("STIL0001.JPG")), "content of B");
+  EXPECT_EQ(ReadBytes(Still("STIL0002.JPG")), "content of A");
+  EXPECT_FALSE(fs::exists(card.path() / kJournalName));
+  EXPECT_FALSE(Find("btRefreshData")->isEnabled());
 }
 
 TEST_F(Commit, TheStatusShowsEachPhaseAndALongCommitShowsItsProgress) {

@@ -143,6 +143,23 @@ TEST_F(Preview, MovingOrDeletingPreviewsTheImageSelectedAfterwards) {
 
 // ---------------------------------------------------------------- melodies
 
+// Sets an environment variable for the life of the object.
+class EnvVar {
+ public:
+  EnvVar(const char* name, const char* value) : name_(name) {
+    if (qEnvironmentVariableIsSet(name)) old_ = qgetenv(name);
+    qputenv(name, value);
+  }
+  ~EnvVar() {
+    if (old_) qputenv(name_, *old_);
+    else qunsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::optional<QByteArray> old_;
+};
+
 class Playback : public Preview {
  protected:
   void SetUp() override {
@@ -160,6 +177,8 @@ class Playback : public Preview {
     return window->melodyPlayer() ? window->melodyPlayer()->fileName() : QString();
   }
   std::vector<QString> opened;
+  // A sound device that takes the samples and plays them nowhere.
+  EnvVar audio_{"SDL_AUDIODRIVER", "dummy"};
 };
 
 TEST_F(Playback, AtStartSelectingAMelodyPlaysNothing) {
@@ -228,23 +247,6 @@ TEST_F(Playback, F4OnAMelodyAlsoSwitchesPlaybackOff) {
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(fs::path(opened[0].toStdString()), Ringer("RING0002.MLD"));
 }
-
-// Sets an environment variable for the life of the object.
-class EnvVar {
- public:
-  EnvVar(const char* name, const char* value) : name_(name) {
-    if (qEnvironmentVariableIsSet(name)) old_ = qgetenv(name);
-    qputenv(name, value);
-  }
-  ~EnvVar() {
-    if (old_) qputenv(name_, *old_);
-    else qunsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<QByteArray> old_;
-};
 
 TEST_F(Playback, WithoutAnAudioDeviceTheWindowSaysSoOnceAndGoesOn) {
   EnvVar noDevice("SDL_AUDIODRIVER", "no-such-audio-driver");
