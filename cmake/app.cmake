@@ -49,8 +49,7 @@ if(GUI_TESTS)
     add_dependencies(fenmora_gui_tests sample_card)
   endif()
   target_link_libraries(fenmora_gui_tests PRIVATE fenmora_gui Qt6::Test GTest::gtest)
-  gtest_discover_tests(fenmora_gui_tests PROPERTIES TIMEOUT 120 DISCOVERY_TIMEOUT 60
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy")
+  gtest_discover_tests(fenmora_gui_tests PROPERTIES TIMEOUT 120 DISCOVERY_TIMEOUT 60)
 endif()
 
 # Built only when asked for. The JPEG preview benchmark:
