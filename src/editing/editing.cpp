@@ -91,13 +91,15 @@ std::int64_t FreeFileNumber(const HandsetProfile& profile, MediaKind kind,
 }
 
 std::string TitleForFile(MediaKind kind, const fs::path& file) {
+  const std::string& full = file.native();
+  const std::string_view name = std::string_view(full).substr(full.rfind('/') + 1);
   std::string title;
   if (kind == MediaKind::Melody) {
-    const std::string ext = AsciiUpper(ExtensionOf(file.filename().string()));
+    const std::string ext = AsciiUpper(ExtensionOf(name));
     if (ext == ".MLD") title = ReadMldTitle(file);
     else if (ext == ".MID" || ext == ".SMF") title = ReadSmfTrackName(file);
   }
-  if (title.empty()) title = Utf8ToCp932(file.filename().string());
+  if (title.empty()) title = Utf8ToCp932(name);
   return title;
 }
 
@@ -118,9 +120,8 @@ std::int64_t FileQueue::TakeNumber() {
   // Numbers are only taken during a batch, so the next free one is never
   // below the last one given.
   const std::string& prefix = session_.profile.Kind(kind_).filePrefix;
-  while (used_.count(prefix + session_.profile.FileNumberText(kind_, next_))) ++next_;
-  used_.insert(prefix + session_.profile.FileNumberText(kind_, next_));
-  return next_;
+  for (;; ++next_)
+    if (used_.insert(prefix + session_.profile.FileNumberText(kind_, next_)).second) return next_;
 }
 
 QueueOutcome FileQueue::Add(const fs::path& file) {
@@ -141,7 +142,12 @@ QueueOutcome FileQueue::Add(const fs::path& file) {
     return QueueOutcome::Skipped;
   }
   const auto size = static_cast<std::int32_t>(static_cast<std::uint32_t>(st.st_size));
-  const std::string ext = AsciiUpper(ExtensionOf(file.filename().string()));
+  // The name and folder of the file, taken apart once.
+  const std::string& full = file.native();
+  const size_t slash = full.rfind('/');
+  const std::string name = slash == std::string::npos ? full : full.substr(slash + 1);
+  std::string folder = slash == std::string::npos ? std::string() : full.substr(0, slash + 1);
+  const std::string ext = AsciiUpper(ExtensionOf(name));
   const ExtensionRule* rule = profile.FindExtension(kind_, ext);
   const std::int32_t limit = rule ? rule->maxSize : 0;
   if (size > limit &&
@@ -162,11 +168,10 @@ QueueOutcome FileQueue::Add(const fs::path& file) {
       if (catalogue.Slot(i).position > live) ++catalogue.Slot(i).position;
 
   MediaEntry& e = catalogue.Slot(catalogue.count);
-  std::string folder = file.parent_path().string();
-  if (folder.empty() || folder.back() != '/') folder += '/';
+  if (folder.empty()) folder = "./";
   e.position = live + 1;
-  e.sourceFolder = folder;
-  e.sourceName = file.filename().string();
+  e.sourceFolder = std::move(folder);
+  e.sourceName = name;
   e.cardFolder = profile.Kind(kind_).contentFolder;
   e.cardName = profile.ContentFileName(kind_, TakeNumber(), ext);
   e.title = TitleForFile(kind_, file);

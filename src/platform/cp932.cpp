@@ -47,7 +47,15 @@ class Converter {
   iconv_t cd_;
 };
 
+bool IsAscii(std::string_view s) {
+  for (unsigned char c : s)
+    if (c >= 0x80) return false;
+  return true;
+}
+
 std::string Convert(std::string_view in, bool fromUtf8) {
+  // ASCII is the same in both: most file names need no converter at all.
+  if (IsAscii(in)) return std::string(in);
   thread_local Converter toUtf8("UTF-8", "CP932");
   thread_local Converter toCp932("CP932", "UTF-8");
   const Converter& converter = fromUtf8 ? toCp932 : toUtf8;
