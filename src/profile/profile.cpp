@@ -100,6 +100,21 @@ std::string HandsetProfile::TablePrefix(MediaKind k) {
   return {};
 }
 
+int HandsetProfile::ParseNumeral(MediaKind k, std::string_view digits) {
+  if (digits.size() != 3) return -1;
+  const bool hex = k == MediaKind::Movie;
+  int n = 0;
+  for (char c : digits) {
+    int d;
+    if (c >= '0' && c <= '9') d = c - '0';
+    else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+    else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+    else return -1;
+    n = n * (hex ? 16 : 10) + d;
+  }
+  return n;
+}
+
 int HandsetProfile::FirstTableNumber(MediaKind k) { return k == MediaKind::Movie ? 1 : 0; }
 
 int HandsetProfile::LastTableNumber(MediaKind k) { return k == MediaKind::Movie ? 4095 : 999; }

@@ -84,6 +84,9 @@ class HandsetProfile {
   static int FirstTableNumber(MediaKind k);          // 0, or 1 for Movie
   static int LastTableNumber(MediaKind k);           // 999, or 4095 for Movie
   static int TableNumberOfGroup(MediaKind k, int group) { return group + FirstTableNumber(k); }
+  // The number written by three characters of the kind's numeral (decimal,
+  // or hexadecimal for Movie; letters in any case), or -1.
+  static int ParseNumeral(MediaKind k, std::string_view digits);
   // Folder text of group g's table header, from the card root, without a
   // trailing "\": "\PRIVATE\DOCOMO\STILL", "\PRIVATE\DOCOMO\STILL\SUD001",
   // "\SD_VIDEO\PRL001".

@@ -121,11 +121,7 @@ BackupResult BackupCard(const fs::path& cardRoot, const fs::path& backupRoot, st
 std::string BackupReport(const BackupResult& result) {
   std::string text = result.complete ? texts::kBackupDone : texts::kBackupIncomplete;
   text += "\n" + result.folder.string();
-  const size_t shown = std::min<size_t>(result.failures.size(), 10);
-  for (size_t i = 0; i < shown; ++i)
-    text += "\n" + result.failures[i].what + " (" + result.failures[i].reason + ")";
-  if (result.failures.size() > shown)
-    text += "\nほか " + std::to_string(result.failures.size() - shown) + " 件";
+  AppendFailures(text, result.failures, 10);
   return text;
 }
 

@@ -61,16 +61,7 @@ int GroupFolderNumber(MediaKind kind, const std::string& name) {
   if (name.size() != prefix.size() + 3) return -1;
   const std::string upper = AsciiUpper(name);
   if (upper.compare(0, prefix.size(), prefix) != 0) return -1;
-  const bool hex = kind == MediaKind::Movie;
-  int n = 0;
-  for (size_t i = prefix.size(); i < upper.size(); ++i) {
-    const char c = upper[i];
-    int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else return -1;
-    n = n * (hex ? 16 : 10) + d;
-  }
+  const int n = HandsetProfile::ParseNumeral(kind, std::string_view(upper).substr(prefix.size()));
   return n >= 1 ? n : -1;
 }
 

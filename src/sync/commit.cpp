@@ -435,12 +435,14 @@ std::string CommitReport(const CommitResult& result) {
   std::string text = !result.stopped        ? texts::kCommitFailures
                      : result.contentTouched ? texts::kCommitStoppedLater
                                              : texts::kCommitStopped;
-  const size_t shown = std::min<size_t>(result.failures.size(), 20);
-  for (size_t i = 0; i < shown; ++i)
-    text += "\n" + result.failures[i].what + " (" + result.failures[i].reason + ")";
-  if (result.failures.size() > shown)
-    text += "\nほか " + std::to_string(result.failures.size() - shown) + " 件";
+  AppendFailures(text, result.failures, 20);
   return text;
+}
+
+void AppendFailures(std::string& text, const std::vector<CommitFailure>& failures, size_t limit) {
+  const size_t shown = std::min(failures.size(), limit);
+  for (size_t i = 0; i < shown; ++i) text += "\n" + failures[i].what + " (" + failures[i].reason + ")";
+  if (failures.size() > shown) text += "\nほか " + std::to_string(failures.size() - shown) + " 件";
 }
 
 }  // namespace fenmora

@@ -81,4 +81,8 @@ OpResult BuildTableHeader(FileOps& ops, const std::filesystem::path& cardRoot,
 // warning listing every failed operation.
 std::string CommitReport(const CommitResult& result);
 
+// One line per failure ("what (reason)"), at most limit of them, then how many
+// more there were.
+void AppendFailures(std::string& text, const std::vector<CommitFailure>& failures, size_t limit);
+
 }  // namespace fenmora

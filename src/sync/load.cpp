@@ -59,17 +59,7 @@ int TableNumberOf(MediaKind kind, const std::string& name, const std::string& pr
   const std::string upper = AsciiUpper(name);
   if (upper.compare(0, prefix.size(), prefix) != 0) return -1;
   if (upper.compare(prefix.size() + 3, 4, ".TBL") != 0) return -1;
-  const bool hex = kind == MediaKind::Movie;
-  int n = 0;
-  for (size_t i = prefix.size(); i < prefix.size() + 3; ++i) {
-    const char c = upper[i];
-    int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else return -1;
-    n = n * (hex ? 16 : 10) + d;
-  }
-  return n;
+  return HandsetProfile::ParseNumeral(kind, std::string_view(upper).substr(prefix.size(), 3));
 }
 
 // The size of a file a record lists, with one look at it: -1 when it is
