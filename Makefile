@@ -69,3 +69,25 @@ fuzz: fuzz-build
 # The short run for CI.
 fuzz-smoke:
 	$(MAKE) fuzz FUZZ_SECONDS=10
+
+# Benchmarks (release build, $(BUILD)): the core on a full card (load, commit,
+# queueing) and the window (start-up, peak memory, grid refresh), each figure
+# beside its baseline, as medians of several runs; then the JPEG preview.
+# Every figure goes to $(BUILD)/bench.txt too. A target not met is reported,
+# not an error: the run fails only when a benchmark itself fails.
+BENCH_PROGRAMS := card_bench window_bench bare_window jpeg_preview_bench fenmora
+
+.PHONY: bench
+bench: SHELL := /bin/bash
+bench:
+	@scripts/install-deps bench
+	$(MAKE) $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target $(BENCH_PROGRAMS)
+	@set -eo pipefail; out=$(BUILD)/bench.txt; \
+	{ echo "machine: $$(nproc) cores, $$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'),"\
+	       "$$(free -h | awk '/^Mem:/ {print $$2}') memory, /tmp on $$(df -T /tmp | awk 'NR==2 {print $$2}')"; echo; } | tee $$out; \
+	echo "== core: card_bench" | tee -a $$out; $(BUILD)/card_bench | tee -a $$out; echo | tee -a $$out; \
+	echo "== window: window_bench" | tee -a $$out; $(BUILD)/window_bench | tee -a $$out; echo | tee -a $$out; \
+	echo "== preview: jpeg_preview_bench" | tee -a $$out; \
+	QT_QPA_PLATFORM=offscreen $(BUILD)/jpeg_preview_bench | tee -a $$out; echo | tee -a $$out; \
+	echo "== targets" | tee -a $$out; grep -E 'target <=' $$out | sed 's/^/  /' | tee -a $$out

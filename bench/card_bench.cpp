@@ -27,8 +27,11 @@
 #include "sync/commit.h"
 #include "sync/load.h"
 
+#include "full_card.h"
+
 namespace fs = std::filesystem;
 using namespace fenmora;
+using fenmora::bench::MakeFullCard;
 
 namespace {
 
@@ -38,47 +41,6 @@ class AlwaysYes : public Prompts {
     return b == Buttons::Ok ? Answer::Ok : Answer::Yes;
   }
 };
-
-void Write(const fs::path& p, const std::string& bytes) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-fs::path Host(const fs::path& root, const std::string& cardPath) {
-  fs::path p = root;
-  std::string part;
-  for (char c : cardPath + "\\") {
-    if (c == '\\') {
-      if (!part.empty()) p /= part;
-      part.clear();
-    } else {
-      part += c;
-    }
-  }
-  return p;
-}
-
-const char* kExt[3] = {".JPG", ".MLD", ".3GP"};
-
-// A full card: 1024 items of each kind, laid out as the handset lays them out.
-void MakeFullCard(const fs::path& root) {
-  fs::remove_all(root);
-  const HandsetProfile profile = HandsetProfile::F900i();
-  for (MediaKind kind : kListKinds) {
-    MediaCatalogue c;
-    for (int i = 1; i <= MediaCatalogue::kSlots; ++i) {
-      MediaEntry& e = c.Slot(c.count++);
-      e.position = i;
-      e.cardName = e.sourceName = profile.ContentFileName(kind, i, kExt[KindIndex(kind)]);
-      e.title = "title " + std::to_string(i);
-      e.dateText = "2004:02:14 00:00:00";
-      e.size = 64;
-    }
-    for (const TableFile& t : LayoutTables(profile, kind, c)) Write(Host(root, t.tablePath), t.bytes);
-    for (int i = 0; i < c.count; ++i)
-      Write(Host(root, c.Slot(i).cardFolder + c.Slot(i).cardName), std::string(64, 'x'));
-  }
-}
 
 double Millis(const std::function<void()>& f) {
   const auto t0 = std::chrono::steady_clock::now();
@@ -265,7 +227,7 @@ int main(int argc, char** argv) {
     std::vector<fs::path> files;
     for (int i = 0; i < 1000; ++i) {
       files.push_back(pc / ("photo " + std::to_string(i) + ".jpg"));
-      Write(files.back(), std::string(100, 'p'));
+      bench::WriteFile(files.back(), std::string(100, 'p'));
     }
     std::vector<double> ours, base;
     for (int r = 0; r < runs; ++r) {

@@ -1,3 +1,27 @@
-# Benchmarks of the core, built only on request (`make bench`).
+# Benchmarks, built only on request (`make bench`).
+# The full card that the benchmarks generate (no Qt).
+add_library(fenmora_bench_card STATIC EXCLUDE_FROM_ALL bench/full_card.cpp)
+target_include_directories(fenmora_bench_card PUBLIC bench)
+target_link_libraries(fenmora_bench_card PUBLIC fenmora_core)
+
+# The core on a full card: load, commit, queueing.
 add_executable(card_bench EXCLUDE_FROM_ALL bench/card_bench.cpp)
-target_link_libraries(card_bench PRIVATE fenmora_core)
+target_link_libraries(card_bench PRIVATE fenmora_bench_card)
+
+# The window: start-up to the first paint and peak memory with a full card
+# loaded, each against a bare Qt window of the same build (bare_window); the
+# grid refresh after "下へ" on a full list.
+if(TARGET fenmora_gui)
+  add_executable(bare_window EXCLUDE_FROM_ALL bench/bare_window.cpp)
+  target_link_libraries(bare_window PRIVATE Qt6::Widgets)
+
+  add_executable(window_bench EXCLUDE_FROM_ALL bench/window_bench.cpp)
+  target_link_libraries(window_bench PRIVATE fenmora_gui fenmora_bench_card)
+  # The programs it starts and compares.
+  add_dependencies(window_bench bare_window)
+  if(TARGET fenmora)
+    add_dependencies(window_bench fenmora)
+    target_compile_definitions(window_bench PRIVATE
+      FENMORA_PROGRAM="$<TARGET_FILE:fenmora>" BARE_WINDOW_PROGRAM="$<TARGET_FILE:bare_window>")
+  endif()
+endif()

@@ -4,7 +4,10 @@
 #include <QFileInfo>
 #include <QMetaObject>
 
+#include <dlfcn.h>
+
 #include <mutex>
+#include <type_traits>
 
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -41,8 +44,80 @@ struct PurposefulHalt {
   ~PurposefulHalt() { t_haltingOnPurpose = false; }
 };
 
+// SDL2_mixer (with SDL2) is loaded at the first melody played, not with the
+// program: linked to it, the library and the forty-odd libraries it brings
+// (FluidSynth, PulseAudio, JACK, the codecs) are loaded and bound before the
+// window can show, which doubles its start-up and adds megabytes for a
+// player many sessions never use.
+constexpr const char* kMixerLibrary = "libSDL2_mixer-2.0.so.0";
+
+struct SdlApi {
+  decltype(&::SDL_GetError) GetError;
+  decltype(&::SDL_SetHint) SetHint;
+  decltype(&::SDL_InitSubSystem) InitSubSystem;
+  decltype(&::SDL_QuitSubSystem) QuitSubSystem;
+  decltype(&::SDL_RWFromFile) RWFromFile;
+  decltype(&::Mix_Init) Init;
+  decltype(&::Mix_Quit) Quit;
+  decltype(&::Mix_OpenAudio) OpenAudio;
+  decltype(&::Mix_CloseAudio) CloseAudio;
+  decltype(&::Mix_SetSoundFonts) SetSoundFonts;
+  decltype(&::Mix_HookMusicFinished) HookMusicFinished;
+  decltype(&::Mix_HaltMusic) HaltMusic;
+  decltype(&::Mix_FreeMusic) FreeMusic;
+  decltype(&::Mix_LoadMUSType_RW) LoadMUSType_RW;
+  decltype(&::Mix_PlayMusic) PlayMusic;
+  decltype(&::Mix_PlayingMusic) PlayingMusic;
+};
+
+// The functions, or null (with the reason in `error`) when the library or one
+// of them cannot be found. Loaded once, on the user-interface thread, and
+// kept for the life of the process; every other call below runs only once a
+// device has been opened, that is after a successful load.
+const SdlApi* Sdl(QString* error) {
+  static SdlApi api;
+  static QString failure;
+  static const bool loaded = [] {
+    void* library = dlopen(kMixerLibrary, RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+      failure = QString::fromLocal8Bit(dlerror());
+      return false;
+    }
+    bool all = true;
+    auto get = [&](auto& function, const char* name) {
+      function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
+      if (!function) {
+        failure = QString::fromLatin1(kMixerLibrary) + QStringLiteral(" has no ") + QString::fromLatin1(name);
+        all = false;
+      }
+    };
+    get(api.GetError, "SDL_GetError");
+    get(api.SetHint, "SDL_SetHint");
+    get(api.InitSubSystem, "SDL_InitSubSystem");
+    get(api.QuitSubSystem, "SDL_QuitSubSystem");
+    get(api.RWFromFile, "SDL_RWFromFile");
+    get(api.Init, "Mix_Init");
+    get(api.Quit, "Mix_Quit");
+    get(api.OpenAudio, "Mix_OpenAudio");
+    get(api.CloseAudio, "Mix_CloseAudio");
+    get(api.SetSoundFonts, "Mix_SetSoundFonts");
+    get(api.HookMusicFinished, "Mix_HookMusicFinished");
+    get(api.HaltMusic, "Mix_HaltMusic");
+    get(api.FreeMusic, "Mix_FreeMusic");
+    get(api.LoadMUSType_RW, "Mix_LoadMUSType_RW");
+    get(api.PlayMusic, "Mix_PlayMusic");
+    get(api.PlayingMusic, "Mix_PlayingMusic");
+    return all;
+  }();
+  if (!loaded && error) *error = failure;
+  return loaded ? &api : nullptr;
+}
+
+// Only after a successful Sdl().
+const SdlApi& Loaded() { return *Sdl(nullptr); }
+
 QString SdlText(const char* what) {
-  return QString::fromLatin1(what) + QString::fromUtf8(SDL_GetError());
+  return QString::fromLatin1(what) + QString::fromUtf8(Loaded().GetError());
 }
 
 }  // namespace
@@ -94,21 +169,27 @@ void MelodyPlayer::Invalidate() {
 bool MelodyPlayer::OpenDevice() {
   if (m_holdsDevice) return true;
   if (g_deviceUsers == 0) {
+    QString whyNot;
+    if (!Sdl(&whyNot)) {
+      m_lastError = QStringLiteral("no audio: ") + whyNot;
+      return false;
+    }
+    const SdlApi& sdl = Loaded();
     // The program's own signal handling stays as it is.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    sdl.SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (sdl.InitSubSystem(SDL_INIT_AUDIO) != 0) {
       m_lastError = SdlText("no audio: ");
       return false;
     }
-    Mix_Init(MIX_INIT_MID);  // WAV needs no decoder library; MIDI fails at load if this did
-    if (Mix_OpenAudio(kSampleRate, MIX_DEFAULT_FORMAT, kChannels, kChunkFrames) != 0) {
+    sdl.Init(MIX_INIT_MID);  // WAV needs no decoder library; MIDI fails at load if this did
+    if (sdl.OpenAudio(kSampleRate, MIX_DEFAULT_FORMAT, kChannels, kChunkFrames) != 0) {
       m_lastError = SdlText("the audio device cannot be opened: ");
-      Mix_Quit();
-      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      sdl.Quit();
+      sdl.QuitSubSystem(SDL_INIT_AUDIO);
       return false;
     }
-    if (QFileInfo::exists(QString::fromLatin1(kSoundFontPath))) Mix_SetSoundFonts(kSoundFontPath);
-    Mix_HookMusicFinished(&MelodyPlayer::MusicFinishedHook);
+    if (QFileInfo::exists(QString::fromLatin1(kSoundFontPath))) sdl.SetSoundFonts(kSoundFontPath);
+    sdl.HookMusicFinished(&MelodyPlayer::MusicFinishedHook);
   }
   ++g_deviceUsers;
   m_holdsDevice = true;
@@ -119,21 +200,22 @@ void MelodyPlayer::CloseDevice() {
   if (!m_holdsDevice) return;
   m_holdsDevice = false;
   if (--g_deviceUsers > 0) return;
-  Mix_HookMusicFinished(nullptr);
+  const SdlApi& sdl = Loaded();
+  sdl.HookMusicFinished(nullptr);
   {
     PurposefulHalt halt;
-    Mix_HaltMusic();
+    sdl.HaltMusic();
   }
-  Mix_CloseAudio();
-  Mix_Quit();
-  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  sdl.CloseAudio();
+  sdl.Quit();
+  sdl.QuitSubSystem(SDL_INIT_AUDIO);
 }
 
 void MelodyPlayer::FreeMusic() {
   if (!m_music) return;
   Invalidate();
   PurposefulHalt halt;
-  Mix_FreeMusic(m_music);  // halts it first when it is the one playing
+  Loaded().FreeMusic(m_music);  // halts it first when it is the one playing
   m_music = nullptr;
 }
 
@@ -154,14 +236,14 @@ bool MelodyPlayer::Open(const QString& path) {
   // The extension decides the decoder, as it does for the handset.
   const Mix_MusicType type =
       AsciiUpper(ExtensionOf(name.toStdString())) == ".MID" ? MUS_MID : MUS_WAV;
-  SDL_RWops* rw = SDL_RWFromFile(QFile::encodeName(path).constData(), "rb");
+  SDL_RWops* rw = Loaded().RWFromFile(QFile::encodeName(path).constData(), "rb");
   if (!rw) {
     m_lastError = SdlText("cannot read the file: ");
     return false;
   }
-  m_music = Mix_LoadMUSType_RW(rw, type, SDL_TRUE);  // closes rw in every case
+  m_music = Loaded().LoadMUSType_RW(rw, type, SDL_TRUE);  // closes rw in every case
   if (!m_music) {
-    m_lastError = QStringLiteral("cannot play the file: ") + QString::fromUtf8(Mix_GetError());
+    m_lastError = QStringLiteral("cannot play the file: ") + QString::fromUtf8(Loaded().GetError());
     return false;
   }
   m_lastError.clear();
@@ -176,16 +258,16 @@ bool MelodyPlayer::Play() {
   {
     // Ends whatever plays, without a finished notification.
     PurposefulHalt halt;
-    Mix_HaltMusic();
+    Loaded().HaltMusic();
   }
   {
     std::lock_guard lock(g_ownerMutex);
     g_owner = this;
     m_playGeneration = ++g_generation;
   }
-  if (Mix_PlayMusic(m_music, 0) != 0) {
+  if (Loaded().PlayMusic(m_music, 0) != 0) {
     Invalidate();
-    m_lastError = QStringLiteral("cannot play the file: ") + QString::fromUtf8(Mix_GetError());
+    m_lastError = QStringLiteral("cannot play the file: ") + QString::fromUtf8(Loaded().GetError());
     return false;
   }
   m_lastError.clear();
@@ -202,7 +284,7 @@ void MelodyPlayer::Stop() {
   }
   if (!owner) return;  // another player's melody plays on
   PurposefulHalt halt;
-  Mix_HaltMusic();
+  Loaded().HaltMusic();
 }
 
 bool MelodyPlayer::isPlaying() const {
@@ -211,7 +293,7 @@ bool MelodyPlayer::isPlaying() const {
     std::lock_guard lock(g_ownerMutex);
     if (g_owner != this) return false;
   }
-  return Mix_PlayingMusic() != 0;
+  return Loaded().PlayingMusic() != 0;
 }
 
 }  // namespace fenmora

@@ -1,0 +1,26 @@
+// A full card for the benchmarks: 1024 images, 1024 melodies and 1024 movies
+// (16 + 16 + 16 table files written by the program's own table writer) and a
+// small content file for each item, laid out as the handset lays them out.
+// Shared by card_bench and window_bench; no Qt.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace fenmora::bench {
+
+// Replaces whatever is at root with a full card.
+void MakeFullCard(const std::filesystem::path& root);
+
+// Writes a file, making its folders first.
+void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+
+// The place on the host of a card path written with backslashes
+// ("\SD_VIDEO\..."), below root.
+std::filesystem::path HostPath(const std::filesystem::path& root, const std::string& cardPath);
+
+// The file of a kind's item at a position (1 = first) on a card made by
+// MakeFullCard.
+std::filesystem::path FullCardItemPath(const std::filesystem::path& root, int kindIndex, int position);
+
+}  // namespace fenmora::bench
