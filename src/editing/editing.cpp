@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <unordered_set>
 
 #include "media/file_info.h"
 #include "media/melody_title.h"
@@ -111,17 +113,30 @@ std::string FileFilterText(const HandsetProfile& profile, MediaKind kind) {
 
 FileQueue::FileQueue(CardSession& session, MediaKind kind, Prompts& prompts)
     : session_(session), kind_(kind), prompts_(prompts) {
+  // The search never goes past the number of slots, so only those numbers
+  // need remembering: a stem holds number n when it is the prefix followed by
+  // exactly the number text of n.
+  const HandsetProfile& profile = session.profile;
+  const std::string& prefix = profile.Kind(kind).filePrefix;
   const MediaCatalogue& catalogue = session.Catalogue(kind);
-  used_.reserve(static_cast<size_t>(catalogue.count) * 2 + 64);
-  for (int i = 0; i < catalogue.count; ++i) used_.insert(StemOf(catalogue.Slot(i).cardName));
+  used_.assign(MediaCatalogue::kSlots + 2, 0);
+  for (int i = 0; i < catalogue.count; ++i) {
+    const std::string stem = StemOf(catalogue.Slot(i).cardName);
+    if (stem.size() <= prefix.size() || stem.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string digits = stem.substr(prefix.size());
+    char* end = nullptr;
+    const long n = std::strtol(digits.c_str(), &end, kind == MediaKind::Movie ? 16 : 10);
+    if (*end != '\0' || n < 1 || n >= static_cast<long>(used_.size())) continue;
+    if (profile.FileNumberText(kind, n) == digits) used_[static_cast<size_t>(n)] = 1;
+  }
 }
 
 std::int64_t FileQueue::TakeNumber() {
   // Numbers are only taken during a batch, so the next free one is never
   // below the last one given.
-  const std::string& prefix = session_.profile.Kind(kind_).filePrefix;
-  for (;; ++next_)
-    if (used_.insert(prefix + session_.profile.FileNumberText(kind_, next_)).second) return next_;
+  while (next_ < static_cast<std::int64_t>(used_.size()) && used_[static_cast<size_t>(next_)]) ++next_;
+  if (next_ < static_cast<std::int64_t>(used_.size())) used_[static_cast<size_t>(next_)] = 1;
+  return next_++;
 }
 
 QueueOutcome FileQueue::Add(const fs::path& file) {

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "platform/drives.h"
@@ -79,7 +79,7 @@ class FileQueue {
   CardSession& session_;
   MediaKind kind_;
   Prompts& prompts_;
-  std::unordered_set<std::string> used_;  // name stems of every slot in use
+  std::vector<char> used_;  // used_[n]: some slot in use holds number n
   std::int64_t next_ = 1;
 };
 
