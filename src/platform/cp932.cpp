@@ -107,6 +107,34 @@ std::string Convert(std::string_view in, bool fromUtf8) {
 
 std::string Cp932ToUtf8(std::string_view cp932) { return Convert(cp932, false); }
 
-std::string Utf8ToCp932(std::string_view utf8) { return Convert(utf8, true); }
+namespace {
+
+// U+E0000-U+E007F (the tag characters, F3 A0 80 80 - F3 A0 81 BF): glibc's
+// converter drops them without an error, so they are marked here instead.
+bool IsTagCharacterAt(std::string_view s, size_t i) {
+  if (i + 4 > s.size() || s[i] != '\xF3' || s[i + 1] != '\xA0') return false;
+  const auto third = static_cast<unsigned char>(s[i + 2]);
+  const auto fourth = static_cast<unsigned char>(s[i + 3]);
+  return (third == 0x80 || third == 0x81) && fourth >= 0x80 && fourth <= 0xBF;
+}
+
+}  // namespace
+
+std::string Utf8ToCp932(std::string_view utf8) {
+  // CP932 has no room for a tag character: it becomes "?" like any other such
+  // character, so that nothing typed disappears without a mark.
+  std::string out;
+  size_t start = 0;
+  for (size_t i = utf8.find('\xF3'); i != std::string_view::npos; i = utf8.find('\xF3', i + 1)) {
+    if (!IsTagCharacterAt(utf8, i)) continue;
+    out += Convert(utf8.substr(start, i - start), true);
+    out += '?';
+    start = i + 4;
+    i += 3;
+  }
+  if (start == 0) return Convert(utf8, true);
+  out += Convert(utf8.substr(start), true);
+  return out;
+}
 
 }  // namespace fenmora

@@ -10,6 +10,7 @@
 
 #include "fuzz_checks.h"
 #include "platform/cardpath.h"
+#include "platform/cp932.h"
 
 namespace fenmora {
 namespace {
@@ -64,6 +65,16 @@ TEST(FuzzChecks, CardLinksAreConfined) {
   EXPECT_FALSE(ResolveCardPath(card.root(), "\\TRICK", "x"));
   EXPECT_FALSE(IsInside(card.root(), card.root() / "TRICK"));
   EXPECT_FALSE(ResolveCardPath(card.root(), "\\PRIVATE\\DOCOMO\\STILL", "link.jpg"));
+}
+
+// Found by fuzz_cp932: glibc's converter dropped the tag characters
+// U+E0000-U+E007F without a mark.
+TEST(FuzzFindings, TagCharactersBecomeQuestionMarks) {
+  EXPECT_EQ(Utf8ToCp932("\xF3\xA0\x80\xA0"), "?");                             // U+E0020
+  EXPECT_EQ(Utf8ToCp932("a\xF3\xA0\x80\x80" "b\xF3\xA0\x81\xBF"), "a?b?");    // U+E0000, U+E007F
+  EXPECT_EQ(Utf8ToCp932("\xF3\xA0\x82\x80"), "?");  // U+E0080 is no tag, and no CP932 either
+  EXPECT_EQ(Utf8ToCp932("\xF3\xA0\x80"), "?");        // a tag cut short by the end of the text
+  EXPECT_EQ(Utf8ToCp932("あ\xF3\xA0\x80\xA0あ"), "\x82\xA0?\x82\xA0");
 }
 
 TEST(FuzzChecks, CardPathInputSplitsAtTheFirstTwoFfBytes) {
