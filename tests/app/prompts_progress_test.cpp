@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QtTest/QTest>
+#include <fstream>
 
 #include "app/qt_prompts.h"
 #include "app/window_fixture.h"

@@ -22,13 +22,15 @@
 #include "app/about_box.h"
 #include "app/app_paths.h"
 #include "app/main_window.h"
-#include "media/temp_dir.h"
+#include "support/temp_card.h"
 #include "platform/drives.h"
 #include "app/scripted_prompts.h"
 #include "support/card_builder.h"
 #include "sync/texts.h"
 
 namespace fenmora::testing {
+
+using TempDir = testcard::TempFolder;
 
 // Takes the URLs the program asks the desktop to open, instead of the desktop.
 class UrlCatcher : public QObject {

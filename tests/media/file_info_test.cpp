@@ -8,12 +8,12 @@
 
 #include <string>
 
-#include "media/temp_dir.h"
+#include "support/temp_card.h"
 
 namespace fenmora {
 namespace {
 
-using testing::TempDir;
+using TempDir = testcard::TempFolder;
 
 std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
   struct tm t {};

@@ -5,13 +5,13 @@
 #include <random>
 #include <string>
 
-#include "media/temp_dir.h"
+#include "support/temp_card.h"
 
 namespace fenmora {
 namespace {
 
 using namespace std::string_literals;
-using testing::TempDir;
+using TempDir = testcard::TempFolder;
 
 // The usual 13-byte MLD header: magic, file length, header length, then the
 // type and track bytes. The reader never looks at any of them.

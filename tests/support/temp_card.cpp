@@ -27,6 +27,11 @@ TempFolder::~TempFolder() {
   fs::remove_all(path_, ec);
 }
 
+fs::path TempFolder::Write(const std::string& name, std::string_view bytes) const {
+  WriteBytes(path_ / name, bytes);
+  return path_ / name;
+}
+
 void WriteBytes(const fs::path& p, std::string_view bytes) {
   fs::create_directories(p.parent_path());
   std::ofstream out(p, std::ios::binary | std::ios::trunc);

@@ -22,6 +22,8 @@ class TempFolder {
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
   const fs::path& path() const { return path_; }
+  // Writes bytes to a file of that name in the folder and returns its path.
+  fs::path Write(const std::string& name, std::string_view bytes) const;
 
  private:
   fs::path path_;
