@@ -126,7 +126,10 @@ void LoadKind(const HandsetProfile& profile, MediaKind kind, const fs::path& car
     }
     for (const TableRecord& record : contents.records) {
       const std::string name = record.FileName();
-      if (!IsSafeCardFileName(name)) {
+      // A stem holding a "." could not be written back as the same name (the
+      // record's name is cut at its first "."): the item would be lost at the
+      // next commit, so it is not listed.
+      if (!IsSafeCardFileName(name) || record.stem.find('.') != std::string::npos) {
         ++result.droppedRecords;
         continue;
       }

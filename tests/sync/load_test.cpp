@@ -161,10 +161,18 @@ TEST(Load, ShortAndGarbledTablesGiveWhatTheyHold) {
   card.Write("\\PRIVATE\\DOCOMO\\TABLE\\STILL\\sud003.tbl", std::string(1000, '\xff'));
   card.WriteTable(MediaKind::Image, 4, {{"STIL0300.JPG", "ok", "x"}},
                   "\\PRIVATE\\DOCOMO\\STILL\\SUD004");
+  // A stem with a "." in it: its record could not be written back as the
+  // same name.
+  card.WriteTable(MediaKind::Movie, 1, {{"MOL001.3GP", "ok", "m"}});
+  std::string table = card.Read("\\PRIVATE\\DOCOMO\\TABLE\\SD_VIDEO\\PRL001.TBL");
+  table[512 + 3 + 3] = '.';  // "MOL.01" + "3GP"
+  card.Write("\\PRIVATE\\DOCOMO\\TABLE\\SD_VIDEO\\PRL001.TBL", table);
+  card.Write("\\SD_VIDEO\\PRL001\\MOL.01.3GP", "m");
   CardSession s;
   ScriptedPrompts prompts;
   ASSERT_TRUE(LoadYes(s, card, prompts).Completed());
   EXPECT_EQ(Names(s.Catalogue(MediaKind::Image)), (std::vector<std::string>{"STIL0300.JPG"}));
+  EXPECT_EQ(s.Catalogue(MediaKind::Movie).count, 0);
 }
 
 }  // namespace
