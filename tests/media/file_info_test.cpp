@@ -15,17 +15,7 @@ namespace {
 
 using TempDir = testcard::TempFolder;
 
-std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
-  struct tm t {};
-  t.tm_year = year - 1900;
-  t.tm_mon = month - 1;
-  t.tm_mday = day;
-  t.tm_hour = hour;
-  t.tm_min = minute;
-  t.tm_sec = second;
-  t.tm_isdst = -1;
-  return std::mktime(&t);
-}
+using testcard::LocalTime;
 
 void SetModificationTime(const std::filesystem::path& file, std::time_t when) {
   const struct timespec times[2] = {{when, 0}, {when, 0}};

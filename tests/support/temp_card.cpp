@@ -39,6 +39,18 @@ void WriteBytes(const fs::path& p, std::string_view bytes) {
   if (!out) throw std::runtime_error("cannot write " + p.string());
 }
 
+std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
+  std::tm t{};
+  t.tm_year = year - 1900;
+  t.tm_mon = month - 1;
+  t.tm_mday = day;
+  t.tm_hour = hour;
+  t.tm_min = minute;
+  t.tm_sec = second;
+  t.tm_isdst = -1;
+  return std::mktime(&t);
+}
+
 std::string ReadBytes(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});

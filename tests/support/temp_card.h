@@ -2,6 +2,7 @@
 // files and content files. No Qt: used by the core tests and the window tests.
 #pragma once
 
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -71,6 +72,9 @@ std::vector<CardItem> NumberedItems(MediaKind kind, int first, int last, const s
 std::map<std::string, std::string> SnapshotOf(const fs::path& root);
 
 void WriteBytes(const fs::path& p, std::string_view bytes);
+
+// The time of a local date and time (daylight saving as the zone has it).
+std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second);
 std::string ReadBytes(const fs::path& p);
 
 }  // namespace fenmora::testcard

@@ -13,17 +13,7 @@ using testcard::RecordingProgress;
 using testcard::TempCard;
 using testcard::TempFolder;
 
-std::time_t LocalTime(int y, int mo, int d, int h, int mi, int s) {
-  std::tm t{};
-  t.tm_year = y - 1900;
-  t.tm_mon = mo - 1;
-  t.tm_mday = d;
-  t.tm_hour = h;
-  t.tm_min = mi;
-  t.tm_sec = s;
-  t.tm_isdst = -1;
-  return std::mktime(&t);
-}
+using testcard::LocalTime;
 
 TEST(Backup, StampIsLocalTimeToTheSecond) {
   EXPECT_EQ(BackupStamp(LocalTime(2005, 3, 14, 9, 30, 5)), "20050314-093005");
