@@ -72,9 +72,10 @@ class Planner {
       const MediaEntry& e = cat.Slot(i);
       if (e.toDelete || e.queued || e.cardName == e.sourceName) continue;
       auto from = CardFile(e.sourceFolder, e.sourceName);
-      auto parked = CardFile(e.cardFolder, e.cardName + "_");
       auto to = CardFile(e.cardFolder, e.cardName);
-      if (!from || !parked || !to) continue;
+      if (!from || !to) continue;
+      std::optional<fs::path> parked = *to;
+      *parked += "_";
       int first = -1;
       if (from->native() != parked->native()) {  // already parked by an interrupted commit: one pass left
         CommitStep& s = Add(CommitStep::Action::Rename);
