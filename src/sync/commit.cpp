@@ -44,9 +44,12 @@ class Planner {
     MakeFolderIfMissing(FolderOfTable(tables.front().tablePath));
     for (const TableFile& t : tables) {
       if (t.recordCount > 0) MakeFolderIfMissing(t.cardFolder);
-      const auto to = CardFile(FolderOfTable(t.tablePath), FileOfTable(t.tablePath), true);
+      // The table is written beside its place and renamed over it, so a link
+      // in its place is replaced, never written through; its folder must be
+      // the card's own.
+      const auto to = CardFile(FolderOfTable(t.tablePath), FileOfTable(t.tablePath));
       if (!to) {
-        plan_.refused.push_back(t.tablePath);
+        plan_.blocked = true;
         continue;
       }
       CommitStep& s = Add(CommitStep::Action::WriteTable);
@@ -347,6 +350,10 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
   CommitResult result;
   for (const std::string& refused : plan.refused)
     result.failures.push_back({"カード外を指すパス: " + refused, "skipped"});
+  if (plan.blocked) {  // a table cannot be written: nothing else may change
+    result.stopped = true;
+    return result;
+  }
   std::vector<char> failed(plan.steps.size(), 0);
   // Tables and the journal must be on the card before any file moves, and the
   // files before the journal goes: one flush of the card at each such turn.

@@ -36,6 +36,8 @@ struct CommitPlan {
   std::vector<CommitStep> steps;
   // Entries whose path would lead outside the card: left alone, and reported.
   std::vector<std::string> refused;
+  // A table's folder leads outside the card: the commit changes nothing.
+  bool blocked = false;
 };
 
 // Plans the commit of the three kinds to the card that was loaded. Gives every
