@@ -30,14 +30,6 @@ using Icon = Prompts::Icon;
 using testcard::ReadBytes;
 using testcard::SnapshotOf;
 
-CardItem Item(std::string name, const char* utf8Title, std::string content) {
-  CardItem item;
-  item.cardName = std::move(name);
-  item.title = Utf8ToCp932(utf8Title);
-  item.content = std::move(content);
-  return item;
-}
-
 // Calls `hook` before every file operation that changes something.
 class WatchedFileOps : public FaultyFileOps {
  public:

@@ -14,14 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-CardItem Item(std::string name, const char* utf8Title, std::string content = "bytes") {
-  CardItem item;
-  item.cardName = std::move(name);
-  item.title = Utf8ToCp932(utf8Title);
-  item.content = std::move(content);
-  return item;
-}
-
 class Editing : public WindowTest {
  protected:
   void SetUp() override {

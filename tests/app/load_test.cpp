@@ -24,14 +24,6 @@ const char* const kLoadEnabled[] = {"btUpImage",  "btDownImage",  "btRenImage", 
                                     "btDelMelody", "btAddMelody", "btUpMovie",    "btDownMovie",
                                     "btRenMovie", "btDelMovie",   "btAddMovie",   "btBackUp"};
 
-CardItem Item(std::string name, const char* utf8Title, std::string content = "bytes") {
-  CardItem item;
-  item.cardName = std::move(name);
-  item.title = Utf8ToCp932(utf8Title);
-  item.content = std::move(content);
-  return item;
-}
-
 class Load : public WindowTest {
  protected:
   // A card with three images, two melodies and one movie.

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <optional>
 
+#include "support/env_var.h"
 #include "app/media_files.h"
 #include "app/window_fixture.h"
 #include "platform/cp932.h"
@@ -15,18 +16,15 @@
 namespace fenmora::testing {
 namespace {
 
+using testcard::EnvVar;
+
 namespace fs = std::filesystem;
 using Answer = Prompts::Answer;
 using Buttons = Prompts::Buttons;
 using Icon = Prompts::Icon;
 
-CardItem Item(std::string name, std::string content, const char* title = "t") {
-  CardItem item;
-  item.cardName = std::move(name);
-  item.title = Utf8ToCp932(title);
-  item.content = std::move(content);
-  return item;
-}
+// An item whose title does not matter here.
+CardItem Untitled(std::string name, std::string content) { return Item(std::move(name), "t", std::move(content)); }
 
 class Preview : public WindowTest {
  protected:
@@ -64,7 +62,7 @@ TEST_F(Preview, PicturesOfAllFiveTypesFitThePaneKeepingTheirShape) {
   std::vector<CardItem> items;
   for (const Picture& p : pictures) {
     ASSERT_FALSE(p.bytes.empty()) << p.name;
-    items.push_back(Item(p.name, p.bytes));
+    items.push_back(Untitled(p.name, p.bytes));
   }
   builder.WriteKind(MediaKind::Image, items);
   LoadCard();
@@ -80,9 +78,9 @@ TEST_F(Preview, PicturesOfAllFiveTypesFitThePaneKeepingTheirShape) {
 }
 
 TEST_F(Preview, LowerCaseExtensionsPreviewAndJpegDoesNot) {
-  builder.WriteKind(MediaKind::Image, {Item("STIL0001.jpg", SolidPicture(100, 50, Qt::red, "JPG")),
-                                       Item("STIL0002.gif", SolidGif(20, 20, Qt::green)),
-                                       Item("STIL0003.jpeg", SolidPicture(50, 100, Qt::blue, "JPG"))});
+  builder.WriteKind(MediaKind::Image, {Untitled("STIL0001.jpg", SolidPicture(100, 50, Qt::red, "JPG")),
+                                       Untitled("STIL0002.gif", SolidGif(20, 20, Qt::green)),
+                                       Untitled("STIL0003.jpeg", SolidPicture(50, 100, Qt::blue, "JPG"))});
   LoadCard();
   ClickRow(MediaKind::Image, 1);
   EXPECT_EQ(Shown().size(), QSize(100, 50));
@@ -104,9 +102,9 @@ TEST_F(Preview, AQueuedImageIsPreviewedFromWhereItLies) {
 }
 
 TEST_F(Preview, SelectingAMelodyOrAMovieLeavesTheLastImage) {
-  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", SolidPicture(100, 50, Qt::red, "JPG"))});
-  builder.WriteKind(MediaKind::Melody, {Item("RING0001.MLD", MldWithTitle("m"))});
-  builder.WriteKind(MediaKind::Movie, {Item("MOL001.3GP", "movie")});
+  builder.WriteKind(MediaKind::Image, {Untitled("STIL0001.JPG", SolidPicture(100, 50, Qt::red, "JPG"))});
+  builder.WriteKind(MediaKind::Melody, {Untitled("RING0001.MLD", MldWithTitle("m"))});
+  builder.WriteKind(MediaKind::Movie, {Untitled("MOL001.3GP", "movie")});
   LoadCard();
   ClickRow(MediaKind::Image, 1);
   const QImage before = Shown().toImage();
@@ -116,8 +114,8 @@ TEST_F(Preview, SelectingAMelodyOrAMovieLeavesTheLastImage) {
 }
 
 TEST_F(Preview, AFileThatCannotBeDecodedEmptiesThePaneWithoutAMessage) {
-  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", SolidPicture(100, 50, Qt::red, "JPG")),
-                                       Item("STIL0002.JPG", "not a picture at all")});
+  builder.WriteKind(MediaKind::Image, {Untitled("STIL0001.JPG", SolidPicture(100, 50, Qt::red, "JPG")),
+                                       Untitled("STIL0002.JPG", "not a picture at all")});
   LoadCard();
   prompts.Clear();
   ClickRow(MediaKind::Image, 1);
@@ -128,8 +126,8 @@ TEST_F(Preview, AFileThatCannotBeDecodedEmptiesThePaneWithoutAMessage) {
 }
 
 TEST_F(Preview, MovingOrDeletingPreviewsTheImageSelectedAfterwards) {
-  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", SolidPicture(100, 50, Qt::red, "JPG")),
-                                       Item("STIL0002.JPG", SolidPicture(40, 80, Qt::blue, "JPG"))});
+  builder.WriteKind(MediaKind::Image, {Untitled("STIL0001.JPG", SolidPicture(100, 50, Qt::red, "JPG")),
+                                       Untitled("STIL0002.JPG", SolidPicture(40, 80, Qt::blue, "JPG"))});
   LoadCard();
   ClickRow(MediaKind::Image, 2);
   Click("btUpImage");
@@ -143,31 +141,14 @@ TEST_F(Preview, MovingOrDeletingPreviewsTheImageSelectedAfterwards) {
 
 // ---------------------------------------------------------------- melodies
 
-// Sets an environment variable for the life of the object.
-class EnvVar {
- public:
-  EnvVar(const char* name, const char* value) : name_(name) {
-    if (qEnvironmentVariableIsSet(name)) old_ = qgetenv(name);
-    qputenv(name, value);
-  }
-  ~EnvVar() {
-    if (old_) qputenv(name_, *old_);
-    else qunsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<QByteArray> old_;
-};
-
 class Playback : public Preview {
  protected:
   void SetUp() override {
     Preview::SetUp();
     window->SetOpener([this](const QString& path) { opened.push_back(path); });
-    builder.WriteKind(MediaKind::Melody, {Item("RING0001.MID", PianoMidi(), "ピアノ"),
-                                          Item("RING0002.MLD", MldWithTitle("x"), "着信音"),
-                                          Item("RING0003.WAV", ToneWav(2.0), "ラ")});
+    builder.WriteKind(MediaKind::Melody, {Item("RING0001.MID", "ピアノ", PianoMidi()),
+                                          Item("RING0002.MLD", "着信音", MldWithTitle("x")),
+                                          Item("RING0003.WAV", "ラ", ToneWav(2.0))});
     LoadCard();
     prompts.Clear();
   }

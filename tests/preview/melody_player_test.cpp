@@ -1,5 +1,6 @@
 // The player is tested through SDL's "disk" audio driver, which writes the
 // mixed samples (44.1 kHz, 16-bit stereo) to a file in real time.
+#include "support/env_var.h"
 #include "preview/melody_player.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,8 @@
 
 namespace fenmora {
 namespace {
+
+using testcard::EnvVar;
 
 constexpr qint64 kBytesPerSecond = 44100 * 2 * 2;
 constexpr int kPatience = 30000;  // ms; only a bound for a broken player
@@ -70,22 +73,6 @@ QByteArray PianoSmf() {
   return b;
 }
 
-class EnvVar {
- public:
-  EnvVar(const char* name, const QByteArray& value) : name_(name) {
-    if (qEnvironmentVariableIsSet(name)) old_ = qgetenv(name);
-    qputenv(name, value);
-  }
-  ~EnvVar() {
-    if (old_) qputenv(name_, *old_);
-    else qunsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<QByteArray> old_;
-};
-
 class MelodyPlayerDisk : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
@@ -125,7 +112,7 @@ class MelodyPlayerDisk : public ::testing::Test {
   QTemporaryDir dir_;
   QString output_ = dir_.filePath("audio.raw");
   EnvVar driver_{"SDL_AUDIODRIVER", "disk"};
-  EnvVar file_{"SDL_DISKAUDIOFILE", QFile::encodeName(output_)};
+  EnvVar file_{"SDL_DISKAUDIOFILE", QFile::encodeName(output_).toStdString()};
 };
 
 TEST_F(MelodyPlayerDisk, MidiAndWavSoundAndStopAtOnce) {

@@ -5,8 +5,17 @@
 #include <stdexcept>
 
 #include "catalogue/table.h"
+#include "platform/cp932.h"
 
 namespace fenmora::testing {
+
+CardItem Item(std::string cardName, const char* utf8Title, std::string content) {
+  CardItem item;
+  item.cardName = std::move(cardName);
+  item.title = Utf8ToCp932(utf8Title);
+  item.content = std::move(content);
+  return item;
+}
 
 namespace fs = std::filesystem;
 

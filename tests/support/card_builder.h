@@ -22,6 +22,9 @@ struct CardItem {
   std::string dateText = "2004:03:01 12:00:00";
 };
 
+// An item with a title given in UTF-8 (stored as CP932, as on the card).
+CardItem Item(std::string cardName, const char* utf8Title, std::string content = "bytes");
+
 class CardBuilder {
  public:
   explicit CardBuilder(std::filesystem::path root, HandsetProfile profile = HandsetProfile::F900i());
