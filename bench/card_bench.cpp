@@ -118,6 +118,9 @@ class TimedFileOps : public FileOps {
   OpResult Flush(const fs::path& p) override { return Time("flush", [&] { return inner_.Flush(p); }); }
   OpResult ReadFile(const fs::path& p, std::string& b) override { return Time("read", [&] { return inner_.ReadFile(p, b); }); }
   OpResult Symlink(const fs::path& a, const fs::path& b) override { return inner_.Symlink(a, b); }
+  OpResult ListFolder(const fs::path& f, std::vector<std::string>& n) override {
+    return Time("list", [&] { return inner_.ListFolder(f, n); });
+  }
 
  private:
   OpResult Time(const std::string& what, const std::function<OpResult()>& f) {

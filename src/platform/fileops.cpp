@@ -1,5 +1,6 @@
 #include "platform/fileops.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -187,6 +188,25 @@ OpResult FaultyFileOps::WriteFile(const fs::path& p, std::string_view bytes) {
 }
 OpResult FaultyFileOps::Symlink(const fs::path& target, const fs::path& link) {
   return ShouldFail() ? Injected() : inner_.Symlink(target, link);
+}
+
+OpResult RealFileOps::ListFolder(const fs::path& folder, std::vector<std::string>& names) {
+  names.clear();
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return Errno("list");
+  errno = 0;
+  while (const dirent* d = ::readdir(dir)) {
+    const std::string_view name(d->d_name);
+    if (name != "." && name != "..") names.emplace_back(name);
+    errno = 0;
+  }
+  const int readError = errno;
+  ::closedir(dir);
+  if (readError != 0) {
+    errno = readError;
+    return Errno("list");
+  }
+  return OpResult::Ok();
 }
 
 }  // namespace fenmora

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace fenmora {
 
@@ -45,6 +46,10 @@ class FileOps {
   virtual OpResult Flush(const fs::path& p) = 0;
   virtual OpResult ReadFile(const fs::path& p, std::string& bytes) = 0;
   virtual OpResult Symlink(const fs::path& target, const fs::path& link) = 0;
+  // The names in a folder (files, folders and links alike, "." and ".."
+  // left out), in the order the file system gives them; links are not
+  // followed into.
+  virtual OpResult ListFolder(const fs::path& folder, std::vector<std::string>& names) = 0;
 };
 
 // The real file system.
@@ -61,6 +66,7 @@ class RealFileOps : public FileOps {
   OpResult Flush(const fs::path& p) override;
   OpResult ReadFile(const fs::path& p, std::string& bytes) override;
   OpResult Symlink(const fs::path& target, const fs::path& link) override;
+  OpResult ListFolder(const fs::path& folder, std::vector<std::string>& names) override;
 };
 
 // Wraps another FileOps and counts the operations that change something
@@ -85,6 +91,9 @@ class FaultyFileOps : public FileOps {
   OpResult Flush(const fs::path& p) override { return inner_.Flush(p); }
   OpResult ReadFile(const fs::path& p, std::string& bytes) override { return inner_.ReadFile(p, bytes); }
   OpResult Symlink(const fs::path& target, const fs::path& link) override;
+  OpResult ListFolder(const fs::path& folder, std::vector<std::string>& names) override {
+    return inner_.ListFolder(folder, names);
+  }
 
  private:
   bool ShouldFail();

@@ -80,6 +80,7 @@ class CutAfterFirstMove : public FileOps {
   OpResult Flush(const fs::path& p) override { return inner_.Flush(p); }
   OpResult ReadFile(const fs::path& p, std::string& b) override { return inner_.ReadFile(p, b); }
   OpResult Symlink(const fs::path& t, const fs::path& l) override { return cut_ ? Gone() : inner_.Symlink(t, l); }
+  OpResult ListFolder(const fs::path& f, std::vector<std::string>& n) override { return inner_.ListFolder(f, n); }
 
  private:
   static OpResult Gone() { return OpResult::Fail("No such device"); }

@@ -55,3 +55,22 @@ TEST(CardPath, SymbolicLinksOutOfTheCardAreRefused) {
 
 }  // namespace
 }  // namespace fenmora
+
+#include "platform/cardname.h"
+
+namespace fenmora {
+namespace {
+
+TEST(CardName, ComparesWithoutRegardToAsciiCaseOnly) {
+  EXPECT_TRUE(SameCardName("stil0001.jpg", "STIL0001.JPG"));
+  EXPECT_FALSE(SameCardName("STIL0001.JPG", "STIL0001.JPG_"));
+  EXPECT_FALSE(SameCardName("STIL0001.JPG", "STIL0002.JPG"));
+  // Bytes of CP932 double-byte characters are never folded: 0x82 0x61 and
+  // 0x82 0x41 are two different characters.
+  EXPECT_FALSE(SameCardName("\x82\x61", "\x82\x41"));
+  EXPECT_EQ(CardNameKey("mld_0001.mld"), "MLD_0001.MLD");
+  EXPECT_EQ(CardNameKey("\x82\x61z"), "\x82\x61Z");
+}
+
+}  // namespace
+}  // namespace fenmora

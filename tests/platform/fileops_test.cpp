@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 
 #include "support/temp_card.h"
@@ -24,6 +25,21 @@ TEST(FileOps, RenameNeverReplacesAFile) {
   EXPECT_TRUE(ops.Replace(dir.path() / "a", dir.path() / "b"));
   EXPECT_EQ(ReadBytes(dir.path() / "b"), "A");
   EXPECT_FALSE(ops.Exists(dir.path() / "a"));
+}
+
+TEST(FileOps, ListFolderGivesEveryNameAndFailsOnAMissingFolder) {
+  TempFolder dir;
+  RealFileOps ops;
+  WriteBytes(dir.path() / "STIL0001.JPG", "A");
+  WriteBytes(dir.path() / "stil0002.jpg", "B");
+  std::filesystem::create_directory(dir.path() / "sub");
+  std::filesystem::create_symlink("/nonexistent", dir.path() / "dangling");
+  std::vector<std::string> names;
+  ASSERT_TRUE(ops.ListFolder(dir.path(), names));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"STIL0001.JPG", "dangling", "stil0002.jpg", "sub"}));
+  EXPECT_FALSE(ops.ListFolder(dir.path() / "gone", names));
+  EXPECT_TRUE(names.empty());
 }
 
 TEST(FileOps, NothingIsWrittenThroughALink) {
