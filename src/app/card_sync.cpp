@@ -21,16 +21,20 @@ void TfrMain::btRefreshDataClick() {
   Progress& status = progress();
   status.Busy(true);
   DialogProgress steps(this, status, QString(), /*cancellable=*/false, progressDelayMs_);
-  const CommitPlan plan = PlanCommit(session_);
+  const CommitPlan plan = PlanCommit(session_, *fileOps_);
   const CommitResult result = ExecuteCommit(session_, plan, *fileOps_, steps);
   steps.Close();
 
   // A commit stopped before it touched any file on the card (a write-protected
   // card) leaves the card as it was: the lists keep the user's edits, so that
   // the commit can be tried again once the card can be written.
-  const bool cardUnchanged = result.stopped && !result.contentTouched;
+  const bool cardUnchanged = result.stopped && !result.contentTouched && !result.cardChanged;
   bool finishLater = cardUnchanged;
-  if (!cardUnchanged) {
+  if (result.cardChanged) {
+    // Not the card that was loaded: nothing was written, and nothing is read
+    // back from whatever lies at the card root now.
+    finishLater = false;
+  } else if (!cardUnchanged) {
     status.Status(texts::kReloadStatus);
     // Reread the card that was written, and show it in the drive list.
     const std::filesystem::path root = session_.cardRoot;
@@ -49,6 +53,10 @@ void TfrMain::btRefreshDataClick() {
 
 void TfrMain::btBackUpClick() {
   if (!session_.loaded) return;
+  if (!CardChangedSinceLoad(session_, *fileOps_).empty()) {
+    prompts_->Tell(Prompts::Icon::Error, texts::kCardChanged);
+    return;
+  }
   DialogProgress copies(this, progress(), QString::fromUtf8(texts::kCopying),
                         /*cancellable=*/true, progressDelayMs_);
   // BackupCard turns the hourglass on and puts up its status text; both stay

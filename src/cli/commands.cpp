@@ -57,10 +57,13 @@ bool CardFolderOrSay(const fs::path& card, std::ostream& err) {
 
 // Loads the card as the window does. False (the message written) when there
 // is no card.
-bool Load(CardSession& session, const fs::path& card, CliPrompts& prompts, std::ostream& err) {
+// An update that was interrupted is taken as finished unless told otherwise.
+bool Load(CardSession& session, const fs::path& card, CliPrompts& prompts, std::ostream& err,
+          InterruptedChoice choice = InterruptedChoice::Finish, LoadResult* loaded = nullptr) {
   prompts.SetSubject(card.string());
   SilentProgress progress;
-  const LoadResult result = LoadCard(session, card, prompts, progress);
+  const LoadResult result = LoadCard(session, card, prompts, progress, choice);
+  if (loaded) *loaded = result;
   prompts.SetSubject({});
   if (!result.Completed()) return false;
   if (result.droppedRecords > 0)
@@ -243,6 +246,10 @@ int RunList(const fs::path& card, bool json, Streams io) {
   return kExitOk;
 }
 
+namespace {
+int CommitAndList(CardSession& session, const fs::path& card, CliPrompts& prompts, int exit, Streams io);
+}  // namespace
+
 int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool yes, Streams io) {
   // Every line is checked before the card is looked at.
   std::string text;
@@ -264,8 +271,9 @@ int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool
   const int editsExit = applied.notAdded ? kExitProblems : kExitOk;
 
   if (dryRun) {
-    const CommitPlan plan = PlanCommit(session);
-    for (const CommitStep& step : plan.steps) io.out << DescribeStep(step, plan.cardRoot) << "\n";
+    RealFileOps ops;
+    const CommitPlan plan = PlanCommit(session, ops);
+    for (const CommitStep& step : plan.steps) io.out << DescribeStep(plan, step) << "\n";
     for (const std::string& refused : plan.refused)
       io.err << "left alone, it would lead outside the card: " << OneLine(refused) << "\n";
     return editsExit;
@@ -273,20 +281,43 @@ int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool
 
   // The commit, even when no line changed a list: it also completes the
   // work of a commit that was interrupted.
-  int exit = editsExit;
-  const CommitPlan plan = PlanCommit(session);
+  return CommitAndList(session, card, prompts, editsExit, io);
+}
+
+int RunRevert(const fs::path& card, Streams io) {
+  if (!CardFolderOrSay(card, io.err)) return kExitUsage;
+  CliPrompts prompts(io.err, false);
+  CardSession session;
+  LoadResult loaded;
+  if (!Load(session, card, prompts, io.err, InterruptedChoice::Revert, &loaded)) return kExitUsage;
+  if (!loaded.interrupted) {
+    io.err << "no interrupted update on the card: nothing to return to\n";
+    return kExitOk;
+  }
+  if (!loaded.reverting) {
+    io.err << "the interrupted update had started removing files: it can only be finished (apply)\n";
+    return kExitProblems;
+  }
+  return CommitAndList(session, card, prompts, kExitOk, io);
+}
+
+namespace {
+
+// Writes the lists of the session to the card, reloads it and prints them.
+int CommitAndList(CardSession& session, const fs::path& card, CliPrompts& prompts, int exit, Streams io) {
   RealFileOps ops;
+  const CommitPlan plan = PlanCommit(session, ops);
   SilentProgress progress;
   const CommitResult result = ExecuteCommit(session, plan, ops, progress);
-  if (!result.Ok()) {
-    io.err << CommitReport(result) << "\n";
-    exit = kExitProblems;
-  }
+  if (!result.Ok() || !result.asides.empty()) io.err << CommitReport(result) << "\n";
+  if (!result.Ok()) exit = kExitProblems;
   // The card as it now is, as the window reloads it after a commit.
   if (!Load(session, card, prompts, io.err)) return kExitProblems;
   WriteListTable(session, io.out);
   return exit;
 }
+
+}  // namespace
 
 int RunBackup(const fs::path& card, const std::optional<fs::path>& into, Streams io) {
   if (!CardFolderOrSay(card, io.err)) return kExitUsage;
@@ -352,6 +383,10 @@ std::string HelpText() {
          "fenmora-cli check CARD\n"
          "    Report records whose file is missing, files no table lists, tables a\n"
          "    shorter list left behind, and files left by an interrupted commit.\n"
+         "fenmora-cli revert CARD\n"
+         "    Return a card whose last update was interrupted to its state before that\n"
+         "    update (apply finishes such an update instead), reload it and print the\n"
+         "    lists.\n"
          "fenmora-cli --help | --version\n"
          "\n"
          "Exit status: 0 success; 1 a file operation failed, a file was not added or\n"
@@ -373,6 +408,7 @@ const Command kCommands[] = {
     {"apply", 2, {"--dry-run", "--yes"}, {}},
     {"backup", 1, {}, {"--into"}},
     {"check", 1, {}, {}},
+    {"revert", 1, {}, {}},
 };
 
 int Usage(Streams io, const std::string& why) {
@@ -381,6 +417,7 @@ int Usage(Streams io, const std::string& why) {
             "       fenmora-cli apply CARD OPS [--dry-run] [--yes]\n"
             "       fenmora-cli backup CARD [--into DIR]\n"
             "       fenmora-cli check CARD\n"
+            "       fenmora-cli revert CARD\n"
             "       fenmora-cli --help | --version\n";
   return kExitUsage;
 }
@@ -450,6 +487,7 @@ int Main(const std::vector<std::string>& args, Streams io) {
   if (name == "apply")
     return RunApply(card, positionals[1], Has(flags, "--dry-run"), Has(flags, "--yes"), io);
   if (name == "backup") return RunBackup(card, into ? std::optional<fs::path>(*into) : std::nullopt, io);
+  if (name == "revert") return RunRevert(card, io);
   return RunCheck(card, io);
 }
 

@@ -4,9 +4,11 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <system_error>
 
@@ -36,9 +38,66 @@ bool WriteAll(int fd, const char* data, size_t size) {
 
 }  // namespace
 
-bool RealFileOps::Exists(const fs::path& p) {
+bool RealFileOps::Exists(const fs::path& p) { return Stat(p).exists; }
+
+FileStat FileOps::Stat(const fs::path& p) {
+  FileStat f;
   struct stat st;
-  return ::lstat(p.c_str(), &st) == 0;
+  if (::lstat(p.c_str(), &st) != 0) return f;
+  f.exists = true;
+  f.regular = S_ISREG(st.st_mode);
+  f.folder = S_ISDIR(st.st_mode);
+  f.size = st.st_size;
+  f.mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return f;
+}
+
+OpResult FileOps::ReadPrefix(const fs::path& p, std::int64_t limit, std::string& out) {
+  out.clear();
+  const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return Errno("open");
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return OpResult::Fail("not a plain file");
+  }
+  out.resize(static_cast<size_t>(std::min<std::int64_t>(st.st_size, limit)));
+  size_t got = 0;
+  while (got < out.size()) {
+    const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const OpResult r = Errno("read");
+      ::close(fd);
+      return r;
+    }
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  out.resize(got);
+  ::close(fd);
+  return OpResult::Ok();
+}
+
+std::string FileOps::VolumeOf(const fs::path& p) {
+  struct stat st;
+  struct statfs sf;
+  if (::stat(p.c_str(), &st) != 0 || ::statfs(p.c_str(), &sf) != 0) return "";
+  int ids[2];
+  std::memcpy(ids, &sf.f_fsid, sizeof ids);
+  return std::to_string(static_cast<unsigned long long>(st.st_dev)) + ":" + std::to_string(ids[0]) + ":" +
+         std::to_string(ids[1]) + ":" + std::to_string(static_cast<long long>(sf.f_type));
+}
+
+std::string HashBytes(std::string_view bytes) {
+  std::uint64_t h = 1469598103934665603ull;  // FNV-1a
+  for (unsigned char c : bytes) {
+    h ^= c;
+    h *= 1099511628211ull;
+  }
+  char buf[20];
+  std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(h));
+  return std::string(buf) + ":" + std::to_string(bytes.size());
 }
 
 bool RealFileOps::IsFolder(const fs::path& p) {
@@ -62,6 +121,8 @@ OpResult RealFileOps::Rename(const fs::path& from, const fs::path& to) {
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
     return OpResult::Ok();
   if (errno != EINVAL && errno != ENOSYS) return Errno("rename");
+  // (A name that differs only in case is the same file on FAT: the commit
+  // changes case through a name of its own, never straight.)
   // A file system without RENAME_NOREPLACE: look first, then rename.
   if (Exists(to)) return OpResult::Fail("rename: target exists");
   if (::rename(from.c_str(), to.c_str()) != 0) return Errno("rename");
@@ -99,6 +160,11 @@ OpResult RealFileOps::CopyFile(const fs::path& from, const fs::path& to) {
       why = std::string("write: ") + std::strerror(errno);
       break;
     }
+  }
+  // The copy is on the card before anything may name it as complete.
+  if (ok && ::fsync(out) != 0) {
+    ok = false;
+    why = std::string("sync: ") + std::strerror(errno);
   }
   if (::close(out) != 0 && ok) {
     ok = false;

@@ -15,6 +15,15 @@ namespace fenmora {
 
 namespace fs = std::filesystem;
 
+// What a file is, as one look at it (links not followed) tells.
+struct FileStat {
+  bool exists = false;
+  bool regular = false;
+  bool folder = false;
+  std::int64_t size = 0;
+  std::int64_t mtimeNs = 0;  // modification time, nanoseconds since the epoch
+};
+
 struct OpResult {
   bool ok = true;
   std::string error;  // the system's reason when !ok
@@ -50,7 +59,18 @@ class FileOps {
   // left out), in the order the file system gives them; links are not
   // followed into.
   virtual OpResult ListFolder(const fs::path& folder, std::vector<std::string>& names) = 0;
+  // One look at a path, links not followed.
+  virtual FileStat Stat(const fs::path& p);
+  // Reads at most limit bytes of a plain file (a folder, a device or a fifo
+  // is refused without blocking).
+  virtual OpResult ReadPrefix(const fs::path& p, std::int64_t limit, std::string& bytes);
+  // The file system that holds p: its device and file-system id, as a text
+  // ("" when p cannot be looked at).
+  virtual std::string VolumeOf(const fs::path& p);
 };
+
+// A short fingerprint of bytes: FNV-1a and the length.
+std::string HashBytes(std::string_view bytes);
 
 // The real file system.
 class RealFileOps : public FileOps {
@@ -94,6 +114,11 @@ class FaultyFileOps : public FileOps {
   OpResult ListFolder(const fs::path& folder, std::vector<std::string>& names) override {
     return inner_.ListFolder(folder, names);
   }
+  FileStat Stat(const fs::path& p) override { return inner_.Stat(p); }
+  OpResult ReadPrefix(const fs::path& p, std::int64_t limit, std::string& bytes) override {
+    return inner_.ReadPrefix(p, limit, bytes);
+  }
+  std::string VolumeOf(const fs::path& p) override { return inner_.VolumeOf(p); }
 
  private:
   bool ShouldFail();

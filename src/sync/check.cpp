@@ -20,9 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A table file longer than this is read only this far, as the loader does.
-constexpr std::int64_t kMaxTableBytes = 512 + 256 * 4096;
-
 using FileId = std::pair<dev_t, ino_t>;
 
 // A regular file (links followed) and its identity. The path must already be
@@ -34,24 +31,9 @@ std::optional<FileId> RegularFileId(const fs::path& p) {
 }
 
 bool ReadTable(const fs::path& p, std::string& bytes, std::string& why) {
-  struct stat st;
-  if (::stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    why = "not a file";
-    return false;
-  }
-  std::ifstream in(p, std::ios::binary);
-  if (!in) {
-    why = "cannot be opened";
-    return false;
-  }
-  bytes.assign(static_cast<size_t>(kMaxTableBytes), '\0');
-  in.read(bytes.data(), kMaxTableBytes);
-  bytes.resize(static_cast<size_t>(in.gcount()));
-  if (in.bad()) {
-    why = "read error";
-    return false;
-  }
-  return true;
+  const OpResult r = RealFileOps().ReadPrefix(p, kMaxTableBytes, bytes);
+  if (!r) why = r.error;
+  return r.ok;
 }
 
 // The group folder number named by a subfolder of a kind's content folder
@@ -223,7 +205,10 @@ class Checker {
                                            : "no table lists it");
         continue;
       }
-      if (!id || !listed_.count(*id)) Add(CheckFinding::Type::UnlistedFile, p);
+      if (!id || !listed_.count(*id))
+        Add(CheckFinding::Type::UnlistedFile, p,
+            name.find(kAsideSuffix) != std::string::npos ? "a commit moved it out of the way of a name it needed"
+                                                          : "");
     }
   }
 
@@ -253,14 +238,15 @@ std::string NoControls(std::string s) {
 CheckReport CheckCard(const HandsetProfile& profile, const fs::path& cardRoot) {
   CheckReport report;
   const fs::path journal = cardRoot / kJournalName;
-  struct stat st;
-  if (::lstat(journal.c_str(), &st) == 0) {
+  RealFileOps ops;
+  if (ops.Exists(journal)) {
     CheckFinding f;
     f.type = CheckFinding::Type::InterruptedCommit;
     f.path = journal;
-    f.detail = ReadCardJournal(profile, cardRoot)
-                   ? "the load takes the lists from it and the next commit finishes the work"
-                   : "it fits none of the tables on the card: the load ignores it";
+    const auto j = ReadCardJournal(profile, cardRoot, ops);
+    f.detail = !j ? "it fits none of the tables on the card: the load ignores it"
+               : j->removing ? "an update stopped while removing files: apply finishes it"
+                             : "an update stopped half way: apply finishes it, revert returns the card to its state before it";
     report.findings.push_back(std::move(f));
   }
   Checker checker(profile, cardRoot, report);
@@ -277,7 +263,7 @@ std::string DescribeFinding(const CheckFinding& f, const fs::path& cardRoot) {
       line = "missing file: " + path + " (listed in " + Shown(f.table, cardRoot) + ")";
       break;
     case CheckFinding::Type::UnlistedFile:
-      line = "unlisted file: " + path + " (no table lists it)";
+      line = "unlisted file: " + path + " (no table lists it" + (f.detail.empty() ? "" : "; " + f.detail) + ")";
       break;
     case CheckFinding::Type::StaleTable:
       line = "left-behind table: " + path + " (" + f.detail + ")";

@@ -1,13 +1,12 @@
 #include "sync/commit.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <map>
 #include <set>
+#include <tuple>
 
+#include "platform/cardname.h"
 #include "platform/cardpath.h"
-#include "sync/journal.h"
 #include "sync/load.h"
 #include "sync/texts.h"
 
@@ -17,110 +16,71 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool PathExists(const fs::path& p) {
-  struct stat st;
-  return ::lstat(p.c_str(), &st) == 0;
-}
-
 // The card folder that holds a table file ("\PRIVATE\DOCOMO\TABLE\STILL").
-std::string FolderOfTable(const std::string& tablePath) {
-  return tablePath.substr(0, tablePath.rfind('\\'));
+std::string FolderOfTable(const std::string& tablePath) { return tablePath.substr(0, tablePath.rfind('\\')); }
+std::string FileOfTable(const std::string& tablePath) { return tablePath.substr(tablePath.rfind('\\') + 1); }
+
+// A folder text as FAT compares it: normalized, ASCII case folded.
+std::string FolderKey(const std::string& folderText) {
+  return CardNameKey(NormalizeCardFolder(folderText).value_or(folderText));
 }
 
-std::string FileOfTable(const std::string& tablePath) {
-  return tablePath.substr(tablePath.rfind('\\') + 1);
-}
+// A file of the card as FAT tells files apart.
+struct Key {
+  std::string folder, name;
+  bool operator<(const Key& o) const { return std::tie(folder, name) < std::tie(o.folder, o.name); }
+  bool operator==(const Key& o) const { return folder == o.folder && name == o.name; }
+};
+
+// A card folder as it is: its place and the names in it, by their key.
+struct Folder {
+  std::string text;  // the folder text it was first named by
+  std::optional<fs::path> path;
+  std::map<std::string, std::string> names;  // key -> the name as it is spelt
+};
+
+// A file that changes its name or folder.
+struct Move {
+  Key from, to;
+  fs::path src, dest;
+};
 
 class Planner {
  public:
-  Planner(CardSession& session, CommitPlan& plan) : session_(session), plan_(plan) {}
+  Planner(const CardSession& session, FileOps& ops, CommitPlan& plan)
+      : session_(session), ops_(ops), plan_(plan), card_(session.cardRoot) {}
 
   void Kind(MediaKind kind) {
     kind_ = kind;
-    MediaCatalogue& cat = session_.Catalogue(kind);
-    const std::vector<TableFile> tables = LayoutTables(session_.profile, kind, cat);
+    MediaCatalogue cat;  // a copy: planning leaves the session alone
+    const MediaCatalogue& real = session_.Catalogue(kind);
+    cat.count = real.count;
+    cat.deletedCount = real.deletedCount;
+    for (int i = 0; i < real.count; ++i) cat.Slot(i) = real.Slot(i);
+    std::vector<TableFile> tables = LayoutTables(session_.profile, kind, cat);
+    auto& folders = plan_.folders[static_cast<size_t>(KindIndex(kind))];
+    for (int i = 0; i < cat.count; ++i) folders.push_back(cat.Slot(i).cardFolder);
 
     phase_ = CommitPhase::Tables;
-    MakeFolderIfMissing(FolderOfTable(tables.front().tablePath));
-    for (const TableFile& t : tables) {
-      if (t.recordCount > 0) MakeFolderIfMissing(t.cardFolder);
-      // The table is written beside its place and renamed over it, so a link
-      // in its place is replaced, never written through; its folder must be
-      // the card's own.
-      const auto to = CardFile(FolderOfTable(t.tablePath), FileOfTable(t.tablePath));
-      if (!to) {
-        plan_.blocked = true;
-        continue;
-      }
-      CommitStep& s = Add(CommitStep::Action::WriteTable);
-      s.to = *to;
-      s.table = t;
-    }
-
+    Tables(tables);
     phase_ = CommitPhase::Deletion;
-    for (int i = 0; i < cat.count; ++i) {
-      const MediaEntry& e = cat.Slot(i);
-      if (!e.toDelete || e.queued) continue;  // a queued file is never deleted
-      const auto from = CardFile(e.sourceFolder, e.sourceName);
-      if (from && PathExists(*from)) Add(CommitStep::Action::Remove).from = *from;
-    }
-
+    if (kind == MediaKind::Image) Leftovers();
+    Entries(cat);
+    ClearTargets();
     phase_ = CommitPhase::Renaming;
-    struct Parked {
-      int firstPass;  // its first-pass step, or -1
-      fs::path parked, to;
-    };
-    std::vector<Parked> second;
-    for (int i = 0; i < cat.count; ++i) {
-      const MediaEntry& e = cat.Slot(i);
-      if (e.toDelete || e.queued || e.cardName == e.sourceName) continue;
-      auto from = CardFile(e.sourceFolder, e.sourceName);
-      auto to = CardFile(e.cardFolder, e.cardName);
-      if (!from || !to) continue;
-      std::optional<fs::path> parked = *to;
-      *parked += "_";
-      int first = -1;
-      if (from->native() != parked->native()) {  // already parked by an interrupted commit: one pass left
-        CommitStep& s = Add(CommitStep::Action::Rename);
-        s.from = std::move(*from);
-        s.to = *parked;
-        s.parking = true;
-        first = static_cast<int>(plan_.steps.size()) - 1;
-      }
-      second.push_back({first, std::move(*parked), std::move(*to)});
-    }
-    // From here on the files take their final names: the journal says so first.
-    if (!second.empty()) Add(CommitStep::Action::WriteJournal).placedUpTo = KindIndex(kind);
-    for (Parked& p : second) {
-      CommitStep& s = Add(CommitStep::Action::Rename);
-      s.from = std::move(p.parked);
-      s.to = std::move(p.to);
-      s.after = p.firstPass;
-    }
-
+    OrderRenames();
     phase_ = CommitPhase::Copying;
-    for (int i = 0; i < cat.count; ++i) {
-      const MediaEntry& e = cat.Slot(i);
-      if (e.toDelete || !e.queued) continue;
-      const auto to = CardFile(e.cardFolder, e.cardName, true);
-      if (!to) continue;
-      CommitStep& s = Add(CommitStep::Action::Copy);
-      s.from = fs::path(e.sourceFolder) / e.sourceName;
-      s.to = *to;
-    }
+    for (const CommitStep& c : copies_) plan_.steps.push_back(c);
+    copies_.clear();
+  }
 
-    phase_ = CommitPhase::Folders;
-    for (int i = 0; i < cat.count; ++i) {
-      const MediaEntry& e = cat.Slot(i);
-      if (e.toDelete || e.queued || e.cardName != e.sourceName) continue;
-      if (NormalizeCardFolder(e.cardFolder) == NormalizeCardFolder(e.sourceFolder)) continue;
-      const auto from = CardFile(e.sourceFolder, e.sourceName);
-      const auto to = CardFile(e.cardFolder, e.cardName);
-      if (!from || !to) continue;
-      CommitStep& s = Add(CommitStep::Action::Rename);
-      s.from = *from;
-      s.to = *to;
-    }
+  // The files of deleted items, removed once everything else is done.
+  void Removals() {
+    if (removals_.empty()) return;
+    kind_ = MediaKind::Movie;
+    phase_ = CommitPhase::Removal;
+    Add(CommitStep::Action::WriteJournal).ref = 1;
+    for (const fs::path& p : removals_) Add(CommitStep::Action::Remove).src = p;
   }
 
  private:
@@ -133,43 +93,269 @@ class Planner {
     return plan_.steps.back();
   }
 
-  // A folder of the card, checked once however many files it holds.
-  const fs::path* CardFolder(const std::string& folderText) {
-    auto known = folders_.find(folderText);
-    if (known == folders_.end()) known = folders_.emplace(folderText, card_.Resolve(folderText)).first;
-    return known->second ? &*known->second : nullptr;
+  Folder& FolderOf(const std::string& folderText) {
+    const std::string key = FolderKey(folderText);
+    auto known = folders_.find(key);
+    if (known != folders_.end()) return known->second;
+    Folder& f = folders_[key];
+    f.text = folderText;
+    f.path = card_.Resolve(folderText);
+    std::vector<std::string> names;
+    if (f.path && ops_.Stat(*f.path).folder && ops_.ListFolder(*f.path, names))
+      for (std::string& n : names) f.names.emplace(CardNameKey(n), std::move(n));
+    return f;
   }
 
-  // A file of the card. Renaming or removing a link never follows it, so the
-  // name itself needs no look; a file written through (a copy's target) does.
-  std::optional<fs::path> CardFile(const std::string& folder, const std::string& name,
-                                   bool writtenThrough = false) {
+  bool Occupied(const Key& k) { return folders_[k.folder].names.count(k.name) > 0; }
+  void Take(const Key& k, const std::string& name) { folders_[k.folder].names[k.name] = name; }
+  void Free(const Key& k) { folders_[k.folder].names.erase(k.name); }
+
+  // The host path of a name in a card folder, or nullopt (reported) when it
+  // would lead outside the card.
+  std::optional<fs::path> PathOf(const std::string& folderText, const std::string& name,
+                                 bool writtenThrough = false) {
     std::optional<fs::path> p;
     if (IsSafeCardFileName(name))
-      if (const fs::path* f = CardFolder(folder)) p = *f / name;
+      if (const Folder& f = FolderOf(folderText); f.path) p = *f.path / name;
     if (p && writtenThrough && !card_.Contains(*p)) p.reset();
-    if (!p) plan_.refused.push_back(folder + name);
+    if (!p) plan_.refused.push_back(folderText + name);
     return p;
   }
 
+  Key KeyOf(const std::string& folderText, const std::string& name) {
+    FolderOf(folderText);
+    return {FolderKey(folderText), CardNameKey(name)};
+  }
+
   void MakeFolderIfMissing(const std::string& folderText) {
-    const fs::path* p = CardFolder(folderText);
-    if (!p) {
+    const Folder& f = FolderOf(folderText);
+    if (!f.path) {
       plan_.refused.push_back(folderText);
       return;
     }
-    if (PathExists(*p)) return;
-    if (!madeFolders_.insert(*p).second) return;
-    Add(CommitStep::Action::MakeFolder).to = *p;
+    if (ops_.Stat(*f.path).exists || !madeFolders_.insert(*f.path).second) return;
+    Add(CommitStep::Action::MakeFolder).dest = *f.path;
   }
 
-  CardSession& session_;
-  CardGuard card_{session_.cardRoot};
-  std::map<std::string, std::optional<fs::path>> folders_;
-  std::set<fs::path> madeFolders_;
+  void Tables(const std::vector<TableFile>& tables) {
+    MakeFolderIfMissing(FolderOfTable(tables.front().tablePath));
+    for (const TableFile& t : tables) {
+      if (t.recordCount > 0) MakeFolderIfMissing(t.cardFolder);
+      // The table is written beside its place and renamed over it, so a link
+      // in its place is replaced, never written through; its folder must be
+      // the card's own.
+      const auto to = PathOf(FolderOfTable(t.tablePath), FileOfTable(t.tablePath));
+      if (!to) {
+        plan_.blocked = true;
+        continue;
+      }
+      CommitStep& s = Add(CommitStep::Action::WriteTable);
+      s.dest = *to;
+      s.ref = static_cast<int>(plan_.tables.size());
+      plan_.tables.push_back(t);
+      plan_.journal.tables.push_back({kind_, t.tablePath, false, "", HashBytes(t.bytes)});
+    }
+  }
+
+  // Copies an interrupted update left behind.
+  void Leftovers() {
+    for (const fs::path& p : session_.leftovers) {
+      if (!card_.Contains(p.parent_path()) || !leftovers_.insert(p).second) continue;
+      Add(CommitStep::Action::Remove).src = p;
+    }
+  }
+
+  // Sorts the entries into moves, copies and removals, and notes every file a
+  // live entry stands on.
+  void Entries(const MediaCatalogue& cat) {
+    const auto& folders = plan_.folders[static_cast<size_t>(KindIndex(kind_))];
+    // The file of each live resident entry, and who keeps it where it is.
+    std::map<Key, int> owner;
+    std::vector<int> order;
+    for (int i = 0; i < cat.count; ++i)
+      if (!cat.Slot(i).toDelete && !cat.Slot(i).queued) order.push_back(i);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return cat.Slot(a).position < cat.Slot(b).position; });
+    for (int i : order) {
+      const MediaEntry& e = cat.Slot(i);
+      const Key from = KeyOf(e.sourceFolder, e.sourceName), to = KeyOf(folders[static_cast<size_t>(i)], e.cardName);
+      auto [at, first] = owner.emplace(from, i);
+      // A file two records name stays with the one that keeps its name.
+      if (!first && from == to) at->second = i;
+      sources_.insert(from);
+    }
+    for (int i = 0; i < cat.count; ++i) {
+      const MediaEntry& e = cat.Slot(i);
+      JournalItem j{kind_, e.position, e.toDelete, e.queued, e.sourceFolder, e.sourceName,
+                    e.toDelete ? e.sourceFolder : folders[static_cast<size_t>(i)], e.cardName, e.dateText,
+                    e.title, e.size, {}};
+      if (e.queued) {
+        if (!e.toDelete) Copy(fs::path(e.sourceFolder) / e.sourceName, j);
+        plan_.journal.items.push_back(std::move(j));
+        continue;
+      }
+      const auto src = PathOf(e.sourceFolder, e.sourceName);
+      const FileStat st = src ? ops_.Stat(*src) : FileStat{};
+      j.file = {st.exists ? st.size : -1, st.mtimeNs, ""};
+      if (src && st.exists) Resident(cat, i, owner, *src, j);
+      plan_.journal.items.push_back(std::move(j));
+    }
+  }
+
+  void Resident(const MediaCatalogue& cat, int i, const std::map<Key, int>& owner, const fs::path& src,
+                JournalItem& j) {
+    const auto& folders = plan_.folders[static_cast<size_t>(KindIndex(kind_))];
+    const MediaEntry& e = cat.Slot(i);
+    const Key from = KeyOf(e.sourceFolder, e.sourceName);
+    if (e.toDelete) {
+      // A file a live record still names is that record's file.
+      if (!sources_.count(from) && deleted_.insert(from).second) removals_.push_back(src);
+      return;
+    }
+    const Key to = KeyOf(j.cardFolder, e.cardName);
+    const int keeper = owner.at(from);
+    if (keeper != i) {
+      // The second record of a shared file gets a copy of its own, made from
+      // the file once it has its final name.
+      const MediaEntry& k = cat.Slot(keeper);
+      const std::string& keptFolder = folders[static_cast<size_t>(keeper)];
+      const auto kept = PathOf(keptFolder, k.cardName);
+      if (kept && !(to == KeyOf(keptFolder, k.cardName))) {
+        j.originFolder = kept->parent_path().string() + "/";
+        j.originName = kept->filename().string();
+        Copy(*kept, j);
+      }
+      return;
+    }
+    if (from == to && FolderOf(e.sourceFolder).names[from.name] == e.cardName) return;
+    if (const auto dest = PathOf(j.cardFolder, e.cardName)) moves_.push_back({from, to, src, *dest});
+  }
+
+  void Copy(const fs::path& src, JournalItem& j) {
+    const auto dest = PathOf(j.cardFolder, j.cardName, true);
+    if (!dest) return;
+    CommitStep s;
+    s.kind = kind_;
+    s.phase = CommitPhase::Copying;
+    s.action = CommitStep::Action::CopyIn;
+    s.src = src;
+    s.dest = *dest;
+    s.ref = static_cast<int>(plan_.journal.items.size());
+    copies_.push_back(s);
+    targets_.push_back(KeyOf(j.cardFolder, j.cardName));
+    targets_.push_back(KeyOf(j.cardFolder, j.cardName + kCopySuffix));
+    j.queued = true;
+  }
+
+  // Every name the plan will give a file must be free of files the plan does
+  // not move itself: a file no table lists, or a deleted item's file, is moved
+  // aside (and kept) first.
+  void ClearTargets() {
+    for (const Move& m : moves_) {
+      targets_.push_back(m.to);
+      targets_.push_back({m.to.folder, m.to.name + kParkSuffix});
+    }
+    for (const Key& k : targets_) {
+      if (!Occupied(k) || sources_.count(k)) continue;
+      const bool deletedFile = deleted_.count(k) > 0;
+      Folder& f = folders_[k.folder];
+      const std::string name = f.names[k.name];
+      if (!f.path || leftovers_.count(*f.path / name)) continue;
+      std::string aside = name + kAsideSuffix;
+      for (int n = 2; f.names.count(CardNameKey(aside)); ++n) aside = name + kAsideSuffix + std::to_string(n);
+      CommitStep& s = Add(CommitStep::Action::Rename);
+      s.src = *f.path / name;
+      s.dest = *f.path / aside;
+      Free(k);
+      Take({k.folder, CardNameKey(aside)}, aside);
+      const std::string folderOnCard = s.src.parent_path().lexically_relative(plan_.cardRoot).string();
+      plan_.journal.asides.push_back({kind_, f.text, name, aside});
+      if (deletedFile) {
+        std::replace(removals_.begin(), removals_.end(), s.src, s.dest);
+      } else {
+        plan_.asides.push_back(folderOnCard + "/" + name + " -> " + aside);
+      }
+    }
+  }
+
+  // Renames each file once, straight to its final name, as soon as that name
+  // is free; a file caught in a cycle of names takes a "_" name first. A name
+  // that differs from the old one only in case is reached through the "_"
+  // name too (FAT takes the two for one).
+  void OrderRenames() {
+    std::vector<Move> pending = std::move(moves_);
+    moves_.clear();
+    while (!pending.empty()) {
+      auto ready = std::find_if(pending.begin(), pending.end(), [&](const Move& m) {
+        return !(m.from == m.to) && !Occupied(m.to);
+      });
+      if (ready != pending.end()) {
+        Rename(*ready, ready->dest);
+        pending.erase(ready);
+        continue;
+      }
+      // Every name wanted is held by a file still to move: a cycle. Park one.
+      Move& m = pending.front();
+      fs::path parked = m.dest;
+      parked += kParkSuffix;
+      const Key parkKey{m.to.folder, m.to.name + kParkSuffix};
+      if (Occupied(parkKey) && !(parkKey == m.from)) {  // a "_" name no table lists: cleared above, or ours
+        CommitStep& s = Add(CommitStep::Action::Rename);
+        s.src = m.src;
+        s.dest = m.dest;  // fails and stops the commit: nothing is overwritten
+        pending.erase(pending.begin());
+        continue;
+      }
+      if (parkKey == m.from) {  // already parked by an interrupted commit
+        m.from = m.to;
+        Rename(m, m.dest);
+        pending.erase(pending.begin());
+        continue;
+      }
+      Move rest{parkKey, m.to, parked, m.dest};
+      Rename(m, parked, parkKey);
+      if (m.from == m.to) {  // a change of case only: the way back out of "_" is free now
+        Rename(rest, rest.dest);
+        pending.erase(pending.begin());
+      } else {
+        pending.front() = rest;
+      }
+    }
+  }
+
+  void Rename(const Move& m, const fs::path& dest, std::optional<Key> to = std::nullopt) {
+    CommitStep& s = Add(CommitStep::Action::Rename);
+    s.src = m.src;
+    s.dest = dest;
+    const Key k = to.value_or(m.to);
+    Free(m.from);
+    Take(k, dest.filename().string());
+  }
+
+  const CardSession& session_;
+  FileOps& ops_;
   CommitPlan& plan_;
+  CardGuard card_;
+  std::map<std::string, Folder> folders_;
+  std::set<fs::path> madeFolders_;
   MediaKind kind_ = MediaKind::Image;
   CommitPhase phase_ = CommitPhase::Tables;
+  // Per kind:
+  std::set<Key> sources_;   // files live entries stand on
+  std::set<Key> deleted_;   // files of deleted entries that go
+  std::vector<Move> moves_;
+  std::vector<CommitStep> copies_;
+  std::vector<Key> targets_;  // names the plan gives files
+  std::set<fs::path> leftovers_;
+  // For the whole commit:
+  std::vector<fs::path> removals_;
+
+ public:
+  void NextKind() {
+    sources_.clear();
+    deleted_.clear();
+    targets_.clear();
+  }
 };
 
 std::string Relative(const fs::path& p, const fs::path& root) {
@@ -183,7 +369,8 @@ const char* const* PhaseTexts(CommitPhase phase) {
     case CommitPhase::Deletion: return texts::kDeleteStatus;
     case CommitPhase::Renaming: return texts::kRenameStatus;
     case CommitPhase::Copying: return texts::kCopyStatus;
-    case CommitPhase::Folders: break;
+    case CommitPhase::Folders:
+    case CommitPhase::Removal: break;
   }
   return nullptr;
 }
@@ -196,118 +383,102 @@ std::string PhaseStatus(MediaKind kind, CommitPhase phase) {
 // What a failed step did, for the user.
 std::string FailureText(const CommitStep& s) {
   switch (s.action) {
-    case CommitStep::Action::MakeFolder: return "フォルダ作成: " + s.to.string();
-    case CommitStep::Action::WriteTable: return "管理テーブル書き込み: " + s.to.string();
-    case CommitStep::Action::Remove: return "削除: " + s.from.string();
-    case CommitStep::Action::Rename: return "名前の変更: " + s.from.string() + " → " + s.to.string();
-    case CommitStep::Action::Copy: return "コピー: " + s.from.string() + " → " + s.to.string();
-    case CommitStep::Action::WriteJournal: return "更新記録の書き込み: " + s.to.string();
-    case CommitStep::Action::RemoveJournal: return "更新記録の削除: " + s.from.string();
+    case CommitStep::Action::MakeFolder: return "フォルダ作成: " + s.dest.string();
+    case CommitStep::Action::WriteTable: return "管理テーブル書き込み: " + s.dest.string();
+    case CommitStep::Action::Remove: return "削除: " + s.src.string();
+    case CommitStep::Action::Rename: return "名前の変更: " + s.src.string() + " → " + s.dest.string();
+    case CommitStep::Action::CopyIn: return "コピー: " + s.src.string() + " → " + s.dest.string();
+    case CommitStep::Action::WriteJournal: return "更新記録の書き込み: " + s.dest.string();
+    case CommitStep::Action::RemoveJournal: return "更新記録の削除: " + s.src.string();
   }
   return {};
 }
 
-}  // namespace
-
-namespace {
-
 bool ChangesContent(const CommitStep& s) {
   return s.action == CommitStep::Action::Remove || s.action == CommitStep::Action::Rename ||
-         s.action == CommitStep::Action::Copy;
+         s.action == CommitStep::Action::CopyIn;
 }
 
-// The journal of a commit: the lists as they are to be written, each item with
-// the place its file has now, and every table file before and after.
-Journal JournalOf(const CardSession& session, const CommitPlan& plan) {
-  Journal j;
-  for (MediaKind kind : kListKinds) {
-    for (const FoundTable& t : FindTableFiles(session.profile, kind, plan.cardRoot)) {
-      std::string bytes;
-      RealFileOps().ReadFile(t.path, bytes);
-      j.tables.push_back({kind, session.profile.ExpandTablePath(kind, t.number), HashBytes(bytes), ""});
-    }
-    const MediaCatalogue& c = session.Catalogue(kind);
-    for (int i = 0; i < c.count; ++i) {
-      const MediaEntry& e = c.Slot(i);
-      j.items.push_back({kind, e.position, e.toDelete, e.queued, e.sourceFolder, e.sourceName,
-                         e.cardFolder, e.cardName, e.dateText, e.title, e.size});
-    }
-  }
-  for (const CommitStep& s : plan.steps) {
-    if (s.action != CommitStep::Action::WriteTable) continue;
-    auto known = std::find_if(j.tables.begin(), j.tables.end(), [&](const JournalTable& t) {
-      return t.kind == s.kind && t.cardPath == s.table.tablePath;
-    });
-    if (known == j.tables.end()) known = j.tables.insert(j.tables.end(), {s.kind, s.table.tablePath, "", ""});
-    known->newHash = HashBytes(s.table.bytes);
-  }
-  return j;
-}
-
-// The last step of a journaled commit.
-CommitStep RemoveJournalStep(const fs::path& cardRoot) {
-  CommitStep last;
-  last.kind = MediaKind::Movie;
-  last.phase = CommitPhase::Folders;
-  last.action = CommitStep::Action::RemoveJournal;
-  last.from = cardRoot / kJournalName;
-  return last;
+// A failure that leaves the card unfit for the steps after it: a table, the
+// journal, a folder or a name the following steps count on. A copy that
+// cannot be made or a file that cannot be removed only concerns itself.
+bool StopsTheCommit(const CommitStep& s) {
+  return s.action != CommitStep::Action::CopyIn && s.action != CommitStep::Action::Remove &&
+         s.action != CommitStep::Action::RemoveJournal;
 }
 
 }  // namespace
 
-CommitPlan PlanCommit(CardSession& session) {
+CommitPlan PlanCommit(const CardSession& session, FileOps& ops) {
   CommitPlan plan;
   plan.cardRoot = session.cardRoot;
-  Planner planner(session, plan);
-  for (MediaKind kind : kListKinds) planner.Kind(kind);
+  Planner planner(session, ops, plan);
+  for (MediaKind kind : kListKinds) {
+    planner.Kind(kind);
+    planner.NextKind();
+  }
+  planner.Removals();
+  const fs::path journalPath = plan.cardRoot / kJournalName;
   if (std::none_of(plan.steps.begin(), plan.steps.end(), ChangesContent)) {
     // Only tables change, each replaced whole: nothing to journal.
     plan.steps.erase(std::remove_if(plan.steps.begin(), plan.steps.end(),
-                                    [](const CommitStep& s) {
-                                      return s.action == CommitStep::Action::WriteJournal;
-                                    }),
+                                    [](const CommitStep& s) { return s.action == CommitStep::Action::WriteJournal; }),
                      plan.steps.end());
-    if (PathExists(plan.cardRoot / kJournalName)) {
-      // The journal of an interrupted commit whose work is done by now.
-      plan.steps.push_back(RemoveJournalStep(plan.cardRoot));
+    if (ops.Stat(journalPath).exists) {  // an interrupted commit whose work is done by now
+      CommitStep last;
+      last.kind = MediaKind::Movie;
+      last.phase = CommitPhase::Removal;
+      last.action = CommitStep::Action::RemoveJournal;
+      last.src = journalPath;
+      plan.steps.push_back(last);
     }
     return plan;
   }
-  Journal journal = JournalOf(session, plan);
+  // The tables as they are, so that the update can be undone.
+  for (MediaKind kind : kListKinds)
+    for (const FoundTable& t : FindTableFiles(session.profile, kind, plan.cardRoot)) {
+      const std::string cardPath = session.profile.ExpandTablePath(kind, t.number);
+      auto known = std::find_if(plan.journal.tables.begin(), plan.journal.tables.end(),
+                                [&](const JournalTable& j) { return j.cardPath == cardPath; });
+      if (known == plan.journal.tables.end())
+        known = plan.journal.tables.insert(plan.journal.tables.end(), {kind, cardPath, false, "", ""});
+      known->existed = static_cast<bool>(ops.ReadPrefix(t.path, kMaxTableBytes + 1, known->oldBytes));
+    }
+  plan.journaled = true;
+  for (CommitStep& s : plan.steps)
+    if (s.action == CommitStep::Action::WriteJournal) s.dest = journalPath;
   CommitStep first;
-  first.kind = MediaKind::Image;
-  first.phase = CommitPhase::Tables;
   first.action = CommitStep::Action::WriteJournal;
-  first.to = plan.cardRoot / kJournalName;
-  // The lists are the same in every version of the journal; only the marks
-  // of the kinds whose files take their final names change.
-  const std::string body = EncodeJournalBody(journal);
-  first.journal = EncodeJournalHead(journal) + body;
+  first.dest = journalPath;
+  first.ref = 0;
   plan.steps.insert(plan.steps.begin(), first);
-  for (CommitStep& s : plan.steps) {
-    if (s.after >= 0) ++s.after;
-    if (s.action != CommitStep::Action::WriteJournal || s.placedUpTo < 0) continue;
-    for (int k = 0; k <= s.placedUpTo; ++k) journal.placed[static_cast<size_t>(k)] = true;
-    s.to = plan.cardRoot / kJournalName;
-    s.journal = EncodeJournalHead(journal) + body;
-  }
-  plan.steps.push_back(RemoveJournalStep(plan.cardRoot));
+  CommitStep last;
+  last.kind = MediaKind::Movie;
+  last.phase = CommitPhase::Removal;
+  last.action = CommitStep::Action::RemoveJournal;
+  last.src = journalPath;
+  plan.steps.push_back(last);
   return plan;
 }
 
-std::string DescribeStep(const CommitStep& step, const fs::path& cardRoot) {
+CommitPlan PlanCommit(const CardSession& session) {
+  RealFileOps ops;
+  return PlanCommit(session, ops);
+}
+
+std::string DescribeStep(const CommitPlan& plan, const CommitStep& step) {
+  const fs::path& cardRoot = plan.cardRoot;
   switch (step.action) {
-    case CommitStep::Action::MakeFolder: return "mkdir  " + Relative(step.to, cardRoot);
+    case CommitStep::Action::MakeFolder: return "mkdir  " + Relative(step.dest, cardRoot);
     case CommitStep::Action::WriteTable:
-      return "write  " + Relative(step.to, cardRoot) + " (" + std::to_string(step.table.recordCount) +
-             " records)";
-    case CommitStep::Action::Remove: return "delete " + Relative(step.from, cardRoot);
+      return "write  " + Relative(step.dest, cardRoot) + " (" +
+             std::to_string(plan.tables[static_cast<size_t>(step.ref)].recordCount) + " records)";
+    case CommitStep::Action::Remove: return "delete " + Relative(step.src, cardRoot);
     case CommitStep::Action::Rename:
-      return "rename " + Relative(step.from, cardRoot) + " -> " + Relative(step.to, cardRoot);
-    case CommitStep::Action::Copy: return "copy   " + step.from.string() + " -> " + Relative(step.to, cardRoot);
-    case CommitStep::Action::WriteJournal: return "write  " + Relative(step.to, cardRoot) + " (journal)";
-    case CommitStep::Action::RemoveJournal: return "delete " + Relative(step.from, cardRoot) + " (journal)";
+      return "rename " + Relative(step.src, cardRoot) + " -> " + Relative(step.dest, cardRoot);
+    case CommitStep::Action::CopyIn: return "copy   " + step.src.string() + " -> " + Relative(step.dest, cardRoot);
+    case CommitStep::Action::WriteJournal: return "write  " + Relative(step.dest, cardRoot) + " (journal)";
+    case CommitStep::Action::RemoveJournal: return "delete " + Relative(step.src, cardRoot) + " (journal)";
   }
   return {};
 }
@@ -345,16 +516,86 @@ OpResult BuildTableHeader(FileOps& ops, const fs::path& cardRoot, std::string_vi
   return OpResult::Ok();
 }
 
-CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps& ops,
-                           Progress& progress) {
+namespace {
+
+// Carries out one plan: one small function per action.
+class Executor {
+ public:
+  Executor(const CommitPlan& plan, FileOps& ops, CommitResult& result)
+      : plan_(plan), ops_(ops), result_(result), journal_(plan.journal) {}
+
+  OpResult Do(const CommitStep& s) {
+    switch (s.action) {
+      case CommitStep::Action::MakeFolder: return ops_.MakeFolders(s.dest);
+      case CommitStep::Action::WriteTable: return WriteTable(s);
+      case CommitStep::Action::WriteJournal:
+        journal_.removing = s.ref == 1;
+        return WriteWhole(ops_, s.dest, EncodeJournal(journal_));
+      case CommitStep::Action::Remove:
+      case CommitStep::Action::RemoveJournal: return ops_.Remove(s.src);
+      case CommitStep::Action::Rename: return ops_.Rename(s.src, s.dest);
+      case CommitStep::Action::CopyIn: return CopyIn(s);
+    }
+    return OpResult::Fail("unknown step");
+  }
+
+ private:
+  OpResult WriteTable(const CommitStep& s) {
+    const TableFile& t = plan_.tables[static_cast<size_t>(s.ref)];
+    TableHeader header{};
+    OpResult removed;
+    OpResult r = BuildTableHeader(ops_, plan_.cardRoot, t.folderText, t.recordCount, t.tableNumber,
+                                  HandsetProfile::TablePrefix(s.kind), header, &removed);
+    if (!removed)  // harmless for the card, but said: the next commit removes it
+      result_.failures.push_back({"削除: " + (plan_.cardRoot / "tbl.tmp").string(), removed.error});
+    if (!r) return r;
+    std::string bytes(header.begin(), header.end());
+    bytes.append(t.bytes, kTableHeaderSize);
+    return WriteWhole(ops_, s.dest, bytes);
+  }
+
+  // Copied to a scratch name beside its place and flushed; the journal learns
+  // what the complete copy is; then it takes its name. A copy cut short never
+  // bears the final name.
+  OpResult CopyIn(const CommitStep& s) {
+    fs::path scratch = s.dest;
+    scratch += kCopySuffix;
+    OpResult r = ops_.CopyFile(s.src, scratch);
+    if (!r) return r;
+    std::string bytes;
+    if (r = ops_.ReadPrefix(scratch, std::int64_t{1} << 32, bytes); !r) return r;
+    FileIdentity& id = journal_.items[static_cast<size_t>(s.ref)].file;
+    id.size = static_cast<std::int64_t>(bytes.size());
+    id.hash = HashBytes(bytes);
+    if (plan_.journaled) {
+      if (r = WriteWhole(ops_, plan_.cardRoot / kJournalName, EncodeJournal(journal_)); !r) return r;
+    }
+    return ops_.Rename(scratch, s.dest);
+  }
+
+  const CommitPlan& plan_;
+  FileOps& ops_;
+  CommitResult& result_;
+  Journal journal_;
+};
+
+}  // namespace
+
+CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps& ops, Progress& progress) {
   CommitResult result;
+  result.asides = plan.asides;
   for (const std::string& refused : plan.refused)
     result.failures.push_back({"カード外を指すパス: " + refused, "skipped"});
   if (plan.blocked) {  // a table cannot be written: nothing else may change
     result.stopped = true;
     return result;
   }
-  std::vector<char> failed(plan.steps.size(), 0);
+  if (const std::string changed = CardChangedSinceLoad(session, ops); !changed.empty()) {
+    result.stopped = result.cardChanged = true;
+    result.failures.push_back({changed, "changed since load"});
+    return result;
+  }
+  Executor executor(plan, ops, result);
   // Tables and the journal must be on the card before any file moves, and the
   // files before the journal goes: one flush of the card at each such turn.
   bool metaDirty = false, contentDirty = false;
@@ -366,84 +607,64 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
   };
   const long total = static_cast<long>(plan.steps.size());
   size_t next = 0;
+  auto run = [&](MediaKind kind, CommitPhase phase) {
+    for (; next < plan.steps.size() && plan.steps[next].kind == kind && plan.steps[next].phase == phase; ++next) {
+      const CommitStep& s = plan.steps[next];
+      progress.Step(static_cast<long>(next), total);
+      if (ChangesContent(s) || s.action == CommitStep::Action::RemoveJournal) {
+        if (metaDirty || s.action == CommitStep::Action::RemoveJournal) barrier();
+        result.contentTouched = true;
+      }
+      const OpResult r = executor.Do(s);
+      if (r) {
+        (ChangesContent(s) ? contentDirty : metaDirty) = true;
+        continue;
+      }
+      result.failures.push_back({FailureText(s), r.error});
+      if (StopsTheCommit(s)) return false;
+    }
+    return true;
+  };
   for (MediaKind kind : kListKinds) {
     for (CommitPhase phase : {CommitPhase::Tables, CommitPhase::Deletion, CommitPhase::Renaming,
                               CommitPhase::Copying, CommitPhase::Folders}) {
       progress.Status(PhaseStatus(kind, phase));
-      for (; next < plan.steps.size() && plan.steps[next].kind == kind &&
-             plan.steps[next].phase == phase;
-           ++next) {
-        const CommitStep& s = plan.steps[next];
-        progress.Step(static_cast<long>(next), total);
-        if (s.after >= 0 && failed[static_cast<size_t>(s.after)]) {
-          failed[next] = 1;  // its first half failed and was reported
-          continue;
-        }
-        if (ChangesContent(s)) {
-          if (metaDirty) barrier();
-          result.contentTouched = true;
-        }
-        if (s.action == CommitStep::Action::RemoveJournal) barrier();
-        OpResult r;
-        switch (s.action) {
-          case CommitStep::Action::MakeFolder: r = ops.MakeFolders(s.to); break;
-          case CommitStep::Action::Remove: r = ops.Remove(s.from); break;
-          case CommitStep::Action::Rename: r = ops.Rename(s.from, s.to); break;
-          case CommitStep::Action::Copy: r = ops.CopyFile(s.from, s.to); break;
-          case CommitStep::Action::RemoveJournal: r = ops.Remove(s.from); break;
-          case CommitStep::Action::WriteJournal: r = WriteWhole(ops, s.to, s.journal); break;
-          case CommitStep::Action::WriteTable: {
-            TableHeader header{};
-            OpResult removed;
-            r = BuildTableHeader(ops, plan.cardRoot, s.table.folderText, s.table.recordCount,
-                                 s.table.tableNumber, HandsetProfile::TablePrefix(kind), header,
-                                 &removed);
-            if (!removed)  // harmless for the card, but said: the next commit removes it
-              result.failures.push_back({"削除: " + (plan.cardRoot / "tbl.tmp").string(), removed.error});
-            if (!r) break;
-            std::string bytes(header.begin(), header.end());
-            bytes.append(s.table.bytes, kTableHeaderSize);
-            r = WriteWhole(ops, s.to, bytes);
-            break;
-          }
-        }
-        if (r) {
-          (ChangesContent(s) ? contentDirty : metaDirty) = true;
-          continue;
-        }
-        failed[next] = 1;
-        result.failures.push_back({FailureText(s), r.error});
-        if (s.phase == CommitPhase::Tables || s.parking ||
-            s.action == CommitStep::Action::WriteJournal) {
-          // Without its tables, its journal, or with a file still in the way
-          // of the final names, the card must not change further.
-          result.stopped = true;
-          progress.Step(total, total);
-          return result;
-        }
+      if (!run(kind, phase)) {
+        result.stopped = true;
+        progress.Step(total, total);
+        return result;
       }
     }
     progress.Status(texts::Of(texts::kUpdateStatus, kind));
     MediaCatalogue& cat = session.Catalogue(kind);
-    for (int i = 0; i < cat.count; ++i) {
+    const auto& folders = plan.folders[static_cast<size_t>(KindIndex(kind))];
+    for (int i = 0; i < cat.count && i < static_cast<int>(folders.size()); ++i) {
       MediaEntry& e = cat.Slot(i);
       if (e.toDelete) continue;
+      e.cardFolder = folders[static_cast<size_t>(i)];
       e.sourceFolder = e.cardFolder;
       e.sourceName = e.cardName;
       e.queued = false;
     }
   }
+  if (!run(MediaKind::Movie, CommitPhase::Removal)) result.stopped = true;
   barrier();
+  session.leftovers.clear();
   progress.Step(total, total);
   return result;
 }
 
 std::string CommitReport(const CommitResult& result) {
-  if (result.Ok()) return texts::kCommitDone;
-  std::string text = !result.stopped        ? texts::kCommitFailures
+  std::string text = result.Ok()              ? texts::kCommitDone
+                     : result.cardChanged     ? texts::kCardChanged
+                     : !result.stopped        ? texts::kCommitFailures
                      : result.contentTouched ? texts::kCommitStoppedLater
                                              : texts::kCommitStopped;
-  AppendFailures(text, result.failures, 20);
+  if (!result.Ok() && !result.cardChanged) AppendFailures(text, result.failures, 20);
+  if (!result.asides.empty()) {
+    text += std::string("\n") + texts::kMovedAside;
+    for (const std::string& a : result.asides) text += "\n" + a;
+  }
   return text;
 }
 

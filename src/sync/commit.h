@@ -4,50 +4,66 @@
 // run prints, what the progress counts and what tests inspect.
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "catalogue/table.h"
 #include "platform/fileops.h"
+#include "sync/journal.h"
 #include "sync/prompts.h"
 #include "sync/session.h"
 
 namespace fenmora {
 
-enum class CommitPhase { Tables = 1, Deletion, Renaming, Copying, Folders };
+enum class CommitPhase { Tables = 1, Deletion, Renaming, Copying, Folders, Removal };
 
+// One operation of the plan.
 struct CommitStep {
-  enum class Action { MakeFolder, WriteTable, Remove, Rename, Copy, WriteJournal, RemoveJournal };
+  enum class Action {
+    MakeFolder,     // dest
+    WriteTable,     // dest; ref: the table in CommitPlan::tables
+    WriteJournal,   // ref: 1 once the deleted items' files are being removed
+    Remove,         // src
+    Rename,         // src -> dest, never over an existing file
+    CopyIn,         // src -> dest through a scratch name in dest's folder; ref: its journal item
+    RemoveJournal,
+  };
+  Action action = Action::MakeFolder;
   MediaKind kind = MediaKind::Image;
   CommitPhase phase = CommitPhase::Tables;
-  Action action = Action::MakeFolder;
-  std::filesystem::path from;  // Remove, Rename, Copy: the file as it is now
-  std::filesystem::path to;    // MakeFolder, WriteTable, Rename, Copy: what it becomes
-  TableFile table;             // WriteTable only
-  std::string journal;         // WriteJournal only: the journal's bytes
-  int placedUpTo = -1;         // WriteJournal: the last kind whose files take their final names
-  bool parking = false;        // Rename: the first pass, to a name ending in "_"
-  int after = -1;              // index of a step that must have worked first
+  std::filesystem::path src, dest;
+  int ref = -1;
 };
 
 struct CommitPlan {
   std::filesystem::path cardRoot;
   std::vector<CommitStep> steps;
+  std::vector<TableFile> tables;
+  // What the journal says before the first file changes (journaled: there is
+  // something a pulled card could leave half done).
+  Journal journal;
+  bool journaled = false;
+  // The content folder each slot of a kind's catalogue is given (live ones).
+  std::array<std::vector<std::string>, 3> folders;
+  // Files no table lists moved out of the way: "folder/from -> to".
+  std::vector<std::string> asides;
   // Entries whose path would lead outside the card: left alone, and reported.
   std::vector<std::string> refused;
   // A table's folder leads outside the card: the commit changes nothing.
   bool blocked = false;
 };
 
-// Plans the commit of the three kinds to the card that was loaded. Gives every
-// live entry the cardFolder of its group of 64 (the one thing planning changes
-// in the catalogue).
-CommitPlan PlanCommit(CardSession& session);
+// Plans the commit of the three kinds to the card that was loaded, against a
+// listing of the card's folders (through ops). Changes nothing, neither the
+// session nor the card.
+CommitPlan PlanCommit(const CardSession& session, FileOps& ops);
+CommitPlan PlanCommit(const CardSession& session);
 
 // One line per step, card paths relative to the card ("write PRIVATE/DOCOMO/
 // TABLE/STILL/SUD000.TBL (2 records)", "rename A -> B").
-std::string DescribeStep(const CommitStep& step, const std::filesystem::path& cardRoot);
+std::string DescribeStep(const CommitPlan& plan, const CommitStep& step);
 
 struct CommitFailure {
   std::string what;    // the operation and its path
@@ -61,13 +77,17 @@ struct CommitResult {
   bool stopped = false;
   // Some content file operation was carried out (before a stop).
   bool contentTouched = false;
+  // The card is not the one that was loaded: nothing was written.
+  bool cardChanged = false;
+  // Files no table lists, moved out of the way ("folder/from -> to").
+  std::vector<std::string> asides;
   bool Ok() const { return failures.empty() && !stopped; }
 };
 
-// Carries the plan out. Keeps going past a failed file operation (collecting
-// it), but stops at a table or journal that cannot be written and at a file
-// that cannot be moved out of the way of the final names. Updates the entries of the
-// files it moved into place. The caller reloads the card afterwards.
+// Carries the plan out, after checking that the card is still the one loaded.
+// Keeps going past a failed copy or removal (collecting it), but stops at any
+// other failure (StopsTheCommit). Updates the entries of the files it moved
+// into place. The caller reloads the card afterwards.
 CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps& ops,
                            Progress& progress);
 

@@ -1,12 +1,11 @@
 #include "sync/journal.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <fstream>
+#include <map>
 #include <set>
 
 #include "catalogue/table.h"
+#include "platform/cardname.h"
 #include "platform/cardpath.h"
 #include "sync/load.h"
 
@@ -16,7 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kMagic = "FENMORA-JOURNAL 1";
+constexpr std::string_view kMagic = "FENMORA-JOURNAL 2";
 
 // Texts are written as they are, with the bytes that would break a line or a
 // field ("%", space, control characters) as "%XX"; "=" marks an empty text.
@@ -92,50 +91,31 @@ std::optional<MediaKind> KindOf(long k) {
   return static_cast<MediaKind>(k);
 }
 
-bool Exists(const fs::path& p) {
-  struct stat st;
-  return ::lstat(p.c_str(), &st) == 0;
-}
+// A journal is the commit's own file: it is read whole, but never a huge one.
+constexpr std::int64_t kMaxJournalBytes = 64 << 20;
 
 }  // namespace
 
-std::string HashBytes(std::string_view bytes) {
-  std::uint64_t h = 1469598103934665603ull;  // FNV-1a
-  for (unsigned char c : bytes) {
-    h ^= c;
-    h *= 1099511628211ull;
-  }
-  char buf[20];
-  std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(h));
-  return std::string(buf) + ":" + std::to_string(bytes.size());
-}
-
-std::string EncodeJournalHead(const Journal& j) {
+std::string EncodeJournal(const Journal& j) {
   std::string out(kMagic);
-  out += "\nplaced ";
-  for (size_t k = 0; k < 3; ++k) {
-    out += j.placed[k] ? '1' : '0';
-    out += k < 2 ? ' ' : '\n';
-  }
-  return out;
-}
-
-std::string EncodeJournalBody(const Journal& j) {
-  std::string out;
-  out.reserve(j.tables.size() * 80 + j.items.size() * 120 + 8);
+  out += "\n";
   auto field = [&](std::string_view text) {
     out += ' ';
     AppendEscaped(out, text);
   };
-  auto number = [&](long n) {
+  auto number = [&](long long n) {
     out += ' ';
     out += std::to_string(n);
   };
+  out += "stage";
+  number(j.removing ? 1 : 0);
+  out += '\n';
   for (const JournalTable& t : j.tables) {
     out += "table";
     number(KindIndex(t.kind));
     field(t.cardPath);
-    field(t.oldHash);
+    number(t.existed);
+    field(t.oldBytes);
     field(t.newHash);
     out += '\n';
   }
@@ -149,13 +129,81 @@ std::string EncodeJournalBody(const Journal& j) {
                                     &i.dateText, &i.title})
       field(*text);
     number(i.size);
+    number(i.file.size);
+    number(i.file.mtimeNs);
+    field(i.file.hash);
+    out += '\n';
+  }
+  for (const JournalAside& a : j.asides) {
+    out += "aside";
+    number(KindIndex(a.kind));
+    field(a.folder);
+    field(a.from);
+    field(a.to);
     out += '\n';
   }
   out += "end\n";
   return out;
 }
 
-std::string EncodeJournal(const Journal& j) { return EncodeJournalHead(j) + EncodeJournalBody(j); }
+namespace {
+
+std::optional<long long> BigNumber(std::string_view s) {
+  if (s.empty() || s.size() > 20) return std::nullopt;
+  long long v = 0;
+  size_t i = s[0] == '-' ? 1 : 0;
+  if (i == s.size()) return std::nullopt;
+  for (; i < s.size(); ++i) {
+    if (s[i] < '0' || s[i] > '9' || v > (1LL << 58)) return std::nullopt;
+    v = v * 10 + (s[i] - '0');
+  }
+  return s[0] == '-' ? -v : v;
+}
+
+bool DecodeTable(const std::vector<std::string_view>& f, Journal& j) {
+  const auto kind = Number(f[1]), existed = Number(f[3]);
+  auto path = Unescape(f[2]), oldBytes = Unescape(f[4]), newHash = Unescape(f[5]);
+  if (!kind || !KindOf(*kind) || !existed || !path || !oldBytes || !newHash) return false;
+  j.tables.push_back({*KindOf(*kind), *path, *existed == 1, *oldBytes, *newHash});
+  return true;
+}
+
+bool DecodeItem(const std::vector<std::string_view>& f, Journal& j) {
+  JournalItem i;
+  const auto kind = Number(f[1]), pos = Number(f[2]), del = Number(f[3]), queued = Number(f[4]),
+             size = Number(f[11]);
+  const auto fileSize = BigNumber(f[12]), mtime = BigNumber(f[13]);
+  std::optional<std::string> texts[7];
+  for (size_t n = 0; n < 6; ++n) texts[n] = Unescape(f[5 + n]);
+  texts[6] = Unescape(f[14]);
+  if (!kind || !KindOf(*kind) || !pos || !del || !queued || !size || !fileSize || !mtime) return false;
+  for (const auto& t : texts)
+    if (!t) return false;
+  i.kind = *KindOf(*kind);
+  i.position = static_cast<std::int32_t>(*pos);
+  i.toDelete = *del == 1;
+  i.queued = *queued == 1;
+  i.originFolder = *texts[0];
+  i.originName = *texts[1];
+  i.cardFolder = *texts[2];
+  i.cardName = *texts[3];
+  i.dateText = *texts[4];
+  i.title = *texts[5];
+  i.size = static_cast<std::int32_t>(*size);
+  i.file = {*fileSize, *mtime, *texts[6]};
+  j.items.push_back(std::move(i));
+  return true;
+}
+
+bool DecodeAside(const std::vector<std::string_view>& f, Journal& j) {
+  const auto kind = Number(f[1]);
+  auto folder = Unescape(f[2]), from = Unescape(f[3]), to = Unescape(f[4]);
+  if (!kind || !KindOf(*kind) || !folder || !from || !to) return false;
+  j.asides.push_back({*KindOf(*kind), *folder, *from, *to});
+  return true;
+}
+
+}  // namespace
 
 std::optional<Journal> DecodeJournal(std::string_view bytes) {
   Journal j;
@@ -170,152 +218,212 @@ std::optional<Journal> DecodeJournal(std::string_view bytes) {
   if (lines.size() < 3 || lines.front() != kMagic || lines.back() != "end") return std::nullopt;
   for (size_t n = 1; n + 1 < lines.size(); ++n) {
     const auto f = Split(lines[n]);
-    if (f[0] == "placed" && f.size() == 4) {
-      for (int k = 0; k < 3; ++k) j.placed[static_cast<size_t>(k)] = f[static_cast<size_t>(k) + 1] == "1";
-    } else if (f[0] == "table" && f.size() == 5) {
-      const auto kind = Number(f[1]);
-      auto path = Unescape(f[2]), oldHash = Unescape(f[3]), newHash = Unescape(f[4]);
-      if (!kind || !KindOf(*kind) || !path || !oldHash || !newHash) return std::nullopt;
-      j.tables.push_back({*KindOf(*kind), *path, *oldHash, *newHash});
-    } else if (f[0] == "item" && f.size() == 12) {
-      JournalItem i;
-      const auto kind = Number(f[1]), pos = Number(f[2]), del = Number(f[3]), queued = Number(f[4]),
-                 size = Number(f[11]);
-      auto of = Unescape(f[5]), on = Unescape(f[6]), cf = Unescape(f[7]), cn = Unescape(f[8]), dt = Unescape(f[9]),
-           ti = Unescape(f[10]);
-      if (!kind || !KindOf(*kind) || !pos || !del || !queued || !size || !of || !on || !cf || !cn ||
-          !dt || !ti)
-        return std::nullopt;
-      i.kind = *KindOf(*kind);
-      i.position = static_cast<std::int32_t>(*pos);
-      i.toDelete = *del == 1;
-      i.queued = *queued == 1;
-      i.originFolder = *of;
-      i.originName = *on;
-      i.cardFolder = *cf;
-      i.cardName = *cn;
-      i.dateText = *dt;
-      i.title = *ti;
-      i.size = static_cast<std::int32_t>(*size);
-      j.items.push_back(std::move(i));
-    } else {
-      return std::nullopt;
+    bool ok = false;
+    if (f[0] == "stage" && f.size() == 2) {
+      ok = f[1] == "0" || f[1] == "1";
+      j.removing = f[1] == "1";
+    } else if (f[0] == "table" && f.size() == 6) {
+      ok = DecodeTable(f, j);
+    } else if (f[0] == "item" && f.size() == 15) {
+      ok = DecodeItem(f, j);
+    } else if (f[0] == "aside" && f.size() == 5) {
+      ok = DecodeAside(f, j);
     }
+    if (!ok) return std::nullopt;
   }
   return j;
 }
 
-std::optional<Journal> ReadCardJournal(const HandsetProfile& profile, const fs::path& cardRoot) {
-  const fs::path path = cardRoot / kJournalName;
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > (64 << 20))
-    return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+std::optional<Journal> ReadCardJournal(const HandsetProfile& profile, const fs::path& cardRoot, FileOps& ops) {
+  std::string bytes;
+  if (!ops.ReadPrefix(cardRoot / kJournalName, kMaxJournalBytes, bytes)) return std::nullopt;
   auto journal = DecodeJournal(bytes);
   if (!journal) return std::nullopt;
   // Every table file on the card must be one the journal knows: as it was
   // before the commit, or as the commit wrote it.
-  for (MediaKind kind : kListKinds) {
-    for (const FoundTable& t : FindTableFiles(profile, kind, cardRoot)) {
-      const std::string cardPath = profile.ExpandTablePath(kind, t.number);
-      std::ifstream f(t.path, std::ios::binary);
-      const std::string hash = HashBytes(std::string((std::istreambuf_iterator<char>(f)), {}));
-      const auto known = std::find_if(journal->tables.begin(), journal->tables.end(),
-                                      [&](const JournalTable& jt) {
-                                        return jt.kind == kind && jt.cardPath == cardPath;
-                                      });
-      if (known == journal->tables.end() || (hash != known->oldHash && hash != known->newHash))
-        return std::nullopt;
-    }
+  std::map<std::string, std::string> onCard;
+  if (!HashCardTables(profile, cardRoot, ops, onCard)) return std::nullopt;
+  for (const auto& [cardPath, hash] : onCard) {
+    const auto known = std::find_if(journal->tables.begin(), journal->tables.end(),
+                                    [&](const JournalTable& jt) { return jt.cardPath == cardPath; });
+    if (known == journal->tables.end() ||
+        (hash != known->newHash && !(known->existed && hash == HashBytes(known->oldBytes))))
+      return std::nullopt;
   }
   return journal;
 }
 
-int LoadKindFromJournal(const Journal& journal, MediaKind kind, const fs::path& cardRoot,
-                        MediaCatalogue& catalogue) {
-  const bool placed = journal.placed[static_cast<size_t>(KindIndex(kind))];
+bool IsTheFile(FileOps& ops, const fs::path& p, const FileIdentity& id, bool added) {
+  const FileStat st = ops.Stat(p);
+  if (!st.regular || id.size < 0 || st.size != id.size) return false;
+  if (!added) return st.mtimeNs == id.mtimeNs;
+  std::string bytes;
+  return !id.hash.empty() && ops.ReadPrefix(p, id.size + 1, bytes) && HashBytes(bytes) == id.hash;
+}
+
+namespace {
+
+// Where an item's file may be now: a card folder text and a name.
+struct Place {
+  std::string folder, name;
+};
+
+class Finder {
+ public:
+  Finder(const Journal& j, const fs::path& root, FileOps& ops) : journal_(j), card_(root), ops_(ops) {}
+
+  std::optional<fs::path> Path(const Place& p) const { return card_.Resolve(p.folder, p.name); }
+
+  // The place of a card file that is what the item's file was.
+  std::optional<Place> Resident(const JournalItem& i) const {
+    std::vector<Place> candidates = {{i.originFolder, i.originName},
+                                     {i.cardFolder, i.cardName},
+                                     {i.cardFolder, i.cardName + kParkSuffix}};
+    for (const JournalAside& a : journal_.asides)
+      if (a.kind == i.kind && SameCardName(a.from, i.originName)) candidates.push_back({a.folder, a.to});
+    for (const Place& c : candidates)
+      if (const auto p = Path(c); p && IsTheFile(ops_, *p, i.file, false)) return c;
+    return std::nullopt;
+  }
+
+  // The complete copy of an added file under its final name.
+  std::optional<Place> Copied(const JournalItem& i) const {
+    const Place final{i.cardFolder, i.cardName};
+    const auto p = Path(final);
+    if (p && IsTheFile(ops_, *p, i.file, true)) return final;
+    return std::nullopt;
+  }
+
+  // The copies an update made: they go when the update is undone, and a
+  // partial one goes in any case.
+  void Leftovers(const JournalItem& i, bool withFinal, std::vector<fs::path>& out) const {
+    if (const auto p = Path({i.cardFolder, i.cardName + kCopySuffix}); p && ops_.Stat(*p).regular)
+      out.push_back(*p);
+    if (withFinal)
+      if (const auto c = Copied(i)) out.push_back(*Path(*c));
+  }
+
+ private:
+  const Journal& journal_;
+  CardGuard card_;
+  FileOps& ops_;
+};
+
+void AddEntry(MediaCatalogue& c, const Place& now, const std::string& cardFolder, const std::string& cardName,
+              const std::string& date, const std::string& title, std::int32_t size, bool queued,
+              bool toDelete) {
+  MediaEntry& e = c.Slot(c.count++);
+  e.position = c.count - c.deletedCount;
+  e.sourceFolder = now.folder;
+  e.sourceName = now.name;
+  e.cardFolder = toDelete ? now.folder : cardFolder;
+  e.cardName = toDelete ? now.name : cardName;
+  e.dateText = date;
+  e.title = title;
+  e.size = size;
+  e.queued = queued;
+  e.toDelete = toDelete;
+  if (toDelete) {
+    e.position = 0;
+    ++c.deletedCount;
+  }
+}
+
+std::vector<const JournalItem*> ItemsOf(const Journal& journal, MediaKind kind) {
   std::vector<const JournalItem*> items;
   for (const JournalItem& i : journal.items)
     if (i.kind == kind) items.push_back(&i);
-  std::stable_sort(items.begin(), items.end(), [](const JournalItem* a, const JournalItem* b) {
-    return a->position < b->position;
-  });
-  struct Found {
-    const JournalItem* item;
-    std::string folder, name;  // where its file is now
-    bool queued;
-  };
-  std::vector<Found> live, deleted;
-  std::set<fs::path> claimed;  // the files of live items
+  std::stable_sort(items.begin(), items.end(),
+                   [](const JournalItem* a, const JournalItem* b) { return a->position < b->position; });
+  return items;
+}
+
+// The lists the interrupted commit was writing.
+int FinishKind(const Journal& journal, MediaKind kind, const Finder& find, FileOps& ops,
+               MediaCatalogue& c, std::vector<fs::path>& leftovers) {
   int dropped = 0;
-  for (const JournalItem* i : items) {
-    const auto origin = i->queued ? std::optional<fs::path>(fs::path(i->originFolder) / i->originName)
-                                  : ResolveCardPath(cardRoot, i->originFolder, i->originName);
-    const auto final = ResolveCardPath(cardRoot, i->cardFolder, i->cardName);
-    const auto parked = ResolveCardPath(cardRoot, i->cardFolder, i->cardName + "_");
-    if (!origin || !final || !parked) {
-      ++dropped;
-      continue;
-    }
-    if (i->toDelete) {
-      if (!i->queued && Exists(*origin)) deleted.push_back({i, i->originFolder, i->originName, false});
-      continue;
-    }
-    Found f{i, i->originFolder, i->originName, i->queued};
-    const bool renamed = !i->queued && i->originName != i->cardName;
+  std::vector<std::pair<const JournalItem*, Place>> deleted;
+  for (const JournalItem* i : ItemsOf(journal, kind)) {
+    if (c.Full()) break;
     if (i->queued) {
-      if (placed && Exists(*final)) f = {i, i->cardFolder, i->cardName, false};
-    } else if (renamed) {
-      if (placed || !Exists(*origin)) {
-        f = Exists(*parked) ? Found{i, i->cardFolder, i->cardName + "_", false}
-                            : Found{i, i->cardFolder, i->cardName, false};
+      find.Leftovers(*i, false, leftovers);
+      if (i->toDelete) continue;  // never copied
+      if (const auto copied = find.Copied(*i)) {
+        AddEntry(c, *copied, i->cardFolder, i->cardName, i->dateText, i->title, i->size, false, false);
+      } else if (ops.Stat(fs::path(i->originFolder) / i->originName).regular) {
+        AddEntry(c, {i->originFolder, i->originName}, i->cardFolder, i->cardName, i->dateText, i->title,
+                 i->size, true, false);
+      } else {
+        ++dropped;
       }
-    } else if (!Exists(*origin)) {  // a move into another folder that already happened
-      f = {i, i->cardFolder, i->cardName, false};
-    }
-    const fs::path now = f.queued ? fs::path(f.folder) / f.name
-                                  : ResolveCardPath(cardRoot, f.folder, f.name).value_or(fs::path());
-    if (now.empty() || !Exists(now)) {
-      ++dropped;
       continue;
     }
-    live.push_back(f);
-    if (!f.queued) claimed.insert(now);
+    const auto now = find.Resident(*i);
+    if (i->toDelete) {
+      if (now) deleted.push_back({i, *now});
+    } else if (now) {
+      AddEntry(c, *now, i->cardFolder, i->cardName, i->dateText, i->title, i->size, false, false);
+    } else {
+      ++dropped;
+    }
   }
-  // A file waiting for deletion whose name a live item has taken since is that
-  // item's file now: it is not deleted again.
-  deleted.erase(std::remove_if(deleted.begin(), deleted.end(),
-                               [&](const Found& f) {
-                                 const auto p = ResolveCardPath(cardRoot, f.folder, f.name);
-                                 return !p || claimed.count(*p);
-                               }),
-                deleted.end());
+  for (const auto& [i, now] : deleted)
+    if (!c.Full()) AddEntry(c, now, "", "", i->dateText, i->title, i->size, false, true);
+  // Positions of the deleted entries follow the live ones.
+  int p = c.LiveCount();
+  for (int s = 0; s < c.count; ++s)
+    if (c.Slot(s).toDelete) c.Slot(s).position = ++p;
+  return dropped;
+}
+
+// The lists as they were before the interrupted commit: its old tables, each
+// record with its file found by what it is.
+int RevertKind(const HandsetProfile& profile, const Journal& journal, MediaKind kind, const Finder& find,
+               MediaCatalogue& c, std::vector<fs::path>& leftovers) {
+  int dropped = 0;
+  const auto items = ItemsOf(journal, kind);
+  for (const JournalItem* i : items)
+    if (i->queued) find.Leftovers(*i, true, leftovers);
+  std::vector<const JournalTable*> tables;
+  for (const JournalTable& t : journal.tables)
+    if (t.kind == kind && t.existed) tables.push_back(&t);
+  std::sort(tables.begin(), tables.end(),
+            [](const JournalTable* a, const JournalTable* b) { return a->cardPath < b->cardPath; });
+  std::vector<bool> taken(items.size(), false);
+  for (const JournalTable* t : tables) {
+    const TableContents contents = ParseTable(t->oldBytes);
+    const auto folder = NormalizeCardFolder(contents.folderText);
+    for (const TableRecord& r : contents.records) {
+      if (c.Full() || !folder) break;
+      // The item the commit knew this record as.
+      size_t k = 0;
+      for (; k < items.size(); ++k)
+        if (!taken[k] && !items[k]->queued && SameCardName(items[k]->originName, r.FileName()) &&
+            SameCardName(items[k]->originFolder, *folder))
+          break;
+      const auto now = k < items.size() ? find.Resident(*items[k]) : std::nullopt;
+      if (!now) {
+        ++dropped;
+        continue;
+      }
+      taken[k] = true;
+      AddEntry(c, *now, *folder, r.FileName(), r.dateText, r.title, items[k]->size, false, false);
+    }
+  }
+  (void)profile;
+  return dropped;
+}
+
+}  // namespace
+
+int LoadKindFromJournal(const HandsetProfile& profile, const Journal& journal, MediaKind kind,
+                        const fs::path& cardRoot, FileOps& ops, Recovery recovery, MediaCatalogue& catalogue,
+                        std::vector<fs::path>& leftovers) {
   catalogue.count = 0;
   catalogue.deletedCount = 0;
-  std::int32_t position = 0;
-  for (auto* group : {&live, &deleted}) {
-    for (const Found& f : *group) {
-      if (catalogue.Full()) break;
-      MediaEntry& e = catalogue.Slot(catalogue.count++);
-      e.position = ++position;
-      e.sourceFolder = f.folder;
-      e.sourceName = f.name;
-      e.cardFolder = f.item->cardFolder;
-      e.cardName = f.item->cardName;
-      e.dateText = f.item->dateText;
-      e.title = f.item->title;
-      e.size = f.item->size;
-      e.queued = f.queued;
-      e.toDelete = group == &deleted;
-      if (e.toDelete) {
-        e.cardFolder = f.folder;
-        e.cardName = f.name;
-        ++catalogue.deletedCount;
-      }
-    }
-  }
-  return dropped;
+  const Finder find(journal, cardRoot, ops);
+  return recovery == Recovery::Finish ? FinishKind(journal, kind, find, ops, catalogue, leftovers)
+                                      : RevertKind(profile, journal, kind, find, catalogue, leftovers);
 }
 
 }  // namespace fenmora

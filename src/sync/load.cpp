@@ -1,10 +1,6 @@
 #include "sync/load.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 
 #include <algorithm>
 #include <map>
@@ -22,34 +18,6 @@ namespace fenmora {
 namespace fs = std::filesystem;
 
 namespace {
-
-// A table file longer than this is read only this far: 4096 records are more
-// than a kind can use.
-constexpr std::int64_t kMaxTableBytes = 512 + 256 * 4096;
-
-// Reads up to limit bytes of a table file: one open, one read.
-bool ReadPrefix(const fs::path& p, std::int64_t limit, std::string& out) {
-  const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
-  struct stat st;
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  if (ok) {
-    out.resize(static_cast<size_t>(std::min<std::int64_t>(st.st_size, limit)));
-    size_t got = 0;
-    while (got < out.size()) {
-      const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        ok = n == 0;
-        break;
-      }
-      got += static_cast<size_t>(n);
-    }
-    out.resize(got);
-  }
-  ::close(fd);
-  return ok;
-}
 
 // The table number named by a file name, or -1: prefix + three digits of the
 // kind's numeral + ".TBL", letters in any case (a FAT card may show them in
@@ -105,13 +73,41 @@ std::vector<FoundTable> FindTableFiles(const HandsetProfile& profile, MediaKind 
 
 void LoadKind(const HandsetProfile& profile, MediaKind kind, const fs::path& cardRoot,
               MediaCatalogue& catalogue, LoadResult& result) {
+  RealFileOps ops;
+  LoadKind(profile, kind, cardRoot, ops, catalogue, result);
+}
+
+bool HashCardTables(const HandsetProfile& profile, const fs::path& cardRoot, FileOps& ops,
+                    std::map<std::string, std::string>& hashes) {
+  hashes.clear();
+  for (MediaKind kind : kListKinds) {
+    for (const FoundTable& t : FindTableFiles(profile, kind, cardRoot)) {
+      std::string bytes;
+      if (!ops.ReadPrefix(t.path, kMaxTableBytes + 1, bytes)) return false;
+      hashes[profile.ExpandTablePath(kind, t.number)] = HashBytes(bytes);
+    }
+  }
+  return true;
+}
+
+std::string CardChangedSinceLoad(const CardSession& session, FileOps& ops) {
+  const std::string volume = ops.VolumeOf(session.cardRoot);
+  if (volume.empty() || volume != session.volume) return "カードのファイルシステム: " + session.cardRoot.string();
+  std::map<std::string, std::string> now;
+  if (!HashCardTables(session.profile, session.cardRoot, ops, now)) return "管理テーブルの読み込み";
+  if (now != session.tableHashes) return "管理テーブル: " + session.cardRoot.string();
+  return "";
+}
+
+void LoadKind(const HandsetProfile& profile, MediaKind kind, const fs::path& cardRoot, FileOps& ops,
+              MediaCatalogue& catalogue, LoadResult& result) {
   bool overfull = false;
   const CardGuard card(cardRoot);
   std::map<std::string, std::optional<fs::path>> folders;  // tables of one folder share its check
   for (const FoundTable& table : FindTableFiles(profile, kind, cardRoot)) {
     bool exists = false;
     std::string bytes;
-    if (!ReadPrefix(table.path, kMaxTableBytes, bytes)) continue;  // unreadable: skip it
+    if (!ops.ReadPrefix(table.path, kMaxTableBytes, bytes)) continue;  // unreadable: skip it
     const TableContents contents = ParseTable(bytes);
     const auto folderText = NormalizeCardFolder(contents.folderText);
     std::optional<fs::path> folder;
@@ -171,7 +167,33 @@ void LoadKind(const HandsetProfile& profile, MediaKind kind, const fs::path& car
 }
 
 LoadResult LoadCard(CardSession& session, const fs::path& cardRoot, Prompts& prompts,
-                    Progress& progress) {
+                    Progress& progress, InterruptedChoice choice) {
+  RealFileOps ops;
+  return LoadCard(session, cardRoot, prompts, progress, ops, choice);
+}
+
+namespace {
+
+// The card holds the journal of an update that did not finish: the user
+// chooses to finish it or to undo it (undoing is no longer possible once the
+// deleted items' files are being removed).
+Recovery ChooseRecovery(const Journal& journal, Prompts& prompts, InterruptedChoice choice) {
+  if (journal.removing) {
+    if (choice == InterruptedChoice::Ask) prompts.Tell(Prompts::Icon::Warning, texts::kInterruptedFinishOnly);
+    return Recovery::Finish;
+  }
+  if (choice == InterruptedChoice::Finish) return Recovery::Finish;
+  if (choice == InterruptedChoice::Revert) return Recovery::Revert;
+  return prompts.Ask(Prompts::Icon::Warning, Prompts::Buttons::YesNo, texts::kInterruptedCommit) ==
+                 Prompts::Answer::No
+             ? Recovery::Revert
+             : Recovery::Finish;
+}
+
+}  // namespace
+
+LoadResult LoadCard(CardSession& session, const fs::path& cardRoot, Prompts& prompts,
+                    Progress& progress, FileOps& ops, InterruptedChoice choice) {
   using Icon = Prompts::Icon;
   using Buttons = Prompts::Buttons;
   LoadResult result;
@@ -193,18 +215,23 @@ LoadResult LoadCard(CardSession& session, const fs::path& cardRoot, Prompts& pro
   session.catalogues.ResetCounters();
   session.cardRoot = cardRoot;
   session.loaded = true;
-  const auto journal = ReadCardJournal(session.profile, cardRoot);
+  session.volume = ops.VolumeOf(cardRoot);
+  HashCardTables(session.profile, cardRoot, ops, session.tableHashes);
+  session.leftovers.clear();
+  const auto journal = ReadCardJournal(session.profile, cardRoot, ops);
   result.interrupted = journal.has_value();
+  const Recovery recovery = journal ? ChooseRecovery(*journal, prompts, choice) : Recovery::Finish;
+  result.reverting = journal && recovery == Recovery::Revert;
   for (MediaKind kind : kListKinds) {
     progress.Status(texts::Of(texts::kLoadingStatus, kind));
     if (journal)
-      result.droppedRecords += LoadKindFromJournal(*journal, kind, cardRoot, session.Catalogue(kind));
+      result.droppedRecords += LoadKindFromJournal(session.profile, *journal, kind, cardRoot, ops, recovery,
+                                                   session.Catalogue(kind), session.leftovers);
     else
-      LoadKind(session.profile, kind, cardRoot, session.Catalogue(kind), result);
+      LoadKind(session.profile, kind, cardRoot, ops, session.Catalogue(kind), result);
   }
   progress.Status("");
   progress.Busy(false);
-  if (result.interrupted) prompts.Tell(Icon::Warning, texts::kInterruptedCommit);
   if (!result.overfullKinds.empty()) {
     std::string text;
     for (MediaKind k : result.overfullKinds)

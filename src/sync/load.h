@@ -3,9 +3,11 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "platform/fileops.h"
 #include "sync/prompts.h"
 #include "sync/session.h"
 
@@ -24,7 +26,16 @@ struct LoadResult {
   // The card holds the journal of a commit that did not finish: the lists come
   // from it, and the next commit completes the work.
   bool interrupted = false;
+  // ... and the lists are those before it: the next commit undoes it.
+  bool reverting = false;
 };
+
+// A table file longer than this is read only this far: 4096 records are more
+// than a kind can use.
+inline constexpr std::int64_t kMaxTableBytes = 512 + 256 * 4096;
+
+// What to do when the card holds the journal of an interrupted update.
+enum class InterruptedChoice { Ask, Finish, Revert };
 
 // The table files of a kind on the card, in rising table number, as the
 // handset numbers them (Image and Melody 000-999, Movie 001-FFF).
@@ -39,11 +50,25 @@ std::vector<FoundTable> FindTableFiles(const HandsetProfile& profile, MediaKind 
 // unchanged. On Completed the catalogues, the card root and the gauge are set
 // and session.loaded is true.
 LoadResult LoadCard(CardSession& session, const std::filesystem::path& cardRoot, Prompts& prompts,
-                    Progress& progress);
+                    Progress& progress, InterruptedChoice choice = InterruptedChoice::Ask);
+LoadResult LoadCard(CardSession& session, const std::filesystem::path& cardRoot, Prompts& prompts,
+                    Progress& progress, FileOps& ops, InterruptedChoice choice = InterruptedChoice::Ask);
+
+// Every table file of the three kinds by card path, with its fingerprint.
+// False when one cannot be read.
+bool HashCardTables(const HandsetProfile& profile, const std::filesystem::path& cardRoot, FileOps& ops,
+                    std::map<std::string, std::string>& hashes);
+
+// Before the first write of a commit or a backup: the card root is still the
+// file system that was loaded and its tables are byte for byte what was
+// loaded. An empty text when so, otherwise what differs.
+std::string CardChangedSinceLoad(const CardSession& session, FileOps& ops);
 
 // Only the part of the load that reads the tables of one kind into its
 // catalogue (the counters of that catalogue must be 0).
 void LoadKind(const HandsetProfile& profile, MediaKind kind, const std::filesystem::path& cardRoot,
               MediaCatalogue& catalogue, LoadResult& result);
+void LoadKind(const HandsetProfile& profile, MediaKind kind, const std::filesystem::path& cardRoot,
+              FileOps& ops, MediaCatalogue& catalogue, LoadResult& result);
 
 }  // namespace fenmora

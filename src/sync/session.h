@@ -4,6 +4,9 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "platform/drives.h"
@@ -17,6 +20,14 @@ struct CardSession {
   std::filesystem::path cardRoot;
   bool loaded = false;
   DiskGauge gauge;
+  // What was loaded: the file system holding the card root (device and
+  // file-system id) and every table file's fingerprint by card path. A commit
+  // or a backup checks both before its first write.
+  std::string volume;
+  std::map<std::string, std::string> tableHashes;
+  // Copies an interrupted update left on the card that the next commit
+  // removes (a partial copy, or the copies of an update being undone).
+  std::vector<std::filesystem::path> leftovers;
 
   MediaCatalogue& Catalogue(MediaKind k) { return catalogues[k]; }
   const MediaCatalogue& Catalogue(MediaKind k) const { return catalogues[k]; }

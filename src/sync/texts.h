@@ -21,7 +21,13 @@ inline constexpr const char* kTooManyItems =
     "の管理テーブルに1024件を超えるファイルが登録されています．\n先頭の1024件だけを読み込みました．";
 inline constexpr const char* kInterruptedCommit =
     "前回のメモリーカード更新が途中で中断されています．\n"
-    "中断前の編集内容を読み込みました．「メモリカード更新」を押すと更新を完了します．";
+    "「はい」: 更新を最後まで行います．\n"
+    "「いいえ」: メモリーカードを更新前の状態に戻します．\n"
+    "選んだ内容は「メモリカード更新」を押すと実行されます．";
+inline constexpr const char* kInterruptedFinishOnly =
+    "前回のメモリーカード更新が途中で中断されています．\n"
+    "ファイルの削除が始まっていたため，更新前の状態には戻せません．\n"
+    "「メモリカード更新」を押すと更新を完了します．";
 
 // ---- commit
 inline constexpr const char* kTableStatus[3] = {"待ち受け画像テーブルの更新中...",
@@ -38,6 +44,14 @@ inline constexpr const char* kFolderStatus = "サブディレクトリの整合�
 inline constexpr const char* kUpdateStatus[3] = {"待ち受け画像データ更新中...",
                                                  "着メロデータ更新中...", "ムービーデータ更新中..."};
 inline constexpr const char* kReloadStatus = "メモリーカード再読込中...";
+// The card is not the one that was loaded (unmounted, another card, tables
+// rewritten meanwhile): nothing is written.
+inline constexpr const char* kCardChanged =
+    "読み込んだ後にメモリーカードが変わっています．何も書き込んでいません．\n"
+    "メモリーカードを読み込み直してください．";
+// Files no table lists that stood in the way of a name the update needed.
+inline constexpr const char* kMovedAside =
+    "管理テーブルに登録されていないファイルを，次の名前に移して残しました:";
 inline constexpr const char* kCommitDone = "メモリーカードの更新が完了しました";
 // Said instead of the completion message when something went wrong.
 inline constexpr const char* kCommitFailures =

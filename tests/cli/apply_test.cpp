@@ -167,7 +167,7 @@ TEST_F(CliApply, DryRunPrintsThePlanAndChangesNoByte) {
   ASSERT_TRUE(DeleteEntry(s.Catalogue(MediaKind::Melody), s.gauge, 1));
   std::vector<std::string> expected;
   const CommitPlan plan = PlanCommit(s);
-  for (const CommitStep& step : plan.steps) expected.push_back(DescribeStep(step, card.root()));
+  for (const CommitStep& step : plan.steps) expected.push_back(DescribeStep(plan, step));
   EXPECT_EQ(Lines(run.out), expected);
   EXPECT_NE(std::find(expected.begin(), expected.end(),
                       "copy   " + photo + " -> PRIVATE/DOCOMO/STILL/STIL0001.JPG"),

@@ -137,7 +137,7 @@ TEST_F(Check, ACommitStoppedBetweenItsRenamingPasses) {
     RealFileOps real;
     FaultyFileOps faulty(real, n);
     ExecuteCommit(s, PlanCommit(s), faulty, progress);
-    if (!c.Exists("\\fenmora.jnl") || !c.Exists("\\PRIVATE\\DOCOMO\\RINGER\\RING0001.MID_")) continue;
+    if (!c.Exists("\\fenmora.jnl") || !c.Exists("\\PRIVATE\\DOCOMO\\RINGER\\RING0002.MID_")) continue;
     const CheckReport report = CheckCard(kProfile, c.root());
     ASSERT_FALSE(report.Clean());
     EXPECT_EQ(report.findings[0].type, Type::InterruptedCommit);

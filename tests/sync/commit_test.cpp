@@ -162,8 +162,8 @@ TEST_F(Commit, EditsThatCancelOutTouchOnlyTheTables) {
   for (const CommitStep& step : plan.steps)
     EXPECT_TRUE(step.action == CommitStep::Action::WriteTable ||
                 (step.action == CommitStep::Action::MakeFolder &&
-                 step.to.parent_path() == card.Host("\\PRIVATE\\DOCOMO\\TABLE")))
-        << DescribeStep(step, card.root());
+                 step.dest.parent_path() == card.Host("\\PRIVATE\\DOCOMO\\TABLE")))
+        << DescribeStep(plan, step);
   RealFileOps ops;
   ASSERT_TRUE(ExecuteCommit(s, plan, ops, progress).Ok());
   auto after = card.Snapshot();
@@ -290,16 +290,15 @@ TEST_F(Commit, DryRunPlanChangesNothing) {
   const auto before = card.Snapshot();
   const CommitPlan plan = PlanCommit(s);
   std::vector<std::string> lines;
-  for (const CommitStep& step : plan.steps) lines.push_back(DescribeStep(step, card.root()));
+  for (const CommitStep& step : plan.steps) lines.push_back(DescribeStep(plan, step));
   EXPECT_EQ(card.Snapshot(), before);
   const std::vector<std::string> expected = {
       "write  fenmora.jnl (journal)",
       "write  PRIVATE/DOCOMO/TABLE/STILL/SUD000.TBL (2 records)",
+      // An exchange of two names: one file waits under a "_" name.
       "rename PRIVATE/DOCOMO/STILL/STIL0001.JPG -> PRIVATE/DOCOMO/STILL/STIL0002.JPG_",
-      "rename PRIVATE/DOCOMO/STILL/STIL0002.JPG -> PRIVATE/DOCOMO/STILL/STIL0001.JPG_",
-      "write  fenmora.jnl (journal)",
+      "rename PRIVATE/DOCOMO/STILL/STIL0002.JPG -> PRIVATE/DOCOMO/STILL/STIL0001.JPG",
       "rename PRIVATE/DOCOMO/STILL/STIL0002.JPG_ -> PRIVATE/DOCOMO/STILL/STIL0002.JPG",
-      "rename PRIVATE/DOCOMO/STILL/STIL0001.JPG_ -> PRIVATE/DOCOMO/STILL/STIL0001.JPG",
       "mkdir  PRIVATE/DOCOMO/TABLE/RINGER",
       "write  PRIVATE/DOCOMO/TABLE/RINGER/RUD000.TBL (0 records)",
       "mkdir  PRIVATE/DOCOMO/TABLE/SD_VIDEO",

@@ -123,10 +123,10 @@ TEST(HostileCard, NothingOutsideTheCardIsTouched) {
       // A table is written beside its place and renamed over it: a link in
       // its place is replaced, not followed, so its folder is what counts.
       const fs::path target =
-          step.action == CommitStep::Action::WriteTable ? step.to.parent_path() : step.to;
-      if (!target.empty()) EXPECT_TRUE(IsInside(card, target)) << DescribeStep(step, card);
-      if (!step.from.empty() && step.action != CommitStep::Action::Copy)
-        EXPECT_TRUE(IsInside(card, step.from)) << DescribeStep(step, card);
+          step.action == CommitStep::Action::WriteTable ? step.dest.parent_path() : step.dest;
+      if (!target.empty()) EXPECT_TRUE(IsInside(card, target)) << DescribeStep(plan, step);
+      if (!step.src.empty() && step.action != CommitStep::Action::CopyIn)
+        EXPECT_TRUE(IsInside(card, step.src)) << DescribeStep(plan, step);
     }
     const CommitResult result = ExecuteCommit(s, plan, ops, progress);
     if (plan.blocked) EXPECT_TRUE(result.stopped && !result.contentTouched);

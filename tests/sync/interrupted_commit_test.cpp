@@ -159,20 +159,25 @@ TEST_F(InterruptedCommit, AStaleJournalIsIgnored) {
 
 TEST(Journal, RoundTripsAndRefusesDamage) {
   Journal j;
-  j.placed = {true, false, false};
-  j.tables.push_back({MediaKind::Movie, "\\PRIVATE\\DOCOMO\\TABLE\\SD_VIDEO\\PRL001.TBL", "", "abc:512"});
+  j.removing = true;
+  j.tables.push_back({MediaKind::Movie, "\\PRIVATE\\DOCOMO\\TABLE\\SD_VIDEO\\PRL001.TBL", true,
+                      std::string("\x01\0 %\n", 5), "abc:512"});
   j.items.push_back({MediaKind::Melody, 3, false, true, "/home/u/曲 1/", "a b.mid", "\\PRIVATE\\DOCOMO\\RINGER\\",
-                     "RING0003.MID", "2004:02:14 00:00:00", std::string("\x89\xb9\n\0x", 5), 40960});
+                     "RING0003.MID", "2004:02:14 00:00:00", std::string("\x89\xb9\n\0x", 5), 40960,
+                     {40960, 1700000000123456789, "0123456789abcdef:40960"}});
+  j.asides.push_back({MediaKind::Image, "\\PRIVATE\\DOCOMO\\STILL", "STIL0002.JPG", "STIL0002.JPG.fmkeep"});
   const std::string bytes = EncodeJournal(j);
   const auto back = DecodeJournal(bytes);
   ASSERT_TRUE(back);
   EXPECT_EQ(EncodeJournal(*back), bytes);
   EXPECT_EQ(back->items[0].title, std::string("\x89\xb9\n\0x", 5));
   EXPECT_EQ(back->items[0].originFolder, "/home/u/曲 1/");
-  EXPECT_TRUE(back->placed[0]);
+  EXPECT_TRUE(back->removing);
+  EXPECT_EQ(back->items[0].file.mtimeNs, 1700000000123456789);
+  EXPECT_EQ(back->tables[0].oldBytes, std::string("\x01\0 %\n", 5));
   for (size_t cut = 0; cut < bytes.size(); cut += 7) EXPECT_FALSE(DecodeJournal(bytes.substr(0, cut)));
-  EXPECT_FALSE(DecodeJournal("FENMORA-JOURNAL 1\nitem 9 1 0 0 = = = = = = 1\nend\n"));
-  EXPECT_FALSE(DecodeJournal("FENMORA-JOURNAL 1\nitem 0 x 0 0 = = = = = = 1\nend\n"));
+  EXPECT_FALSE(DecodeJournal("FENMORA-JOURNAL 2\nitem 9 1 0 0 = = = = = = 1 1 1 =\nend\n"));
+  EXPECT_FALSE(DecodeJournal("FENMORA-JOURNAL 2\nitem 0 x 0 0 = = = = = = 1 1 1 =\nend\n"));
 }
 
 }  // namespace
