@@ -233,6 +233,25 @@ std::string NoControls(std::string s) {
   return s;
 }
 
+// An interrupted update, reported first, explains the names it had not given
+// yet: a record waiting for its file, a file waiting under a "_" name.
+void ForgiveTheUpdate(const Journal& j, const fs::path& cardRoot, CheckReport& report) {
+  std::set<fs::path> finals, parked;
+  for (const JournalItem& i : j.items) {
+    if (i.toDelete) continue;
+    if (const auto p = ResolveCardPath(cardRoot, i.cardFolder, i.cardName)) finals.insert(*p);
+    if (const auto p = ResolveCardPath(cardRoot, i.cardFolder, i.cardName + kParkSuffix)) parked.insert(*p);
+  }
+  auto& f = report.findings;
+  f.erase(std::remove_if(f.begin(), f.end(),
+                         [&](const CheckFinding& x) {
+                           return x.type == CheckFinding::Type::MissingFile && finals.count(x.path);
+                         }),
+          f.end());
+  for (CheckFinding& x : f)
+    if (x.type == CheckFinding::Type::ParkedFile && parked.count(x.path)) x.detail = "the next commit gives it its name";
+}
+
 }  // namespace
 
 CheckReport CheckCard(const HandsetProfile& profile, const fs::path& cardRoot) {
@@ -252,6 +271,7 @@ CheckReport CheckCard(const HandsetProfile& profile, const fs::path& cardRoot) {
   Checker checker(profile, cardRoot, report);
   for (MediaKind kind : kListKinds)
     if (profile.Supported(kind)) checker.Kind(kind);
+  if (const auto j = ReadCardJournal(profile, cardRoot, ops)) ForgiveTheUpdate(*j, cardRoot, report);
   return report;
 }
 

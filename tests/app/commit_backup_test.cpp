@@ -262,8 +262,9 @@ TEST_F(Commit, AnInterruptedCommitIsFinishedByTheNextOne) {
   CutAfterFirstMove pulled(real);
   window->SetFileOps(pulled);
   ExpectFolderLoad(card.path());
-  prompts.ExpectOk(texts::kInterruptedCommit);  // the reload finds the journal
-  prompts.ExpectOk();                           // and the commit's message
+  // The reload finds the journal and asks: finish it.
+  prompts.Expect(Answer::Yes, Buttons::YesNo, texts::kInterruptedCommit);
+  prompts.ExpectOk();  // the commit's message
   Click("btRefreshData");
   EXPECT_EQ(prompts.asked().back().icon, Icon::Error);
   ASSERT_TRUE(fs::exists(card.path() / kJournalName));
@@ -279,6 +280,35 @@ TEST_F(Commit, AnInterruptedCommitIsFinishedByTheNextOne) {
   EXPECT_EQ(ReadBytes(Still("STIL0002.JPG")), "content of A");
   EXPECT_FALSE(fs::exists(card.path() / kJournalName));
   EXPECT_FALSE(Find("btRefreshData")->isEnabled());
+}
+
+TEST_F(Commit, AnInterruptedCommitCanBeUndoneFromTheQuestionAtLoad) {
+  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "A", "content of A"),
+                                       Item("STIL0002.JPG", "B", "content of B")});
+  const std::string table = ReadBytes(card.path() / "PRIVATE/DOCOMO/TABLE/STILL/SUD000.TBL");
+  ShowWindow();
+  LoadCard();
+  prompts.Clear();
+  ClickRow(MediaKind::Image, 2);
+  Click("btUpImage");
+  Click("btRenImage");
+  CutAfterFirstMove pulled(real);
+  window->SetFileOps(pulled);
+  ExpectFolderLoad(card.path());
+  prompts.Expect(Answer::No, Buttons::YesNo, texts::kInterruptedCommit);  // back to before
+  prompts.ExpectOk();
+  Click("btRefreshData");
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"A", "B"}));
+  EXPECT_TRUE(Find("btRefreshData")->isEnabled());
+
+  pulled.Heal();
+  prompts.Clear();
+  ExpectCommitEnding(Icon::Information, texts::kCommitDone);
+  Click("btRefreshData");
+  EXPECT_EQ(ReadBytes(Still("STIL0001.JPG")), "content of A");
+  EXPECT_EQ(ReadBytes(Still("STIL0002.JPG")), "content of B");
+  EXPECT_EQ(ReadBytes(card.path() / "PRIVATE/DOCOMO/TABLE/STILL/SUD000.TBL"), table);
+  EXPECT_FALSE(fs::exists(card.path() / kJournalName));
 }
 
 TEST_F(Commit, TheStatusShowsEachPhaseAndALongCommitShowsItsProgress) {
