@@ -49,6 +49,8 @@ FileStat FileOps::Stat(const fs::path& p) {
   f.folder = S_ISDIR(st.st_mode);
   f.size = st.st_size;
   f.mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  f.device = st.st_dev;
+  f.inode = st.st_ino;
   return f;
 }
 

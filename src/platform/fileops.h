@@ -22,6 +22,7 @@ struct FileStat {
   bool folder = false;
   std::int64_t size = 0;
   std::int64_t mtimeNs = 0;  // modification time, nanoseconds since the epoch
+  std::uint64_t device = 0, inode = 0;  // which file it is (two names of one folder on FAT: the same)
 };
 
 struct OpResult {

@@ -21,7 +21,7 @@ std::string FolderOfTable(const std::string& tablePath) { return tablePath.subst
 std::string FileOfTable(const std::string& tablePath) { return tablePath.substr(tablePath.rfind('\\') + 1); }
 
 // A folder text as FAT compares it: normalized, ASCII case folded.
-std::string FolderKey(const std::string& folderText) {
+std::string FolderTextKey(const std::string& folderText) {
   return CardNameKey(NormalizeCardFolder(folderText).value_or(folderText));
 }
 
@@ -91,6 +91,20 @@ class Planner {
     s.action = action;
     plan_.steps.push_back(std::move(s));
     return plan_.steps.back();
+  }
+
+  // Two folder texts name one folder when the file system says so ("\STILL"
+  // and "\still" on FAT); a folder not made yet is known by its text.
+  std::string FolderKey(const std::string& folderText) {
+    const std::string textKey = FolderTextKey(folderText);
+    auto known = folderKeys_.find(folderText);
+    if (known != folderKeys_.end()) return known->second;
+    std::string key = "new " + textKey;
+    if (const auto path = card_.Resolve(folderText)) {
+      const FileStat st = ops_.Stat(*path / ".");
+      if (st.folder) key = std::to_string(st.device) + ":" + std::to_string(st.inode);
+    }
+    return folderKeys_[folderText] = key;
   }
 
   Folder& FolderOf(const std::string& folderText) {
@@ -337,6 +351,7 @@ class Planner {
   CommitPlan& plan_;
   CardGuard card_;
   std::map<std::string, Folder> folders_;
+  std::map<std::string, std::string> folderKeys_;  // folder text -> key
   std::set<fs::path> madeFolders_;
   MediaKind kind_ = MediaKind::Image;
   CommitPhase phase_ = CommitPhase::Tables;

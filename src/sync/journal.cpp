@@ -283,7 +283,17 @@ class Finder {
       if (a.kind == i.kind && SameCardName(a.from, i.originName)) candidates.push_back({a.folder, a.to});
     for (const Place& c : candidates)
       if (const auto p = Path(c); p && IsTheFile(ops_, *p, i.file, false)) return c;
-    return std::nullopt;
+    // A file put back by hand (a backup copied over the card) has a time of
+    // its own: the file under the item's old name is taken when it has the
+    // item's size and is no other file the update knows.
+    const Place origin = candidates.front();
+    const auto p = Path(origin);
+    const FileStat st = p ? ops_.Stat(*p) : FileStat{};
+    if (!st.regular || st.size != i.file.size) return std::nullopt;
+    for (const JournalItem& other : journal_.items)
+      if (&other != &i && other.file.size == st.size && IsTheFile(ops_, *p, other.file, other.queued))
+        return std::nullopt;
+    return origin;
   }
 
   // The complete copy of an added file under its final name.
@@ -396,11 +406,14 @@ int RevertKind(const HandsetProfile& profile, const Journal& journal, MediaKind 
     for (const TableRecord& r : contents.records) {
       if (c.Full() || !folder) break;
       // The item the commit knew this record as.
-      size_t k = 0;
-      for (; k < items.size(); ++k)
-        if (!taken[k] && !items[k]->queued && SameCardName(items[k]->originName, r.FileName()) &&
-            SameCardName(items[k]->originFolder, *folder))
-          break;
+      // (Two records naming one file are two items with one origin.)
+      size_t k = items.size();
+      for (int pass = 0; pass < 2 && k == items.size(); ++pass)
+        for (k = 0; k < items.size(); ++k)
+          if ((pass == 1 || !taken[k]) && !items[k]->queued && !items[k]->originFolder.empty() &&
+              items[k]->originFolder[0] == '\\' && SameCardName(items[k]->originName, r.FileName()) &&
+              SameCardName(items[k]->originFolder, *folder))
+            break;
       const auto now = k < items.size() ? find.Resident(*items[k]) : std::nullopt;
       if (!now) {
         ++dropped;

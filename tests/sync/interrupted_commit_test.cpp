@@ -47,11 +47,14 @@ class InterruptedCommit : public ::testing::Test {
     }
   }
 
+  // An interrupted update found at load is finished.
   void Load(CardSession& s) {
     ScriptedPrompts prompts;
     prompts.Answer(Prompts::Answer::Yes);
+    prompts.Answer(Prompts::Answer::Yes);
     RecordingProgress progress;
     ASSERT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
+    ASSERT_TRUE(prompts.unexpected.empty());
   }
 
   // The edits, said as what the lists are to become, so that saying them again

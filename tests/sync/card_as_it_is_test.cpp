@@ -1,0 +1,415 @@
+// The commit against the card as it is: files no table lists, names that
+// differ only in case, records that share a file, copies cut short, an
+// interrupted update found again at load, and a card that changed after it
+// was loaded.
+#include <gtest/gtest.h>
+
+#include "editing/editing.h"
+#include "platform/cardname.h"
+#include "support/scripted_prompts.h"
+#include "support/temp_card.h"
+#include "sync/check.h"
+#include "sync/commit.h"
+#include "sync/journal.h"
+#include "sync/load.h"
+#include "sync/texts.h"
+
+namespace fenmora {
+namespace {
+
+namespace fs = std::filesystem;
+using testcard::CardItem;
+using testcard::RecordingProgress;
+using testcard::ScriptedPrompts;
+using testcard::TempCard;
+using testcard::TempFolder;
+
+const HandsetProfile kProfile = HandsetProfile::F900i();
+constexpr const char* kStill = "\\PRIVATE\\DOCOMO\\STILL\\";
+
+std::string Still(const std::string& name) { return kStill + name; }
+
+// A card pulled out part way through a copy: the target holds the first half
+// of the source, and from then on nothing can be written.
+class PulledMidCopy : public FaultyFileOps {
+ public:
+  explicit PulledMidCopy(FileOps& inner) : FaultyFileOps(inner), inner_(inner) {}
+  OpResult CopyFile(const fs::path& from, const fs::path& to) override {
+    if (dead_) return OpResult::Fail("card pulled");
+    std::string bytes;
+    inner_.ReadFile(from, bytes);
+    inner_.WriteFile(to, bytes.substr(0, bytes.size() / 2));
+    dead_ = true;
+    return OpResult::Fail("card pulled");
+  }
+  OpResult Rename(const fs::path& f, const fs::path& t) override { return dead_ ? Gone() : inner_.Rename(f, t); }
+  OpResult Remove(const fs::path& p) override { return dead_ ? Gone() : inner_.Remove(p); }
+  OpResult WriteFile(const fs::path& p, std::string_view b) override { return dead_ ? Gone() : inner_.WriteFile(p, b); }
+  OpResult Replace(const fs::path& f, const fs::path& t) override { return dead_ ? Gone() : inner_.Replace(f, t); }
+  OpResult MakeFolders(const fs::path& p) override { return dead_ ? Gone() : inner_.MakeFolders(p); }
+
+ private:
+  static OpResult Gone() { return OpResult::Fail("card pulled"); }
+  FileOps& inner_;
+  bool dead_ = false;
+};
+
+// Renames as FAT does them: a name that differs from a name in the target
+// folder only in case is that name, and a rename never replaces a file.
+class CaseBlindRenames : public FaultyFileOps {
+ public:
+  explicit CaseBlindRenames(FileOps& inner) : FaultyFileOps(inner) {}
+  OpResult Rename(const fs::path& from, const fs::path& to) override {
+    std::vector<std::string> names;
+    ListFolder(to.parent_path(), names);
+    for (const std::string& n : names)
+      if (SameCardName(n, to.filename().string())) return OpResult::Fail("rename: target exists");
+    return FaultyFileOps::Rename(from, to);
+  }
+  std::vector<std::pair<std::string, std::string>> renames;
+};
+
+// The card root is now another file system (the card was unmounted and the
+// bare mount point is left).
+class OtherVolume : public FaultyFileOps {
+ public:
+  using FaultyFileOps::FaultyFileOps;
+  std::string VolumeOf(const fs::path&) override { return "0:0:0:0"; }
+};
+
+class CardAsItIs : public ::testing::Test {
+ protected:
+  // Loads the card; an interrupted update is finished (Yes) or undone (No).
+  LoadResult Load(CardSession& session, std::optional<Prompts::Answer> interrupted = std::nullopt) {
+    ScriptedPrompts prompts;
+    prompts.Answer(Prompts::Answer::Yes);  // a folder, not a removable drive
+    if (interrupted) prompts.Answer(*interrupted);
+    RecordingProgress progress;
+    const LoadResult r = LoadCard(session, card.root(), prompts, progress);
+    EXPECT_TRUE(prompts.unexpected.empty()) << prompts.unexpected.front();
+    asked = prompts.Texts();
+    return r;
+  }
+  CommitResult Commit(CardSession& session, FileOps& ops) {
+    RecordingProgress progress;
+    plan = PlanCommit(session, ops);
+    return ExecuteCommit(session, plan, ops, progress);
+  }
+  CommitResult Commit(CardSession& session) { return Commit(session, real); }
+  MediaCatalogue& Images(CardSession& s) { return s.Catalogue(MediaKind::Image); }
+  std::vector<std::string> Titles(const CardSession& s) {
+    std::vector<std::string> out;
+    const MediaCatalogue& c = s.Catalogue(MediaKind::Image);
+    for (int r = 1; r <= c.LiveCount(); ++r) out.push_back(c.EntryAtRow(r)->title);
+    return out;
+  }
+  // Renames of listed files (a deleted item's file moved out of the way of a
+  // name is no rename of a listed file).
+  int Renames() const {
+    return static_cast<int>(std::count_if(plan.steps.begin(), plan.steps.end(), [](const CommitStep& s) {
+      return s.action == CommitStep::Action::Rename && s.dest.extension() != kAsideSuffix;
+    }));
+  }
+  bool AnyParked() const {
+    return std::any_of(plan.steps.begin(), plan.steps.end(), [](const CommitStep& s) {
+      return s.action == CommitStep::Action::Rename && s.dest.filename().string().back() == '_';
+    });
+  }
+
+  TempCard card;
+  TempFolder pc{"fenmora-pc"};
+  RealFileOps real;
+  CommitPlan plan;
+  std::vector<std::string> asked;
+};
+
+TEST_F(CardAsItIs, ACopyCutShortNeverBearsItsFinalNameAndIsRedone) {
+  card.WriteTable(MediaKind::Image, 0, {{"STIL0001.JPG", "one", "1"}});
+  const std::string photo(100000, 'p');
+  testcard::WriteBytes(pc.path() / "photo.jpg", photo);
+  CardSession s;
+  Load(s);
+  ScriptedPrompts none;
+  ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, pc.path() / "photo.jpg", none), QueueOutcome::Queued);
+  const std::string name = Images(s).Slot(1).cardName;
+  PulledMidCopy pulled(real);
+  ASSERT_FALSE(Commit(s, pulled).Ok());
+  EXPECT_FALSE(card.Exists(Still(name)));  // only the scratch copy is short
+
+  CardSession again;
+  EXPECT_TRUE(Load(again, Prompts::Answer::Yes).interrupted);
+  ASSERT_TRUE(Commit(again).Ok());
+  EXPECT_EQ(card.Read(Still(name)), photo);
+  EXPECT_FALSE(card.Exists(Still(name + kCopySuffix)));
+  EXPECT_FALSE(card.Exists(std::string("\\") + kJournalName));
+  const CheckReport report = CheckCard(kProfile, card.root());
+  EXPECT_TRUE(report.Clean()) << DescribeFinding(report.findings.front(), card.root());
+}
+
+TEST_F(CardAsItIs, AFileNoTableListsIsMovedAsideAndKept) {
+  card.WriteTable(MediaKind::Image, 0, {{"STIL0001.JPG", "one", "content one"}, {"STIL0003.JPG", "three", "content three"}});
+  card.Write(Still("STIL0002.JPG"), "stray");
+  CardSession s;
+  Load(s);
+  Renumber(kProfile, MediaKind::Image, Images(s));
+  const CommitResult r = Commit(s);
+  ASSERT_TRUE(r.Ok()) << CommitReport(r);
+  EXPECT_EQ(card.Read(Still("STIL0002.JPG")), "content three");
+  EXPECT_EQ(card.Read(Still(std::string("STIL0002.JPG") + kAsideSuffix)), "stray");
+  EXPECT_FALSE(card.Exists(Still("STIL0003.JPG")));
+  EXPECT_FALSE(card.Exists(std::string("\\") + kJournalName));
+  // Said in the closing message and by the check.
+  const std::string report = CommitReport(r);
+  EXPECT_EQ(report.rfind(texts::kCommitDone, 0), 0u);
+  EXPECT_NE(report.find(texts::kMovedAside), std::string::npos);
+  EXPECT_NE(report.find(std::string("STIL0002.JPG") + kAsideSuffix), std::string::npos);
+  const CheckReport check = CheckCard(kProfile, card.root());
+  ASSERT_EQ(check.findings.size(), 1u);
+  EXPECT_NE(DescribeFinding(check.findings[0], card.root()).find("moved it out of the way"), std::string::npos);
+
+  CardSession after;
+  Load(after);
+  EXPECT_EQ(Titles(after), (std::vector<std::string>{"one", "three"}));
+  // The kept file is in nobody's way: the next commit goes through.
+  ASSERT_TRUE(MoveUp(Images(after), 2));
+  Renumber(kProfile, MediaKind::Image, Images(after));
+  ASSERT_TRUE(Commit(after).Ok());
+  EXPECT_EQ(card.Read(Still("STIL0001.JPG")), "content three");
+  EXPECT_EQ(card.Read(Still(std::string("STIL0002.JPG") + kAsideSuffix)), "stray");
+}
+
+TEST_F(CardAsItIs, NamesOnTheCardCompareWithoutCase) {
+  // A stray spelt in lower case holds the name STIL0002.JPG on FAT.
+  card.WriteTable(MediaKind::Image, 0, {{"STIL0001.JPG", "one", "content one"}, {"STIL0003.JPG", "three", "content three"}});
+  card.Write(Still("stil0002.jpg"), "stray");
+  CardSession s;
+  Load(s);
+  Renumber(kProfile, MediaKind::Image, Images(s));
+  CaseBlindRenames fat(real);
+  ASSERT_TRUE(Commit(s, fat).Ok());
+  EXPECT_EQ(card.Read(Still("STIL0002.JPG")), "content three");
+  EXPECT_EQ(card.Read(Still(std::string("stil0002.jpg") + kAsideSuffix)), "stray");
+}
+
+TEST_F(CardAsItIs, ARenameThatOnlyChangesCaseWorksOnFat) {
+  card.WriteTable(MediaKind::Image, 0, {{"stil0001.jpg", "one", "content one"}});
+  CardSession s;
+  Load(s);
+  ASSERT_EQ(Images(s).count, 1);
+  Renumber(kProfile, MediaKind::Image, Images(s));
+  ASSERT_EQ(Images(s).Slot(0).cardName, "STIL0001.jpg");
+  CaseBlindRenames fat(real);
+  const CommitResult r = Commit(s, fat);
+  ASSERT_TRUE(r.Ok()) << CommitReport(r);
+  EXPECT_EQ(card.Read(Still("STIL0001.jpg")), "content one");
+  EXPECT_FALSE(card.Exists(Still("stil0001.jpg")));
+}
+
+TEST_F(CardAsItIs, AFileTwoRecordsShareGoesOnlyWithTheLastOfThem) {
+  card.WriteTable(MediaKind::Image, 0,
+                  {{"STIL0001.JPG", "one", "shared"}, {"STIL0001.JPG", "again", "shared"}, {"STIL0002.JPG", "two", "2"}});
+  CardSession s;
+  Load(s);
+  ASSERT_EQ(Titles(s), (std::vector<std::string>{"one", "again", "two"}));
+  ASSERT_TRUE(DeleteEntry(Images(s), s.gauge, 2));
+  ASSERT_TRUE(Commit(s).Ok());
+  EXPECT_EQ(card.Read(Still("STIL0001.JPG")), "shared");
+  CardSession after;
+  Load(after);
+  EXPECT_EQ(Titles(after), (std::vector<std::string>{"one", "two"}));
+}
+
+TEST_F(CardAsItIs, AFileTwoRecordsShareIsNotRenamedFromUnderEitherOfThem) {
+  card.WriteTable(MediaKind::Image, 0,
+                  {{"STIL0001.JPG", "one", "shared"}, {"STIL0001.JPG", "again", "shared"}, {"STIL0002.JPG", "two", "2"}});
+  CardSession s;
+  Load(s);
+  for (int r = 3; r > 1; --r) ASSERT_TRUE(MoveUp(Images(s), r));
+  Renumber(kProfile, MediaKind::Image, Images(s));
+  const CommitResult r = Commit(s);
+  ASSERT_TRUE(r.Ok()) << CommitReport(r);
+  CardSession after;
+  Load(after);
+  EXPECT_EQ(Titles(after), (std::vector<std::string>{"two", "one", "again"}));
+  const MediaCatalogue& c = Images(after);
+  EXPECT_EQ(card.Read(Still(c.EntryAtRow(1)->cardName)), "2");
+  EXPECT_EQ(card.Read(Still(c.EntryAtRow(2)->cardName)), "shared");
+  EXPECT_EQ(card.Read(Still(c.EntryAtRow(3)->cardName)), "shared");
+  EXPECT_NE(c.EntryAtRow(2)->cardName, c.EntryAtRow(3)->cardName);
+}
+
+// An update cut at every point, then either finished or undone: the card is
+// exactly the one a whole update gives, or exactly the one before it.
+class EveryCut : public CardAsItIs {
+ protected:
+  void Build() {
+    fs::remove_all(card.root());
+    fs::create_directories(card.root());
+    card.WriteTable(MediaKind::Image, 0,
+                    {{"STIL0001.JPG", "one", "content one"}, {"STIL0002.JPG", "two", "content two"},
+                     {"STIL0003.JPG", "three", "content three"}});
+    card.Write(Still("STIL0004.JPG"), "stray");
+    testcard::WriteBytes(pc.path() / "photo.jpg", "the photo, which is longer than the others");
+  }
+  // The deleted item's name goes to the added file.
+  void Edit(CardSession& s) {
+    ScriptedPrompts none;
+    ASSERT_TRUE(DeleteEntry(Images(s), s.gauge, 2));
+    ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, pc.path() / "photo.jpg", none), QueueOutcome::Queued);
+    ASSERT_TRUE(MoveUp(Images(s), 2));
+    ASSERT_TRUE(MoveUp(Images(s), 3));
+    Renumber(kProfile, MediaKind::Image, Images(s));
+  }
+  std::map<std::string, std::string> Expected() {
+    Build();
+    CardSession s;
+    Load(s);
+    Edit(s);
+    FaultyFileOps counter(real);
+    EXPECT_TRUE(Commit(s, counter).Ok());
+    operations = counter.changes();
+    return card.Snapshot();
+  }
+  void Cut(long n) {
+    Build();
+    CardSession s;
+    Load(s);
+    Edit(s);
+    FaultyFileOps pulled(real, n);
+    Commit(s, pulled);
+  }
+  // The card as it was, but for the empty tables of the kinds it had none of.
+  void ExpectAsBefore(const std::map<std::string, std::string>& before) {
+    auto now = card.Snapshot();
+    for (const char* empty : {"PRIVATE/DOCOMO/TABLE/RINGER/RUD000.TBL", "PRIVATE/DOCOMO/TABLE/SD_VIDEO/PRL001.TBL"})
+      if (!before.count(empty) && now.count(empty)) {
+        EXPECT_EQ(now[empty].size(), 512u);
+        now.erase(empty);
+      }
+    EXPECT_EQ(now, before);
+  }
+  long operations = 0;
+};
+
+TEST_F(EveryCut, FinishingGivesTheWholeUpdateAndNeverTakesOneFileForAnother) {
+  const auto expected = Expected();
+  EXPECT_EQ(expected.at("PRIVATE/DOCOMO/STILL/STIL0002.JPG"), "the photo, which is longer than the others");
+  EXPECT_EQ(expected.at("PRIVATE/DOCOMO/STILL/STIL0001.JPG"), "content three");
+  for (long n = 1; n <= operations; ++n) {
+    SCOPED_TRACE("every operation from " + std::to_string(n) + " on fails");
+    Cut(n);
+    CardSession again;
+    if (card.Exists(std::string("\\") + kJournalName)) {
+      // Asked (finish: Yes), or told when only finishing is left.
+      ASSERT_TRUE(Load(again, Prompts::Answer::Yes).interrupted);
+      EXPECT_TRUE(std::find(asked.begin(), asked.end(), texts::kInterruptedCommit) != asked.end() ||
+                  std::find(asked.begin(), asked.end(), texts::kInterruptedFinishOnly) != asked.end());
+    } else {
+      Load(again);
+      Edit(again);
+    }
+    const CommitResult r = Commit(again);
+    ASSERT_TRUE(r.Ok()) << CommitReport(r);
+    EXPECT_EQ(card.Snapshot(), expected);
+    if (HasFailure()) break;
+  }
+}
+
+TEST_F(EveryCut, UndoingGivesBackTheCardAsItWas) {
+  Build();
+  const auto before = card.Snapshot();
+  Expected();
+  for (long n = 1; n <= operations; ++n) {
+    SCOPED_TRACE("every operation from " + std::to_string(n) + " on fails");
+    Cut(n);
+    CardSession again;
+    const bool interrupted = card.Exists(std::string("\\") + kJournalName);
+    const LoadResult loaded = Load(again, interrupted ? std::optional(Prompts::Answer::No) : std::nullopt);
+    if (!loaded.reverting) {
+      // Nothing written yet, or past the point of no return (the removals):
+      // then the update can only be finished.
+      if (interrupted) EXPECT_NE(std::find(asked.begin(), asked.end(), texts::kInterruptedFinishOnly), asked.end());
+      continue;
+    }
+    const CommitResult r = Commit(again);
+    ASSERT_TRUE(r.Ok()) << CommitReport(r);
+    ExpectAsBefore(before);
+    if (HasFailure()) break;
+  }
+}
+
+TEST_F(EveryCut, ABackupCopiedBackOverAnInterruptedCardIsNotTakenSilently) {
+  Build();
+  const auto before = card.Snapshot();
+  Cut(6);
+  ASSERT_TRUE(card.Exists(std::string("\\") + kJournalName));
+  // The user copies the backup back: tables and files as before the update,
+  // the journal still at the root.
+  for (const auto& [path, bytes] : before) card.Write(path, bytes);
+  CardSession s;
+  const LoadResult loaded = Load(s, Prompts::Answer::No);
+  EXPECT_TRUE(loaded.interrupted);
+  ASSERT_TRUE(Commit(s).Ok());
+  // Nothing the update had done stays: the deleted item is back, the added
+  // file is gone.
+  ExpectAsBefore(before);
+  CardSession after;
+  Load(after);
+  EXPECT_EQ(Titles(after), (std::vector<std::string>{"one", "two", "three"}));
+}
+
+TEST_F(CardAsItIs, ACardThatChangedSinceItWasLoadedIsNotWritten) {
+  card.WriteTable(MediaKind::Image, 0, {{"STIL0001.JPG", "one", "1"}, {"STIL0002.JPG", "two", "2"}});
+  CardSession s;
+  Load(s);
+  ASSERT_TRUE(MoveUp(Images(s), 2));
+  Renumber(kProfile, MediaKind::Image, Images(s));
+  const auto before = card.Snapshot();
+  // The card was unmounted: the card root is another file system now.
+  OtherVolume unmounted(real);
+  CommitResult r = Commit(s, unmounted);
+  EXPECT_TRUE(r.stopped && r.cardChanged && !r.contentTouched);
+  EXPECT_EQ(unmounted.changes(), 0);
+  EXPECT_EQ(CommitReport(r), texts::kCardChanged);
+  EXPECT_EQ(card.Snapshot(), before);
+  // The handset rewrote a table meanwhile.
+  card.WriteTable(MediaKind::Image, 0, {{"STIL0001.JPG", "one", "1"}});
+  const auto rewritten = card.Snapshot();
+  FaultyFileOps counted(real);
+  r = Commit(s, counted);
+  EXPECT_TRUE(r.cardChanged);
+  EXPECT_EQ(counted.changes(), 0);
+  EXPECT_EQ(card.Snapshot(), rewritten);
+}
+
+TEST_F(CardAsItIs, AShiftByOneRenamesEachFileOnceWithoutParking) {
+  std::vector<CardItem> items;
+  for (int n = 1; n <= 6; ++n) items.push_back({"STIL000" + std::to_string(n) + ".JPG", "t" + std::to_string(n), std::to_string(n)});
+  card.WriteTable(MediaKind::Image, 0, items);
+  CardSession s;
+  Load(s);
+  ASSERT_TRUE(DeleteEntry(Images(s), s.gauge, 1));
+  Renumber(kProfile, MediaKind::Image, Images(s));
+  ASSERT_TRUE(Commit(s).Ok());
+  EXPECT_EQ(Renames(), 5);  // was 10: each file twice, through a "_" name
+  EXPECT_FALSE(AnyParked());
+  for (int n = 1; n <= 5; ++n) EXPECT_EQ(card.Read(Still("STIL000" + std::to_string(n) + ".JPG")), std::to_string(n + 1));
+  EXPECT_FALSE(card.Exists(Still("STIL0006.JPG")));
+}
+
+TEST_F(CardAsItIs, ARotationParksOneFileOnly) {
+  card.WriteTable(MediaKind::Image, 0, {{"STIL0001.JPG", "a", "A"}, {"STIL0002.JPG", "b", "B"}, {"STIL0003.JPG", "c", "C"}});
+  CardSession s;
+  Load(s);
+  ASSERT_TRUE(MoveUp(Images(s), 3));
+  ASSERT_TRUE(MoveUp(Images(s), 2));
+  Renumber(kProfile, MediaKind::Image, Images(s));
+  ASSERT_TRUE(Commit(s).Ok());
+  EXPECT_EQ(Renames(), 4);  // three files, one cycle (was 6)
+  EXPECT_EQ(card.Read(Still("STIL0001.JPG")), "C");
+  EXPECT_EQ(card.Read(Still("STIL0002.JPG")), "A");
+  EXPECT_EQ(card.Read(Still("STIL0003.JPG")), "B");
+}
+
+}  // namespace
+}  // namespace fenmora
