@@ -1,11 +1,10 @@
 #include "media/melody_title.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
+
+#include "platform/fileops.h"
 
 namespace fenmora {
 
@@ -18,21 +17,10 @@ constexpr size_t kMldTagOffset = 13;
 constexpr size_t kMldTitleOffset = 19;
 
 // The first maxBytes bytes of a file (fewer when the file is shorter); empty
-// when it cannot be opened or read. O_NONBLOCK keeps a FIFO without a writer
-// from hanging the caller; it changes nothing for a regular file.
+// when it cannot be read or is no plain file.
 std::string ReadHead(const std::filesystem::path& path, size_t maxBytes) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return {};
-  std::string bytes(maxBytes, '\0');
-  size_t got = 0;
-  while (got < maxBytes) {
-    const ssize_t n = ::read(fd, bytes.data() + got, maxBytes - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;  // end of file, or a folder or device that cannot be read
-    got += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  bytes.resize(got);
+  std::string bytes;
+  if (!RealFileOps().ReadPrefix(path, static_cast<std::int64_t>(maxBytes), bytes)) return {};
   return bytes;
 }
 

@@ -422,6 +422,25 @@ bool StopsTheCommit(const CommitStep& s) {
          s.action != CommitStep::Action::RemoveJournal;
 }
 
+// Files of the card that size and time alone cannot tell apart (written in
+// the same instant, or within the two seconds FAT tells apart, with the same
+// size) are fingerprinted as well: the only files a commit reads that it does
+// not copy.
+void FingerprintLookalikes(CommitPlan& plan, FileOps& ops) {
+  std::map<std::pair<std::int64_t, std::int64_t>, std::vector<JournalItem*>> bySizeAndTime;
+  for (JournalItem& i : plan.journal.items)
+    if (!i.queued && i.file.size >= 0) bySizeAndTime[{i.file.size, i.file.mtimeNs}].push_back(&i);
+  const CardGuard card(plan.cardRoot);
+  for (auto& [identity, items] : bySizeAndTime) {
+    if (items.size() < 2) continue;
+    for (JournalItem* i : items) {
+      std::string bytes;
+      const auto p = card.Resolve(i->originFolder, i->originName);
+      if (p && ops.ReadPrefix(*p, identity.first + 1, bytes)) i->file.hash = HashBytes(bytes);
+    }
+  }
+}
+
 }  // namespace
 
 CommitPlan PlanCommit(const CardSession& session, FileOps& ops) {
@@ -460,6 +479,7 @@ CommitPlan PlanCommit(const CardSession& session, FileOps& ops) {
       known->existed = static_cast<bool>(ops.ReadPrefix(t.path, kMaxTableBytes + 1, known->oldBytes));
     }
   plan.journaled = true;
+  FingerprintLookalikes(plan, ops);
   for (CommitStep& s : plan.steps)
     if (s.action == CommitStep::Action::WriteJournal) s.dest = journalPath;
   CommitStep first;

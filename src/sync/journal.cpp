@@ -18,11 +18,22 @@ namespace {
 constexpr std::string_view kMagic = "FENMORA-JOURNAL 2";
 
 // Texts are written as they are, with the bytes that would break a line or a
-// field ("%", space, control characters) as "%XX"; "=" marks an empty text.
+// field ("%", space, control characters) as "%XX" and a run of zero bytes (the
+// bulk of a table) as "%z" and its length in four hex digits; "=" marks an
+// empty text.
 void AppendEscaped(std::string& out, std::string_view bytes) {
   static const char* digits = "0123456789abcdef";
   out += '=';
-  for (unsigned char c : bytes) {
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    size_t run = 0;
+    while (run < 0xFFFF && i + run < bytes.size() && bytes[i + run] == '\0') ++run;
+    if (run >= 4) {
+      out += "%z";
+      for (int shift = 12; shift >= 0; shift -= 4) out += digits[(run >> shift) & 15];
+      i += run - 1;
+      continue;
+    }
     if (c <= 0x20 || c == '%' || c == 0x7F) {
       out += '%';
       out += digits[c >> 4];
@@ -45,6 +56,17 @@ std::optional<std::string> Unescape(std::string_view field) {
   for (size_t i = 1; i < field.size(); ++i) {
     if (field[i] != '%') {
       out += field[i];
+      continue;
+    }
+    if (i + 5 < field.size() && field[i + 1] == 'z') {
+      int run = 0;
+      for (size_t k = i + 2; k < i + 6; ++k) {
+        const int d = nibble(field[k]);
+        if (d < 0) return std::nullopt;
+        run = run * 16 + d;
+      }
+      out.append(static_cast<size_t>(run), '\0');
+      i += 5;
       continue;
     }
     if (i + 2 >= field.size()) return std::nullopt;
@@ -256,7 +278,8 @@ std::optional<Journal> ReadCardJournal(const HandsetProfile& profile, const fs::
 bool IsTheFile(FileOps& ops, const fs::path& p, const FileIdentity& id, bool added) {
   const FileStat st = ops.Stat(p);
   if (!st.regular || id.size < 0 || st.size != id.size) return false;
-  if (!added) return st.mtimeNs == id.mtimeNs;
+  if (!added && st.mtimeNs != id.mtimeNs) return false;
+  if (!added && id.hash.empty()) return true;
   std::string bytes;
   return !id.hash.empty() && ops.ReadPrefix(p, id.size + 1, bytes) && HashBytes(bytes) == id.hash;
 }

@@ -33,7 +33,7 @@ inline constexpr const char* kAsideSuffix = ".fmkeep";    // a file no table lis
 struct FileIdentity {
   std::int64_t size = -1;  // -1: unknown (an added file not yet copied)
   std::int64_t mtimeNs = 0;
-  std::string hash;  // added files only
+  std::string hash;  // added files, and files that size and time cannot tell apart
 };
 
 struct JournalItem {

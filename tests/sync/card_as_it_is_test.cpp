@@ -249,7 +249,11 @@ class EveryCut : public CardAsItIs {
                     {{"STIL0001.JPG", "one", "content one"}, {"STIL0002.JPG", "two", "content two"},
                      {"STIL0003.JPG", "three", "content three"}});
     card.Write(Still("STIL0004.JPG"), "stray");
+    // Two files that size and time cannot tell apart.
+    const auto when = fs::last_write_time(card.Host(Still("STIL0001.JPG")));
+    fs::last_write_time(card.Host(Still("STIL0002.JPG")), when);
     testcard::WriteBytes(pc.path() / "photo.jpg", "the photo, which is longer than the others");
+    fs::last_write_time(pc.path() / "photo.jpg", fs::file_time_type{});  // its date goes into the table
   }
   // The deleted item's name goes to the added file.
   void Edit(CardSession& s) {
