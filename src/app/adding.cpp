@@ -71,7 +71,8 @@ void TfrMain::AddClick(MediaKind kind) {
   // The kind's folder on the loaded card; made when the user agrees.
   if (const auto folder = ResolveCardPath(session_.cardRoot, profile.contentFolder);
       folder && !fileOps_->IsFolder(*folder)) {
-    if (prompts_->Ask(Prompts::Icon::Question, Prompts::Buttons::YesCancel,
+    if (prompts_->Ask(Prompts::Question::MissingFolder, Prompts::Icon::Question,
+                      Prompts::Buttons::YesCancel,
                       texts::Of(texts::kMissingFolder, kind)) != Prompts::Answer::Yes)
       return;
     fileOps_->MakeFolders(*folder);  // should it fail, the commit makes it or says why

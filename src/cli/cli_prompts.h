@@ -26,7 +26,7 @@ class CliPrompts : public Prompts {
   // The OPS line being applied (0: none): messages begin with "line N: ".
   void SetLine(int line) { line_ = line; }
 
-  Answer Ask(Icon icon, Buttons buttons, const std::string& text) override;
+  Answer Ask(Question question, Icon icon, Buttons buttons, const std::string& text) override;
 
   int declined = 0;  // questions answered No or Cancel
 

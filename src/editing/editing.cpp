@@ -166,7 +166,8 @@ QueueOutcome FileQueue::Add(const fs::path& file) {
   const ExtensionRule* rule = profile.FindExtension(kind_, ext);
   const std::int32_t limit = rule ? rule->maxSize : 0;
   if (size > limit &&
-      prompts_.Ask(Icon::Question, Prompts::Buttons::YesNo, texts::kOversize + shownPath) !=
+      prompts_.Ask(Prompts::Question::Oversize, Icon::Question, Prompts::Buttons::YesNo,
+                   texts::kOversize + shownPath) !=
           Prompts::Answer::Yes)
     return QueueOutcome::Skipped;
   DiskGauge& gauge = session_.gauge;

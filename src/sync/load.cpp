@@ -176,7 +176,8 @@ LoadResult LoadCard(CardSession& session, const fs::path& cardRoot, Prompts& pro
   using Buttons = Prompts::Buttons;
   LoadResult result;
   if (!IsRemovableDrive(cardRoot) &&
-      prompts.Ask(Icon::Warning, Buttons::YesNo, texts::kNotRemovable) != Prompts::Answer::Yes) {
+      prompts.Ask(Prompts::Question::NotRemovable, Icon::Warning, Buttons::YesNo,
+                  texts::kNotRemovable) != Prompts::Answer::Yes) {
     result.outcome = LoadResult::Outcome::Declined;
     return result;
   }

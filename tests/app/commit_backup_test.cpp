@@ -25,7 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Answer = Prompts::Answer;
-using Buttons = Prompts::Buttons;
+using Question = Prompts::Question;
 using Icon = Prompts::Icon;
 using testcard::ReadBytes;
 using testcard::SnapshotOf;
@@ -369,7 +369,7 @@ TEST_F(Backup, TheStatusTextAndTheHourglassStayWhileTheMessageIsOpen) {
   prompts.Clear();
   QString statusDuring;
   bool busyDuring = false;
-  prompts.ExpectThen(Answer::Ok, Buttons::Ok, {}, [&] {
+  prompts.ExpectThen(Question::Message, Answer::Ok, {}, [&] {
     statusDuring = Find<QLabel>("StatusPanel0")->text();
     busyDuring = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
   });

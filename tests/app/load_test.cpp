@@ -17,7 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Answer = Prompts::Answer;
-using Buttons = Prompts::Buttons;
+using Question = Prompts::Question;
 
 const char* const kLoadEnabled[] = {"btUpImage",  "btDownImage",  "btRenImage",  "btDelImage",
                                     "btAddImage", "btUpMelody",   "btDownMelody", "btRenMelody",
@@ -48,7 +48,7 @@ TEST_F(Load, DecliningTheDriveWarningChangesNothing) {
   if (IsRemovableDrive(card.path())) GTEST_SKIP() << "the temporary folder lies on a removable drive";
   WriteSmallCard();
   Choose(card.path());
-  prompts.Expect(Answer::No, Buttons::YesNo, texts::kNotRemovable);
+  prompts.Expect(Question::NotRemovable, Answer::No, texts::kNotRemovable);
   QTest::mouseClick(Find("btLoadMem"), Qt::LeftButton);
   ASSERT_EQ(prompts.asked().size(), 1u);  // no advice, no error
   EXPECT_EQ(prompts.asked()[0].icon, Prompts::Icon::Warning);
@@ -59,7 +59,7 @@ TEST_F(Load, YesLoadsTheCardIntoTheThreeLists) {
   if (IsRemovableDrive(card.path())) GTEST_SKIP() << "the temporary folder lies on a removable drive";
   WriteSmallCard();
   Choose(card.path());
-  prompts.Expect(Answer::Yes, Buttons::YesNo, texts::kNotRemovable).ExpectOk(texts::kBackupAdvice);
+  prompts.Expect(Question::NotRemovable, Answer::Yes, texts::kNotRemovable).ExpectOk(texts::kBackupAdvice);
   QTest::mouseClick(Find("btLoadMem"), Qt::LeftButton);
   ASSERT_EQ(prompts.asked().size(), 2u);
   EXPECT_EQ(prompts.asked()[1].icon, Prompts::Icon::Information);
@@ -132,7 +132,7 @@ TEST_F(Load, AMissingCardRootGivesTheInsertCardErrorAndChangesNothing) {
   prompts.Clear();
 
   const fs::path gone = card.path() / "no-such-card";
-  if (!IsRemovableDrive(gone)) prompts.Expect(Answer::Yes, Buttons::YesNo, texts::kNotRemovable);
+  if (!IsRemovableDrive(gone)) prompts.Expect(Question::NotRemovable, Answer::Yes, texts::kNotRemovable);
   prompts.ExpectOk(texts::kInsertCard);
   Choose(gone);
   window->btLoadMemClick();
@@ -144,7 +144,7 @@ TEST_F(Load, AMissingCardRootGivesTheInsertCardErrorAndChangesNothing) {
 
 TEST_F(Load, AMissingCardBeforeAnyLoadEnablesNothing) {
   const fs::path gone = card.path() / "no-such-card";
-  if (!IsRemovableDrive(gone)) prompts.Expect(Answer::Yes, Buttons::YesNo, texts::kNotRemovable);
+  if (!IsRemovableDrive(gone)) prompts.Expect(Question::NotRemovable, Answer::Yes, texts::kNotRemovable);
   prompts.ExpectOk(texts::kInsertCard);
   Choose(gone);
   window->btLoadMemClick();
@@ -241,7 +241,7 @@ TEST_F(Load, RecordsThatWouldLeadOutsideTheCardAreNotListed) {
 TEST_F(Load, MoreThan1024FilesOfAKindLoadTheFirst1024AndSaySoOnce) {
   builder.WriteKind(MediaKind::Image, builder.NumberedItems(MediaKind::Image, 1030, ".JPG"));
   ExpectFolderLoad(card.path());
-  prompts.Expect(Answer::Ok, Buttons::Ok);
+  prompts.ExpectOk();
   Choose(card.path());
   window->btLoadMemClick();
   ASSERT_FALSE(prompts.asked().empty());

@@ -9,7 +9,7 @@
 namespace fenmora {
 namespace {
 
-using testcard::ScriptedPrompts;
+using testing::ScriptedPrompts;
 using testcard::TempFolder;
 using testcard::WriteBytes;
 
@@ -165,18 +165,17 @@ TEST_F(Queueing, QueuesBehindLiveItemsWithFreeNames) {
   EXPECT_TRUE(e.queued);
   EXPECT_EQ(e.dateText.size(), 19u);
   EXPECT_EQ(s.gauge.progress, -1000 + 500);
-  EXPECT_TRUE(prompts.asked.empty());
+  EXPECT_TRUE(prompts.asked().empty());
 }
 
 TEST_F(Queueing, SizeLimitAsksAboveTheLimitOnly) {
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, File("exact.jpg", 102400), prompts), QueueOutcome::Queued);
-  EXPECT_TRUE(prompts.asked.empty());
-  prompts.Answer(Prompts::Answer::No);
+  EXPECT_TRUE(prompts.asked().empty());
   const auto big = File("big.JPG", 102401);
+  prompts.Expect(Prompts::Question::Oversize, Prompts::Answer::No, texts::kOversize + big.string());
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, big, prompts), QueueOutcome::Skipped);
-  ASSERT_EQ(prompts.asked.size(), 1u);
-  EXPECT_EQ(prompts.asked[0].text, std::string(texts::kOversize) + big.string());
-  prompts.Answer(Prompts::Answer::Yes);
+  ASSERT_EQ(prompts.asked().size(), 1u);
+  prompts.Expect(Prompts::Question::Oversize, Prompts::Answer::Yes);
   // An unlisted type has the limit 0: asked, and queued with its own extension.
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, File("pic.jpeg", 10), prompts), QueueOutcome::Queued);
   EXPECT_EQ(s.Catalogue(MediaKind::Image).Slot(1).cardName, "STIL0002.JPEG");
@@ -187,8 +186,8 @@ TEST_F(Queueing, StopsWhenTheCardIsFullAndRefusesUnreadableFiles) {
   s.gauge = {1000, 400};
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Movie, File("a.3gp", 600), prompts), QueueOutcome::Queued);
   EXPECT_EQ(s.gauge.Free(), 0);  // exactly filling the card passes
+  prompts.ExpectOk(texts::kNoSpace).ExpectOk().ExpectOk();
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Movie, File("b.3gp", 1), prompts), QueueOutcome::NoSpace);
-  EXPECT_EQ(prompts.Texts().back(), texts::kNoSpace);
   EXPECT_EQ(s.Catalogue(MediaKind::Movie).count, 1);
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Movie, pc.path() / "missing.3gp", prompts), QueueOutcome::Skipped);
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Movie, pc.path(), prompts), QueueOutcome::Skipped);
@@ -199,9 +198,10 @@ TEST_F(Queueing, StopsWhenTheCardIsFullAndRefusesUnreadableFiles) {
 TEST_F(Queueing, FullKindRefusesTheFile) {
   MediaCatalogue& c = s.Catalogue(MediaKind::Melody);
   for (int i = 0; i < MediaCatalogue::kSlots; ++i) Fill(c, {"RING.MID"});
+  prompts.ExpectOk();
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Melody, File("a.mid", 10), prompts), QueueOutcome::Full);
   EXPECT_EQ(c.count, MediaCatalogue::kSlots);
-  EXPECT_EQ(prompts.asked.size(), 1u);
+  EXPECT_EQ(prompts.asked().size(), 1u);
 }
 
 TEST_F(Queueing, MelodiesTakeTheirOwnTitles) {

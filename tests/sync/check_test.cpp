@@ -128,9 +128,9 @@ TEST_F(Check, ACommitStoppedBetweenItsRenamingPasses) {
     TempCard c;
     c.WriteTable(MediaKind::Melody, 0, Items(MediaKind::Melody, 1, 2, ".MID"));
     CardSession s;
-    testcard::ScriptedPrompts prompts;
-    prompts.Answer(Prompts::Answer::Yes);
-    testcard::RecordingProgress progress;
+    testing::ScriptedPrompts prompts;
+    prompts.ExpectLoad();
+    testing::RecordingProgress progress;
     ASSERT_TRUE(LoadCard(s, c.root(), prompts, progress).Completed());
     ASSERT_TRUE(MoveDown(s.Catalogue(MediaKind::Melody), 1));
     Renumber(kProfile, MediaKind::Melody, s.Catalogue(MediaKind::Melody));
@@ -185,9 +185,9 @@ TEST_F(Check, TheTableACommitLeavesWhenAListShrinks) {
   card.WriteTable(MediaKind::Image, 1, Items(MediaKind::Image, 65, 70, ".JPG"));
   EXPECT_EQ(Findings(), Lines{});
   CardSession s;
-  testcard::ScriptedPrompts prompts;
-  prompts.Answer(Prompts::Answer::Yes);
-  testcard::RecordingProgress progress;
+  testing::ScriptedPrompts prompts;
+  prompts.ExpectLoad();
+  testing::RecordingProgress progress;
   ASSERT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
   for (int i = 0; i < 10; ++i) ASSERT_TRUE(DeleteEntry(s.Catalogue(MediaKind::Image), s.gauge, 1));
   RealFileOps ops;

@@ -15,8 +15,8 @@ namespace fenmora {
 namespace {
 
 using testcard::CardItem;
-using testcard::RecordingProgress;
-using testcard::ScriptedPrompts;
+using testing::RecordingProgress;
+using testing::ScriptedPrompts;
 using testcard::TempCard;
 using testcard::TempFolder;
 
@@ -49,7 +49,9 @@ class InterruptedCommit : public ::testing::Test {
 
   void Load(CardSession& s) {
     ScriptedPrompts prompts;
-    prompts.Answer(Prompts::Answer::Yes);
+    prompts.ExpectLoad();
+    // A commit cut short leaves its journal, and the load says so.
+    if (ReadCardJournal(kProfile, card.root())) prompts.ExpectOk(texts::kInterruptedCommit);
     RecordingProgress progress;
     ASSERT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
   }
@@ -150,7 +152,7 @@ TEST_F(InterruptedCommit, AStaleJournalIsIgnored) {
   card.WriteTable(MediaKind::Movie, 1, Items(MediaKind::Movie, 1, 1, ".3GP"));
   CardSession after;
   ScriptedPrompts prompts;
-  prompts.Answer(Prompts::Answer::Yes);
+  prompts.ExpectLoad();
   RecordingProgress progress;
   const LoadResult r = LoadCard(after, card.root(), prompts, progress);
   EXPECT_FALSE(r.interrupted);
