@@ -89,8 +89,8 @@ void TfrMain::QueueFiles(MediaKind kind, const QStringList& paths, bool refuseOt
   for (const QString& path : paths) {
     const std::filesystem::path file = HostPath(path);
     if (refuseOtherTypes) {
-      const std::string ext = AsciiUpper(ExtensionOf(file.filename().string()));
-      if (!session_.profile.FindExtension(kind, ext) || QFileInfo(path).isDir()) {
+      const auto ext = CardExtensionFor(kind, file.filename().string());
+      if (!ext || !session_.profile.FindExtension(kind, *ext) || QFileInfo(path).isDir()) {
         prompts_->Tell(Prompts::Icon::Warning,
                        texts::Of(texts::kUnsupportedDrop, kind) + file.string());
         continue;

@@ -18,6 +18,7 @@
 #include "editing/editing.h"
 #include "platform/cardpath.h"
 #include "platform/cp932.h"
+#include "platform/drives.h"
 #include "platform/fileops.h"
 #include "sync/backup.h"
 #include "sync/check.h"
@@ -256,6 +257,14 @@ int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool
     return kExitUsage;
   }
   if (!CardFolderOrSay(card, io.err)) return kExitUsage;
+  // The command line loads any folder without asking whether it is a card: a
+  // folder without the handset's layout is written only when --yes says so.
+  if (RealFileOps fileOps; !dryRun && !yes && !HoldsCardLayout(card, fileOps)) {
+    io.err << "not a card: " << card.string()
+           << " holds no PRIVATE\\DOCOMO or SD_VIDEO folder; nothing was done"
+              " (--yes writes it anyway)\n";
+    return kExitUsage;
+  }
 
   CliPrompts prompts(io.err, yes);
   CardSession session;
@@ -308,12 +317,16 @@ int RunBackup(const fs::path& card, const std::optional<fs::path>& into, Streams
 int RunCheck(const fs::path& card, Streams io) {
   if (!CardFolderOrSay(card, io.err)) return kExitUsage;
   const CheckReport report = CheckCard(HandsetProfile::F900i(), card);
-  for (const CheckFinding& f : report.findings) io.err << DescribeFinding(f, card) << "\n";
-  if (report.Clean()) {
+  size_t problems = 0;
+  for (const CheckFinding& f : report.findings) {
+    io.err << DescribeFinding(f, card) << "\n";
+    if (!f.information) ++problems;
+  }
+  if (problems == 0) {
     io.out << "no problems found\n";
     return kExitOk;
   }
-  io.out << report.findings.size() << " problem(s) found\n";
+  io.out << problems << " problem(s) found\n";
   return kExitProblems;
 }
 
@@ -344,14 +357,18 @@ std::string HelpText() {
          "    Blank lines and lines starting with \"#\" are skipped. Every line is\n"
          "    checked first: one bad line and nothing is done. --dry-run prints the\n"
          "    planned table writes and file operations and changes nothing. --yes adds\n"
-         "    files over their size limit (without it they are skipped). A file that\n"
-         "    does not fit on the card stops the later adds.\n"
+         "    files over their size limit (without it they are skipped) and writes to\n"
+         "    a folder that holds no PRIVATE\\DOCOMO or SD_VIDEO folder (without it\n"
+         "    such a folder is refused). A file that does not fit on the card stops\n"
+         "    the later adds.\n"
          "fenmora-cli backup CARD [--into DIR]\n"
          "    Copy PRIVATE, SD_VIDEO and DCIM into a new time-stamped folder in DIR\n"
          "    (default: the window's backup folder) and print that folder.\n"
          "fenmora-cli check CARD\n"
-         "    Report records whose file is missing, files no table lists, tables a\n"
-         "    shorter list left behind, and files left by an interrupted commit.\n"
+         "    Report records whose file is missing or holds another size, files no\n"
+         "    table lists, names that differ only in case, tables a shorter list left\n"
+         "    behind, and files left by an interrupted commit. A table that names no\n"
+         "    existing file is information only.\n"
          "fenmora-cli --help | --version\n"
          "\n"
          "Exit status: 0 success; 1 a file operation failed, a file was not added or\n"

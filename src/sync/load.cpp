@@ -14,6 +14,7 @@
 #include "media/file_info.h"
 #include "platform/cardpath.h"
 #include "platform/drives.h"
+#include "platform/fileops.h"
 #include "sync/journal.h"
 #include "sync/texts.h"
 
@@ -170,8 +171,35 @@ void LoadKind(const HandsetProfile& profile, MediaKind kind, const fs::path& car
   if (overfull) result.overfullKinds.push_back(kind);
 }
 
+std::vector<std::string> ListKindFolders(const HandsetProfile& profile, MediaKind kind,
+                                         const fs::path& cardRoot, FileOps& ops) {
+  std::vector<std::string> names;
+  if (!profile.Supported(kind)) return names;
+  const CardGuard card(cardRoot);
+  std::vector<std::string> folders{profile.Kind(kind).contentFolder};
+  for (int g = 0; g < MediaCatalogue::kSlots / kItemsPerTable; ++g)
+    folders.push_back(profile.GroupFolderText(kind, g));
+  std::vector<std::string> seen;  // folder texts listed already (group 0 of Image is the content folder)
+  for (const std::string& text : folders) {
+    const auto normal = NormalizeCardFolder(text);
+    if (!normal || std::find(seen.begin(), seen.end(), *normal) != seen.end()) continue;
+    seen.push_back(*normal);
+    const auto folder = card.Resolve(*normal);
+    std::vector<std::string> inFolder;
+    if (!folder || !ops.ListFolder(*folder, inFolder).ok) continue;
+    names.insert(names.end(), inFolder.begin(), inFolder.end());
+  }
+  return names;
+}
+
 LoadResult LoadCard(CardSession& session, const fs::path& cardRoot, Prompts& prompts,
                     Progress& progress) {
+  RealFileOps ops;
+  return LoadCard(session, cardRoot, prompts, progress, ops);
+}
+
+LoadResult LoadCard(CardSession& session, const fs::path& cardRoot, Prompts& prompts,
+                    Progress& progress, FileOps& ops) {
   using Icon = Prompts::Icon;
   using Buttons = Prompts::Buttons;
   LoadResult result;
@@ -202,6 +230,7 @@ LoadResult LoadCard(CardSession& session, const fs::path& cardRoot, Prompts& pro
       result.droppedRecords += LoadKindFromJournal(*journal, kind, cardRoot, session.Catalogue(kind));
     else
       LoadKind(session.profile, kind, cardRoot, session.Catalogue(kind), result);
+    session.filesOnCard[KindIndex(kind)] = ListKindFolders(session.profile, kind, cardRoot, ops);
   }
   progress.Status("");
   progress.Busy(false);

@@ -11,6 +11,8 @@
 
 namespace fenmora {
 
+class FileOps;
+
 struct LoadResult {
   enum class Outcome { Completed, Declined, NoCard };
   Outcome outcome = Outcome::Completed;
@@ -40,6 +42,14 @@ std::vector<FoundTable> FindTableFiles(const HandsetProfile& profile, MediaKind 
 // and session.loaded is true.
 LoadResult LoadCard(CardSession& session, const std::filesystem::path& cardRoot, Prompts& prompts,
                     Progress& progress);
+LoadResult LoadCard(CardSession& session, const std::filesystem::path& cardRoot, Prompts& prompts,
+                    Progress& progress, FileOps& ops);
+
+// The names of the files (and folders) in a kind's content folder and in its
+// group folders on the card, as the file-operation layer lists them. Folders
+// that are missing or lead outside the card give nothing.
+std::vector<std::string> ListKindFolders(const HandsetProfile& profile, MediaKind kind,
+                                         const std::filesystem::path& cardRoot, FileOps& ops);
 
 // Only the part of the load that reads the tables of one kind into its
 // catalogue (the counters of that catalogue must be 0).

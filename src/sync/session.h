@@ -3,7 +3,10 @@
 // else) and the projected card space.
 #pragma once
 
+#include <array>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "platform/drives.h"
@@ -17,6 +20,10 @@ struct CardSession {
   std::filesystem::path cardRoot;
   bool loaded = false;
   DiskGauge gauge;
+  // The names of the files found at load in each kind's folders (its content
+  // folder and its group folders), listed or not: a new item never takes a
+  // name one of them holds.
+  std::array<std::vector<std::string>, kKindCount> filesOnCard;
 
   MediaCatalogue& Catalogue(MediaKind k) { return catalogues[k]; }
   const MediaCatalogue& Catalogue(MediaKind k) const { return catalogues[k]; }

@@ -83,14 +83,20 @@ TEST_F(Load, YesLoadsTheCardIntoTheThreeLists) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(Load, LeavesTheCommitButtonAndTheTitleButtonsAsTheyWere) {
+TEST_F(Load, LeavesTheCommitButtonAndShowsTheSelectedItemsTitle) {
   WriteSmallCard();
   Find("btRefreshData")->setEnabled(true);  // as after an edit
   Find<QLineEdit>("edMovieTitle")->setText(QStringLiteral("typed"));
   LoadCard();
   EXPECT_TRUE(Find("btRefreshData")->isEnabled());
-  EXPECT_TRUE(Find("btEditMovie")->isEnabled());
-  EXPECT_EQ(Find<QLineEdit>("edMovieTitle")->text(), "typed");
+  // Nothing typed before the load stays in the edit: Enter would store it
+  // into the first item.
+  EXPECT_FALSE(Find("btEditMovie")->isEnabled());
+  EXPECT_EQ(Find<QLineEdit>("edMovieTitle")->text(), "花火大会");
+  ShowPage(MediaKind::Movie);
+  QTest::keyClick(Find<QLineEdit>("edMovieTitle"), Qt::Key_Return);
+  EXPECT_EQ(Cell(MediaKind::Movie, 1, 3), "花火大会");
+  EXPECT_EQ(session.Catalogue(MediaKind::Movie).Slot(0).title, "\x89\xd4\x89\xce\x91\xe5\x89\xef");
 }
 
 // Records the status texts that were painted while a load ran.

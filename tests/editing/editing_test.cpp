@@ -113,10 +113,13 @@ TEST(Editing, FreeNumbersFillGapsAndCountDeletedItems) {
   MediaCatalogue movies;
   for (int i = 1; i <= 9; ++i) Fill(movies, {("MOL00" + std::to_string(i) + ".3GP").c_str()});
   EXPECT_EQ(FreeFileNumber(p, MediaKind::Movie, movies), 10);
-  // Case matters, as on the handset.
+  // FAT names ignore case: stil0001.jpg is STIL0001.JPG, and so is a file
+  // on the card that no entry lists.
   MediaCatalogue lower;
-  Fill(lower, {"stil0001.jpg"});
-  EXPECT_EQ(FreeFileNumber(p, MediaKind::Image, lower), 1);
+  Fill(lower, {"stil0001.jpg", "Stil0002.Gif"});
+  EXPECT_EQ(FreeFileNumber(p, MediaKind::Image, lower), 3);
+  EXPECT_EQ(FreeFileNumber(p, MediaKind::Image, lower, {"STIL0003.JPG", "stil0004.x", "STIL05.JPG"}), 5);
+  EXPECT_EQ(FreeFileNumber(p, MediaKind::Movie, movies, {"mol00a.3gp"}), 11);
   // A five-letter extension still holds its number.
   MediaCatalogue jpeg;
   Fill(jpeg, {"STIL0001.JPEG"});
@@ -176,10 +179,32 @@ TEST_F(Queueing, SizeLimitAsksAboveTheLimitOnly) {
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, big, prompts), QueueOutcome::Skipped);
   ASSERT_EQ(prompts.asked().size(), 1u);
   prompts.Expect(Prompts::Question::Oversize, Prompts::Answer::Yes);
-  // An unlisted type has the limit 0: asked, and queued with its own extension.
-  EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, File("pic.jpeg", 10), prompts), QueueOutcome::Queued);
-  EXPECT_EQ(s.Catalogue(MediaKind::Image).Slot(1).cardName, "STIL0002.JPEG");
+  // An unlisted type that a record can hold has the limit 0: asked, and
+  // queued with its own extension.
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, File("pic.png", 10), prompts), QueueOutcome::Queued);
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).Slot(1).cardName, "STIL0002.PNG");
   EXPECT_EQ(s.Catalogue(MediaKind::Image).count, 2);
+}
+
+// A record holds three letters of extension: a longer one would be cut at
+// the next load and the file lost from the list.
+TEST_F(Queueing, UsualSpellingsTakeTheHandsetsExtensionAndUnfitOnesAreRefused) {
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, File("a.jpeg", 10), prompts), QueueOutcome::Queued);
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, File("b.JFIF", 10), prompts), QueueOutcome::Queued);
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Melody, File("c.midi", 10), prompts), QueueOutcome::Queued);
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).Slot(0).cardName, "STIL0001.JPG");
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).Slot(1).cardName, "STIL0002.JPG");
+  EXPECT_EQ(s.Catalogue(MediaKind::Melody).Slot(0).cardName, "RING0001.MID");
+  EXPECT_TRUE(prompts.asked().empty());  // the JPG and MID limits, not 0
+  for (const char* name : {"photo.tiff", "noextension", "dot.", "melody.jpeg", "x.j-g"}) {
+    const MediaKind kind = std::string(name) == "melody.jpeg" ? MediaKind::Melody : MediaKind::Image;
+    const auto file = File(name, 10);
+    prompts.ExpectOk(texts::kUnfitExtension + file.string());
+    EXPECT_EQ(QueueFileForCard(s, kind, file, prompts), QueueOutcome::Skipped) << name;
+  }
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).count, 2);
+  EXPECT_EQ(s.Catalogue(MediaKind::Melody).count, 1);
+  EXPECT_EQ(s.gauge.progress, 30);
 }
 
 TEST_F(Queueing, StopsWhenTheCardIsFullAndRefusesUnreadableFiles) {
