@@ -71,7 +71,8 @@ void TfrMain::AddClick(MediaKind kind) {
   // The kind's folder on the loaded card; made when the user agrees.
   if (const auto folder = ResolveCardPath(session_.cardRoot, profile.contentFolder);
       folder && !fileOps_->IsFolder(*folder)) {
-    if (prompts_->Ask(Prompts::Icon::Question, Prompts::Buttons::YesCancel,
+    if (prompts_->Ask(Prompts::Question::MissingFolder, Prompts::Icon::Question,
+                      Prompts::Buttons::YesCancel,
                       texts::Of(texts::kMissingFolder, kind)) != Prompts::Answer::Yes)
       return;
     fileOps_->MakeFolders(*folder);  // should it fail, the commit makes it or says why
@@ -88,8 +89,8 @@ void TfrMain::QueueFiles(MediaKind kind, const QStringList& paths, bool refuseOt
   for (const QString& path : paths) {
     const std::filesystem::path file = HostPath(path);
     if (refuseOtherTypes) {
-      const std::string ext = AsciiUpper(ExtensionOf(file.filename().string()));
-      if (!session_.profile.FindExtension(kind, ext) || QFileInfo(path).isDir()) {
+      const auto ext = CardExtensionFor(kind, file.filename().string());
+      if (!ext || !session_.profile.FindExtension(kind, *ext) || QFileInfo(path).isDir()) {
         prompts_->Tell(Prompts::Icon::Warning,
                        texts::Of(texts::kUnsupportedDrop, kind) + file.string());
         continue;

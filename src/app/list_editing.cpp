@@ -44,6 +44,19 @@ void TfrMain::RefreshGrid(MediaKind kind) {
   Page(kind).RefreshRows(session_.Catalogue(kind));
 }
 
+// The title edit holds the selected item's title (nothing when no item is
+// selected), never one left from an earlier item or an earlier card: Enter
+// stores the edit's text into the selected item.
+const MediaEntry* TfrMain::ShowSelectedTitle(MediaKind kind) {
+  KindPage& page = Page(kind);
+  const MediaEntry* entry = session_.Catalogue(kind).EntryAtRow(SelectedRow(kind));
+  if (entry) page.titleEdit->setText(QString::fromStdString(Cp932ToUtf8(entry->title)));
+  else page.titleEdit->clear();
+  // Setting the text counts as a change; the title shown is not one.
+  page.editButton->setEnabled(false);
+  return entry;
+}
+
 void TfrMain::SelectRowQuietly(MediaKind kind, int row) {
   QTableWidget* grid = Page(kind).grid;
   if (row < 1 || row > grid->rowCount()) return;
@@ -52,16 +65,8 @@ void TfrMain::SelectRowQuietly(MediaKind kind, int row) {
 }
 
 void TfrMain::ListClick(MediaKind kind) {
-  KindPage& page = Page(kind);
-  const MediaEntry* entry = session_.Catalogue(kind).EntryAtRow(SelectedRow(kind));
-  if (!entry) {
-    page.titleEdit->clear();
-    page.editButton->setEnabled(false);
-    return;
-  }
-  page.titleEdit->setText(QString::fromStdString(Cp932ToUtf8(entry->title)));
-  // Setting the text counts as a change; the title shown is not one.
-  page.editButton->setEnabled(false);
+  const MediaEntry* entry = ShowSelectedTitle(kind);
+  if (!entry) return;
   if (kind == MediaKind::Image) PreviewImage(*entry);
   else if (kind == MediaKind::Melody) PlayMelody(*entry);
 }

@@ -405,7 +405,10 @@ LoadResult TfrMain::LoadFrom(const std::filesystem::path& root) {
   const LoadResult result = LoadCard(session_, root, *prompts_, loadProgress);
   if (!result.Completed()) return result;  // declined, or no card: nothing changes
   InitDiskGauge();
-  for (MediaKind kind : kListKinds) RefreshGrid(kind);
+  for (MediaKind kind : kListKinds) {
+    RefreshGrid(kind);
+    ShowSelectedTitle(kind);  // nothing typed for the card before stays in the edit
+  }
   for (KindPage* page : pages_) page->EnableListButtons();
   btBackUp_->setEnabled(true);
   // The lists come from the journal of a commit that did not finish: the

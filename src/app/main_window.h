@@ -183,6 +183,7 @@ class TfrMain : public QWidget {
   // Rewrites a kind's grid and selects a row without running the selection:
   // the callers run it themselves when the operation asks for it.
   void RefreshGrid(fenmora::MediaKind kind);
+  const fenmora::MediaEntry* ShowSelectedTitle(fenmora::MediaKind kind);
   void SelectRowQuietly(fenmora::MediaKind kind, int row);
   // The kind whose grid holds the widget (the grid, its viewport, its scroll
   // bars), if any.

@@ -9,7 +9,7 @@
 
 namespace fenmora::app {
 
-Prompts::Answer QtPrompts::Ask(Icon icon, Buttons buttons, const std::string& text) {
+Prompts::Answer QtPrompts::Ask(Question, Icon icon, Buttons buttons, const std::string& text) {
   QMessageBox box(owner_);
   box.setWindowTitle(QStringLiteral("Fenmora"));
   box.setText(QString::fromStdString(text));

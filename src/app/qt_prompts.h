@@ -16,7 +16,7 @@ namespace fenmora::app {
 class QtPrompts : public Prompts {
  public:
   explicit QtPrompts(QWidget* owner) : owner_(owner) {}
-  Answer Ask(Icon icon, Buttons buttons, const std::string& text) override;
+  Answer Ask(Question question, Icon icon, Buttons buttons, const std::string& text) override;
 
  private:
   QWidget* owner_;

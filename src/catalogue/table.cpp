@@ -40,7 +40,9 @@ TableContents ParseTable(std::string_view bytes) {
   for (int k = 0; k < n; ++k) {
     const std::string_view rec = bytes.substr(kTableHeaderSize + kTableRecordSize * static_cast<size_t>(k),
                                               kTableRecordSize);
-    t.records.push_back({Field(rec, 3, 8), Field(rec, 11, 3), Field(rec, 16, 64), Field(rec, 80, 19)});
+    const auto byte = [&](size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(rec[i])); };
+    const std::uint32_t size = byte(100) << 24 | byte(101) << 16 | byte(102) << 8 | byte(103);
+    t.records.push_back({Field(rec, 3, 8), Field(rec, 11, 3), Field(rec, 16, 64), Field(rec, 80, 19), size});
   }
   return t;
 }

@@ -28,6 +28,7 @@ struct TableRecord {
   std::string ext;       // up to 3 bytes
   std::string title;     // up to 64 bytes, CP932
   std::string dateText;  // up to 19 bytes
+  std::uint32_t size = 0;  // the file's size in bytes, as the record says
   std::string FileName() const { return stem + "." + ext; }
 };
 

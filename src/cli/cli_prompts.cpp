@@ -1,14 +1,8 @@
 #include "cli/cli_prompts.h"
 
-#include "sync/texts.h"
-
 namespace fenmora::cli {
 
 namespace {
-
-bool StartsWith(const std::string& text, const char* prefix) {
-  return text.rfind(prefix, 0) == 0;
-}
 
 bool EndsWith(const std::string& text, const std::string& tail) {
   return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
@@ -24,13 +18,14 @@ void CliPrompts::Write(const std::string& text) {
   err_.flush();
 }
 
-Prompts::Answer CliPrompts::Ask(Icon icon, Buttons buttons, const std::string& text) {
+Prompts::Answer CliPrompts::Ask(Question question, Icon icon, Buttons buttons,
+                                const std::string& text) {
   if (buttons == Buttons::Ok) {
     if (icon != Icon::Information) Write(text);
     return Answer::Ok;
   }
-  if (text == texts::kNotRemovable) return Answer::Yes;
-  if (StartsWith(text, texts::kOversize)) {
+  if (question == Question::NotRemovable) return Answer::Yes;
+  if (question == Question::Oversize) {
     if (yes_) return Answer::Yes;
     Write(text);
     err_ << "-> skipped (--yes adds it anyway)\n";

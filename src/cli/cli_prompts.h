@@ -9,7 +9,8 @@
 
 namespace fenmora::cli {
 
-// - "not a removable drive?": Yes (the card may well be a copy in a folder).
+// - "not a removable drive?": Yes (the card may well be a copy in a folder;
+//   apply refuses a folder without the card layout before loading it).
 // - "over the size limit, add it anyway?": Yes with --yes; otherwise No, and
 //   the question is written out with a note that the file was skipped.
 // - any other question: No (or Cancel), written out.
@@ -26,7 +27,7 @@ class CliPrompts : public Prompts {
   // The OPS line being applied (0: none): messages begin with "line N: ".
   void SetLine(int line) { line_ = line; }
 
-  Answer Ask(Icon icon, Buttons buttons, const std::string& text) override;
+  Answer Ask(Question question, Icon icon, Buttons buttons, const std::string& text) override;
 
   int declined = 0;  // questions answered No or Cancel
 

@@ -18,6 +18,7 @@
 #include "editing/editing.h"
 #include "platform/cardpath.h"
 #include "platform/cp932.h"
+#include "platform/drives.h"
 #include "platform/fileops.h"
 #include "sync/backup.h"
 #include "sync/check.h"
@@ -263,6 +264,14 @@ int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool
     return kExitUsage;
   }
   if (!CardFolderOrSay(card, io.err)) return kExitUsage;
+  // The command line loads any folder without asking whether it is a card: a
+  // folder without the handset's layout is written only when --yes says so.
+  if (RealFileOps fileOps; !dryRun && !yes && !HoldsCardLayout(card, fileOps)) {
+    io.err << "not a card: " << card.string()
+           << " holds no PRIVATE\\DOCOMO or SD_VIDEO folder; nothing was done"
+              " (--yes writes it anyway)\n";
+    return kExitUsage;
+  }
 
   CliPrompts prompts(io.err, yes);
   CardSession session;
@@ -339,12 +348,16 @@ int RunBackup(const fs::path& card, const std::optional<fs::path>& into, Streams
 int RunCheck(const fs::path& card, Streams io) {
   if (!CardFolderOrSay(card, io.err)) return kExitUsage;
   const CheckReport report = CheckCard(HandsetProfile::F900i(), card);
-  for (const CheckFinding& f : report.findings) io.err << DescribeFinding(f, card) << "\n";
-  if (report.Clean()) {
+  size_t problems = 0;
+  for (const CheckFinding& f : report.findings) {
+    io.err << DescribeFinding(f, card) << "\n";
+    if (!f.information) ++problems;
+  }
+  if (problems == 0) {
     io.out << "no problems found\n";
     return kExitOk;
   }
-  io.out << report.findings.size() << " problem(s) found\n";
+  io.out << problems << " problem(s) found\n";
   return kExitProblems;
 }
 
@@ -358,75 +371,135 @@ fs::path DefaultBackupRoot() {
 
 std::string VersionText() { return std::string("fenmora-cli ") + FENMORA_VERSION; }
 
+namespace {
+
+// An option of a command: a flag, or one taking a value (named in `value`).
+struct Option {
+  const char* name;   // "--json"
+  const char* value;  // "DIR", or nullptr for a flag
+};
+
+// A command's arguments once read: its positional arguments, in order, and
+// its options.
+struct Args {
+  std::vector<std::string> positionals;
+  std::vector<std::string> flags;
+  std::vector<std::pair<std::string, std::string>> values;
+
+  fs::path Card() const { return positionals[0]; }
+  bool Flag(const char* name) const { return std::find(flags.begin(), flags.end(), name) != flags.end(); }
+  std::optional<std::string> Value(const char* name) const {
+    for (const auto& [n, v] : values)
+      if (n == name) return v;
+    return std::nullopt;
+  }
+};
+
+// One row per command: what it is called, what it takes, what it does and
+// how it runs. Usage, help and dispatch all come from here.
+struct Command {
+  const char* name;
+  std::vector<const char*> positionals;  // "CARD", "OPS"
+  std::vector<Option> options;
+  const char* help;  // its description, four spaces in, one line per line
+  int (*run)(const Args&, Streams);
+
+  std::string Synopsis() const {
+    std::string line = name;
+    for (const char* p : positionals) line += std::string(" ") + p;
+    for (const Option& o : options)
+      line += std::string(" [") + o.name + (o.value ? std::string(" ") + o.value : "") + "]";
+    return line;
+  }
+  const Option* Find(const std::string& option) const {
+    for (const Option& o : options)
+      if (option == o.name) return &o;
+    return nullptr;
+  }
+};
+
+const Command kCommands[] = {
+    {"list",
+     {"CARD"},
+     {{"--json", nullptr}},
+     "    Print the image, melody and movie lists of the card at CARD (its root\n"
+     "    folder): kind, position, file, date, size and title. --json prints one\n"
+     "    JSON object instead.\n",
+     [](const Args& a, Streams io) { return RunList(a.Card(), a.Flag("--json"), io); }},
+    {"apply",
+     {"CARD", "OPS"},
+     {{"--dry-run", nullptr}, {"--yes", nullptr}},
+     "    Apply the operations in the file OPS (\"-\": standard input), one a line,\n"
+     "    as the window's buttons do, then write the card, reload it and print the\n"
+     "    lists. KIND is image, melody or movie; POS a list position from 1:\n"
+     "        add KIND PATH      delete KIND POS    up KIND POS    down KIND POS\n"
+     "        renumber KIND      title KIND POS TEXT\n"
+     "    Blank lines and lines starting with \"#\" are skipped. Every line is\n"
+     "    checked first: one bad line and nothing is done. --dry-run prints the\n"
+     "    planned table writes and file operations and changes nothing. --yes adds\n"
+     "    files over their size limit (without it they are skipped) and writes to\n"
+     "    a folder that holds no PRIVATE\\DOCOMO or SD_VIDEO folder (without it\n"
+     "    such a folder is refused). A file that does not fit on the card stops\n"
+     "    the later adds.\n",
+     [](const Args& a, Streams io) {
+       return RunApply(a.Card(), a.positionals[1], a.Flag("--dry-run"), a.Flag("--yes"), io);
+     }},
+    {"backup",
+     {"CARD"},
+     {{"--into", "DIR"}},
+     "    Copy PRIVATE, SD_VIDEO and DCIM into a new time-stamped folder in DIR\n"
+     "    (default: the window's backup folder) and print that folder.\n",
+     [](const Args& a, Streams io) {
+       const auto into = a.Value("--into");
+       return RunBackup(a.Card(), into ? std::optional<fs::path>(*into) : std::nullopt, io);
+     }},
+    {"check",
+     {"CARD"},
+     {},
+     "    Report records whose file is missing or holds another size, files no\n"
+     "    table lists, names that differ only in case, tables a shorter list left\n"
+     "    behind, and files left by an interrupted commit. A table that names no\n"
+     "    existing file is information only.\n",
+     [](const Args& a, Streams io) { return RunCheck(a.Card(), io); }},
+    {"revert",
+     {"CARD"},
+     {},
+     "    Return a card whose last update was interrupted to its state before that\n"
+     "    update (apply finishes such an update instead), reload it and print the\n"
+     "    lists.\n",
+     [](const Args& a, Streams io) { return RunRevert(a.Card(), io); }},
+};
+
+std::string And(const std::vector<const char*>& words) {
+  std::string text;
+  for (size_t i = 0; i < words.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == words.size() ? " and " : ", ") + std::string(words[i]);
+  return text;
+}
+
+int Usage(Streams io, const std::string& why) {
+  io.err << "fenmora-cli: " << why << "\n";
+  const char* lead = "usage: ";
+  for (const Command& c : kCommands) {
+    io.err << lead << "fenmora-cli " << c.Synopsis() << "\n";
+    lead = "       ";
+  }
+  io.err << lead << "fenmora-cli --help | --version\n";
+  return kExitUsage;
+}
+
+}  // namespace
+
 std::string HelpText() {
-  return VersionText() +
-         " - the F900i's SD card from a terminal\n"
-         "\n"
-         "fenmora-cli list CARD [--json]\n"
-         "    Print the image, melody and movie lists of the card at CARD (its root\n"
-         "    folder): kind, position, file, date, size and title. --json prints one\n"
-         "    JSON object instead.\n"
-         "fenmora-cli apply CARD OPS [--dry-run] [--yes]\n"
-         "    Apply the operations in the file OPS (\"-\": standard input), one a line,\n"
-         "    as the window's buttons do, then write the card, reload it and print the\n"
-         "    lists. KIND is image, melody or movie; POS a list position from 1:\n"
-         "        add KIND PATH      delete KIND POS    up KIND POS    down KIND POS\n"
-         "        renumber KIND      title KIND POS TEXT\n"
-         "    Blank lines and lines starting with \"#\" are skipped. Every line is\n"
-         "    checked first: one bad line and nothing is done. --dry-run prints the\n"
-         "    planned table writes and file operations and changes nothing. --yes adds\n"
-         "    files over their size limit (without it they are skipped). A file that\n"
-         "    does not fit on the card stops the later adds.\n"
-         "fenmora-cli backup CARD [--into DIR]\n"
-         "    Copy PRIVATE, SD_VIDEO and DCIM into a new time-stamped folder in DIR\n"
-         "    (default: the window's backup folder) and print that folder.\n"
-         "fenmora-cli check CARD\n"
-         "    Report records whose file is missing, files no table lists, tables a\n"
-         "    shorter list left behind, and files left by an interrupted commit.\n"
-         "fenmora-cli revert CARD\n"
-         "    Return a card whose last update was interrupted to its state before that\n"
-         "    update (apply finishes such an update instead), reload it and print the\n"
-         "    lists.\n"
+  std::string text = VersionText() + " - the F900i's SD card from a terminal\n\n";
+  for (const Command& c : kCommands) text += "fenmora-cli " + c.Synopsis() + "\n" + c.help;
+  return text +
          "fenmora-cli --help | --version\n"
          "\n"
          "Exit status: 0 success; 1 a file operation failed, a file was not added or\n"
          "check found something (each named on standard error); 2 bad usage, a bad\n"
          "OPS line or no card at CARD.\n";
 }
-
-namespace {
-
-struct Command {
-  const char* name;
-  size_t positionals;
-  std::vector<std::string> flags;   // options without a value
-  std::vector<std::string> valued;  // options with a value
-};
-
-const Command kCommands[] = {
-    {"list", 1, {"--json"}, {}},
-    {"apply", 2, {"--dry-run", "--yes"}, {}},
-    {"backup", 1, {}, {"--into"}},
-    {"check", 1, {}, {}},
-    {"revert", 1, {}, {}},
-};
-
-int Usage(Streams io, const std::string& why) {
-  io.err << "fenmora-cli: " << why << "\n"
-         << "usage: fenmora-cli list CARD [--json]\n"
-            "       fenmora-cli apply CARD OPS [--dry-run] [--yes]\n"
-            "       fenmora-cli backup CARD [--into DIR]\n"
-            "       fenmora-cli check CARD\n"
-            "       fenmora-cli revert CARD\n"
-            "       fenmora-cli --help | --version\n";
-  return kExitUsage;
-}
-
-bool Has(const std::vector<std::string>& v, const std::string& s) {
-  return std::find(v.begin(), v.end(), s) != v.end();
-}
-
-}  // namespace
 
 int Main(const std::vector<std::string>& args, Streams io) {
   if (args.empty()) return Usage(io, "no command given");
@@ -446,14 +519,12 @@ int Main(const std::vector<std::string>& args, Streams io) {
     if (args[0] == c.name) command = &c;
   if (!command) return Usage(io, "unknown command \"" + OneLine(args[0]) + "\"");
 
-  std::vector<std::string> positionals;
-  std::vector<std::string> flags;
-  std::optional<std::string> into;
+  Args parsed;
   bool optionsEnded = false;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (optionsEnded || a == "-" || a.empty() || a[0] != '-') {
-      positionals.push_back(a);
+      parsed.positionals.push_back(a);
       continue;
     }
     if (a == "--") {
@@ -462,33 +533,26 @@ int Main(const std::vector<std::string>& args, Streams io) {
     }
     const auto eq = a.find('=');
     const std::string name = a.substr(0, eq);
-    if (Has(command->valued, name)) {
-      if (eq != std::string::npos) into = a.substr(eq + 1);
-      else if (i + 1 < args.size()) into = args[++i];
-      else return Usage(io, name + " needs a value");
-      if (into->empty()) return Usage(io, name + " needs a value");
+    const Option* option = command->Find(name);
+    if (option && option->value) {
+      std::string value;
+      if (eq != std::string::npos) value = a.substr(eq + 1);
+      else if (i + 1 < args.size()) value = args[++i];
+      if (value.empty()) return Usage(io, name + " needs a value");
+      parsed.values.emplace_back(name, value);
       continue;
     }
-    if (eq == std::string::npos && Has(command->flags, a)) {
-      flags.push_back(a);
+    if (option && eq == std::string::npos) {
+      parsed.flags.push_back(a);
       continue;
     }
     return Usage(io, "unknown option \"" + OneLine(a) + "\" for " + command->name);
   }
-  if (positionals.size() != command->positionals)
-    return Usage(io, std::string(command->name) + " takes " +
-                         (command->positionals == 2 ? "CARD and OPS" : "CARD"));
-  for (const std::string& p : positionals)
+  if (parsed.positionals.size() != command->positionals.size())
+    return Usage(io, std::string(command->name) + " takes " + And(command->positionals));
+  for (const std::string& p : parsed.positionals)
     if (p.empty()) return Usage(io, "an empty path");
-
-  const fs::path card = positionals[0];
-  const std::string name = command->name;
-  if (name == "list") return RunList(card, Has(flags, "--json"), io);
-  if (name == "apply")
-    return RunApply(card, positionals[1], Has(flags, "--dry-run"), Has(flags, "--yes"), io);
-  if (name == "backup") return RunBackup(card, into ? std::optional<fs::path>(*into) : std::nullopt, io);
-  if (name == "revert") return RunRevert(card, io);
-  return RunCheck(card, io);
+  return command->run(parsed, io);
 }
 
 }  // namespace fenmora::cli

@@ -8,6 +8,7 @@
 
 #include "media/file_info.h"
 #include "media/melody_title.h"
+#include "platform/cardname.h"
 #include "platform/cp932.h"
 #include "sync/texts.h"
 
@@ -81,14 +82,26 @@ std::string StemOf(const std::string& cardName) {
 
 }  // namespace
 
-std::int64_t FreeFileNumber(const HandsetProfile& profile, MediaKind kind,
-                            const MediaCatalogue& catalogue) {
-  std::unordered_set<std::string> used;
-  used.reserve(static_cast<size_t>(catalogue.count) * 2);
-  for (int i = 0; i < catalogue.count; ++i) used.insert(StemOf(catalogue.Slot(i).cardName));
+std::int64_t NumberHeldBy(const HandsetProfile& profile, MediaKind kind, std::string_view name) {
+  const std::string stem = CardNameKey(StemOf(std::string(name)));
   const std::string& prefix = profile.Kind(kind).filePrefix;
+  if (stem.size() <= prefix.size() || stem.compare(0, prefix.size(), prefix) != 0) return -1;
+  const std::string digits = stem.substr(prefix.size());
+  if (digits.size() > 15) return -1;
+  char* end = nullptr;
+  const long long n = std::strtoll(digits.c_str(), &end, kind == MediaKind::Movie ? 16 : 10);
+  if (*end != '\0' || n < 1) return -1;
+  return profile.FileNumberText(kind, n) == digits ? n : -1;
+}
+
+std::int64_t FreeFileNumber(const HandsetProfile& profile, MediaKind kind,
+                            const MediaCatalogue& catalogue, const std::vector<std::string>& onCard) {
+  std::unordered_set<std::int64_t> used;
+  used.reserve(static_cast<size_t>(catalogue.count) + onCard.size());
+  for (int i = 0; i < catalogue.count; ++i) used.insert(NumberHeldBy(profile, kind, catalogue.Slot(i).cardName));
+  for (const std::string& name : onCard) used.insert(NumberHeldBy(profile, kind, name));
   std::int64_t n = 1;
-  while (used.count(prefix + profile.FileNumberText(kind, n))) ++n;
+  while (used.count(n)) ++n;
   return n;
 }
 
@@ -105,6 +118,28 @@ std::string TitleForFile(MediaKind kind, const fs::path& file) {
   return title;
 }
 
+std::optional<std::string> CardExtensionFor(MediaKind kind, std::string_view fileName) {
+  struct Alias {
+    MediaKind kind;
+    const char* spelling;
+    const char* handsets;
+  };
+  static constexpr Alias kAliases[] = {{MediaKind::Image, ".JPEG", ".JPG"},
+                                       {MediaKind::Image, ".JPE", ".JPG"},
+                                       {MediaKind::Image, ".JFIF", ".JPG"},
+                                       {MediaKind::Melody, ".MIDI", ".MID"}};
+  std::string ext = AsciiUpper(ExtensionOf(fileName));
+  for (const Alias& a : kAliases)
+    if (a.kind == kind && ext == a.spelling) ext = a.handsets;
+  // A record holds three bytes of extension.
+  if (ext.size() < 2 || ext.size() > 4) return std::nullopt;
+  for (size_t i = 1; i < ext.size(); ++i) {
+    const char c = ext[i];
+    if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return std::nullopt;
+  }
+  return ext;
+}
+
 std::string FileFilterText(const HandsetProfile& profile, MediaKind kind) {
   std::string filter = texts::Of(texts::kFilterLabel, kind);
   for (const auto& rule : profile.Kind(kind).extensions) filter += "*" + rule.ext + ";";
@@ -113,22 +148,17 @@ std::string FileFilterText(const HandsetProfile& profile, MediaKind kind) {
 
 FileQueue::FileQueue(CardSession& session, MediaKind kind, Prompts& prompts)
     : session_(session), kind_(kind), prompts_(prompts) {
-  // The search never goes past the number of slots, so only those numbers
-  // need remembering: a stem holds number n when it is the prefix followed by
-  // exactly the number text of n.
+  // The search never goes past the number of slots plus the files on the
+  // card, so only those numbers need remembering.
   const HandsetProfile& profile = session.profile;
-  const std::string& prefix = profile.Kind(kind).filePrefix;
   const MediaCatalogue& catalogue = session.Catalogue(kind);
-  used_.assign(MediaCatalogue::kSlots + 2, 0);
-  for (int i = 0; i < catalogue.count; ++i) {
-    const std::string stem = StemOf(catalogue.Slot(i).cardName);
-    if (stem.size() <= prefix.size() || stem.compare(0, prefix.size(), prefix) != 0) continue;
-    const std::string digits = stem.substr(prefix.size());
-    char* end = nullptr;
-    const long n = std::strtol(digits.c_str(), &end, kind == MediaKind::Movie ? 16 : 10);
-    if (*end != '\0' || n < 1 || n >= static_cast<long>(used_.size())) continue;
-    if (profile.FileNumberText(kind, n) == digits) used_[static_cast<size_t>(n)] = 1;
-  }
+  used_.assign(MediaCatalogue::kSlots + session.filesOnCard[KindIndex(kind)].size() + 2, 0);
+  const auto hold = [&](const std::string& name) {
+    const std::int64_t n = NumberHeldBy(profile, kind, name);
+    if (n >= 1 && n < static_cast<std::int64_t>(used_.size())) used_[static_cast<size_t>(n)] = 1;
+  };
+  for (int i = 0; i < catalogue.count; ++i) hold(catalogue.Slot(i).cardName);
+  for (const std::string& name : session.filesOnCard[KindIndex(kind)]) hold(name);
 }
 
 std::int64_t FileQueue::TakeNumber() {
@@ -162,11 +192,20 @@ QueueOutcome FileQueue::Add(const fs::path& file) {
   const size_t slash = full.rfind('/');
   const std::string name = slash == std::string::npos ? full : full.substr(slash + 1);
   std::string folder = slash == std::string::npos ? std::string() : full.substr(0, slash + 1);
-  const std::string ext = AsciiUpper(ExtensionOf(name));
+  // An extension no record can hold would be lost at the next load with the
+  // file left on the card unlisted: such a file is refused before anything
+  // is counted.
+  const std::optional<std::string> cardExt = CardExtensionFor(kind_, name);
+  if (!cardExt) {
+    prompts_.Tell(Icon::Warning, texts::kUnfitExtension + shownPath);
+    return QueueOutcome::Skipped;
+  }
+  const std::string& ext = *cardExt;
   const ExtensionRule* rule = profile.FindExtension(kind_, ext);
   const std::int32_t limit = rule ? rule->maxSize : 0;
   if (size > limit &&
-      prompts_.Ask(Icon::Question, Prompts::Buttons::YesNo, texts::kOversize + shownPath) !=
+      prompts_.Ask(Prompts::Question::Oversize, Icon::Question, Prompts::Buttons::YesNo,
+                   texts::kOversize + shownPath) !=
           Prompts::Answer::Yes)
     return QueueOutcome::Skipped;
   DiskGauge& gauge = session_.gauge;

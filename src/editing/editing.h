@@ -44,10 +44,17 @@ std::optional<std::int32_t> DeleteEntry(MediaCatalogue& catalogue, DiskGauge& ga
 
 // ---- queueing a file from the computer as a new item
 
-// The smallest file number from 1 up whose name stem no entry of the kind
-// (live, deleted or queued) has.
+// The file number a card name holds for a kind: n when its stem (the name
+// without its extension) is the kind's prefix followed by exactly the number
+// text of n, letters in any case (on FAT STIL0001.JPG and stil0001.jpg are one
+// file); -1 for any other name.
+std::int64_t NumberHeldBy(const HandsetProfile& profile, MediaKind kind, std::string_view name);
+
+// The smallest file number from 1 up that no entry of the kind (live, deleted
+// or queued) and no file of `onCard` holds.
 std::int64_t FreeFileNumber(const HandsetProfile& profile, MediaKind kind,
-                            const MediaCatalogue& catalogue);
+                            const MediaCatalogue& catalogue,
+                            const std::vector<std::string>& onCard = {});
 
 enum class QueueOutcome {
   Queued,   // the catalogue, its grid and the gauge changed
@@ -87,6 +94,13 @@ class FileQueue {
 // name when there is one, otherwise (and for the other kinds) its file name,
 // converted to CP932.
 std::string TitleForFile(MediaKind kind, const std::filesystem::path& file);
+
+// The extension a file of the computer takes on the card, with its dot: its
+// own in upper case, or the handset's spelling of the usual others (".jpeg",
+// ".jpe", ".jfif" are ".JPG" for images, ".midi" is ".MID" for melodies).
+// Nothing when a table record cannot hold it: no extension, or one of more
+// than three letters and digits.
+std::optional<std::string> CardExtensionFor(MediaKind kind, std::string_view fileName);
 
 // The file dialog's filter: the kind's label followed by "*.EXT;" per type.
 std::string FileFilterText(const HandsetProfile& profile, MediaKind kind);

@@ -5,7 +5,12 @@
 #include <sys/sysmacros.h>
 
 #include <fstream>
+#include <optional>
 #include <system_error>
+#include <vector>
+
+#include "platform/cardname.h"
+#include "platform/fileops.h"
 
 namespace fenmora {
 
@@ -57,5 +62,25 @@ std::string FreeSpaceText(std::int64_t freeBytes) {
 }
 
 bool FreeSpaceIsLow(std::int64_t freeBytes) { return freeBytes / 1024 < 1000; }
+
+namespace {
+
+// The entry of folder named `name` in any case that is a folder, if any.
+std::optional<std::filesystem::path> SubFolder(const std::filesystem::path& folder,
+                                               std::string_view name, FileOps& ops) {
+  std::vector<std::string> names;
+  if (!ops.ListFolder(folder, names).ok) return std::nullopt;
+  for (const std::string& n : names)
+    if (SameCardName(n, name) && ops.IsFolder(folder / n)) return folder / n;
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool HoldsCardLayout(const std::filesystem::path& root, FileOps& ops) {
+  if (SubFolder(root, "SD_VIDEO", ops)) return true;
+  const auto priv = SubFolder(root, "PRIVATE", ops);
+  return priv && SubFolder(*priv, "DOCOMO", ops);
+}
 
 }  // namespace fenmora

@@ -14,6 +14,12 @@ namespace fenmora {
 // else, a plain folder included, is not removable.
 bool IsRemovableDrive(const std::filesystem::path& root);
 
+class FileOps;
+
+// True when root holds the handset's card layout: a PRIVATE\DOCOMO or an
+// SD_VIDEO folder, names in any case.
+bool HoldsCardLayout(const std::filesystem::path& root, FileOps& ops);
+
 // Total and free bytes of the volume holding root; -1 when root cannot be
 // read (no card in the reader, a folder that does not exist).
 std::int64_t DiskSize(const std::filesystem::path& root);

@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <set>
 #include <system_error>
 #include <utility>
 
 #include "catalogue/table.h"
+#include "platform/cardname.h"
 #include "platform/cardpath.h"
 #include "sync/journal.h"
 #include "sync/load.h"
@@ -130,6 +132,7 @@ class Checker {
       }
       if (!why.empty()) {
         Add(CheckFinding::Type::StaleTable, t.path, why);
+        report_.findings.back().information = t.existing == 0;
       } else {
         for (CheckFinding& f : t.missing) report_.findings.push_back(std::move(f));
       }
@@ -155,9 +158,20 @@ class Checker {
         Add(CheckFinding::Type::BadRecord, *folder, "record " + name + " leads outside the card", t.path);
         continue;
       }
-      if (const auto id = RegularFileId(*file)) {
-        listed_.insert(*id);
-        ++t.existing;
+      // The file as the folder names it: on the card's FAT the record finds
+      // it whatever the case of its letters.
+      const std::string actual = NameInFolder(*folder, name);
+      if (actual != name) {
+        const auto found = ResolveCardPath(root_, *folderText, actual);
+        if (found && RegularFileId(*found)) {
+          Add(CheckFinding::Type::CaseOnlyName, *found, "the record in " + t.path.filename().string() +
+                                                            " names it " + name);
+          Listed(*found, record, t);
+          continue;
+        }
+      }
+      if (RegularFileId(*file)) {
+        Listed(*file, record, t);
         continue;
       }
       fs::path parked = *file;
@@ -176,6 +190,35 @@ class Checker {
     }
   }
 
+  // A record's file that exists: listed, and its size compared with the
+  // record's.
+  void Listed(const fs::path& file, const TableRecord& record, TableState& t) {
+    struct stat st;
+    if (::stat(file.c_str(), &st) != 0) return;
+    listed_.insert({st.st_dev, st.st_ino});
+    ++t.existing;
+    if (static_cast<std::uint64_t>(st.st_size) != record.size)
+      Add(CheckFinding::Type::SizeMismatch, file,
+          "the record in " + t.path.filename().string() + " says " + std::to_string(record.size) +
+              " bytes, the file holds " + std::to_string(st.st_size));
+  }
+
+  // The name of the entry of folder that is `name` without regard to case:
+  // `name` itself when it is there, or when nothing is.
+  std::string NameInFolder(const fs::path& folder, const std::string& name) {
+    auto at = listings_.find(folder);
+    if (at == listings_.end()) {
+      std::vector<std::string> names;
+      for (const fs::path& p : SortedEntries(folder)) names.push_back(p.filename().string());
+      at = listings_.emplace(folder, std::move(names)).first;
+    }
+    const std::vector<std::string>& names = at->second;
+    if (std::find(names.begin(), names.end(), name) != names.end()) return name;
+    for (const std::string& n : names)
+      if (SameCardName(n, name)) return n;
+    return name;
+  }
+
   void ContentFolders() {
     const std::string& contentFolder = profile_.Kind(kind_).contentFolder;
     const auto base = ResolveCardPath(root_, contentFolder);
@@ -191,10 +234,14 @@ class Checker {
   }
 
   void Files(const fs::path& folder) {
+    std::map<std::string, std::string> byKey;  // the first name of each case-blind name
     for (const fs::path& p : SortedEntries(folder)) {
       struct stat st;
       if (::lstat(p.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) continue;
       const std::string name = p.filename().string();
+      if (const auto [first, fresh] = byKey.emplace(CardNameKey(name), name); !fresh)
+        Add(CheckFinding::Type::CaseOnlyName, p,
+            "differs from " + first->second + " only in case: on the card they are one file");
       // A link leading off the card is never followed, and no record can
       // list it.
       std::optional<FileId> id;
@@ -218,7 +265,39 @@ class Checker {
   MediaKind kind_ = MediaKind::Image;
   std::set<FileId> listed_;
   std::set<FileId> parkedListed_;  // parked files a record waits for
+  std::map<fs::path, std::vector<std::string>> listings_;  // folders of records, listed once
 };
+
+// Scratch files of a commit: "*.TBL.tmp" in the kinds' table folders, and
+// at the root the header scratch and the journal's scratch.
+void ScratchFiles(const HandsetProfile& profile, const fs::path& root, CheckReport& report) {
+  const auto add = [&](const fs::path& p, const char* what) {
+    CheckFinding f;
+    f.type = CheckFinding::Type::ScratchFile;
+    f.path = p;
+    f.detail = what;
+    report.findings.push_back(std::move(f));
+  };
+  const std::string journalScratch = std::string(kJournalName) + ".tmp";
+  for (const fs::path& p : SortedEntries(root)) {
+    const std::string name = p.filename().string();
+    if (SameCardName(name, journalScratch)) add(p, "the scratch of a commit journal");
+    else if (SameCardName(name, "tbl.tmp")) add(p, "the scratch of a table header");
+  }
+  std::vector<fs::path> seen;
+  for (MediaKind kind : kListKinds) {
+    if (!profile.Supported(kind)) continue;
+    const std::string first = profile.ExpandTablePath(kind, HandsetProfile::FirstTableNumber(kind));
+    const auto folder = ResolveCardPath(root, first.substr(0, first.rfind('\\')));
+    if (!folder || std::find(seen.begin(), seen.end(), *folder) != seen.end()) continue;
+    seen.push_back(*folder);
+    for (const fs::path& p : SortedEntries(*folder)) {
+      const std::string key = CardNameKey(p.filename().string());
+      if (key.size() > 8 && key.compare(key.size() - 8, 8, ".TBL.TMP") == 0)
+        add(p, "a table written beside its place and never renamed");
+    }
+  }
+}
 
 std::string Shown(const fs::path& p, const fs::path& root) {
   const fs::path rel = p.lexically_relative(root);
@@ -268,6 +347,7 @@ CheckReport CheckCard(const HandsetProfile& profile, const fs::path& cardRoot) {
                              : "an update stopped half way: apply finishes it, revert returns the card to its state before it";
     report.findings.push_back(std::move(f));
   }
+  ScratchFiles(profile, cardRoot, report);
   Checker checker(profile, cardRoot, report);
   for (MediaKind kind : kListKinds)
     if (profile.Supported(kind)) checker.Kind(kind);
@@ -300,7 +380,17 @@ std::string DescribeFinding(const CheckFinding& f, const fs::path& cardRoot) {
     case CheckFinding::Type::UnreadableTable:
       line = "unreadable table: " + path + " (" + f.detail + ")";
       break;
+    case CheckFinding::Type::SizeMismatch:
+      line = "size differs from its record: " + path + " (" + f.detail + ")";
+      break;
+    case CheckFinding::Type::CaseOnlyName:
+      line = "name differs only in case: " + path + " (" + f.detail + ")";
+      break;
+    case CheckFinding::Type::ScratchFile:
+      line = "scratch file: " + path + " (" + f.detail + ")";
+      break;
   }
+  if (f.information) line = "information: " + line;
   return NoControls(std::move(line));
 }
 

@@ -31,17 +31,34 @@ struct CheckFinding {
     UnreadableTable,
     // The journal of a commit that did not finish lies at the card's root.
     InterruptedCommit,
+    // A record whose file holds another number of bytes than the record says.
+    SizeMismatch,
+    // Names that differ only in the case of their letters: two files of one
+    // folder (on the card's FAT they would be one), or a record and the file
+    // it finds.
+    CaseOnlyName,
+    // A scratch file a commit left: a table written beside its place
+    // ("*.TBL.tmp"), the header scratch at the root, the journal's scratch.
+    ScratchFile,
   };
   Type type = Type::MissingFile;
   MediaKind kind = MediaKind::Image;  // Image for InterruptedCommit, which concerns the whole card
   std::filesystem::path path;   // the file or table concerned, on disk
   std::filesystem::path table;  // MissingFile, BadRecord: the table holding the record
   std::string detail;           // why, in a few words (all but MissingFile and UnlistedFile)
+  // Worth knowing but no fault: the card is as the handset and the program
+  // may leave it (a table a shrunk list left, naming no file that exists).
+  bool information = false;
 };
 
 struct CheckReport {
   std::vector<CheckFinding> findings;
-  bool Clean() const { return findings.empty(); }
+  // No finding but information.
+  bool Clean() const {
+    for (const CheckFinding& f : findings)
+      if (!f.information) return false;
+    return true;
+  }
 };
 
 // Checks the tables and content folders of the three kinds on the card at
@@ -56,6 +73,9 @@ struct CheckReport {
 //   - none of its records names a file that exists (an empty table included:
 //     the commit never writes an empty table after the first).
 // The records of such a table are not reported one by one as missing files.
+// A left-behind table none of whose records names an existing file (what a
+// list that shrank below a multiple of 64 leaves) is information only: the
+// loader takes nothing from it.
 // Files that only a left-behind table lists still count as listed: the
 // loader reads every table it finds. A record whose file waits under its name
 // with "_" (between the two renaming passes of an interrupted commit) is not

@@ -10,6 +10,7 @@
 #include "media/file_info.h"
 #include "platform/cardpath.h"
 #include "platform/drives.h"
+#include "platform/fileops.h"
 #include "sync/journal.h"
 #include "sync/texts.h"
 
@@ -166,6 +167,27 @@ void LoadKind(const HandsetProfile& profile, MediaKind kind, const fs::path& car
   if (overfull) result.overfullKinds.push_back(kind);
 }
 
+std::vector<std::string> ListKindFolders(const HandsetProfile& profile, MediaKind kind,
+                                         const fs::path& cardRoot, FileOps& ops) {
+  std::vector<std::string> names;
+  if (!profile.Supported(kind)) return names;
+  const CardGuard card(cardRoot);
+  std::vector<std::string> folders{profile.Kind(kind).contentFolder};
+  for (int g = 0; g < MediaCatalogue::kSlots / kItemsPerTable; ++g)
+    folders.push_back(profile.GroupFolderText(kind, g));
+  std::vector<std::string> seen;  // folder texts listed already (group 0 of Image is the content folder)
+  for (const std::string& text : folders) {
+    const auto normal = NormalizeCardFolder(text);
+    if (!normal || std::find(seen.begin(), seen.end(), *normal) != seen.end()) continue;
+    seen.push_back(*normal);
+    const auto folder = card.Resolve(*normal);
+    std::vector<std::string> inFolder;
+    if (!folder || !ops.ListFolder(*folder, inFolder).ok) continue;
+    names.insert(names.end(), inFolder.begin(), inFolder.end());
+  }
+  return names;
+}
+
 LoadResult LoadCard(CardSession& session, const fs::path& cardRoot, Prompts& prompts,
                     Progress& progress, InterruptedChoice choice) {
   RealFileOps ops;
@@ -184,7 +206,8 @@ Recovery ChooseRecovery(const Journal& journal, Prompts& prompts, InterruptedCho
   }
   if (choice == InterruptedChoice::Finish) return Recovery::Finish;
   if (choice == InterruptedChoice::Revert) return Recovery::Revert;
-  return prompts.Ask(Prompts::Icon::Warning, Prompts::Buttons::YesNo, texts::kInterruptedCommit) ==
+  return prompts.Ask(Prompts::Question::InterruptedUpdate, Prompts::Icon::Warning, Prompts::Buttons::YesNo,
+                     texts::kInterruptedCommit) ==
                  Prompts::Answer::No
              ? Recovery::Revert
              : Recovery::Finish;
@@ -198,7 +221,8 @@ LoadResult LoadCard(CardSession& session, const fs::path& cardRoot, Prompts& pro
   using Buttons = Prompts::Buttons;
   LoadResult result;
   if (!IsRemovableDrive(cardRoot) &&
-      prompts.Ask(Icon::Warning, Buttons::YesNo, texts::kNotRemovable) != Prompts::Answer::Yes) {
+      prompts.Ask(Prompts::Question::NotRemovable, Icon::Warning, Buttons::YesNo,
+                  texts::kNotRemovable) != Prompts::Answer::Yes) {
     result.outcome = LoadResult::Outcome::Declined;
     return result;
   }
@@ -229,6 +253,7 @@ LoadResult LoadCard(CardSession& session, const fs::path& cardRoot, Prompts& pro
                                                    session.Catalogue(kind), session.leftovers);
     else
       LoadKind(session.profile, kind, cardRoot, ops, session.Catalogue(kind), result);
+    session.filesOnCard[KindIndex(kind)] = ListKindFolders(session.profile, kind, cardRoot, ops);
   }
   progress.Status("");
   progress.Busy(false);

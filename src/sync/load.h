@@ -13,6 +13,8 @@
 
 namespace fenmora {
 
+class FileOps;
+
 struct LoadResult {
   enum class Outcome { Completed, Declined, NoCard };
   Outcome outcome = Outcome::Completed;
@@ -63,6 +65,12 @@ bool HashCardTables(const HandsetProfile& profile, const std::filesystem::path& 
 // file system that was loaded and its tables are byte for byte what was
 // loaded. An empty text when so, otherwise what differs.
 std::string CardChangedSinceLoad(const CardSession& session, FileOps& ops);
+
+// The names of the files (and folders) in a kind's content folder and in its
+// group folders on the card, as the file-operation layer lists them. Folders
+// that are missing or lead outside the card give nothing.
+std::vector<std::string> ListKindFolders(const HandsetProfile& profile, MediaKind kind,
+                                         const std::filesystem::path& cardRoot, FileOps& ops);
 
 // Only the part of the load that reads the tables of one kind into its
 // catalogue (the counters of that catalogue must be 0).

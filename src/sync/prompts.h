@@ -12,9 +12,18 @@ class Prompts {
   enum class Icon { Information, Warning, Error, Question };
   enum class Buttons { Ok, YesNo, YesCancel };
   enum class Answer { Ok, Yes, No, Cancel };
+  // What is asked, independent of its wording: the command line and the tests
+  // answer a question by this, never by matching its text.
+  enum class Question {
+    Message,        // a plain message: OK is the only answer
+    NotRemovable,   // load a folder that is not a removable drive? (Yes/No)
+    Oversize,       // queue a file over the handset's size limit? (Yes/No)
+    MissingFolder,  // make the kind's missing folder on the card? (Yes/Cancel)
+    InterruptedUpdate,  // finish an interrupted update (Yes) or return the card to its state before it (No)?
+  };
   virtual ~Prompts() = default;
-  virtual Answer Ask(Icon icon, Buttons buttons, const std::string& text) = 0;
-  void Tell(Icon icon, const std::string& text) { Ask(icon, Buttons::Ok, text); }
+  virtual Answer Ask(Question question, Icon icon, Buttons buttons, const std::string& text) = 0;
+  void Tell(Icon icon, const std::string& text) { Ask(Question::Message, icon, Buttons::Ok, text); }
 };
 
 // Status texts and the busy cursor of long operations. The window shows the

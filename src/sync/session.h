@@ -3,6 +3,7 @@
 // else) and the projected card space.
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -28,6 +29,10 @@ struct CardSession {
   // Copies an interrupted update left on the card that the next commit
   // removes (a partial copy, or the copies of an update being undone).
   std::vector<std::filesystem::path> leftovers;
+  // The names of the files found at load in each kind's folders (its content
+  // folder and its group folders), listed or not: a new item never takes a
+  // name one of them holds.
+  std::array<std::vector<std::string>, kKindCount> filesOnCard;
 
   MediaCatalogue& Catalogue(MediaKind k) { return catalogues[k]; }
   const MediaCatalogue& Catalogue(MediaKind k) const { return catalogues[k]; }

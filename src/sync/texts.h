@@ -88,6 +88,10 @@ inline constexpr const char* kUnreadableFile =
 // Said after the kind's name when its list already holds 1024 items.
 inline constexpr const char* kCatalogueFull =
     "は1024件までしか登録できません。\n下記のファイル以降の追加を中止します。\n";
+// A file whose extension a table record cannot hold (none, or more than three
+// letters and digits).
+inline constexpr const char* kUnfitExtension =
+    "下記のファイルは拡張子が携帯電話で扱えない形式です（英数字3文字まで）。\n読込をスキップします。\n";
 inline constexpr const char* kNoSpace = "メモリーカードの空き容量が足りません";
 inline constexpr const char* kUnsupportedDrop[3] = {
     "下記のファイルは非対応の待受け画像形式です。\n読込をスキップします。\n",

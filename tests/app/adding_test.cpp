@@ -16,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Answer = Prompts::Answer;
-using Buttons = Prompts::Buttons;
+using Question = Prompts::Question;
 using Icon = Prompts::Icon;
 
 class Adding : public WindowTest {
@@ -98,12 +98,12 @@ TEST_F(Adding, AMissingFolderIsMadeOnlyWhenTheUserAgrees) {
   prompts.Clear();
   const fs::path ringer = card.path() / "PRIVATE/DOCOMO/RINGER";
   ASSERT_FALSE(fs::exists(ringer));
-  prompts.Expect(Answer::Cancel, Buttons::YesCancel, texts::kMissingFolder[1]);
+  prompts.Expect(Question::MissingFolder, Answer::Cancel, texts::kMissingFolder[1]);
   Click("btAddMelody");
   EXPECT_TRUE(dialogs.empty());
   EXPECT_FALSE(fs::exists(ringer));
 
-  prompts.Expect(Answer::Yes, Buttons::YesCancel, texts::kMissingFolder[1]);
+  prompts.Expect(Question::MissingFolder, Answer::Yes, texts::kMissingFolder[1]);
   Choose({desktop.Write("tune.mid", PianoMidi())});
   Click("btAddMelody");
   EXPECT_TRUE(fs::is_directory(ringer));
@@ -115,13 +115,13 @@ TEST_F(Adding, AnImageOfExactly102400BytesPassesAndOneByteMoreAsks) {
   LoadEmptyCard();
   const fs::path big = desktop.Write("big.jpg", std::string(102401, 'b'));
   Choose({desktop.Write("exact.jpg", std::string(102400, 'a')), big});
-  prompts.Expect(Answer::No, Buttons::YesNo, texts::kOversize + big.string());
+  prompts.Expect(Question::Oversize, Answer::No, texts::kOversize + big.string());
   Click("btAddImage");
   ASSERT_EQ(prompts.asked().size(), 1u);
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"exact.jpg"}));
   EXPECT_TRUE(CommitEnabled());
 
-  prompts.Expect(Answer::Yes, Buttons::YesNo, texts::kOversize + big.string());
+  prompts.Expect(Question::Oversize, Answer::Yes, texts::kOversize + big.string());
   Choose({big});
   Click("btAddImage");
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"exact.jpg", "big.jpg"}));

@@ -25,7 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Answer = Prompts::Answer;
-using Buttons = Prompts::Buttons;
+using Question = Prompts::Question;
 using Icon = Prompts::Icon;
 using testcard::ReadBytes;
 using testcard::SnapshotOf;
@@ -263,7 +263,7 @@ TEST_F(Commit, AnInterruptedCommitIsFinishedByTheNextOne) {
   window->SetFileOps(pulled);
   ExpectFolderLoad(card.path());
   // The reload finds the journal and asks: finish it.
-  prompts.Expect(Answer::Yes, Buttons::YesNo, texts::kInterruptedCommit);
+  prompts.Expect(Prompts::Question::InterruptedUpdate, Answer::Yes, texts::kInterruptedCommit);
   prompts.ExpectOk();  // the commit's message
   Click("btRefreshData");
   EXPECT_EQ(prompts.asked().back().icon, Icon::Error);
@@ -295,7 +295,7 @@ TEST_F(Commit, AnInterruptedCommitCanBeUndoneFromTheQuestionAtLoad) {
   CutAfterFirstMove pulled(real);
   window->SetFileOps(pulled);
   ExpectFolderLoad(card.path());
-  prompts.Expect(Answer::No, Buttons::YesNo, texts::kInterruptedCommit);  // back to before
+  prompts.Expect(Prompts::Question::InterruptedUpdate, Answer::No, texts::kInterruptedCommit);  // back to before
   prompts.ExpectOk();
   Click("btRefreshData");
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"A", "B"}));
@@ -399,7 +399,7 @@ TEST_F(Backup, TheStatusTextAndTheHourglassStayWhileTheMessageIsOpen) {
   prompts.Clear();
   QString statusDuring;
   bool busyDuring = false;
-  prompts.ExpectThen(Answer::Ok, Buttons::Ok, {}, [&] {
+  prompts.ExpectThen(Question::Message, Answer::Ok, {}, [&] {
     statusDuring = Find<QLabel>("StatusPanel0")->text();
     busyDuring = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
   });

@@ -17,7 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Answer = Prompts::Answer;
-using Buttons = Prompts::Buttons;
+using Question = Prompts::Question;
 
 const char* const kLoadEnabled[] = {"btUpImage",  "btDownImage",  "btRenImage",  "btDelImage",
                                     "btAddImage", "btUpMelody",   "btDownMelody", "btRenMelody",
@@ -48,7 +48,7 @@ TEST_F(Load, DecliningTheDriveWarningChangesNothing) {
   if (IsRemovableDrive(card.path())) GTEST_SKIP() << "the temporary folder lies on a removable drive";
   WriteSmallCard();
   Choose(card.path());
-  prompts.Expect(Answer::No, Buttons::YesNo, texts::kNotRemovable);
+  prompts.Expect(Question::NotRemovable, Answer::No, texts::kNotRemovable);
   QTest::mouseClick(Find("btLoadMem"), Qt::LeftButton);
   ASSERT_EQ(prompts.asked().size(), 1u);  // no advice, no error
   EXPECT_EQ(prompts.asked()[0].icon, Prompts::Icon::Warning);
@@ -59,7 +59,7 @@ TEST_F(Load, YesLoadsTheCardIntoTheThreeLists) {
   if (IsRemovableDrive(card.path())) GTEST_SKIP() << "the temporary folder lies on a removable drive";
   WriteSmallCard();
   Choose(card.path());
-  prompts.Expect(Answer::Yes, Buttons::YesNo, texts::kNotRemovable).ExpectOk(texts::kBackupAdvice);
+  prompts.Expect(Question::NotRemovable, Answer::Yes, texts::kNotRemovable).ExpectOk(texts::kBackupAdvice);
   QTest::mouseClick(Find("btLoadMem"), Qt::LeftButton);
   ASSERT_EQ(prompts.asked().size(), 2u);
   EXPECT_EQ(prompts.asked()[1].icon, Prompts::Icon::Information);
@@ -83,14 +83,20 @@ TEST_F(Load, YesLoadsTheCardIntoTheThreeLists) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(Load, LeavesTheCommitButtonAndTheTitleButtonsAsTheyWere) {
+TEST_F(Load, LeavesTheCommitButtonAndShowsTheSelectedItemsTitle) {
   WriteSmallCard();
   Find("btRefreshData")->setEnabled(true);  // as after an edit
   Find<QLineEdit>("edMovieTitle")->setText(QStringLiteral("typed"));
   LoadCard();
   EXPECT_TRUE(Find("btRefreshData")->isEnabled());
-  EXPECT_TRUE(Find("btEditMovie")->isEnabled());
-  EXPECT_EQ(Find<QLineEdit>("edMovieTitle")->text(), "typed");
+  // Nothing typed before the load stays in the edit: Enter would store it
+  // into the first item.
+  EXPECT_FALSE(Find("btEditMovie")->isEnabled());
+  EXPECT_EQ(Find<QLineEdit>("edMovieTitle")->text(), "花火大会");
+  ShowPage(MediaKind::Movie);
+  QTest::keyClick(Find<QLineEdit>("edMovieTitle"), Qt::Key_Return);
+  EXPECT_EQ(Cell(MediaKind::Movie, 1, 3), "花火大会");
+  EXPECT_EQ(session.Catalogue(MediaKind::Movie).Slot(0).title, "\x89\xd4\x89\xce\x91\xe5\x89\xef");
 }
 
 // Records the status texts that were painted while a load ran.
@@ -132,7 +138,7 @@ TEST_F(Load, AMissingCardRootGivesTheInsertCardErrorAndChangesNothing) {
   prompts.Clear();
 
   const fs::path gone = card.path() / "no-such-card";
-  if (!IsRemovableDrive(gone)) prompts.Expect(Answer::Yes, Buttons::YesNo, texts::kNotRemovable);
+  if (!IsRemovableDrive(gone)) prompts.Expect(Question::NotRemovable, Answer::Yes, texts::kNotRemovable);
   prompts.ExpectOk(texts::kInsertCard);
   Choose(gone);
   window->btLoadMemClick();
@@ -144,7 +150,7 @@ TEST_F(Load, AMissingCardRootGivesTheInsertCardErrorAndChangesNothing) {
 
 TEST_F(Load, AMissingCardBeforeAnyLoadEnablesNothing) {
   const fs::path gone = card.path() / "no-such-card";
-  if (!IsRemovableDrive(gone)) prompts.Expect(Answer::Yes, Buttons::YesNo, texts::kNotRemovable);
+  if (!IsRemovableDrive(gone)) prompts.Expect(Question::NotRemovable, Answer::Yes, texts::kNotRemovable);
   prompts.ExpectOk(texts::kInsertCard);
   Choose(gone);
   window->btLoadMemClick();
@@ -241,7 +247,7 @@ TEST_F(Load, RecordsThatWouldLeadOutsideTheCardAreNotListed) {
 TEST_F(Load, MoreThan1024FilesOfAKindLoadTheFirst1024AndSaySoOnce) {
   builder.WriteKind(MediaKind::Image, builder.NumberedItems(MediaKind::Image, 1030, ".JPG"));
   ExpectFolderLoad(card.path());
-  prompts.Expect(Answer::Ok, Buttons::Ok);
+  prompts.ExpectOk();
   Choose(card.path());
   window->btLoadMemClick();
   ASSERT_FALSE(prompts.asked().empty());

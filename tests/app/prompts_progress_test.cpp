@@ -40,7 +40,7 @@ Answer AskAndPress(app::QtPrompts& prompts, Icon icon, Buttons buttons, QMessage
     else
       box->button(press)->click();
   });
-  return prompts.Ask(icon, buttons, "ドライブにSDメモリカードを挿入してください．");
+  return prompts.Ask(Prompts::Question::NotRemovable, icon, buttons, "ドライブにSDメモリカードを挿入してください．");
 }
 
 TEST(MessageBoxes, ShowTheTitleTextIconAndButtonsAskedAndReturnThePress) {

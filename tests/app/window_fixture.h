@@ -24,7 +24,7 @@
 #include "app/main_window.h"
 #include "support/temp_card.h"
 #include "platform/drives.h"
-#include "app/scripted_prompts.h"
+#include "support/scripted_prompts.h"
 #include "support/card_builder.h"
 #include "sync/texts.h"
 
@@ -87,7 +87,7 @@ class WindowTest : public ::testing::Test {
   // warning (answered Yes) and the backup advice.
   void ExpectFolderLoad(const std::filesystem::path& folder) {
     if (!IsRemovableDrive(folder))
-      prompts.Expect(Prompts::Answer::Yes, Prompts::Buttons::YesNo, texts::kNotRemovable);
+      prompts.Expect(Prompts::Question::NotRemovable, Prompts::Answer::Yes, texts::kNotRemovable);
     prompts.ExpectOk(texts::kBackupAdvice);
   }
   void Choose(const std::filesystem::path& folder) {

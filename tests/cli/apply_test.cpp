@@ -23,9 +23,9 @@ class CliApply : public CliTest {
   // The card as the window would load it now.
   CardSession Reload() {
     CardSession s;
-    testcard::ScriptedPrompts prompts;
-    prompts.Answer(Prompts::Answer::Yes);
-    testcard::RecordingProgress progress;
+    testing::ScriptedPrompts prompts;
+    prompts.ExpectLoad();
+    testing::RecordingProgress progress;
     EXPECT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
     return s;
   }
@@ -156,9 +156,9 @@ TEST_F(CliApply, DryRunPrintsThePlanAndChangesNoByte) {
 
   // The same edits made through the window's operations plan the same steps.
   CardSession s;
-  testcard::ScriptedPrompts prompts;
-  prompts.Answer(Prompts::Answer::Yes);
-  testcard::RecordingProgress progress;
+  testing::ScriptedPrompts prompts;
+  prompts.ExpectLoad();
+  testing::RecordingProgress progress;
   ASSERT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
   MediaCatalogue& images = s.Catalogue(MediaKind::Image);
   ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, photo, prompts), QueueOutcome::Queued);

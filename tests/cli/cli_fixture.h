@@ -38,6 +38,8 @@ inline std::vector<std::string> Lines(const std::string& text) {
 
 class CliTest : public ::testing::Test {
  protected:
+  // The card has the handset's layout, as a card the handset formatted.
+  CliTest() { std::filesystem::create_directories(card.Host("\\PRIVATE\\DOCOMO")); }
   std::string Card() const { return card.root().string(); }
   // Writes a file on the computer side and returns its path.
   std::string PcFile(const std::string& name, const std::string& bytes) const {

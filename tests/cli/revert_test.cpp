@@ -38,9 +38,9 @@ class CliRevert : public CliTest {
   // A move and a renumbering, cut after the first file moved.
   void InterruptedUpdate() {
     CardSession s;
-    testcard::ScriptedPrompts prompts;
-    prompts.Answer(Prompts::Answer::Yes);
-    testcard::RecordingProgress progress;
+    testing::ScriptedPrompts prompts;
+    prompts.ExpectLoad();
+    testing::RecordingProgress progress;
     ASSERT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
     MediaCatalogue& images = s.Catalogue(MediaKind::Image);
     ASSERT_TRUE(MoveUp(images, 3));

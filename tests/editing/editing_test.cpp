@@ -9,7 +9,7 @@
 namespace fenmora {
 namespace {
 
-using testcard::ScriptedPrompts;
+using testing::ScriptedPrompts;
 using testcard::TempFolder;
 using testcard::WriteBytes;
 
@@ -113,10 +113,13 @@ TEST(Editing, FreeNumbersFillGapsAndCountDeletedItems) {
   MediaCatalogue movies;
   for (int i = 1; i <= 9; ++i) Fill(movies, {("MOL00" + std::to_string(i) + ".3GP").c_str()});
   EXPECT_EQ(FreeFileNumber(p, MediaKind::Movie, movies), 10);
-  // Case matters, as on the handset.
+  // FAT names ignore case: stil0001.jpg is STIL0001.JPG, and so is a file
+  // on the card that no entry lists.
   MediaCatalogue lower;
-  Fill(lower, {"stil0001.jpg"});
-  EXPECT_EQ(FreeFileNumber(p, MediaKind::Image, lower), 1);
+  Fill(lower, {"stil0001.jpg", "Stil0002.Gif"});
+  EXPECT_EQ(FreeFileNumber(p, MediaKind::Image, lower), 3);
+  EXPECT_EQ(FreeFileNumber(p, MediaKind::Image, lower, {"STIL0003.JPG", "stil0004.x", "STIL05.JPG"}), 5);
+  EXPECT_EQ(FreeFileNumber(p, MediaKind::Movie, movies, {"mol00a.3gp"}), 11);
   // A five-letter extension still holds its number.
   MediaCatalogue jpeg;
   Fill(jpeg, {"STIL0001.JPEG"});
@@ -165,30 +168,51 @@ TEST_F(Queueing, QueuesBehindLiveItemsWithFreeNames) {
   EXPECT_TRUE(e.queued);
   EXPECT_EQ(e.dateText.size(), 19u);
   EXPECT_EQ(s.gauge.progress, -1000 + 500);
-  EXPECT_TRUE(prompts.asked.empty());
+  EXPECT_TRUE(prompts.asked().empty());
 }
 
 TEST_F(Queueing, SizeLimitAsksAboveTheLimitOnly) {
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, File("exact.jpg", 102400), prompts), QueueOutcome::Queued);
-  EXPECT_TRUE(prompts.asked.empty());
-  prompts.Answer(Prompts::Answer::No);
+  EXPECT_TRUE(prompts.asked().empty());
   const auto big = File("big.JPG", 102401);
+  prompts.Expect(Prompts::Question::Oversize, Prompts::Answer::No, texts::kOversize + big.string());
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, big, prompts), QueueOutcome::Skipped);
-  ASSERT_EQ(prompts.asked.size(), 1u);
-  EXPECT_EQ(prompts.asked[0].text, std::string(texts::kOversize) + big.string());
-  prompts.Answer(Prompts::Answer::Yes);
-  // An unlisted type has the limit 0: asked, and queued with its own extension.
-  EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, File("pic.jpeg", 10), prompts), QueueOutcome::Queued);
-  EXPECT_EQ(s.Catalogue(MediaKind::Image).Slot(1).cardName, "STIL0002.JPEG");
+  ASSERT_EQ(prompts.asked().size(), 1u);
+  prompts.Expect(Prompts::Question::Oversize, Prompts::Answer::Yes);
+  // An unlisted type that a record can hold has the limit 0: asked, and
+  // queued with its own extension.
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, File("pic.png", 10), prompts), QueueOutcome::Queued);
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).Slot(1).cardName, "STIL0002.PNG");
   EXPECT_EQ(s.Catalogue(MediaKind::Image).count, 2);
+}
+
+// A record holds three letters of extension: a longer one would be cut at
+// the next load and the file lost from the list.
+TEST_F(Queueing, UsualSpellingsTakeTheHandsetsExtensionAndUnfitOnesAreRefused) {
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, File("a.jpeg", 10), prompts), QueueOutcome::Queued);
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, File("b.JFIF", 10), prompts), QueueOutcome::Queued);
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Melody, File("c.midi", 10), prompts), QueueOutcome::Queued);
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).Slot(0).cardName, "STIL0001.JPG");
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).Slot(1).cardName, "STIL0002.JPG");
+  EXPECT_EQ(s.Catalogue(MediaKind::Melody).Slot(0).cardName, "RING0001.MID");
+  EXPECT_TRUE(prompts.asked().empty());  // the JPG and MID limits, not 0
+  for (const char* name : {"photo.tiff", "noextension", "dot.", "melody.jpeg", "x.j-g"}) {
+    const MediaKind kind = std::string(name) == "melody.jpeg" ? MediaKind::Melody : MediaKind::Image;
+    const auto file = File(name, 10);
+    prompts.ExpectOk(texts::kUnfitExtension + file.string());
+    EXPECT_EQ(QueueFileForCard(s, kind, file, prompts), QueueOutcome::Skipped) << name;
+  }
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).count, 2);
+  EXPECT_EQ(s.Catalogue(MediaKind::Melody).count, 1);
+  EXPECT_EQ(s.gauge.progress, 30);
 }
 
 TEST_F(Queueing, StopsWhenTheCardIsFullAndRefusesUnreadableFiles) {
   s.gauge = {1000, 400};
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Movie, File("a.3gp", 600), prompts), QueueOutcome::Queued);
   EXPECT_EQ(s.gauge.Free(), 0);  // exactly filling the card passes
+  prompts.ExpectOk(texts::kNoSpace).ExpectOk().ExpectOk();
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Movie, File("b.3gp", 1), prompts), QueueOutcome::NoSpace);
-  EXPECT_EQ(prompts.Texts().back(), texts::kNoSpace);
   EXPECT_EQ(s.Catalogue(MediaKind::Movie).count, 1);
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Movie, pc.path() / "missing.3gp", prompts), QueueOutcome::Skipped);
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Movie, pc.path(), prompts), QueueOutcome::Skipped);
@@ -199,9 +223,10 @@ TEST_F(Queueing, StopsWhenTheCardIsFullAndRefusesUnreadableFiles) {
 TEST_F(Queueing, FullKindRefusesTheFile) {
   MediaCatalogue& c = s.Catalogue(MediaKind::Melody);
   for (int i = 0; i < MediaCatalogue::kSlots; ++i) Fill(c, {"RING.MID"});
+  prompts.ExpectOk();
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Melody, File("a.mid", 10), prompts), QueueOutcome::Full);
   EXPECT_EQ(c.count, MediaCatalogue::kSlots);
-  EXPECT_EQ(prompts.asked.size(), 1u);
+  EXPECT_EQ(prompts.asked().size(), 1u);
 }
 
 TEST_F(Queueing, MelodiesTakeTheirOwnTitles) {

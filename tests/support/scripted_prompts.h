@@ -1,51 +1,106 @@
-// Answers the program's questions from a script, and keeps every text asked,
-// so that tests can check what the user would have seen.
+// Answers the program's questions and messages from a script, in order, and
+// records everything asked. Every question and every message must be expected:
+// one the script did not expect fails the test (and gets the safe answer: OK,
+// No or Cancel), so a test never hangs on a box and never passes on a question
+// it did not foresee. Questions are expected by their identity, and may be
+// checked against their text too.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "sync/prompts.h"
+#include "sync/texts.h"
 
-namespace fenmora::testcard {
+namespace fenmora::testing {
 
 class ScriptedPrompts : public Prompts {
  public:
   struct Asked {
+    Question question;
     Icon icon;
     Buttons buttons;
     std::string text;
   };
 
-  // Answers for questions (Yes/No, Yes/Cancel), in order. Plain messages (OK)
-  // take no answer from the script.
-  void Answer(Prompts::Answer a) { answers_.push_back(a); }
-
-  Prompts::Answer Ask(Icon icon, Buttons buttons, const std::string& text) override {
-    asked.push_back({icon, buttons, text});
-    if (buttons == Buttons::Ok) return Prompts::Answer::Ok;
-    if (answers_.empty()) {
-      unexpected.push_back(text);
-      return buttons == Buttons::YesNo ? Prompts::Answer::No : Prompts::Answer::Cancel;
-    }
-    const Prompts::Answer a = answers_.front();
-    answers_.pop_front();
-    return a;
+  // The next thing asked must be `question` (and, when given, with this exact
+  // text); it gets `answer`.
+  ScriptedPrompts& Expect(Question question, Answer answer, std::string text = {}) {
+    script_.push_back({question, answer, std::move(text), {}});
+    return *this;
+  }
+  // The next thing asked must be a plain message (with this exact text, when
+  // given).
+  ScriptedPrompts& ExpectOk(std::string text = {}) {
+    return Expect(Question::Message, Answer::Ok, std::move(text));
+  }
+  // What loading a card kept in a plain folder asks: whether to load a folder
+  // that is no removable drive (Yes), then the backup advice.
+  ScriptedPrompts& ExpectLoad() {
+    return Expect(Question::NotRemovable, Answer::Yes, texts::kNotRemovable).ExpectOk(texts::kBackupAdvice);
+  }
+  // As Expect, and runs `whileShown` while the question is up (to look at the
+  // window as the user sees it behind the box).
+  ScriptedPrompts& ExpectThen(Question question, Answer answer, std::string text,
+                              std::function<void()> whileShown) {
+    script_.push_back({question, answer, std::move(text), std::move(whileShown)});
+    return *this;
   }
 
-  bool ScriptUsedUp() const { return answers_.empty(); }
+  Answer Ask(Question question, Icon icon, Buttons buttons, const std::string& text) override {
+    asked_.push_back({question, icon, buttons, text});
+    const Answer safe =
+        buttons == Buttons::Ok ? Answer::Ok : buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+    if (script_.empty()) {
+      ADD_FAILURE() << "unexpected " << (question == Question::Message ? "message" : "question")
+                    << ": " << text;
+      return safe;
+    }
+    Step step = script_.front();
+    script_.pop_front();
+    if (question != step.question) {
+      ADD_FAILURE() << "expected question " << static_cast<int>(step.question) << " (text \""
+                    << step.text << "\"), was asked " << static_cast<int>(question) << ": " << text;
+      return safe;
+    }
+    if (!step.text.empty()) {
+      EXPECT_EQ(text, step.text);
+    }
+    if (step.whileShown) step.whileShown();
+    return step.answer;
+  }
+
+  const std::vector<Asked>& asked() const { return asked_; }
   std::vector<std::string> Texts() const {
     std::vector<std::string> t;
-    for (const auto& a : asked) t.push_back(a.text);
+    for (const Asked& a : asked_) t.push_back(a.text);
     return t;
   }
-
-  std::vector<Asked> asked;
-  std::vector<std::string> unexpected;  // questions the script had no answer for
+  size_t unanswered() const { return script_.size(); }
+  // Every expected question must have been asked by the end of the test.
+  ~ScriptedPrompts() override {
+    if (!script_.empty())
+      ADD_FAILURE() << script_.size() << " expected question(s) never asked, the first: \""
+                    << script_.front().text << "\"";
+  }
+  void Clear() {
+    asked_.clear();
+    script_.clear();
+  }
 
  private:
-  std::deque<Prompts::Answer> answers_;
+  struct Step {
+    Question question;
+    Answer answer;
+    std::string text;
+    std::function<void()> whileShown;
+  };
+  std::deque<Step> script_;
+  std::vector<Asked> asked_;
 };
 
 // Keeps the status texts shown, in order.
@@ -57,4 +112,4 @@ class RecordingProgress : public Progress {
   bool busy = false;
 };
 
-}  // namespace fenmora::testcard
+}  // namespace fenmora::testing

@@ -9,7 +9,7 @@
 namespace fenmora {
 namespace {
 
-using testcard::RecordingProgress;
+using testing::RecordingProgress;
 using testcard::TempCard;
 using testcard::TempFolder;
 

@@ -19,10 +19,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using testcard::CardItem;
-using testcard::RecordingProgress;
-using testcard::ScriptedPrompts;
 using testcard::TempCard;
 using testcard::TempFolder;
+using testing::RecordingProgress;
+using testing::ScriptedPrompts;
 
 const HandsetProfile kProfile = HandsetProfile::F900i();
 constexpr const char* kStill = "\\PRIVATE\\DOCOMO\\STILL\\";
@@ -79,14 +79,17 @@ class OtherVolume : public FaultyFileOps {
 
 class CardAsItIs : public ::testing::Test {
  protected:
-  // Loads the card; an interrupted update is finished (Yes) or undone (No).
-  LoadResult Load(CardSession& session, std::optional<Prompts::Answer> interrupted = std::nullopt) {
+  // Loads the card; an interrupted update is finished (Yes) or undone (No)
+  // when the load asks (it only says so when finishing is all that is left).
+  LoadResult Load(CardSession& session, Prompts::Answer interrupted = Prompts::Answer::Yes) {
     ScriptedPrompts prompts;
-    prompts.Answer(Prompts::Answer::Yes);  // a folder, not a removable drive
-    if (interrupted) prompts.Answer(*interrupted);
+    prompts.ExpectLoad();
+    if (const auto j = ReadCardJournal(kProfile, card.root(), real)) {
+      if (j->removing) prompts.ExpectOk(texts::kInterruptedFinishOnly);
+      else prompts.Expect(Prompts::Question::InterruptedUpdate, interrupted, texts::kInterruptedCommit);
+    }
     RecordingProgress progress;
     const LoadResult r = LoadCard(session, card.root(), prompts, progress);
-    EXPECT_TRUE(prompts.unexpected.empty()) << prompts.unexpected.front();
     asked = prompts.Texts();
     return r;
   }
@@ -328,7 +331,7 @@ TEST_F(EveryCut, UndoingGivesBackTheCardAsItWas) {
     Cut(n);
     CardSession again;
     const bool interrupted = card.Exists(std::string("\\") + kJournalName);
-    const LoadResult loaded = Load(again, interrupted ? std::optional(Prompts::Answer::No) : std::nullopt);
+    const LoadResult loaded = Load(again, Prompts::Answer::No);
     if (!loaded.reverting) {
       // Nothing written yet, or past the point of no return (the removals):
       // then the update can only be finished.

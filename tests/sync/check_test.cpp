@@ -34,7 +34,8 @@ class Check : public ::testing::Test {
   std::vector<std::string> Findings() {
     std::vector<std::string> out;
     for (const CheckFinding& f : CheckCard(kProfile, card.root()).findings) {
-      static const char* names[] = {"missing", "unlisted", "stale", "parked", "bad", "unreadable", "journal"};
+      static const char* names[] = {"missing", "unlisted", "stale",  "parked", "bad",
+                                    "unreadable", "journal", "size", "case", "scratch"};
       out.push_back(std::string(names[static_cast<int>(f.type)]) + " " +
                     f.path.lexically_relative(card.root()).generic_string());
     }
@@ -128,9 +129,9 @@ TEST_F(Check, ACommitStoppedBetweenItsRenamingPasses) {
     TempCard c;
     c.WriteTable(MediaKind::Melody, 0, Items(MediaKind::Melody, 1, 2, ".MID"));
     CardSession s;
-    testcard::ScriptedPrompts prompts;
-    prompts.Answer(Prompts::Answer::Yes);
-    testcard::RecordingProgress progress;
+    testing::ScriptedPrompts prompts;
+    prompts.ExpectLoad();
+    testing::RecordingProgress progress;
     ASSERT_TRUE(LoadCard(s, c.root(), prompts, progress).Completed());
     ASSERT_TRUE(MoveDown(s.Catalogue(MediaKind::Melody), 1));
     Renumber(kProfile, MediaKind::Melody, s.Catalogue(MediaKind::Melody));
@@ -180,21 +181,57 @@ TEST_F(Check, TheFirstTableIsNeverLeftBehind) {
                                "missing PRIVATE/DOCOMO/STILL/STIL0002.JPG"}));
 }
 
-TEST_F(Check, TheTableACommitLeavesWhenAListShrinks) {
+TEST_F(Check, TheTableACommitLeavesWhenAListShrinksIsInformationOnly) {
   card.WriteTable(MediaKind::Image, 0, Items(MediaKind::Image, 1, 64, ".JPG"));
-  card.WriteTable(MediaKind::Image, 1, Items(MediaKind::Image, 65, 70, ".JPG"));
+  card.WriteTable(MediaKind::Image, 1, Items(MediaKind::Image, 65, 65, ".JPG"));
   EXPECT_EQ(Findings(), Lines{});
   CardSession s;
-  testcard::ScriptedPrompts prompts;
-  prompts.Answer(Prompts::Answer::Yes);
-  testcard::RecordingProgress progress;
+  testing::ScriptedPrompts prompts;
+  prompts.ExpectLoad();
+  testing::RecordingProgress progress;
   ASSERT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
-  for (int i = 0; i < 10; ++i) ASSERT_TRUE(DeleteEntry(s.Catalogue(MediaKind::Image), s.gauge, 1));
+  ASSERT_TRUE(DeleteEntry(s.Catalogue(MediaKind::Image), s.gauge, 1));
   RealFileOps ops;
   ASSERT_TRUE(ExecuteCommit(s, PlanCommit(s), ops, progress).Ok());
-  // The 60 items now fit the first table; the second still names the six
-  // files that moved out of SUD001.
+  // The 64 items now fit the first table; the second still names the file
+  // that moved out of SUD001, which the load passes over.
   EXPECT_EQ(Findings(), (Lines{"stale PRIVATE/DOCOMO/TABLE/STILL/SUD001.TBL"}));
+  const CheckReport report = CheckCard(kProfile, card.root());
+  EXPECT_TRUE(report.findings[0].information);
+  EXPECT_TRUE(report.Clean());
+  EXPECT_EQ(DescribeFinding(report.findings[0], card.root()).rfind("information: left-behind table: ", 0), 0u);
+}
+
+TEST_F(Check, SizesThatDifferFromTheirRecords) {
+  card.WriteTable(MediaKind::Image, 0, Items(MediaKind::Image, 1, 2, ".JPG"));
+  card.Write("\\PRIVATE\\DOCOMO\\STILL\\STIL0002.JPG", "cut");
+  EXPECT_EQ(Findings(), (Lines{"size PRIVATE/DOCOMO/STILL/STIL0002.JPG"}));
+  EXPECT_FALSE(CheckCard(kProfile, card.root()).Clean());
+}
+
+TEST_F(Check, NamesThatDifferOnlyInCase) {
+  // A record in capitals whose file is in lower case: on FAT the same file.
+  std::vector<CardItem> items = Items(MediaKind::Image, 1, 1, ".JPG");
+  items[0].createFile = false;
+  card.WriteTable(MediaKind::Image, 0, items);
+  card.Write("\\PRIVATE\\DOCOMO\\STILL\\stil0001.jpg", items[0].content);
+  // Two files that would be one on the card.
+  card.Write("\\PRIVATE\\DOCOMO\\STILL\\STIL0009.GIF", "a");
+  card.Write("\\PRIVATE\\DOCOMO\\STILL\\stil0009.gif", "b");
+  EXPECT_EQ(Findings(), (Lines{"case PRIVATE/DOCOMO/STILL/stil0001.jpg", "unlisted PRIVATE/DOCOMO/STILL/STIL0009.GIF",
+                               "case PRIVATE/DOCOMO/STILL/stil0009.gif",
+                               "unlisted PRIVATE/DOCOMO/STILL/stil0009.gif"}));
+}
+
+TEST_F(Check, ScratchFilesOfACommit) {
+  card.WriteTable(MediaKind::Melody, 0, Items(MediaKind::Melody, 1, 1, ".MID"));
+  card.Write("\\PRIVATE\\DOCOMO\\TABLE\\RINGER\\RUD000.TBL.tmp", "half a table");
+  card.Write("\\PRIVATE\\DOCOMO\\TABLE\\SD_VIDEO\\prl001.tbl.TMP", "half a table");
+  card.Write(std::string("\\") + kJournalName + ".tmp", "half a journal");
+  card.Write("\\tbl.tmp", "a header");
+  EXPECT_EQ(Findings(), (Lines{"scratch " + std::string(kJournalName) + ".tmp", "scratch tbl.tmp",
+                               "scratch PRIVATE/DOCOMO/TABLE/RINGER/RUD000.TBL.tmp",
+                               "scratch PRIVATE/DOCOMO/TABLE/SD_VIDEO/prl001.tbl.TMP"}));
 }
 
 TEST_F(Check, RecordsLeadingOffTheCardAreReportedNotFollowed) {

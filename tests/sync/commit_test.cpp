@@ -12,8 +12,8 @@ namespace fenmora {
 namespace {
 
 using testcard::CardItem;
-using testcard::RecordingProgress;
-using testcard::ScriptedPrompts;
+using testing::RecordingProgress;
+using testing::ScriptedPrompts;
 using testcard::TempCard;
 using testcard::TempFolder;
 
@@ -26,7 +26,7 @@ std::vector<CardItem> Items(MediaKind kind, int from, int to, const std::string&
 class Commit : public ::testing::Test {
  protected:
   void Load() {
-    prompts.Answer(Prompts::Answer::Yes);
+    prompts.ExpectLoad();
     ASSERT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
   }
   CommitResult Run(FileOps& ops) {

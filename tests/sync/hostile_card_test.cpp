@@ -17,8 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using testcard::CardItem;
-using testcard::RecordingProgress;
-using testcard::ScriptedPrompts;
+using testing::RecordingProgress;
+using testing::ScriptedPrompts;
 using testcard::TempFolder;
 
 struct Hostile {
@@ -104,7 +104,7 @@ TEST(HostileCard, NothingOutsideTheCardIsTouched) {
 
     CardSession s;
     ScriptedPrompts prompts;
-    prompts.Answer(Prompts::Answer::Yes);
+    prompts.ExpectLoad();
     RecordingProgress progress;
     ASSERT_TRUE(LoadCard(s, card, prompts, progress).Completed());
     for (MediaKind k : kListKinds) {
@@ -130,7 +130,7 @@ TEST(HostileCard, NothingOutsideTheCardIsTouched) {
     }
     const CommitResult result = ExecuteCommit(s, plan, ops, progress);
     if (plan.blocked) EXPECT_TRUE(result.stopped && !result.contentTouched);
-    prompts.Answer(Prompts::Answer::Yes);
+    prompts.ExpectLoad();
     ASSERT_TRUE(LoadCard(s, card, prompts, progress).Completed());
     BackupCard(card, backups, std::time(nullptr), ops, progress);
     CheckCard(s.profile, card);

@@ -10,8 +10,8 @@ namespace fenmora {
 namespace {
 
 using testcard::CardItem;
-using testcard::RecordingProgress;
-using testcard::ScriptedPrompts;
+using testing::RecordingProgress;
+using testing::ScriptedPrompts;
 using testcard::TempCard;
 
 std::vector<std::string> Names(const MediaCatalogue& c) {
@@ -22,7 +22,7 @@ std::vector<std::string> Names(const MediaCatalogue& c) {
 
 LoadResult LoadYes(CardSession& s, const TempCard& card, ScriptedPrompts& prompts) {
   RecordingProgress progress;
-  prompts.Answer(Prompts::Answer::Yes);  // a plain folder is not a removable drive
+  prompts.ExpectLoad();  // a plain folder is not a removable drive
   return LoadCard(s, card.root(), prompts, progress);
 }
 
@@ -31,25 +31,23 @@ TEST(Load, AsksForAFolderAndNoChangesNothing) {
   card.WriteTable(MediaKind::Image, 0, {{"STIL0001.JPG", "a", "jpg"}});
   CardSession s;
   ScriptedPrompts prompts;
-  prompts.Answer(Prompts::Answer::No);
+  prompts.Expect(Prompts::Question::NotRemovable, Prompts::Answer::No, texts::kNotRemovable);
   RecordingProgress progress;
   const LoadResult r = LoadCard(s, card.root(), prompts, progress);
   EXPECT_EQ(r.outcome, LoadResult::Outcome::Declined);
   EXPECT_FALSE(s.loaded);
   EXPECT_EQ(s.Catalogue(MediaKind::Image).count, 0);
-  ASSERT_EQ(prompts.asked.size(), 1u);
-  EXPECT_EQ(prompts.asked[0].text, texts::kNotRemovable);
+  EXPECT_EQ(prompts.asked().size(), 1u);
   EXPECT_TRUE(progress.statuses.empty());
 }
 
 TEST(Load, MissingRootAsksForACard) {
   CardSession s;
   ScriptedPrompts prompts;
-  prompts.Answer(Prompts::Answer::Yes);
+  prompts.Expect(Prompts::Question::NotRemovable, Prompts::Answer::Yes).ExpectOk(texts::kInsertCard);
   RecordingProgress progress;
   const LoadResult r = LoadCard(s, "/nonexistent/fenmora-card", prompts, progress);
   EXPECT_EQ(r.outcome, LoadResult::Outcome::NoCard);
-  EXPECT_EQ(prompts.Texts().back(), texts::kInsertCard);
   EXPECT_FALSE(s.loaded);
 }
 
@@ -65,7 +63,7 @@ TEST(Load, ReadsTablesInNumberOrderAndDropsMissingFiles) {
   CardSession s;
   ScriptedPrompts prompts;
   RecordingProgress progress;
-  prompts.Answer(Prompts::Answer::Yes);
+  prompts.ExpectLoad();
   const LoadResult r = LoadCard(s, card.root(), prompts, progress);
   ASSERT_TRUE(r.Completed());
   EXPECT_EQ(Names(s.Catalogue(MediaKind::Image)),
@@ -147,11 +145,13 @@ TEST(Load, TakesAtMost1024ItemsOfAKindAndSaysSo) {
   }
   CardSession s;
   ScriptedPrompts prompts;
-  const LoadResult r = LoadYes(s, card, prompts);
+  RecordingProgress progress;
+  prompts.ExpectLoad().ExpectOk(std::string(texts::kKindNames[0]) + texts::kTooManyItems);
+  const LoadResult r = LoadCard(s, card.root(), prompts, progress);
   EXPECT_EQ(s.Catalogue(MediaKind::Image).count, 1024);
   EXPECT_EQ(r.overfullKinds, std::vector<MediaKind>{MediaKind::Image});
-  EXPECT_EQ(prompts.asked.size(), 3u);
-  EXPECT_NE(prompts.asked.back().text.find("1024"), std::string::npos);
+  EXPECT_EQ(prompts.asked().size(), 3u);
+  EXPECT_NE(prompts.asked().back().text.find("1024"), std::string::npos);
 }
 
 TEST(Load, ShortAndGarbledTablesGiveWhatTheyHold) {
