@@ -252,6 +252,11 @@ class Checker {
                                            : "no table lists it");
         continue;
       }
+      const std::string copySuffix = kCopySuffix;
+      if (name.size() > copySuffix.size() && SameCardName(name.substr(name.size() - copySuffix.size()), copySuffix)) {
+        Add(CheckFinding::Type::ScratchFile, p, "a copy an interrupted commit left: finishing or undoing that commit removes it");
+        continue;
+      }
       if (!id || !listed_.count(*id))
         Add(CheckFinding::Type::UnlistedFile, p,
             name.find(kAsideSuffix) != std::string::npos ? "a commit moved it out of the way of a name it needed"

@@ -138,6 +138,10 @@ TEST_F(CardAsItIs, ACopyCutShortNeverBearsItsFinalNameAndIsRedone) {
   PulledMidCopy pulled(real);
   ASSERT_FALSE(Commit(s, pulled).Ok());
   EXPECT_FALSE(card.Exists(Still(name)));  // only the scratch copy is short
+  const CheckReport cut = CheckCard(kProfile, card.root());
+  EXPECT_TRUE(std::any_of(cut.findings.begin(), cut.findings.end(), [&](const CheckFinding& f) {
+    return f.type == CheckFinding::Type::ScratchFile && f.path.filename() == name + kCopySuffix;
+  }));
 
   CardSession again;
   EXPECT_TRUE(Load(again, Prompts::Answer::Yes).interrupted);
