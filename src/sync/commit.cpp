@@ -74,13 +74,20 @@ class Planner {
     copies_.clear();
   }
 
-  // The files of deleted items, removed once everything else is done.
+  // The files of deleted items, removed once everything else is done; then
+  // the files no table lists that an update being undone had moved aside go
+  // back to their names, which nothing holds any more.
   void Removals() {
-    if (removals_.empty()) return;
     kind_ = MediaKind::Movie;
     phase_ = CommitPhase::Removal;
-    Add(CommitStep::Action::WriteJournal).ref = 1;
+    if (!removals_.empty()) Add(CommitStep::Action::WriteJournal).ref = 1;
     for (const fs::path& p : removals_) Add(CommitStep::Action::Remove).src = p;
+    for (const auto& [from, to] : session_.putBack) {
+      if (!card_.Contains(from.parent_path()) || !card_.Contains(to.parent_path())) continue;
+      CommitStep& s = Add(CommitStep::Action::Rename);
+      s.src = from;
+      s.dest = to;
+    }
   }
 
  private:
@@ -685,6 +692,7 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
   if (!run(MediaKind::Movie, CommitPhase::Removal)) result.stopped = true;
   barrier();
   session.leftovers.clear();
+  session.putBack.clear();
   progress.Step(total, total);
   return result;
 }

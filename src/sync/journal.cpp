@@ -454,10 +454,23 @@ int RevertKind(const HandsetProfile& profile, const Journal& journal, MediaKind 
 
 int LoadKindFromJournal(const HandsetProfile& profile, const Journal& journal, MediaKind kind,
                         const fs::path& cardRoot, FileOps& ops, Recovery recovery, MediaCatalogue& catalogue,
-                        std::vector<fs::path>& leftovers) {
+                        std::vector<fs::path>& leftovers, std::vector<std::pair<fs::path, fs::path>>* putBack) {
   catalogue.count = 0;
   catalogue.deletedCount = 0;
   const Finder find(journal, cardRoot, ops);
+  if (recovery == Recovery::Revert && putBack) {
+    for (const JournalAside& a : journal.asides) {
+      if (a.kind != kind) continue;
+      const bool itemsFile = std::any_of(journal.items.begin(), journal.items.end(), [&](const JournalItem& i) {
+        return i.kind == kind && !i.queued && SameCardName(i.originName, a.from) &&
+               SameCardName(i.originFolder, a.folder);
+      });
+      const auto from = find.Path({a.folder, a.to}), to = find.Path({a.folder, a.from});
+      // (Its name may still be held by a file the undoing gives back its own.)
+      if (!itemsFile && from && to && ops.Stat(*from).exists)
+        putBack->emplace_back(*from, *to);
+    }
+  }
   return recovery == Recovery::Finish ? FinishKind(journal, kind, find, ops, catalogue, leftovers)
                                       : RevertKind(profile, journal, kind, find, catalogue, leftovers);
 }

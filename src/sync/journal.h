@@ -91,11 +91,13 @@ enum class Recovery { Finish, Revert };
 // where it is now, found by what it is. Finish: the lists the interrupted
 // commit was writing (files still waiting for deletion come back marked for
 // deletion). Revert: the lists as they were before it; the copies it made
-// are to be removed (added to leftovers, card-root relative host paths).
+// are to be removed (added to leftovers), and the files no table lists that
+// it moved out of its way go back to their names (added to putBack).
 // Items whose file cannot be found are dropped; returns their number.
 int LoadKindFromJournal(const HandsetProfile& profile, const Journal& journal, MediaKind kind,
                         const std::filesystem::path& cardRoot, FileOps& ops, Recovery recovery,
-                        MediaCatalogue& catalogue, std::vector<std::filesystem::path>& leftovers);
+                        MediaCatalogue& catalogue, std::vector<std::filesystem::path>& leftovers,
+                        std::vector<std::pair<std::filesystem::path, std::filesystem::path>>* putBack = nullptr);
 
 // True when the file at p is the one the identity describes (an added file's
 // content is read and fingerprinted; any other file is only looked at).

@@ -242,6 +242,7 @@ LoadResult LoadCard(CardSession& session, const fs::path& cardRoot, Prompts& pro
   session.volume = ops.VolumeOf(cardRoot);
   HashCardTables(session.profile, cardRoot, ops, session.tableHashes);
   session.leftovers.clear();
+  session.putBack.clear();
   const auto journal = ReadCardJournal(session.profile, cardRoot, ops);
   result.interrupted = journal.has_value();
   const Recovery recovery = journal ? ChooseRecovery(*journal, prompts, choice) : Recovery::Finish;
@@ -250,7 +251,7 @@ LoadResult LoadCard(CardSession& session, const fs::path& cardRoot, Prompts& pro
     progress.Status(texts::Of(texts::kLoadingStatus, kind));
     if (journal)
       result.droppedRecords += LoadKindFromJournal(session.profile, *journal, kind, cardRoot, ops, recovery,
-                                                   session.Catalogue(kind), session.leftovers);
+                                                   session.Catalogue(kind), session.leftovers, &session.putBack);
     else
       LoadKind(session.profile, kind, cardRoot, ops, session.Catalogue(kind), result);
     session.filesOnCard[KindIndex(kind)] = ListKindFolders(session.profile, kind, cardRoot, ops);

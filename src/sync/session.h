@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "catalogue/catalogue.h"
@@ -29,6 +30,9 @@ struct CardSession {
   // Copies an interrupted update left on the card that the next commit
   // removes (a partial copy, or the copies of an update being undone).
   std::vector<std::filesystem::path> leftovers;
+  // Files no table lists that an update being undone had moved out of its
+  // way: each goes back to its name (from, to).
+  std::vector<std::pair<std::filesystem::path, std::filesystem::path>> putBack;
   // The names of the files found at load in each kind's folders (its content
   // folder and its group folders), listed or not: a new item never takes a
   // name one of them holds.

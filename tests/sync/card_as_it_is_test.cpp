@@ -185,6 +185,31 @@ TEST_F(CardAsItIs, AFileNoTableListsIsMovedAsideAndKept) {
   EXPECT_EQ(card.Read(Still(std::string("STIL0002.JPG") + kAsideSuffix)), "stray");
 }
 
+TEST_F(CardAsItIs, UndoingAnUpdatePutsAFileItMovedAsideBackInPlace) {
+  for (long n = 1;; ++n) {
+    SCOPED_TRACE("every operation from " + std::to_string(n) + " on fails");
+    fs::remove_all(card.root());
+    fs::create_directories(card.root());
+    card.WriteTable(MediaKind::Image, 0, {{"STIL0001.JPG", "one", "content one"}, {"STIL0003.JPG", "three", "content three"}});
+    card.Write(Still("STIL0002.JPG"), "stray");
+    const auto before = card.Snapshot();
+    CardSession s;
+    Load(s);
+    Renumber(kProfile, MediaKind::Image, Images(s));
+    FaultyFileOps pulled(real, n);
+    if (Commit(s, pulled).Ok()) break;
+    CardSession again;
+    if (!Load(again, Prompts::Answer::No).reverting) continue;
+    ASSERT_TRUE(Commit(again).Ok());
+
+    auto after = card.Snapshot();
+    for (const char* empty : {"PRIVATE/DOCOMO/TABLE/RINGER/RUD000.TBL", "PRIVATE/DOCOMO/TABLE/SD_VIDEO/PRL001.TBL"})
+      if (!before.count(empty)) after.erase(empty);
+    EXPECT_EQ(after, before);
+    if (HasFailure()) break;
+  }
+}
+
 TEST_F(CardAsItIs, NamesOnTheCardCompareWithoutCase) {
   // A stray spelt in lower case holds the name STIL0002.JPG on FAT.
   card.WriteTable(MediaKind::Image, 0, {{"STIL0001.JPG", "one", "content one"}, {"STIL0003.JPG", "three", "content three"}});
