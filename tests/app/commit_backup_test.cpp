@@ -250,6 +250,36 @@ TEST_F(Commit, AWriteProtectedCardStopsAtOnceChangesNothingAndKeepsTheEdits) {
   EXPECT_EQ(ReadBytes(Still("STIL0002.JPG")), "content of A");
 }
 
+// The card root is another file system now: the card was unmounted and the
+// bare mount point is left.
+class Unmounted : public FaultyFileOps {
+ public:
+  using FaultyFileOps::FaultyFileOps;
+  std::string VolumeOf(const fs::path&) override { return "0:0:0:0"; }
+};
+
+TEST_F(Commit, AnUnmountedCardIsNeitherWrittenNorBackedUp) {
+  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "A", "content of A"),
+                                       Item("STIL0002.JPG", "B", "content of B")});
+  ShowWindow();
+  LoadCard();
+  prompts.Clear();
+  ClickRow(MediaKind::Image, 2);
+  Click("btUpImage");
+  Click("btRenImage");
+  const auto before = SnapshotOf(card.path());
+  Unmounted gone(real);
+  window->SetFileOps(gone);
+  prompts.ExpectOk(texts::kCardChanged);
+  Click("btRefreshData");
+  EXPECT_EQ(prompts.asked().back().icon, Icon::Error);
+  EXPECT_EQ(gone.changes(), 0);
+  EXPECT_EQ(SnapshotOf(card.path()), before);
+  prompts.ExpectOk(texts::kCardChanged);
+  Click("btBackUp");
+  EXPECT_EQ(gone.changes(), 0);
+}
+
 TEST_F(Commit, AnInterruptedCommitIsFinishedByTheNextOne) {
   builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "A", "content of A"),
                                        Item("STIL0002.JPG", "B", "content of B")});
