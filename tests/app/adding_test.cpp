@@ -262,4 +262,22 @@ TEST_F(Dropping, NoSpaceStopsTheRestOfTheDrop) {
 }
 
 }  // namespace
+// A record holds three letters of extension: a longer one would be cut at
+// the next load and the file lost from the list.
+TEST_F(Adding, AnExtensionNoRecordHoldsIsRefusedWithAMessageAndJpegTakenAsJpg) {
+  LoadEmptyCard();
+  const fs::path webp = desktop.Write("photo.webp", "w");
+  Choose({webp, desktop.Write("photo.jpeg", "j")});
+  prompts.ExpectOk(texts::kUnfitExtension + webp.string());
+  Click("btAddImage");
+  EXPECT_EQ(prompts.asked()[0].icon, Icon::Warning);
+  EXPECT_EQ(Column(MediaKind::Image, 0), (std::vector<QString>{"STIL0001.JPG"}));
+}
+
+TEST_F(Dropping, AJpegIsTakenAsAJpg) {
+  LoadEmptyCard();
+  ASSERT_TRUE(DropOnGrid(MediaKind::Image, {desktop.Write("photo.JFIF", "j")}));
+  EXPECT_EQ(Column(MediaKind::Image, 0), (std::vector<QString>{"STIL0001.JPG"}));
+}
+
 }  // namespace fenmora::testing
