@@ -237,11 +237,23 @@ TEST_F(CardAsItIs, ARenameThatOnlyChangesCaseWorksOnFat) {
   EXPECT_FALSE(card.Exists(Still("stil0001.jpg")));
 }
 
+// Two entries naming one file (the load leaves a second record of a file out,
+// but the lists of an interrupted update or an older session may hold them):
+// "one" and "again" share STIL0001.JPG, "two" follows.
+void ShareTheFirstFile(MediaCatalogue& c) {
+  ASSERT_EQ(c.count, 2);
+  c.Slot(1).position = 3;
+  MediaEntry& again = c.Slot(c.count++);
+  again = c.Slot(0);
+  again.position = 2;
+  again.title = "again";
+}
+
 TEST_F(CardAsItIs, AFileTwoRecordsShareGoesOnlyWithTheLastOfThem) {
-  card.WriteTable(MediaKind::Image, 0,
-                  {{"STIL0001.JPG", "one", "shared"}, {"STIL0001.JPG", "again", "shared"}, {"STIL0002.JPG", "two", "2"}});
+  card.WriteTable(MediaKind::Image, 0, {{"STIL0001.JPG", "one", "shared"}, {"STIL0002.JPG", "two", "2"}});
   CardSession s;
   Load(s);
+  ShareTheFirstFile(Images(s));
   ASSERT_EQ(Titles(s), (std::vector<std::string>{"one", "again", "two"}));
   ASSERT_TRUE(DeleteEntry(Images(s), s.gauge, 2));
   ASSERT_TRUE(Commit(s).Ok());
@@ -252,14 +264,15 @@ TEST_F(CardAsItIs, AFileTwoRecordsShareGoesOnlyWithTheLastOfThem) {
 }
 
 TEST_F(CardAsItIs, AFileTwoRecordsShareIsNotRenamedFromUnderEitherOfThem) {
-  card.WriteTable(MediaKind::Image, 0,
-                  {{"STIL0001.JPG", "one", "shared"}, {"STIL0001.JPG", "again", "shared"}, {"STIL0002.JPG", "two", "2"}});
+  card.WriteTable(MediaKind::Image, 0, {{"STIL0001.JPG", "one", "shared"}, {"STIL0002.JPG", "two", "2"}});
   CardSession s;
   Load(s);
+  ShareTheFirstFile(Images(s));
   for (int r = 3; r > 1; --r) ASSERT_TRUE(MoveUp(Images(s), r));
   Renumber(kProfile, MediaKind::Image, Images(s));
   const CommitResult r = Commit(s);
   ASSERT_TRUE(r.Ok()) << CommitReport(r);
+  // Each record has a file of its own now.
   CardSession after;
   Load(after);
   EXPECT_EQ(Titles(after), (std::vector<std::string>{"two", "one", "again"}));
