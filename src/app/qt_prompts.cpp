@@ -4,12 +4,15 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <algorithm>
 #include <climits>
 
+#include "sync/texts.h"
+
 namespace fenmora::app {
 
-Prompts::Answer QtPrompts::Ask(Question, Icon icon, Buttons buttons, const std::string& text) {
+Prompts::Answer QtPrompts::Ask(Question question, Icon icon, Buttons buttons, const std::string& text) {
   QMessageBox box(owner_);
   box.setWindowTitle(QStringLiteral("Fenmora"));
   box.setText(QString::fromStdString(text));
@@ -23,6 +26,11 @@ Prompts::Answer QtPrompts::Ask(Question, Icon icon, Buttons buttons, const std::
     case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
     case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
     case Buttons::YesCancel: box.setStandardButtons(QMessageBox::Yes | QMessageBox::Cancel); break;
+  }
+  if (question == Question::InterruptedUpdate && buttons == Buttons::YesNo) {
+    // The two ways out named on the buttons themselves.
+    box.button(QMessageBox::Yes)->setText(QString::fromUtf8(texts::kFinishUpdate));
+    box.button(QMessageBox::No)->setText(QString::fromUtf8(texts::kUndoUpdate));
   }
   // The busy cursor of a running operation must not hide the arrow over the box.
   const bool busy = QApplication::overrideCursor() != nullptr;

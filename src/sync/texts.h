@@ -21,9 +21,12 @@ inline constexpr const char* kTooManyItems =
     "の管理テーブルに1024件を超えるファイルが登録されています．\n先頭の1024件だけを読み込みました．";
 inline constexpr const char* kInterruptedCommit =
     "前回のメモリーカード更新が途中で中断されています．\n"
-    "「はい」: 更新を最後まで行います．\n"
-    "「いいえ」: メモリーカードを更新前の状態に戻します．\n"
+    "「更新を完了する」: 更新を最後まで行います．\n"
+    "「更新前に戻す」: カードを更新前の状態に戻します．\n"
     "選んだ内容は「メモリカード更新」を押すと実行されます．";
+// The buttons of that question (Yes, No).
+inline constexpr const char* kFinishUpdate = "更新を完了する";
+inline constexpr const char* kUndoUpdate = "更新前に戻す";
 inline constexpr const char* kInterruptedFinishOnly =
     "前回のメモリーカード更新が途中で中断されています．\n"
     "ファイルの削除が始まっていたため，更新前の状態には戻せません．\n"

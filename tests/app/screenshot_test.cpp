@@ -6,6 +6,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QTimer>
+
+#include "app/qt_prompts.h"
 
 #include "app/window_fixture.h"
 
@@ -52,6 +55,23 @@ TEST_F(Screenshot, AboutBox) {
   EXPECT_EQ(shot.size(), QSize(296, 281) * shot.devicePixelRatio());
   ASSERT_TRUE(QDir().mkpath(kShots));
   ASSERT_TRUE(shot.save(kShots + QStringLiteral("/about.png")));
+}
+
+TEST_F(Screenshot, InterruptedUpdateQuestion) {
+  window->show();
+  app::QtPrompts boxes(window.get());
+  QImage shot;
+  QTimer::singleShot(0, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    ASSERT_NE(box, nullptr);
+    shot = box->grab().toImage();
+    box->close();
+  });
+  boxes.Ask(Prompts::Question::InterruptedUpdate, Prompts::Icon::Warning, Prompts::Buttons::YesNo,
+            texts::kInterruptedCommit);
+  ASSERT_FALSE(shot.isNull());
+  ASSERT_TRUE(QDir().mkpath(kShots));
+  ASSERT_TRUE(shot.save(kShots + QStringLiteral("/interrupted-update.png")));
 }
 
 }  // namespace
