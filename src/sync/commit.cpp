@@ -621,6 +621,19 @@ class Executor {
   Journal journal_;
 };
 
+// The entries of a kind whose files are in place: each where its file now is.
+void TakeFinalPlaces(const CommitPlan& plan, MediaKind kind, MediaCatalogue& cat) {
+  const auto& folders = plan.folders[static_cast<size_t>(KindIndex(kind))];
+  for (int i = 0; i < cat.count && i < static_cast<int>(folders.size()); ++i) {
+    MediaEntry& e = cat.Slot(i);
+    if (e.toDelete) continue;
+    e.cardFolder = folders[static_cast<size_t>(i)];
+    e.sourceFolder = e.cardFolder;
+    e.sourceName = e.cardName;
+    e.queued = false;
+  }
+}
+
 }  // namespace
 
 CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps& ops, Progress& progress) {
@@ -678,16 +691,7 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
       }
     }
     progress.Status(texts::Of(texts::kUpdateStatus, kind));
-    MediaCatalogue& cat = session.Catalogue(kind);
-    const auto& folders = plan.folders[static_cast<size_t>(KindIndex(kind))];
-    for (int i = 0; i < cat.count && i < static_cast<int>(folders.size()); ++i) {
-      MediaEntry& e = cat.Slot(i);
-      if (e.toDelete) continue;
-      e.cardFolder = folders[static_cast<size_t>(i)];
-      e.sourceFolder = e.cardFolder;
-      e.sourceName = e.cardName;
-      e.queued = false;
-    }
+    TakeFinalPlaces(plan, kind, session.Catalogue(kind));
   }
   if (!run(MediaKind::Movie, CommitPhase::Removal)) result.stopped = true;
   barrier();
