@@ -15,9 +15,7 @@
 #include <set>
 
 #include "cli/cli_fixture.h"
-#include "support/scripted_prompts.h"
-#include "sync/load.h"
-#include "sync/texts.h"
+#include "cli/json_reader.h"
 
 namespace fenmora::testcli {
 namespace {
@@ -64,21 +62,17 @@ class KillMidSyscall : public CliTest {
     card.WriteTable(MediaKind::Movie, 1, {{"MOL001.3GP", "v1", bytes_["V1"]}});
   }
 
-  // The lists a load shows, each item with its file's bytes.
+  // The lists fenmora-cli shows, each item with its file's bytes.
   Lists Shown() {
-    CardSession s;
-    testcard::ScriptedPrompts prompts;
-    prompts.Answer(Prompts::Answer::Yes);
-    testcard::RecordingProgress progress;
-    EXPECT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
     Lists lists;
-    for (MediaKind kind : kListKinds) {
-      const MediaCatalogue& c = s.Catalogue(kind);
-      for (int r = 1; r <= c.LiveCount(); ++r) {
-        const MediaEntry* e = c.EntryAtRow(r);
-        lists[static_cast<size_t>(KindIndex(kind))].push_back({e->title, card.Read(e->sourceFolder + e->sourceName)});
-      }
-    }
+    const CliRun run = RunCli({"list", Card(), "--json"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    if (run.exitCode != 0) return lists;
+    const JsonValue json = ParseJson(run.out);
+    static const char* const kKinds[3] = {"image", "melody", "movie"};
+    for (size_t k = 0; k < 3; ++k)
+      for (const JsonValue& item : json[kKinds[k]].array)
+        lists[k].push_back({item["title"].string, card.Read(item["folder"].string + "/" + item["file"].string)});
     return lists;
   }
 
