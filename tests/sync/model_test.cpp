@@ -26,6 +26,7 @@
 #include <random>
 #include <set>
 #include <sstream>
+#include <type_traits>
 
 #include <unistd.h>
 
@@ -91,6 +92,7 @@ struct CaseSpec {
   std::vector<EditSpec> edits;
   FaultMode fault = FaultMode::None;
   long faultAt = 0;  // the changing file operation (1-based) the fault hits
+  bool revert = false;  // asked, the user undoes the interrupted update instead of finishing it
 };
 
 const char* KindWord(MediaKind k) {
@@ -156,7 +158,7 @@ std::string Describe(const CaseSpec& c) {
   o << "fault: " << FaultWord(c.fault);
   if (c.fault == FaultMode::FailFrom || c.fault == FaultMode::FailOnce || c.fault == FaultMode::Torn)
     o << " " << c.faultAt;
-  o << "\n";
+  o << "\nafter the cut the user " << (c.revert ? "undoes" : "finishes") << " the update when asked\n";
   return o.str();
 }
 
@@ -179,6 +181,7 @@ class Draw {
               : mode < 95 ? (f_.tornOperations ? FaultMode::Torn : FaultMode::FailFrom)
                           : (f_.unmount ? FaultMode::Unmount : FaultMode::FailFrom);
     c.faultAt = Int(1, 40);
+    c.revert = Chance(50);
     return c;
   }
 
@@ -434,23 +437,61 @@ class CaseOps : public FileOps {
 // ------------------------------------------------------------ questions
 
 // Answers what a user who wants every edit carried out answers: load the
-// folder, add the oversized file. Messages are kept; any other question is a
-// finding.
-class ModelPrompts : public Prompts {
+// folder, add the oversized file, finish (or, when the case says so, undo) an
+// interrupted update. Messages are kept; any other question is a finding.
+enum class Asked { NotRemovable, Oversize, Other };
+
+class ModelAnswers {
  public:
-  Answer Ask(Icon, Buttons buttons, const std::string& text) override {
-    if (text == texts::kNotRemovable) return Answer::Yes;
-    if (text.rfind(texts::kOversize, 0) == 0) return Answer::Yes;
-    if (buttons == Buttons::Ok) {
+  explicit ModelAnswers(bool revert) : revert_(revert) {}
+  Prompts::Answer Answer(Asked asked, Prompts::Buttons buttons, const std::string& text) {
+    using A = Prompts::Answer;
+    if (asked == Asked::NotRemovable) return A::Yes;
+    if (asked == Asked::Oversize) return A::Yes;
+    if (buttons == Prompts::Buttons::Ok) {
       messages.push_back(text);
-      return Answer::Ok;
+      return A::Ok;
     }
+    if (buttons == Prompts::Buttons::YesNo && text.rfind(texts::kInterruptedCommit, 0) == 0)
+      return revert_ ? A::No : A::Yes;  // finish the update (Yes) or undo it (No)
     unexpected.push_back(text);
-    return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+    return buttons == Prompts::Buttons::YesNo ? A::No : A::Cancel;
   }
   std::vector<std::string> messages;
   std::vector<std::string> unexpected;
+
+ private:
+  bool revert_;
 };
+
+// The questions reach the answers with their identity where the program gives
+// one, by their text where it does not.
+template <class P, class = void>
+class PromptsFor : public P, public ModelAnswers {
+ public:
+  using ModelAnswers::ModelAnswers;
+  typename P::Answer Ask(typename P::Icon, typename P::Buttons buttons, const std::string& text) override {
+    const Asked asked = text == texts::kNotRemovable              ? Asked::NotRemovable
+                        : text.rfind(texts::kOversize, 0) == 0 ? Asked::Oversize
+                                                               : Asked::Other;
+    return Answer(asked, buttons, text);
+  }
+};
+
+template <class P>
+class PromptsFor<P, std::void_t<typename P::Question>> : public P, public ModelAnswers {
+ public:
+  using ModelAnswers::ModelAnswers;
+  typename P::Answer Ask(typename P::Question question, typename P::Icon, typename P::Buttons buttons,
+                         const std::string& text) override {
+    const Asked asked = question == P::Question::NotRemovable ? Asked::NotRemovable
+                        : question == P::Question::Oversize   ? Asked::Oversize
+                                                              : Asked::Other;
+    return Answer(asked, buttons, text);
+  }
+};
+
+using ModelPrompts = PromptsFor<Prompts>;
 
 // ------------------------------------------------------------ one run
 
@@ -500,7 +541,7 @@ class CaseRun {
         Add("commit failed without a fault", CommitReport(result));
       if (faulted && result.Ok()) Add("failure reported as success", "the commit hit an injected failure and said it was done");
     }
-    bool journalLeft = fs::exists(root_ / "fenmora.jnl");
+    const bool journalLeft = fs::exists(root_ / "fenmora.jnl");
     if (faulted) {
       // The user loads the card again and commits what the load shows.
       CardSession again;
@@ -515,7 +556,9 @@ class CaseRun {
     // Without a fault the card must show the edits; after one, each kind its
     // edits or (when the cut came before anything was journaled) its lists
     // as they were.
-    const bool eitherAllowed = faulted && !journalLeft;
+    // Undone, the update leaves each kind as it was (or, once it had begun
+    // removing files, as the user left it).
+    const bool eitherAllowed = faulted && (!journalLeft || c_.revert);
     if (c_.fault == FaultMode::FailOnce && faulted) {
       // A copy that failed on its own was reported: its item may be missing
       // when its bytes are still where the user has them, on the computer or
@@ -568,7 +611,7 @@ class CaseRun {
   }
 
   bool Load(CardSession& s, const char* what) {
-    ModelPrompts prompts;
+    ModelPrompts prompts(c_.revert);
     const LoadResult r = LoadCard(s, root_, prompts, progress_);
     for (const std::string& q : prompts.unexpected) Add("unexpected question", std::string(what) + ": " + q);
     if (!r.Completed()) {
@@ -587,7 +630,7 @@ class CaseRun {
       bool expected = true, got = true;
       switch (e.type) {
         case EditSpec::Type::Add: {
-          ModelPrompts prompts;
+          ModelPrompts prompts(false);
           const QueueOutcome o = QueueFileForCard(s, e.kind, pc_ / e.text, prompts);
           for (const std::string& q : prompts.unexpected) Add("unexpected question", q);
           // Whether a file is taken is the program's choice; a file it takes
