@@ -13,7 +13,7 @@
 // FENMORA_MODEL_SEED=S runs the cases from seed S (one case when
 // FENMORA_MODEL_CASES is 1), FENMORA_MODEL_CASES=N runs N cases,
 // FENMORA_MODEL_SURVEY=1 runs them all and counts every kind of finding
-// instead of stopping at the first. Cards go where FENMORA_TEST_CARD_DIR says.
+// instead of stopping at the first (FENMORA_MODEL_LIST=1 also prints each). Cards go where FENMORA_TEST_CARD_DIR says.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -992,6 +992,8 @@ std::string RunCases(const RunSettings& settings, bool survey) {
       report = o.str();
       break;
     }
+    if (EnvNumber("FENMORA_MODEL_LIST", 0) != 0)
+      for (const Finding& x : f) std::cout << "seed " << seed << ": " << x.kind << ": " << x.detail << "\n";
     std::set<std::string> kinds;
     for (const Finding& x : f) kinds.insert(x.kind);
     for (const std::string& k : kinds) {
