@@ -158,6 +158,8 @@ std::string Describe(const CaseSpec& c) {
   o << "fault: " << FaultWord(c.fault);
   if (c.fault == FaultMode::FailFrom || c.fault == FaultMode::FailOnce || c.fault == FaultMode::Torn)
     o << " " << c.faultAt;
+  if (c.fault == FaultMode::Unmount)
+    o << (c.faultAt % 2 == 0 ? " (another card put in)" : " (the mount point left bare)");
   o << "\nafter the cut the user " << (c.revert ? "undoes" : "finishes") << " the update when asked\n";
   return o.str();
 }
@@ -672,30 +674,39 @@ class CaseRun {
       for (const ModelItem& i : list) model_.deletedFiles.erase(i.file);
   }
 
-  // The card is taken out after the edits and the bare mount point stays:
-  // the commit must write nothing there. The card comes back unchanged.
+  // The card is taken out after the edits, and either the bare mount point
+  // stays or another card is put in (the same layout, one table the handset
+  // rewrote): the commit must write nothing there and must not say it is
+  // done. The first card comes back unchanged.
   bool Unmounted(CardSession& s) {
     fs::path away = root_;
     away += ".away";
     fs::rename(root_, away);
     fs::create_directory(root_);
+    const bool other = c_.faultAt % 2 == 0;
+    if (other) {
+      const std::string otherTable = "PRIVATE/DOCOMO/TABLE/STILL/SUD000.TBL";
+      const TableHeader h = ComposeTableHeader("\\PRIVATE\\DOCOMO\\STILL", 1, 0, "SUD");
+      std::string bytes(h.begin(), h.end());
+      const TableRecordBytes rec = ComposeTableRecord("STIL0001.JPG", "other card", "2004:02:14 00:00:00", 11);
+      bytes.append(rec.begin(), rec.end());
+      testcard::WriteBytes(root_ / otherTable, bytes);
+      testcard::WriteBytes(root_ / "PRIVATE/DOCOMO/STILL/STIL0001.JPG", "other photo");
+    }
+    const auto before = testcard::SnapshotOf(root_);
     CaseOps ops(real_, FaultMode::None, 0);
     const CommitPlan plan = PlanCommit(s);
     const CommitResult r = ExecuteCommit(s, plan, ops, progress_);
-    const auto written = testcard::SnapshotOf(root_);
     std::error_code ec;
-    bool anything = !fs::is_empty(root_, ec);
-    if (anything) {
-      std::string names;
-      for (fs::recursive_directory_iterator it(root_, ec), end; !ec && it != end; it.increment(ec))
-        names += " " + it->path().lexically_relative(root_).generic_string();
-      Add("wrote into the bare mount point", names.substr(0, 300));
-    }
+    std::string names;
+    for (fs::recursive_directory_iterator it(root_, ec), end; !ec && it != end; it.increment(ec))
+      names += " " + it->path().lexically_relative(root_).generic_string();
+    if (other ? testcard::SnapshotOf(root_) != before : !names.empty())
+      Add(other ? "wrote onto another card" : "wrote into the bare mount point", names.substr(0, 300));
     if (r.Ok()) Add("failure reported as success", "the commit to a card that was taken away said it was done");
     fs::remove_all(root_);
     fs::rename(away, root_);
     if (testcard::SnapshotOf(root_) != initial_) Add("card changed while away", "the card taken away was changed");
-    (void)written;
     return true;
   }
 
