@@ -93,6 +93,7 @@ struct CaseSpec {
   FaultMode fault = FaultMode::None;
   long faultAt = 0;  // the changing file operation (1-based) the fault hits
   bool revert = false;  // asked, the user undoes the interrupted update instead of finishing it
+  long recoveryFaultAt = 0;  // > 0: the commit after the cut fails from this operation on
 };
 
 const char* KindWord(MediaKind k) {
@@ -160,7 +161,9 @@ std::string Describe(const CaseSpec& c) {
     o << " " << c.faultAt;
   if (c.fault == FaultMode::Unmount)
     o << (c.faultAt % 2 == 0 ? " (another card put in)" : " (the mount point left bare)");
-  o << "\nafter the cut the user " << (c.revert ? "undoes" : "finishes") << " the update when asked\n";
+  o << "\nafter the cut the user " << (c.revert ? "undoes" : "finishes") << " the update when asked";
+  if (c.recoveryFaultAt > 0) o << "; that commit fails from operation " << c.recoveryFaultAt << " on, and the user goes again";
+  o << "\n";
   return o.str();
 }
 
@@ -184,6 +187,7 @@ class Draw {
                           : (f_.unmount ? FaultMode::Unmount : FaultMode::FailFrom);
     c.faultAt = Int(1, 40);
     c.revert = Chance(50);
+    if (Chance(15)) c.recoveryFaultAt = Int(1, 30);
     return c;
   }
 
@@ -543,15 +547,22 @@ class CaseRun {
         Add("commit failed without a fault", CommitReport(result));
       if (faulted && result.Ok()) Add("failure reported as success", "the commit hit an injected failure and said it was done");
     }
-    const bool journalLeft = fs::exists(root_ / "fenmora.jnl");
+    bool journalLeft = fs::exists(root_ / "fenmora.jnl");
     if (faulted) {
-      // The user loads the card again and commits what the load shows.
-      CardSession again;
-      if (!Load(again, "load after the cut")) return findings_;
-      CaseOps healed(real_, FaultMode::None, 0);
-      const CommitPlan plan = PlanCommit(again);
-      const CommitResult r = ExecuteCommit(again, plan, healed, progress_);
-      if (!r.Ok()) Add("recovery commit failed", CommitReport(r));
+      // The user loads the card again and commits what the load shows; the
+      // card may fail again during that commit, and then the user once more.
+      bool again = true;
+      for (int attempt = 0; again && attempt < 2; ++attempt) {
+        const bool cutAgain = attempt == 0 && c_.recoveryFaultAt > 0;
+        CardSession session;
+        if (!Load(session, attempt == 0 ? "load after the cut" : "load after the second cut")) return findings_;
+        CaseOps ops(real_, cutAgain ? FaultMode::FailFrom : FaultMode::None, c_.recoveryFaultAt);
+        const CommitPlan plan = PlanCommit(session);
+        const CommitResult r = ExecuteCommit(session, plan, ops, progress_);
+        again = ops.hit();
+        if (!r.Ok() && !again) Add("recovery commit failed", CommitReport(r));
+        if (again) journalLeft = journalLeft || fs::exists(root_ / "fenmora.jnl");
+      }
     }
     CardSession final;
     if (!Load(final, "final load")) return findings_;
@@ -923,6 +934,11 @@ CaseSpec Shrink(CaseSpec c, const std::string& kind, const fs::path& root, const
   if (c.fault != FaultMode::None) {
     CaseSpec t = c;
     t.fault = FaultMode::None;
+    if (fails(t)) c = t;
+  }
+  if (c.recoveryFaultAt > 0) {
+    CaseSpec t = c;
+    t.recoveryFaultAt = 0;
     if (fails(t)) c = t;
   }
   for (bool progress = true; progress;) {
