@@ -986,7 +986,7 @@ CaseSpec Shrink(CaseSpec c, const std::string& kind, const fs::path& root, const
 
 struct RunSettings {
   std::uint64_t seed = 20261207;
-  std::uint64_t cases = 400;
+  std::uint64_t cases = 1000;
   Features features;
   bool big = false;  // cards with more than 64 items of a kind now and then
   std::set<std::string> tolerated;  // names of leftover files not counted
