@@ -17,6 +17,7 @@ build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
+	@scripts/install-deps test
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 # The window, with the sample card that the build makes offered (and
@@ -65,10 +66,22 @@ fuzz: fuzz-build
 	    > $(FUZZ_BUILD)/$$t.log 2>&1 || { tail -n 40 $(FUZZ_BUILD)/$$t.log; exit 1; }; \
 	  grep -E '^stat::number_of_executed_units|^Done' $(FUZZ_BUILD)/$$t.log || true; \
 	done
+	@$(MAKE) --no-print-directory fuzz-model
+
+# The card model (tests/sync/model_test.cpp) for many more cases than make
+# test runs, from a new seed each time (printed; MODEL_SEED=S repeats a run).
+# A failing case is printed, made as small as the run can make it.
+MODEL_CASES ?= 20000
+MODEL_SEED ?= $(shell date +%s)
+.PHONY: fuzz-model
+fuzz-model: build
+	@echo "fuzz: card model, $(MODEL_CASES) cases from seed $(MODEL_SEED)"
+	FENMORA_MODEL_SEED=$(MODEL_SEED) FENMORA_MODEL_CASES=$(MODEL_CASES) FENMORA_MODEL_BIG=1 \
+	  $(BUILD)/fenmora_core_tests --gtest_filter='CardModel.*'
 
 # The short run for CI.
 fuzz-smoke:
-	$(MAKE) fuzz FUZZ_SECONDS=10
+	$(MAKE) fuzz FUZZ_SECONDS=10 MODEL_CASES=2000
 
 # Benchmarks (release build, $(BUILD)): the core on a full card (load, commit,
 # queueing) and the window (start-up, peak memory, grid refresh), each figure

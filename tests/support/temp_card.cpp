@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 
@@ -10,9 +11,23 @@
 
 namespace fenmora::testcard {
 
-TempFolder::TempFolder(std::string_view tag) {
+fs::path CardBaseFolder() {
+  const char* dir = std::getenv("FENMORA_TEST_CARD_DIR");
+  return dir && *dir ? fs::path(dir) : fs::temp_directory_path();
+}
+
+bool LinksWork(const fs::path& folder) {
+  const fs::path link = folder / (".fenmora-link-" + std::to_string(::getpid()));
+  std::error_code ec;
+  fs::create_symlink("target", link, ec);
+  if (ec) return false;
+  fs::remove(link, ec);
+  return true;
+}
+
+TempFolder::TempFolder(std::string_view tag, const fs::path& base) {
   static std::atomic<int> serial{0};
-  path_ = fs::temp_directory_path() /
+  path_ = (base.empty() ? fs::temp_directory_path() : base) /
           (std::string(tag) + "-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
   fs::remove_all(path_);
   fs::create_directories(path_);
@@ -56,7 +71,7 @@ std::string ReadBytes(const fs::path& p) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-TempCard::TempCard() : folder_("fenmora-card") {}
+TempCard::TempCard() : folder_("fenmora-card", CardBaseFolder()) {}
 
 fs::path TempCard::Host(std::string_view cardPath) const {
   fs::path p = root();

@@ -15,10 +15,18 @@ namespace fenmora::testcard {
 
 namespace fs = std::filesystem;
 
-// A unique temporary folder, removed with everything in it at the end.
+// Where temporary cards are made: the folder FENMORA_TEST_CARD_DIR names (a
+// mounted exFAT volume, say), otherwise the system's temporary folder.
+fs::path CardBaseFolder();
+
+// Whether symbolic links can be made in a folder (FAT and exFAT have none).
+bool LinksWork(const fs::path& folder);
+
+// A unique temporary folder (in base, default the system's temporary folder),
+// removed with everything in it at the end.
 class TempFolder {
  public:
-  explicit TempFolder(std::string_view tag = "fenmora");
+  explicit TempFolder(std::string_view tag = "fenmora", const fs::path& base = {});
   ~TempFolder();
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;

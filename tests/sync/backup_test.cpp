@@ -58,6 +58,7 @@ TEST(Backup, AMissingFolderIsAWarning) {
 
 TEST(Backup, LinksAreCopiedAsLinksAndNeverFollowed) {
   TempCard card;
+  if (!testcard::LinksWork(card.root())) GTEST_SKIP() << "the card is on a FAT volume: no links";
   TempFolder outside("fenmora-outside");
   testcard::WriteBytes(outside.path() / "big", "outside data");
   card.Write("\\PRIVATE\\a", "a");
