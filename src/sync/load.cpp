@@ -4,12 +4,10 @@
 
 #include <algorithm>
 #include <map>
-#include <set>
 #include <system_error>
 
 #include "catalogue/table.h"
 #include "media/file_info.h"
-#include "platform/cardname.h"
 #include "platform/cardpath.h"
 #include "platform/drives.h"
 #include "platform/fileops.h"
@@ -107,10 +105,6 @@ void LoadKind(const HandsetProfile& profile, MediaKind kind, const fs::path& car
   bool overfull = false;
   const CardGuard card(cardRoot);
   std::map<std::string, std::optional<fs::path>> folders;  // tables of one folder share its check
-  // Files already listed, by folder and name without regard to case: a second
-  // record naming the same file (on FAT stil0001.jpg is STIL0001.JPG) is
-  // left out, or deleting the one item would take the other's file.
-  std::set<std::string> listed;
   for (const FoundTable& table : FindTableFiles(profile, kind, cardRoot)) {
     bool exists = false;
     std::string bytes;
@@ -147,7 +141,7 @@ void LoadKind(const HandsetProfile& profile, MediaKind kind, const fs::path& car
         size = ProbeListedFile(card, parked, exists);
         if (size != -1) sourceName = name + "_";
       }
-      if (size == -1 || !listed.insert(CardNameKey(*folderText + name)).second) {
+      if (size == -1) {
         ++result.droppedRecords;
         continue;
       }

@@ -71,22 +71,5 @@ TEST_F(CardNames, ARecordInLowerCaseHoldsItsNumber) {
   EXPECT_EQ(Queue(MediaKind::Melody, "tune.mid"), "RING0002.MID");
 }
 
-TEST_F(CardNames, ASecondRecordOfTheSameFileIsLeftOut) {
-  // On FAT both records name one file: deleting the one item would take the
-  // other's file with it.
-  card.WriteTable(MediaKind::Image, 0, {{"STIL0001.JPG", "first", "one file"}, {"STIL0002.JPG", "other", "2"}});
-  std::string table = card.Read("\\PRIVATE\\DOCOMO\\TABLE\\STILL\\SUD000.TBL");
-  table.replace(512 + 256 + 3, 8, "stil0001");  // the second record, in lower case
-  table.replace(512 + 256 + 11, 3, "jpg");
-  card.Write("\\PRIVATE\\DOCOMO\\TABLE\\STILL\\SUD000.TBL", table);
-  card.Write("\\PRIVATE\\DOCOMO\\STILL\\stil0001.jpg", "the same file on the card");
-  prompts.ExpectLoad();
-  const LoadResult r = LoadCard(s, card.root(), prompts, progress);
-  const MediaCatalogue& c = s.Catalogue(MediaKind::Image);
-  ASSERT_EQ(c.count, 1);
-  EXPECT_EQ(c.Slot(0).title, "first");
-  EXPECT_EQ(r.droppedRecords, 1);
-}
-
 }  // namespace
 }  // namespace fenmora
