@@ -304,7 +304,8 @@ int RunRevert(const fs::path& card, Streams io) {
     return kExitOk;
   }
   if (!loaded.reverting) {
-    io.err << "the interrupted update had started removing files: it can only be finished (apply)\n";
+    io.err << "the interrupted update can only be finished (apply): it had started removing files, or it was\n"
+              "itself finishing or undoing an earlier one\n";
     return kExitProblems;
   }
   return CommitAndList(session, card, prompts, kExitOk, io);

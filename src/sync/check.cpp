@@ -252,8 +252,7 @@ class Checker {
                                            : "no table lists it");
         continue;
       }
-      const std::string copySuffix = kCopySuffix;
-      if (name.size() > copySuffix.size() && SameCardName(name.substr(name.size() - copySuffix.size()), copySuffix)) {
+      if (IsScratchCopyName(name)) {
         Add(CheckFinding::Type::ScratchFile, p, "a copy an interrupted commit left: finishing or undoing that commit removes it");
         continue;
       }
@@ -274,33 +273,20 @@ class Checker {
 };
 
 // Scratch files of a commit: "*.TBL.tmp" in the kinds' table folders, and
-// at the root the header scratch and the journal's scratch.
+// at the root the header scratch and the journal's scratch. (Copies under
+// their scratch name are told where their folder is listed.)
 void ScratchFiles(const HandsetProfile& profile, const fs::path& root, CheckReport& report) {
-  const auto add = [&](const fs::path& p, const char* what) {
+  RealFileOps ops;
+  for (const fs::path& p : CommitScratchFiles(profile, root, ops)) {
+    const std::string name = p.filename().string();
+    if (IsScratchCopyName(name)) continue;
     CheckFinding f;
     f.type = CheckFinding::Type::ScratchFile;
     f.path = p;
-    f.detail = what;
+    f.detail = SameCardName(name, std::string(kJournalName) + ".tmp") ? "the scratch of a commit journal"
+               : SameCardName(name, "tbl.tmp")                        ? "the scratch of a table header"
+                                                                      : "a table written beside its place and never renamed";
     report.findings.push_back(std::move(f));
-  };
-  const std::string journalScratch = std::string(kJournalName) + ".tmp";
-  for (const fs::path& p : SortedEntries(root)) {
-    const std::string name = p.filename().string();
-    if (SameCardName(name, journalScratch)) add(p, "the scratch of a commit journal");
-    else if (SameCardName(name, "tbl.tmp")) add(p, "the scratch of a table header");
-  }
-  std::vector<fs::path> seen;
-  for (MediaKind kind : kListKinds) {
-    if (!profile.Supported(kind)) continue;
-    const std::string first = profile.ExpandTablePath(kind, HandsetProfile::FirstTableNumber(kind));
-    const auto folder = ResolveCardPath(root, first.substr(0, first.rfind('\\')));
-    if (!folder || std::find(seen.begin(), seen.end(), *folder) != seen.end()) continue;
-    seen.push_back(*folder);
-    for (const fs::path& p : SortedEntries(*folder)) {
-      const std::string key = CardNameKey(p.filename().string());
-      if (key.size() > 8 && key.compare(key.size() - 8, 8, ".TBL.TMP") == 0)
-        add(p, "a table written beside its place and never renamed");
-    }
   }
 }
 

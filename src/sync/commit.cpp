@@ -178,11 +178,18 @@ class Planner {
     }
   }
 
-  // Copies an interrupted update left behind.
+  // Copies and scratch files an interrupted update left behind.
   void Leftovers() {
     for (const fs::path& p : session_.leftovers) {
       if (!card_.Contains(p.parent_path()) || !leftovers_.insert(p).second) continue;
-      Add(CommitStep::Action::Remove).src = p;
+      Add(CommitStep::Action::RemoveScratch).src = p;
+      // Finishing this update, if it is cut short, removes it as well.
+      std::string bytes;
+      if (ops_.ReadPrefix(p, std::int64_t{1} << 32, bytes)) {
+        const FileStat st = ops_.Stat(p);
+        plan_.journal.sweeps.push_back({p.lexically_relative(plan_.cardRoot).generic_string(),
+                                        {static_cast<std::int64_t>(bytes.size()), st.mtimeNs, HashBytes(bytes)}});
+      }
     }
   }
 
@@ -407,7 +414,8 @@ std::string FailureText(const CommitStep& s) {
   switch (s.action) {
     case CommitStep::Action::MakeFolder: return "フォルダ作成: " + s.dest.string();
     case CommitStep::Action::WriteTable: return "管理テーブル書き込み: " + s.dest.string();
-    case CommitStep::Action::Remove: return "削除: " + s.src.string();
+    case CommitStep::Action::Remove:
+    case CommitStep::Action::RemoveScratch: return "削除: " + s.src.string();
     case CommitStep::Action::Rename: return "名前の変更: " + s.src.string() + " → " + s.dest.string();
     case CommitStep::Action::CopyIn: return "コピー: " + s.src.string() + " → " + s.dest.string();
     case CommitStep::Action::WriteJournal: return "更新記録の書き込み: " + s.dest.string();
@@ -417,8 +425,8 @@ std::string FailureText(const CommitStep& s) {
 }
 
 bool ChangesContent(const CommitStep& s) {
-  return s.action == CommitStep::Action::Remove || s.action == CommitStep::Action::Rename ||
-         s.action == CommitStep::Action::CopyIn;
+  return s.action == CommitStep::Action::Remove || s.action == CommitStep::Action::RemoveScratch ||
+         s.action == CommitStep::Action::Rename || s.action == CommitStep::Action::CopyIn;
 }
 
 // A failure that leaves the card unfit for the steps after it: a table, the
@@ -426,7 +434,7 @@ bool ChangesContent(const CommitStep& s) {
 // cannot be made or a file that cannot be removed only concerns itself.
 bool StopsTheCommit(const CommitStep& s) {
   return s.action != CommitStep::Action::CopyIn && s.action != CommitStep::Action::Remove &&
-         s.action != CommitStep::Action::RemoveJournal;
+         s.action != CommitStep::Action::RemoveScratch && s.action != CommitStep::Action::RemoveJournal;
 }
 
 // Files of the card that size and time alone cannot tell apart (written in
@@ -453,6 +461,7 @@ void FingerprintLookalikes(CommitPlan& plan, FileOps& ops) {
 CommitPlan PlanCommit(const CardSession& session, FileOps& ops) {
   CommitPlan plan;
   plan.cardRoot = session.cardRoot;
+  plan.journal.recovery = session.recovering;
   Planner planner(session, ops, plan);
   for (MediaKind kind : kListKinds) {
     planner.Kind(kind);
@@ -515,7 +524,8 @@ std::string DescribeStep(const CommitPlan& plan, const CommitStep& step) {
     case CommitStep::Action::WriteTable:
       return "write  " + Relative(step.dest, cardRoot) + " (" +
              std::to_string(plan.tables[static_cast<size_t>(step.ref)].recordCount) + " records)";
-    case CommitStep::Action::Remove: return "delete " + Relative(step.src, cardRoot);
+    case CommitStep::Action::Remove:
+    case CommitStep::Action::RemoveScratch: return "delete " + Relative(step.src, cardRoot);
     case CommitStep::Action::Rename:
       return "rename " + Relative(step.src, cardRoot) + " -> " + Relative(step.dest, cardRoot);
     case CommitStep::Action::CopyIn: return "copy   " + step.src.string() + " -> " + Relative(step.dest, cardRoot);
@@ -575,6 +585,10 @@ class Executor {
         return WriteWhole(ops_, s.dest, EncodeJournal(journal_));
       case CommitStep::Action::Remove:
       case CommitStep::Action::RemoveJournal: return ops_.Remove(s.src);
+      case CommitStep::Action::RemoveScratch:
+        // (The journal's and the tables' scratch files are taken up by the
+        // next write through them.)
+        return ops_.Stat(s.src).exists ? ops_.Remove(s.src) : OpResult::Ok();
       case CommitStep::Action::Rename: return ops_.Rename(s.src, s.dest);
       case CommitStep::Action::CopyIn: return CopyIn(s);
     }
@@ -602,6 +616,15 @@ class Executor {
   OpResult CopyIn(const CommitStep& s) {
     fs::path scratch = s.dest;
     scratch += kCopySuffix;
+    OpResult r = CopyThroughScratch(s, scratch);
+    // A copy that did not take its name goes: the file it copies is still
+    // where the user has it. (One that cannot be removed now is swept by the
+    // next commit.)
+    if (!r && ops_.Stat(scratch).exists) ops_.Remove(scratch);
+    return r;
+  }
+
+  OpResult CopyThroughScratch(const CommitStep& s, const fs::path& scratch) {
     OpResult r = ops_.CopyFile(s.src, scratch);
     if (!r) return r;
     std::string bytes;
@@ -697,6 +720,7 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
   barrier();
   session.leftovers.clear();
   session.putBack.clear();
+  if (result.Ok()) session.recovering = false;
   progress.Step(total, total);
   return result;
 }

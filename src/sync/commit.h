@@ -26,6 +26,7 @@ struct CommitStep {
     WriteTable,     // dest; ref: the table in CommitPlan::tables
     WriteJournal,   // ref: 1 once the deleted items' files are being removed
     Remove,         // src
+    RemoveScratch,  // src: a scratch file of an earlier commit; already gone is as good
     Rename,         // src -> dest, never over an existing file
     CopyIn,         // src -> dest through a scratch name in dest's folder; ref: its journal item
     RemoveJournal,

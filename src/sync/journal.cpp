@@ -132,6 +132,7 @@ std::string EncodeJournal(const Journal& j) {
   out += "stage";
   number(j.removing ? 1 : 0);
   out += '\n';
+  if (j.recovery) out += "recovery\n";
   for (const JournalTable& t : j.tables) {
     out += "table";
     number(KindIndex(t.kind));
@@ -162,6 +163,14 @@ std::string EncodeJournal(const Journal& j) {
     field(a.folder);
     field(a.from);
     field(a.to);
+    out += '\n';
+  }
+  for (const JournalSweep& s : j.sweeps) {
+    out += "sweep";
+    field(s.path);
+    number(s.file.size);
+    number(s.file.mtimeNs);
+    field(s.file.hash);
     out += '\n';
   }
   out += "end\n";
@@ -225,6 +234,14 @@ bool DecodeAside(const std::vector<std::string_view>& f, Journal& j) {
   return true;
 }
 
+bool DecodeSweep(const std::vector<std::string_view>& f, Journal& j) {
+  auto path = Unescape(f[1]), hash = Unescape(f[4]);
+  const auto size = BigNumber(f[2]), mtime = BigNumber(f[3]);
+  if (!path || !hash || !size || !mtime) return false;
+  j.sweeps.push_back({*path, {*size, *mtime, *hash}});
+  return true;
+}
+
 }  // namespace
 
 std::optional<Journal> DecodeJournal(std::string_view bytes) {
@@ -244,12 +261,16 @@ std::optional<Journal> DecodeJournal(std::string_view bytes) {
     if (f[0] == "stage" && f.size() == 2) {
       ok = f[1] == "0" || f[1] == "1";
       j.removing = f[1] == "1";
+    } else if (f[0] == "recovery" && f.size() == 1) {
+      ok = j.recovery = true;
     } else if (f[0] == "table" && f.size() == 6) {
       ok = DecodeTable(f, j);
     } else if (f[0] == "item" && f.size() == 15) {
       ok = DecodeItem(f, j);
     } else if (f[0] == "aside" && f.size() == 5) {
       ok = DecodeAside(f, j);
+    } else if (f[0] == "sweep" && f.size() == 5) {
+      ok = DecodeSweep(f, j);
     }
     if (!ok) return std::nullopt;
   }
@@ -273,6 +294,16 @@ std::optional<Journal> ReadCardJournal(const HandsetProfile& profile, const fs::
       return std::nullopt;
   }
   return journal;
+}
+
+std::vector<fs::path> SweepsOnCard(const Journal& journal, const fs::path& cardRoot, FileOps& ops) {
+  std::vector<fs::path> found;
+  const CardGuard card(cardRoot);
+  for (const JournalSweep& s : journal.sweeps) {
+    const fs::path p = (cardRoot / s.path).lexically_normal();
+    if (!s.path.empty() && card.Contains(p.parent_path()) && IsTheFile(ops, p, s.file, true)) found.push_back(p);
+  }
+  return found;
 }
 
 bool IsTheFile(FileOps& ops, const fs::path& p, const FileIdentity& id, bool added) {

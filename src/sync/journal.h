@@ -66,13 +66,26 @@ struct JournalAside {
   std::string from, to;
 };
 
+// A copy an earlier interrupted update left that this update removes (a path
+// relative to the card root), and what it is: finishing this update removes
+// it too when it is still that file.
+struct JournalSweep {
+  std::string path;
+  FileIdentity file;
+};
+
 struct Journal {
   // The update has reached the removal of the deleted items' files: from
   // here on it can only be finished.
   bool removing = false;
+  // The update carries out the user's earlier choice to finish or to undo
+  // an interrupted one: it is only ever finished (undoing it would return to
+  // the half-done card the user chose to leave).
+  bool recovery = false;
   std::vector<JournalTable> tables;
   std::vector<JournalItem> items;
   std::vector<JournalAside> asides;
+  std::vector<JournalSweep> sweeps;
 };
 
 std::string EncodeJournal(const Journal& journal);
@@ -98,6 +111,10 @@ int LoadKindFromJournal(const HandsetProfile& profile, const Journal& journal, M
                         const std::filesystem::path& cardRoot, FileOps& ops, Recovery recovery,
                         MediaCatalogue& catalogue, std::vector<std::filesystem::path>& leftovers,
                         std::vector<std::pair<std::filesystem::path, std::filesystem::path>>* putBack = nullptr);
+
+// The copies of the journal's sweeps that are still on the card as they were.
+std::vector<std::filesystem::path> SweepsOnCard(const Journal& journal, const std::filesystem::path& cardRoot,
+                                                FileOps& ops);
 
 // True when the file at p is the one the identity describes (an added file's
 // content is read and fingerprinted; any other file is only looked at).

@@ -8,6 +8,7 @@
 
 #include "catalogue/table.h"
 #include "media/file_info.h"
+#include "platform/cardname.h"
 #include "platform/cardpath.h"
 #include "platform/drives.h"
 #include "platform/fileops.h"
@@ -168,7 +169,8 @@ void LoadKind(const HandsetProfile& profile, MediaKind kind, const fs::path& car
 }
 
 std::vector<std::string> ListKindFolders(const HandsetProfile& profile, MediaKind kind,
-                                         const fs::path& cardRoot, FileOps& ops) {
+                                         const fs::path& cardRoot, FileOps& ops,
+                                         std::vector<fs::path>* scratchCopies) {
   std::vector<std::string> names;
   if (!profile.Supported(kind)) return names;
   const CardGuard card(cardRoot);
@@ -183,9 +185,48 @@ std::vector<std::string> ListKindFolders(const HandsetProfile& profile, MediaKin
     const auto folder = card.Resolve(*normal);
     std::vector<std::string> inFolder;
     if (!folder || !ops.ListFolder(*folder, inFolder).ok) continue;
+    if (scratchCopies)
+      for (const std::string& name : inFolder)
+        if (IsScratchCopyName(name) && ops.Stat(*folder / name).regular) scratchCopies->push_back(*folder / name);
     names.insert(names.end(), inFolder.begin(), inFolder.end());
   }
   return names;
+}
+
+bool IsScratchCopyName(std::string_view name) {
+  const std::string_view suffix = kCopySuffix;
+  return name.size() > suffix.size() && SameCardName(name.substr(name.size() - suffix.size()), suffix);
+}
+
+std::vector<fs::path> CommitScratchFiles(const HandsetProfile& profile, const fs::path& cardRoot, FileOps& ops) {
+  std::vector<fs::path> found;
+  const auto add = [&](const fs::path& p) {
+    if (ops.Stat(p).regular) found.push_back(p);
+  };
+  std::vector<std::string> names;
+  if (ops.ListFolder(cardRoot, names).ok) std::sort(names.begin(), names.end());
+  for (const std::string& name : names)
+    if (SameCardName(name, std::string(kJournalName) + ".tmp") || SameCardName(name, "tbl.tmp"))
+      add(cardRoot / name);
+  // A table is written beside its place as "<name>.tmp".
+  const CardGuard card(cardRoot);
+  std::vector<fs::path> seen;
+  for (MediaKind kind : kListKinds) {
+    if (!profile.Supported(kind)) continue;
+    const std::string first = profile.ExpandTablePath(kind, HandsetProfile::FirstTableNumber(kind));
+    const auto folder = card.Resolve(first.substr(0, first.rfind('\\')));
+    if (!folder || std::find(seen.begin(), seen.end(), *folder) != seen.end()) continue;
+    seen.push_back(*folder);
+    names.clear();
+    if (!ops.ListFolder(*folder, names).ok) continue;
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+      const std::string key = CardNameKey(name);
+      if (key.size() > 8 && key.compare(key.size() - 8, 8, ".TBL.TMP") == 0) add(*folder / name);
+    }
+  }
+  for (MediaKind kind : kListKinds) ListKindFolders(profile, kind, cardRoot, ops, &found);
+  return found;
 }
 
 LoadResult LoadCard(CardSession& session, const fs::path& cardRoot, Prompts& prompts,
@@ -200,6 +241,7 @@ namespace {
 // chooses to finish it or to undo it (undoing is no longer possible once the
 // deleted items' files are being removed).
 Recovery ChooseRecovery(const Journal& journal, Prompts& prompts, InterruptedChoice choice) {
+  if (journal.recovery) return Recovery::Finish;  // the user chose before
   if (journal.removing) {
     if (choice == InterruptedChoice::Ask) prompts.Tell(Prompts::Icon::Warning, texts::kInterruptedFinishOnly);
     return Recovery::Finish;
@@ -241,10 +283,15 @@ LoadResult LoadCard(CardSession& session, const fs::path& cardRoot, Prompts& pro
   session.loaded = true;
   session.volume = ops.VolumeOf(cardRoot);
   HashCardTables(session.profile, cardRoot, ops, session.tableHashes);
-  session.leftovers.clear();
+  session.leftovers = CommitScratchFiles(session.profile, cardRoot, ops);
   session.putBack.clear();
   const auto journal = ReadCardJournal(session.profile, cardRoot, ops);
   result.interrupted = journal.has_value();
+  session.recovering = journal.has_value();
+  if (journal)
+    for (const fs::path& p : SweepsOnCard(*journal, cardRoot, ops))
+      if (std::find(session.leftovers.begin(), session.leftovers.end(), p) == session.leftovers.end())
+        session.leftovers.push_back(p);
   const Recovery recovery = journal ? ChooseRecovery(*journal, prompts, choice) : Recovery::Finish;
   result.reverting = journal && recovery == Recovery::Revert;
   for (MediaKind kind : kListKinds) {

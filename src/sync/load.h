@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/fileops.h"
@@ -69,8 +70,20 @@ std::string CardChangedSinceLoad(const CardSession& session, FileOps& ops);
 // The names of the files (and folders) in a kind's content folder and in its
 // group folders on the card, as the file-operation layer lists them. Folders
 // that are missing or lead outside the card give nothing.
+// Copies still under their scratch name are also added to scratchCopies.
 std::vector<std::string> ListKindFolders(const HandsetProfile& profile, MediaKind kind,
-                                         const std::filesystem::path& cardRoot, FileOps& ops);
+                                         const std::filesystem::path& cardRoot, FileOps& ops,
+                                         std::vector<std::filesystem::path>* scratchCopies = nullptr);
+
+// A copy of a computer file still under its scratch name ("STIL0001.JPG.fmcopy").
+bool IsScratchCopyName(std::string_view name);
+
+// The scratch files commits leave when cut short: the journal's and the table
+// header's at the root, a table's beside it, and copies under their scratch
+// name in the kinds' folders. None is ever the only copy of anything: the
+// next commit removes them.
+std::vector<std::filesystem::path> CommitScratchFiles(const HandsetProfile& profile,
+                                                      const std::filesystem::path& cardRoot, FileOps& ops);
 
 // Only the part of the load that reads the tables of one kind into its
 // catalogue (the counters of that catalogue must be 0).

@@ -33,6 +33,10 @@ struct CardSession {
   // Files no table lists that an update being undone had moved out of its
   // way: each goes back to its name (from, to).
   std::vector<std::pair<std::filesystem::path, std::filesystem::path>> putBack;
+  // The lists were loaded from an interrupted update's journal, finished or
+  // undone as the user chose: the commit that carries the choice out is only
+  // ever finished if it is cut short in turn.
+  bool recovering = false;
   // The names of the files found at load in each kind's folders (its content
   // folder and its group folders), listed or not: a new item never takes a
   // name one of them holds.
