@@ -358,6 +358,19 @@ class Finder {
     return std::nullopt;
   }
 
+  // Where the file is now of the record whose file an added item was to be
+  // copied from, once that file had its final name (two records naming one
+  // file: the second gets a copy of its own).
+  std::optional<Place> Keeper(const JournalItem& i) const {
+    const fs::path from = fs::path(i.originFolder) / i.originName;
+    for (const JournalItem& k : journal_.items) {
+      if (k.queued || k.toDelete || k.kind != i.kind) continue;
+      const auto place = Path({k.cardFolder, k.cardName});
+      if (place && place->lexically_normal() == from.lexically_normal()) return Resident(k);
+    }
+    return std::nullopt;
+  }
+
   // The copies an update made: they go when the update is undone, and a
   // partial one goes in any case.
   void Leftovers(const JournalItem& i, bool withFinal, std::vector<fs::path>& out) const {
@@ -417,6 +430,10 @@ int FinishKind(const Journal& journal, MediaKind kind, const Finder& find, FileO
       } else if (ops.Stat(fs::path(i->originFolder) / i->originName).regular) {
         AddEntry(c, {i->originFolder, i->originName}, i->cardFolder, i->cardName, i->dateText, i->title,
                  i->size, true, false);
+      } else if (const auto shared = find.Keeper(*i)) {
+        // The second record of a shared file whose own copy was not made:
+        // it names the file of the record that keeps it, wherever that is.
+        AddEntry(c, *shared, i->cardFolder, i->cardName, i->dateText, i->title, i->size, false, false);
       } else {
         ++dropped;
       }
@@ -460,12 +477,15 @@ int RevertKind(const HandsetProfile& profile, const Journal& journal, MediaKind 
     for (const TableRecord& r : contents.records) {
       if (c.Full() || !folder) break;
       // The item the commit knew this record as.
-      // (Two records naming one file are two items with one origin.)
+      // (Two records naming one file are two items with one origin; a
+      // record's file may have waited under its parked name.)
       size_t k = items.size();
       for (int pass = 0; pass < 2 && k == items.size(); ++pass)
         for (k = 0; k < items.size(); ++k)
           if ((pass == 1 || !taken[k]) && !items[k]->queued && !items[k]->originFolder.empty() &&
-              items[k]->originFolder[0] == '\\' && SameCardName(items[k]->originName, r.FileName()) &&
+              items[k]->originFolder[0] == '\\' &&
+              (SameCardName(items[k]->originName, r.FileName()) ||
+               SameCardName(items[k]->originName, r.FileName() + kParkSuffix)) &&
               SameCardName(items[k]->originFolder, *folder))
             break;
       const auto now = k < items.size() ? find.Resident(*items[k]) : std::nullopt;
