@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
@@ -23,6 +25,26 @@ bool LinksWork(const fs::path& folder) {
   if (ec) return false;
   fs::remove(link, ec);
   return true;
+}
+
+bool FoldsCase(const fs::path& folder) {
+  const std::string name = ".fenmora-case-" + std::to_string(::getpid());
+  std::string upper = name;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::error_code ec;
+  { std::ofstream(folder / name).put('x'); }
+  const bool folds = fs::exists(folder / upper, ec);
+  fs::remove(folder / name, ec);
+  return folds;
+}
+
+std::vector<std::string> NamesIn(const fs::path& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    names.push_back(it->path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 TempFolder::TempFolder(std::string_view tag, const fs::path& base) {

@@ -22,6 +22,13 @@ fs::path CardBaseFolder();
 // Whether symbolic links can be made in a folder (FAT and exFAT have none).
 bool LinksWork(const fs::path& folder);
 
+// Whether a folder takes names that differ only in case for one (FAT,
+// exFAT): a probe file is made and looked for in other case.
+bool FoldsCase(const fs::path& folder);
+
+// The names in a folder as the file system spells them, sorted.
+std::vector<std::string> NamesIn(const fs::path& folder);
+
 // A unique temporary folder (in base, default the system's temporary folder),
 // removed with everything in it at the end.
 class TempFolder {
