@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 #include "editing/editing.h"
 #include "platform/cardname.h"
@@ -217,6 +218,26 @@ TEST_F(CardAsItIs, AnUndoingCutShortIsFinishedWithoutAQuestion) {
     }
   }
   EXPECT_GT(copyLeft, 0) << "no case left the undoing's journal and the copy it was removing";
+}
+
+// The only table is the second one: the commit moves its item to the first
+// and leaves the old table behind, still naming the old place. A parked file
+// no record stands on beside that place must not come back as its file.
+TEST_F(CardAsItIs, AParkedStrayNeverBecomesTheFileOfATableLeftBehind) {
+  card.WriteTable(MediaKind::Image, 1, {{"STIL0004.JPG", "four", "content four"}});
+  card.Write(Still("SUD001\\STIL0004.JPG_"), "stray");
+  CardSession s;
+  Load(s);
+  ASSERT_EQ(Titles(s), std::vector<std::string>{"four"});
+  ASSERT_TRUE(Commit(s).Ok());
+  CardSession after;
+  Load(after);
+  ASSERT_EQ(Titles(after), std::vector<std::string>{"four"});
+  const MediaEntry& e = *Images(after).EntryAtRow(1);
+  EXPECT_EQ(card.Read(e.sourceFolder + "\\" + e.sourceName), "content four");
+  std::multiset<std::string> bytes;
+  for (const auto& [path, b] : card.Snapshot()) bytes.insert(b);
+  EXPECT_EQ(bytes.count("stray"), 1u);
 }
 
 TEST_F(CardAsItIs, AFileNoTableListsIsMovedAsideAndKept) {
