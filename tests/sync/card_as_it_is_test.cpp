@@ -97,6 +97,16 @@ class CardAsItIs : public ::testing::Test {
     asked = prompts.Texts();
     return r;
   }
+  // A card listing one image ("two"), loaded, with pc/photo.jpg queued.
+  void PhotoQueuedOnAFreshCard(CardSession& s) {
+    fs::remove_all(card.root());
+    fs::create_directories(card.root());
+    card.WriteTable(MediaKind::Image, 0, {{"STIL0002.JPG", "two", "2"}});
+    testcard::WriteBytes(pc.path() / "photo.jpg", "photo");
+    Load(s);
+    ScriptedPrompts none;
+    ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, pc.path() / "photo.jpg", none), QueueOutcome::Queued);
+  }
   CommitResult Commit(CardSession& session, FileOps& ops) {
     RecordingProgress progress;
     plan = PlanCommit(session, ops);
@@ -160,16 +170,10 @@ TEST_F(CardAsItIs, ACopyCutShortNeverBearsItsFinalNameAndIsRedone) {
 // Any one operation of an update that adds a file fails on its own; the next
 // commit leaves neither a scratch copy nor a journal's scratch behind.
 TEST_F(CardAsItIs, NoScratchFileOutlivesTheNextCommit) {
-  testcard::WriteBytes(pc.path() / "photo.jpg", "photo");
   for (long n = 1;; ++n) {
     SCOPED_TRACE("operation " + std::to_string(n) + " fails");
-    fs::remove_all(card.root());
-    fs::create_directories(card.root());
-    card.WriteTable(MediaKind::Image, 0, {{"STIL0002.JPG", "two", "2"}});
     CardSession s;
-    Load(s);
-    ScriptedPrompts none;
-    ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, pc.path() / "photo.jpg", none), QueueOutcome::Queued);
+    ASSERT_NO_FATAL_FAILURE(PhotoQueuedOnAFreshCard(s));
     FaultyFileOps once(real, n, n);
     if (Commit(s, once).Ok()) break;
     CardSession again;
@@ -186,18 +190,12 @@ TEST_F(CardAsItIs, NoScratchFileOutlivesTheNextCommit) {
 // finishes the undoing without asking (going back on it would return to the
 // half-done card), copies it was removing included.
 TEST_F(CardAsItIs, AnUndoingCutShortIsFinishedWithoutAQuestion) {
-  testcard::WriteBytes(pc.path() / "photo.jpg", "photo");
   int copyLeft = 0;
   for (long n = 1; n < 16; ++n) {
     for (long m = 1; m < 7; ++m) {
       SCOPED_TRACE("the update fails from " + std::to_string(n) + ", its undoing from " + std::to_string(m));
-      fs::remove_all(card.root());
-      fs::create_directories(card.root());
-      card.WriteTable(MediaKind::Image, 0, {{"STIL0002.JPG", "two", "2"}});
       CardSession s;
-      Load(s);
-      ScriptedPrompts none;
-      ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, pc.path() / "photo.jpg", none), QueueOutcome::Queued);
+      ASSERT_NO_FATAL_FAILURE(PhotoQueuedOnAFreshCard(s));
       FaultyFileOps cut(real, n);
       Commit(s, cut);
       if (!card.Exists(std::string("\\") + kJournalName)) break;
