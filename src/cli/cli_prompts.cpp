@@ -30,7 +30,11 @@ Prompts::Answer CliPrompts::Ask(Icon icon, Buttons buttons, const std::string& t
     return Answer::Ok;
   }
   if (text == texts::kNotRemovable) return Answer::Yes;
-  if (StartsWith(text, texts::kOversize)) {
+  if (StartsWith(text, texts::kConvertPicture) || StartsWith(text, texts::kSlimMelody)) {
+    if (convert_) return Answer::Yes;
+    Write(text);
+    err_ << "-> not converted (--convert converts it)\n";
+  } else if (StartsWith(text, texts::kOversize)) {
     if (yes_) return Answer::Yes;
     Write(text);
     err_ << "-> skipped (--yes adds it anyway)\n";

@@ -15,6 +15,7 @@
 #include "cli/cli_prompts.h"
 #include "cli/json.h"
 #include "cli/ops.h"
+#include "convert/handset_fit.h"
 #include "editing/editing.h"
 #include "platform/cardpath.h"
 #include "platform/cp932.h"
@@ -110,6 +111,7 @@ Applied ApplyOps(CardSession& session, const std::vector<Op>& ops, CliPrompts& p
                  std::ostream& err) {
   Applied applied;
   bool addsStopped = false;
+  convert::HandsetFit fit(session.profile);
   for (const Op& op : ops) {
     MediaCatalogue& cat = session.Catalogue(op.kind);
     const std::string where = "line " + std::to_string(op.line) + ": ";
@@ -124,7 +126,9 @@ Applied ApplyOps(CardSession& session, const std::vector<Op>& ops, CliPrompts& p
         }
         prompts.SetSubject(file.string());
         prompts.SetLine(op.line);
-        const QueueOutcome outcome = QueueFileForCard(session, op.kind, file, prompts);
+        // A queue per line: the lines between may renumber or delete.
+        FileQueue queue(session, op.kind, prompts);
+        const QueueOutcome outcome = convert::AddFitted(queue, fit, op.kind, file, prompts);
         prompts.SetSubject({});
         prompts.SetLine(0);
         if (outcome != QueueOutcome::Queued) applied.notAdded = true;
@@ -243,7 +247,8 @@ int RunList(const fs::path& card, bool json, Streams io) {
   return kExitOk;
 }
 
-int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool yes, Streams io) {
+int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool yes, Streams io,
+             bool convert) {
   // Every line is checked before the card is looked at.
   std::string text;
   if (!ReadOps(opsPath, io.in, text, io.err)) return kExitUsage;
@@ -257,7 +262,7 @@ int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool
   }
   if (!CardFolderOrSay(card, io.err)) return kExitUsage;
 
-  CliPrompts prompts(io.err, yes);
+  CliPrompts prompts(io.err, yes, convert);
   CardSession session;
   if (!Load(session, card, prompts, io.err)) return kExitUsage;
   const Applied applied = ApplyOps(session, parsed.ops, prompts, io.err);
@@ -335,7 +340,7 @@ std::string HelpText() {
          "    Print the image, melody and movie lists of the card at CARD (its root\n"
          "    folder): kind, position, file, date, size and title. --json prints one\n"
          "    JSON object instead.\n"
-         "fenmora-cli apply CARD OPS [--dry-run] [--yes]\n"
+         "fenmora-cli apply CARD OPS [--dry-run] [--yes] [--convert]\n"
          "    Apply the operations in the file OPS (\"-\": standard input), one a line,\n"
          "    as the window's buttons do, then write the card, reload it and print the\n"
          "    lists. KIND is image, melody or movie; POS a list position from 1:\n"
@@ -344,8 +349,11 @@ std::string HelpText() {
          "    Blank lines and lines starting with \"#\" are skipped. Every line is\n"
          "    checked first: one bad line and nothing is done. --dry-run prints the\n"
          "    planned table writes and file operations and changes nothing. --yes adds\n"
-         "    files over their size limit (without it they are skipped). A file that\n"
-         "    does not fit on the card stops the later adds.\n"
+         "    files over their size limit (without it they are skipped). --convert\n"
+         "    makes a picture the handset would not show (PNG, progressive JPEG, too\n"
+         "    large, ...) into a baseline JPEG of at most 240 x 320 pixels and 100 KB,\n"
+         "    and slims a MIDI file over 40 KB; the user's files are only read. A file\n"
+         "    that does not fit on the card stops the later adds.\n"
          "fenmora-cli backup CARD [--into DIR]\n"
          "    Copy PRIVATE, SD_VIDEO and DCIM into a new time-stamped folder in DIR\n"
          "    (default: the window's backup folder) and print that folder.\n"
@@ -370,7 +378,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"list", 1, {"--json"}, {}},
-    {"apply", 2, {"--dry-run", "--yes"}, {}},
+    {"apply", 2, {"--dry-run", "--yes", "--convert"}, {}},
     {"backup", 1, {}, {"--into"}},
     {"check", 1, {}, {}},
 };
@@ -378,7 +386,7 @@ const Command kCommands[] = {
 int Usage(Streams io, const std::string& why) {
   io.err << "fenmora-cli: " << why << "\n"
          << "usage: fenmora-cli list CARD [--json]\n"
-            "       fenmora-cli apply CARD OPS [--dry-run] [--yes]\n"
+            "       fenmora-cli apply CARD OPS [--dry-run] [--yes] [--convert]\n"
             "       fenmora-cli backup CARD [--into DIR]\n"
             "       fenmora-cli check CARD\n"
             "       fenmora-cli --help | --version\n";
@@ -448,7 +456,8 @@ int Main(const std::vector<std::string>& args, Streams io) {
   const std::string name = command->name;
   if (name == "list") return RunList(card, Has(flags, "--json"), io);
   if (name == "apply")
-    return RunApply(card, positionals[1], Has(flags, "--dry-run"), Has(flags, "--yes"), io);
+    return RunApply(card, positionals[1], Has(flags, "--dry-run"), Has(flags, "--yes"), io,
+                    Has(flags, "--convert"));
   if (name == "backup") return RunBackup(card, into ? std::optional<fs::path>(*into) : std::nullopt, io);
   return RunCheck(card, io);
 }

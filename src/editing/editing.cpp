@@ -139,7 +139,7 @@ std::int64_t FileQueue::TakeNumber() {
   return next_++;
 }
 
-QueueOutcome FileQueue::Add(const fs::path& file) {
+QueueOutcome FileQueue::Add(const fs::path& file, const QueueAs* as) {
   using Icon = Prompts::Icon;
   const HandsetProfile& profile = session_.profile;
   MediaCatalogue& catalogue = session_.Catalogue(kind_);
@@ -162,7 +162,7 @@ QueueOutcome FileQueue::Add(const fs::path& file) {
   const size_t slash = full.rfind('/');
   const std::string name = slash == std::string::npos ? full : full.substr(slash + 1);
   std::string folder = slash == std::string::npos ? std::string() : full.substr(0, slash + 1);
-  const std::string ext = AsciiUpper(ExtensionOf(name));
+  const std::string ext = as ? as->cardExt : AsciiUpper(ExtensionOf(name));
   const ExtensionRule* rule = profile.FindExtension(kind_, ext);
   const std::int32_t limit = rule ? rule->maxSize : 0;
   if (size > limit &&
@@ -189,11 +189,13 @@ QueueOutcome FileQueue::Add(const fs::path& file) {
   e.sourceName = name;
   e.cardFolder = profile.Kind(kind_).contentFolder;
   e.cardName = profile.ContentFileName(kind_, TakeNumber(), ext);
-  e.title = TitleForFile(kind_, file);
+  e.title = TitleForFile(kind_, as ? as->original : file);
   e.size = size;
   e.toDelete = false;
   e.queued = true;
-  e.dateText = DateTextOf(st.st_mtime);
+  struct stat originalSt;
+  const bool ownDate = !as || ::stat(as->original.c_str(), &originalSt) != 0;
+  e.dateText = DateTextOf(ownDate ? st.st_mtime : originalSt.st_mtime);
   ++catalogue.count;
   return QueueOutcome::Queued;
 }
