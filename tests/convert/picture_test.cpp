@@ -190,4 +190,19 @@ TEST(ReadUpright, LargeJpegDecodedReducedButNotBelowTwiceTheTarget) {
   EXPECT_LE(reduced.width(), 1000);
   const QImage whole = ReadUpright(file, {});
   EXPECT_EQ(whole.size(), QSize(2000, 1500));
+
+  // Reduced and turned: the reduction is asked for in the stored orientation.
+  QImage stored(2400, 1200, QImage::Format_RGB32);
+  for (int y = 0; y < 1200; ++y)
+    for (int x = 0; x < 2400; ++x) stored.setPixel(x, y, x < 1200 ? 0xFFFF0000 : 0xFF0000FF);
+  const auto turned = pc.Write("turned.jpg", testpic::WithExifOrientation(
+                                                 testpic::Jpeg(stored, testpic::JpegKind::Baseline), 6));
+  const QSize fit = FitSize(InspectPicture(turned, {}).size, {});
+  ASSERT_EQ(fit, QSize(160, 320));
+  const QImage upright = ReadUpright(turned, fit);
+  EXPECT_LT(upright.width(), upright.height());
+  EXPECT_GE(upright.width(), 320);
+  EXPECT_LE(upright.width(), 600);
+  EXPECT_GT(testpic::MeanColour(upright, 0, 0, upright.width(), upright.height() / 3).red(), 200);
+  EXPECT_GT(testpic::MeanColour(upright, 0, upright.height() * 2 / 3, upright.width(), upright.height() / 3).blue(), 200);
 }
