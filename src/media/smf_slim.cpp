@@ -165,7 +165,11 @@ std::optional<std::string> SlimSmf(std::string_view bytes) {
   std::string track;
   std::uint64_t at = 0;
   std::uint8_t running = 0;
+  // A delta time holds at most 28 bits; left-out events may have split a
+  // longer pause, which one track cannot then say.
+  constexpr std::uint64_t kMaxDelta = 0x0FFFFFFF;
   for (const Event& e : events) {
+    if (e.tick - at > kMaxDelta) return std::nullopt;
     PutVlq(track, e.tick - at);
     at = e.tick;
     if (e.status == 0xFF) {
@@ -179,6 +183,7 @@ std::optional<std::string> SlimSmf(std::string_view bytes) {
     }
     track += e.data;
   }
+  if (end > at && end - at > kMaxDelta) return std::nullopt;
   PutVlq(track, end > at ? end - at : 0);
   track += std::string("\xFF\x2F\x00", 3);
   if (track.size() > 0xFFFFFFFFu) return std::nullopt;

@@ -288,6 +288,8 @@ TEST(SmfSlim, RefusesWhatItCannotReadWhole) {
   EXPECT_FALSE(SlimSmf(Smf(0, {Track({{0, Bytes({0x40, 0x40})}}, 10)})));
   EXPECT_FALSE(SlimSmf(Smf(0, {Track({{0, Bytes({0x90, 0x40, 0x90})}}, 10)})));
   EXPECT_FALSE(SlimSmf(Smf(0, {"MTrk" + Be(8, 4) + Bytes({0x81, 0x81, 0x81, 0x81, 0x01, 0xC0, 0, 0})})));
+  // A pause longer than one delta time can say, once the sysex between is gone.
+  EXPECT_FALSE(SlimSmf(Smf(0, {Track({{0x0FFFFFF0, Bytes({0xF0, 1, 0xF7})}, {0x1FFFFFF0, Bytes({0xC0, 1})}}, 0x1FFFFFF0)})));
   // A chunk of another kind between the tracks is passed over.
   const std::string withChunk = Smf(1, {"XFIH" + Be(3, 4) + "abc", Track({{5, Bytes({0xC0, 1})}}, 20)});
   EXPECT_TRUE(SlimSmf(withChunk));
