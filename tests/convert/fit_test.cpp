@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <utime.h>
 
 #include "convert/handset_fit.h"
 #include "convert/jpeg_layout.h"
@@ -91,6 +92,9 @@ std::string LongMelody(int notes, const std::string& title) {
 
 TEST_F(Fitting, PhotoConvertedIntoTheSessionFolderAndQueuedUnderItsOwnTitle) {
   const fs::path photo = pc.Write("写真.png", testpic::Png(testpic::Plain(1600, 1200, Qt::darkYellow)));
+  const std::time_t taken = testcard::LocalTime(2004, 2, 14, 10, 20, 0);
+  const utimbuf times{taken, taken};
+  ASSERT_EQ(::utime(photo.c_str(), &times), 0);
   const Original before = Look(photo);
   prompts.Answer(Prompts::Answer::Yes);
   ASSERT_EQ(Add(MediaKind::Image, photo), QueueOutcome::Queued);
@@ -102,6 +106,7 @@ TEST_F(Fitting, PhotoConvertedIntoTheSessionFolderAndQueuedUnderItsOwnTitle) {
   EXPECT_EQ(e.title, "\x8e\xca\x90\x5e.png");  // the file's name in CP932
   EXPECT_EQ(fs::path(e.sourceFolder), temp.path() / "");
   EXPECT_TRUE(e.queued);
+  EXPECT_EQ(e.dateText, "2004:02:14 10:20:00");  // the photo's date, not the copy's
   const fs::path copy = SourceOf(e);
   EXPECT_EQ(copy.extension(), ".jpg");
   EXPECT_EQ(e.size, static_cast<std::int32_t>(fs::file_size(copy)));
