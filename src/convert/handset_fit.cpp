@@ -136,6 +136,7 @@ Fitted HandsetFit::FitMelody(const fs::path& file, Prompts& prompts) {
 
 QueueOutcome AddFitted(FileQueue& queue, HandsetFit& fit, MediaKind kind, const fs::path& file,
                        Prompts& prompts) {
+  if (queue.Full()) return queue.Add(file);  // says so; nothing to convert for
   const Fitted fitted = fit.Prepare(kind, file, prompts);
   switch (fitted.step) {
     case Fitted::Step::AsIs: return queue.Add(file);

@@ -82,6 +82,8 @@ class FileQueue {
  public:
   FileQueue(CardSession& session, MediaKind kind, Prompts& prompts);
   QueueOutcome Add(const std::filesystem::path& file, const QueueAs* as = nullptr);
+  // The kind holds its 1024 items: Add would refuse any file.
+  bool Full() const { return session_.Catalogue(kind_).Full(); }
 
  private:
   std::int64_t TakeNumber();

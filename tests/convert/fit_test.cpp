@@ -183,6 +183,20 @@ TEST_F(Fitting, WhatTheHandsetShowsIsQueuedAsItIsWithoutAQuestion) {
   EXPECT_TRUE(fs::is_empty(temp.path()));
 }
 
+TEST_F(Fitting, AFullListIsSaidBeforeAnythingIsConverted) {
+  MediaCatalogue& c = s.Catalogue(MediaKind::Image);
+  for (int i = 0; i < MediaCatalogue::kSlots; ++i) {
+    c.Slot(i).cardName = "STIL" + std::to_string(10000 + i) + ".JPG";
+    c.Slot(i).position = i + 1;
+  }
+  c.count = MediaCatalogue::kSlots;
+  const fs::path png = pc.Write("one.png", testpic::Png(testpic::Plain(400, 300, Qt::red)));
+  EXPECT_EQ(Add(MediaKind::Image, png), QueueOutcome::Full);
+  ASSERT_EQ(prompts.asked.size(), 1u);
+  EXPECT_EQ(prompts.asked[0].buttons, Prompts::Buttons::Ok);
+  EXPECT_TRUE(fs::is_empty(temp.path()));
+}
+
 TEST_F(Fitting, RefusedWhenNotEvenTheLowestQualityFits) {
   for (auto& rule : s.profile.Kind(MediaKind::Image).extensions) rule.maxSize = 3000;
   const fs::path noise = pc.Write("noise.png", testpic::Png(testpic::Noise(240, 320)));
