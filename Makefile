@@ -88,7 +88,7 @@ fuzz-smoke:
 # beside its baseline, as medians of several runs; then the JPEG preview.
 # Every figure goes to $(BUILD)/bench.txt too. A target not met is reported,
 # not an error: the run fails only when a benchmark itself fails.
-BENCH_PROGRAMS := card_bench window_bench bare_window jpeg_preview_bench fenmora
+BENCH_PROGRAMS := card_bench window_bench bare_window jpeg_preview_bench convert_bench fenmora
 
 .PHONY: bench
 bench: SHELL := /bin/bash
@@ -103,4 +103,6 @@ bench:
 	echo "== window: window_bench" | tee -a $$out; $(BUILD)/window_bench | tee -a $$out; echo | tee -a $$out; \
 	echo "== preview: jpeg_preview_bench" | tee -a $$out; \
 	QT_QPA_PLATFORM=offscreen $(BUILD)/jpeg_preview_bench | tee -a $$out; echo | tee -a $$out; \
+	echo "== conversion: convert_bench" | tee -a $$out; \
+	QT_QPA_PLATFORM=offscreen $(BUILD)/convert_bench | tee -a $$out; echo | tee -a $$out; \
 	echo "== targets" | tee -a $$out; grep -E 'target <=' $$out | sed 's/^/  /' | tee -a $$out

@@ -11,7 +11,7 @@ file(GLOB GUI_SOURCES CONFIGURE_DEPENDS src/preview/*.cpp src/app/*.cpp)
 list(FILTER GUI_SOURCES EXCLUDE REGEX ".*/src/app/main\\.cpp$")
 file(GLOB GUI_HEADERS CONFIGURE_DEPENDS src/preview/*.h src/app/*.h)
 add_library(fenmora_gui STATIC ${GUI_SOURCES} ${GUI_HEADERS})
-target_link_libraries(fenmora_gui PUBLIC fenmora_core Qt6::Widgets JPEG::JPEG ${CMAKE_DL_LIBS})
+target_link_libraries(fenmora_gui PUBLIC fenmora_core fenmora_convert Qt6::Widgets JPEG::JPEG ${CMAKE_DL_LIBS})
 # SDL2_mixer's headers only: the melody player loads the library itself at the
 # first melody played (src/preview/melody_player.cpp), so that it and the
 # libraries it brings are not loaded with the window.

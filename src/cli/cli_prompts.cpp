@@ -25,7 +25,11 @@ Prompts::Answer CliPrompts::Ask(Question question, Icon icon, Buttons buttons,
     return Answer::Ok;
   }
   if (question == Question::NotRemovable) return Answer::Yes;
-  if (question == Question::Oversize) {
+  if (question == Question::ConvertPicture || question == Question::SlimMelody) {
+    if (convert_) return Answer::Yes;
+    Write(text);
+    err_ << "-> not converted (--convert converts it)\n";
+  } else if (question == Question::Oversize) {
     if (yes_) return Answer::Yes;
     Write(text);
     err_ << "-> skipped (--yes adds it anyway)\n";

@@ -15,6 +15,7 @@
 #include "cli/cli_prompts.h"
 #include "cli/json.h"
 #include "cli/ops.h"
+#include "convert/handset_fit.h"
 #include "editing/editing.h"
 #include "platform/cardpath.h"
 #include "platform/cp932.h"
@@ -114,6 +115,7 @@ Applied ApplyOps(CardSession& session, const std::vector<Op>& ops, CliPrompts& p
                  std::ostream& err) {
   Applied applied;
   bool addsStopped = false;
+  convert::HandsetFit fit(session.profile);
   for (const Op& op : ops) {
     MediaCatalogue& cat = session.Catalogue(op.kind);
     const std::string where = "line " + std::to_string(op.line) + ": ";
@@ -128,7 +130,9 @@ Applied ApplyOps(CardSession& session, const std::vector<Op>& ops, CliPrompts& p
         }
         prompts.SetSubject(file.string());
         prompts.SetLine(op.line);
-        const QueueOutcome outcome = QueueFileForCard(session, op.kind, file, prompts);
+        // A queue per line: the lines between may renumber or delete.
+        FileQueue queue(session, op.kind, prompts);
+        const QueueOutcome outcome = convert::AddFitted(queue, fit, op.kind, file, prompts);
         prompts.SetSubject({});
         prompts.SetLine(0);
         if (outcome != QueueOutcome::Queued) applied.notAdded = true;
@@ -251,7 +255,8 @@ namespace {
 int CommitAndList(CardSession& session, const fs::path& card, CliPrompts& prompts, int exit, Streams io);
 }  // namespace
 
-int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool yes, Streams io) {
+int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool yes, Streams io,
+             bool convert) {
   // Every line is checked before the card is looked at.
   std::string text;
   if (!ReadOps(opsPath, io.in, text, io.err)) return kExitUsage;
@@ -273,7 +278,7 @@ int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool
     return kExitUsage;
   }
 
-  CliPrompts prompts(io.err, yes);
+  CliPrompts prompts(io.err, yes, convert);
   CardSession session;
   if (!Load(session, card, prompts, io.err)) return kExitUsage;
   const Applied applied = ApplyOps(session, parsed.ops, prompts, io.err);
@@ -429,7 +434,7 @@ const Command kCommands[] = {
      [](const Args& a, Streams io) { return RunList(a.Card(), a.Flag("--json"), io); }},
     {"apply",
      {"CARD", "OPS"},
-     {{"--dry-run", nullptr}, {"--yes", nullptr}},
+     {{"--dry-run", nullptr}, {"--yes", nullptr}, {"--convert", nullptr}},
      "    Apply the operations in the file OPS (\"-\": standard input), one a line,\n"
      "    as the window's buttons do, then write the card, reload it and print the\n"
      "    lists. KIND is image, melody or movie; POS a list position from 1:\n"
@@ -440,10 +445,14 @@ const Command kCommands[] = {
      "    planned table writes and file operations and changes nothing. --yes adds\n"
      "    files over their size limit (without it they are skipped) and writes to\n"
      "    a folder that holds no PRIVATE\\DOCOMO or SD_VIDEO folder (without it\n"
-     "    such a folder is refused). A file that does not fit on the card stops\n"
-     "    the later adds.\n",
+     "    such a folder is refused). --convert makes a picture the handset would\n"
+     "    not show (PNG, progressive JPEG, too large, ...) into a baseline JPEG of\n"
+     "    at most 240 x 320 pixels and 100 KB, and slims a MIDI file over 40 KB;\n"
+     "    the user's files are only read. A file that does not fit on the card\n"
+     "    stops the later adds.\n",
      [](const Args& a, Streams io) {
-       return RunApply(a.Card(), a.positionals[1], a.Flag("--dry-run"), a.Flag("--yes"), io);
+       return RunApply(a.Card(), a.positionals[1], a.Flag("--dry-run"), a.Flag("--yes"), io,
+                       a.Flag("--convert"));
      }},
     {"backup",
      {"CARD"},

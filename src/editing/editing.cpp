@@ -169,7 +169,7 @@ std::int64_t FileQueue::TakeNumber() {
   return next_++;
 }
 
-QueueOutcome FileQueue::Add(const fs::path& file) {
+QueueOutcome FileQueue::Add(const fs::path& file, const QueueAs* as) {
   using Icon = Prompts::Icon;
   const HandsetProfile& profile = session_.profile;
   MediaCatalogue& catalogue = session_.Catalogue(kind_);
@@ -194,8 +194,8 @@ QueueOutcome FileQueue::Add(const fs::path& file) {
   std::string folder = slash == std::string::npos ? std::string() : full.substr(0, slash + 1);
   // An extension no record can hold would be lost at the next load with the
   // file left on the card unlisted: such a file is refused before anything
-  // is counted.
-  const std::optional<std::string> cardExt = CardExtensionFor(kind_, name);
+  // is counted. A converted copy brings the handset's own extension.
+  const std::optional<std::string> cardExt = as ? std::optional<std::string>(as->cardExt) : CardExtensionFor(kind_, name);
   if (!cardExt) {
     prompts_.Tell(Icon::Warning, texts::kUnfitExtension + shownPath);
     return QueueOutcome::Skipped;
@@ -228,11 +228,13 @@ QueueOutcome FileQueue::Add(const fs::path& file) {
   e.sourceName = name;
   e.cardFolder = profile.Kind(kind_).contentFolder;
   e.cardName = profile.ContentFileName(kind_, TakeNumber(), ext);
-  e.title = TitleForFile(kind_, file);
+  e.title = TitleForFile(kind_, as ? as->original : file);
   e.size = size;
   e.toDelete = false;
   e.queued = true;
-  e.dateText = DateTextOf(st.st_mtime);
+  struct stat originalSt;
+  const bool ownDate = !as || ::stat(as->original.c_str(), &originalSt) != 0;
+  e.dateText = DateTextOf(ownDate ? st.st_mtime : originalSt.st_mtime);
   ++catalogue.count;
   return QueueOutcome::Queued;
 }

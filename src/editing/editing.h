@@ -73,13 +73,24 @@ inline bool StopsBatch(QueueOutcome o) { return o == QueueOutcome::NoSpace || o 
 QueueOutcome QueueFileForCard(CardSession& session, MediaKind kind,
                               const std::filesystem::path& file, Prompts& prompts);
 
+// A file converted for the handset is queued from its converted copy: the
+// copy is what the commit copies to the card, while the title and the date are
+// those of the user's own file and the card name takes the extension of the
+// copy's form (".JPG", ".MID").
+struct QueueAs {
+  std::filesystem::path original;
+  std::string cardExt;
+};
+
 // A batch of files queued one after the other, as one click of "追加" or one
 // drop queues them: QueueFileForCard for each, with the names taken so far
 // remembered across the batch instead of searched for again.
 class FileQueue {
  public:
   FileQueue(CardSession& session, MediaKind kind, Prompts& prompts);
-  QueueOutcome Add(const std::filesystem::path& file);
+  QueueOutcome Add(const std::filesystem::path& file, const QueueAs* as = nullptr);
+  // The kind holds its 1024 items: Add would refuse any file.
+  bool Full() const { return session_.Catalogue(kind_).Full(); }
 
  private:
   std::int64_t TakeNumber();

@@ -19,6 +19,8 @@ class Prompts {
     NotRemovable,   // load a folder that is not a removable drive? (Yes/No)
     Oversize,       // queue a file over the handset's size limit? (Yes/No)
     MissingFolder,  // make the kind's missing folder on the card? (Yes/Cancel)
+    ConvertPicture,  // convert a picture the handset would not show as it is? (Yes/No)
+    SlimMelody,      // slim a MIDI file over the handset's size limit? (Yes/No)
     InterruptedUpdate,  // finish an interrupted update (Yes) or return the card to its state before it (No)?
   };
   virtual ~Prompts() = default;

@@ -101,6 +101,19 @@ inline constexpr const char* kUnsupportedDrop[3] = {
     "下記のファイルは非対応の着メロ形式です。\n読込をスキップします。\n",
     "下記のファイルは非対応のムービー形式です。\n読込をスキップします。\n"};
 
+// ---- fitting a file to the handset (each text is followed by the file's path)
+inline constexpr const char* kConvertPicture = "携帯電話で表示できる形式に変換しますか？\n";
+inline constexpr const char* kAnimationLost =
+    "下記のファイルはアニメーションGIFです。\n最初のコマだけを静止画に変換します。\n";
+inline constexpr const char* kPictureTooLarge =
+    "下記のファイルは規定のサイズに収まるように変換できません。\n読込をスキップします。\n";
+inline constexpr const char* kConvertFailed =
+    "下記のファイルを変換できませんでした。\n読込をスキップします。\n";
+inline constexpr const char* kSlimMelody = "携帯電話で再生できるサイズに縮小しますか？\n";
+inline constexpr const char* kSlimFailed = "下記のファイルは縮小できませんでした。\n";
+inline constexpr const char* kMelodyStillLarge =
+    "下記のファイルは縮小しても規定のサイズに収まりません。\n";
+
 inline const char* Of(const char* const (&perKind)[3], MediaKind k) {
   return perKind[KindIndex(k)];
 }

@@ -117,7 +117,7 @@ TEST_F(Commit, TheRoadOfOneChangeFromADropToTheReloadedList) {
   builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "一", "first image"),
                                        Item("STIL0002.JPG", "二", "second image"),
                                        Item("STIL0003.JPG", "三", "third image")});
-  const std::string photoBytes = SolidPicture(320, 240, QColor(200, 80, 20), "JPG");
+  const std::string photoBytes = SolidPicture(240, 180, QColor(200, 80, 20), "JPG");  // fits the screen
   const fs::path photo = desktop.Write("photo.jpg", photoBytes);
   ShowWindow();
   LoadCard();

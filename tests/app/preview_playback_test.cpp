@@ -101,6 +101,22 @@ TEST_F(Preview, AQueuedImageIsPreviewedFromWhereItLies) {
   EXPECT_EQ(Shown().size(), QSize(90, 30));
 }
 
+TEST_F(Preview, AConvertedPictureIsPreviewedAsTheHandsetWillShowIt) {
+  builder.WriteKind(MediaKind::Image, {});
+  LoadCard();
+  prompts.Clear();
+  TempDir desktop;
+  // Tall and narrow: the handset's copy is 80 x 320, and so is what shows.
+  const fs::path png = desktop.Write("tower.png", SolidPicture(100, 400, Qt::blue, "PNG"));
+  prompts.Expect(Prompts::Question::ConvertPicture, Prompts::Answer::Yes, texts::kConvertPicture + png.string());
+  ASSERT_TRUE(DropOnGrid(MediaKind::Image, {png}));
+  ClickRow(MediaKind::Image, 1);
+  const QPixmap shown = Shown();
+  ASSERT_FALSE(shown.isNull());
+  EXPECT_NEAR(static_cast<double>(shown.width()) / shown.height(), 0.25, 0.02);
+  EXPECT_TRUE(Near(Middle(), Qt::blue));
+}
+
 TEST_F(Preview, SelectingAMelodyOrAMovieLeavesTheLastImage) {
   builder.WriteKind(MediaKind::Image, {Untitled("STIL0001.JPG", SolidPicture(100, 50, Qt::red, "JPG"))});
   builder.WriteKind(MediaKind::Melody, {Untitled("RING0001.MLD", MldWithTitle("m"))});

@@ -3,7 +3,10 @@
 // stops everything before the card is touched.
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 #include "cli/cli_fixture.h"
+#include "convert/jpeg_layout.h"
 #include "editing/editing.h"
 #include "support/scripted_prompts.h"
 #include "sync/commit.h"
@@ -113,6 +116,38 @@ TEST_F(CliApply, OversizedFileNeedsYes) {
   const CliRun accepted = RunCli({"apply", Card(), ops, "--yes"});
   EXPECT_EQ(accepted.exitCode, 0) << accepted.err;
   EXPECT_EQ(card.Read("\\PRIVATE\\DOCOMO\\STILL\\STIL0002.JPG").size(), 102401u);
+}
+
+TEST_F(CliApply, ConvertMakesAPictureFitAndLeavesNoTemporaryFiles) {
+  QImage picture(1200, 900, QImage::Format_RGB32);
+  picture.fill(QColor(30, 160, 90));
+  const std::string png = (pc.path() / "meadow.png").string();
+  ASSERT_TRUE(picture.save(QString::fromStdString(png), "PNG"));
+  const std::string ops = OpsFile("add image " + png + "\n");
+  const fs::path tmp = pc.path() / "tmp";
+  fs::create_directories(tmp);
+  RunOptions options;
+  options.env = {"TMPDIR=" + tmp.string()};
+
+  // Without --convert: the question is written, then the size question.
+  const CliRun asked = RunCli({"apply", Card(), ops}, options);
+  EXPECT_EQ(asked.exitCode, 1);
+  EXPECT_NE(asked.err.find(texts::kConvertPicture + png), std::string::npos) << asked.err;
+  EXPECT_NE(asked.err.find(texts::kOversize + png), std::string::npos) << asked.err;
+  EXPECT_FALSE(card.Exists("\\PRIVATE\\DOCOMO\\STILL\\STIL0001.JPG"));
+
+  const CliRun converted = RunCli({"apply", Card(), ops, "--convert"}, options);
+  ASSERT_EQ(converted.exitCode, 0) << converted.err;
+  const std::string onCard = card.Read("\\PRIVATE\\DOCOMO\\STILL\\STIL0001.JPG");
+  const auto layout = convert::ParseJpegLayout(onCard);
+  ASSERT_TRUE(layout);
+  EXPECT_EQ(layout->frame, 0xC0);
+  EXPECT_EQ(QSize(layout->width, layout->height), QSize(240, 180));
+  EXPECT_LE(onCard.size(), 102400u);
+  const CardSession s = Reload();
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).EntryAtRow(1)->title, "meadow.png");
+  // The session's folder went with the process.
+  EXPECT_TRUE(fs::is_empty(tmp));
 }
 
 TEST_F(CliApply, UnreadableFileIsSkippedAndTheNextAdded) {
