@@ -4,6 +4,7 @@
 // and the closing message.
 #include <QCoreApplication>
 #include <QPushButton>
+#include <QUndoStack>
 #include <ctime>
 
 #include "app/main_window.h"
@@ -11,17 +12,26 @@
 #include "sync/backup.h"
 #include "sync/commit.h"
 #include "sync/load.h"
+#include "sync/plan_summary.h"
 #include "sync/texts.h"
 
 using namespace fenmora;
 using namespace fenmora::app;
 
 void TfrMain::btRefreshDataClick() {
-  if (!session_.loaded) return;  // nothing to commit to
+  if (!session_.loaded || cardGone_) return;  // nothing to commit to
+  const CommitPlan plan = PlanCommit(session_);
+  // What the commit will do, before it writes anything; a plan blocked from
+  // the start changes nothing and says so itself.
+  if (!plan.blocked) {
+    const PlanSummary summary = SummarizePlan(plan, session_);
+    if (prompts_->AskWithDetails(Prompts::Icon::Question, Prompts::Buttons::YesNo, summary.text,
+                                 summary.details) != Prompts::Answer::Yes)
+      return;
+  }
   Progress& status = progress();
   status.Busy(true);
   DialogProgress steps(this, status, QString(), /*cancellable=*/false, progressDelayMs_);
-  const CommitPlan plan = PlanCommit(session_);
   const CommitResult result = ExecuteCommit(session_, plan, *fileOps_, steps);
   steps.Close();
 
@@ -29,16 +39,18 @@ void TfrMain::btRefreshDataClick() {
   // card) leaves the card as it was: the lists keep the user's edits, so that
   // the commit can be tried again once the card can be written.
   const bool cardUnchanged = result.stopped && !result.contentTouched;
-  bool finishLater = cardUnchanged;
   if (!cardUnchanged) {
     status.Status(texts::kReloadStatus);
     // Reread the card that was written, and show it in the drive list.
     const std::filesystem::path root = session_.cardRoot;
     AddCardFolder(QString::fromStdString(root.string()));
-    finishLater = LoadFrom(root).interrupted;
+    // The edits are on the card now (or in its journal): no undo reaches
+    // back past the commit.
+    if (!LoadFrom(root).Completed()) commitDue_ = false;
+    undoStack_->clear();
   }
   status.Status("");
-  btRefreshData_->setEnabled(finishLater);
+  UpdateCommitButton();
   status.Busy(false);
 
   const Prompts::Icon icon = result.Ok()       ? Prompts::Icon::Information

@@ -1,6 +1,14 @@
 #include "app/main_window.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
+#include <QSignalBlocker>
+#include <QSocketNotifier>
+#include <QUndoStack>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
@@ -15,9 +23,11 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QWindow>
 #include <climits>
 
 #include "app/about_box.h"
+#include "app/app_texts.h"
 #include "app/app_paths.h"
 #include "app/drive_list.h"
 #include "app/kind_page.h"
@@ -137,7 +147,7 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   chooseFiles_ = [this](MediaKind, const QString& filter) {
     return QFileDialog::getOpenFileNames(this, QString(), QString(), filter);
   };
-  open_ = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+  open_ = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
   programFolder_ = QCoreApplication::applicationDirPath().toStdString();
   userDataFolder_ =
       QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
@@ -145,9 +155,29 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   // Files dropped anywhere on the window arrive here; the drop decides
   // which list, if any, takes them.
   setAcceptDrops(true);
+
+  // Undo and redo of the list edits, from anywhere in the window (a title
+  // edit with the focus undoes its own typing first).
+  undoStack_ = new QUndoStack(this);
+  connect(undoStack_, &QUndoStack::cleanChanged, this, &TfrMain::UpdateCommitButton);
+  QAction* undo = undoStack_->createUndoAction(this);
+  undo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z)});
+  QAction* redo = undoStack_->createRedoAction(this);
+  redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+  addAction(undo);
+  addAction(redo);
+
+  readMountTable_ = [] { return ReadMountInfo(); };
+  RefreshDriveList();
+  WatchMountTable();
 }
 
 TfrMain::~TfrMain() {
+  // The history goes with the window's children and says it is clean on its
+  // way out: the buttons it would update may be gone by then.
+  undoStack_->disconnect(this);
+  if (mountWatch_) mountWatch_->setEnabled(false);
+  if (mountTableFd_ >= 0) ::close(mountTableFd_);
   // The controls are destroyed after this part of the window: a selection
   // change they signal on their way out must not reach it.
   for (KindPage* page : pages_) {
@@ -246,7 +276,6 @@ void TfrMain::BuildRightColumn() {
   curDrive_ = new QComboBox(this);
   curDrive_->setObjectName(QStringLiteral("curDrive"));
   curDrive_->setGeometry(kColumnX, 87, kColumnWidth, 22);
-  for (const DriveChoice& d : MountedDrives()) curDrive_->addItem(d.text, d.path);
 
   btLoadMem_ = MakeButton(this, "btLoadMem", "メモリカード読込", "load.png",
                           {kColumnX, 113, kColumnWidth, 28});
@@ -326,7 +355,13 @@ void TfrMain::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (shown_) return;
   shown_ = true;
-  move(10, 10);
+  // The window's frame (the window manager's title bar and border) goes to
+  // left 10, top 10 of the screen, not its inner area: placed by the inner
+  // area, the title bar would stand half above the screen. The frame is not
+  // known yet at the first show, so the position is given as the frame's and
+  // the window system places the inner area below it.
+  if (QWindow* handle = windowHandle()) handle->setFramePosition(QPoint(10, 10));
+  else move(10, 10);
 }
 
 Progress& TfrMain::progress() { return *statusProgress_; }
@@ -340,10 +375,98 @@ void TfrMain::AddCardFolder(const QString& folder) {
   const QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
   int at = curDrive_->findData(path);
   if (at < 0) {
+    addedFolders_ << path;
     curDrive_->addItem(QDir::toNativeSeparators(path), path);
     at = curDrive_->count() - 1;
   }
   curDrive_->setCurrentIndex(at);
+}
+
+void TfrMain::SetMountTable(MountTableReader reader) {
+  readMountTable_ = std::move(reader);
+  RefreshDriveList();
+}
+
+void TfrMain::WatchMountTable() {
+  // The kernel marks the mount table's file as having an exceptional
+  // condition (poll's POLLPRI) whenever a file system is mounted or
+  // unmounted: no polling with a timer.
+  mountTableFd_ = ::open(kMountInfoPath, O_RDONLY | O_CLOEXEC);
+  if (mountTableFd_ < 0) return;  // no mount table: the list stays as it is
+  mountWatch_ = new QSocketNotifier(mountTableFd_, QSocketNotifier::Exception, this);
+  connect(mountWatch_, &QSocketNotifier::activated, this, &TfrMain::ReadMountTableChange);
+}
+
+void TfrMain::ReadMountTableChange() {
+  // The change stays signalled until the file is read again from its start.
+  char buffer[4096];
+  ::lseek(mountTableFd_, 0, SEEK_SET);
+  while (::read(mountTableFd_, buffer, sizeof buffer) > 0) {
+  }
+  RefreshDriveList();
+}
+
+void TfrMain::RefreshDriveList() {
+  const std::vector<DriveChoice> drives = MountedDrives(readMountTable_ ? readMountTable_() : std::string());
+  const QString current = curDrive_->currentData().toString();
+  QStringList volumes;
+  for (const DriveChoice& d : drives) volumes << d.path;
+
+  // A card that arrives while no card is loaded is the one to load.
+  QString arrived;
+  if (!session_.loaded || cardGone_) {
+    for (const DriveChoice& d : drives)
+      if (d.card && !listedVolumes_.contains(d.path)) {
+        arrived = d.path;
+        break;
+      }
+  }
+  {
+    const QSignalBlocker quiet(curDrive_);
+    curDrive_->clear();
+    for (const DriveChoice& d : drives) {
+      curDrive_->addItem(d.text, d.path);
+      curDrive_->setItemData(curDrive_->count() - 1, d.card, kCardRole);
+    }
+    for (const QString& folder : addedFolders_)
+      if (!volumes.contains(folder)) curDrive_->addItem(QDir::toNativeSeparators(folder), folder);
+    int select = curDrive_->findData(arrived.isEmpty() ? current : arrived);
+    // Otherwise a card, else a removable volume; never the system's root,
+    // which would be loaded with one careless click.
+    for (size_t i = 0; select < 0 && i < drives.size(); ++i)
+      if (drives[i].card || drives[i].removable) select = static_cast<int>(i);
+    curDrive_->setCurrentIndex(select);
+  }
+  listedVolumes_ = volumes;
+
+  if (session_.loaded && !cardGone_ && !LoadedCardStillThere()) {
+    cardGone_ = true;
+    statusPanel_->setText(QString::fromUtf8(app::texts::kCardGone));
+    UpdateCommitButton();
+  }
+}
+
+bool TfrMain::LoadedCardStillThere() const {
+  struct stat st;
+  return ::stat(session_.cardRoot.c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_dev) == loadedDevice_;
+}
+
+bool TfrMain::HasUncommittedEdits() const {
+  return session_.loaded && (commitDue_ || !undoStack_->isClean());
+}
+
+void TfrMain::UpdateCommitButton() {
+  btRefreshData_->setEnabled(session_.loaded && !cardGone_ && (commitDue_ || !undoStack_->isClean()));
+}
+
+bool TfrMain::AskToDropEdits(const char* question) {
+  if (!HasUncommittedEdits()) return true;
+  return prompts_->Ask(Prompts::Icon::Question, Prompts::Buttons::YesNo, question) == Prompts::Answer::Yes;
+}
+
+void TfrMain::closeEvent(QCloseEvent* event) {
+  if (AskToDropEdits(app::texts::kDropEditsOnClose)) event->accept();
+  else event->ignore();
 }
 
 std::filesystem::path TfrMain::CardRoot() const {
@@ -398,25 +521,48 @@ class LoadProgress : public Progress {
 
 }  // namespace
 
-void TfrMain::btLoadMemClick() { LoadFrom(CardRoot()); }
+void TfrMain::btLoadMemClick() {
+  if (!AskToDropEdits(app::texts::kDropEditsOnLoad)) return;
+  LoadFrom(CardRoot());
+}
 
 LoadResult TfrMain::LoadFrom(const std::filesystem::path& root) {
   LoadProgress loadProgress(progress(), *this);
   const LoadResult result = LoadCard(session_, root, *prompts_, loadProgress);
   if (!result.Completed()) return result;  // declined, or no card: nothing changes
   InitDiskGauge();
-  for (MediaKind kind : kListKinds) RefreshGrid(kind);
+  struct stat st;
+  loadedDevice_ = ::stat(session_.cardRoot.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_dev) : 0;
+  cardGone_ = false;
+  // Each list shows its first item: selected, its title in the edit, an
+  // image in the preview (a melody is not played).
+  for (MediaKind kind : kListKinds) {
+    RefreshGrid(kind);
+    SelectRowQuietly(kind, 1);
+    ShowSelection(kind, /*playMelody=*/false);
+  }
   for (KindPage* page : pages_) page->EnableListButtons();
   btBackUp_->setEnabled(true);
+  undoStack_->clear();
   // The lists come from the journal of a commit that did not finish: the
   // next commit completes it.
-  if (result.interrupted) btRefreshData_->setEnabled(true);
+  commitDue_ = result.interrupted;
+  UpdateCommitButton();
   return result;
 }
 
 void TfrMain::btHelpClick() {
   const QString readMe = ReadMePath();
-  if (!readMe.isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(readMe));
+  if (readMe.isEmpty()) {
+    prompts_->Tell(Prompts::Icon::Warning, std::string(app::texts::kFileNotFound) + app::texts::kReadMeName);
+    return;
+  }
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(readMe))) TellCannotOpen(readMe);
+}
+
+void TfrMain::TellCannotOpen(const QString& what) {
+  prompts_->Tell(Prompts::Icon::Warning,
+                 std::string(app::texts::kCannotOpenFile) + QDir::toNativeSeparators(what).toStdString());
 }
 
 void TfrMain::btEndClick() { close(); }
@@ -427,4 +573,8 @@ void TfrMain::Panel5Click() {
   about_->exec();
 }
 
-void TfrMain::Image3Click() { QDesktopServices::openUrl(LinkUrl(links::kPartnerSite)); }
+void TfrMain::Image3Click() {
+  const QUrl url = LinkUrl(links::kPartnerSite);
+  if (!QDesktopServices::openUrl(url))
+    prompts_->Tell(Prompts::Icon::Warning, app::texts::kCannotOpenAddress + url.toString().toStdString());
+}

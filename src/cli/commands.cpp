@@ -22,6 +22,7 @@
 #include "sync/backup.h"
 #include "sync/check.h"
 #include "sync/commit.h"
+#include "sync/plan_summary.h"
 #include "sync/load.h"
 #include "sync/texts.h"
 
@@ -265,6 +266,11 @@ int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool
 
   if (dryRun) {
     const CommitPlan plan = PlanCommit(session);
+    // The same summary the window asks with before a commit, then every step.
+    const PlanSummary summary = SummarizePlan(plan, session);
+    io.out << summary.text << "\n";
+    if (!summary.details.empty()) io.out << "\n" << summary.details << "\n";
+    io.out << "\n";
     for (const CommitStep& step : plan.steps) io.out << DescribeStep(step, plan.cardRoot) << "\n";
     for (const std::string& refused : plan.refused)
       io.err << "left alone, it would lead outside the card: " << OneLine(refused) << "\n";

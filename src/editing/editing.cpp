@@ -3,11 +3,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <unordered_set>
 
 #include "media/file_info.h"
 #include "media/melody_title.h"
+#include "platform/cardpath.h"
 #include "platform/cp932.h"
 #include "sync/texts.h"
 
@@ -92,6 +96,40 @@ std::int64_t FreeFileNumber(const HandsetProfile& profile, MediaKind kind,
   return n;
 }
 
+namespace {
+
+bool SameBytes(const fs::path& a, const fs::path& b) {
+  std::error_code ea, eb;
+  const auto sizeA = fs::file_size(a, ea), sizeB = fs::file_size(b, eb);
+  if (ea || eb || sizeA != sizeB) return false;
+  std::ifstream fa(a, std::ios::binary), fb(b, std::ios::binary);
+  if (!fa || !fb) return false;
+  static char bufA[65536], bufB[65536];
+  for (std::uintmax_t left = sizeA; left > 0;) {
+    const auto n = static_cast<std::streamsize>(std::min<std::uintmax_t>(left, sizeof bufA));
+    if (!fa.read(bufA, n) || !fb.read(bufB, n) || std::memcmp(bufA, bufB, static_cast<size_t>(n)) != 0)
+      return false;
+    left -= static_cast<std::uintmax_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+const MediaEntry* SameContentEntry(const CardSession& session, MediaKind kind, const fs::path& file,
+                                   std::int64_t size) {
+  const MediaCatalogue& catalogue = session.Catalogue(kind);
+  for (std::int32_t row = 1; row <= catalogue.LiveCount(); ++row) {
+    const MediaEntry* e = catalogue.EntryAtRow(row);
+    if (!e || e->size != size) continue;
+    std::optional<fs::path> path;
+    if (e->queued) path = fs::path(e->sourceFolder) / e->sourceName;
+    else if (session.loaded) path = ResolveCardPath(session.cardRoot, e->sourceFolder, e->sourceName);
+    if (path && SameBytes(*path, file)) return e;
+  }
+  return nullptr;
+}
+
 std::string TitleForFile(MediaKind kind, const fs::path& file) {
   const std::string& full = file.native();
   const std::string_view name = std::string_view(full).substr(full.rfind('/') + 1);
@@ -157,6 +195,10 @@ QueueOutcome FileQueue::Add(const fs::path& file) {
     return QueueOutcome::Skipped;
   }
   const auto size = static_cast<std::int32_t>(static_cast<std::uint32_t>(st.st_size));
+  if (st.st_size == 0) {
+    prompts_.Tell(Icon::Warning, texts::kEmptyFile + shownPath);
+    return QueueOutcome::Skipped;
+  }
   // The name and folder of the file, taken apart once.
   const std::string& full = file.native();
   const size_t slash = full.rfind('/');
@@ -166,8 +208,16 @@ QueueOutcome FileQueue::Add(const fs::path& file) {
   const ExtensionRule* rule = profile.FindExtension(kind_, ext);
   const std::int32_t limit = rule ? rule->maxSize : 0;
   if (size > limit &&
-      prompts_.Ask(Icon::Question, Prompts::Buttons::YesNo, texts::kOversize + shownPath) !=
-          Prompts::Answer::Yes)
+      prompts_.Ask(Icon::Question, Prompts::Buttons::YesNo,
+                   texts::kOversize + shownPath + "\n" + texts::kSizeLabel +
+                       std::to_string(st.st_size) + texts::kLimitLabel + std::to_string(limit) +
+                       texts::kBytes) != Prompts::Answer::Yes)
+    return QueueOutcome::Skipped;
+  if (const MediaEntry* same = SameContentEntry(session_, kind_, file, st.st_size);
+      same && prompts_.Ask(Icon::Question, Prompts::Buttons::YesNo,
+                           texts::kSameContent + same->cardName + "「" + Cp932ToUtf8(same->title) +
+                               "」" + texts::kSameContentQuestion + shownPath) !=
+                  Prompts::Answer::Yes)
     return QueueOutcome::Skipped;
   DiskGauge& gauge = session_.gauge;
   if (gauge.maxValue < gauge.progress + size) {

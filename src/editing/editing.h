@@ -83,6 +83,12 @@ class FileQueue {
   std::int64_t next_ = 1;
 };
 
+// The live entry of a kind whose file holds exactly the bytes of `file`
+// (`size` bytes long): an item already on the card, or one queued before.
+// nullptr when there is none.
+const MediaEntry* SameContentEntry(const CardSession& session, MediaKind kind,
+                                   const std::filesystem::path& file, std::int64_t size);
+
 // The title a queued file gets: for melodies the MLD title or the SMF track
 // name when there is one, otherwise (and for the other kinds) its file name,
 // converted to CP932.

@@ -15,6 +15,12 @@ class Prompts {
   virtual ~Prompts() = default;
   virtual Answer Ask(Icon icon, Buttons buttons, const std::string& text) = 0;
   void Tell(Icon icon, const std::string& text) { Ask(icon, Buttons::Ok, text); }
+  // A question with a longer text the user can open (the window's "詳細"
+  // part of the box). Unless answered otherwise, asked as one text.
+  virtual Answer AskWithDetails(Icon icon, Buttons buttons, const std::string& text,
+                                const std::string& details) {
+    return Ask(icon, buttons, details.empty() ? text : text + "\n\n" + details);
+  }
 };
 
 // Status texts and the busy cursor of long operations. The window shows the

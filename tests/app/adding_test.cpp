@@ -115,13 +115,17 @@ TEST_F(Adding, AnImageOfExactly102400BytesPassesAndOneByteMoreAsks) {
   LoadEmptyCard();
   const fs::path big = desktop.Write("big.jpg", std::string(102401, 'b'));
   Choose({desktop.Write("exact.jpg", std::string(102400, 'a')), big});
-  prompts.Expect(Answer::No, Buttons::YesNo, texts::kOversize + big.string());
+  // The question keeps its text and adds the file's size and the limit on a
+  // line of their own after the path.
+  const std::string oversize =
+      texts::kOversize + big.string() + "\nファイルサイズ: 102401 バイト　上限: 102400 バイト";
+  prompts.Expect(Answer::No, Buttons::YesNo, oversize);
   Click("btAddImage");
   ASSERT_EQ(prompts.asked().size(), 1u);
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"exact.jpg"}));
   EXPECT_TRUE(CommitEnabled());
 
-  prompts.Expect(Answer::Yes, Buttons::YesNo, texts::kOversize + big.string());
+  prompts.Expect(Answer::Yes, Buttons::YesNo, oversize);
   Choose({big});
   Click("btAddImage");
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"exact.jpg", "big.jpg"}));
@@ -180,8 +184,8 @@ TEST_F(Dropping, AMelodyDroppedOnTheImageListIsRefusedWithTheImageWarning) {
   DropOnGrid(MediaKind::Image, {tune});
   EXPECT_EQ(session.Catalogue(MediaKind::Image).count, 0);
   EXPECT_EQ(session.Catalogue(MediaKind::Melody).count, 0);
-  // Every file refused: the commit button is enabled all the same.
-  EXPECT_TRUE(CommitEnabled());
+  // Every file refused: nothing to commit.
+  EXPECT_FALSE(CommitEnabled());
 }
 
 TEST_F(Dropping, AFolderIsRefusedLikeAFileOfAnotherType) {

@@ -96,8 +96,13 @@ class Commit : public WindowTest {
     window->SetFileOps(ops);
   }
   fs::path Still(const char* name) { return card.path() / "PRIVATE/DOCOMO/STILL" / name; }
-  // The reload's questions, then the closing message.
+  // The question that shows what the commit will do, answered Yes.
+  void ExpectPlanQuestion() {
+    prompts.Expect(Prompts::Answer::Yes, Prompts::Buttons::YesNo);
+  }
+  // The plan's question, the reload's questions, then the closing message.
   void ExpectCommitEnding(Icon icon, const std::string& text = {}) {
+    ExpectPlanQuestion();
     ExpectFolderLoad(card.path());
     prompts.ExpectOk(text);
     closingIcon = icon;
@@ -230,11 +235,12 @@ TEST_F(Commit, AWriteProtectedCardStopsAtOnceChangesNothingAndKeepsTheEdits) {
   Click("btRenImage");
   FaultyFileOps writeProtected(real, 1);  // every change fails
   window->SetFileOps(writeProtected);
+  ExpectPlanQuestion();
   prompts.ExpectOk();  // no reload: the error is the only message
   Click("btRefreshData");
-  ASSERT_EQ(prompts.asked().size(), 1u);
-  EXPECT_EQ(prompts.asked()[0].icon, Icon::Error);
-  EXPECT_EQ(prompts.asked()[0].text.rfind(texts::kCommitStopped, 0), 0u) << prompts.asked()[0].text;
+  ASSERT_EQ(prompts.asked().size(), 2u);
+  EXPECT_EQ(prompts.asked()[1].icon, Icon::Error);
+  EXPECT_EQ(prompts.asked()[1].text.rfind(texts::kCommitStopped, 0), 0u) << prompts.asked()[1].text;
   EXPECT_EQ(SnapshotOf(card.path()), before);
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"B", "A"}));
   EXPECT_TRUE(Find("btRefreshData")->isEnabled());
@@ -261,6 +267,7 @@ TEST_F(Commit, AnInterruptedCommitIsFinishedByTheNextOne) {
   Click("btRenImage");
   CutAfterFirstMove pulled(real);
   window->SetFileOps(pulled);
+  ExpectPlanQuestion();
   ExpectFolderLoad(card.path());
   prompts.ExpectOk(texts::kInterruptedCommit);  // the reload finds the journal
   prompts.ExpectOk();                           // and the commit's message

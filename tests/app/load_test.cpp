@@ -83,14 +83,29 @@ TEST_F(Load, YesLoadsTheCardIntoTheThreeLists) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(Load, LeavesTheCommitButtonAndTheTitleButtonsAsTheyWere) {
+TEST_F(Load, EachListShowsItsFirstItemSelectedAndNothingIsLeftToCommit) {
   WriteSmallCard();
-  Find("btRefreshData")->setEnabled(true);  // as after an edit
+  // Before the load: an edit holding a typed title and a picture in the pane.
   Find<QLineEdit>("edMovieTitle")->setText(QStringLiteral("typed"));
   LoadCard();
-  EXPECT_TRUE(Find("btRefreshData")->isEnabled());
-  EXPECT_TRUE(Find("btEditMovie")->isEnabled());
-  EXPECT_EQ(Find<QLineEdit>("edMovieTitle")->text(), "typed");
+  // The selection, the title edit and the preview show the same item.
+  EXPECT_EQ(Find<QLineEdit>("edImageTitle")->text(), "夕焼けの海");
+  EXPECT_EQ(Find<QLineEdit>("edMelodyTitle")->text(), "着信音１");
+  EXPECT_EQ(Find<QLineEdit>("edMovieTitle")->text(), "花火大会");
+  for (MediaKind k : kListKinds) {
+    EXPECT_EQ(window->SelectedRow(k), 1);
+    EXPECT_TRUE(Grid(k)->selectionModel()->isRowSelected(0, {}));
+  }
+  for (const char* name : {"btEditImage", "btEditMelody", "btEditMovie", "btRefreshData"})
+    EXPECT_FALSE(Find(name)->isEnabled()) << name;
+
+  // Loaded again from a card without images: no title, no picture.
+  TempDir other;
+  CardBuilder(other.path()).WriteKind(MediaKind::Melody, {Item("RING0001.MLD", "別の曲")});
+  LoadFolder(other.path());
+  EXPECT_TRUE(Find<QLineEdit>("edImageTitle")->text().isEmpty());
+  EXPECT_TRUE(Find<QLabel>("DispPrev")->pixmap().isNull());
+  EXPECT_EQ(Find<QLineEdit>("edMelodyTitle")->text(), "別の曲");
 }
 
 // Records the status texts that were painted while a load ran.

@@ -243,22 +243,22 @@ TEST_F(DriveList, AFolderIsAddedOnceAndSelected) {
   EXPECT_EQ(window->CardRoot(), card.path());
 }
 
-TEST(DriveOrder, RemovableVolumesComeFirstInTheirMountOrder) {
-  std::vector<app::DriveChoice> drives = {
-      {"/", "/", false}, {"/media/a", "/media/a", true}, {"/home", "/home", false},
-      {"/media/b", "/media/b (CARD)", true}};
+TEST(DriveOrder, CardsFirstThenRemovableVolumesInTheirMountOrder) {
+  std::vector<app::DriveChoice> drives = {{"/", "/", false, false},
+                                          {"/media/a", "/media/a", true, false},
+                                          {"/home", "/home", false, false},
+                                          {"/media/b", "/media/b (CARD)", true, true},
+                                          {"/srv/copy", "/srv/copy", false, true}};
   app::OrderDrives(drives);
-  ASSERT_EQ(drives.size(), 4u);
-  EXPECT_EQ(drives[0].path, "/media/a");
-  EXPECT_EQ(drives[1].path, "/media/b");
-  EXPECT_EQ(drives[2].path, "/");
-  EXPECT_EQ(drives[3].path, "/home");
+  ASSERT_EQ(drives.size(), 5u);
+  EXPECT_EQ(drives[0].path, "/media/b");
+  EXPECT_EQ(drives[1].path, "/srv/copy");
+  EXPECT_EQ(drives[2].path, "/media/a");
+  EXPECT_EQ(drives[3].path, "/");
+  EXPECT_EQ(drives[4].path, "/home");
   EXPECT_EQ(app::DriveText("/media/b", "CARD"), "/media/b (CARD)");
+  EXPECT_EQ(app::DriveText("/media/b", "CARD", true), "［カード］/media/b (CARD)");
   EXPECT_EQ(app::DriveText("/", ""), "/");
-  EXPECT_TRUE(app::IsPseudoFileSystem("proc"));
-  EXPECT_TRUE(app::IsPseudoFileSystem("overlay"));
-  EXPECT_FALSE(app::IsPseudoFileSystem("vfat"));
-  EXPECT_FALSE(app::IsPseudoFileSystem("exfat"));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "editing/editing.h"
 #include "support/scripted_prompts.h"
 #include "sync/commit.h"
+#include "sync/plan_summary.h"
 #include "sync/load.h"
 #include "sync/texts.h"
 
@@ -168,7 +169,14 @@ TEST_F(CliApply, DryRunPrintsThePlanAndChangesNoByte) {
   std::vector<std::string> expected;
   const CommitPlan plan = PlanCommit(s);
   for (const CommitStep& step : plan.steps) expected.push_back(DescribeStep(step, card.root()));
-  EXPECT_EQ(Lines(run.out), expected);
+  // First the summary the window asks with (counts, then the deleted and
+  // added items), then every step.
+  const PlanSummary summary = SummarizePlan(plan, s);
+  EXPECT_EQ(summary.copies, 1);
+  EXPECT_EQ(summary.deletions, 1);
+  const std::string head = summary.text + "\n\n" + summary.details + "\n\n";
+  ASSERT_EQ(run.out.rfind(head, 0), 0u) << run.out;
+  EXPECT_EQ(Lines(run.out.substr(head.size())), expected);
   EXPECT_NE(std::find(expected.begin(), expected.end(),
                       "copy   " + photo + " -> PRIVATE/DOCOMO/STILL/STIL0001.JPG"),
             expected.end());
