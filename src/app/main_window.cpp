@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -439,11 +440,16 @@ void TfrMain::RefreshDriveList() {
   }
   listedVolumes_ = volumes;
 
-  if (session_.loaded && !cardGone_ && !LoadedCardStillThere()) {
+  const bool leftTheTable = loadedFromVolume_ && !volumes.contains(LoadedRootText());
+  if (session_.loaded && !cardGone_ && (leftTheTable || !LoadedCardStillThere())) {
     cardGone_ = true;
     statusPanel_->setText(QString::fromUtf8(app::texts::kCardGone));
     UpdateCommitButton();
   }
+}
+
+QString TfrMain::LoadedRootText() const {
+  return QDir::cleanPath(QFile::decodeName(QByteArray::fromStdString(session_.cardRoot.native())));
 }
 
 bool TfrMain::LoadedCardStillThere() const {
@@ -534,6 +540,7 @@ LoadResult TfrMain::LoadFrom(const std::filesystem::path& root) {
   struct stat st;
   loadedDevice_ = ::stat(session_.cardRoot.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_dev) : 0;
   cardGone_ = false;
+  loadedFromVolume_ = listedVolumes_.contains(LoadedRootText());
   // Each list shows its first item: selected, its title in the edit, an
   // image in the preview (a melody is not played).
   for (MediaKind kind : kListKinds) {

@@ -223,6 +223,7 @@ class TfrMain : public QWidget {
   void WatchMountTable();
   void ReadMountTableChange();
   bool LoadedCardStillThere() const;
+  QString LoadedRootText() const;
   // Tells that the desktop could not open a file or an address.
   void TellCannotOpen(const QString& what);
   // The load of the card at root, as "メモリカード読込" runs it.
@@ -282,6 +283,9 @@ class TfrMain : public QWidget {
   bool commitDue_ = false;
   bool cardGone_ = false;
   std::uint64_t loadedDevice_ = 0;
+  // The loaded card is a volume of the mount table (not a folder added by
+  // hand): it is gone when it leaves the table.
+  bool loadedFromVolume_ = false;
   MountTableReader readMountTable_;
   int mountTableFd_ = -1;
   QSocketNotifier* mountWatch_ = nullptr;
