@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
@@ -277,6 +278,8 @@ void TfrMain::BuildRightColumn() {
   curDrive_ = new QComboBox(this);
   curDrive_->setObjectName(QStringLiteral("curDrive"));
   curDrive_->setGeometry(kColumnX, 87, kColumnWidth, 22);
+  // The box is narrow: the whole text of the chosen entry shows as its tip.
+  connect(curDrive_, &QComboBox::currentTextChanged, curDrive_, &QWidget::setToolTip);
 
   btLoadMem_ = MakeButton(this, "btLoadMem", "メモリカード読込", "load.png",
                           {kColumnX, 113, kColumnWidth, 28});
@@ -438,6 +441,9 @@ void TfrMain::RefreshDriveList() {
       if (drives[i].card || drives[i].removable) select = static_cast<int>(i);
     curDrive_->setCurrentIndex(select);
   }
+  // The open list is as wide as its longest entry: long mount points and
+  // the card mark stay readable although the box itself is narrow.
+  curDrive_->view()->setMinimumWidth(curDrive_->view()->sizeHintForColumn(0) + 24);
   listedVolumes_ = volumes;
 
   const bool leftTheTable = loadedFromVolume_ && !volumes.contains(LoadedRootText());

@@ -131,6 +131,27 @@ TEST_F(Adding, AnImageOfExactly102400BytesPassesAndOneByteMoreAsks) {
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"exact.jpg", "big.jpg"}));
 }
 
+TEST_F(Adding, AnEmptyFileIsRefusedAndACopyOfAnItemAsksFirst) {
+  LoadEmptyCard();
+  const fs::path empty = desktop.Write("empty.jpg", "");
+  const fs::path sea = desktop.Write("sea.jpg", "the sea");
+  const fs::path again = desktop.Write("sea-again.jpg", "the sea");
+  Choose({empty, sea});
+  prompts.ExpectOk(texts::kEmptyFile + empty.string());
+  Click("btAddImage");
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"sea.jpg"}));
+
+  Choose({again});
+  prompts.Expect(Answer::No, Buttons::YesNo,
+                 std::string(texts::kSameContent) + "STIL0001.JPG「sea.jpg」" + texts::kSameContentQuestion +
+                     again.string());
+  Click("btAddImage");
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"sea.jpg"}));
+  prompts.Expect(Answer::Yes, Buttons::YesNo);
+  Click("btAddImage");
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"sea.jpg", "sea-again.jpg"}));
+}
+
 TEST_F(Adding, OfThreeFilesTheSecondDoesNotFitAndTheThirdIsNeverLookedAt) {
   LoadEmptyCard();
   session.gauge.maxValue = session.gauge.progress + 150;  // room for 150 bytes

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QtTest/QTest>
 #include <ctime>
+#include <map>
 
 #include "app/media_files.h"
 #include "app/window_fixture.h"
@@ -165,6 +166,45 @@ TEST_F(Commit, TheRoadOfOneChangeFromADropToTheReloadedList) {
   EXPECT_FALSE(Find("btRefreshData")->isEnabled());
   EXPECT_TRUE(Find("btUpImage")->isEnabled());
   EXPECT_TRUE(Find<QLabel>("StatusPanel0")->text().isEmpty());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(Commit, ShowsWhatItWillDoBeforeItsFirstWriteAndNoChangesNothing) {
+  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "一", "first"), Item("STIL0002.JPG", "二", "second")});
+  builder.WriteKind(MediaKind::Melody, {Item("RING0001.MLD", "古い曲", "old")});
+  const fs::path photo = desktop.Write("photo.jpg", "photo bytes");
+  ShowWindow();
+  LoadCard();
+  prompts.Clear();
+  ClickRow(MediaKind::Image, 2);
+  Click("btUpImage");
+  Click("btRenImage");
+  ClickRow(MediaKind::Melody, 1);
+  Click("btDelMelody");
+  ASSERT_TRUE(DropOnGrid(MediaKind::Image, {photo}));
+  const auto before = SnapshotOf(card.path());
+
+  // The question comes before anything is written: the card is as loaded
+  // while it is up.
+  std::map<std::string, std::string> whileAsked;
+  prompts.ExpectThen(Prompts::Answer::No, Prompts::Buttons::YesNo, {},
+                     [&] { whileAsked = SnapshotOf(card.path()); });
+  Click("btRefreshData");
+  EXPECT_EQ(whileAsked, before);
+  ASSERT_EQ(prompts.asked().size(), 1u);
+  const std::string asked = prompts.asked()[0].text;
+  EXPECT_EQ(prompts.asked()[0].icon, Icon::Question);
+  EXPECT_EQ(asked.rfind(std::string(texts::kPlanQuestion) +
+                            "\n\n名前・場所の変更: 2 件\n削除: 1 件\nコピー: 1 件\n管理テーブルの書き込み: 3 件\n\n",
+                        0),
+            0u)
+      << asked;
+  EXPECT_NE(asked.find("着メロ RING0001.MLD「古い曲」"), std::string::npos) << asked;
+  EXPECT_NE(asked.find("待ち受け画像 STIL0003.JPG「photo.jpg」 ← " + photo.string()), std::string::npos) << asked;
+  // Declined: nothing written, the edits kept and still to be committed.
+  EXPECT_EQ(SnapshotOf(card.path()), before);
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"二", "一", "photo.jpg"}));
+  EXPECT_TRUE(Find("btRefreshData")->isEnabled());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 

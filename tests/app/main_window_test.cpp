@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QWindow>
 #include <QtTest/QTest>
 #include <climits>
 
@@ -16,6 +17,8 @@
 
 namespace fenmora::testing {
 namespace {
+
+using MainWindowPlace = WindowTest;
 
 using StartState = WindowTest;
 
@@ -241,6 +244,16 @@ TEST_F(DriveList, AFolderIsAddedOnceAndSelected) {
   Choose(card.path() / "." );
   EXPECT_EQ(drives->count(), before + 1);
   EXPECT_EQ(window->CardRoot(), card.path());
+}
+
+TEST_F(MainWindowPlace, TheFrameNotTheInnerAreaStandsAtTenTen) {
+  ShowWindow();
+  QCoreApplication::processEvents();
+  // The window system's frame (a title bar and a border here) is placed at
+  // (10, 10); the inner area lies inside it.
+  const QMargins frame = window->windowHandle()->frameMargins();
+  EXPECT_EQ(window->frameGeometry().topLeft(), QPoint(10, 10));
+  EXPECT_EQ(window->geometry().topLeft(), QPoint(10 + frame.left(), 10 + frame.top()));
 }
 
 TEST(DriveOrder, CardsFirstThenRemovableVolumesInTheirMountOrder) {
