@@ -125,11 +125,14 @@ TEST_F(DriveWatch, AFolderCardWhoseFolderIsRemovedIsGoneToo) {
   EXPECT_TRUE(window->LoadedCardGone());
 }
 
-// A real mount, watched through the system's own signal.
+// A real mount, watched through the system's own signal. The mounted folder
+// holds no card: windows of tests running beside this one, which would take
+// a card that arrives, are left alone.
 TEST_F(DriveWatch, ARealMountAndUnmountReachTheListWithoutAnyPolling) {
   if (::geteuid() != 0) GTEST_SKIP() << "mounting needs root";
-  TempDir mountPoint;
-  if (::mount(card.path().c_str(), mountPoint.path().c_str(), nullptr, MS_BIND, nullptr) != 0)
+  TempDir volume, mountPoint;
+  volume.Write("photo.jpg", "not a card");
+  if (::mount(volume.path().c_str(), mountPoint.path().c_str(), nullptr, MS_BIND, nullptr) != 0)
     GTEST_SKIP() << "this machine does not allow mounts here";
   auto waitFor = [](const std::function<bool()>& done) {
     for (int i = 0; i < 250 && !done(); ++i) QTest::qWait(20);
@@ -138,8 +141,8 @@ TEST_F(DriveWatch, ARealMountAndUnmountReachTheListWithoutAnyPolling) {
   EXPECT_TRUE(waitFor([&] { return IndexOf(mountPoint.path()) >= 0; }));
   const int at = IndexOf(mountPoint.path());
   if (at >= 0) {
-    EXPECT_TRUE(Drives()->itemData(at, app::kCardRole).toBool());
-    EXPECT_EQ(Selected().toStdString(), mountPoint.path().string());
+    EXPECT_FALSE(Drives()->itemData(at, app::kCardRole).toBool());
+    EXPECT_EQ(Drives()->itemText(at).toStdString().rfind(mountPoint.path().string(), 0), 0u);
   }
   ASSERT_EQ(::umount2(mountPoint.path().c_str(), 0), 0);
   EXPECT_TRUE(waitFor([&] { return IndexOf(mountPoint.path()) < 0; }));
