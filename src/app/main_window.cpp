@@ -46,6 +46,9 @@ using namespace fenmora::app;
 
 namespace {
 
+// Where the window's frame stands on the screen.
+constexpr QPoint kFramePosition(10, 10);
+
 // The right-hand column.
 constexpr int kColumnX = 528;
 constexpr int kColumnWidth = 161;
@@ -361,11 +364,29 @@ void TfrMain::showEvent(QShowEvent* event) {
   shown_ = true;
   // The window's frame (the window manager's title bar and border) goes to
   // left 10, top 10 of the screen, not its inner area: placed by the inner
-  // area, the title bar would stand half above the screen. The frame is not
-  // known yet at the first show, so the position is given as the frame's and
-  // the window system places the inner area below it.
-  if (QWindow* handle = windowHandle()) handle->setFramePosition(QPoint(10, 10));
-  else move(10, 10);
+  // area, the title bar would stand half above the screen. Asked for as the
+  // frame's position now; a window manager that places the inner area there
+  // all the same is corrected once the frame is known (PlaceFrame).
+  placingFrame_ = true;
+  if (QWindow* handle = windowHandle()) handle->setFramePosition(kFramePosition);
+  else move(kFramePosition);
+}
+
+bool TfrMain::event(QEvent* event) {
+  const bool handled = QWidget::event(event);
+  // The frame is known once the window manager has put it around the
+  // window, at the latest when the window is first painted or moved.
+  if (placingFrame_ && (event->type() == QEvent::Paint || event->type() == QEvent::Move ||
+                        event->type() == QEvent::WindowActivate))
+    PlaceFrame();
+  return handled;
+}
+
+void TfrMain::PlaceFrame() {
+  QWindow* handle = windowHandle();
+  if (!handle || handle->frameMargins().isNull()) return;
+  placingFrame_ = false;
+  if (handle->framePosition() != kFramePosition) handle->setFramePosition(kFramePosition);
 }
 
 Progress& TfrMain::progress() { return *statusProgress_; }

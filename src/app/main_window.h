@@ -195,12 +195,15 @@ class TfrMain : public QWidget {
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // Puts the frame at its place once the window manager has made it.
+  void PlaceFrame();
   void BuildRightColumn();
   void BuildBottomStrip();
   void WireListPage(fenmora::app::KindPage* page);
@@ -247,6 +250,8 @@ class TfrMain : public QWidget {
   fenmora::Prompts* prompts_ = nullptr;
   TfrAbout* about_ = nullptr;
   bool shown_ = false;
+  // Shown, and the frame not yet seen at its place.
+  bool placingFrame_ = false;
 
   fenmora::RealFileOps realFileOps_;
   fenmora::FileOps* fileOps_ = &realFileOps_;
