@@ -14,6 +14,9 @@ inline constexpr const char* kCannotPlay = "下記の着メロを演奏できま
 inline constexpr const char* kPlaybackOn = "着メロを演奏する";
 inline constexpr const char* kPlaybackOff = "着メロを演奏しない";
 
+// The drive list while nothing is chosen in it.
+inline constexpr const char* kChooseDrive = "カードを選んでください";
+
 // Asked before edits not yet written to the card are dropped.
 inline constexpr const char* kDropEditsOnClose =
     "メモリカードに更新していない変更があります．\n変更を破棄して終了しますか？";

@@ -40,6 +40,7 @@
 #include "preview/jpeg_decoder.h"
 #include "preview/melody_player.h"
 #include "sync/load.h"
+#include "sync/texts.h"
 
 using namespace fenmora;
 using namespace fenmora::app;
@@ -281,6 +282,8 @@ void TfrMain::BuildRightColumn() {
   curDrive_ = new QComboBox(this);
   curDrive_->setObjectName(QStringLiteral("curDrive"));
   curDrive_->setGeometry(kColumnX, 87, kColumnWidth, 22);
+  // Shown while nothing is chosen (no card, no removable volume).
+  curDrive_->setPlaceholderText(QString::fromUtf8(app::texts::kChooseDrive));
   // The box is narrow: the whole text of the chosen entry shows as its tip.
   connect(curDrive_, &QComboBox::currentTextChanged, curDrive_, &QWidget::setToolTip);
 
@@ -556,6 +559,10 @@ class LoadProgress : public Progress {
 
 void TfrMain::btLoadMemClick() {
   if (!AskToDropEdits(app::texts::kDropEditsOnLoad)) return;
+  if (CardRoot().empty()) {  // nothing chosen in the drive list
+    prompts_->Tell(Prompts::Icon::Error, fenmora::texts::kInsertCard);
+    return;
+  }
   LoadFrom(CardRoot());
 }
 

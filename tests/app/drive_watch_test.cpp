@@ -46,8 +46,12 @@ class DriveWatch : public WindowTest {
 TEST_F(DriveWatch, VolumesComeAndGoAndACardIsMarkedAndChosenNeverTheRoot) {
   Mounted({plain.path()});
   EXPECT_GE(Drives()->findData(QStringLiteral("/")), 0);
-  EXPECT_NE(Selected(), "/");
+  EXPECT_EQ(Drives()->currentIndex(), -1);  // neither the root nor a plain volume
   EXPECT_GE(IndexOf(plain.path()), 0);
+  // Loading with nothing chosen asks for a card, and loads nothing.
+  prompts.ExpectOk(texts::kInsertCard);
+  window->btLoadMemClick();
+  EXPECT_FALSE(session.loaded);
 
   Mounted({plain.path(), card.path()});
   ASSERT_EQ(IndexOf(card.path()), 0);  // cards first
