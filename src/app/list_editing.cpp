@@ -47,7 +47,10 @@ class ListEditCommand : public QUndoCommand {
   void undo() override { window_.RestoreEdit(edit_, /*forward=*/false); }
   void redo() override {
     // Pushed right after the edit was made: nothing to do the first time.
-    if (done_) return void(done_ = false);
+    if (done_) {
+      done_ = false;
+      return;
+    }
     window_.RestoreEdit(edit_, /*forward=*/true);
   }
 

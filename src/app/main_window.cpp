@@ -1,15 +1,13 @@
 #include "app/main_window.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QCloseEvent>
-#include <QSignalBlocker>
-#include <QSocketNotifier>
-#include <QUndoStack>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
 #include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
@@ -22,9 +20,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QSignalBlocker>
+#include <QSocketNotifier>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QUndoStack>
 #include <QWindow>
 #include <climits>
 

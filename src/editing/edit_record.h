@@ -44,7 +44,8 @@ class EditRecorder {
   std::int32_t count_;
   std::int32_t deleted_;
   std::int64_t progress_;
-  std::vector<MediaEntry> slots_;  // the slots in use before, and one behind them
+  // The slots before the edit, up to the last one that held anything.
+  std::vector<MediaEntry> slots_;
 };
 
 // Puts the catalogue and the gauge back as they were before the edit, or as

@@ -104,10 +104,11 @@ bool SameBytes(const fs::path& a, const fs::path& b) {
   if (ea || eb || sizeA != sizeB) return false;
   std::ifstream fa(a, std::ios::binary), fb(b, std::ios::binary);
   if (!fa || !fb) return false;
-  static char bufA[65536], bufB[65536];
+  std::vector<char> bufA(65536), bufB(65536);
   for (std::uintmax_t left = sizeA; left > 0;) {
-    const auto n = static_cast<std::streamsize>(std::min<std::uintmax_t>(left, sizeof bufA));
-    if (!fa.read(bufA, n) || !fb.read(bufB, n) || std::memcmp(bufA, bufB, static_cast<size_t>(n)) != 0)
+    const auto n = static_cast<std::streamsize>(std::min<std::uintmax_t>(left, bufA.size()));
+    if (!fa.read(bufA.data(), n) || !fb.read(bufB.data(), n) ||
+        std::memcmp(bufA.data(), bufB.data(), static_cast<size_t>(n)) != 0)
       return false;
     left -= static_cast<std::uintmax_t>(n);
   }
