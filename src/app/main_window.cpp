@@ -599,7 +599,7 @@ void TfrMain::btHelpClick() {
     prompts_->Tell(Prompts::Icon::Warning, std::string(app::texts::kFileNotFound) + app::texts::kReadMeName);
     return;
   }
-  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(readMe))) TellCannotOpen(readMe);
+  if (!open_(readMe)) TellCannotOpen(readMe);
 }
 
 void TfrMain::TellCannotOpen(const QString& what) {

@@ -107,8 +107,8 @@ class TfrMain : public QWidget {
   // returns the chosen paths (empty: cancelled).
   using FileChooser = std::function<QStringList(fenmora::MediaKind, const QString& nameFilter)>;
   void SetFileChooser(FileChooser chooser) { chooseFiles_ = std::move(chooser); }
-  // Opens a file in the desktop's application for it.
-  // False when the desktop has no application for it.
+  // Opens a file in the desktop's application for it (an item, the read-me);
+  // false when the desktop has no application for it.
   using Opener = std::function<bool(const QString& path)>;
   void SetOpener(Opener opener) { open_ = std::move(opener); }
   // The program's folder and the user's data folder, between which the
