@@ -30,7 +30,9 @@ Prompts::Answer CliPrompts::Ask(Icon icon, Buttons buttons, const std::string& t
     return Answer::Ok;
   }
   if (text == texts::kNotRemovable) return Answer::Yes;
-  if (StartsWith(text, texts::kOversize)) {
+  // The questions about a file to add (too large, or a copy of an item the
+  // list holds): --yes adds it.
+  if (StartsWith(text, texts::kOversize) || StartsWith(text, texts::kSameContent)) {
     if (yes_) return Answer::Yes;
     Write(text);
     err_ << "-> skipped (--yes adds it anyway)\n";

@@ -116,6 +116,19 @@ TEST_F(CliApply, OversizedFileNeedsYes) {
   EXPECT_EQ(card.Read("\\PRIVATE\\DOCOMO\\STILL\\STIL0002.JPG").size(), 102401u);
 }
 
+TEST_F(CliApply, ACopyOfAnItemOnTheCardNeedsYes) {
+  card.WriteTable(MediaKind::Image, 0, testcli::Items(MediaKind::Image, 1, 1, ".JPG"));
+  const std::string copy = PcFile("copy.jpg", card.Read("\\PRIVATE\\DOCOMO\\STILL\\STIL0001.JPG"));
+  const std::string ops = OpsFile("add image " + copy + "\n");
+  const CliRun refused = RunCli({"apply", Card(), ops});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find(texts::kSameContent), std::string::npos) << refused.err;
+  EXPECT_FALSE(card.Exists("\\PRIVATE\\DOCOMO\\STILL\\STIL0002.JPG"));
+  const CliRun accepted = RunCli({"apply", Card(), ops, "--yes"});
+  EXPECT_EQ(accepted.exitCode, 0) << accepted.err;
+  EXPECT_TRUE(card.Exists("\\PRIVATE\\DOCOMO\\STILL\\STIL0002.JPG"));
+}
+
 TEST_F(CliApply, UnreadableFileIsSkippedAndTheNextAdded) {
   const std::string missing = (pc.path() / "missing.jpg").string();
   const std::string ok = PcFile("ok.jpg", "fine");
