@@ -1,11 +1,11 @@
 #include "editing/editing.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <unordered_set>
 
@@ -96,37 +96,48 @@ std::int64_t FreeFileNumber(const HandsetProfile& profile, MediaKind kind,
   return n;
 }
 
-namespace {
-
-bool SameBytes(const fs::path& a, const fs::path& b) {
-  std::error_code ea, eb;
-  const auto sizeA = fs::file_size(a, ea), sizeB = fs::file_size(b, eb);
-  if (ea || eb || sizeA != sizeB) return false;
-  std::ifstream fa(a, std::ios::binary), fb(b, std::ios::binary);
-  if (!fa || !fb) return false;
-  std::vector<char> bufA(65536), bufB(65536);
-  for (std::uintmax_t left = sizeA; left > 0;) {
-    const auto n = static_cast<std::streamsize>(std::min<std::uintmax_t>(left, bufA.size()));
-    if (!fa.read(bufA.data(), n) || !fb.read(bufB.data(), n) ||
-        std::memcmp(bufA.data(), bufB.data(), static_cast<size_t>(n)) != 0)
-      return false;
-    left -= static_cast<std::uintmax_t>(n);
+std::optional<std::uint64_t> ContentFingerprints::Of(const fs::path& file) {
+  const auto known = known_.find(file.native());
+  if (known != known_.end()) return known->second;
+  std::optional<std::uint64_t> print;
+  if (const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+    // FNV-1a over every byte.
+    std::uint64_t h = 14695981039346656037ull;
+    if (buffer_.empty()) buffer_.resize(65536);
+    ssize_t n;
+    while ((n = ::read(fd, buffer_.data(), buffer_.size())) > 0) {
+      for (ssize_t i = 0; i < n; ++i) {
+        h ^= static_cast<unsigned char>(buffer_[static_cast<size_t>(i)]);
+        h *= 1099511628211ull;
+      }
+    }
+    if (n == 0) print = h;
+    ::close(fd);
   }
-  return true;
+  known_.emplace(file.native(), print);
+  return print;
 }
 
-}  // namespace
-
 const MediaEntry* SameContentEntry(const CardSession& session, MediaKind kind, const fs::path& file,
-                                   std::int64_t size) {
+                                   std::int64_t size, ContentFingerprints& prints) {
   const MediaCatalogue& catalogue = session.Catalogue(kind);
-  for (std::int32_t row = 1; row <= catalogue.LiveCount(); ++row) {
-    const MediaEntry* e = catalogue.EntryAtRow(row);
-    if (!e || e->size != size) continue;
+  std::optional<std::uint64_t> filePrint;
+  bool filePrinted = false;
+  // Slot by slot (a lookup by row would search the slots for every row);
+  // only files of the same size are read.
+  for (int i = 0; i < catalogue.count; ++i) {
+    const MediaEntry* e = &catalogue.Slot(i);
+    if (e->toDelete || e->size != size) continue;
     std::optional<fs::path> path;
     if (e->queued) path = fs::path(e->sourceFolder) / e->sourceName;
     else if (session.loaded) path = ResolveCardPath(session.cardRoot, e->sourceFolder, e->sourceName);
-    if (path && SameBytes(*path, file)) return e;
+    if (!path) continue;
+    if (!filePrinted) {
+      filePrint = prints.Of(file);
+      filePrinted = true;
+      if (!filePrint) return nullptr;
+    }
+    if (prints.Of(*path) == filePrint) return e;
   }
   return nullptr;
 }
@@ -214,7 +225,7 @@ QueueOutcome FileQueue::Add(const fs::path& file) {
                        std::to_string(st.st_size) + texts::kLimitLabel + std::to_string(limit) +
                        texts::kBytes) != Prompts::Answer::Yes)
     return QueueOutcome::Skipped;
-  if (const MediaEntry* same = SameContentEntry(session_, kind_, file, st.st_size);
+  if (const MediaEntry* same = SameContentEntry(session_, kind_, file, st.st_size, prints_);
       same && prompts_.Ask(Icon::Question, Prompts::Buttons::YesNo,
                            texts::kSameContent + same->cardName + "「" + Cp932ToUtf8(same->title) +
                                "」" + texts::kSameContentQuestion + shownPath) !=

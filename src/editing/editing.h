@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "catalogue/catalogue.h"
@@ -43,6 +44,19 @@ std::optional<std::int32_t> DeleteEntry(MediaCatalogue& catalogue, DiskGauge& ga
                                         std::int32_t row);
 
 // ---- queueing a file from the computer as a new item
+
+// Fingerprints (a 64-bit hash) of files' bytes, each file read once while
+// one is kept: a batch of adds reads every item's file at most once.
+class ContentFingerprints {
+ public:
+  // nullopt when the file cannot be read.
+  std::optional<std::uint64_t> Of(const std::filesystem::path& file);
+
+ private:
+  std::unordered_map<std::string, std::optional<std::uint64_t>> known_;
+  std::vector<char> buffer_;
+};
+
 
 // The smallest file number from 1 up whose name stem no entry of the kind
 // (live, deleted or queued) has.
@@ -80,14 +94,16 @@ class FileQueue {
   MediaKind kind_;
   Prompts& prompts_;
   std::vector<char> used_;  // used_[n]: some slot in use holds number n
+  ContentFingerprints prints_;
   std::int64_t next_ = 1;
 };
 
-// The live entry of a kind whose file holds exactly the bytes of `file`
-// (`size` bytes long): an item already on the card, or one queued before.
-// nullptr when there is none.
+// The live entry of a kind whose file holds the bytes of `file` (`size` bytes
+// long; same size, same fingerprint): an item already on the card, or one
+// queued before. nullptr when there is none. Only files of that size are read.
 const MediaEntry* SameContentEntry(const CardSession& session, MediaKind kind,
-                                   const std::filesystem::path& file, std::int64_t size);
+                                   const std::filesystem::path& file, std::int64_t size,
+                                   ContentFingerprints& prints);
 
 // The title a queued file gets: for melodies the MLD title or the SMF track
 // name when there is one, otherwise (and for the other kinds) its file name,
