@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <unordered_set>
 
 #include "media/file_info.h"
