@@ -25,10 +25,12 @@ test: build
 run: build
 	$(BUILD)/fenmora $(BUILD)/sample-card
 
-# Pictures of the loaded window and of the about box, drawn headless.
+# Pictures of the window (loaded, at start), the about box, a message box with
+# Qt's Japanese buttons, the commit's confirmation and the drive list, drawn
+# headless.
 screenshot: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ./fenmora_gui_tests --gtest_filter='Screenshot.*'
-	@echo "screenshots: $(BUILD)/screenshots/main-loaded.png $(BUILD)/screenshots/about.png"
+	@echo "screenshots: $(BUILD)/screenshots/ (main-loaded, main-start, about, message-box, interrupted-update, commit-confirmation, drive-list, main-drive-chosen)"
 
 clean:
 	rm -rf $(BUILD)

@@ -37,7 +37,7 @@ namespace {
 
 class AlwaysYes : public Prompts {
  public:
-  Answer Ask(Icon, Buttons b, const std::string&) override {
+  Answer Ask(Question, Icon, Buttons b, const std::string&) override {
     return b == Buttons::Ok ? Answer::Ok : Answer::Yes;
   }
 };
@@ -206,7 +206,7 @@ int main(int argc, char** argv) {
         const CommitResult result = ExecuteCommit(s, plan, ops, quiet);
         if (!result.Ok()) std::fprintf(stderr, "%s\n", CommitReport(result).c_str());
         for (const CommitStep& step : plan.steps)
-          if (step.action == CommitStep::Action::Rename) renames.emplace_back(step.from, step.to);
+          if (step.action == CommitStep::Action::Rename) renames.emplace_back(step.src, step.dest);
       }));
       plan.push_back(planMs);
       if (r == 0) {

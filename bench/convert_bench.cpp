@@ -31,7 +31,7 @@ namespace {
 
 class AlwaysYes : public Prompts {
  public:
-  Answer Ask(Icon, Buttons buttons, const std::string&) override {
+  Answer Ask(Question, Icon, Buttons buttons, const std::string&) override {
     return buttons == Buttons::Ok ? Answer::Ok : Answer::Yes;
   }
 };

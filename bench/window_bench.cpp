@@ -54,7 +54,7 @@ namespace {
 // Answers every question of the load as the user who goes ahead does.
 class AlwaysYes : public Prompts {
  public:
-  Answer Ask(Icon, Buttons b, const std::string&) override {
+  Answer Ask(Question, Icon, Buttons b, const std::string&) override {
     return b == Buttons::Ok ? Answer::Ok : Answer::Yes;
   }
 };

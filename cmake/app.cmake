@@ -57,6 +57,16 @@ if(GUI_TESTS)
   gtest_discover_tests(fenmora_gui_tests PROPERTIES TIMEOUT 120 DISCOVERY_TIMEOUT 60)
 endif()
 
+# The window under a real X server with a window manager (Xvfb, twm): where
+# its frame stands. Skipped when the X tools are missing.
+if(TARGET fenmora AND TARGET sample_card)
+  add_test(NAME FramePlace.TheFrameStandsAtTenTenUnderAWindowManager
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/x11/frame_place_test.sh
+                   $<TARGET_FILE:fenmora> ${SAMPLE_CARD})
+  set_tests_properties(FramePlace.TheFrameStandsAtTenTenUnderAWindowManager
+                       PROPERTIES TIMEOUT 60 SKIP_RETURN_CODE 77)
+endif()
+
 # Built only when asked for. The JPEG preview benchmark:
 #   cmake --build build --target jpeg_preview_bench && build/jpeg_preview_bench
 add_executable(jpeg_preview_bench EXCLUDE_FROM_ALL bench/jpeg_preview_bench.cpp)

@@ -91,29 +91,34 @@ void TfrMain::AddClick(MediaKind kind) {
 
 void TfrMain::QueueFiles(MediaKind kind, const QStringList& paths, bool refuseOtherTypes) {
   progress().Busy(true);
-  FileQueue queue(session_, kind, *prompts_);
-  convert::HandsetFit fit(session_.profile);
-  for (const QString& path : paths) {
-    const std::filesystem::path file = HostPath(path);
-    if (refuseOtherTypes) {
-      const auto ext = CardExtensionFor(kind, file.filename().string());
-      const bool taken = (ext && session_.profile.FindExtension(kind, *ext)) ||
-                         convert::ConvertiblePicture(kind, file);
-      if (!taken || QFileInfo(path).isDir()) {
-        prompts_->Tell(Prompts::Icon::Warning,
-                       texts::Of(texts::kUnsupportedDrop, kind) + file.string());
-        continue;
+  // The whole batch is one edit: one undo takes it back.
+  RecordEdit(kind, [&] {
+    bool queued = false;
+    FileQueue queue(session_, kind, *prompts_);
+    convert::HandsetFit fit(session_.profile);
+    for (const QString& path : paths) {
+      const std::filesystem::path file = HostPath(path);
+      if (refuseOtherTypes) {
+        const auto ext = CardExtensionFor(kind, file.filename().string());
+        const bool taken = (ext && session_.profile.FindExtension(kind, *ext)) ||
+                           convert::ConvertiblePicture(kind, file);
+        if (!taken || QFileInfo(path).isDir()) {
+          prompts_->Tell(Prompts::Icon::Warning,
+                         texts::Of(texts::kUnsupportedDrop, kind) + file.string());
+          continue;
+        }
       }
+      const QueueOutcome outcome = convert::AddFitted(queue, fit, kind, file, *prompts_);
+      if (outcome == QueueOutcome::Queued) {
+        queued = true;
+        InitDiskGauge();
+        RefreshGrid(kind);
+        repaint();  // the batch does not return to the event loop
+      }
+      if (StopsBatch(outcome)) break;
     }
-    const QueueOutcome outcome = convert::AddFitted(queue, fit, kind, file, *prompts_);
-    if (outcome == QueueOutcome::Queued) {
-      InitDiskGauge();
-      RefreshGrid(kind);
-      repaint();  // the batch does not return to the event loop
-    }
-    if (StopsBatch(outcome)) break;
-  }
-  btRefreshData_->setEnabled(true);
+    return queued;
+  });
   progress().Busy(false);
 }
 

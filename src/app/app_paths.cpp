@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 namespace fenmora::app {
 
@@ -12,6 +14,21 @@ void InstallFontSubstitutions() {
   QFont::insertSubstitution(QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"));
   QFont::insertSubstitution(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic"));
   QFont::insertSubstitution(QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"));
+}
+
+bool InstallQtTranslation() {
+  // Kept for the life of the application, which refers to it.
+  static QTranslator* translator = nullptr;
+  if (translator) return true;
+  auto* candidate = new QTranslator(QCoreApplication::instance());
+  if (!candidate->load(QStringLiteral("qtbase_ja"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete candidate;
+    return false;
+  }
+  QCoreApplication::installTranslator(candidate);
+  translator = candidate;
+  return true;
 }
 
 QFont PixelFont(const char* family, int pixels) {

@@ -18,6 +18,12 @@ inline constexpr const char* kFixedFace = "ＭＳ ゴシック";
 // "MS Gothic" -> IPAGothic. Called once at start-up, before any window.
 void InstallFontSubstitutions();
 
+// Qt's own texts (the buttons はい/いいえ/キャンセル/OK of message boxes, the
+// file dialog) in Japanese whatever the system's locale: qtbase_ja from Qt's
+// translations folder. Called once before the first window; false when the
+// translation is not installed (the texts then stay English).
+bool InstallQtTranslation();
+
 // A face at a pixel size.
 QFont PixelFont(const char* family, int pixels);
 

@@ -49,6 +49,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Fenmora"));
   fenmora::app::InstallFontSubstitutions();
+  fenmora::app::InstallQtTranslation();
 
   {
     ExitAfterFirstPaint benchProbe;

@@ -29,7 +29,9 @@ Prompts::Answer CliPrompts::Ask(Question question, Icon icon, Buttons buttons,
     if (convert_) return Answer::Yes;
     Write(text);
     err_ << "-> not converted (--convert converts it)\n";
-  } else if (question == Question::Oversize) {
+  } else if (question == Question::Oversize || question == Question::Duplicate) {
+    // The questions about a file to add (too large, or a copy of an item the
+    // list holds): --yes adds it.
     if (yes_) return Answer::Yes;
     Write(text);
     err_ << "-> skipped (--yes adds it anyway)\n";

@@ -13,6 +13,7 @@ namespace fenmora::cli {
 //   apply refuses a folder without the card layout before loading it).
 // - "over the size limit, add it anyway?": Yes with --yes; otherwise No, and
 //   the question is written out with a note that the file was skipped.
+// - "the list already holds these bytes, add it again?": the same.
 // - "convert it for the handset?" (pictures, melodies): Yes with --convert;
 //   otherwise No, written out with a note, and the file goes on as it is.
 // - any other question: No (or Cancel), written out.

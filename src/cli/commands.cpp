@@ -24,6 +24,7 @@
 #include "sync/backup.h"
 #include "sync/check.h"
 #include "sync/commit.h"
+#include "sync/plan_summary.h"
 #include "sync/load.h"
 #include "sync/texts.h"
 
@@ -287,6 +288,11 @@ int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool
   if (dryRun) {
     RealFileOps ops;
     const CommitPlan plan = PlanCommit(session, ops);
+    // The same summary the window asks with before a commit, then every step.
+    const PlanSummary summary = SummarizePlan(plan, session);
+    io.out << summary.text << "\n";
+    if (!summary.details.empty()) io.out << "\n" << summary.details << "\n";
+    io.out << "\n";
     for (const CommitStep& step : plan.steps) io.out << DescribeStep(plan, step) << "\n";
     for (const std::string& refused : plan.refused)
       io.err << "left alone, it would lead outside the card: " << OneLine(refused) << "\n";
@@ -441,15 +447,16 @@ const Command kCommands[] = {
      "        add KIND PATH      delete KIND POS    up KIND POS    down KIND POS\n"
      "        renumber KIND      title KIND POS TEXT\n"
      "    Blank lines and lines starting with \"#\" are skipped. Every line is\n"
-     "    checked first: one bad line and nothing is done. --dry-run prints the\n"
-     "    planned table writes and file operations and changes nothing. --yes adds\n"
-     "    files over their size limit (without it they are skipped) and writes to\n"
-     "    a folder that holds no PRIVATE\\DOCOMO or SD_VIDEO folder (without it\n"
-     "    such a folder is refused). --convert makes a picture the handset would\n"
-     "    not show (PNG, progressive JPEG, too large, ...) into a baseline JPEG of\n"
-     "    at most 240 x 320 pixels and 100 KB, and slims a MIDI file over 40 KB;\n"
-     "    the user's files are only read. A file that does not fit on the card\n"
-     "    stops the later adds.\n",
+     "    checked first: one bad line and nothing is done. --dry-run prints a\n"
+     "    summary and the planned table writes and file operations, and changes\n"
+     "    nothing. --yes adds files over their size limit and copies of items the\n"
+     "    list holds (without it they are skipped) and writes to a folder that\n"
+     "    holds no PRIVATE\\DOCOMO or SD_VIDEO folder (without it such a folder is\n"
+     "    refused). Empty files are never added. --convert makes a picture the\n"
+     "    handset would not show (PNG, progressive JPEG, too large, ...) into a\n"
+     "    baseline JPEG of at most 240 x 320 pixels and 100 KB, and slims a MIDI\n"
+     "    file over 40 KB; the user's files are only read. A file that does not\n"
+     "    fit on the card stops the later adds.\n",
      [](const Args& a, Streams io) {
        return RunApply(a.Card(), a.positionals[1], a.Flag("--dry-run"), a.Flag("--yes"), io,
                        a.Flag("--convert"));

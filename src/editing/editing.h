@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "catalogue/catalogue.h"
@@ -49,6 +50,18 @@ std::optional<std::int32_t> DeleteEntry(MediaCatalogue& catalogue, DiskGauge& ga
 // text of n, letters in any case (on FAT STIL0001.JPG and stil0001.jpg are one
 // file); -1 for any other name.
 std::int64_t NumberHeldBy(const HandsetProfile& profile, MediaKind kind, std::string_view name);
+
+// Fingerprints (a 64-bit hash) of files' bytes, each file read once while
+// one is kept: a batch of adds reads every item's file at most once.
+class ContentFingerprints {
+ public:
+  // nullopt when the file cannot be read.
+  std::optional<std::uint64_t> Of(const std::filesystem::path& file);
+
+ private:
+  std::unordered_map<std::string, std::optional<std::uint64_t>> known_;
+  std::vector<char> buffer_;
+};
 
 // The smallest file number from 1 up that no entry of the kind (live, deleted
 // or queued) and no file of `onCard` holds.
@@ -98,8 +111,16 @@ class FileQueue {
   MediaKind kind_;
   Prompts& prompts_;
   std::vector<char> used_;  // used_[n]: some slot in use holds number n
+  ContentFingerprints prints_;
   std::int64_t next_ = 1;
 };
+
+// The live entry of a kind whose file holds the bytes of `file` (`size` bytes
+// long; same size, same fingerprint): an item already on the card, or one
+// queued before. nullptr when there is none. Only files of that size are read.
+const MediaEntry* SameContentEntry(const CardSession& session, MediaKind kind,
+                                   const std::filesystem::path& file, std::int64_t size,
+                                   ContentFingerprints& prints);
 
 // The title a queued file gets: for melodies the MLD title or the SMF track
 // name when there is one, otherwise (and for the other kinds) its file name,

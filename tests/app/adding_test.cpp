@@ -118,16 +118,41 @@ TEST_F(Adding, AnImageOfExactly102400BytesPassesAndOneByteMoreAsks) {
   LoadEmptyCard();
   const fs::path big = desktop.Write("big.jpg", std::string(102401, 'b'));
   Choose({desktop.Write("exact.jpg", std::string(102400, 'a')), big});
-  prompts.Expect(Question::Oversize, Answer::No, texts::kOversize + big.string());
+  // The question keeps its text and adds the file's size and the limit on a
+  // line of their own after the path.
+  const std::string oversize =
+      texts::kOversize + big.string() + "\nファイルサイズ: 102401 バイト　上限: 102400 バイト";
+  prompts.Expect(Question::Oversize, Answer::No, oversize);
   Click("btAddImage");
   ASSERT_EQ(prompts.asked().size(), 1u);
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"exact.jpg"}));
   EXPECT_TRUE(CommitEnabled());
 
-  prompts.Expect(Question::Oversize, Answer::Yes, texts::kOversize + big.string());
+  prompts.Expect(Question::Oversize, Answer::Yes, oversize);
   Choose({big});
   Click("btAddImage");
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"exact.jpg", "big.jpg"}));
+}
+
+TEST_F(Adding, AnEmptyFileIsRefusedAndACopyOfAnItemAsksFirst) {
+  LoadEmptyCard();
+  const fs::path empty = desktop.Write("empty.jpg", "");
+  const fs::path sea = desktop.Write("sea.jpg", "the sea");
+  const fs::path again = desktop.Write("sea-again.jpg", "the sea");
+  Choose({empty, sea});
+  prompts.ExpectOk(texts::kEmptyFile + empty.string());
+  Click("btAddImage");
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"sea.jpg"}));
+
+  Choose({again});
+  prompts.Expect(Question::Duplicate, Answer::No,
+                 std::string(texts::kSameContent) + "STIL0001.JPG「sea.jpg」" + texts::kSameContentQuestion +
+                     again.string());
+  Click("btAddImage");
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"sea.jpg"}));
+  prompts.Expect(Question::Duplicate, Answer::Yes);
+  Click("btAddImage");
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"sea.jpg", "sea-again.jpg"}));
 }
 
 TEST_F(Adding, OfThreeFilesTheSecondDoesNotFitAndTheThirdIsNeverLookedAt) {
@@ -183,8 +208,8 @@ TEST_F(Dropping, AMelodyDroppedOnTheImageListIsRefusedWithTheImageWarning) {
   DropOnGrid(MediaKind::Image, {tune});
   EXPECT_EQ(session.Catalogue(MediaKind::Image).count, 0);
   EXPECT_EQ(session.Catalogue(MediaKind::Melody).count, 0);
-  // Every file refused: the commit button is enabled all the same.
-  EXPECT_TRUE(CommitEnabled());
+  // Every file refused: nothing to commit.
+  EXPECT_FALSE(CommitEnabled());
 }
 
 TEST_F(Dropping, APictureOfAnotherFormatIsConvertedWhenTheUserAgrees) {

@@ -66,7 +66,7 @@ TEST_F(Preview, PicturesOfAllFiveTypesFitThePaneKeepingTheirShape) {
   }
   builder.WriteKind(MediaKind::Image, items);
   LoadCard();
-  EXPECT_TRUE(Shown().isNull());  // nothing before the first selection
+  EXPECT_FALSE(Shown().isNull());  // the first item, selected by the load
   for (size_t i = 0; i < pictures.size(); ++i) {
     ClickRow(MediaKind::Image, static_cast<int>(i) + 1);
     const QPixmap shown = Shown();
@@ -161,7 +161,10 @@ class Playback : public Preview {
  protected:
   void SetUp() override {
     Preview::SetUp();
-    window->SetOpener([this](const QString& path) { opened.push_back(path); });
+    window->SetOpener([this](const QString& path) {
+      opened.push_back(path);
+      return true;
+    });
     builder.WriteKind(MediaKind::Melody, {Item("RING0001.MID", "ピアノ", PianoMidi()),
                                           Item("RING0002.MLD", "着信音", MldWithTitle("x")),
                                           Item("RING0003.WAV", "ラ", ToneWav(2.0))});

@@ -10,6 +10,7 @@
 #include "editing/editing.h"
 #include "support/scripted_prompts.h"
 #include "sync/commit.h"
+#include "sync/plan_summary.h"
 #include "sync/load.h"
 #include "sync/texts.h"
 
@@ -150,6 +151,19 @@ TEST_F(CliApply, ConvertMakesAPictureFitAndLeavesNoTemporaryFiles) {
   EXPECT_TRUE(fs::is_empty(tmp));
 }
 
+TEST_F(CliApply, ACopyOfAnItemOnTheCardNeedsYes) {
+  card.WriteTable(MediaKind::Image, 0, testcli::Items(MediaKind::Image, 1, 1, ".JPG"));
+  const std::string copy = PcFile("copy.jpg", card.Read("\\PRIVATE\\DOCOMO\\STILL\\STIL0001.JPG"));
+  const std::string ops = OpsFile("add image " + copy + "\n");
+  const CliRun refused = RunCli({"apply", Card(), ops});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find(texts::kSameContent), std::string::npos) << refused.err;
+  EXPECT_FALSE(card.Exists("\\PRIVATE\\DOCOMO\\STILL\\STIL0002.JPG"));
+  const CliRun accepted = RunCli({"apply", Card(), ops, "--yes"});
+  EXPECT_EQ(accepted.exitCode, 0) << accepted.err;
+  EXPECT_TRUE(card.Exists("\\PRIVATE\\DOCOMO\\STILL\\STIL0002.JPG"));
+}
+
 TEST_F(CliApply, UnreadableFileIsSkippedAndTheNextAdded) {
   const std::string missing = (pc.path() / "missing.jpg").string();
   const std::string ok = PcFile("ok.jpg", "fine");
@@ -203,7 +217,14 @@ TEST_F(CliApply, DryRunPrintsThePlanAndChangesNoByte) {
   std::vector<std::string> expected;
   const CommitPlan plan = PlanCommit(s);
   for (const CommitStep& step : plan.steps) expected.push_back(DescribeStep(plan, step));
-  EXPECT_EQ(Lines(run.out), expected);
+  // First the summary the window asks with (counts, then the deleted and
+  // added items), then every step.
+  const PlanSummary summary = SummarizePlan(plan, s);
+  EXPECT_EQ(summary.copies, 1);
+  EXPECT_EQ(summary.deletions, 1);
+  const std::string head = summary.text + "\n\n" + summary.details + "\n\n";
+  ASSERT_EQ(run.out.rfind(head, 0), 0u) << run.out;
+  EXPECT_EQ(Lines(run.out.substr(head.size())), expected);
   EXPECT_NE(std::find(expected.begin(), expected.end(),
                       "copy   " + photo + " -> PRIVATE/DOCOMO/STILL/STIL0001.JPG"),
             expected.end());
