@@ -1,5 +1,6 @@
 #include "full_card.h"
 
+#include <algorithm>
 #include <fstream>
 
 #include "catalogue/table.h"
@@ -12,10 +13,10 @@ namespace {
 
 const char* const kExt[3] = {".JPG", ".MLD", ".3GP"};
 
-// The catalogue of a full list of one kind, every item at its own number.
-MediaCatalogue FullList(const HandsetProfile& profile, MediaKind kind) {
+// The catalogue of a list of one kind, every item at its own number.
+MediaCatalogue FullList(const HandsetProfile& profile, MediaKind kind, int items = MediaCatalogue::kSlots) {
   MediaCatalogue c;
-  for (int i = 1; i <= MediaCatalogue::kSlots; ++i) {
+  for (int i = 1; i <= items; ++i) {
     MediaEntry& e = c.Slot(c.count++);
     e.position = i;
     e.cardName = e.sourceName = profile.ContentFileName(kind, i, kExt[KindIndex(kind)]);
@@ -47,11 +48,11 @@ fs::path HostPath(const fs::path& root, const std::string& cardPath) {
   return p;
 }
 
-void MakeFullCard(const fs::path& root) {
+void MakeFullCard(const fs::path& root, int itemsPerKind) {
   fs::remove_all(root);
   const HandsetProfile profile = HandsetProfile::F900i();
   for (MediaKind kind : kListKinds) {
-    MediaCatalogue c = FullList(profile, kind);
+    MediaCatalogue c = FullList(profile, kind, std::min(itemsPerKind, MediaCatalogue::kSlots));
     for (const TableFile& t : LayoutTables(profile, kind, c)) WriteFile(HostPath(root, t.tablePath), t.bytes);
     for (int i = 0; i < c.count; ++i)
       WriteFile(HostPath(root, c.Slot(i).cardFolder + c.Slot(i).cardName), std::string(64, 'x'));

@@ -9,8 +9,9 @@
 
 namespace fenmora::bench {
 
-// Replaces whatever is at root with a full card.
-void MakeFullCard(const std::filesystem::path& root);
+// Replaces whatever is at root with a full card, or with a card holding
+// itemsPerKind items of each kind (numbered 1..itemsPerKind).
+void MakeFullCard(const std::filesystem::path& root, int itemsPerKind = 1024);
 
 // Writes a file, making its folders first.
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
