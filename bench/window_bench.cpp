@@ -442,6 +442,10 @@ int Driver(int runs, bool startupOnly) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 3 && std::strcmp(argv[1], "--grab-child") == 0)  // the window as first painted, to a PNG
+    return RunWindow(argc, argv, {}, [&](TfrMain& window, CardSession&) {
+      return window.grab().save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+    });
   if (argc >= 3 && std::strcmp(argv[1], "--captions-child") == 0) return CaptionsChild(argc, argv, argv[2]);
   if (argc >= 3 && std::strcmp(argv[1], "--memory-child") == 0) return MemoryChild(argc, argv, argv[2]);
   if (argc >= 4 && std::strcmp(argv[1], "--refresh-child") == 0)
