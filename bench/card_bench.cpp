@@ -49,7 +49,6 @@
 namespace fs = std::filesystem;
 using namespace fenmora;
 using fenmora::bench::HostPath;
-using fenmora::bench::MakeFullCard;
 
 namespace {
 
@@ -223,7 +222,6 @@ enum class Edit { DeleteFirstAndRenumber, Reverse };
 struct DirectWork {
   std::vector<fs::path> removals;
   std::vector<std::pair<fs::path, fs::path>> renames;
-  std::vector<std::pair<fs::path, fs::path>> copies;
   std::vector<std::pair<fs::path, std::string>> expected;
   long moving = 0;  // files whose name (or folder) changes
   long cycles = 0;
@@ -315,10 +313,6 @@ bool DoDirectly(const DirectWork& w) {
   bool ok = true;
   for (const fs::path& p : w.removals) ok &= ::unlink(p.c_str()) == 0;
   for (const auto& [from, to] : w.renames) ok &= ::rename(from.c_str(), to.c_str()) == 0;
-  for (const auto& [from, to] : w.copies) {
-    std::error_code ec;
-    ok &= fs::copy_file(from, to, ec) && !ec;
-  }
   return ok;
 }
 
@@ -345,8 +339,8 @@ LoadFigures MeasureLoad(const fs::path& card, int items, int runs) {
 }
 
 struct CommitFigures {
-  double ours = 0, base = 0, planned = 0, planning = 0;
-  long renames = 0, moving = 0, cycles = 0, flushes = 0, minimalRenames = 0;
+  double ours = 0, base = 0, ownOps = 0, planning = 0;
+  long renames = 0, moving = 0, cycles = 0, flushes = 0;
   bool ok = true;
   std::map<std::string, double> opMs;    // the first run's, by operation
   std::map<std::string, long> opCount;
@@ -377,7 +371,6 @@ CommitFigures MeasureCommit(const fs::path& card, int items, Edit edit, int runs
   const DirectWork minimal = MinimalWork(card, items, edit);
   f.moving = minimal.moving;
   f.cycles = minimal.cycles;
-  f.minimalRenames = static_cast<long>(minimal.renames.size());
   for (int r = 0; r < runs; ++r) {
     FreshCard(card, items);
     CardSession s;
@@ -408,7 +401,7 @@ CommitFigures MeasureCommit(const fs::path& card, int items, Edit edit, int runs
       f.flushes = ops.count["flush"];
       if (recordedToo) {
         FreshCard(card, items);
-        f.planned = Millis([&] { DoRecorded(ops.content); });
+        f.ownOps = Millis([&] { DoRecorded(ops.content); });
       }
     }
     FreshCard(card, items);
@@ -436,7 +429,7 @@ void PrintCommit(const char* name, const CommitFigures& f, double target) {
   std::printf("  (%ld files change names, %ld cycles; the commit's renames %ld, flushes %ld",
               f.moving, f.cycles, f.renames, f.flushes);
   std::printf(";\n   the commit's own content operations done directly %.2f ms (first run); planning %.2f ms)\n",
-              f.planned, f.planning);
+              f.ownOps, f.planning);
   std::printf("  (first run, by operation:");
   for (const auto& [what, t] : f.opMs) std::printf(" %s %ld %.1f ms,", what.c_str(), f.opCount.at(what), t);
   std::printf(")\n");
