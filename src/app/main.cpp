@@ -108,7 +108,9 @@ int main(int argc, char** argv) {
     // The about box is made when the branding panel is first clicked: the
     // window shows sooner without it.
 
-    const QStringList arguments = QApplication::arguments();
+    // Qt has taken its own options out; "--" may come before the folder.
+    QStringList arguments = QApplication::arguments();
+    if (arguments.size() >= 2 && arguments.at(1) == QStringLiteral("--")) arguments.removeAt(1);
     if (arguments.size() >= 2) frMain.AddCardFolder(arguments.at(1));
 
     frMain.show();
