@@ -3,7 +3,7 @@ BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test run screenshot clean
+.PHONY: all deps build test run screenshot clean install package check-package
 
 all: build
 
@@ -32,6 +32,27 @@ screenshot: build
 
 clean:
 	rm -rf $(BUILD)
+
+# Installing: the programs in $(PREFIX)/bin, their data in share/fenmora, the
+# desktop entry, icons, metainfo and manual pages where the desktop looks.
+# DESTDIR (a staging folder) is honoured.
+PREFIX ?= /usr/local
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package $(BUILD)/fenmora_<version>_<arch>.deb (CPack; the library
+# dependencies computed by dpkg-shlibdeps).
+package: build
+	@scripts/install-deps package
+	cd $(BUILD) && cpack -G DEB
+
+# Validates the desktop entry and the metainfo, renders the manual pages,
+# runs the installed programs from a staging prefix, and runs lintian on the
+# package (scripts/check-package). CHECK_APT=1 also installs the package with
+# apt-get, runs it from /usr/bin and removes it.
+check-package: build
+	@scripts/install-deps package
+	scripts/check-package $(BUILD)
 
 # Fuzzing (clang 14, libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer):
 # builds the targets of fuzz/ in $(FUZZ_BUILD), writes the seed corpora with
