@@ -17,9 +17,10 @@ target_link_libraries(fenmora_gui PUBLIC fenmora_core fenmora_convert Qt6::Widge
 # libraries it brings are not loaded with the window.
 target_include_directories(fenmora_gui PRIVATE ${SDL2MIXER_INCLUDE_DIRS})
 target_compile_options(fenmora_gui PRIVATE ${SDL2MIXER_CFLAGS_OTHER})
-target_compile_definitions(fenmora_gui PUBLIC
-  FENMORA_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
-  FENMORA_VERSION="${PROJECT_VERSION}")
+target_compile_definitions(fenmora_gui PUBLIC FENMORA_VERSION="${PROJECT_VERSION}")
+# The programs find their data in "data" beside them: in the build tree, a link
+# to the source tree's (src/app/app_paths.cpp).
+file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR}/data ${CMAKE_BINARY_DIR}/data SYMBOLIC)
 
 if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/src/app/main.cpp)
   add_executable(fenmora src/app/main.cpp)
@@ -48,6 +49,7 @@ if(GUI_TESTS)
   add_executable(fenmora_gui_tests ${GUI_TESTS} ${GUI_TEST_HELPERS} tests/gui_main.cpp)
   target_include_directories(fenmora_gui_tests PRIVATE tests)
   target_compile_definitions(fenmora_gui_tests PRIVATE
+    FENMORA_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
     FENMORA_SAMPLE_CARD="${CMAKE_BINARY_DIR}/sample-card"
     FENMORA_SCREENSHOT_DIR="${CMAKE_BINARY_DIR}/screenshots")
   if(TARGET sample_card)
@@ -71,10 +73,15 @@ endif()
 #   cmake --build build --target jpeg_preview_bench && build/jpeg_preview_bench
 add_executable(jpeg_preview_bench EXCLUDE_FROM_ALL bench/jpeg_preview_bench.cpp)
 target_link_libraries(jpeg_preview_bench PRIVATE fenmora_gui)
-# The artwork in data/ (kept in the repository): cmake --build build --target artwork
-add_executable(make-artwork EXCLUDE_FROM_ALL tools/make-artwork.cpp)
-target_link_libraries(make-artwork PRIVATE Qt6::Gui)
-add_custom_target(artwork
-  COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
-          $<TARGET_FILE:make-artwork> ${CMAKE_CURRENT_SOURCE_DIR}/data
-  DEPENDS make-artwork VERBATIM)
+# The artwork in data/ and the desktop icons in packaging/icons/ (kept in the
+# repository): scripts/install-deps artwork && cmake --build build --target artwork
+find_package(Qt6 QUIET OPTIONAL_COMPONENTS Svg)
+if(TARGET Qt6::Svg)
+  add_executable(make-artwork EXCLUDE_FROM_ALL tools/make-artwork.cpp)
+  target_link_libraries(make-artwork PRIVATE Qt6::Gui Qt6::Svg)
+  add_custom_target(artwork
+    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+            $<TARGET_FILE:make-artwork> ${CMAKE_CURRENT_SOURCE_DIR}/data
+            ${CMAKE_CURRENT_SOURCE_DIR}/packaging/icons
+    DEPENDS make-artwork VERBATIM)
+endif()

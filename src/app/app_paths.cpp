@@ -37,14 +37,21 @@ QFont PixelFont(const char* family, int pixels) {
   return font;
 }
 
+QString FindDataDir(const QString& programDir) {
+  const QDir program(programDir);
+  for (const QString& candidate :
+       {program.filePath(QStringLiteral("data")),
+        QDir::cleanPath(program.filePath(QStringLiteral(FENMORA_DATA_FROM_BIN)))}) {
+    if (QFileInfo(candidate).isDir()) return candidate;
+  }
+  return {};
+}
+
 QString DataDir() {
-  const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("data"));
-  if (QFileInfo(beside).isDir()) return beside;
-#ifdef FENMORA_DATA_DIR
-  return QString::fromUtf8(FENMORA_DATA_DIR);
-#else
-  return beside;
-#endif
+  const QString programDir = QCoreApplication::applicationDirPath();
+  const QString found = FindDataDir(programDir);
+  if (!found.isEmpty()) return found;
+  return QDir::cleanPath(QDir(programDir).filePath(QStringLiteral(FENMORA_DATA_FROM_BIN)));
 }
 
 QString DataFile(const QString& relative) { return QDir(DataDir()).filePath(relative); }
