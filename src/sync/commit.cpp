@@ -103,10 +103,9 @@ class Planner {
   // Two folder texts name one folder when the file system says so ("\STILL"
   // and "\still" on FAT); a folder not made yet is known by its text.
   std::string FolderKey(const std::string& folderText) {
-    const std::string textKey = FolderTextKey(folderText);
     auto known = folderKeys_.find(folderText);
     if (known != folderKeys_.end()) return known->second;
-    std::string key = "new " + textKey;
+    std::string key = "new " + FolderTextKey(folderText);
     if (const auto path = card_.Resolve(folderText)) {
       const FileStat st = ops_.Stat(*path / ".");
       if (st.folder) key = std::to_string(st.device) + ":" + std::to_string(st.inode);
@@ -306,17 +305,47 @@ class Planner {
   void OrderRenames() {
     std::vector<Move> pending = std::move(moves_);
     moves_.clear();
-    while (!pending.empty()) {
-      auto ready = std::find_if(pending.begin(), pending.end(), [&](const Move& m) {
-        return !(m.from == m.to) && !Occupied(m.to);
-      });
-      if (ready != pending.end()) {
-        Rename(*ready, ready->dest);
-        pending.erase(ready);
+    // The moves still to make, by index (a move's index is its place in the
+    // order they were found), and of those the ones whose name is free now,
+    // kept up to date as names are freed and taken.
+    std::vector<bool> done(pending.size(), false);
+    std::map<Key, std::vector<size_t>> wanting;  // name -> moves that go to it
+    for (size_t i = 0; i < pending.size(); ++i) wanting[pending[i].to].push_back(i);
+    std::set<size_t> ready;
+    auto review = [&](size_t i) {
+      const Move& m = pending[i];
+      if (!done[i] && !(m.from == m.to) && !Occupied(m.to))
+        ready.insert(i);
+      else
+        ready.erase(i);
+    };
+    auto reviewName = [&](const Key& k) {
+      if (const auto w = wanting.find(k); w != wanting.end())
+        for (size_t i : w->second) review(i);
+    };
+    auto rename = [&](const Move& m, const fs::path& dest, std::optional<Key> to = std::nullopt) {
+      const Key freed = m.from, taken = to.value_or(m.to);
+      Rename(m, dest, to);
+      reviewName(freed);
+      reviewName(taken);
+    };
+    auto finish = [&](size_t i) {
+      done[i] = true;
+      ready.erase(i);
+    };
+    for (size_t i = 0; i < pending.size(); ++i) review(i);
+    size_t front = 0;  // the first move still to make
+    for (;;) {
+      while (front < pending.size() && done[front]) ++front;
+      if (front == pending.size()) break;
+      if (!ready.empty()) {
+        const size_t i = *ready.begin();
+        finish(i);
+        rename(pending[i], pending[i].dest);
         continue;
       }
       // Every name wanted is held by a file still to move: a cycle. Park one.
-      Move& m = pending.front();
+      Move& m = pending[front];
       fs::path parked = m.dest;
       parked += kParkSuffix;
       const Key parkKey{m.to.folder, m.to.name + kParkSuffix};
@@ -324,22 +353,23 @@ class Planner {
         CommitStep& s = Add(CommitStep::Action::Rename);
         s.src = m.src;
         s.dest = m.dest;  // fails and stops the commit: nothing is overwritten
-        pending.erase(pending.begin());
+        finish(front);
         continue;
       }
       if (parkKey == m.from) {  // already parked by an interrupted commit
         m.from = m.to;
-        Rename(m, m.dest);
-        pending.erase(pending.begin());
+        finish(front);
+        rename(m, m.dest);
         continue;
       }
       Move rest{parkKey, m.to, parked, m.dest};
-      Rename(m, parked, parkKey);
+      rename(m, parked, parkKey);
       if (m.from == m.to) {  // a change of case only: the way back out of "_" is free now
-        Rename(rest, rest.dest);
-        pending.erase(pending.begin());
+        finish(front);
+        rename(rest, rest.dest);
       } else {
-        pending.front() = rest;
+        pending[front] = rest;
+        review(front);
       }
     }
   }
