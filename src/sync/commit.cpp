@@ -102,21 +102,31 @@ class Planner {
 
   // Two folder texts name one folder when the file system says so ("\STILL"
   // and "\still" on FAT); a folder not made yet is known by its text.
-  std::string FolderKey(const std::string& folderText) {
+  const std::string& FolderKey(const std::string& folderText) {
+    // (Items come folder by folder: the last folder asked for is the likely one.)
+    if (lastKey_ && lastKey_->first == folderText) return lastKey_->second;
     auto known = folderKeys_.find(folderText);
-    if (known != folderKeys_.end()) return known->second;
+    if (known != folderKeys_.end()) {
+      lastKey_ = &*known;
+      return known->second;
+    }
     std::string key = "new " + FolderTextKey(folderText);
     if (const auto path = card_.Resolve(folderText)) {
       const FileStat st = ops_.Stat(*path / ".");
       if (st.folder) key = std::to_string(st.device) + ":" + std::to_string(st.inode);
     }
-    return folderKeys_[folderText] = key;
+    lastKey_ = &*folderKeys_.emplace(folderText, key).first;
+    return lastKey_->second;
   }
 
   Folder& FolderOf(const std::string& folderText) {
-    const std::string key = FolderKey(folderText);
+    const std::string& key = FolderKey(folderText);
+    if (lastFolder_ && lastFolder_->first == key) return lastFolder_->second;
     auto known = folders_.find(key);
-    if (known != folders_.end()) return known->second;
+    if (known != folders_.end()) {
+      lastFolder_ = &*known;
+      return known->second;
+    }
     Folder& f = folders_[key];
     f.text = folderText;
     f.path = card_.Resolve(folderText);
@@ -389,6 +399,8 @@ class Planner {
   CardGuard card_;
   std::map<std::string, Folder> folders_;
   std::map<std::string, std::string> folderKeys_;  // folder text -> key
+  const std::pair<const std::string, std::string>* lastKey_ = nullptr;
+  std::pair<const std::string, Folder>* lastFolder_ = nullptr;
   std::set<fs::path> madeFolders_;
   MediaKind kind_ = MediaKind::Image;
   CommitPhase phase_ = CommitPhase::Tables;
@@ -468,11 +480,14 @@ void FingerprintLookalikes(CommitPlan& plan, FileOps& ops) {
   for (JournalItem& i : plan.journal.items)
     if (!i.queued && i.file.size >= 0) bySizeAndTime[{i.file.size, i.file.mtimeNs}].push_back(&i);
   const CardGuard card(plan.cardRoot);
+  std::map<std::string, std::optional<fs::path>> folders;  // each folder's links followed once
   for (auto& [identity, items] : bySizeAndTime) {
     if (items.size() < 2) continue;
     for (JournalItem* i : items) {
       std::string bytes;
-      const auto p = card.Resolve(i->originFolder, i->originName);
+      auto folder = folders.find(i->originFolder);
+      if (folder == folders.end()) folder = folders.emplace(i->originFolder, card.Resolve(i->originFolder)).first;
+      const auto p = folder->second ? card.ResolveIn(*folder->second, i->originName) : std::nullopt;
       if (p && ops.ReadPrefix(*p, identity.first + 1, bytes)) i->file.hash = HashBytes(bytes);
     }
   }
