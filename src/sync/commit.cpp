@@ -111,7 +111,7 @@ class Planner {
       return known->second;
     }
     std::string key = "new " + FolderTextKey(folderText);
-    if (const auto path = card_.Resolve(folderText)) {
+    if (const auto& path = resolved_[folderText] = card_.Resolve(folderText)) {
       const FileStat st = ops_.Stat(*path / ".");
       if (st.folder) key = std::to_string(st.device) + ":" + std::to_string(st.inode);
     }
@@ -129,7 +129,8 @@ class Planner {
     }
     Folder& f = folders_[key];
     f.text = folderText;
-    f.path = card_.Resolve(folderText);
+    const auto resolved = resolved_.find(folderText);
+    f.path = resolved != resolved_.end() ? resolved->second : card_.Resolve(folderText);
     std::vector<std::string> names;
     if (f.path && ops_.Stat(*f.path).folder && ops_.ListFolder(*f.path, names))
       for (std::string& n : names) f.names.emplace(CardNameKey(n), std::move(n));
@@ -399,6 +400,7 @@ class Planner {
   CardGuard card_;
   std::map<std::string, Folder> folders_;
   std::map<std::string, std::string> folderKeys_;  // folder text -> key
+  std::map<std::string, std::optional<fs::path>> resolved_;  // folder text -> its path, links checked
   const std::pair<const std::string, std::string>* lastKey_ = nullptr;
   std::pair<const std::string, Folder>* lastFolder_ = nullptr;
   std::set<fs::path> madeFolders_;
