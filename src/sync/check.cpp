@@ -335,6 +335,7 @@ CheckReport CheckCard(const HandsetProfile& profile, const fs::path& cardRoot) {
     const auto j = ReadCardJournal(profile, cardRoot, ops);
     f.detail = !j ? "it fits none of the tables on the card: the load ignores it"
                : j->removing ? "an update stopped while removing files: apply finishes it"
+               : j->recovery ? "the finishing or undoing of an earlier update stopped half way: apply finishes it"
                              : "an update stopped half way: apply finishes it, revert returns the card to its state before it";
     report.findings.push_back(std::move(f));
   }

@@ -292,6 +292,10 @@ class Planner {
     for (const Move& m : moves_) {
       targets_.push_back(m.to);
       targets_.push_back({m.to.folder, m.to.name + kParkSuffix});
+      // A parked name no record stands on beside a name the move leaves: a
+      // table that goes on naming the old name (one a shorter list leaves
+      // behind) would take that file for its record's.
+      targets_.push_back({m.from.folder, m.from.name + kParkSuffix});
     }
     for (const Key& k : targets_) {
       if (!Occupied(k) || sources_.count(k)) continue;

@@ -488,7 +488,13 @@ int RevertKind(const HandsetProfile& profile, const Journal& journal, MediaKind 
                SameCardName(items[k]->originName, r.FileName() + kParkSuffix)) &&
               SameCardName(items[k]->originFolder, *folder))
             break;
-      const auto now = k < items.size() ? find.Resident(*items[k]) : std::nullopt;
+      auto now = k < items.size() ? find.Resident(*items[k]) : std::nullopt;
+      // A file two records named before the update is where the commit took
+      // it for either of them.
+      for (size_t o = 0; !now && k < items.size() && o < items.size(); ++o)
+        if (o != k && !items[o]->queued && SameCardName(items[o]->originName, items[k]->originName) &&
+            SameCardName(items[o]->originFolder, items[k]->originFolder))
+          now = find.Resident(*items[o]);
       if (!now) {
         ++dropped;
         continue;

@@ -54,7 +54,7 @@ class InterruptedCommit : public ::testing::Test {
     // A commit cut short leaves its journal: the load asks, and it is
     // finished (or says that finishing is all that is left).
     RealFileOps ops;
-    if (const auto j = ReadCardJournal(kProfile, card.root(), ops)) {
+    if (const auto j = ReadCardJournal(kProfile, card.root(), ops); j && !j->recovery) {
       if (j->removing) prompts.ExpectOk(texts::kInterruptedFinishOnly);
       else prompts.Expect(Prompts::Question::InterruptedUpdate, Prompts::Answer::Yes, texts::kInterruptedCommit);
     }
@@ -174,6 +174,8 @@ TEST(Journal, RoundTripsAndRefusesDamage) {
                      "RING0003.MID", "2004:02:14 00:00:00", std::string("\x89\xb9\n\0x", 5), 40960,
                      {40960, 1700000000123456789, "0123456789abcdef:40960"}});
   j.asides.push_back({MediaKind::Image, "\\PRIVATE\\DOCOMO\\STILL", "STIL0002.JPG", "STIL0002.JPG.fmkeep"});
+  j.recovery = true;
+  j.sweeps.push_back({"PRIVATE/DOCOMO/STILL/STIL 1.JPG", {5, 17, "ab:5"}});
   const std::string bytes = EncodeJournal(j);
   const auto back = DecodeJournal(bytes);
   ASSERT_TRUE(back);
@@ -181,6 +183,10 @@ TEST(Journal, RoundTripsAndRefusesDamage) {
   EXPECT_EQ(back->items[0].title, std::string("\x89\xb9\n\0x", 5));
   EXPECT_EQ(back->items[0].originFolder, "/home/u/曲 1/");
   EXPECT_TRUE(back->removing);
+  EXPECT_TRUE(back->recovery);
+  ASSERT_EQ(back->sweeps.size(), 1u);
+  EXPECT_EQ(back->sweeps[0].path, "PRIVATE/DOCOMO/STILL/STIL 1.JPG");
+  EXPECT_EQ(back->sweeps[0].file.hash, "ab:5");
   EXPECT_EQ(back->items[0].file.mtimeNs, 1700000000123456789);
   EXPECT_EQ(back->tables[0].oldBytes, std::string("\x01\0 %\n", 5) + std::string(600, '\0') + "z");
   EXPECT_LT(bytes.size(), 600u);  // a table's runs of zero bytes are written short
