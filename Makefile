@@ -3,7 +3,7 @@ BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test run screenshot clean
+.PHONY: all deps build test run screenshot clean install package check-package
 
 all: build
 
@@ -25,13 +25,36 @@ test: build
 run: build
 	$(BUILD)/fenmora $(BUILD)/sample-card
 
-# Pictures of the loaded window and of the about box, drawn headless.
+# Pictures of the window (loaded, at start), the about box, a message box with
+# Qt's Japanese buttons, the commit's confirmation and the drive list, drawn
+# headless.
 screenshot: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ./fenmora_gui_tests --gtest_filter='Screenshot.*'
-	@echo "screenshots: $(BUILD)/screenshots/main-loaded.png $(BUILD)/screenshots/about.png"
+	@echo "screenshots: $(BUILD)/screenshots/ (main-loaded, main-start, about, message-box, interrupted-update, commit-confirmation, drive-list, main-drive-chosen)"
 
 clean:
 	rm -rf $(BUILD)
+
+# Installing: the programs in $(PREFIX)/bin, their data in share/fenmora, the
+# desktop entry, icons, metainfo and manual pages where the desktop looks.
+# DESTDIR (a staging folder) is honoured.
+PREFIX ?= /usr/local
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package $(BUILD)/fenmora_<version>_<arch>.deb (CPack; the library
+# dependencies computed by dpkg-shlibdeps).
+package: build
+	@scripts/install-deps package
+	cd $(BUILD) && cpack -G DEB
+
+# Validates the desktop entry and the metainfo, renders the manual pages,
+# runs the installed programs from a staging prefix, and runs lintian on the
+# package (scripts/check-package). CHECK_APT=1 also installs the package with
+# apt-get, runs it from /usr/bin and removes it.
+check-package: build
+	@scripts/install-deps package
+	scripts/check-package $(BUILD)
 
 # Fuzzing (clang 14, libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer):
 # builds the targets of fuzz/ in $(FUZZ_BUILD), writes the seed corpora with
@@ -84,11 +107,16 @@ fuzz-smoke:
 	$(MAKE) fuzz FUZZ_SECONDS=10 MODEL_CASES=2000
 
 # Benchmarks (release build, $(BUILD)): the core on a full card (load, commit,
-# queueing) and the window (start-up, peak memory, grid refresh), each figure
-# beside its baseline, as medians of several runs; then the JPEG preview.
-# Every figure goes to $(BUILD)/bench.txt too. A target not met is reported,
-# not an error: the run fails only when a benchmark itself fails.
-BENCH_PROGRAMS := card_bench window_bench bare_window jpeg_preview_bench fenmora
+# queueing, and their growth from 64 to 1024 items per kind) in the temporary
+# folder and on an exFAT volume mounted through FUSE from a loop image
+# (bench/exfat-volume.sh: needs root; says so when the machine does not allow
+# it); the window (start-up against a bare window and against a bare window
+# showing the program's captions, peak memory, grid refresh) headless and
+# under Xvfb; then the JPEG preview and the conversion of a photo. Each figure beside its baseline, as
+# medians of several runs. Every figure goes to $(BUILD)/bench.txt too. A
+# target not met is reported, not an error: the run fails only when a
+# benchmark itself fails.
+BENCH_PROGRAMS := card_bench window_bench bare_window jpeg_preview_bench convert_bench fenmora
 
 .PHONY: bench
 bench: SHELL := /bin/bash
@@ -98,9 +126,22 @@ bench:
 	cmake --build $(BUILD) -j $(JOBS) --target $(BENCH_PROGRAMS)
 	@set -eo pipefail; out=$(BUILD)/bench.txt; \
 	{ echo "machine: $$(nproc) cores, $$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'),"\
-	       "$$(free -h | awk '/^Mem:/ {print $$2}') memory, /tmp on $$(df -T /tmp | awk 'NR==2 {print $$2}')"; echo; } | tee $$out; \
-	echo "== core: card_bench" | tee -a $$out; $(BUILD)/card_bench | tee -a $$out; echo | tee -a $$out; \
-	echo "== window: window_bench" | tee -a $$out; $(BUILD)/window_bench | tee -a $$out; echo | tee -a $$out; \
+	       "$$(free -h | awk '/^Mem:/ {print $$2}') memory, /tmp on $$(df -T /tmp | awk 'NR==2 {print $$2}'),"\
+	       "kernel $$(uname -r), load average $$(cut -d' ' -f1-3 /proc/loadavg)"; echo; } | tee $$out; \
+	echo "== core: card_bench, temporary folder" | tee -a $$out; \
+	$(BUILD)/card_bench --label tmp | tee -a $$out; echo | tee -a $$out; \
+	echo "== core: card_bench, exFAT through FUSE" | tee -a $$out; \
+	bench/exfat-volume.sh $(BUILD)/card_bench --label exFAT --dir | tee -a $$out; echo | tee -a $$out; \
+	echo "== window: window_bench, offscreen" | tee -a $$out; \
+	QT_QPA_PLATFORM=offscreen $(BUILD)/window_bench | tee -a $$out; echo | tee -a $$out; \
+	echo "== window: window_bench, Xvfb" | tee -a $$out; \
+	if command -v xvfb-run >/dev/null; then \
+	  xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" env QT_QPA_PLATFORM=xcb \
+	    $(BUILD)/window_bench --startup-only | tee -a $$out; \
+	else echo "Xvfb: not measured: xvfb-run not found (scripts/install-deps bench installs it)" | tee -a $$out; fi; \
+	echo | tee -a $$out; \
 	echo "== preview: jpeg_preview_bench" | tee -a $$out; \
 	QT_QPA_PLATFORM=offscreen $(BUILD)/jpeg_preview_bench | tee -a $$out; echo | tee -a $$out; \
-	echo "== targets" | tee -a $$out; grep -E 'target <=' $$out | sed 's/^/  /' | tee -a $$out
+	echo "== conversion: convert_bench" | tee -a $$out; \
+	QT_QPA_PLATFORM=offscreen $(BUILD)/convert_bench | tee -a $$out; echo | tee -a $$out; \
+	echo "== targets" | tee -a $$out; grep -E 'target <=|not measured' $$out | sed 's/^/  /' | tee -a $$out

@@ -1,11 +1,24 @@
-// Figures of the core on a full card (1024 images, 1024 melodies, 1024 movies:
-// 16 + 16 + 16 table files), each beside what the file system itself costs for
-// the same work, as medians of several runs:
-//   load            LoadCard of all three kinds        vs  `ls -lR` of the card
-//   load syscalls   system calls of one load           vs  one open and read per table
-//                                                          and one look per listed file
-//   commit          renumber after reversing every list vs the same renames done directly
+// Figures of the core on a card of 3 x 1024 items (16 + 16 + 16 table files),
+// each beside what the file system itself costs for the same work, as medians
+// of several runs, on the file system of the folder it is given (the temporary
+// folder, or an exFAT volume that bench/exfat-volume.sh mounts):
+//   load            LoadCard of all three kinds         vs  `ls -lR` of the card
+//   load syscalls   system calls of one load            vs  one open and read per table
+//                                                           and one look per listed file
+//   commit          the first item of each kind deleted, the lists renumbered,
+//                   committed                           vs  the same deletions and renames
+//                                                           done directly (each file renamed
+//                                                           once, in an order that frees its
+//                                                           new name first, one more rename
+//                                                           per cycle)
+//   renames         renames the commit issues           vs  files whose name changes + cycles
+//   flushes         flushes of the card in the commit   vs  the commit's three turns
+//   reversed        the same for every list reversed (512 two-file cycles per kind)
 //   queue           1000 files queued into an empty kind vs reading their sizes and dates
+//   growth          load and commit for 64, 256 and 1024 items per kind, per item
+//
+//   card_bench [--runs N] [--dir FOLDER] [--label NAME]
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,30 +27,34 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "catalogue/table.h"
 #include "editing/editing.h"
 #include "media/file_info.h"
+#include "platform/cardname.h"
 #include "sync/commit.h"
+#include "sync/journal.h"
 #include "sync/load.h"
 
 #include "full_card.h"
 
 namespace fs = std::filesystem;
 using namespace fenmora;
-using fenmora::bench::MakeFullCard;
+using fenmora::bench::HostPath;
 
 namespace {
 
 class AlwaysYes : public Prompts {
  public:
-  Answer Ask(Icon, Buttons b, const std::string&) override {
+  Answer Ask(Question, Icon, Buttons b, const std::string&) override {
     return b == Buttons::Ok ? Answer::Ok : Answer::Yes;
   }
 };
@@ -49,6 +66,7 @@ double Millis(const std::function<void()>& f) {
 }
 
 double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
 }
@@ -58,7 +76,7 @@ void Run(const std::vector<std::string>& argv) {
   std::fflush(stdout);
   const pid_t pid = fork();
   if (pid == 0) {
-    std::freopen("/dev/null", "w", stdout);
+    if (!std::freopen("/dev/null", "w", stdout)) _exit(126);
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -73,8 +91,19 @@ void Load(const fs::path& root, CardSession& s) {
   AlwaysYes yes;
   SilentProgress quiet;
   if (!LoadCard(s, root, yes, quiet).Completed()) {
-    std::fprintf(stderr, "load failed\n");
+    std::fprintf(stderr, "card_bench: load of %s failed\n", root.c_str());
     std::exit(1);
+  }
+}
+
+// A card made afresh, on the disk (its file system written back), so that
+// only what follows is timed.
+void FreshCard(const fs::path& card, int items) {
+  bench::RestoreFullCard(card, items);
+  const int fd = ::open(card.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::syncfs(fd);
+    ::close(fd);
   }
 }
 
@@ -102,18 +131,55 @@ long CountSyscalls(const std::vector<std::string>& argv, const fs::path& out) {
   return fields.size() >= 4 ? std::atol(fields[3].c_str()) : -1;
 }
 
-// Passes every operation on, adding up the time each kind of operation takes.
+// Passes every operation on, adding up how often each kind of operation is
+// asked for and the time it takes.
 class TimedFileOps : public FileOps {
  public:
   explicit TimedFileOps(FileOps& inner) : inner_(inner) {}
   std::map<std::string, double> ms;
-  bool Exists(const fs::path& p) override { return inner_.Exists(p); }
-  bool IsFolder(const fs::path& p) override { return inner_.IsFolder(p); }
+  std::map<std::string, long> count;
+  // The operations on content files (not tables, their scratch files or the
+  // journal), in the order they were asked for.
+  enum class Op { Remove, Rename, Copy };
+  struct Recorded {
+    Op op;
+    fs::path a, b;
+  };
+  std::vector<Recorded> content;
+  long contentRenames = 0;
+  static bool IsContent(const fs::path& p) {
+    const std::string name = CardNameKey(p.filename().string());
+    auto ends = [&](const char* tail) {
+      const std::string t = tail;
+      return name.size() >= t.size() && name.compare(name.size() - t.size(), t.size(), t) == 0;
+    };
+    return !ends(".TBL") && !ends(".TMP") && name != CardNameKey(kJournalName);
+  }
+  bool Exists(const fs::path& p) override {
+    bool r = false;
+    Time("exists", [&] { r = inner_.Exists(p); return OpResult::Ok(); });
+    return r;
+  }
+  bool IsFolder(const fs::path& p) override {
+    bool r = false;
+    Time("isfolder", [&] { r = inner_.IsFolder(p); return OpResult::Ok(); });
+    return r;
+  }
   OpResult MakeFolders(const fs::path& p) override { return Time("mkdir", [&] { return inner_.MakeFolders(p); }); }
-  OpResult Remove(const fs::path& p) override { return Time("remove", [&] { return inner_.Remove(p); }); }
-  OpResult Rename(const fs::path& a, const fs::path& b) override { return Time("rename", [&] { return inner_.Rename(a, b); }); }
+  OpResult Remove(const fs::path& p) override {
+    Record(Op::Remove, p, {});
+    return Time("remove", [&] { return inner_.Remove(p); });
+  }
+  OpResult Rename(const fs::path& a, const fs::path& b) override {
+    Record(Op::Rename, a, b);
+    if (IsContent(a) && IsContent(b)) ++contentRenames;
+    return Time("rename", [&] { return inner_.Rename(a, b); });
+  }
   OpResult Replace(const fs::path& a, const fs::path& b) override { return Time("replace", [&] { return inner_.Replace(a, b); }); }
-  OpResult CopyFile(const fs::path& a, const fs::path& b) override { return Time("copy", [&] { return inner_.CopyFile(a, b); }); }
+  OpResult CopyFile(const fs::path& a, const fs::path& b) override {
+    Record(Op::Copy, a, b);
+    return Time("copy", [&] { return inner_.CopyFile(a, b); });
+  }
   OpResult WriteFile(const fs::path& p, std::string_view b) override { return Time("write", [&] { return inner_.WriteFile(p, b); }); }
   OpResult Flush(const fs::path& p) override { return Time("flush", [&] { return inner_.Flush(p); }); }
   OpResult ReadFile(const fs::path& p, std::string& b) override { return Time("read", [&] { return inner_.ReadFile(p, b); }); }
@@ -126,15 +192,247 @@ class TimedFileOps : public FileOps {
   OpResult Time(const std::string& what, const std::function<OpResult()>& f) {
     OpResult r;
     ms[what] += Millis([&] { r = f(); });
+    ++count[what];
     return r;
+  }
+  void Record(Op op, const fs::path& a, const fs::path& b) {
+    if (IsContent(a) && (b.empty() || IsContent(b))) content.push_back({op, a, b});
   }
   FileOps& inner_;
 };
 
-void Row(const char* figure, double ours, double base, const char* unit, double target) {
+std::string g_label;  // the file system, in every figure's name
+
+void Row(const std::string& figure, double ours, double base, const char* unit, double target) {
   const double ratio = base > 0 ? ours / base : 0;
-  std::printf("%-16s %12.2f %12.2f %-5s %7.2fx   target <= %.1fx  %s\n", figure, ours, base, unit, ratio,
-              target, ratio <= target ? "met" : "NOT MET");
+  std::printf("%-26s %12.2f %12.2f %-5s %7.2fx   target <= %.1fx  %s\n", (figure + " [" + g_label + "]").c_str(),
+              ours, base, unit, ratio, target, ratio <= target + 1e-9 ? "met" : "NOT MET");
+}
+
+// ------------------------------------------------------------ the direct work
+
+enum class Edit { DeleteFirstAndRenumber, Reverse };
+
+// What a commit of an edit of a card made by MakeFullCard has to do to the
+// content files, from where each item's file is before and where it must be
+// after: the deletions, then each file that changes name renamed once, in an
+// order in which its new name is already free; a cycle of files taking each
+// other's names is opened by one more rename to a free name. `expected` is
+// each remaining file's place afterwards and what it holds.
+struct DirectWork {
+  std::vector<fs::path> removals;
+  std::vector<std::pair<fs::path, fs::path>> renames;
+  std::vector<std::pair<fs::path, std::string>> expected;
+  long moving = 0;  // files whose name (or folder) changes
+  long cycles = 0;
+};
+
+DirectWork MinimalWork(const fs::path& card, int items, Edit edit) {
+  DirectWork w;
+  struct Move {
+    fs::path from, to;
+  };
+  std::vector<Move> moves;
+  for (int k = 0; k < 3; ++k) {
+    const std::vector<fs::path> place = bench::FullCardItemPaths(card, k);
+    for (int p = 1; p <= items; ++p) {
+      int after = edit == Edit::Reverse ? items + 1 - p : p - 1;
+      if (after == 0) {
+        w.removals.push_back(place[static_cast<size_t>(p - 1)]);
+        continue;
+      }
+      const fs::path& from = place[static_cast<size_t>(p - 1)];
+      const fs::path& to = place[static_cast<size_t>(after - 1)];
+      w.expected.emplace_back(to, bench::FullCardItemContent(k, p));
+      if (from != to) moves.push_back({from, to});
+    }
+  }
+  w.moving = static_cast<long>(moves.size());
+  // waitsFor[i]: the move whose file holds the name move i goes to (the card
+  // compares names without regard to case).
+  std::unordered_map<std::string, size_t> bySource;
+  for (size_t i = 0; i < moves.size(); ++i) bySource[CardNameKey(moves[i].from.string())] = i;
+  std::vector<long> waitsFor(moves.size(), -1);
+  for (size_t i = 0; i < moves.size(); ++i) {
+    auto it = bySource.find(CardNameKey(moves[i].to.string()));
+    if (it != bySource.end() && it->second != i) waitsFor[i] = static_cast<long>(it->second);
+  }
+  std::vector<char> state(moves.size(), 0);  // 0 not seen, 1 on the current path, 2 done
+  for (size_t start = 0; start < moves.size(); ++start) {
+    if (state[start]) continue;
+    std::vector<size_t> path;
+    long cur = static_cast<long>(start);
+    while (cur >= 0 && state[static_cast<size_t>(cur)] == 0) {
+      state[static_cast<size_t>(cur)] = 1;
+      path.push_back(static_cast<size_t>(cur));
+      cur = waitsFor[static_cast<size_t>(cur)];
+    }
+    size_t stop = 0;  // path[stop..] are renamed last-first
+    if (cur >= 0 && state[static_cast<size_t>(cur)] == 1) {
+      // A cycle from `cur` to the end of the path: cur's file steps aside first.
+      ++w.cycles;
+      const size_t c0 = static_cast<size_t>(std::find(path.begin(), path.end(), static_cast<size_t>(cur)) - path.begin());
+      fs::path aside = moves[path[c0]].from;
+      aside += "~";
+      w.renames.emplace_back(moves[path[c0]].from, aside);
+      for (size_t k = path.size(); k-- > c0 + 1;) w.renames.emplace_back(moves[path[k]].from, moves[path[k]].to);
+      w.renames.emplace_back(aside, moves[path[c0]].to);
+      for (size_t k = c0; k-- > 0;) w.renames.emplace_back(moves[path[k]].from, moves[path[k]].to);
+      stop = path.size();
+    }
+    for (size_t k = path.size(); k-- > stop;) w.renames.emplace_back(moves[path[k]].from, moves[path[k]].to);
+    for (size_t i : path) state[i] = 2;
+  }
+  return w;
+}
+
+// The content operations the commit itself asked for, done directly in its
+// order (what fails, fails: the figure is for comparison only).
+void DoRecorded(const std::vector<TimedFileOps::Recorded>& log) {
+  for (const auto& r : log) {
+    std::error_code ec;
+    if (r.op == TimedFileOps::Op::Remove) ::unlink(r.a.c_str());
+    if (r.op == TimedFileOps::Op::Rename) ::rename(r.a.c_str(), r.b.c_str());
+    if (r.op == TimedFileOps::Op::Copy) fs::copy_file(r.a, r.b, ec);
+  }
+}
+
+// Files of the expected places that are missing or hold another item's bytes.
+long Misplaced(const DirectWork& w) {
+  long wrong = 0;
+  for (const auto& [path, bytes] : w.expected) {
+    std::ifstream in(path, std::ios::binary);
+    std::string held((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (held != bytes) ++wrong;
+  }
+  return wrong;
+}
+
+// The work done with plain system calls; false if any of them failed.
+bool DoDirectly(const DirectWork& w) {
+  bool ok = true;
+  for (const fs::path& p : w.removals) ok &= ::unlink(p.c_str()) == 0;
+  for (const auto& [from, to] : w.renames) ok &= ::rename(from.c_str(), to.c_str()) == 0;
+  return ok;
+}
+
+// ------------------------------------------------------------ the figures
+
+struct LoadFigures {
+  double ours = 0, base = 0;
+};
+
+LoadFigures MeasureLoad(const fs::path& card, int items, int runs) {
+  FreshCard(card, items);
+  std::vector<double> ours, base;
+  CardSession warm;
+  Load(card, warm);  // warm the caches for both
+  Run({"ls", "-lR", card.string()});
+  for (int r = 0; r < runs; ++r) {
+    ours.push_back(Millis([&] {
+      CardSession fresh;
+      Load(card, fresh);
+    }));
+    base.push_back(Millis([&] { Run({"ls", "-lR", card.string()}); }));
+  }
+  return {Median(ours), Median(base)};
+}
+
+struct CommitFigures {
+  double ours = 0, base = 0, ownOps = 0, planning = 0;
+  long renames = 0, moving = 0, cycles = 0, flushes = 0;
+  bool ok = true;
+  std::map<std::string, double> opMs;    // the first run's, by operation
+  std::map<std::string, long> opCount;
+};
+
+void ApplyEdit(CardSession& s, Edit edit) {
+  for (MediaKind kind : kListKinds) {
+    MediaCatalogue& c = s.Catalogue(kind);
+    if (edit == Edit::DeleteFirstAndRenumber) {
+      if (!DeleteEntry(c, s.gauge, 1)) {  // rows count from 1
+        std::fprintf(stderr, "card_bench: nothing to delete\n");
+        std::exit(1);
+      }
+    } else {
+      for (int i = 0; i < c.count; ++i) c.Slot(i).position = c.LiveCount() + 1 - c.Slot(i).position;
+    }
+    Renumber(s.profile, kind, c);
+  }
+}
+
+// The commit of an edit, timed, and in the same run the same card made afresh
+// and its content changed directly (the minimal work), and once the content
+// operations the commit asked for, done directly, for what they cost by
+// themselves.
+CommitFigures MeasureCommit(const fs::path& card, int items, Edit edit, int runs, bool recordedToo) {
+  CommitFigures f;
+  std::vector<double> ours, base, planning;
+  const DirectWork minimal = MinimalWork(card, items, edit);
+  f.moving = minimal.moving;
+  f.cycles = minimal.cycles;
+  for (int r = 0; r < runs; ++r) {
+    FreshCard(card, items);
+    CardSession s;
+    Load(card, s);
+    ApplyEdit(s, edit);
+    RealFileOps real;
+    TimedFileOps ops(real);
+    SilentProgress quiet;
+    CommitPlan plan;
+    const double planMs = Millis([&] { plan = PlanCommit(s); });
+    const double executeMs = Millis([&] {
+      const CommitResult result = ExecuteCommit(s, plan, ops, quiet);
+      if (!result.Ok()) {
+        std::fprintf(stderr, "card_bench: the commit failed: %s\n", CommitReport(result).c_str());
+        f.ok = false;
+      }
+    });
+    ours.push_back(planMs + executeMs);
+    planning.push_back(planMs);
+    if (const long wrong = Misplaced(minimal); wrong > 0) {
+      std::fprintf(stderr, "card_bench: after the commit %ld files are missing or not where they belong\n", wrong);
+      f.ok = false;
+    }
+    if (r == 0) {
+      f.opMs = ops.ms;
+      f.opCount = ops.count;
+      f.renames = ops.contentRenames;
+      f.flushes = ops.count["flush"];
+      if (recordedToo) {
+        FreshCard(card, items);
+        f.ownOps = Millis([&] { DoRecorded(ops.content); });
+      }
+    }
+    FreshCard(card, items);
+    base.push_back(Millis([&] {
+      if (!DoDirectly(minimal)) {
+        std::fprintf(stderr, "card_bench: a direct operation failed\n");
+        f.ok = false;
+      }
+    }));
+    if (const long wrong = Misplaced(minimal); wrong > 0) {
+      std::fprintf(stderr, "card_bench: the direct operations left %ld files misplaced\n", wrong);
+      f.ok = false;
+    }
+  }
+  f.ours = Median(ours);
+  f.base = Median(base);
+  f.planning = Median(planning);
+  return f;
+}
+
+void PrintCommit(const char* name, const CommitFigures& f, double target) {
+  Row(name, f.ours, f.base, "ms", target);
+  Row(std::string(name) + " renames", static_cast<double>(f.renames), static_cast<double>(f.moving + f.cycles),
+      "calls", 1.0);
+  std::printf("  (%ld files change names, %ld cycles; the commit's renames %ld, flushes %ld",
+              f.moving, f.cycles, f.renames, f.flushes);
+  std::printf(";\n   the commit's own content operations done directly %.2f ms (first run); planning %.2f ms)\n",
+              f.ownOps, f.planning);
+  std::printf("  (first run, by operation:");
+  for (const auto& [what, t] : f.opMs) std::printf(" %s %ld %.1f ms,", what.c_str(), f.opCount.at(what), t);
+  std::printf(")\n");
 }
 
 }  // namespace
@@ -148,30 +446,33 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc == 3 && std::string(argv[1]) == "--start-only") return 0;
-  int runs = 7;
-  for (int i = 1; i + 1 < argc; ++i)
-    if (std::string(argv[i]) == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
+  int runs = 5;
+  fs::path dir = fs::temp_directory_path();
+  g_label = "tmp";
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
+    if (std::strcmp(argv[i], "--dir") == 0) dir = argv[i + 1];
+    if (std::strcmp(argv[i], "--label") == 0) g_label = argv[i + 1];
+  }
+  const double commitTarget = g_label == "exFAT" ? 1.3 : 1.5;
 
-  const fs::path work = fs::temp_directory_path() / ("fenmora-bench-" + std::to_string(getpid()));
-  const fs::path card = work / "card";
-  MakeFullCard(card);
-  std::printf("full card: %s (3 x 1024 items, 3 x 16 tables), %d runs each, medians\n\n", card.c_str(), runs);
-  std::printf("%-16s %12s %12s %-5s %8s\n", "figure", "fenmora", "baseline", "unit", "ratio");
+  const fs::path work = dir / ("fenmora-bench-" + std::to_string(getpid()));
+  // A card folder per size: a card is put back after each run, never removed
+  // and made again (removing 3072 files takes seconds on a file system mounted
+  // with discard).
+  auto cardOf = [&](int items) { return work / ("card-" + std::to_string(items)); };
+  const fs::path card = cardOf(1024);
+  fs::create_directories(work);
+  std::printf("card on %s (%s), 3 x 1024 items, 3 x 16 tables, %d runs each, medians\n\n", card.c_str(),
+              g_label.c_str(), runs);
+  std::printf("%-26s %12s %12s %-5s %8s\n", "figure", "fenmora", "baseline", "unit", "ratio");
+  bool ok = true;
 
   // ---- load
+  std::map<int, LoadFigures> loads;
+  loads[1024] = MeasureLoad(card, 1024, runs);
+  Row("load", loads[1024].ours, loads[1024].base, "ms", 1.0);
   {
-    std::vector<double> ours, base;
-    CardSession s;
-    Load(card, s);  // warm the caches for both
-    Run({"ls", "-lR", card.string()});
-    for (int r = 0; r < runs; ++r) {
-      ours.push_back(Millis([&] {
-        CardSession fresh;
-        Load(card, fresh);
-      }));
-      base.push_back(Millis([&] { Run({"ls", "-lR", card.string()}); }));
-    }
-    Row("load", Median(ours), Median(base), "ms", 1.0);
     const long withLoad = CountSyscalls({self.string(), "--load-once", card.string()}, work / "strace-load");
     const long startOnly = CountSyscalls({self.string(), "--start-only", card.string()}, work / "strace-start");
     if (withLoad > 0 && startOnly > 0) {
@@ -182,51 +483,19 @@ int main(int argc, char** argv) {
     }
   }
 
-  // ---- commit of a full renumber after reversing every list
-  {
-    std::vector<double> ours, base, plan;
-    for (int r = 0; r < runs; ++r) {
-      MakeFullCard(card);
-      sync();  // the card as written, on the disk: only the commit's own writes are timed
-      CardSession s;
-      Load(card, s);
-      for (MediaKind kind : kListKinds) {
-        MediaCatalogue& c = s.Catalogue(kind);
-        for (int i = 0; i < c.count; ++i) c.Slot(i).position = c.LiveCount() + 1 - c.Slot(i).position;
-        Renumber(s.profile, kind, c);
-      }
-      std::vector<std::pair<fs::path, fs::path>> renames;
-      RealFileOps real;
-      TimedFileOps ops(real);
-      SilentProgress quiet;
-      double planMs = 0;
-      ours.push_back(Millis([&] {
-        CommitPlan plan;
-        planMs = Millis([&] { plan = PlanCommit(s); });
-        const CommitResult result = ExecuteCommit(s, plan, ops, quiet);
-        if (!result.Ok()) std::fprintf(stderr, "%s\n", CommitReport(result).c_str());
-        for (const CommitStep& step : plan.steps)
-          if (step.action == CommitStep::Action::Rename) renames.emplace_back(step.from, step.to);
-      }));
-      plan.push_back(planMs);
-      if (r == 0) {
-        std::printf("  (first run, by operation:");
-        for (const auto& [what, t] : ops.ms) std::printf(" %s %.1f", what.c_str(), t);
-        std::printf(" ms)\n");
-      }
-      MakeFullCard(card);
-      sync();
-      base.push_back(Millis([&] {
-        for (const auto& [from, to] : renames) ::rename(from.c_str(), to.c_str());
-      }));
-    }
-    Row("commit", Median(ours), Median(base), "ms", 1.2);
-    std::printf("  of which planning %.2f ms\n", Median(plan));
-  }
+  // ---- the commit after deleting the first item of each kind, and after reversing every list
+  std::map<int, CommitFigures> commits;
+  commits[1024] = MeasureCommit(card, 1024, Edit::DeleteFirstAndRenumber, runs, true);
+  PrintCommit("commit", commits[1024], commitTarget);
+  Row("commit flushes", static_cast<double>(commits[1024].flushes), 3, "calls", 1.0);
+  const CommitFigures reversed = MeasureCommit(card, 1024, Edit::Reverse, std::max(3, runs / 2), true);
+  PrintCommit("reversed commit", reversed, commitTarget);
+  ok = ok && commits[1024].ok && reversed.ok;
 
   // ---- queueing 1000 files into an empty kind
   {
-    const fs::path pc = work / "pc";
+    // The files come from the computer, in the temporary folder.
+    const fs::path pc = fs::temp_directory_path() / ("fenmora-bench-pc-" + std::to_string(getpid()));
     std::vector<fs::path> files;
     for (int i = 0; i < 1000; ++i) {
       files.push_back(pc / ("photo " + std::to_string(i) + ".jpg"));
@@ -254,7 +523,40 @@ int main(int argc, char** argv) {
       if (sink == 0) std::fprintf(stderr, "no files\n");
     }
     Row("queue 1000", Median(ours), Median(base), "ms", 1.5);
+    fs::remove_all(pc);
   }
+
+  // ---- growth: the same load and commit for 64, 256 and 1024 items per kind
+  std::printf("\ngrowth [%s]: items per kind, load and commit (first item of each kind deleted, renumbered),\n"
+              "each beside its baseline, and the cost per item (3 x items)\n", g_label.c_str());
+  std::printf("  %6s %10s %10s %10s   %10s %10s %10s\n", "items", "load ms", "ls -lR ms", "us/item", "commit ms",
+              "direct ms", "us/item");
+  for (int items : {64, 256}) {
+    loads[items] = MeasureLoad(cardOf(items), items, runs);
+    commits[items] = MeasureCommit(cardOf(items), items, Edit::DeleteFirstAndRenumber, runs, false);
+    ok = ok && commits[items].ok;
+  }
+  for (int items : {64, 256, 1024}) {
+    const double n = 3.0 * items;
+    std::printf("  %6d %10.2f %10.2f %10.2f   %10.2f %10.2f %10.2f\n", items, loads[items].ours, loads[items].base,
+                loads[items].ours * 1000 / n, commits[items].ours, commits[items].base, commits[items].ours * 1000 / n);
+  }
+  // Flat means the cost per item at 1024 is within a quarter of that at 256;
+  // otherwise the straight line through the two gives the fixed part.
+  auto flatness = [&](const char* what, double at256, double at1024) {
+    const double per256 = at256 / (3.0 * 256), per1024 = at1024 / (3.0 * 1024);
+    const double perItem = (at1024 - at256) / (3.0 * (1024 - 256));
+    const double fixed = at1024 - perItem * 3.0 * 1024;
+    std::printf("  %s: %.2f us per item at 256, %.2f at 1024: %s (straight line: %.2f ms fixed + %.2f us per item)\n",
+                what, per256 * 1000, per1024 * 1000,
+                per1024 <= per256 * 1.25 && per1024 >= per256 * 0.75 ? "flat"
+                : per1024 > per256                                  ? "NOT flat, grows with the card"
+                                                                    : "falls with size (a fixed part)",
+                fixed, perItem * 1000);
+  };
+  flatness("load", loads[256].ours, loads[1024].ours);
+  flatness("commit", commits[256].ours, commits[1024].ours);
+
   fs::remove_all(work);
-  return 0;
+  return ok ? 0 : 1;
 }

@@ -6,11 +6,21 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace fenmora::bench {
 
-// Replaces whatever is at root with a full card.
-void MakeFullCard(const std::filesystem::path& root);
+// Replaces whatever is at root with a full card, or with a card holding
+// itemsPerKind items of each kind (numbered 1..itemsPerKind).
+void MakeFullCard(const std::filesystem::path& root, int itemsPerKind = 1024);
+
+// Puts a card made by MakeFullCard (and changed since by renames and
+// deletions of its items' files) back as MakeFullCard made it: each item's
+// file, told by what it holds, renamed back to its place, the missing ones
+// written again, the tables rewritten, anything else removed. Much cheaper
+// than making it again where removing a file is slow (a file system mounted
+// with discard). Makes the card if root is not there.
+void RestoreFullCard(const std::filesystem::path& root, int itemsPerKind = 1024);
 
 // Writes a file, making its folders first.
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
@@ -22,5 +32,13 @@ std::filesystem::path HostPath(const std::filesystem::path& root, const std::str
 // The file of a kind's item at a position (1 = first) on a card made by
 // MakeFullCard.
 std::filesystem::path FullCardItemPath(const std::filesystem::path& root, int kindIndex, int position);
+
+// The files of all 1024 items of a kind (index 0 = position 1), as placed on
+// any card made by MakeFullCard.
+std::vector<std::filesystem::path> FullCardItemPaths(const std::filesystem::path& root, int kindIndex);
+
+// The 64 bytes of that item's file as MakeFullCard writes them: each item's
+// are its own, so that a file can be told by what it holds.
+std::string FullCardItemContent(int kindIndex, int position);
 
 }  // namespace fenmora::bench

@@ -19,10 +19,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
+#include <QTabBar>
 #include <QTableWidget>
 #include <algorithm>
 #include <cstdio>
@@ -32,6 +37,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -54,7 +60,7 @@ namespace {
 // Answers every question of the load as the user who goes ahead does.
 class AlwaysYes : public Prompts {
  public:
-  Answer Ask(Icon, Buttons b, const std::string&) override {
+  Answer Ask(Question, Icon, Buttons b, const std::string&) override {
     return b == Buttons::Ok ? Answer::Ok : Answer::Yes;
   }
 };
@@ -107,7 +113,7 @@ int RunWindow(int argc, char** argv, const fs::path& card,
   {
     TfrMain frMain(session);
     frMain.SetPrompts(yes);
-    frMain.AddCardFolder(QString::fromStdString(card.string()));
+    if (!card.empty()) frMain.AddCardFolder(QString::fromStdString(card.string()));
     AfterFirstPaint probe([&] {
       status = afterFirstPaint(frMain, session);
       QCoreApplication::quit();
@@ -189,6 +195,57 @@ int RefreshChild(int argc, char** argv, const fs::path& card, int runs) {
   });
 }
 
+// The captions the window shows at its first paint, for the fair baseline
+// (bare_window --captions FILE): every visible text of a label, button, tab,
+// grid header, group box or drop-down list, with its place in the window and
+// its font, and the font substitutions in force. One caption a line:
+//   caption X Y W H FONT<TAB>TEXT       substitute FAMILY<TAB>SUBST1,SUBST2...
+int CaptionsChild(int argc, char** argv, const fs::path& out) {
+  return RunWindow(argc, argv, {}, [&](TfrMain& window, CardSession&) {
+    std::ofstream file(out);
+    std::set<QString> families;
+    int captions = 0;
+    auto put = [&](QWidget* w, const QRect& local, const QString& text) {
+      if (text.trimmed().isEmpty() || local.isEmpty()) return;
+      const QRect r(w->mapTo(&window, local.topLeft()), local.size());
+      QString flat = text;
+      flat.replace(QLatin1Char('\n'), QChar(0x2028)).replace(QLatin1Char('\t'), QLatin1Char(' '));
+      file << "caption " << r.x() << ' ' << r.y() << ' ' << r.width() << ' ' << r.height() << ' '
+           << w->font().toString().toStdString() << '\t' << flat.toStdString() << '\n';
+      families.insert(w->font().family());
+      ++captions;
+    };
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+      if (!w->isVisible()) continue;
+      if (auto* l = qobject_cast<QLabel*>(w)) put(w, w->rect(), l->text());
+      if (auto* b = qobject_cast<QAbstractButton*>(w)) put(w, w->rect(), b->text());
+      if (auto* g = qobject_cast<QGroupBox*>(w)) put(w, QRect(0, 0, w->width(), 16), g->title());
+      if (auto* c = qobject_cast<QComboBox*>(w)) put(w, w->rect(), c->currentText());
+      if (auto* t = qobject_cast<QTabBar*>(w))
+        for (int i = 0; i < t->count(); ++i) put(w, t->tabRect(i), t->tabText(i));
+      if (auto* h = qobject_cast<QHeaderView*>(w)) {
+        for (int i = 0; i < h->count(); ++i) {
+          if (h->isSectionHidden(i)) continue;
+          const int at = h->sectionViewportPosition(i), size = h->sectionSize(i);
+          const QRect place = h->orientation() == Qt::Horizontal ? QRect(at, 0, size, h->height())
+                                                                 : QRect(0, at, h->width(), size);
+          if (!h->viewport()->rect().intersects(place)) continue;
+          put(h->viewport(), place, h->model()->headerData(i, h->orientation()).toString());
+        }
+      }
+    }
+    for (const QString& family : families)
+      file << "substitute " << family.toStdString() << '\t'
+           << QFont::substitutes(family).join(QLatin1Char(',')).toStdString() << '\n';
+    file << "window " << window.width() << ' ' << window.height() << '\n';
+    if (!file || captions == 0) {
+      std::fprintf(stderr, "window_bench: no captions written to %s\n", out.c_str());
+      return 1;
+    }
+    return 0;
+  });
+}
+
 // ------------------------------------------------------------ the driver
 
 struct ChildRun {
@@ -242,7 +299,8 @@ ChildRun Start(const std::vector<std::string>& argv, const fs::path& errFile) {
 
 void Row(const char* figure, double ours, double base, const char* unit, double target) {
   const double ratio = base > 0 ? ours / base : 0;
-  std::printf("%-16s %12.2f %12.2f %-5s %7.2fx   target <= %.1fx  %s\n", figure, ours, base, unit, ratio,
+  const std::string named = std::string(figure) + " [" + std::getenv("QT_QPA_PLATFORM") + "]";
+  std::printf("%-30s %12.2f %12.2f %-5s %7.2fx   target <= %.1fx  %s\n", named.c_str(), ours, base, unit, ratio,
               target, ratio <= target ? "met" : "NOT MET");
 }
 
@@ -256,7 +314,7 @@ void Fail(const char* what, const fs::path& errFile) {
     std::fprintf(stderr, "  %s\n", tail[i].c_str());
 }
 
-int Driver(int runs) {
+int Driver(int runs, bool startupOnly) {
 #ifdef FENMORA_PROGRAM
   const std::string program = FENMORA_PROGRAM;
   const std::string bare = BARE_WINDOW_PROGRAM;
@@ -278,15 +336,24 @@ int Driver(int runs) {
   }
   std::printf("window: QT_QPA_PLATFORM=%s, full card %s (3 x 1024 items), %d runs each, medians\n\n",
               std::getenv("QT_QPA_PLATFORM"), card.c_str(), runs);
-  std::printf("%-16s %12s %12s %-5s %8s\n", "figure", "fenmora", "bare Qt", "unit", "ratio");
+  std::printf("%-30s %12s %12s %-5s %8s\n", "figure", "fenmora", "bare Qt", "unit", "ratio");
   int failures = 0;
 
-  // ---- start-up to the first paint; the first run of each warms the caches
+  // ---- start-up to the first paint; the first run of each warms the caches.
+  // Two baselines: the bare window, and the bare window showing the program's
+  // own captions in its fonts (what the text itself costs).
+  const fs::path captions = work / "captions.txt";
+  const bool haveCaptions = Start({self, "--captions-child", captions.string()}, errFile).ok;
+  if (!haveCaptions) {
+    Fail("the window (captions)", errFile);
+    ++failures;
+  }
   {
-    std::vector<double> ours, base, oursExit, baseExit, oursRss, baseRss;
+    std::vector<double> ours, base, fair, oursExit, baseExit, oursRss, baseRss;
     for (int r = -1; r < runs; ++r) {
       const ChildRun a = Start({program}, errFile);
       const ChildRun b = Start({bare}, errFile);
+      const ChildRun c = haveCaptions ? Start({bare, "--captions", captions.string()}, errFile) : ChildRun{};
       if (!a.ok || !a.figures.count("first-paint-steady-ns")) {
         Fail("fenmora (start-up)", errFile);
         ++failures;
@@ -297,9 +364,15 @@ int Driver(int runs) {
         ++failures;
         break;
       }
+      if (haveCaptions && (!c.ok || !c.figures.count("first-paint-steady-ns"))) {
+        Fail("bare_window --captions (start-up)", errFile);
+        ++failures;
+        break;
+      }
       if (r < 0) continue;
       ours.push_back(static_cast<double>(a.figures.at("first-paint-steady-ns") - a.forkedNs) / 1e6);
       base.push_back(static_cast<double>(b.figures.at("first-paint-steady-ns") - b.forkedNs) / 1e6);
+      if (haveCaptions) fair.push_back(static_cast<double>(c.figures.at("first-paint-steady-ns") - c.forkedNs) / 1e6);
       oursExit.push_back(static_cast<double>(a.exitedNs - a.forkedNs) / 1e6);
       baseExit.push_back(static_cast<double>(b.exitedNs - b.forkedNs) / 1e6);
       if (a.figures.count("peak-rss-kb") && b.figures.count("peak-rss-kb")) {
@@ -309,9 +382,18 @@ int Driver(int runs) {
     }
     if (!ours.empty()) {
       Row("start-up", Median(ours), Median(base), "ms", 1.3);
+      if (!fair.empty()) {
+        Row("start-up vs captions", Median(ours), Median(fair), "ms", 1.3);
+        std::printf("  (the bare window with the program's captions in its fonts: %.2f ms, %.2fx the bare window)\n",
+                    Median(fair), Median(base) > 0 ? Median(fair) / Median(base) : 0);
+      }
       std::printf("  (start to exit right after the paint: %.2f vs %.2f ms; peak memory at start-up %.1f vs %.1f MiB)\n",
                   Median(oursExit), Median(baseExit), Median(oursRss), Median(baseRss));
     }
+  }
+  if (startupOnly) {
+    fs::remove_all(work);
+    return failures == 0 ? 0 : 1;
   }
 
   // ---- peak memory with the full card loaded
@@ -344,7 +426,7 @@ int Driver(int runs) {
       Fail("the window (down + refresh)", errFile);
       ++failures;
     } else {
-      std::printf("%-16s %12.2f %12s %-5s %8s   no baseline (%d moves)\n", "down + refresh",
+      std::printf("%-30s %12.2f %12s %-5s %8s   no baseline (%d moves)\n", "down + refresh",
                   static_cast<double>(a.figures.at("refresh-total-us")) / 1000, "-", "ms", "-", samples);
       std::printf("  (handler %.2f ms: move, grid rewritten, selection and preview of a 240 x 320 JPEG;"
                   " repaint %.2f ms; whole visible grid repainted %.2f ms)\n",
@@ -360,11 +442,19 @@ int Driver(int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 3 && std::strcmp(argv[1], "--grab-child") == 0)  // the window as first painted, to a PNG
+    return RunWindow(argc, argv, {}, [&](TfrMain& window, CardSession&) {
+      return window.grab().save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+    });
+  if (argc >= 3 && std::strcmp(argv[1], "--captions-child") == 0) return CaptionsChild(argc, argv, argv[2]);
   if (argc >= 3 && std::strcmp(argv[1], "--memory-child") == 0) return MemoryChild(argc, argv, argv[2]);
   if (argc >= 4 && std::strcmp(argv[1], "--refresh-child") == 0)
     return RefreshChild(argc, argv, argv[2], std::max(1, std::atoi(argv[3])));
   int runs = 15;
-  for (int i = 1; i + 1 < argc; ++i)
-    if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
-  return Driver(runs);
+  bool startupOnly = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) runs = std::max(1, std::atoi(argv[i + 1]));
+    if (std::strcmp(argv[i], "--startup-only") == 0) startupOnly = true;
+  }
+  return Driver(runs, startupOnly);
 }

@@ -11,15 +11,16 @@ file(GLOB GUI_SOURCES CONFIGURE_DEPENDS src/preview/*.cpp src/app/*.cpp)
 list(FILTER GUI_SOURCES EXCLUDE REGEX ".*/src/app/main\\.cpp$")
 file(GLOB GUI_HEADERS CONFIGURE_DEPENDS src/preview/*.h src/app/*.h)
 add_library(fenmora_gui STATIC ${GUI_SOURCES} ${GUI_HEADERS})
-target_link_libraries(fenmora_gui PUBLIC fenmora_core Qt6::Widgets JPEG::JPEG ${CMAKE_DL_LIBS})
+target_link_libraries(fenmora_gui PUBLIC fenmora_core fenmora_convert Qt6::Widgets JPEG::JPEG ${CMAKE_DL_LIBS})
 # SDL2_mixer's headers only: the melody player loads the library itself at the
 # first melody played (src/preview/melody_player.cpp), so that it and the
 # libraries it brings are not loaded with the window.
 target_include_directories(fenmora_gui PRIVATE ${SDL2MIXER_INCLUDE_DIRS})
 target_compile_options(fenmora_gui PRIVATE ${SDL2MIXER_CFLAGS_OTHER})
-target_compile_definitions(fenmora_gui PUBLIC
-  FENMORA_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
-  FENMORA_VERSION="${PROJECT_VERSION}")
+target_compile_definitions(fenmora_gui PUBLIC FENMORA_VERSION="${PROJECT_VERSION}")
+# The programs find their data in "data" beside them: in the build tree, a link
+# to the source tree's (src/app/app_paths.cpp).
+file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR}/data ${CMAKE_BINARY_DIR}/data SYMBOLIC)
 
 if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/src/app/main.cpp)
   add_executable(fenmora src/app/main.cpp)
@@ -48,6 +49,7 @@ if(GUI_TESTS)
   add_executable(fenmora_gui_tests ${GUI_TESTS} ${GUI_TEST_HELPERS} tests/gui_main.cpp)
   target_include_directories(fenmora_gui_tests PRIVATE tests)
   target_compile_definitions(fenmora_gui_tests PRIVATE
+    FENMORA_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
     FENMORA_SAMPLE_CARD="${CMAKE_BINARY_DIR}/sample-card"
     FENMORA_SCREENSHOT_DIR="${CMAKE_BINARY_DIR}/screenshots")
   if(TARGET sample_card)
@@ -57,14 +59,29 @@ if(GUI_TESTS)
   gtest_discover_tests(fenmora_gui_tests PROPERTIES TIMEOUT 120 DISCOVERY_TIMEOUT 60)
 endif()
 
+# The window under a real X server with a window manager (Xvfb, twm): where
+# its frame stands. Skipped when the X tools are missing.
+if(TARGET fenmora AND TARGET sample_card)
+  add_test(NAME FramePlace.TheFrameStandsAtTenTenUnderAWindowManager
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/x11/frame_place_test.sh
+                   $<TARGET_FILE:fenmora> ${SAMPLE_CARD})
+  set_tests_properties(FramePlace.TheFrameStandsAtTenTenUnderAWindowManager
+                       PROPERTIES TIMEOUT 60 SKIP_RETURN_CODE 77)
+endif()
+
 # Built only when asked for. The JPEG preview benchmark:
 #   cmake --build build --target jpeg_preview_bench && build/jpeg_preview_bench
 add_executable(jpeg_preview_bench EXCLUDE_FROM_ALL bench/jpeg_preview_bench.cpp)
 target_link_libraries(jpeg_preview_bench PRIVATE fenmora_gui)
-# The artwork in data/ (kept in the repository): cmake --build build --target artwork
-add_executable(make-artwork EXCLUDE_FROM_ALL tools/make-artwork.cpp)
-target_link_libraries(make-artwork PRIVATE Qt6::Gui)
-add_custom_target(artwork
-  COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
-          $<TARGET_FILE:make-artwork> ${CMAKE_CURRENT_SOURCE_DIR}/data
-  DEPENDS make-artwork VERBATIM)
+# The artwork in data/ and the desktop icons in packaging/icons/ (kept in the
+# repository): scripts/install-deps artwork && cmake --build build --target artwork
+find_package(Qt6 QUIET OPTIONAL_COMPONENTS Svg)
+if(TARGET Qt6::Svg)
+  add_executable(make-artwork EXCLUDE_FROM_ALL tools/make-artwork.cpp)
+  target_link_libraries(make-artwork PRIVATE Qt6::Gui Qt6::Svg)
+  add_custom_target(artwork
+    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+            $<TARGET_FILE:make-artwork> ${CMAKE_CURRENT_SOURCE_DIR}/data
+            ${CMAKE_CURRENT_SOURCE_DIR}/packaging/icons
+    DEPENDS make-artwork VERBATIM)
+endif()

@@ -25,3 +25,9 @@ if(TARGET fenmora_gui)
       FENMORA_PROGRAM="$<TARGET_FILE:fenmora>" BARE_WINDOW_PROGRAM="$<TARGET_FILE:bare_window>")
   endif()
 endif()
+
+# Converting a 4000 x 3000 photo for the handset, against decoding it once.
+if(TARGET fenmora_convert)
+  add_executable(convert_bench EXCLUDE_FROM_ALL bench/convert_bench.cpp)
+  target_link_libraries(convert_bench PRIVATE fenmora_convert)
+endif()

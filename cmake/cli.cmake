@@ -1,9 +1,10 @@
-# fenmora-cli: the card from a terminal, on the same core as the window. No Qt:
-# it links fenmora_core only.
+# fenmora-cli: the card from a terminal, on the same core as the window. Of Qt
+# it links only QtGui, through the conversion of added files (no widgets, no
+# display needed).
 file(GLOB CLI_SOURCES CONFIGURE_DEPENDS src/cli/*.cpp)
 list(FILTER CLI_SOURCES EXCLUDE REGEX ".*/src/cli/main\\.cpp$")
 add_library(fenmora_cli_lib STATIC ${CLI_SOURCES})
-target_link_libraries(fenmora_cli_lib PUBLIC fenmora_core)
+target_link_libraries(fenmora_cli_lib PUBLIC fenmora_core fenmora_convert)
 target_compile_definitions(fenmora_cli_lib PRIVATE FENMORA_VERSION="${PROJECT_VERSION}")
 
 add_executable(fenmora-cli src/cli/main.cpp)

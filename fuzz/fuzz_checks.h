@@ -23,6 +23,13 @@ std::string CheckMldTitle(std::string_view bytes);
 // that starts below the scan limit.
 std::string CheckSmfTrackName(std::string_view bytes);
 
+// SlimSmf: what it returns is one track of format 0 that reads back, and
+// slimming it again changes nothing.
+std::string CheckSmfSlim(std::string_view bytes);
+
+// Both SMF checks, the track name's first.
+std::string CheckSmf(std::string_view bytes);
+
 // Cp932ToUtf8, Utf8ToCp932 and Cp932CutBytes: valid UTF-8 out, characters
 // converted one by one give the same text as the whole, ASCII survives
 // exactly, representable characters come back, cuts fall on boundaries.

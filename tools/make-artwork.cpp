@@ -2,9 +2,12 @@
 // of the three kinds, the program icon and the button glyphs. The files are
 // kept in the repository; run this only to change them:
 //
-//   cmake --build build --target artwork
+//   scripts/install-deps artwork && cmake --build build --target artwork
 //
-// which runs build/make-artwork <source>/data with the offscreen platform.
+// which runs build/make-artwork <source>/data <source>/packaging/icons with the
+// offscreen platform. The second folder receives the program icon for the
+// desktop, as an icon theme lays it out: hicolor/NxN/apps/<id>.png at the
+// usual sizes and hicolor/scalable/apps/<id>.svg, drawn by the same code.
 // Everything is drawn from shapes; the only font is IPA P Gothic
 // (fonts-ipafont-gothic) for the banner's text.
 #include <QDir>
@@ -17,6 +20,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QSvgGenerator>
 
 #include <cmath>
 #include <cstdio>
@@ -365,13 +369,41 @@ void DrawHelp(QPainter& p) {
   p.drawEllipse(QPointF(16, 25.5), 2.6, 2.6);
 }
 
+// The program icon for the desktop's icon theme, under the application id.
+void SaveThemeIcons(const QString& iconDir) {
+  const QString id = QStringLiteral("io.github.fenmora.Fenmora");
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    const QString dir = QStringLiteral("%1/hicolor/%2x%2/apps").arg(iconDir).arg(size);
+    QDir().mkpath(dir);
+    const QByteArray path = QDir(dir).filePath(id + QStringLiteral(".png")).toLocal8Bit();
+    Save(Canvas(size, DrawProgramIcon), path.constData());
+  }
+  const QString dir = iconDir + QStringLiteral("/hicolor/scalable/apps");
+  QDir().mkpath(dir);
+  QSvgGenerator svg;
+  svg.setFileName(QDir(dir).filePath(id + QStringLiteral(".svg")));
+  svg.setSize(QSize(256, 256));
+  svg.setViewBox(QRectF(0, 0, 32, 32));
+  svg.setTitle(QStringLiteral("Fenmora"));
+  svg.setDescription(QStringLiteral("A handset and its memory card"));
+  QPainter p(&svg);
+  p.setRenderHint(QPainter::Antialiasing);
+  DrawProgramIcon(p);
+  if (!p.end()) {
+    std::fprintf(stderr, "make-artwork: %s: cannot write\n", qPrintable(svg.fileName()));
+    g_ok = false;
+  } else {
+    std::printf("%s (scalable)\n", qPrintable(svg.fileName()));
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QGuiApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: make-artwork <data folder>\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: make-artwork <data folder> [<icon theme folder>]\n");
     return 2;
   }
   g_outDir = QString::fromLocal8Bit(argv[1]);
@@ -395,5 +427,6 @@ int main(int argc, char** argv) {
   Save(Canvas(16, DrawCommit), "commit.png");
   Save(Canvas(16, DrawBackup), "backup.png");
   Save(Canvas(16, DrawHelp), "help.png");
+  if (argc == 3) SaveThemeIcons(QString::fromLocal8Bit(argv[2]));
   return g_ok ? 0 : 1;
 }

@@ -13,6 +13,7 @@
 
 #include "app/kind_page.h"
 #include "app/main_window.h"
+#include "convert/handset_fit.h"
 #include "editing/editing.h"
 #include "platform/cardpath.h"
 #include "sync/texts.h"
@@ -26,11 +27,16 @@ namespace {
 // *.GIF;"): the label and its patterns, "待ち受け画像データ (*.JPG *.jpg *.GIF
 // *.gif)". File names on Linux are case-sensitive, and a card or a camera
 // writes its extensions either way.
-QString DialogNameFilter(const std::string& filterText) {
+// Pictures the conversion makes into standby images (PNG, ...) are offered
+// with the kind's own types.
+QString DialogNameFilter(const std::string& filterText, MediaKind kind) {
   const QString text = QString::fromStdString(filterText);
   const qsizetype bar = text.indexOf(QLatin1Char('|'));
+  QStringList own = text.mid(bar + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+  for (const std::string& p : convert::ConvertiblePatterns(kind))
+    if (!own.contains(QString::fromStdString(p))) own << QString::fromStdString(p);
   QStringList patterns;
-  for (const QString& p : text.mid(bar + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+  for (const QString& p : own) {
     patterns << p;
     if (p.toLower() != p) patterns << p.toLower();
   }
@@ -78,33 +84,41 @@ void TfrMain::AddClick(MediaKind kind) {
     fileOps_->MakeFolders(*folder);  // should it fail, the commit makes it or says why
   }
   const QStringList paths =
-      chooseFiles_(kind, DialogNameFilter(FileFilterText(session_.profile, kind)));
+      chooseFiles_(kind, DialogNameFilter(FileFilterText(session_.profile, kind), kind));
   if (paths.isEmpty()) return;  // cancelled
   QueueFiles(kind, paths, /*refuseOtherTypes=*/false);
 }
 
 void TfrMain::QueueFiles(MediaKind kind, const QStringList& paths, bool refuseOtherTypes) {
   progress().Busy(true);
-  FileQueue queue(session_, kind, *prompts_);
-  for (const QString& path : paths) {
-    const std::filesystem::path file = HostPath(path);
-    if (refuseOtherTypes) {
-      const auto ext = CardExtensionFor(kind, file.filename().string());
-      if (!ext || !session_.profile.FindExtension(kind, *ext) || QFileInfo(path).isDir()) {
-        prompts_->Tell(Prompts::Icon::Warning,
-                       texts::Of(texts::kUnsupportedDrop, kind) + file.string());
-        continue;
+  // The whole batch is one edit: one undo takes it back.
+  RecordEdit(kind, [&] {
+    bool queued = false;
+    FileQueue queue(session_, kind, *prompts_);
+    convert::HandsetFit fit(session_.profile);
+    for (const QString& path : paths) {
+      const std::filesystem::path file = HostPath(path);
+      if (refuseOtherTypes) {
+        const auto ext = CardExtensionFor(kind, file.filename().string());
+        const bool taken = (ext && session_.profile.FindExtension(kind, *ext)) ||
+                           convert::ConvertiblePicture(kind, file);
+        if (!taken || QFileInfo(path).isDir()) {
+          prompts_->Tell(Prompts::Icon::Warning,
+                         texts::Of(texts::kUnsupportedDrop, kind) + file.string());
+          continue;
+        }
       }
+      const QueueOutcome outcome = convert::AddFitted(queue, fit, kind, file, *prompts_);
+      if (outcome == QueueOutcome::Queued) {
+        queued = true;
+        InitDiskGauge();
+        RefreshGrid(kind);
+        repaint();  // the batch does not return to the event loop
+      }
+      if (StopsBatch(outcome)) break;
     }
-    const QueueOutcome outcome = queue.Add(file);
-    if (outcome == QueueOutcome::Queued) {
-      InitDiskGauge();
-      RefreshGrid(kind);
-      repaint();  // the batch does not return to the event loop
-    }
-    if (StopsBatch(outcome)) break;
-  }
-  btRefreshData_->setEnabled(true);
+    return queued;
+  });
   progress().Busy(false);
 }
 

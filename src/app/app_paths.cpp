@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 namespace fenmora::app {
 
@@ -14,20 +16,42 @@ void InstallFontSubstitutions() {
   QFont::insertSubstitution(QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"));
 }
 
+bool InstallQtTranslation() {
+  // Kept for the life of the application, which refers to it.
+  static QTranslator* translator = nullptr;
+  if (translator) return true;
+  auto* candidate = new QTranslator(QCoreApplication::instance());
+  if (!candidate->load(QStringLiteral("qtbase_ja"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete candidate;
+    return false;
+  }
+  QCoreApplication::installTranslator(candidate);
+  translator = candidate;
+  return true;
+}
+
 QFont PixelFont(const char* family, int pixels) {
   QFont font(QString::fromUtf8(family));
   font.setPixelSize(pixels);
   return font;
 }
 
+QString FindDataDir(const QString& programDir) {
+  const QDir program(programDir);
+  for (const QString& candidate :
+       {program.filePath(QStringLiteral("data")),
+        QDir::cleanPath(program.filePath(QStringLiteral(FENMORA_DATA_FROM_BIN)))}) {
+    if (QFileInfo(candidate).isDir()) return candidate;
+  }
+  return {};
+}
+
 QString DataDir() {
-  const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("data"));
-  if (QFileInfo(beside).isDir()) return beside;
-#ifdef FENMORA_DATA_DIR
-  return QString::fromUtf8(FENMORA_DATA_DIR);
-#else
-  return beside;
-#endif
+  const QString programDir = QCoreApplication::applicationDirPath();
+  const QString found = FindDataDir(programDir);
+  if (!found.isEmpty()) return found;
+  return QDir::cleanPath(QDir(programDir).filePath(QStringLiteral(FENMORA_DATA_FROM_BIN)));
 }
 
 QString DataFile(const QString& relative) { return QDir(DataDir()).filePath(relative); }

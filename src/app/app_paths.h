@@ -18,12 +18,22 @@ inline constexpr const char* kFixedFace = "ＭＳ ゴシック";
 // "MS Gothic" -> IPAGothic. Called once at start-up, before any window.
 void InstallFontSubstitutions();
 
+// Qt's own texts (the buttons はい/いいえ/キャンセル/OK of message boxes, the
+// file dialog) in Japanese whatever the system's locale: qtbase_ja from Qt's
+// translations folder. Called once before the first window; false when the
+// translation is not installed (the texts then stay English).
+bool InstallQtTranslation();
+
 // A face at a pixel size.
 QFont PixelFont(const char* family, int pixels);
 
-// The folder of the shipped data: "data" beside the executable when there is
-// one (an installed or portable copy), otherwise the source tree's data
-// folder the program was built from.
+// The folder of the shipped data, found from the program's own folder: "data"
+// beside the executable (the build tree, a portable copy), otherwise the
+// installed one, ../share/fenmora from bin/. Empty when neither is there.
+QString FindDataDir(const QString& programDir);
+
+// FindDataDir of this program's folder; when there is none, the installed
+// place all the same, so that every file looked up there is simply missing.
 QString DataDir();
 QString DataFile(const QString& relative);
 

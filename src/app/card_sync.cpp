@@ -4,6 +4,7 @@
 // and the closing message.
 #include <QCoreApplication>
 #include <QPushButton>
+#include <QUndoStack>
 #include <ctime>
 
 #include "app/main_window.h"
@@ -11,17 +12,35 @@
 #include "sync/backup.h"
 #include "sync/commit.h"
 #include "sync/load.h"
+#include "sync/plan_summary.h"
 #include "sync/texts.h"
 
 using namespace fenmora;
 using namespace fenmora::app;
 
 void TfrMain::btRefreshDataClick() {
-  if (!session_.loaded) return;  // nothing to commit to
+  if (!session_.loaded || cardGone_) return;  // nothing to commit to
+  // Not the card that was loaded (unmounted, or another card in its place):
+  // nothing to ask about, nothing is written.
+  if (!CardChangedSinceLoad(session_, *fileOps_).empty()) {
+    cardGone_ = true;
+    UpdateCommitButton();
+    prompts_->Tell(Prompts::Icon::Error, texts::kCardChanged);
+    return;
+  }
+  const CommitPlan plan = PlanCommit(session_, *fileOps_);
+  // What the commit will do, before it writes anything; a plan blocked from
+  // the start changes nothing and says so itself.
+  if (!plan.blocked) {
+    const PlanSummary summary = SummarizePlan(plan, session_);
+    if (prompts_->AskWithDetails(Prompts::Question::ConfirmCommit, Prompts::Icon::Question,
+                                 Prompts::Buttons::YesNo, summary.text,
+                                 summary.details) != Prompts::Answer::Yes)
+      return;
+  }
   Progress& status = progress();
   status.Busy(true);
   DialogProgress steps(this, status, QString(), /*cancellable=*/false, progressDelayMs_);
-  const CommitPlan plan = PlanCommit(session_, *fileOps_);
   const CommitResult result = ExecuteCommit(session_, plan, *fileOps_, steps);
   steps.Close();
 
@@ -29,20 +48,23 @@ void TfrMain::btRefreshDataClick() {
   // card) leaves the card as it was: the lists keep the user's edits, so that
   // the commit can be tried again once the card can be written.
   const bool cardUnchanged = result.stopped && !result.contentTouched && !result.cardChanged;
-  bool finishLater = cardUnchanged;
   if (result.cardChanged) {
     // Not the card that was loaded: nothing was written, and nothing is read
-    // back from whatever lies at the card root now.
-    finishLater = false;
+    // back from whatever lies at the card root now; nothing more is written
+    // to it either.
+    cardGone_ = true;
   } else if (!cardUnchanged) {
     status.Status(texts::kReloadStatus);
     // Reread the card that was written, and show it in the drive list.
     const std::filesystem::path root = session_.cardRoot;
     AddCardFolder(QString::fromStdString(root.string()));
-    finishLater = LoadFrom(root).interrupted;
+    // The edits are on the card now (or in its journal): no undo reaches
+    // back past the commit.
+    if (!LoadFrom(root).Completed()) commitDue_ = false;
+    undoStack_->clear();
   }
   status.Status("");
-  btRefreshData_->setEnabled(finishLater);
+  UpdateCommitButton();
   status.Busy(false);
 
   const Prompts::Icon icon = result.Ok()       ? Prompts::Icon::Information

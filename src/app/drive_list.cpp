@@ -1,42 +1,44 @@
 #include "app/drive_list.h"
 
+#include <QFile>
 #include <QStorageInfo>
 #include <algorithm>
 
 #include "platform/drives.h"
+#include "platform/fileops.h"
 
 namespace fenmora::app {
 
-bool IsPseudoFileSystem(const QString& type) {
-  static const char* const kPseudo[] = {
-      "proc",     "sysfs",     "tmpfs",      "devtmpfs",   "devpts",      "overlay",
-      "squashfs", "cgroup",    "cgroup2",    "mqueue",     "debugfs",     "tracefs",
-      "securityfs", "pstore",  "bpf",        "autofs",     "configfs",    "fusectl",
-      "hugetlbfs", "binfmt_misc", "nsfs",    "ramfs",      "efivarfs",    "rpc_pipefs",
-      "selinuxfs", "nfsd",     "fuse.gvfsd-fuse", "fuse.portal", "fuse.lxcfs"};
-  const QString lower = type.toLower();
-  return std::any_of(std::begin(kPseudo), std::end(kPseudo),
-                     [&](const char* p) { return lower == QLatin1String(p); });
-}
+namespace {
+// In front of a volume that holds a card.
+constexpr const char* kCardMark = "［カード］";
+}  // namespace
 
-QString DriveText(const QString& mountPoint, const QString& label) {
-  return label.isEmpty() ? mountPoint : mountPoint + QStringLiteral(" (") + label + QLatin1Char(')');
+QString DriveText(const QString& mountPoint, const QString& label, bool card) {
+  const QString text =
+      label.isEmpty() ? mountPoint : mountPoint + QStringLiteral(" (") + label + QLatin1Char(')');
+  return card ? QString::fromUtf8(kCardMark) + text : text;
 }
 
 void OrderDrives(std::vector<DriveChoice>& drives) {
   std::stable_partition(drives.begin(), drives.end(), [](const DriveChoice& d) { return d.removable; });
+  std::stable_partition(drives.begin(), drives.end(), [](const DriveChoice& d) { return d.card; });
 }
 
-std::vector<DriveChoice> MountedDrives() {
+std::vector<DriveChoice> MountedDrives(const std::string& mountInfo) {
   std::vector<DriveChoice> drives;
-  for (const QStorageInfo& v : QStorageInfo::mountedVolumes()) {
-    if (!v.isValid() || !v.isReady()) continue;
-    if (IsPseudoFileSystem(QString::fromUtf8(v.fileSystemType()))) continue;
-    const QString root = v.rootPath();
+  RealFileOps fileOps;
+  for (const MountedVolume& v : VolumesFromMountInfo(mountInfo)) {
+    const std::filesystem::path root(v.mountPoint);
+    std::error_code ec;
+    // A file mounted over a file (a container's /etc/hosts) is no volume; a
+    // volume that cannot be read is not ready.
+    if (!std::filesystem::is_directory(root, ec) || DiskSize(root) < 0) continue;
     DriveChoice d;
-    d.path = root;
-    d.text = DriveText(root, v.name());
-    d.removable = IsRemovableDrive(root.toStdString());
+    d.path = QFile::decodeName(QByteArray::fromStdString(v.mountPoint));
+    d.card = HoldsCardLayout(root, fileOps);
+    d.removable = IsRemovableDrive(root);
+    d.text = DriveText(d.path, QStorageInfo(d.path).name(), d.card);
     drives.push_back(d);
   }
   OrderDrives(drives);

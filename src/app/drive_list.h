@@ -1,30 +1,33 @@
 // The volumes offered in the drive list: mounted, ready file systems that
-// could hold a card, removable ones first.
+// could hold a card; those holding a card's layout first and marked, then
+// removable ones, then the rest.
 #pragma once
 
 #include <QString>
+#include <string>
 #include <vector>
 
 namespace fenmora::app {
+
+// The drive list's item data that says a volume holds a card (bool).
+inline constexpr int kCardRole = Qt::UserRole + 1;
 
 struct DriveChoice {
   QString path;   // the card root: the mount point or the folder
   QString text;   // what the list shows
   bool removable = false;
+  bool card = false;  // holds the handset's card layout
 };
 
-// The mounted volumes that are ready and valid, without the kernel's pseudo
-// and in-memory file systems, removable ones first (each group in mount
-// order).
-std::vector<DriveChoice> MountedDrives();
+// The volumes of a mount table's text (see VolumesFromMountInfo) that are
+// ready folders, in the list's order.
+std::vector<DriveChoice> MountedDrives(const std::string& mountInfo);
 
-// Removable ones first, keeping the order within each group.
+// Cards first, then removable ones, keeping the order within each group.
 void OrderDrives(std::vector<DriveChoice>& drives);
 
-// A file system type that never holds a card (proc, sysfs, tmpfs, ...).
-bool IsPseudoFileSystem(const QString& type);
-
-// "/media/sd (CARD)": the mount point and, when there is one, the label.
-QString DriveText(const QString& mountPoint, const QString& label);
+// "/media/sd (CARD)": the mount point and, when there is one, the label; a
+// card is marked in front.
+QString DriveText(const QString& mountPoint, const QString& label, bool card = false);
 
 }  // namespace fenmora::app

@@ -74,7 +74,10 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   // instead of being pasted into the title as text.
   titleEdit->setAcceptDrops(false);
 
-  grid = new QTableWidget(kInitialDataRows, kGridColumns, this);
+  // Its rows are added once their header is hidden: a visible row header
+  // measures the number of every row (in bold, a face of its own to load)
+  // each time the grid's geometry changes.
+  grid = new QTableWidget(0, kGridColumns, this);
   grid->setObjectName(QString::fromUtf8(n.grid));
   grid->setGeometry(kLeft, kGridTop, kGridWidth, kGridHeight);
   grid->setFont(PixelFont(kFixedFace, 12));
@@ -105,6 +108,7 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
     grid->setColumnWidth(c, kColumnWidths[c]);
     grid->setHorizontalHeaderItem(c, new QTableWidgetItem(QString::fromUtf8(kColumnHeaders[c])));
   }
+  grid->setRowCount(kInitialDataRows);
   for (int r = 1; r <= kInitialDataRows; ++r) SetCells(r, GridRow{});
   grid->setCurrentCell(0, 0);
 

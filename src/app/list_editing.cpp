@@ -1,13 +1,19 @@
 // The list operations of the main window: selecting a row, retitling, moving,
 // renumbering and deleting. The catalogue changes through the editing core;
 // the window mirrors the change in the grid, the gauge and the buttons.
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
+#include <QUndoCommand>
+#include <QUndoStack>
 #include <algorithm>
 
+#include "app/app_texts.h"
 #include "app/kind_page.h"
 #include "app/main_window.h"
+#include "editing/edit_record.h"
 #include "editing/editing.h"
 #include "platform/cp932.h"
 
@@ -32,6 +38,48 @@ class QuietSelection {
 bool IsEnter(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 
 }  // namespace
+
+// One list edit in the window's undo history: what the core's editing
+// function changed in the catalogue and the gauge.
+class ListEditCommand : public QUndoCommand {
+ public:
+  ListEditCommand(TfrMain& window, CatalogueEdit edit) : window_(window), edit_(std::move(edit)) {}
+  void undo() override { window_.RestoreEdit(edit_, /*forward=*/false); }
+  void redo() override {
+    // Pushed right after the edit was made: nothing to do the first time.
+    if (done_) {
+      done_ = false;
+      return;
+    }
+    window_.RestoreEdit(edit_, /*forward=*/true);
+  }
+
+ private:
+  TfrMain& window_;
+  CatalogueEdit edit_;
+  bool done_ = true;
+};
+
+bool TfrMain::RecordEdit(MediaKind kind, const std::function<bool()>& edit) {
+  const EditRecorder recorder(session_, kind);
+  if (!edit()) return false;
+  undoStack_->push(new ListEditCommand(*this, recorder.Finish(session_)));
+  UpdateCommitButton();
+  return true;
+}
+
+void TfrMain::RestoreEdit(const CatalogueEdit& edit, bool forward) {
+  if (forward) RedoEdit(session_, edit);
+  else UndoEdit(session_, edit);
+  const MediaKind kind = edit.kind;
+  pcMain_->setCurrentWidget(&Page(kind));  // the list that changes is the one shown
+  const int row = SelectedRow(kind);
+  RefreshGrid(kind);
+  SelectRowQuietly(kind, std::clamp(row, 1, Page(kind).grid->rowCount()));
+  InitDiskGauge();
+  ShowSelection(kind, /*playMelody=*/false);
+  UpdateCommitButton();
+}
 
 int TfrMain::SelectedRow(MediaKind kind) const {
   const int i = KindIndex(kind);
@@ -64,32 +112,50 @@ void TfrMain::SelectRowQuietly(MediaKind kind, int row) {
   grid->setCurrentCell(row - 1, std::max(0, grid->currentColumn()));
 }
 
-void TfrMain::ListClick(MediaKind kind) {
+void TfrMain::ListClick(MediaKind kind) { ShowSelection(kind, /*playMelody=*/true); }
+
+void TfrMain::ShowSelection(MediaKind kind, bool playMelody) {
   const MediaEntry* entry = ShowSelectedTitle(kind);
-  if (!entry) return;
+  if (!entry) {
+    // The pane shows the selected image or nothing, never an item that is
+    // no longer in the list.
+    if (kind == MediaKind::Image) dispPrev_->clear();
+    return;
+  }
   if (kind == MediaKind::Image) PreviewImage(*entry);
-  else if (kind == MediaKind::Melody) PlayMelody(*entry);
+  else if (kind == MediaKind::Melody && playMelody) PlayMelody(*entry);
 }
 
 void TfrMain::TitleChange(MediaKind kind) { Page(kind).editButton->setEnabled(true); }
 
-void TfrMain::EditClick(MediaKind kind) {
+bool TfrMain::EditClick(MediaKind kind) {
   KindPage& page = Page(kind);
   MediaCatalogue& catalogue = session_.Catalogue(kind);
   const int row = SelectedRow(kind);
-  const std::string title = Utf8ToCp932(page.titleEdit->text().toStdString());
-  if (!ApplyTitle(catalogue, row, title)) return;
+  if (!catalogue.EntryAtRow(row)) return false;
+  const std::string typed = page.titleEdit->text().toStdString();
+  // Characters the card's titles cannot hold would become "?": named first.
+  if (const std::vector<std::string> lost = Cp932Unrepresentable(typed); !lost.empty()) {
+    std::string question = app::texts::kUnrepresentable;
+    for (const std::string& ch : lost) question += "「" + ch + "」";
+    question += app::texts::kUnrepresentableQuestion;
+    if (prompts_->Ask(Prompts::Question::Unrepresentable, Prompts::Icon::Question, Prompts::Buttons::YesNo,
+                      question) != Prompts::Answer::Yes)
+      return false;
+  }
+  const std::string title = Utf8ToCp932(typed);
+  if (!RecordEdit(kind, [&] { return ApplyTitle(catalogue, row, title); })) return false;
   page.WriteTitle(row, *catalogue.EntryAtRow(row));
   page.editButton->setEnabled(false);
-  btRefreshData_->setEnabled(true);
   page.grid->setFocus();
+  return true;
 }
 
 void TfrMain::TitleKeyDown(MediaKind kind, int key) {
   if (!IsEnter(key)) return;
   // Enter stores the title whether or not it was changed, then goes on to
   // the next row: the keyboard cycle of retitling a whole list.
-  EditClick(kind);
+  if (!EditClick(kind)) return;
   const int row = SelectedRow(kind);
   if (row >= 1 && row < Page(kind).grid->rowCount()) {
     SelectRowQuietly(kind, row + 1);
@@ -100,41 +166,42 @@ void TfrMain::TitleKeyDown(MediaKind kind, int key) {
 void TfrMain::ListKeyDown(MediaKind kind, int key) {
   if (key == Qt::Key_F4) ListDblClick(kind);
   else if (IsEnter(key)) Page(kind).titleEdit->setFocus();
+  else if (key == Qt::Key_Delete && Page(kind).deleteButton->isEnabled()) DelClick(kind);
 }
 
 void TfrMain::UpClick(MediaKind kind) {
   const int row = SelectedRow(kind);
-  if (!MoveUp(session_.Catalogue(kind), row)) return;
+  if (!RecordEdit(kind, [&] { return MoveUp(session_.Catalogue(kind), row); })) return;
   RefreshGrid(kind);
-  btRefreshData_->setEnabled(true);
   SelectRowQuietly(kind, row - 1);
   ListClick(kind);
 }
 
 void TfrMain::DownClick(MediaKind kind) {
   const int row = SelectedRow(kind);
-  if (!MoveDown(session_.Catalogue(kind), row)) return;
+  if (!RecordEdit(kind, [&] { return MoveDown(session_.Catalogue(kind), row); })) return;
   RefreshGrid(kind);
-  btRefreshData_->setEnabled(true);
   SelectRowQuietly(kind, row + 1);
   ListClick(kind);
 }
 
 void TfrMain::RenClick(MediaKind kind) {
-  Renumber(session_.profile, kind, session_.Catalogue(kind));
+  RecordEdit(kind, [&] {
+    Renumber(session_.profile, kind, session_.Catalogue(kind));
+    return true;
+  });
   RefreshGrid(kind);
-  btRefreshData_->setEnabled(true);
 }
 
 void TfrMain::DelClick(MediaKind kind) {
   const int row = SelectedRow(kind);
-  if (!DeleteEntry(session_.Catalogue(kind), session_.gauge, row)) return;
+  if (!RecordEdit(kind, [&] { return DeleteEntry(session_.Catalogue(kind), session_.gauge, row).has_value(); }))
+    return;
   RefreshGrid(kind);
   // The row stays selected and now shows the next item; after the last row
   // the selection moves to the new last row.
   SelectRowQuietly(kind, std::min(row, Page(kind).grid->rowCount()));
   InitDiskGauge();
   repaint();
-  btRefreshData_->setEnabled(true);
   ListClick(kind);
 }

@@ -1,5 +1,6 @@
 // fenmora: the window. One optional argument, a folder, is offered in the
 // drive list and selected (a card copied to disk, a mounted card image).
+// --help and --version answer without opening a window (or a display).
 #include <QApplication>
 #include <QStringList>
 #include <QTimer>
@@ -7,6 +8,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 #include "app/app_paths.h"
 #include "app/main_window.h"
@@ -40,15 +42,64 @@ class ExitAfterFirstPaint : public QObject {
   bool painted_ = false;
 };
 
+// What --help prints; the manual page fenmora(1) is made from it.
+constexpr const char* kHelpText =
+    " - the F900i's SD card in a window\n"
+    "\n"
+    "Usage: fenmora [FOLDER]\n"
+    "       fenmora --help | --version\n"
+    "\n"
+    "Shows the standby images, ring melodies and movies that the DoCoMo FOMA\n"
+    "F900i keeps on its SD card, and lets you retitle, reorder, renumber, delete\n"
+    "and add them; nothing on the card changes until \"メモリカード更新\" is pressed.\n"
+    "\n"
+    "FOLDER, when given, is added to the drive list and selected: the root of a\n"
+    "card copied to disk or of a card image mounted anywhere.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     print this text and exit\n"
+    "  --version      print the version and exit\n"
+    "Qt's own options (-platform NAME, -style NAME, ...) are accepted as well.\n"
+    "\n"
+    "Files:\n"
+    "  The icons, ReadMe.txt and the link pages are read from \"data\" beside the\n"
+    "  program, or from ../share/fenmora beside its bin folder when installed.\n"
+    "  Backups go to \"BackUp\" beside the program when that folder is writable,\n"
+    "  otherwise to the user's data folder.\n";
+
+// --help or --version before any "--": answered on standard output, without a
+// window. -1 when neither is asked for.
+int AnswerInformationOptions(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--") == 0) break;
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::printf("fenmora %s%s", FENMORA_VERSION, kHelpText);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("fenmora %s\n", FENMORA_VERSION);
+      return 0;
+    }
+  }
+  return -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (const int answered = AnswerInformationOptions(argc, argv); answered >= 0) return answered;
+
   // The profile and the catalogues exist before the window and outlive it.
   fenmora::CardSession session;
 
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Fenmora"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.github.fenmora.Fenmora"));
   fenmora::app::InstallFontSubstitutions();
+  fenmora::app::InstallQtTranslation();
+  if (fenmora::app::FindDataDir(QApplication::applicationDirPath()).isEmpty())
+    std::fprintf(stderr, "fenmora: no data folder (icons, ReadMe.txt) beside the program or in %s\n",
+                 qPrintable(fenmora::app::DataDir()));
 
   {
     ExitAfterFirstPaint benchProbe;
@@ -58,7 +109,9 @@ int main(int argc, char** argv) {
     // The about box is made when the branding panel is first clicked: the
     // window shows sooner without it.
 
-    const QStringList arguments = QApplication::arguments();
+    // Qt has taken its own options out; "--" may come before the folder.
+    QStringList arguments = QApplication::arguments();
+    if (arguments.size() >= 2 && arguments.at(1) == QStringLiteral("--")) arguments.removeAt(1);
     if (arguments.size() >= 2) frMain.AddCardFolder(arguments.at(1));
 
     frMain.show();

@@ -1,9 +1,17 @@
 #include "app/main_window.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QAbstractItemView>
+#include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -12,12 +20,17 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QSignalBlocker>
+#include <QSocketNotifier>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QUndoStack>
+#include <QWindow>
 #include <climits>
 
 #include "app/about_box.h"
+#include "app/app_texts.h"
 #include "app/app_paths.h"
 #include "app/drive_list.h"
 #include "app/kind_page.h"
@@ -28,11 +41,15 @@
 #include "preview/jpeg_decoder.h"
 #include "preview/melody_player.h"
 #include "sync/load.h"
+#include "sync/texts.h"
 
 using namespace fenmora;
 using namespace fenmora::app;
 
 namespace {
+
+// Where the window's frame stands on the screen.
+constexpr QPoint kFramePosition(10, 10);
 
 // The right-hand column.
 constexpr int kColumnX = 528;
@@ -137,7 +154,7 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   chooseFiles_ = [this](MediaKind, const QString& filter) {
     return QFileDialog::getOpenFileNames(this, QString(), QString(), filter);
   };
-  open_ = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+  open_ = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
   programFolder_ = QCoreApplication::applicationDirPath().toStdString();
   userDataFolder_ =
       QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
@@ -145,9 +162,29 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   // Files dropped anywhere on the window arrive here; the drop decides
   // which list, if any, takes them.
   setAcceptDrops(true);
+
+  // Undo and redo of the list edits, from anywhere in the window (a title
+  // edit with the focus undoes its own typing first).
+  undoStack_ = new QUndoStack(this);
+  connect(undoStack_, &QUndoStack::cleanChanged, this, &TfrMain::UpdateCommitButton);
+  QAction* undo = undoStack_->createUndoAction(this);
+  undo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z)});
+  QAction* redo = undoStack_->createRedoAction(this);
+  redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+  addAction(undo);
+  addAction(redo);
+
+  readMountTable_ = [] { return ReadMountInfo(); };
+  RefreshDriveList();
+  WatchMountTable();
 }
 
 TfrMain::~TfrMain() {
+  // The history goes with the window's children and says it is clean on its
+  // way out: the buttons it would update may be gone by then.
+  undoStack_->disconnect(this);
+  if (mountWatch_) mountWatch_->setEnabled(false);
+  if (mountTableFd_ >= 0) ::close(mountTableFd_);
   // The controls are destroyed after this part of the window: a selection
   // change they signal on their way out must not reach it.
   for (KindPage* page : pages_) {
@@ -246,7 +283,10 @@ void TfrMain::BuildRightColumn() {
   curDrive_ = new QComboBox(this);
   curDrive_->setObjectName(QStringLiteral("curDrive"));
   curDrive_->setGeometry(kColumnX, 87, kColumnWidth, 22);
-  for (const DriveChoice& d : MountedDrives()) curDrive_->addItem(d.text, d.path);
+  // Shown while nothing is chosen (no card, no removable volume).
+  curDrive_->setPlaceholderText(QString::fromUtf8(app::texts::kChooseDrive));
+  // The box is narrow: the whole text of the chosen entry shows as its tip.
+  connect(curDrive_, &QComboBox::currentTextChanged, curDrive_, &QWidget::setToolTip);
 
   btLoadMem_ = MakeButton(this, "btLoadMem", "メモリカード読込", "load.png",
                           {kColumnX, 113, kColumnWidth, 28});
@@ -326,7 +366,31 @@ void TfrMain::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (shown_) return;
   shown_ = true;
-  move(10, 10);
+  // The window's frame (the window manager's title bar and border) goes to
+  // left 10, top 10 of the screen, not its inner area: placed by the inner
+  // area, the title bar would stand half above the screen. Asked for as the
+  // frame's position now; a window manager that places the inner area there
+  // all the same is corrected once the frame is known (PlaceFrame).
+  placingFrame_ = true;
+  if (QWindow* handle = windowHandle()) handle->setFramePosition(kFramePosition);
+  else move(kFramePosition);
+}
+
+bool TfrMain::event(QEvent* event) {
+  const bool handled = QWidget::event(event);
+  // The frame is known once the window manager has put it around the
+  // window, at the latest when the window is first painted or moved.
+  if (placingFrame_ && (event->type() == QEvent::Paint || event->type() == QEvent::Move ||
+                        event->type() == QEvent::WindowActivate))
+    PlaceFrame();
+  return handled;
+}
+
+void TfrMain::PlaceFrame() {
+  QWindow* handle = windowHandle();
+  if (!handle || handle->frameMargins().isNull()) return;
+  placingFrame_ = false;
+  if (handle->framePosition() != kFramePosition) handle->setFramePosition(kFramePosition);
 }
 
 Progress& TfrMain::progress() { return *statusProgress_; }
@@ -340,10 +404,107 @@ void TfrMain::AddCardFolder(const QString& folder) {
   const QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
   int at = curDrive_->findData(path);
   if (at < 0) {
+    addedFolders_ << path;
     curDrive_->addItem(QDir::toNativeSeparators(path), path);
     at = curDrive_->count() - 1;
   }
   curDrive_->setCurrentIndex(at);
+}
+
+void TfrMain::SetMountTable(MountTableReader reader) {
+  readMountTable_ = std::move(reader);
+  RefreshDriveList();
+}
+
+void TfrMain::WatchMountTable() {
+  // The kernel marks the mount table's file as having an exceptional
+  // condition (poll's POLLPRI) whenever a file system is mounted or
+  // unmounted: no polling with a timer.
+  mountTableFd_ = ::open(kMountInfoPath, O_RDONLY | O_CLOEXEC);
+  if (mountTableFd_ < 0) return;  // no mount table: the list stays as it is
+  mountWatch_ = new QSocketNotifier(mountTableFd_, QSocketNotifier::Exception, this);
+  connect(mountWatch_, &QSocketNotifier::activated, this, &TfrMain::ReadMountTableChange);
+}
+
+void TfrMain::ReadMountTableChange() {
+  // The change stays signalled until the file is read again from its start.
+  char buffer[4096];
+  ::lseek(mountTableFd_, 0, SEEK_SET);
+  while (::read(mountTableFd_, buffer, sizeof buffer) > 0) {
+  }
+  RefreshDriveList();
+}
+
+void TfrMain::RefreshDriveList() {
+  const std::vector<DriveChoice> drives = MountedDrives(readMountTable_ ? readMountTable_() : std::string());
+  const QString current = curDrive_->currentData().toString();
+  QStringList volumes;
+  for (const DriveChoice& d : drives) volumes << d.path;
+
+  // A card that arrives while no card is loaded is the one to load.
+  QString arrived;
+  if (!session_.loaded || cardGone_) {
+    for (const DriveChoice& d : drives)
+      if (d.card && !listedVolumes_.contains(d.path)) {
+        arrived = d.path;
+        break;
+      }
+  }
+  {
+    const QSignalBlocker quiet(curDrive_);
+    curDrive_->clear();
+    for (const DriveChoice& d : drives) {
+      curDrive_->addItem(d.text, d.path);
+      curDrive_->setItemData(curDrive_->count() - 1, d.card, kCardRole);
+    }
+    for (const QString& folder : addedFolders_)
+      if (!volumes.contains(folder)) curDrive_->addItem(QDir::toNativeSeparators(folder), folder);
+    int select = curDrive_->findData(arrived.isEmpty() ? current : arrived);
+    // Otherwise a card, else a removable volume; never the system's root,
+    // which would be loaded with one careless click.
+    for (size_t i = 0; select < 0 && i < drives.size(); ++i)
+      if (drives[i].card || drives[i].removable) select = static_cast<int>(i);
+    curDrive_->setCurrentIndex(select);
+  }
+  // The open list is as wide as its longest entry: long mount points and
+  // the card mark stay readable although the box itself is narrow.
+  curDrive_->view()->setMinimumWidth(curDrive_->view()->sizeHintForColumn(0) + 24);
+  listedVolumes_ = volumes;
+
+  const bool leftTheTable = loadedFromVolume_ && !volumes.contains(LoadedRootText());
+  if (session_.loaded && !cardGone_ && (leftTheTable || !LoadedCardStillThere())) {
+    cardGone_ = true;
+    statusPanel_->setText(QString::fromUtf8(app::texts::kCardGone));
+    UpdateCommitButton();
+  }
+}
+
+QString TfrMain::LoadedRootText() const {
+  return QDir::cleanPath(QFile::decodeName(QByteArray::fromStdString(session_.cardRoot.native())));
+}
+
+bool TfrMain::LoadedCardStillThere() const {
+  struct stat st;
+  return ::stat(session_.cardRoot.c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_dev) == loadedDevice_;
+}
+
+bool TfrMain::HasUncommittedEdits() const {
+  return session_.loaded && (commitDue_ || !undoStack_->isClean());
+}
+
+void TfrMain::UpdateCommitButton() {
+  btRefreshData_->setEnabled(session_.loaded && !cardGone_ && (commitDue_ || !undoStack_->isClean()));
+}
+
+bool TfrMain::AskToDropEdits(const char* question) {
+  if (!HasUncommittedEdits()) return true;
+  return prompts_->Ask(Prompts::Question::DropEdits, Prompts::Icon::Question, Prompts::Buttons::YesNo,
+                       question) == Prompts::Answer::Yes;
+}
+
+void TfrMain::closeEvent(QCloseEvent* event) {
+  if (AskToDropEdits(app::texts::kDropEditsOnClose)) event->accept();
+  else event->ignore();
 }
 
 std::filesystem::path TfrMain::CardRoot() const {
@@ -398,28 +559,53 @@ class LoadProgress : public Progress {
 
 }  // namespace
 
-void TfrMain::btLoadMemClick() { LoadFrom(CardRoot()); }
+void TfrMain::btLoadMemClick() {
+  if (!AskToDropEdits(app::texts::kDropEditsOnLoad)) return;
+  if (CardRoot().empty()) {  // nothing chosen in the drive list
+    prompts_->Tell(Prompts::Icon::Error, fenmora::texts::kInsertCard);
+    return;
+  }
+  LoadFrom(CardRoot());
+}
 
 LoadResult TfrMain::LoadFrom(const std::filesystem::path& root) {
   LoadProgress loadProgress(progress(), *this);
   const LoadResult result = LoadCard(session_, root, *prompts_, loadProgress);
   if (!result.Completed()) return result;  // declined, or no card: nothing changes
   InitDiskGauge();
+  struct stat st;
+  loadedDevice_ = ::stat(session_.cardRoot.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_dev) : 0;
+  cardGone_ = false;
+  loadedFromVolume_ = listedVolumes_.contains(LoadedRootText());
+  // Each list shows its first item: selected, its title in the edit, an
+  // image in the preview (a melody is not played).
   for (MediaKind kind : kListKinds) {
     RefreshGrid(kind);
-    ShowSelectedTitle(kind);  // nothing typed for the card before stays in the edit
+    SelectRowQuietly(kind, 1);
+    ShowSelection(kind, /*playMelody=*/false);
   }
   for (KindPage* page : pages_) page->EnableListButtons();
   btBackUp_->setEnabled(true);
+  undoStack_->clear();
   // The lists come from the journal of a commit that did not finish: the
   // next commit completes it.
-  if (result.interrupted) btRefreshData_->setEnabled(true);
+  commitDue_ = result.interrupted;
+  UpdateCommitButton();
   return result;
 }
 
 void TfrMain::btHelpClick() {
   const QString readMe = ReadMePath();
-  if (!readMe.isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(readMe));
+  if (readMe.isEmpty()) {
+    prompts_->Tell(Prompts::Icon::Warning, std::string(app::texts::kFileNotFound) + app::texts::kReadMeName);
+    return;
+  }
+  if (!open_(readMe)) TellCannotOpen(readMe);
+}
+
+void TfrMain::TellCannotOpen(const QString& what) {
+  prompts_->Tell(Prompts::Icon::Warning,
+                 std::string(app::texts::kCannotOpenFile) + QDir::toNativeSeparators(what).toStdString());
 }
 
 void TfrMain::btEndClick() { close(); }
@@ -430,4 +616,8 @@ void TfrMain::Panel5Click() {
   about_->exec();
 }
 
-void TfrMain::Image3Click() { QDesktopServices::openUrl(LinkUrl(links::kPartnerSite)); }
+void TfrMain::Image3Click() {
+  const QUrl url = LinkUrl(links::kPartnerSite);
+  if (!QDesktopServices::openUrl(url))
+    prompts_->Tell(Prompts::Icon::Warning, app::texts::kCannotOpenAddress + url.toString().toStdString());
+}

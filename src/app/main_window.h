@@ -20,7 +20,10 @@
 #include "sync/prompts.h"
 #include "sync/session.h"
 
+class QCloseEvent;
 class QComboBox;
+class QSocketNotifier;
+class QUndoStack;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -40,6 +43,7 @@ namespace fenmora {
 class MelodyPlayer;
 struct LoadResult;
 struct MediaEntry;
+struct CatalogueEdit;
 }  // namespace fenmora
 
 class TfrMain : public QWidget {
@@ -69,6 +73,25 @@ class TfrMain : public QWidget {
   // The card root chosen in the drive list (empty when the list is empty).
   std::filesystem::path CardRoot() const;
 
+  // ---- the drive list follows the mount table while the program runs
+  // Gives the mount table's text (/proc/self/mountinfo unless replaced).
+  using MountTableReader = std::function<std::string()>;
+  // Puts another mount table in place (a test's) and rereads it at once.
+  void SetMountTable(MountTableReader reader);
+  // Rereads the mount table: volumes come and go, a card that arrives while
+  // no card is loaded is selected, and a loaded card that went away is said
+  // in the status bar and can no longer be committed to. Runs whenever the
+  // system signals a change of its mount table.
+  void RefreshDriveList();
+  // The card that was loaded is no longer there (until the next load).
+  bool LoadedCardGone() const { return cardGone_; }
+
+  // ---- undo
+  // One command per list edit; a load or a commit clears it.
+  QUndoStack* undoStack() const { return undoStack_; }
+  // Edits that a commit would still write to the card.
+  bool HasUncommittedEdits() const;
+
   // ---- card space
   // Puts the session's gauge on the bar (scaled to fit an int when the card
   // is larger) and shows its free space.
@@ -84,8 +107,9 @@ class TfrMain : public QWidget {
   // returns the chosen paths (empty: cancelled).
   using FileChooser = std::function<QStringList(fenmora::MediaKind, const QString& nameFilter)>;
   void SetFileChooser(FileChooser chooser) { chooseFiles_ = std::move(chooser); }
-  // Opens a file in the desktop's application for it.
-  using Opener = std::function<void(const QString& path)>;
+  // Opens a file in the desktop's application for it (an item, the read-me);
+  // false when the desktop has no application for it.
+  using Opener = std::function<bool(const QString& path)>;
   void SetOpener(Opener opener) { open_ = std::move(opener); }
   // The program's folder and the user's data folder, between which the
   // backup chooses its root.
@@ -157,7 +181,8 @@ class TfrMain : public QWidget {
   void ListKeyDown(fenmora::MediaKind kind, int key);
   void TitleChange(fenmora::MediaKind kind);
   void TitleKeyDown(fenmora::MediaKind kind, int key);
-  void EditClick(fenmora::MediaKind kind);
+  // False when the title was not stored (no item, or the user declined).
+  bool EditClick(fenmora::MediaKind kind);
   void UpClick(fenmora::MediaKind kind);
   void DownClick(fenmora::MediaKind kind);
   void RenClick(fenmora::MediaKind kind);
@@ -169,15 +194,41 @@ class TfrMain : public QWidget {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // Puts the frame at its place once the window manager has made it.
+  void PlaceFrame();
   void BuildRightColumn();
   void BuildBottomStrip();
   void WireListPage(fenmora::app::KindPage* page);
+  // Runs one list edit of a kind (the callback calls the core's editing
+  // function and says whether it acted) and keeps what it changed as an undo
+  // command. True when the edit acted.
+  bool RecordEdit(fenmora::MediaKind kind, const std::function<bool()>& edit);
+  // Puts a kind's catalogue as it was before an edit (forward: after it) and
+  // shows it: grid, gauge, free space, selection, commit button.
+  void RestoreEdit(const fenmora::CatalogueEdit& edit, bool forward);
+  friend class ListEditCommand;
+  // The commit button: enabled while a loaded card is there and a commit
+  // would change it.
+  void UpdateCommitButton();
+  // With edits not yet committed, asks whether to drop them; true to go on.
+  bool AskToDropEdits(const char* question);
+  // The selected row's item in the title edit, the preview and (when
+  // playMelody) the player; nothing when the row holds no item.
+  void ShowSelection(fenmora::MediaKind kind, bool playMelody);
+  void WatchMountTable();
+  void ReadMountTableChange();
+  bool LoadedCardStillThere() const;
+  QString LoadedRootText() const;
+  // Tells that the desktop could not open a file or an address.
+  void TellCannotOpen(const QString& what);
   // The load of the card at root, as "メモリカード読込" runs it.
   fenmora::LoadResult LoadFrom(const std::filesystem::path& root);
   // Rewrites a kind's grid and selects a row without running the selection:
@@ -200,6 +251,8 @@ class TfrMain : public QWidget {
   fenmora::Prompts* prompts_ = nullptr;
   TfrAbout* about_ = nullptr;
   bool shown_ = false;
+  // Shown, and the frame not yet seen at its place.
+  bool placingFrame_ = false;
 
   fenmora::RealFileOps realFileOps_;
   fenmora::FileOps* fileOps_ = &realFileOps_;
@@ -230,6 +283,21 @@ class TfrMain : public QWidget {
   QPushButton* btHelp_ = nullptr;
   QPushButton* btEnd_ = nullptr;
   fenmora::app::ClickLabel* image3_ = nullptr;
+  QUndoStack* undoStack_ = nullptr;
+  // The lists come from an interrupted commit, or a commit stopped before it
+  // touched the card: a commit is due without any edit in the history.
+  bool commitDue_ = false;
+  bool cardGone_ = false;
+  std::uint64_t loadedDevice_ = 0;
+  // The loaded card is a volume of the mount table (not a folder added by
+  // hand): it is gone when it leaves the table.
+  bool loadedFromVolume_ = false;
+  MountTableReader readMountTable_;
+  int mountTableFd_ = -1;
+  QSocketNotifier* mountWatch_ = nullptr;
+  // Folders added to the drive list by hand (not from the mount table).
+  QStringList addedFolders_;
+  QStringList listedVolumes_;
   QStatusBar* statusBar_ = nullptr;
   QLabel* statusPanel_ = nullptr;
 };

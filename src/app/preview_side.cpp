@@ -30,7 +30,9 @@ std::optional<std::filesystem::path> TfrMain::ItemPath(const MediaEntry& entry) 
 }
 
 void TfrMain::PreviewImage(const MediaEntry& entry) {
-  if (!IsPreviewableImage(entry.sourceName)) return;  // the pane keeps what it shows
+  // A selected item that cannot be previewed leaves the pane empty: it must
+  // not go on showing another item.
+  if (!IsPreviewableImage(entry.sourceName)) return dispPrev_->clear();
   const auto path = ItemPath(entry);
   const QImage image = path ? LoadPreviewImage(ToQString(*path)) : QImage();
   // The picture shown before is released. A file that cannot be decoded
@@ -94,5 +96,8 @@ void TfrMain::ListDblClick(MediaKind kind) {
   }
   const MediaEntry* entry = session_.Catalogue(kind).EntryAtRow(SelectedRow(kind));
   if (!entry) return;
-  if (const auto path = ItemPath(*entry)) open_(ToQString(*path));
+  if (const auto path = ItemPath(*entry)) {
+    const QString file = ToQString(*path);
+    if (!open_(file)) TellCannotOpen(file);
+  }
 }

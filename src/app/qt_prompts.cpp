@@ -13,9 +13,15 @@
 namespace fenmora::app {
 
 Prompts::Answer QtPrompts::Ask(Question question, Icon icon, Buttons buttons, const std::string& text) {
+  return AskWithDetails(question, icon, buttons, text, {});
+}
+
+Prompts::Answer QtPrompts::AskWithDetails(Question question, Icon icon, Buttons buttons,
+                                          const std::string& text, const std::string& details) {
   QMessageBox box(owner_);
   box.setWindowTitle(QStringLiteral("Fenmora"));
   box.setText(QString::fromStdString(text));
+  if (!details.empty()) box.setDetailedText(QString::fromStdString(details));
   switch (icon) {
     case Icon::Information: box.setIcon(QMessageBox::Information); break;
     case Icon::Warning: box.setIcon(QMessageBox::Warning); break;

@@ -17,6 +17,8 @@ class QtPrompts : public Prompts {
  public:
   explicit QtPrompts(QWidget* owner) : owner_(owner) {}
   Answer Ask(Question question, Icon icon, Buttons buttons, const std::string& text) override;
+  Answer AskWithDetails(Question question, Icon icon, Buttons buttons, const std::string& text,
+                        const std::string& details) override;
 
  private:
   QWidget* owner_;

@@ -29,6 +29,8 @@ struct MediaEntry {
   // The file is not on the card yet (it was picked or dropped by the user):
   // the commit copies it and never moves or deletes its source.
   bool queued = false;
+
+  bool operator==(const MediaEntry&) const = default;
 };
 
 class MediaCatalogue {

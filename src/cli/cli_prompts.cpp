@@ -25,7 +25,13 @@ Prompts::Answer CliPrompts::Ask(Question question, Icon icon, Buttons buttons,
     return Answer::Ok;
   }
   if (question == Question::NotRemovable) return Answer::Yes;
-  if (question == Question::Oversize) {
+  if (question == Question::ConvertPicture || question == Question::SlimMelody) {
+    if (convert_) return Answer::Yes;
+    Write(text);
+    err_ << "-> not converted (--convert converts it)\n";
+  } else if (question == Question::Oversize || question == Question::Duplicate) {
+    // The questions about a file to add (too large, or a copy of an item the
+    // list holds): --yes adds it.
     if (yes_) return Answer::Yes;
     Write(text);
     err_ << "-> skipped (--yes adds it anyway)\n";

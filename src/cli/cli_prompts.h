@@ -13,13 +13,17 @@ namespace fenmora::cli {
 //   apply refuses a folder without the card layout before loading it).
 // - "over the size limit, add it anyway?": Yes with --yes; otherwise No, and
 //   the question is written out with a note that the file was skipped.
+// - "the list already holds these bytes, add it again?": the same.
+// - "convert it for the handset?" (pictures, melodies): Yes with --convert;
+//   otherwise No, written out with a note, and the file goes on as it is.
 // - any other question: No (or Cancel), written out.
 // - information (the backup advice): not written.
 // - warnings and errors: written, followed by the path they concern when the
 //   text does not already end with it.
 class CliPrompts : public Prompts {
  public:
-  CliPrompts(std::ostream& err, bool yes) : err_(err), yes_(yes) {}
+  CliPrompts(std::ostream& err, bool yes, bool convert = false)
+      : err_(err), yes_(yes), convert_(convert) {}
 
   // The file or card the next messages concern (the card while loading, the
   // file while adding it).
@@ -36,6 +40,7 @@ class CliPrompts : public Prompts {
 
   std::ostream& err_;
   bool yes_;
+  bool convert_;
   std::string subject_;
   int line_ = 0;
 };

@@ -15,6 +15,7 @@
 #include "cli/cli_prompts.h"
 #include "cli/json.h"
 #include "cli/ops.h"
+#include "convert/handset_fit.h"
 #include "editing/editing.h"
 #include "platform/cardpath.h"
 #include "platform/cp932.h"
@@ -23,6 +24,7 @@
 #include "sync/backup.h"
 #include "sync/check.h"
 #include "sync/commit.h"
+#include "sync/plan_summary.h"
 #include "sync/load.h"
 #include "sync/texts.h"
 
@@ -114,6 +116,7 @@ Applied ApplyOps(CardSession& session, const std::vector<Op>& ops, CliPrompts& p
                  std::ostream& err) {
   Applied applied;
   bool addsStopped = false;
+  convert::HandsetFit fit(session.profile);
   for (const Op& op : ops) {
     MediaCatalogue& cat = session.Catalogue(op.kind);
     const std::string where = "line " + std::to_string(op.line) + ": ";
@@ -128,7 +131,9 @@ Applied ApplyOps(CardSession& session, const std::vector<Op>& ops, CliPrompts& p
         }
         prompts.SetSubject(file.string());
         prompts.SetLine(op.line);
-        const QueueOutcome outcome = QueueFileForCard(session, op.kind, file, prompts);
+        // A queue per line: the lines between may renumber or delete.
+        FileQueue queue(session, op.kind, prompts);
+        const QueueOutcome outcome = convert::AddFitted(queue, fit, op.kind, file, prompts);
         prompts.SetSubject({});
         prompts.SetLine(0);
         if (outcome != QueueOutcome::Queued) applied.notAdded = true;
@@ -251,7 +256,8 @@ namespace {
 int CommitAndList(CardSession& session, const fs::path& card, CliPrompts& prompts, int exit, Streams io);
 }  // namespace
 
-int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool yes, Streams io) {
+int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool yes, Streams io,
+             bool convert) {
   // Every line is checked before the card is looked at.
   std::string text;
   if (!ReadOps(opsPath, io.in, text, io.err)) return kExitUsage;
@@ -273,7 +279,7 @@ int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool
     return kExitUsage;
   }
 
-  CliPrompts prompts(io.err, yes);
+  CliPrompts prompts(io.err, yes, convert);
   CardSession session;
   if (!Load(session, card, prompts, io.err)) return kExitUsage;
   const Applied applied = ApplyOps(session, parsed.ops, prompts, io.err);
@@ -282,6 +288,11 @@ int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool
   if (dryRun) {
     RealFileOps ops;
     const CommitPlan plan = PlanCommit(session, ops);
+    // The same summary the window asks with before a commit, then every step.
+    const PlanSummary summary = SummarizePlan(plan, session);
+    io.out << summary.text << "\n";
+    if (!summary.details.empty()) io.out << "\n" << summary.details << "\n";
+    io.out << "\n";
     for (const CommitStep& step : plan.steps) io.out << DescribeStep(plan, step) << "\n";
     for (const std::string& refused : plan.refused)
       io.err << "left alone, it would lead outside the card: " << OneLine(refused) << "\n";
@@ -429,21 +440,26 @@ const Command kCommands[] = {
      [](const Args& a, Streams io) { return RunList(a.Card(), a.Flag("--json"), io); }},
     {"apply",
      {"CARD", "OPS"},
-     {{"--dry-run", nullptr}, {"--yes", nullptr}},
+     {{"--dry-run", nullptr}, {"--yes", nullptr}, {"--convert", nullptr}},
      "    Apply the operations in the file OPS (\"-\": standard input), one a line,\n"
      "    as the window's buttons do, then write the card, reload it and print the\n"
      "    lists. KIND is image, melody or movie; POS a list position from 1:\n"
      "        add KIND PATH      delete KIND POS    up KIND POS    down KIND POS\n"
      "        renumber KIND      title KIND POS TEXT\n"
      "    Blank lines and lines starting with \"#\" are skipped. Every line is\n"
-     "    checked first: one bad line and nothing is done. --dry-run prints the\n"
-     "    planned table writes and file operations and changes nothing. --yes adds\n"
-     "    files over their size limit (without it they are skipped) and writes to\n"
-     "    a folder that holds no PRIVATE\\DOCOMO or SD_VIDEO folder (without it\n"
-     "    such a folder is refused). A file that does not fit on the card stops\n"
-     "    the later adds.\n",
+     "    checked first: one bad line and nothing is done. --dry-run prints a\n"
+     "    summary and the planned table writes and file operations, and changes\n"
+     "    nothing. --yes adds files over their size limit and copies of items the\n"
+     "    list holds (without it they are skipped) and writes to a folder that\n"
+     "    holds no PRIVATE\\DOCOMO or SD_VIDEO folder (without it such a folder is\n"
+     "    refused). Empty files are never added. --convert makes a picture the\n"
+     "    handset would not show (PNG, progressive JPEG, too large, ...) into a\n"
+     "    baseline JPEG of at most 240 x 320 pixels and 100 KB, and slims a MIDI\n"
+     "    file over 40 KB; the user's files are only read. A file that does not\n"
+     "    fit on the card stops the later adds.\n",
      [](const Args& a, Streams io) {
-       return RunApply(a.Card(), a.positionals[1], a.Flag("--dry-run"), a.Flag("--yes"), io);
+       return RunApply(a.Card(), a.positionals[1], a.Flag("--dry-run"), a.Flag("--yes"), io,
+                       a.Flag("--convert"));
      }},
     {"backup",
      {"CARD"},

@@ -31,8 +31,10 @@ std::string HelpText();
 std::string VersionText();  // "fenmora-cli 0.1.4"
 
 int RunList(const std::filesystem::path& card, bool json, Streams io);
+// convert: pictures and melodies the handset would not take as they are are
+// converted for it (the conversion question answered Yes).
 int RunApply(const std::filesystem::path& card, const std::string& opsPath, bool dryRun, bool yes,
-             Streams io);
+             Streams io, bool convert = false);
 int RunBackup(const std::filesystem::path& card, const std::optional<std::filesystem::path>& into,
               Streams io);
 int RunCheck(const std::filesystem::path& card, Streams io);

@@ -1,14 +1,17 @@
 #include "editing/editing.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <unordered_set>
 
 #include "media/file_info.h"
 #include "media/melody_title.h"
 #include "platform/cardname.h"
+#include "platform/cardpath.h"
 #include "platform/cp932.h"
 #include "sync/texts.h"
 
@@ -105,6 +108,52 @@ std::int64_t FreeFileNumber(const HandsetProfile& profile, MediaKind kind,
   return n;
 }
 
+std::optional<std::uint64_t> ContentFingerprints::Of(const fs::path& file) {
+  const auto known = known_.find(file.native());
+  if (known != known_.end()) return known->second;
+  std::optional<std::uint64_t> print;
+  if (const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+    // FNV-1a over every byte.
+    std::uint64_t h = 14695981039346656037ull;
+    if (buffer_.empty()) buffer_.resize(65536);
+    ssize_t n;
+    while ((n = ::read(fd, buffer_.data(), buffer_.size())) > 0) {
+      for (ssize_t i = 0; i < n; ++i) {
+        h ^= static_cast<unsigned char>(buffer_[static_cast<size_t>(i)]);
+        h *= 1099511628211ull;
+      }
+    }
+    if (n == 0) print = h;
+    ::close(fd);
+  }
+  known_.emplace(file.native(), print);
+  return print;
+}
+
+const MediaEntry* SameContentEntry(const CardSession& session, MediaKind kind, const fs::path& file,
+                                   std::int64_t size, ContentFingerprints& prints) {
+  const MediaCatalogue& catalogue = session.Catalogue(kind);
+  std::optional<std::uint64_t> filePrint;
+  bool filePrinted = false;
+  // Slot by slot (a lookup by row would search the slots for every row);
+  // only files of the same size are read.
+  for (int i = 0; i < catalogue.count; ++i) {
+    const MediaEntry* e = &catalogue.Slot(i);
+    if (e->toDelete || e->size != size) continue;
+    std::optional<fs::path> path;
+    if (e->queued) path = fs::path(e->sourceFolder) / e->sourceName;
+    else if (session.loaded) path = ResolveCardPath(session.cardRoot, e->sourceFolder, e->sourceName);
+    if (!path) continue;
+    if (!filePrinted) {
+      filePrint = prints.Of(file);
+      filePrinted = true;
+      if (!filePrint) return nullptr;
+    }
+    if (prints.Of(*path) == filePrint) return e;
+  }
+  return nullptr;
+}
+
 std::string TitleForFile(MediaKind kind, const fs::path& file) {
   const std::string& full = file.native();
   const std::string_view name = std::string_view(full).substr(full.rfind('/') + 1);
@@ -169,7 +218,7 @@ std::int64_t FileQueue::TakeNumber() {
   return next_++;
 }
 
-QueueOutcome FileQueue::Add(const fs::path& file) {
+QueueOutcome FileQueue::Add(const fs::path& file, const QueueAs* as) {
   using Icon = Prompts::Icon;
   const HandsetProfile& profile = session_.profile;
   MediaCatalogue& catalogue = session_.Catalogue(kind_);
@@ -187,6 +236,10 @@ QueueOutcome FileQueue::Add(const fs::path& file) {
     return QueueOutcome::Skipped;
   }
   const auto size = static_cast<std::int32_t>(static_cast<std::uint32_t>(st.st_size));
+  if (st.st_size == 0) {
+    prompts_.Tell(Icon::Warning, texts::kEmptyFile + shownPath);
+    return QueueOutcome::Skipped;
+  }
   // The name and folder of the file, taken apart once.
   const std::string& full = file.native();
   const size_t slash = full.rfind('/');
@@ -194,8 +247,8 @@ QueueOutcome FileQueue::Add(const fs::path& file) {
   std::string folder = slash == std::string::npos ? std::string() : full.substr(0, slash + 1);
   // An extension no record can hold would be lost at the next load with the
   // file left on the card unlisted: such a file is refused before anything
-  // is counted.
-  const std::optional<std::string> cardExt = CardExtensionFor(kind_, name);
+  // is counted. A converted copy brings the handset's own extension.
+  const std::optional<std::string> cardExt = as ? std::optional<std::string>(as->cardExt) : CardExtensionFor(kind_, name);
   if (!cardExt) {
     prompts_.Tell(Icon::Warning, texts::kUnfitExtension + shownPath);
     return QueueOutcome::Skipped;
@@ -205,8 +258,15 @@ QueueOutcome FileQueue::Add(const fs::path& file) {
   const std::int32_t limit = rule ? rule->maxSize : 0;
   if (size > limit &&
       prompts_.Ask(Prompts::Question::Oversize, Icon::Question, Prompts::Buttons::YesNo,
-                   texts::kOversize + shownPath) !=
-          Prompts::Answer::Yes)
+                   texts::kOversize + shownPath + "\n" + texts::kSizeLabel +
+                       std::to_string(st.st_size) + texts::kLimitLabel + std::to_string(limit) +
+                       texts::kBytes) != Prompts::Answer::Yes)
+    return QueueOutcome::Skipped;
+  if (const MediaEntry* same = SameContentEntry(session_, kind_, file, st.st_size, prints_);
+      same && prompts_.Ask(Prompts::Question::Duplicate, Icon::Question, Prompts::Buttons::YesNo,
+                           texts::kSameContent + same->cardName + "「" + Cp932ToUtf8(same->title) +
+                               "」" + texts::kSameContentQuestion + shownPath) !=
+                  Prompts::Answer::Yes)
     return QueueOutcome::Skipped;
   DiskGauge& gauge = session_.gauge;
   if (gauge.maxValue < gauge.progress + size) {
@@ -228,11 +288,13 @@ QueueOutcome FileQueue::Add(const fs::path& file) {
   e.sourceName = name;
   e.cardFolder = profile.Kind(kind_).contentFolder;
   e.cardName = profile.ContentFileName(kind_, TakeNumber(), ext);
-  e.title = TitleForFile(kind_, file);
+  e.title = TitleForFile(kind_, as ? as->original : file);
   e.size = size;
   e.toDelete = false;
   e.queued = true;
-  e.dateText = DateTextOf(st.st_mtime);
+  struct stat originalSt;
+  const bool ownDate = !as || ::stat(as->original.c_str(), &originalSt) != 0;
+  e.dateText = DateTextOf(ownDate ? st.st_mtime : originalSt.st_mtime);
   ++catalogue.count;
   return QueueOutcome::Queued;
 }

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "catalogue/catalogue.h"
@@ -50,6 +51,18 @@ std::optional<std::int32_t> DeleteEntry(MediaCatalogue& catalogue, DiskGauge& ga
 // file); -1 for any other name.
 std::int64_t NumberHeldBy(const HandsetProfile& profile, MediaKind kind, std::string_view name);
 
+// Fingerprints (a 64-bit hash) of files' bytes, each file read once while
+// one is kept: a batch of adds reads every item's file at most once.
+class ContentFingerprints {
+ public:
+  // nullopt when the file cannot be read.
+  std::optional<std::uint64_t> Of(const std::filesystem::path& file);
+
+ private:
+  std::unordered_map<std::string, std::optional<std::uint64_t>> known_;
+  std::vector<char> buffer_;
+};
+
 // The smallest file number from 1 up that no entry of the kind (live, deleted
 // or queued) and no file of `onCard` holds.
 std::int64_t FreeFileNumber(const HandsetProfile& profile, MediaKind kind,
@@ -73,13 +86,24 @@ inline bool StopsBatch(QueueOutcome o) { return o == QueueOutcome::NoSpace || o 
 QueueOutcome QueueFileForCard(CardSession& session, MediaKind kind,
                               const std::filesystem::path& file, Prompts& prompts);
 
+// A file converted for the handset is queued from its converted copy: the
+// copy is what the commit copies to the card, while the title and the date are
+// those of the user's own file and the card name takes the extension of the
+// copy's form (".JPG", ".MID").
+struct QueueAs {
+  std::filesystem::path original;
+  std::string cardExt;
+};
+
 // A batch of files queued one after the other, as one click of "追加" or one
 // drop queues them: QueueFileForCard for each, with the names taken so far
 // remembered across the batch instead of searched for again.
 class FileQueue {
  public:
   FileQueue(CardSession& session, MediaKind kind, Prompts& prompts);
-  QueueOutcome Add(const std::filesystem::path& file);
+  QueueOutcome Add(const std::filesystem::path& file, const QueueAs* as = nullptr);
+  // The kind holds its 1024 items: Add would refuse any file.
+  bool Full() const { return session_.Catalogue(kind_).Full(); }
 
  private:
   std::int64_t TakeNumber();
@@ -87,8 +111,16 @@ class FileQueue {
   MediaKind kind_;
   Prompts& prompts_;
   std::vector<char> used_;  // used_[n]: some slot in use holds number n
+  ContentFingerprints prints_;
   std::int64_t next_ = 1;
 };
+
+// The live entry of a kind whose file holds the bytes of `file` (`size` bytes
+// long; same size, same fingerprint): an item already on the card, or one
+// queued before. nullptr when there is none. Only files of that size are read.
+const MediaEntry* SameContentEntry(const CardSession& session, MediaKind kind,
+                                   const std::filesystem::path& file, std::int64_t size,
+                                   ContentFingerprints& prints);
 
 // The title a queued file gets: for melodies the MLD title or the SMF track
 // name when there is one, otherwise (and for the other kinds) its file name,

@@ -124,6 +124,15 @@ std::optional<fs::path> CardGuard::Resolve(std::string_view folderText, std::str
   return p;
 }
 
+std::optional<fs::path> CardGuard::ResolveIn(const fs::path& folder, std::string_view fileName) const {
+  if (!IsSafeCardFileName(fileName)) return std::nullopt;
+  fs::path p = folder / std::string(fileName);
+  // The folder is inside the card; so is a file of it that is no link.
+  struct stat st;
+  if (::lstat(p.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && !Contains(p)) return std::nullopt;
+  return p;
+}
+
 bool IsInside(const fs::path& root, const fs::path& path) { return CardGuard(root).Contains(path); }
 
 std::optional<fs::path> ResolveCardPath(const fs::path& cardRoot, std::string_view folderText,

@@ -42,6 +42,10 @@ class CardGuard {
   const std::filesystem::path& root() const { return root_; }
   std::optional<std::filesystem::path> Resolve(std::string_view folderText,
                                                std::string_view fileName = {}) const;
+  // A file of a folder Resolve gave: the same answer as Resolve of the folder
+  // text and the name, with only the file itself looked at again.
+  std::optional<std::filesystem::path> ResolveIn(const std::filesystem::path& folder,
+                                                 std::string_view fileName) const;
   // True when p, followed through its links, lies inside the card root.
   bool Contains(const std::filesystem::path& p) const;
 

@@ -1,5 +1,7 @@
 #include "platform/cp932.h"
 
+#include <algorithm>
+
 #include <iconv.h>
 
 #include <cerrno>
@@ -135,6 +137,21 @@ std::string Utf8ToCp932(std::string_view utf8) {
   if (start == 0) return Convert(utf8, true);
   out += Convert(utf8.substr(start), true);
   return out;
+}
+
+std::vector<std::string> Cp932Unrepresentable(std::string_view utf8) {
+  std::vector<std::string> found;
+  size_t i = 0;
+  while (i < utf8.size()) {
+    // One character: a lead byte and its continuation bytes.
+    size_t n = 1;
+    while (i + n < utf8.size() && (static_cast<unsigned char>(utf8[i + n]) & 0xC0) == 0x80) ++n;
+    const std::string_view ch = utf8.substr(i, n);
+    i += n;
+    if (ch == "?" || Utf8ToCp932(ch) != "?") continue;
+    if (std::find(found.begin(), found.end(), ch) == found.end()) found.emplace_back(ch);
+  }
+  return found;
 }
 
 }  // namespace fenmora

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace fenmora {
 
@@ -23,5 +24,9 @@ std::string Cp932ToUtf8(std::string_view cp932);
 // UTF-8 (typed text, host file names) to CP932 bytes. Never fails: a character
 // CP932 cannot hold, or a byte that is not UTF-8, becomes "?".
 std::string Utf8ToCp932(std::string_view utf8);
+
+// The characters of a UTF-8 text that CP932 cannot hold (each once, in the
+// order they first appear), as UTF-8: what Utf8ToCp932 would turn into "?".
+std::vector<std::string> Cp932Unrepresentable(std::string_view utf8);
 
 }  // namespace fenmora

@@ -4,8 +4,11 @@
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <optional>
+#include <sstream>
 #include <system_error>
 #include <vector>
 
@@ -25,7 +28,82 @@ std::string ReadLine(const fs::path& p) {
   return line;
 }
 
+// The mount table writes space, tab, newline and backslash as octal escapes
+// ("\040").
+std::string DecodeMountField(std::string_view field) {
+  std::string out;
+  out.reserve(field.size());
+  for (size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && i + 3 < field.size() &&
+        std::all_of(field.begin() + static_cast<long>(i) + 1, field.begin() + static_cast<long>(i) + 4,
+                    [](char c) { return c >= '0' && c <= '7'; })) {
+      out += static_cast<char>(((field[i + 1] - '0') << 6) | ((field[i + 2] - '0') << 3) |
+                               (field[i + 3] - '0'));
+      i += 3;
+    } else {
+      out += field[i];
+    }
+  }
+  return out;
+}
+
+std::vector<std::string_view> SplitSpaces(std::string_view line) {
+  std::vector<std::string_view> fields;
+  size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && line[i] == ' ') ++i;
+    const size_t start = i;
+    while (i < line.size() && line[i] != ' ') ++i;
+    if (i > start) fields.push_back(line.substr(start, i - start));
+  }
+  return fields;
+}
+
 }  // namespace
+
+std::vector<MountedVolume> VolumesFromMountInfo(std::string_view mountInfo) {
+  std::vector<MountedVolume> volumes;
+  size_t start = 0;
+  while (start < mountInfo.size()) {
+    size_t end = mountInfo.find('\n', start);
+    if (end == std::string_view::npos) end = mountInfo.size();
+    const std::string_view line = mountInfo.substr(start, end - start);
+    start = end + 1;
+    // id parent major:minor root mount-point options [optional...] - type source super-options
+    const std::vector<std::string_view> f = SplitSpaces(line);
+    const auto dash = std::find(f.begin(), f.end(), std::string_view("-"));
+    if (f.size() < 5 || dash == f.end() || dash - f.begin() < 6 || f.end() - dash < 3) continue;
+    MountedVolume v;
+    v.mountPoint = DecodeMountField(f[4]);
+    v.fsType = DecodeMountField(dash[1]);
+    v.source = DecodeMountField(dash[2]);
+    if (v.mountPoint.empty() || v.mountPoint[0] != '/' || IsPseudoFileSystem(v.fsType)) continue;
+    // Mounted over again: the last mount is the one seen there.
+    volumes.erase(std::remove_if(volumes.begin(), volumes.end(),
+                                 [&](const MountedVolume& o) { return o.mountPoint == v.mountPoint; }),
+                  volumes.end());
+    volumes.push_back(std::move(v));
+  }
+  return volumes;
+}
+
+bool IsPseudoFileSystem(std::string_view type) {
+  static constexpr std::string_view kPseudo[] = {
+      "proc",       "sysfs",       "tmpfs",      "devtmpfs",  "devpts",          "overlay",
+      "squashfs",   "cgroup",      "cgroup2",    "mqueue",    "debugfs",         "tracefs",
+      "securityfs", "pstore",      "bpf",        "autofs",    "configfs",        "fusectl",
+      "hugetlbfs",  "binfmt_misc", "nsfs",       "ramfs",     "efivarfs",        "rpc_pipefs",
+      "selinuxfs",  "nfsd",        "fuse.gvfsd-fuse", "fuse.portal", "fuse.lxcfs"};
+  return std::any_of(std::begin(kPseudo), std::end(kPseudo),
+                     [&](std::string_view p) { return SameCardName(type, p); });
+}
+
+std::string ReadMountInfo() {
+  std::ifstream in(kMountInfoPath);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
 
 bool IsRemovableDrive(const fs::path& root) {
   struct stat st;

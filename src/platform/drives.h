@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace fenmora {
 
@@ -17,7 +19,8 @@ bool IsRemovableDrive(const std::filesystem::path& root);
 class FileOps;
 
 // True when root holds the handset's card layout: a PRIVATE\DOCOMO or an
-// SD_VIDEO folder, names in any case.
+// SD_VIDEO folder (names compared without regard to ASCII case, as on the
+// card's FAT file system). A folder that cannot be listed holds none.
 bool HoldsCardLayout(const std::filesystem::path& root, FileOps& ops);
 
 // Total and free bytes of the volume holding root; -1 when root cannot be
@@ -37,6 +40,28 @@ struct DiskGauge {
     progress = size - free;
   }
 };
+
+// ---- the volumes the drive list offers
+
+// A mounted file system as the mount table gives it.
+struct MountedVolume {
+  std::string mountPoint;  // where it is mounted (escapes decoded)
+  std::string fsType;      // "vfat", "ext4", ...
+  std::string source;      // "/dev/sdb1", ...
+};
+
+// The mount table's text (/proc/self/mountinfo) to the volumes that could hold
+// a card, in mount order: the kernel's pseudo and in-memory file systems are
+// left out, and a mount point mounted over again counts once, as its last
+// mount. Lines that do not parse are skipped.
+std::vector<MountedVolume> VolumesFromMountInfo(std::string_view mountInfo);
+
+// A file system type that never holds a card (proc, sysfs, tmpfs, ...).
+bool IsPseudoFileSystem(std::string_view type);
+
+// The mount table of this process, as text; empty when it cannot be read.
+std::string ReadMountInfo();
+inline constexpr const char* kMountInfoPath = "/proc/self/mountinfo";
 
 // "残り " + whole kilobytes + ".0 KB " (UTF-8).
 std::string FreeSpaceText(std::int64_t freeBytes);

@@ -23,6 +23,9 @@ std::string BackupStamp(std::time_t t) {
 fs::path ChooseBackupRoot(const fs::path& programFolder, const fs::path& userDataFolder) {
   const fs::path portable = programFolder / "BackUp";
   std::error_code ec;
+  const bool installed = !fs::is_directory(programFolder / "data", ec) &&
+                         fs::is_directory(programFolder / FENMORA_DATA_FROM_BIN, ec);
+  if (installed) return userDataFolder / "BackUp";
   if (fs::is_directory(portable, ec)) {
     if (::access(portable.c_str(), W_OK) == 0) return portable;
   } else if (::access(programFolder.c_str(), W_OK) == 0) {

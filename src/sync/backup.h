@@ -17,7 +17,9 @@ namespace fenmora {
 std::string BackupStamp(std::time_t t);
 
 // programFolder/BackUp when the program's folder can be written (a portable
-// install), otherwise userDataFolder/BackUp.
+// install), otherwise userDataFolder/BackUp. An installed program (its data in
+// ../share/fenmora from its bin folder, none beside it) always uses
+// userDataFolder: its bin folder is shared by every user of the machine.
 std::filesystem::path ChooseBackupRoot(const std::filesystem::path& programFolder,
                                        const std::filesystem::path& userDataFolder);
 

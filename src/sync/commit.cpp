@@ -102,25 +102,35 @@ class Planner {
 
   // Two folder texts name one folder when the file system says so ("\STILL"
   // and "\still" on FAT); a folder not made yet is known by its text.
-  std::string FolderKey(const std::string& folderText) {
-    const std::string textKey = FolderTextKey(folderText);
+  const std::string& FolderKey(const std::string& folderText) {
+    // (Items come folder by folder: the last folder asked for is the likely one.)
+    if (lastKey_ && lastKey_->first == folderText) return lastKey_->second;
     auto known = folderKeys_.find(folderText);
-    if (known != folderKeys_.end()) return known->second;
-    std::string key = "new " + textKey;
-    if (const auto path = card_.Resolve(folderText)) {
+    if (known != folderKeys_.end()) {
+      lastKey_ = &*known;
+      return known->second;
+    }
+    std::string key = "new " + FolderTextKey(folderText);
+    if (const auto& path = resolved_[folderText] = card_.Resolve(folderText)) {
       const FileStat st = ops_.Stat(*path / ".");
       if (st.folder) key = std::to_string(st.device) + ":" + std::to_string(st.inode);
     }
-    return folderKeys_[folderText] = key;
+    lastKey_ = &*folderKeys_.emplace(folderText, key).first;
+    return lastKey_->second;
   }
 
   Folder& FolderOf(const std::string& folderText) {
-    const std::string key = FolderKey(folderText);
+    const std::string& key = FolderKey(folderText);
+    if (lastFolder_ && lastFolder_->first == key) return lastFolder_->second;
     auto known = folders_.find(key);
-    if (known != folders_.end()) return known->second;
+    if (known != folders_.end()) {
+      lastFolder_ = &*known;
+      return known->second;
+    }
     Folder& f = folders_[key];
     f.text = folderText;
-    f.path = card_.Resolve(folderText);
+    const auto resolved = resolved_.find(folderText);
+    f.path = resolved != resolved_.end() ? resolved->second : card_.Resolve(folderText);
     std::vector<std::string> names;
     if (f.path && ops_.Stat(*f.path).folder && ops_.ListFolder(*f.path, names))
       for (std::string& n : names) f.names.emplace(CardNameKey(n), std::move(n));
@@ -317,17 +327,47 @@ class Planner {
   void OrderRenames() {
     std::vector<Move> pending = std::move(moves_);
     moves_.clear();
-    while (!pending.empty()) {
-      auto ready = std::find_if(pending.begin(), pending.end(), [&](const Move& m) {
-        return !(m.from == m.to) && !Occupied(m.to);
-      });
-      if (ready != pending.end()) {
-        Rename(*ready, ready->dest);
-        pending.erase(ready);
+    // The moves still to make, by index (a move's index is its place in the
+    // order they were found), and of those the ones whose name is free now,
+    // kept up to date as names are freed and taken.
+    std::vector<bool> done(pending.size(), false);
+    std::map<Key, std::vector<size_t>> wanting;  // name -> moves that go to it
+    for (size_t i = 0; i < pending.size(); ++i) wanting[pending[i].to].push_back(i);
+    std::set<size_t> ready;
+    auto review = [&](size_t i) {
+      const Move& m = pending[i];
+      if (!done[i] && !(m.from == m.to) && !Occupied(m.to))
+        ready.insert(i);
+      else
+        ready.erase(i);
+    };
+    auto reviewName = [&](const Key& k) {
+      if (const auto w = wanting.find(k); w != wanting.end())
+        for (size_t i : w->second) review(i);
+    };
+    auto rename = [&](const Move& m, const fs::path& dest, std::optional<Key> to = std::nullopt) {
+      const Key freed = m.from, taken = to.value_or(m.to);
+      Rename(m, dest, to);
+      reviewName(freed);
+      reviewName(taken);
+    };
+    auto finish = [&](size_t i) {
+      done[i] = true;
+      ready.erase(i);
+    };
+    for (size_t i = 0; i < pending.size(); ++i) review(i);
+    size_t front = 0;  // the first move still to make
+    for (;;) {
+      while (front < pending.size() && done[front]) ++front;
+      if (front == pending.size()) break;
+      if (!ready.empty()) {
+        const size_t i = *ready.begin();
+        finish(i);
+        rename(pending[i], pending[i].dest);
         continue;
       }
       // Every name wanted is held by a file still to move: a cycle. Park one.
-      Move& m = pending.front();
+      Move& m = pending[front];
       fs::path parked = m.dest;
       parked += kParkSuffix;
       const Key parkKey{m.to.folder, m.to.name + kParkSuffix};
@@ -335,22 +375,23 @@ class Planner {
         CommitStep& s = Add(CommitStep::Action::Rename);
         s.src = m.src;
         s.dest = m.dest;  // fails and stops the commit: nothing is overwritten
-        pending.erase(pending.begin());
+        finish(front);
         continue;
       }
       if (parkKey == m.from) {  // already parked by an interrupted commit
         m.from = m.to;
-        Rename(m, m.dest);
-        pending.erase(pending.begin());
+        finish(front);
+        rename(m, m.dest);
         continue;
       }
       Move rest{parkKey, m.to, parked, m.dest};
-      Rename(m, parked, parkKey);
+      rename(m, parked, parkKey);
       if (m.from == m.to) {  // a change of case only: the way back out of "_" is free now
-        Rename(rest, rest.dest);
-        pending.erase(pending.begin());
+        finish(front);
+        rename(rest, rest.dest);
       } else {
-        pending.front() = rest;
+        pending[front] = rest;
+        review(front);
       }
     }
   }
@@ -370,6 +411,9 @@ class Planner {
   CardGuard card_;
   std::map<std::string, Folder> folders_;
   std::map<std::string, std::string> folderKeys_;  // folder text -> key
+  std::map<std::string, std::optional<fs::path>> resolved_;  // folder text -> its path, links checked
+  const std::pair<const std::string, std::string>* lastKey_ = nullptr;
+  std::pair<const std::string, Folder>* lastFolder_ = nullptr;
   std::set<fs::path> madeFolders_;
   MediaKind kind_ = MediaKind::Image;
   CommitPhase phase_ = CommitPhase::Tables;
@@ -450,11 +494,14 @@ void FingerprintLookalikes(CommitPlan& plan, FileOps& ops) {
   for (JournalItem& i : plan.journal.items)
     if (!i.queued && i.file.size >= 0) bySizeAndTime[{i.file.size, i.file.mtimeNs}].push_back(&i);
   const CardGuard card(plan.cardRoot);
+  std::map<std::string, std::optional<fs::path>> folders;  // each folder's links followed once
   for (auto& [identity, items] : bySizeAndTime) {
     if (items.size() < 2) continue;
     for (JournalItem* i : items) {
       std::string bytes;
-      const auto p = card.Resolve(i->originFolder, i->originName);
+      auto folder = folders.find(i->originFolder);
+      if (folder == folders.end()) folder = folders.emplace(i->originFolder, card.Resolve(i->originFolder)).first;
+      const auto p = folder->second ? card.ResolveIn(*folder->second, i->originName) : std::nullopt;
       if (p && ops.ReadPrefix(*p, identity.first + 1, bytes)) i->file.hash = HashBytes(bytes);
     }
   }

@@ -19,11 +19,23 @@ class Prompts {
     NotRemovable,   // load a folder that is not a removable drive? (Yes/No)
     Oversize,       // queue a file over the handset's size limit? (Yes/No)
     MissingFolder,  // make the kind's missing folder on the card? (Yes/Cancel)
+    ConvertPicture,  // convert a picture the handset would not show as it is? (Yes/No)
+    SlimMelody,      // slim a MIDI file over the handset's size limit? (Yes/No)
     InterruptedUpdate,  // finish an interrupted update (Yes) or return the card to its state before it (No)?
+    Duplicate,       // queue a file whose bytes an item of the list already holds? (Yes/No)
+    Unrepresentable,  // store a title whose characters the card cannot hold as "?"? (Yes/No)
+    DropEdits,       // drop the edits not yet written to the card (closing, loading)? (Yes/No)
+    ConfirmCommit,   // write the planned changes to the card? (Yes/No)
   };
   virtual ~Prompts() = default;
   virtual Answer Ask(Question question, Icon icon, Buttons buttons, const std::string& text) = 0;
   void Tell(Icon icon, const std::string& text) { Ask(Question::Message, icon, Buttons::Ok, text); }
+  // A question with a longer text the user can open (the window's "詳細"
+  // part of the box). Unless answered otherwise, asked as one text.
+  virtual Answer AskWithDetails(Question question, Icon icon, Buttons buttons, const std::string& text,
+                                const std::string& details) {
+    return Ask(question, icon, buttons, details.empty() ? text : text + "\n\n" + details);
+  }
 };
 
 // Status texts and the busy cursor of long operations. The window shows the

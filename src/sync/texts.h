@@ -67,6 +67,19 @@ inline constexpr const char* kCommitStoppedLater =
     "管理テーブルを書き込めなかったため、メモリーカードの更新を途中で中止しました．\n"
     "カードが書き込み禁止になっていないか、空き容量があるか確認してください．";
 inline constexpr const char* kCopying = "コピーしています...";
+// Asked before the commit's first write; the counts follow, one a line, and
+// the deleted and added items are in the details.
+inline constexpr const char* kPlanQuestion =
+    "メモリーカードを次のとおり更新します．\nよろしいですか？";
+inline constexpr const char* kPlanRenames = "名前・場所の変更: ";
+inline constexpr const char* kPlanDeletions = "削除: ";
+inline constexpr const char* kPlanCopies = "コピー: ";
+inline constexpr const char* kPlanTables = "管理テーブルの書き込み: ";
+// Only when there are any: files no table lists, kept under another name.
+inline constexpr const char* kPlanAsides = "登録されていないファイルの退避: ";
+inline constexpr const char* kPlanUnit = " 件";
+inline constexpr const char* kPlanDeletedItems = "削除するデータ:";
+inline constexpr const char* kPlanAddedItems = "追加するデータ:";
 
 // ---- backup
 inline constexpr const char* kBackupStatus = "データのバックアップ中...";
@@ -85,6 +98,17 @@ inline constexpr const char* kFilterLabel[3] = {"待ち受け画像データ|", 
                                                 "ムービーデータ|"};
 inline constexpr const char* kOversize =
     "下記のファイルはサイズが規定値を超えています\n追加を実行しますか？\n";
+// The oversize question's last line: the file's size and the kind's limit.
+inline constexpr const char* kSizeLabel = "ファイルサイズ: ";
+inline constexpr const char* kLimitLabel = " バイト　上限: ";
+inline constexpr const char* kBytes = " バイト";
+// An empty file is never queued.
+inline constexpr const char* kEmptyFile =
+    "下記のファイルは空です（0 バイト）。\n追加をスキップします。\n";
+// A file whose bytes the list already holds: the item's name and title follow
+// the first line, the file's path the question.
+inline constexpr const char* kSameContent = "下記のファイルと同じ内容のデータがすでにあります：";
+inline constexpr const char* kSameContentQuestion = "\nもう一度追加しますか？\n";
 // A file that does not exist or cannot be read is never queued.
 inline constexpr const char* kUnreadableFile =
     "下記のファイルを読み込めません。\n読込をスキップします。\n";
@@ -100,6 +124,19 @@ inline constexpr const char* kUnsupportedDrop[3] = {
     "下記のファイルは非対応の待受け画像形式です。\n読込をスキップします。\n",
     "下記のファイルは非対応の着メロ形式です。\n読込をスキップします。\n",
     "下記のファイルは非対応のムービー形式です。\n読込をスキップします。\n"};
+
+// ---- fitting a file to the handset (each text is followed by the file's path)
+inline constexpr const char* kConvertPicture = "携帯電話で表示できる形式に変換しますか？\n";
+inline constexpr const char* kAnimationLost =
+    "下記のファイルはアニメーションGIFです。\n最初のコマだけを静止画に変換します。\n";
+inline constexpr const char* kPictureTooLarge =
+    "下記のファイルは規定のサイズに収まるように変換できません。\n読込をスキップします。\n";
+inline constexpr const char* kConvertFailed =
+    "下記のファイルを変換できませんでした。\n読込をスキップします。\n";
+inline constexpr const char* kSlimMelody = "携帯電話で再生できるサイズに縮小しますか？\n";
+inline constexpr const char* kSlimFailed = "下記のファイルは縮小できませんでした。\n";
+inline constexpr const char* kMelodyStillLarge =
+    "下記のファイルは縮小しても規定のサイズに収まりません。\n";
 
 inline const char* Of(const char* const (&perKind)[3], MediaKind k) {
   return perKind[KindIndex(k)];

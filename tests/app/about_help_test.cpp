@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "app/app_texts.h"
 #include "app/links.h"
 #include "app/window_fixture.h"
 
@@ -150,9 +151,19 @@ TEST_F(Help, OtherwiseOpensTheShippedReadMeWhichStartsInJapanese) {
       << firstLine.toStdString();
 }
 
-TEST_F(AboutBox, ExitClosesTheWindowWithoutAsking) {
+TEST_F(Help, AReadMeTheDesktopCannotOpenIsNamedInAMessage) {
+  InFolder here(card.path());
+  window->SetOpener([](const QString&) { return false; });  // no application for .txt
+  prompts.ExpectOk();
+  QTest::mouseClick(Find("btHelp"), Qt::LeftButton);
+  ASSERT_EQ(prompts.asked().size(), 1u);
+  EXPECT_EQ(prompts.asked()[0].text,
+            app::texts::kCannotOpenFile + QFileInfo(app::DataFile("ReadMe.txt")).absoluteFilePath().toStdString());
+  EXPECT_TRUE(urls.opened.empty());
+}
+
+TEST_F(AboutBox, ExitWithoutEditsClosesTheWindowWithoutAsking) {
   window->show();
-  Find("btRefreshData")->setEnabled(true);  // uncommitted edits
   QTest::mouseClick(Find("btEnd"), Qt::LeftButton);
   EXPECT_FALSE(window->isVisible());
   EXPECT_TRUE(prompts.asked().empty());

@@ -57,7 +57,10 @@ TEST_F(Adding, TwoImagesAddedToAnEmptyListAreStil0001AndStil0002) {
   Choose({desktop.Write("beach.jpg", std::string(500, 'x')), desktop.Write("CAT.JPG", std::string(700, 'y'))});
   Click("btAddImage");
   ASSERT_EQ(dialogs.size(), 1u);
-  EXPECT_EQ(dialogs[0].filter, "待ち受け画像データ (*.JPG *.jpg *.GIF *.gif)");
+  // Pictures the conversion takes are offered with the handset's own types.
+  EXPECT_EQ(dialogs[0].filter,
+            "待ち受け画像データ (*.JPG *.jpg *.GIF *.gif *.JPEG *.jpeg *.PNG *.png *.BMP *.bmp "
+            "*.WEBP *.webp *.TIF *.tif *.TIFF *.tiff)");
   EXPECT_EQ(Column(MediaKind::Image, 0), (std::vector<QString>{"STIL0001.JPG", "STIL0002.JPG"}));
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"beach.jpg", "CAT.JPG"}));
   EXPECT_EQ(Column(MediaKind::Image, 2), (std::vector<QString>{"500", "700"}));
@@ -115,16 +118,41 @@ TEST_F(Adding, AnImageOfExactly102400BytesPassesAndOneByteMoreAsks) {
   LoadEmptyCard();
   const fs::path big = desktop.Write("big.jpg", std::string(102401, 'b'));
   Choose({desktop.Write("exact.jpg", std::string(102400, 'a')), big});
-  prompts.Expect(Question::Oversize, Answer::No, texts::kOversize + big.string());
+  // The question keeps its text and adds the file's size and the limit on a
+  // line of their own after the path.
+  const std::string oversize =
+      texts::kOversize + big.string() + "\nファイルサイズ: 102401 バイト　上限: 102400 バイト";
+  prompts.Expect(Question::Oversize, Answer::No, oversize);
   Click("btAddImage");
   ASSERT_EQ(prompts.asked().size(), 1u);
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"exact.jpg"}));
   EXPECT_TRUE(CommitEnabled());
 
-  prompts.Expect(Question::Oversize, Answer::Yes, texts::kOversize + big.string());
+  prompts.Expect(Question::Oversize, Answer::Yes, oversize);
   Choose({big});
   Click("btAddImage");
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"exact.jpg", "big.jpg"}));
+}
+
+TEST_F(Adding, AnEmptyFileIsRefusedAndACopyOfAnItemAsksFirst) {
+  LoadEmptyCard();
+  const fs::path empty = desktop.Write("empty.jpg", "");
+  const fs::path sea = desktop.Write("sea.jpg", "the sea");
+  const fs::path again = desktop.Write("sea-again.jpg", "the sea");
+  Choose({empty, sea});
+  prompts.ExpectOk(texts::kEmptyFile + empty.string());
+  Click("btAddImage");
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"sea.jpg"}));
+
+  Choose({again});
+  prompts.Expect(Question::Duplicate, Answer::No,
+                 std::string(texts::kSameContent) + "STIL0001.JPG「sea.jpg」" + texts::kSameContentQuestion +
+                     again.string());
+  Click("btAddImage");
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"sea.jpg"}));
+  prompts.Expect(Question::Duplicate, Answer::Yes);
+  Click("btAddImage");
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"sea.jpg", "sea-again.jpg"}));
 }
 
 TEST_F(Adding, OfThreeFilesTheSecondDoesNotFitAndTheThirdIsNeverLookedAt) {
@@ -180,8 +208,29 @@ TEST_F(Dropping, AMelodyDroppedOnTheImageListIsRefusedWithTheImageWarning) {
   DropOnGrid(MediaKind::Image, {tune});
   EXPECT_EQ(session.Catalogue(MediaKind::Image).count, 0);
   EXPECT_EQ(session.Catalogue(MediaKind::Melody).count, 0);
-  // Every file refused: the commit button is enabled all the same.
-  EXPECT_TRUE(CommitEnabled());
+  // Every file refused: nothing to commit.
+  EXPECT_FALSE(CommitEnabled());
+}
+
+TEST_F(Dropping, APictureOfAnotherFormatIsConvertedWhenTheUserAgrees) {
+  LoadEmptyCard();
+  const fs::path png = desktop.Write("sunset.png", SolidPicture(800, 600, QColor(250, 120, 20), "PNG"));
+  const fs::path webp = desktop.Write("leaf.webp", SolidPicture(300, 300, Qt::green, "WEBP"));
+  prompts.Expect(Prompts::Question::ConvertPicture, Answer::Yes, texts::kConvertPicture + png.string());
+  prompts.Expect(Prompts::Question::ConvertPicture, Answer::No, texts::kConvertPicture + webp.string());
+  // Declined, a .webp keeps an extension no record can hold: refused.
+  prompts.ExpectOk(texts::kUnfitExtension + webp.string());
+  ASSERT_TRUE(DropOnGrid(MediaKind::Image, {png, webp}));
+  EXPECT_EQ(Column(MediaKind::Image, 0), (std::vector<QString>{"STIL0001.JPG"}));
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"sunset.png"}));
+  const MediaEntry* entry = session.Catalogue(MediaKind::Image).EntryAtRow(1);
+  ASSERT_NE(entry, nullptr);
+  // Queued from the converted copy, which the preview shows too.
+  const fs::path copy = window->ItemPath(*entry).value_or(fs::path());
+  EXPECT_NE(copy, png);
+  EXPECT_EQ(copy.extension(), ".jpg");
+  EXPECT_EQ(QImage(QString::fromStdString(copy.string())).size(), QSize(240, 180));
+  EXPECT_EQ(Column(MediaKind::Image, 2), (std::vector<QString>{QString::number(fs::file_size(copy))}));
 }
 
 TEST_F(Dropping, AFolderIsRefusedLikeAFileOfAnotherType) {

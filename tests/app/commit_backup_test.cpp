@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QtTest/QTest>
 #include <ctime>
+#include <map>
 
 #include "app/media_files.h"
 #include "app/window_fixture.h"
@@ -96,8 +97,13 @@ class Commit : public WindowTest {
     window->SetFileOps(ops);
   }
   fs::path Still(const char* name) { return card.path() / "PRIVATE/DOCOMO/STILL" / name; }
-  // The reload's questions, then the closing message.
+  // The question that shows what the commit will do, answered Yes.
+  void ExpectPlanQuestion() {
+    prompts.Expect(Prompts::Question::ConfirmCommit, Prompts::Answer::Yes);
+  }
+  // The plan's question, the reload's questions, then the closing message.
   void ExpectCommitEnding(Icon icon, const std::string& text = {}) {
+    ExpectPlanQuestion();
     ExpectFolderLoad(card.path());
     prompts.ExpectOk(text);
     closingIcon = icon;
@@ -117,7 +123,7 @@ TEST_F(Commit, TheRoadOfOneChangeFromADropToTheReloadedList) {
   builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "一", "first image"),
                                        Item("STIL0002.JPG", "二", "second image"),
                                        Item("STIL0003.JPG", "三", "third image")});
-  const std::string photoBytes = SolidPicture(320, 240, QColor(200, 80, 20), "JPG");
+  const std::string photoBytes = SolidPicture(240, 180, QColor(200, 80, 20), "JPG");  // fits the screen
   const fs::path photo = desktop.Write("photo.jpg", photoBytes);
   ShowWindow();
   LoadCard();
@@ -160,6 +166,45 @@ TEST_F(Commit, TheRoadOfOneChangeFromADropToTheReloadedList) {
   EXPECT_FALSE(Find("btRefreshData")->isEnabled());
   EXPECT_TRUE(Find("btUpImage")->isEnabled());
   EXPECT_TRUE(Find<QLabel>("StatusPanel0")->text().isEmpty());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(Commit, ShowsWhatItWillDoBeforeItsFirstWriteAndNoChangesNothing) {
+  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "一", "first"), Item("STIL0002.JPG", "二", "second")});
+  builder.WriteKind(MediaKind::Melody, {Item("RING0001.MLD", "古い曲", "old")});
+  const fs::path photo = desktop.Write("photo.jpg", "photo bytes");
+  ShowWindow();
+  LoadCard();
+  prompts.Clear();
+  ClickRow(MediaKind::Image, 2);
+  Click("btUpImage");
+  Click("btRenImage");
+  ClickRow(MediaKind::Melody, 1);
+  Click("btDelMelody");
+  ASSERT_TRUE(DropOnGrid(MediaKind::Image, {photo}));
+  const auto before = SnapshotOf(card.path());
+
+  // The question comes before anything is written: the card is as loaded
+  // while it is up.
+  std::map<std::string, std::string> whileAsked;
+  prompts.ExpectThen(Prompts::Question::ConfirmCommit, Prompts::Answer::No, {},
+                     [&] { whileAsked = SnapshotOf(card.path()); });
+  Click("btRefreshData");
+  EXPECT_EQ(whileAsked, before);
+  ASSERT_EQ(prompts.asked().size(), 1u);
+  const std::string asked = prompts.asked()[0].text;
+  EXPECT_EQ(prompts.asked()[0].icon, Icon::Question);
+  EXPECT_EQ(asked.rfind(std::string(texts::kPlanQuestion) +
+                            "\n\n名前・場所の変更: 2 件\n削除: 1 件\nコピー: 1 件\n管理テーブルの書き込み: 3 件\n\n",
+                        0),
+            0u)
+      << asked;
+  EXPECT_NE(asked.find("着メロ RING0001.MLD「古い曲」"), std::string::npos) << asked;
+  EXPECT_NE(asked.find("待ち受け画像 STIL0003.JPG「photo.jpg」 ← " + photo.string()), std::string::npos) << asked;
+  // Declined: nothing written, the edits kept and still to be committed.
+  EXPECT_EQ(SnapshotOf(card.path()), before);
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"二", "一", "photo.jpg"}));
+  EXPECT_TRUE(Find("btRefreshData")->isEnabled());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -230,11 +275,12 @@ TEST_F(Commit, AWriteProtectedCardStopsAtOnceChangesNothingAndKeepsTheEdits) {
   Click("btRenImage");
   FaultyFileOps writeProtected(real, 1);  // every change fails
   window->SetFileOps(writeProtected);
+  ExpectPlanQuestion();
   prompts.ExpectOk();  // no reload: the error is the only message
   Click("btRefreshData");
-  ASSERT_EQ(prompts.asked().size(), 1u);
-  EXPECT_EQ(prompts.asked()[0].icon, Icon::Error);
-  EXPECT_EQ(prompts.asked()[0].text.rfind(texts::kCommitStopped, 0), 0u) << prompts.asked()[0].text;
+  ASSERT_EQ(prompts.asked().size(), 2u);
+  EXPECT_EQ(prompts.asked()[1].icon, Icon::Error);
+  EXPECT_EQ(prompts.asked()[1].text.rfind(texts::kCommitStopped, 0), 0u) << prompts.asked()[1].text;
   EXPECT_EQ(SnapshotOf(card.path()), before);
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"B", "A"}));
   EXPECT_TRUE(Find("btRefreshData")->isEnabled());
@@ -291,6 +337,7 @@ TEST_F(Commit, AnInterruptedCommitIsFinishedByTheNextOne) {
   Click("btRenImage");
   CutAfterFirstMove pulled(real);
   window->SetFileOps(pulled);
+  ExpectPlanQuestion();
   ExpectFolderLoad(card.path());
   // The reload finds the journal and asks: finish it.
   prompts.Expect(Prompts::Question::InterruptedUpdate, Answer::Yes, texts::kInterruptedCommit);
@@ -324,6 +371,7 @@ TEST_F(Commit, AnInterruptedCommitCanBeUndoneFromTheQuestionAtLoad) {
   Click("btRenImage");
   CutAfterFirstMove pulled(real);
   window->SetFileOps(pulled);
+  ExpectPlanQuestion();
   ExpectFolderLoad(card.path());
   prompts.Expect(Prompts::Question::InterruptedUpdate, Answer::No, texts::kInterruptedCommit);  // back to before
   prompts.ExpectOk();

@@ -18,7 +18,10 @@ class Editing : public WindowTest {
  protected:
   void SetUp() override {
     WindowTest::SetUp();
-    window->SetOpener([this](const QString& path) { opened.push_back(path); });
+    window->SetOpener([this](const QString& path) {
+      opened.push_back(path);
+      return true;
+    });
     builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "夕焼け", std::string(1000, 'a')),
                                          Item("STIL0002.JPG", "猫", std::string(2000, 'b')),
                                          Item("STIL0003.JPG", "富士山", std::string(3000, 'c'))});

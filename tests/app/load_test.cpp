@@ -83,20 +83,37 @@ TEST_F(Load, YesLoadsTheCardIntoTheThreeLists) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(Load, LeavesTheCommitButtonAndShowsTheSelectedItemsTitle) {
+TEST_F(Load, EachListShowsItsFirstItemSelectedAndNothingIsLeftToCommit) {
   WriteSmallCard();
-  Find("btRefreshData")->setEnabled(true);  // as after an edit
+  // Before the load: an edit holding a typed title and a picture in the pane.
   Find<QLineEdit>("edMovieTitle")->setText(QStringLiteral("typed"));
   LoadCard();
-  EXPECT_TRUE(Find("btRefreshData")->isEnabled());
-  // Nothing typed before the load stays in the edit: Enter would store it
-  // into the first item.
-  EXPECT_FALSE(Find("btEditMovie")->isEnabled());
+  // The selection, the title edit and the preview show the same item.
+  EXPECT_EQ(Find<QLineEdit>("edImageTitle")->text(), "夕焼けの海");
+  EXPECT_EQ(Find<QLineEdit>("edMelodyTitle")->text(), "着信音１");
   EXPECT_EQ(Find<QLineEdit>("edMovieTitle")->text(), "花火大会");
+  for (MediaKind k : kListKinds) {
+    EXPECT_EQ(window->SelectedRow(k), 1);
+    EXPECT_TRUE(Grid(k)->selectionModel()->isRowSelected(0, {}));
+  }
+  for (const char* name : {"btEditImage", "btEditMelody", "btEditMovie", "btRefreshData"})
+    EXPECT_FALSE(Find(name)->isEnabled()) << name;
+  // Nothing typed before the load stays in the edit: Enter stores the
+  // selected item's own title into it.
   ShowPage(MediaKind::Movie);
   QTest::keyClick(Find<QLineEdit>("edMovieTitle"), Qt::Key_Return);
   EXPECT_EQ(Cell(MediaKind::Movie, 1, 3), "花火大会");
   EXPECT_EQ(session.Catalogue(MediaKind::Movie).Slot(0).title, "\x89\xd4\x89\xce\x91\xe5\x89\xef");
+
+  // Loaded again from a card without images: no title, no picture. The
+  // title stored above counts as an edit: dropping it is asked first.
+  TempDir other;
+  CardBuilder(other.path()).WriteKind(MediaKind::Melody, {Item("RING0001.MLD", "別の曲")});
+  prompts.Expect(Question::DropEdits, Answer::Yes);
+  LoadFolder(other.path());
+  EXPECT_TRUE(Find<QLineEdit>("edImageTitle")->text().isEmpty());
+  EXPECT_TRUE(Find<QLabel>("DispPrev")->pixmap().isNull());
+  EXPECT_EQ(Find<QLineEdit>("edMelodyTitle")->text(), "別の曲");
 }
 
 // Records the status texts that were painted while a load ran.

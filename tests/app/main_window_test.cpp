@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QWindow>
 #include <QtTest/QTest>
 #include <climits>
 
@@ -16,6 +17,8 @@
 
 namespace fenmora::testing {
 namespace {
+
+using MainWindowPlace = WindowTest;
 
 using StartState = WindowTest;
 
@@ -243,22 +246,32 @@ TEST_F(DriveList, AFolderIsAddedOnceAndSelected) {
   EXPECT_EQ(window->CardRoot(), card.path());
 }
 
-TEST(DriveOrder, RemovableVolumesComeFirstInTheirMountOrder) {
-  std::vector<app::DriveChoice> drives = {
-      {"/", "/", false}, {"/media/a", "/media/a", true}, {"/home", "/home", false},
-      {"/media/b", "/media/b (CARD)", true}};
+TEST_F(MainWindowPlace, TheFrameNotTheInnerAreaStandsAtTenTen) {
+  ShowWindow();
+  QCoreApplication::processEvents();
+  // The window system's frame (a title bar and a border here) is placed at
+  // (10, 10); the inner area lies inside it.
+  const QMargins frame = window->windowHandle()->frameMargins();
+  EXPECT_EQ(window->frameGeometry().topLeft(), QPoint(10, 10));
+  EXPECT_EQ(window->geometry().topLeft(), QPoint(10 + frame.left(), 10 + frame.top()));
+}
+
+TEST(DriveOrder, CardsFirstThenRemovableVolumesInTheirMountOrder) {
+  std::vector<app::DriveChoice> drives = {{"/", "/", false, false},
+                                          {"/media/a", "/media/a", true, false},
+                                          {"/home", "/home", false, false},
+                                          {"/media/b", "/media/b (CARD)", true, true},
+                                          {"/srv/copy", "/srv/copy", false, true}};
   app::OrderDrives(drives);
-  ASSERT_EQ(drives.size(), 4u);
-  EXPECT_EQ(drives[0].path, "/media/a");
-  EXPECT_EQ(drives[1].path, "/media/b");
-  EXPECT_EQ(drives[2].path, "/");
-  EXPECT_EQ(drives[3].path, "/home");
+  ASSERT_EQ(drives.size(), 5u);
+  EXPECT_EQ(drives[0].path, "/media/b");
+  EXPECT_EQ(drives[1].path, "/srv/copy");
+  EXPECT_EQ(drives[2].path, "/media/a");
+  EXPECT_EQ(drives[3].path, "/");
+  EXPECT_EQ(drives[4].path, "/home");
   EXPECT_EQ(app::DriveText("/media/b", "CARD"), "/media/b (CARD)");
+  EXPECT_EQ(app::DriveText("/media/b", "CARD", true), "［カード］/media/b (CARD)");
   EXPECT_EQ(app::DriveText("/", ""), "/");
-  EXPECT_TRUE(app::IsPseudoFileSystem("proc"));
-  EXPECT_TRUE(app::IsPseudoFileSystem("overlay"));
-  EXPECT_FALSE(app::IsPseudoFileSystem("vfat"));
-  EXPECT_FALSE(app::IsPseudoFileSystem("exfat"));
 }
 
 }  // namespace

@@ -66,7 +66,7 @@ TEST_F(Preview, PicturesOfAllFiveTypesFitThePaneKeepingTheirShape) {
   }
   builder.WriteKind(MediaKind::Image, items);
   LoadCard();
-  EXPECT_TRUE(Shown().isNull());  // nothing before the first selection
+  EXPECT_FALSE(Shown().isNull());  // the first item, selected by the load
   for (size_t i = 0; i < pictures.size(); ++i) {
     ClickRow(MediaKind::Image, static_cast<int>(i) + 1);
     const QPixmap shown = Shown();
@@ -99,6 +99,22 @@ TEST_F(Preview, AQueuedImageIsPreviewedFromWhereItLies) {
   ASSERT_TRUE(DropOnGrid(MediaKind::Image, {desktop.Write("photo.jpg", SolidPicture(90, 30, Qt::red, "JPG"))}));
   ClickRow(MediaKind::Image, 1);
   EXPECT_EQ(Shown().size(), QSize(90, 30));
+}
+
+TEST_F(Preview, AConvertedPictureIsPreviewedAsTheHandsetWillShowIt) {
+  builder.WriteKind(MediaKind::Image, {});
+  LoadCard();
+  prompts.Clear();
+  TempDir desktop;
+  // Tall and narrow: the handset's copy is 80 x 320, and so is what shows.
+  const fs::path png = desktop.Write("tower.png", SolidPicture(100, 400, Qt::blue, "PNG"));
+  prompts.Expect(Prompts::Question::ConvertPicture, Prompts::Answer::Yes, texts::kConvertPicture + png.string());
+  ASSERT_TRUE(DropOnGrid(MediaKind::Image, {png}));
+  ClickRow(MediaKind::Image, 1);
+  const QPixmap shown = Shown();
+  ASSERT_FALSE(shown.isNull());
+  EXPECT_NEAR(static_cast<double>(shown.width()) / shown.height(), 0.25, 0.02);
+  EXPECT_TRUE(Near(Middle(), Qt::blue));
 }
 
 TEST_F(Preview, SelectingAMelodyOrAMovieLeavesTheLastImage) {
@@ -145,7 +161,10 @@ class Playback : public Preview {
  protected:
   void SetUp() override {
     Preview::SetUp();
-    window->SetOpener([this](const QString& path) { opened.push_back(path); });
+    window->SetOpener([this](const QString& path) {
+      opened.push_back(path);
+      return true;
+    });
     builder.WriteKind(MediaKind::Melody, {Item("RING0001.MID", "ピアノ", PianoMidi()),
                                           Item("RING0002.MLD", "着信音", MldWithTitle("x")),
                                           Item("RING0003.WAV", "ラ", ToneWav(2.0))});

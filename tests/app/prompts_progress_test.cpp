@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QtTest/QTest>
 #include <fstream>
+#include <map>
 
 #include "app/qt_prompts.h"
 #include "app/window_fixture.h"
@@ -61,6 +62,43 @@ TEST(MessageBoxes, ShowTheTitleTextIconAndButtonsAskedAndReturnThePress) {
   EXPECT_EQ(seen.icon, QMessageBox::Question);
   EXPECT_EQ(AskAndPress(prompts, Icon::Information, Buttons::YesNo, QMessageBox::No, seen), Answer::No);
   EXPECT_EQ(seen.icon, QMessageBox::Information);
+}
+
+TEST(MessageBoxes, QtsOwnTextsAreJapaneseAndDetailsCanBeOpened) {
+  QWidget owner;
+  app::QtPrompts prompts(&owner);
+  std::map<QMessageBox::StandardButton, QString> captions;
+  QString details, detailsButton;
+  auto look = [&](QMessageBox::StandardButton press) {
+    QTimer::singleShot(0, [&, press] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      for (QAbstractButton* b : box->buttons()) {
+        const auto which = box->standardButton(b);
+        if (which != QMessageBox::NoButton) captions[which] = b->text();
+        else detailsButton = b->text();  // the one that opens the details
+      }
+      if (!box->detailedText().isEmpty()) details = box->detailedText();
+      box->button(press)->click();
+    });
+  };
+  look(QMessageBox::No);
+  EXPECT_EQ(prompts.AskWithDetails(Prompts::Question::ConfirmCommit, Icon::Question, Buttons::YesNo,
+                                   "更新しますか？", "削除: STIL0001.JPG"),
+            Answer::No);
+  look(QMessageBox::Cancel);
+  prompts.Ask(Prompts::Question::MissingFolder, Icon::Question, Buttons::YesCancel, "作成しますか？");
+  look(QMessageBox::Ok);
+  prompts.Tell(Icon::Information, "完了しました");
+  auto plain = [](QString t) { return t.remove(QLatin1Char('&')); };
+  EXPECT_TRUE(plain(captions[QMessageBox::Yes]).startsWith(QStringLiteral("はい"))) << captions[QMessageBox::Yes].toStdString();
+  EXPECT_TRUE(plain(captions[QMessageBox::No]).startsWith(QStringLiteral("いいえ"))) << captions[QMessageBox::No].toStdString();
+  EXPECT_TRUE(plain(captions[QMessageBox::Cancel]).startsWith(QStringLiteral("キャンセル")))
+      << captions[QMessageBox::Cancel].toStdString();
+  EXPECT_EQ(plain(captions[QMessageBox::Ok]), "OK");
+  EXPECT_EQ(details, "削除: STIL0001.JPG");
+  EXPECT_TRUE(std::any_of(detailsButton.begin(), detailsButton.end(), [](QChar c) { return c.unicode() >= 0x3000; }))
+      << detailsButton.toStdString();
 }
 
 TEST(MessageBoxes, EscapeGivesTheSafeAnswer) {

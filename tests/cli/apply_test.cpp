@@ -3,10 +3,14 @@
 // stops everything before the card is touched.
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 #include "cli/cli_fixture.h"
+#include "convert/jpeg_layout.h"
 #include "editing/editing.h"
 #include "support/scripted_prompts.h"
 #include "sync/commit.h"
+#include "sync/plan_summary.h"
 #include "sync/load.h"
 #include "sync/texts.h"
 
@@ -115,6 +119,51 @@ TEST_F(CliApply, OversizedFileNeedsYes) {
   EXPECT_EQ(card.Read("\\PRIVATE\\DOCOMO\\STILL\\STIL0002.JPG").size(), 102401u);
 }
 
+TEST_F(CliApply, ConvertMakesAPictureFitAndLeavesNoTemporaryFiles) {
+  QImage picture(1200, 900, QImage::Format_RGB32);
+  picture.fill(QColor(30, 160, 90));
+  const std::string png = (pc.path() / "meadow.png").string();
+  ASSERT_TRUE(picture.save(QString::fromStdString(png), "PNG"));
+  const std::string ops = OpsFile("add image " + png + "\n");
+  const fs::path tmp = pc.path() / "tmp";
+  fs::create_directories(tmp);
+  RunOptions options;
+  options.env = {"TMPDIR=" + tmp.string()};
+
+  // Without --convert: the question is written, then the size question.
+  const CliRun asked = RunCli({"apply", Card(), ops}, options);
+  EXPECT_EQ(asked.exitCode, 1);
+  EXPECT_NE(asked.err.find(texts::kConvertPicture + png), std::string::npos) << asked.err;
+  EXPECT_NE(asked.err.find(texts::kOversize + png), std::string::npos) << asked.err;
+  EXPECT_FALSE(card.Exists("\\PRIVATE\\DOCOMO\\STILL\\STIL0001.JPG"));
+
+  const CliRun converted = RunCli({"apply", Card(), ops, "--convert"}, options);
+  ASSERT_EQ(converted.exitCode, 0) << converted.err;
+  const std::string onCard = card.Read("\\PRIVATE\\DOCOMO\\STILL\\STIL0001.JPG");
+  const auto layout = convert::ParseJpegLayout(onCard);
+  ASSERT_TRUE(layout);
+  EXPECT_EQ(layout->frame, 0xC0);
+  EXPECT_EQ(QSize(layout->width, layout->height), QSize(240, 180));
+  EXPECT_LE(onCard.size(), 102400u);
+  const CardSession s = Reload();
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).EntryAtRow(1)->title, "meadow.png");
+  // The session's folder went with the process.
+  EXPECT_TRUE(fs::is_empty(tmp));
+}
+
+TEST_F(CliApply, ACopyOfAnItemOnTheCardNeedsYes) {
+  card.WriteTable(MediaKind::Image, 0, testcli::Items(MediaKind::Image, 1, 1, ".JPG"));
+  const std::string copy = PcFile("copy.jpg", card.Read("\\PRIVATE\\DOCOMO\\STILL\\STIL0001.JPG"));
+  const std::string ops = OpsFile("add image " + copy + "\n");
+  const CliRun refused = RunCli({"apply", Card(), ops});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find(texts::kSameContent), std::string::npos) << refused.err;
+  EXPECT_FALSE(card.Exists("\\PRIVATE\\DOCOMO\\STILL\\STIL0002.JPG"));
+  const CliRun accepted = RunCli({"apply", Card(), ops, "--yes"});
+  EXPECT_EQ(accepted.exitCode, 0) << accepted.err;
+  EXPECT_TRUE(card.Exists("\\PRIVATE\\DOCOMO\\STILL\\STIL0002.JPG"));
+}
+
 TEST_F(CliApply, UnreadableFileIsSkippedAndTheNextAdded) {
   const std::string missing = (pc.path() / "missing.jpg").string();
   const std::string ok = PcFile("ok.jpg", "fine");
@@ -168,7 +217,14 @@ TEST_F(CliApply, DryRunPrintsThePlanAndChangesNoByte) {
   std::vector<std::string> expected;
   const CommitPlan plan = PlanCommit(s);
   for (const CommitStep& step : plan.steps) expected.push_back(DescribeStep(plan, step));
-  EXPECT_EQ(Lines(run.out), expected);
+  // First the summary the window asks with (counts, then the deleted and
+  // added items), then every step.
+  const PlanSummary summary = SummarizePlan(plan, s);
+  EXPECT_EQ(summary.copies, 1);
+  EXPECT_EQ(summary.deletions, 1);
+  const std::string head = summary.text + "\n\n" + summary.details + "\n\n";
+  ASSERT_EQ(run.out.rfind(head, 0), 0u) << run.out;
+  EXPECT_EQ(Lines(run.out.substr(head.size())), expected);
   EXPECT_NE(std::find(expected.begin(), expected.end(),
                       "copy   " + photo + " -> PRIVATE/DOCOMO/STILL/STIL0001.JPG"),
             expected.end());

@@ -141,8 +141,10 @@ class Queueing : public ::testing::Test {
     s.gauge = {10 * 1024 * 1024, 0};
   }
   std::filesystem::path File(const std::string& name, size_t size) {
+    // Bytes of its own (its name first): files of one size are not copies.
     const auto p = pc.path() / name;
-    WriteBytes(p, std::string(size, 'x'));
+    std::string bytes = (name + std::string(size, 'x')).substr(0, size);
+    WriteBytes(p, bytes);
     return p;
   }
   CardSession s;
@@ -175,7 +177,11 @@ TEST_F(Queueing, SizeLimitAsksAboveTheLimitOnly) {
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, File("exact.jpg", 102400), prompts), QueueOutcome::Queued);
   EXPECT_TRUE(prompts.asked().empty());
   const auto big = File("big.JPG", 102401);
-  prompts.Expect(Prompts::Question::Oversize, Prompts::Answer::No, texts::kOversize + big.string());
+  // The question names the file, then its size and the limit on a line of
+  // their own.
+  prompts.Expect(Prompts::Question::Oversize, Prompts::Answer::No,
+                 std::string(texts::kOversize) + big.string() +
+                     "\nファイルサイズ: 102401 バイト　上限: 102400 バイト");
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, big, prompts), QueueOutcome::Skipped);
   ASSERT_EQ(prompts.asked().size(), 1u);
   prompts.Expect(Prompts::Question::Oversize, Prompts::Answer::Yes);
@@ -205,6 +211,55 @@ TEST_F(Queueing, UsualSpellingsTakeTheHandsetsExtensionAndUnfitOnesAreRefused) {
   EXPECT_EQ(s.Catalogue(MediaKind::Image).count, 2);
   EXPECT_EQ(s.Catalogue(MediaKind::Melody).count, 1);
   EXPECT_EQ(s.gauge.progress, 30);
+}
+
+TEST_F(Queueing, AnEmptyFileIsRefusedWithAWarning) {
+  const auto empty = File("empty.jpg", 0);
+  prompts.ExpectOk(texts::kEmptyFile + empty.string());
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, empty, prompts), QueueOutcome::Skipped);
+  ASSERT_EQ(prompts.asked().size(), 1u);
+  EXPECT_EQ(prompts.asked()[0].icon, Prompts::Icon::Warning);
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).count, 0);
+}
+
+TEST_F(Queueing, BytesAlreadyInTheKindAskBeforeTheyAreAddedAgain) {
+  // One image on the card, one queued before: the same bytes under another
+  // name ask, naming the item that holds them; other bytes of the same size
+  // and the same bytes in another kind do not.
+  MediaCatalogue& images = s.Catalogue(MediaKind::Image);
+  Fill(images, {"STIL0001.JPG"});
+  images.Slot(0).sourceFolder = "\\PRIVATE\\DOCOMO\\STILL\\";
+  images.Slot(0).title = "\x8A\x43";  // 海 in CP932
+  images.Slot(0).size = 4;
+  WriteBytes(card.path() / "PRIVATE/DOCOMO/STILL/STIL0001.JPG", "sea!");
+  const auto copy = pc.path() / "copy.jpg";
+  WriteBytes(copy, "sea!");
+  const auto other = pc.path() / "other.jpg";
+  WriteBytes(other, "sky!");
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, other, prompts), QueueOutcome::Queued);
+  const auto movie = pc.path() / "copy.3gp";
+  WriteBytes(movie, "sea!");
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Movie, movie, prompts), QueueOutcome::Queued);
+  EXPECT_TRUE(prompts.asked().empty());
+
+  prompts.Expect(Prompts::Question::Duplicate, Prompts::Answer::No,
+                 std::string(texts::kSameContent) + "STIL0001.JPG「海」" + texts::kSameContentQuestion +
+                     copy.string());
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, copy, prompts), QueueOutcome::Skipped);
+  // A queued file counts as well, and Yes adds the file all the same.
+  const auto again = pc.path() / "again.jpg";
+  WriteBytes(again, "sky!");
+  prompts.Expect(Prompts::Question::Duplicate, Prompts::Answer::Yes);
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, again, prompts), QueueOutcome::Queued);
+  ASSERT_EQ(prompts.asked().size(), 2u);
+  EXPECT_NE(prompts.asked()[1].text.find("STIL0002.JPG"), std::string::npos);
+  EXPECT_EQ(images.LiveCount(), 3);
+  // An item marked for deletion no longer counts.
+  DeleteEntry(images, s.gauge, 1);
+  const auto third = pc.path() / "third.jpg";
+  WriteBytes(third, "sea!");
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, third, prompts), QueueOutcome::Queued);
+  EXPECT_EQ(prompts.asked().size(), 2u);
 }
 
 TEST_F(Queueing, StopsWhenTheCardIsFullAndRefusesUnreadableFiles) {

@@ -51,6 +51,15 @@ TEST(CardPath, SymbolicLinksOutOfTheCardAreRefused) {
   // A link that stays on the card is fine.
   EXPECT_TRUE(ResolveCardPath(root.path(), "\\PRIVATE\\inner", "x.jpg"));
   EXPECT_TRUE(ResolveCardPath(root.path(), "\\PRIVATE\\STILL\\NEW", "x.jpg"));
+  // A file of a folder already resolved gives the same answers.
+  const CardGuard card(root.path());
+  for (std::string_view folderText : {"\\PRIVATE", "\\PRIVATE\\inner", "\\PRIVATE\\STILL\\NEW"}) {
+    const auto folder = card.Resolve(folderText);
+    ASSERT_TRUE(folder) << folderText;
+    for (std::string_view name : {"link.jpg", "x.jpg", "..", "a/b"})
+      EXPECT_EQ(card.ResolveIn(*folder, name), card.Resolve(folderText, name)) << folderText << name;
+  }
+  EXPECT_FALSE(card.ResolveIn(*card.Resolve("\\PRIVATE"), "link.jpg"));
 }
 
 }  // namespace

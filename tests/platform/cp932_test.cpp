@@ -68,5 +68,10 @@ TEST(Cp932Cut, NeverSplitsADoubleByteCharacter) {
   EXPECT_EQ(Cp932CutBytes("\xB1\xB2\xB3", 2), "\xB1\xB2");
 }
 
+TEST(Cp932, NamesTheCharactersItCannotHoldOnceEach) {
+  EXPECT_TRUE(Cp932Unrepresentable("海の写真 ABC ① ?").empty());
+  EXPECT_EQ(Cp932Unrepresentable("😀 café 😀 한"), (std::vector<std::string>{"😀", "é", "한"}));
+}
+
 }  // namespace
 }  // namespace fenmora

@@ -93,5 +93,19 @@ TEST(Backup, RootFallsBackWhenTheProgramFolderCannotBeWritten) {
   EXPECT_EQ(ChooseBackupRoot(program.path() / "missing", "/data"), std::filesystem::path("/data/BackUp"));
 }
 
+// Installed in a prefix, the program's bin folder is everybody's (and root
+// could write into /usr/bin): backups go to the user's folder. A copy with its
+// data beside it stays portable.
+TEST(Backup, AnInstalledProgramBacksUpIntoTheUsersFolder) {
+  TempFolder prefix;
+  const std::filesystem::path bin = prefix.path() / "bin";
+  std::filesystem::create_directories(bin);
+  std::filesystem::create_directories(bin / FENMORA_DATA_FROM_BIN);
+  EXPECT_EQ(ChooseBackupRoot(bin, "/data"), std::filesystem::path("/data/BackUp"));
+  EXPECT_FALSE(std::filesystem::exists(bin / "BackUp"));
+  std::filesystem::create_directories(bin / "data");
+  EXPECT_EQ(ChooseBackupRoot(bin, "/data"), bin / "BackUp");
+}
+
 }  // namespace
 }  // namespace fenmora

@@ -182,7 +182,9 @@ TEST_F(Commit, QueuedFilesAreCopiedNeverMovedOrDeleted) {
   testcard::WriteBytes(pc.path() / "keep.jpg", "keep me");
   ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, pc.path() / "keep.jpg", prompts), QueueOutcome::Queued);
   ASSERT_TRUE(DeleteEntry(Images(), s.gauge, 3));
-  // The listed image queued onto its own list.
+  // The listed image queued onto its own list (asked about, as a copy of an
+  // item the list holds).
+  prompts.Expect(Prompts::Question::Duplicate, Prompts::Answer::Yes);
   ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, card.Host("\\PRIVATE\\DOCOMO\\STILL\\STIL0001.JPG"), prompts),
             QueueOutcome::Queued);
   ASSERT_TRUE(Run().Ok());

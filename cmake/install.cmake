@@ -1,0 +1,101 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Installing like a desktop program (cmake --install, make install) and the
+# Debian package (make package, through CPack). The programs find what they
+# read in ../share/fenmora from their bin folder (FENMORA_DATA_FROM_BIN).
+set(FENMORA_ID io.github.fenmora.Fenmora)
+set(PACKAGING ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
+
+# ------------------------------------------------------------ manual pages
+# Written from each program's own --help at build time (cmake/manpage.cmake),
+# gzipped without a time stamp as Debian installs them.
+set(MAN_DIR ${CMAKE_BINARY_DIR}/man)
+set(MAN_PAGES)
+foreach(program IN ITEMS fenmora fenmora-cli)
+  if(TARGET ${program})
+    add_custom_command(
+      OUTPUT ${MAN_DIR}/${program}.1 ${MAN_DIR}/${program}.1.gz
+      COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${program}> -DNAME=${program}
+              -DVERSION=${PROJECT_VERSION} -DEXTRA=${PACKAGING}/man/${program}.roff
+              -DOUTPUT=${MAN_DIR}/${program}.1 -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/manpage.cmake
+      COMMAND gzip -9nkf ${MAN_DIR}/${program}.1
+      DEPENDS ${program} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/manpage.cmake ${PACKAGING}/man/${program}.roff
+      COMMENT "Writing the manual page ${program}(1)"
+      VERBATIM)
+    list(APPEND MAN_PAGES ${MAN_DIR}/${program}.1.gz)
+  endif()
+endforeach()
+
+# The Debian change log, gzipped as for /usr/share/doc.
+add_custom_command(
+  OUTPUT ${CMAKE_BINARY_DIR}/changelog.gz
+  COMMAND ${CMAKE_COMMAND} -E copy ${PACKAGING}/debian/changelog ${CMAKE_BINARY_DIR}/changelog
+  COMMAND gzip -9nf ${CMAKE_BINARY_DIR}/changelog
+  DEPENDS ${PACKAGING}/debian/changelog
+  VERBATIM)
+add_custom_target(install_files ALL DEPENDS ${MAN_PAGES} ${CMAKE_BINARY_DIR}/changelog.gz)
+
+# ------------------------------------------------------------ what goes where
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+  OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+foreach(program IN ITEMS fenmora fenmora-cli)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+endforeach()
+install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/data/ DESTINATION ${CMAKE_INSTALL_DATADIR}/fenmora)
+install(FILES ${PACKAGING}/${FENMORA_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PACKAGING}/${FENMORA_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(DIRECTORY ${PACKAGING}/icons/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
+install(FILES ${MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PACKAGING}/debian/copyright ${CMAKE_BINARY_DIR}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/fenmora)
+
+# ------------------------------------------------------------ checks in make test
+# Both programs answer --help and --version without a window; the versions of
+# the metainfo's newest release and of the Debian change log are the project's.
+if(TARGET fenmora)
+  add_test(NAME install.window_version COMMAND fenmora --version)
+  set_tests_properties(install.window_version PROPERTIES
+    PASS_REGULAR_EXPRESSION "^fenmora ${PROJECT_VERSION}\n$" TIMEOUT 30)
+  add_test(NAME install.window_help COMMAND fenmora --help)
+  set_tests_properties(install.window_help PROPERTIES
+    PASS_REGULAR_EXPRESSION "Usage: fenmora \\[FOLDER\\]" TIMEOUT 30
+    ENVIRONMENT "QT_QPA_PLATFORM=none-such;DISPLAY=")
+endif()
+add_test(NAME install.release_versions
+  COMMAND ${CMAKE_COMMAND} -DVERSION=${PROJECT_VERSION}
+          -DMETAINFO=${PACKAGING}/${FENMORA_ID}.metainfo.xml
+          -DCHANGELOG=${PACKAGING}/debian/changelog
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/check-versions.cmake)
+set_tests_properties(install.release_versions PROPERTIES TIMEOUT 30)
+
+# ------------------------------------------------------------ the Debian package
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME fenmora)
+set(CPACK_PACKAGE_VENDOR "The Fenmora developers")
+set(CPACK_PACKAGE_CONTACT "The Fenmora developers <fenmora@users.noreply.github.com>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "manager for the SD card of a FOMA F900i handset")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Fenmora manages what a DoCoMo FOMA F900i handset keeps on its SD card:
+standby images, ring melodies and movies. It reads the handset's own
+management tables, lets you retitle, reorder, renumber, delete and add
+items, and writes the card back so that the handset reads it again.
+Nothing on the card changes until the edits are committed.
+
+The package holds the window (fenmora) and the command line (fenmora-cli).")
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://fenmora.github.io/)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# The libraries the programs link, found by dpkg-shlibdeps; besides them, what
+# the window opens at run time: SDL2_mixer (loaded at the first melody), the
+# General MIDI SoundFont it plays with, and the Japanese fonts.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsdl2-mixer-2.0-0, timgm6mb-soundfont, fonts-ipafont-gothic")
+# TIFF pictures in the preview.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-image-formats-plugins")
+include(CPack)

@@ -1,0 +1,168 @@
+#include "convert/handset_fit.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QTemporaryDir>
+
+#include <memory>
+
+#include "convert/picture.h"
+#include "media/smf_slim.h"
+#include "sync/texts.h"
+
+namespace fenmora::convert {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QString QtPath(const fs::path& file) { return QFile::decodeName(QByteArray(file.c_str())); }
+
+std::int64_t LimitOf(const HandsetProfile& profile, MediaKind kind, const char* ext) {
+  const ExtensionRule* rule = profile.FindExtension(kind, ext);
+  return rule ? rule->maxSize : 0;
+}
+
+// Melody files larger than this are not read whole: no melody is that long.
+constexpr qint64 kMaxMelodyRead = 16 * 1024 * 1024;
+
+}  // namespace
+
+const fs::path& SessionFolder() {
+  static std::unique_ptr<QTemporaryDir> dir;
+  static fs::path path;
+  if (!dir) {
+    dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/fenmora-XXXXXX"));
+    if (dir->isValid()) path = fs::path(QFile::encodeName(dir->path()).toStdString());
+  }
+  return path;
+}
+
+HandsetFit::HandsetFit(const HandsetProfile& profile, fs::path folder)
+    : profile_(profile), folder_(std::move(folder)) {}
+
+Fitted HandsetFit::Prepare(MediaKind kind, const fs::path& file, Prompts& prompts) {
+  if (kind == MediaKind::Image) return FitPicture(file, prompts);
+  if (kind == MediaKind::Melody) return FitMelody(file, prompts);
+  return {};
+}
+
+fs::path HandsetFit::Store(const fs::path& original, const char* ext, const std::string& bytes) {
+  const fs::path folder = folder_.empty() ? SessionFolder() : folder_;
+  if (folder.empty()) return {};
+  // A number in front keeps two files of the same name apart; the file is
+  // made new, never written over.
+  const std::string stem = original.stem().string();
+  for (int n = 1; n < 100000; ++n) {
+    const fs::path target = folder / (std::to_string(n) + "-" + stem + ext);
+    QFile out(QtPath(target));
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+      if (out.exists()) continue;
+      return {};
+    }
+    const bool written = out.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+                             static_cast<qint64>(bytes.size()) && out.flush();
+    out.close();
+    if (written) return target;
+    out.remove();
+    return {};
+  }
+  return {};
+}
+
+Fitted HandsetFit::FitPicture(const fs::path& file, Prompts& prompts) {
+  using Icon = Prompts::Icon;
+  PictureLimits limits;
+  limits.bytes = LimitOf(profile_, MediaKind::Image, ".JPG");
+  const PictureFacts facts = InspectPicture(file, limits);
+  // What no reader knows goes on as before: the size question, the copy.
+  if (!facts.readable || facts.handsetReady) return {};
+  const std::string shownPath = file.string();
+  if (prompts.Ask(Prompts::Question::ConvertPicture, Icon::Question, Prompts::Buttons::YesNo, texts::kConvertPicture + shownPath) !=
+      Prompts::Answer::Yes)
+    return {};
+  if (facts.animated) prompts.Tell(Icon::Warning, texts::kAnimationLost + shownPath);
+
+  const QSize target = FitSize(facts.size, limits);
+  const QImage upright = ReadUpright(file, target);
+  const QImage fitted = Downscale(upright, target);  // null when nothing was read
+  if (fitted.isNull()) {
+    prompts.Tell(Icon::Warning, texts::kConvertFailed + shownPath);
+    return {Fitted::Step::Skip, {}, {}};
+  }
+  const auto encoded = EncodeWithin(fitted, limits.bytes);
+  if (!encoded) {
+    prompts.Tell(Icon::Warning, texts::kPictureTooLarge + shownPath);
+    return {Fitted::Step::Skip, {}, {}};
+  }
+  const fs::path stored = Store(file, ".jpg", encoded->bytes);
+  if (stored.empty()) {
+    prompts.Tell(Icon::Warning, texts::kConvertFailed + shownPath);
+    return {Fitted::Step::Skip, {}, {}};
+  }
+  return {Fitted::Step::Converted, stored, ".JPG"};
+}
+
+Fitted HandsetFit::FitMelody(const fs::path& file, Prompts& prompts) {
+  using Icon = Prompts::Icon;
+  const std::int64_t limit = LimitOf(profile_, MediaKind::Melody, ".MID");
+  QFile in(QtPath(file));
+  if (!in.open(QIODevice::ReadOnly) || in.size() <= limit || in.size() > kMaxMelodyRead ||
+      in.peek(4) != "MThd")
+    return {};
+  const std::string shownPath = file.string();
+  if (prompts.Ask(Prompts::Question::SlimMelody, Icon::Question, Prompts::Buttons::YesNo, texts::kSlimMelody + shownPath) !=
+      Prompts::Answer::Yes)
+    return {};
+  const QByteArray bytes = in.readAll();
+  const auto slim = SlimSmf(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+  if (!slim) {
+    prompts.Tell(Icon::Warning, texts::kSlimFailed + shownPath);
+    return {};
+  }
+  if (static_cast<std::int64_t>(slim->size()) > limit) {
+    prompts.Tell(Icon::Warning, texts::kMelodyStillLarge + shownPath);
+    return {};
+  }
+  const fs::path stored = Store(file, ".mid", *slim);
+  if (stored.empty()) {
+    prompts.Tell(Icon::Warning, texts::kConvertFailed + shownPath);
+    return {Fitted::Step::Skip, {}, {}};
+  }
+  return {Fitted::Step::Converted, stored, ".MID"};
+}
+
+QueueOutcome AddFitted(FileQueue& queue, HandsetFit& fit, MediaKind kind, const fs::path& file,
+                       Prompts& prompts) {
+  if (queue.Full()) return queue.Add(file);  // says so; nothing to convert for
+  const Fitted fitted = fit.Prepare(kind, file, prompts);
+  switch (fitted.step) {
+    case Fitted::Step::AsIs: return queue.Add(file);
+    case Fitted::Step::Skip: return QueueOutcome::Skipped;
+    case Fitted::Step::Converted: {
+      const QueueAs as{file, fitted.cardExt};
+      return queue.Add(fitted.file, &as);
+    }
+  }
+  return QueueOutcome::Skipped;
+}
+
+bool ConvertiblePicture(MediaKind kind, const fs::path& file) {
+  if (kind != MediaKind::Image) return false;
+  QImageReader reader(QtPath(file));
+  reader.setDecideFormatFromContent(true);
+  return reader.canRead();
+}
+
+std::vector<std::string> ConvertiblePatterns(MediaKind kind) {
+  if (kind != MediaKind::Image) return {};
+  std::vector<std::string> patterns;
+  const QList<QByteArray> known = QImageReader::supportedImageFormats();
+  for (const char* format : {"jpeg", "png", "bmp", "webp", "tif", "tiff"})
+    if (known.contains(format)) patterns.push_back("*." + QByteArray(format).toUpper().toStdString());
+  return patterns;
+}
+
+}  // namespace fenmora::convert

@@ -1,0 +1,65 @@
+// Fitting the files a user adds to what the handset takes: a picture it would
+// not show (another format, a progressive or CMYK JPEG, larger than the
+// screen or the byte limit) becomes a baseline JPEG that fits; a Standard
+// MIDI File over the limit is slimmed. Each only when the user agrees. The
+// converted copy goes to a temporary folder of the session and is queued in
+// place of the user's file, which is only ever read.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "editing/editing.h"
+#include "profile/profile.h"
+#include "sync/prompts.h"
+
+namespace fenmora::convert {
+
+struct Fitted {
+  enum class Step {
+    AsIs,       // queue the user's file itself (the size question may follow)
+    Converted,  // queue `file`, the converted copy
+    Skip,       // leave the file out: the user was told why
+  };
+  Step step = Step::AsIs;
+  std::filesystem::path file;
+  std::string cardExt;  // the card extension of the copy: ".JPG", ".MID"
+};
+
+class HandsetFit {
+ public:
+  // Converted copies go to `folder`; empty: the session's temporary folder.
+  explicit HandsetFit(const HandsetProfile& profile, std::filesystem::path folder = {});
+
+  Fitted Prepare(MediaKind kind, const std::filesystem::path& file, Prompts& prompts);
+
+ private:
+  Fitted FitPicture(const std::filesystem::path& file, Prompts& prompts);
+  Fitted FitMelody(const std::filesystem::path& file, Prompts& prompts);
+  // Writes a copy under a new name in the folder; empty path on failure.
+  std::filesystem::path Store(const std::filesystem::path& original, const char* ext,
+                              const std::string& bytes);
+
+  const HandsetProfile& profile_;
+  std::filesystem::path folder_;
+};
+
+// One file of a batch, through the conversion into the queue: what the window
+// and the command line call for every file they add.
+QueueOutcome AddFitted(FileQueue& queue, HandsetFit& fit, MediaKind kind,
+                       const std::filesystem::path& file, Prompts& prompts);
+
+// A picture some reader knows, which the conversion can make into a standby
+// image though its extension is none of the kind's.
+bool ConvertiblePicture(MediaKind kind, const std::filesystem::path& file);
+
+// File-name patterns of the pictures the conversion takes besides the kind's
+// own extensions ("*.PNG", ...); empty for kinds other than images.
+std::vector<std::string> ConvertiblePatterns(MediaKind kind);
+
+// The session's temporary folder: made at first use, removed when the program
+// ends. Empty when it cannot be made.
+const std::filesystem::path& SessionFolder();
+
+}  // namespace fenmora::convert
