@@ -28,6 +28,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QTabBar>
+#include <QPushButton>
 #include <QTableWidget>
 #include <algorithm>
 #include <cstdio>
@@ -134,7 +135,7 @@ bool LoadedInFull(const CardSession& session) {
 // Peak memory with the full card loaded through the window's own load.
 int MemoryChild(int argc, char** argv, const fs::path& card) {
   return RunWindow(argc, argv, card, [](TfrMain& window, CardSession& session) {
-    window.btLoadMemClick();
+    window.findChild<QPushButton*>(QStringLiteral("btLoadMem"))->click();
     if (!LoadedInFull(session)) {
       std::fprintf(stderr, "window_bench: the full card did not load in full\n");
       return 1;
@@ -151,12 +152,13 @@ int RefreshChild(int argc, char** argv, const fs::path& card, int runs) {
   constexpr int kMiddle = 512;
   return RunWindow(argc, argv, card, [&](TfrMain& window, CardSession& session) {
     WriteStandbyJpeg(FullCardItemPath(card, KindIndex(MediaKind::Image), kMiddle));
-    window.btLoadMemClick();
+    window.findChild<QPushButton*>(QStringLiteral("btLoadMem"))->click();
     if (!LoadedInFull(session)) {
       std::fprintf(stderr, "window_bench: the full card did not load in full\n");
       return 1;
     }
-    QTableWidget* grid = window.Page(MediaKind::Image).grid;
+    QTableWidget* grid = window.findChild<QTableWidget*>(QStringLiteral("sgImage"));
+    QPushButton* down = window.findChild<QPushButton*>(QStringLiteral("btDownImage"));
     grid->setCurrentCell(kMiddle - 1, 0);  // the user's selection: runs the handler
     QCoreApplication::processEvents();
     PaintCounter paints;
@@ -166,7 +168,7 @@ int RefreshChild(int argc, char** argv, const fs::path& card, int runs) {
       const int row = window.SelectedRow(MediaKind::Image);
       const int paintsBefore = paints.paints;
       const long long t0 = SteadyNanoseconds();
-      window.btDownImageClick();
+      down->click();
       const double handlerMs = MillisSince(t0);
       const long long t1 = SteadyNanoseconds();
       QCoreApplication::processEvents();  // the repaint, as the event loop makes it

@@ -78,7 +78,7 @@ TfrAbout::TfrAbout(QWidget* parent)
   logo->setGeometry(96, 96, 88, 32);
   logo->setPixmap(PictureOr("author-logo.png", {88, 32}, QStringLiteral("Fenmora"), QColor(0, 0, 128)));
   logo->setCursor(Qt::PointingHandCursor);
-  connect(logo, &ClickLabel::clicked, this, &TfrAbout::ImageLogoClick);
+  connect(logo, &ClickLabel::clicked, this, &TfrAbout::OpenAuthorPage);
 
   PlaceLabel(new QLabel(panel), "Label1", QStringLiteral("今後の開発のためご寄付をお願い致します<(_ _)>"), 15, 144);
 
@@ -87,7 +87,7 @@ TfrAbout::TfrAbout(QWidget* parent)
   pay->setGeometry(96, 168, 88, 31);
   pay->setPixmap(PictureOr("donate.png", {88, 31}, QStringLiteral("寄付"), QColor(0, 112, 60)));
   pay->setCursor(Qt::PointingHandCursor);
-  connect(pay, &ClickLabel::clicked, this, &TfrAbout::ImagePayClick);
+  connect(pay, &ClickLabel::clicked, this, &TfrAbout::OpenDonationPage);
 
   auto* memo = new QPlainTextEdit(panel);
   memo->setObjectName(QStringLiteral("Memo1"));
@@ -120,8 +120,8 @@ TfrAbout::TfrAbout(QWidget* parent)
     PlaceLabel(label, name, QStringLiteral("コチラ"), 217, y);
     connect(label, &ClickLabel::clicked, this, handler);
   };
-  link("lHyouka", 207, &TfrAbout::lHyoukaClick);
-  link("lYoubou", 219, &TfrAbout::lYoubouClick);
+  link("lHyouka", 207, &TfrAbout::OpenRatingsBoard);
+  link("lYoubou", 219, &TfrAbout::OpenSupportBoard);
 
   auto* ok = new QPushButton(QStringLiteral("OK"), this);
   ok->setObjectName(QStringLiteral("OKButton"));
@@ -132,7 +132,7 @@ TfrAbout::TfrAbout(QWidget* parent)
   ok->setFocus();
 }
 
-void TfrAbout::ImageLogoClick() { QDesktopServices::openUrl(fenmora::app::LinkUrl(fenmora::links::kAuthorPage)); }
-void TfrAbout::ImagePayClick() { QDesktopServices::openUrl(fenmora::app::LinkUrl(fenmora::links::kDonationPage)); }
-void TfrAbout::lHyoukaClick() { QDesktopServices::openUrl(fenmora::app::LinkUrl(fenmora::links::kRatingsBoard)); }
-void TfrAbout::lYoubouClick() { QDesktopServices::openUrl(fenmora::app::LinkUrl(fenmora::links::kSupportBoard)); }
+void TfrAbout::OpenAuthorPage() { QDesktopServices::openUrl(fenmora::app::LinkUrl(fenmora::links::kAuthorPage)); }
+void TfrAbout::OpenDonationPage() { QDesktopServices::openUrl(fenmora::app::LinkUrl(fenmora::links::kDonationPage)); }
+void TfrAbout::OpenRatingsBoard() { QDesktopServices::openUrl(fenmora::app::LinkUrl(fenmora::links::kRatingsBoard)); }
+void TfrAbout::OpenSupportBoard() { QDesktopServices::openUrl(fenmora::app::LinkUrl(fenmora::links::kSupportBoard)); }

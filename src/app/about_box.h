@@ -1,6 +1,6 @@
 // The about box: the program's name and version, and four links to the
-// author's pages. Created hidden at start-up and shown modally from the
-// branding panel of the main window; it changes nothing in the program.
+// author's pages. Made at the first click on the main window's branding
+// panel and shown modally from there; it changes nothing in the program.
 #pragma once
 
 #include <QDialog>
@@ -14,8 +14,9 @@ class TfrAbout : public QDialog {
  public:
   explicit TfrAbout(QWidget* parent = nullptr);
 
-  void ImageLogoClick();
-  void ImagePayClick();
-  void lHyoukaClick();
-  void lYoubouClick();
+ private slots:
+  void OpenAuthorPage();
+  void OpenDonationPage();
+  void OpenRatingsBoard();
+  void OpenSupportBoard();
 };

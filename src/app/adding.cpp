@@ -67,7 +67,7 @@ void AcceptAsCopy(Event* event) {
 
 }  // namespace
 
-void TfrMain::AddClick(MediaKind kind) {
+void TfrMain::AddFiles(MediaKind kind) {
   const KindProfile& profile = session_.profile.Kind(kind);
   if (profile.contentFolder.empty()) {
     prompts_->Tell(Prompts::Icon::Warning, texts::Of(texts::kNotSupported, kind));
@@ -125,7 +125,7 @@ void TfrMain::QueueFiles(MediaKind kind, const QStringList& paths, bool refuseOt
 std::optional<MediaKind> TfrMain::GridKindOf(const QWidget* widget) const {
   if (!widget) return std::nullopt;
   for (const KindPage* page : pages_)
-    if (widget == page->grid || page->grid->isAncestorOf(widget)) return page->kind();
+    if (page->GridHolds(widget)) return page->kind();
   return std::nullopt;
 }
 

@@ -18,7 +18,7 @@
 using namespace fenmora;
 using namespace fenmora::app;
 
-void TfrMain::btRefreshDataClick() {
+void TfrMain::CommitToCard() {
   if (!session_.loaded || cardGone_) return;  // nothing to commit to
   // Not the card that was loaded (unmounted, or another card in its place):
   // nothing to ask about, nothing is written.
@@ -73,7 +73,7 @@ void TfrMain::btRefreshDataClick() {
   prompts_->Tell(icon, CommitReport(result));
 }
 
-void TfrMain::btBackUpClick() {
+void TfrMain::BackUpCard() {
   if (!session_.loaded) return;
   if (!CardChangedSinceLoad(session_, *fileOps_).empty()) {
     prompts_->Tell(Prompts::Icon::Error, texts::kCardChanged);
@@ -84,7 +84,7 @@ void TfrMain::btBackUpClick() {
   // BackupCard turns the hourglass on and puts up its status text; both stay
   // until the closing message has been read.
   const BackupResult result =
-      BackupCard(session_.cardRoot, ChooseBackupRoot(programFolder_, userDataFolder_),
+      BackupCard(session_.cardRoot, ChooseBackupRoot(programFolder_, userDataFolder_, *fileOps_),
                  std::time(nullptr), *fileOps_, copies);
   copies.Close();
   prompts_->Tell(result.complete ? Prompts::Icon::Information : Prompts::Icon::Warning,

@@ -1,6 +1,9 @@
 #include "app/kind_page.h"
 
+#include <algorithm>
+
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -27,7 +30,7 @@ const KindPageNames kNames[3] = {
      "btDelMovie", "btAddMovie"},
 };
 
-// Layout of a page, in the page's own coordinates: the grid on the left, the
+// Layout of a page, in the page's own coordinates: the grid_ on the left, the
 // button column on its right.
 constexpr int kLeft = 8;
 constexpr int kGridTop = 54;
@@ -56,47 +59,47 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   const KindPageNames& n = names();
   setObjectName(QString::fromUtf8(n.tab));
 
-  titleLabel = new QLabel(QString::fromUtf8(n.labelCaption), this);
+  auto* titleLabel = new QLabel(QString::fromUtf8(n.labelCaption), this);
   titleLabel->setObjectName(QString::fromUtf8(n.label));
   titleLabel->setGeometry(kLeft, 8, kGridWidth, 14);
 
-  titleEdit = new QLineEdit(this);
-  titleEdit->setObjectName(QString::fromUtf8(n.edit));
-  titleEdit->setGeometry(kLeft, 25, kGridWidth, 22);
-  titleEdit->setMaxLength(static_cast<int>(kTitleFieldBytes));
-  titleEdit->setValidator(new Cp932LengthValidator(kTitleFieldBytes, titleEdit));
+  titleEdit_ = new QLineEdit(this);
+  titleEdit_->setObjectName(QString::fromUtf8(n.edit));
+  titleEdit_->setGeometry(kLeft, 25, kGridWidth, 22);
+  titleEdit_->setMaxLength(static_cast<int>(kTitleFieldBytes));
+  titleEdit_->setValidator(new Cp932LengthValidator(kTitleFieldBytes, titleEdit_));
 
-  editButton = new QPushButton(QStringLiteral("修正"), this);
-  editButton->setObjectName(QString::fromUtf8(n.editButton));
-  editButton->setGeometry(kColumnX, 24, kColumnWidth, 24);
-  editButton->setEnabled(false);
+  editButton_ = new QPushButton(QStringLiteral("修正"), this);
+  editButton_->setObjectName(QString::fromUtf8(n.editButton));
+  editButton_->setGeometry(kColumnX, 24, kColumnWidth, 24);
+  editButton_->setEnabled(false);
   // Files dropped on the edit go to the window, which ignores them there,
   // instead of being pasted into the title as text.
-  titleEdit->setAcceptDrops(false);
+  titleEdit_->setAcceptDrops(false);
 
   // Its rows are added once their header is hidden: a visible row header
   // measures the number of every row (in bold, a face of its own to load)
-  // each time the grid's geometry changes.
-  grid = new QTableWidget(0, kGridColumns, this);
-  grid->setObjectName(QString::fromUtf8(n.grid));
-  grid->setGeometry(kLeft, kGridTop, kGridWidth, kGridHeight);
-  grid->setFont(PixelFont(kFixedFace, 12));
-  grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-  grid->setSelectionMode(QAbstractItemView::SingleSelection);
-  grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  grid->setShowGrid(true);
-  grid->setWordWrap(false);
-  grid->setTextElideMode(Qt::ElideNone);
-  grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  grid->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  grid->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
-  grid->setCornerButtonEnabled(false);
-  QHeaderView* rows = grid->verticalHeader();
+  // each time the grid_'s geometry changes.
+  grid_ = new QTableWidget(0, kGridColumns, this);
+  grid_->setObjectName(QString::fromUtf8(n.grid));
+  grid_->setGeometry(kLeft, kGridTop, kGridWidth, kGridHeight);
+  grid_->setFont(PixelFont(kFixedFace, 12));
+  grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+  grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  grid_->setShowGrid(true);
+  grid_->setWordWrap(false);
+  grid_->setTextElideMode(Qt::ElideNone);
+  grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  grid_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  grid_->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+  grid_->setCornerButtonEnabled(false);
+  QHeaderView* rows = grid_->verticalHeader();
   rows->hide();
   rows->setSectionResizeMode(QHeaderView::Fixed);
   rows->setMinimumSectionSize(kRowHeight);
   rows->setDefaultSectionSize(kRowHeight);
-  QHeaderView* header = grid->horizontalHeader();
+  QHeaderView* header = grid_->horizontalHeader();
   header->setSectionResizeMode(QHeaderView::Fixed);
   header->setStretchLastSection(false);
   header->setHighlightSections(false);
@@ -105,14 +108,14 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   header->setMinimumSectionSize(1);
   header->setFixedHeight(kRowHeight + 2);
   for (int c = 0; c < kGridColumns; ++c) {
-    grid->setColumnWidth(c, kColumnWidths[c]);
-    grid->setHorizontalHeaderItem(c, new QTableWidgetItem(QString::fromUtf8(kColumnHeaders[c])));
+    grid_->setColumnWidth(c, kColumnWidths[c]);
+    grid_->setHorizontalHeaderItem(c, new QTableWidgetItem(QString::fromUtf8(kColumnHeaders[c])));
   }
-  grid->setRowCount(kInitialDataRows);
+  grid_->setRowCount(kInitialDataRows);
   for (int r = 1; r <= kInitialDataRows; ++r) SetCells(r, GridRow{});
-  grid->setCurrentCell(0, 0);
+  grid_->setCurrentCell(0, 0);
 
-  iconPanel = new QFrame(this);
+  auto* iconPanel = new QFrame(this);
   iconPanel->setObjectName(QString::fromUtf8(n.iconPanel));
   iconPanel->setGeometry(kColumnX, kGridTop, kColumnWidth, 44);
   iconPanel->setFrameShape(QFrame::StyledPanel);
@@ -121,18 +124,37 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   QPalette white = iconPanel->palette();
   white.setColor(QPalette::Window, Qt::white);
   iconPanel->setPalette(white);
-  icon = new QLabel(iconPanel);
+  auto* icon = new QLabel(iconPanel);
   icon->setObjectName(QString::fromUtf8(n.icon));
   icon->setGeometry((kColumnWidth - 32) / 2, 6, 32, 32);
   icon->setAlignment(Qt::AlignCenter);
   icon->setPixmap(DataPixmap(QString::fromUtf8(n.iconFile)));
 
-  upButton = MakeButton(this, n.up, "上へ", kGridTop + 52);
-  downButton = MakeButton(this, n.down, "下へ", kGridTop + 52 + kButtonHeight + 4);
+  QPushButton* up = MakeButton(this, n.up, "上へ", kGridTop + 52);
+  QPushButton* down = MakeButton(this, n.down, "下へ", kGridTop + 52 + kButtonHeight + 4);
   const int bottom = kGridTop + kGridHeight;
-  addButton = MakeButton(this, n.add, "追加", bottom - kButtonHeight);
-  deleteButton = MakeButton(this, n.remove, "削除", bottom - 2 * kButtonHeight - 4);
-  renumberButton = MakeButton(this, n.renumber, "リナンバ", bottom - 3 * kButtonHeight - 8);
+  QPushButton* add = MakeButton(this, n.add, "追加", bottom - kButtonHeight);
+  deleteButton_ = MakeButton(this, n.remove, "削除", bottom - 2 * kButtonHeight - 4);
+  QPushButton* renumber = MakeButton(this, n.renumber, "リナンバ", bottom - 3 * kButtonHeight - 8);
+  listButtons_ = {up, down, renumber, deleteButton_, add};
+
+  connect(grid_, &QTableWidget::currentCellChanged, this, [this](int row, int, int previousRow, int) {
+    if (row != previousRow) emit rowChosen();
+  });
+  connect(grid_, &QTableWidget::cellPressed, this, [this](int row, int) {
+    if (row == rowBeforePress_) emit rowChosen();
+  });
+  connect(grid_, &QTableWidget::cellDoubleClicked, this, [this](int, int) { emit rowDoubleClicked(); });
+  grid_->installEventFilter(this);
+  grid_->viewport()->installEventFilter(this);
+  connect(titleEdit_, &QLineEdit::textChanged, this, &KindPage::titleTyped);
+  titleEdit_->installEventFilter(this);
+  connect(editButton_, &QPushButton::clicked, this, &KindPage::editClicked);
+  connect(up, &QPushButton::clicked, this, &KindPage::upClicked);
+  connect(down, &QPushButton::clicked, this, &KindPage::downClicked);
+  connect(renumber, &QPushButton::clicked, this, &KindPage::renumberClicked);
+  connect(deleteButton_, &QPushButton::clicked, this, &KindPage::deleteClicked);
+  connect(add, &QPushButton::clicked, this, &KindPage::addClicked);
 }
 
 void KindPage::SetCells(int row, const GridRow& cells) {
@@ -140,44 +162,75 @@ void KindPage::SetCells(int row, const GridRow& cells) {
                                             &cells.title};
   for (int c = 0; c < kGridColumns; ++c) {
     const QString text = QString::fromStdString(Cp932ToUtf8(*texts[c]));
-    QTableWidgetItem* item = grid->item(row - 1, c);
+    QTableWidgetItem* item = grid_->item(row - 1, c);
     if (!item) {
       item = new QTableWidgetItem(text);
       item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-      grid->setItem(row - 1, c, item);
+      grid_->setItem(row - 1, c, item);
     } else if (item->text() != text) {
       item->setText(text);
     }
   }
 }
 
-void KindPage::WriteRow(int row, const MediaEntry& entry) {
-  if (row < 1 || row > grid->rowCount()) return;
-  SetCells(row, RowOf(entry));
-}
-
 void KindPage::WriteTitle(int row, const MediaEntry& entry) {
-  if (row < 1 || row > grid->rowCount()) return;
+  if (row < 1 || row > grid_->rowCount()) return;
   const QString text = QString::fromStdString(Cp932ToUtf8(RowOf(entry).title));
-  if (QTableWidgetItem* item = grid->item(row - 1, 3)) item->setText(text);
+  if (QTableWidgetItem* item = grid_->item(row - 1, 3)) item->setText(text);
 }
 
 void KindPage::RefreshRows(const MediaCatalogue& catalogue) {
   const int rows = catalogue.GridRowCount() - 1;  // the header is Qt's, not a row
-  const bool updates = grid->updatesEnabled();
-  grid->setUpdatesEnabled(false);
-  grid->setRowCount(rows);
+  const bool updates = grid_->updatesEnabled();
+  grid_->setUpdatesEnabled(false);
+  grid_->setRowCount(rows);
   for (int r = 1; r <= rows; ++r) {
     const MediaEntry* e = catalogue.EntryAtRow(r);
     SetCells(r, e ? RowOf(*e) : GridRow{});
   }
-  if (grid->currentRow() < 0) grid->setCurrentCell(0, 0);
-  grid->setUpdatesEnabled(updates);
+  if (grid_->currentRow() < 0) grid_->setCurrentCell(0, 0);
+  grid_->setUpdatesEnabled(updates);
 }
 
 void KindPage::EnableListButtons() {
-  for (QPushButton* b : {upButton, downButton, renumberButton, deleteButton, addButton})
-    b->setEnabled(true);
+  for (QPushButton* b : listButtons_) b->setEnabled(true);
+}
+
+int KindPage::CurrentRow() const { return grid_->currentRow() + 1; }
+int KindPage::RowCount() const { return grid_->rowCount(); }
+
+void KindPage::SetCurrentRow(int row) {
+  if (row < 1 || row > grid_->rowCount()) return;
+  grid_->setCurrentCell(row - 1, std::max(0, grid_->currentColumn()));
+}
+
+void KindPage::FocusGrid() { grid_->setFocus(); }
+
+bool KindPage::GridHolds(const QWidget* widget) const {
+  return widget && (widget == grid_ || grid_->isAncestorOf(widget));
+}
+
+QString KindPage::TypedTitle() const { return titleEdit_->text(); }
+
+void KindPage::ShowTitle(const QString& title) {
+  if (title.isNull()) titleEdit_->clear();
+  else titleEdit_->setText(title);
+  editButton_->setEnabled(false);
+}
+
+void KindPage::SetEditEnabled(bool on) { editButton_->setEnabled(on); }
+void KindPage::FocusTitle() { titleEdit_->setFocus(); }
+bool KindPage::DeleteEnabled() const { return deleteButton_->isEnabled(); }
+
+bool KindPage::eventFilter(QObject* watched, QEvent* event) {
+  // The keys go on to the control: the signals only add to what it does.
+  if (event->type() == QEvent::MouseButtonPress && watched == grid_->viewport())
+    rowBeforePress_ = grid_->currentRow();
+  else if (event->type() == QEvent::KeyPress && watched == grid_)
+    emit gridKeyPressed(static_cast<QKeyEvent*>(event)->key());
+  else if (event->type() == QEvent::KeyPress && watched == titleEdit_)
+    emit titleKeyPressed(static_cast<QKeyEvent*>(event)->key());
+  return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace fenmora::app

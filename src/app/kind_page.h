@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
 
 #include "catalogue/catalogue.h"
 #include "profile/profile.h"
@@ -45,6 +46,8 @@ inline constexpr const char* kColumnHeaders[kGridColumns] = {"ファイル名", 
 inline constexpr int kInitialDataRows = 63;
 inline constexpr int kRowHeight = 16;
 
+// The page keeps its controls to itself: the window hears what the user did
+// through its signals and changes the page through its functions.
 class KindPage : public QWidget {
   Q_OBJECT
  public:
@@ -58,8 +61,6 @@ class KindPage : public QWidget {
   // the list is empty. Titles are converted for display here and only here.
   void RefreshRows(const MediaCatalogue& catalogue);
 
-  // Writes one data row (1-based, below the header) from an entry.
-  void WriteRow(int row, const MediaEntry& entry);
   // Writes only the title cell of a data row (a title applied).
   void WriteTitle(int row, const MediaEntry& entry);
 
@@ -67,22 +68,53 @@ class KindPage : public QWidget {
   // delete, add.
   void EnableListButtons();
 
-  QLabel* titleLabel;
-  QLineEdit* titleEdit;
-  QPushButton* editButton;
-  QTableWidget* grid;
-  QFrame* iconPanel;
-  QLabel* icon;
-  QPushButton* upButton;
-  QPushButton* downButton;
-  QPushButton* renumberButton;
-  QPushButton* deleteButton;
-  QPushButton* addButton;
+  // ---- the grid: rows as the handset counts them (1 = first item, 0 = none)
+  int CurrentRow() const;
+  int RowCount() const;
+  // Makes the row current (keeping the column); an unknown row is ignored.
+  void SetCurrentRow(int row);
+  void FocusGrid();
+  // Whether the widget is the grid or one of its parts (viewport, scroll bars).
+  bool GridHolds(const QWidget* widget) const;
+
+  // ---- the title edit and its "修正" button
+  QString TypedTitle() const;
+  // Shows a title (null: empties the edit); the button stays off, since a
+  // title shown is not a change.
+  void ShowTitle(const QString& title);
+  void SetEditEnabled(bool on);
+  void FocusTitle();
+  bool DeleteEnabled() const;
+
+ signals:
+  // The current row changed, or the current row was clicked again.
+  void rowChosen();
+  void rowDoubleClicked();
+  void gridKeyPressed(int key);
+  void titleTyped();
+  void titleKeyPressed(int key);
+  void editClicked();
+  void upClicked();
+  void downClicked();
+  void renumberClicked();
+  void deleteClicked();
+  void addClicked();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void SetCells(int row, const GridRow& cells);
 
   MediaKind kind_;
+  QLineEdit* titleEdit_ = nullptr;
+  QPushButton* editButton_ = nullptr;
+  QTableWidget* grid_ = nullptr;
+  QPushButton* deleteButton_ = nullptr;
+  std::array<QPushButton*, 5> listButtons_{};
+  // The row that was current when the mouse was pressed on the grid: a click
+  // on the row already selected chooses it again.
+  int rowBeforePress_ = -1;
 };
 
 }  // namespace fenmora::app

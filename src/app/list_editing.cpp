@@ -75,7 +75,7 @@ void TfrMain::RestoreEdit(const CatalogueEdit& edit, bool forward) {
   pcMain_->setCurrentWidget(&Page(kind));  // the list that changes is the one shown
   const int row = SelectedRow(kind);
   RefreshGrid(kind);
-  SelectRowQuietly(kind, std::clamp(row, 1, Page(kind).grid->rowCount()));
+  SelectRowQuietly(kind, std::clamp(row, 1, Page(kind).RowCount()));
   InitDiskGauge();
   ShowSelection(kind, /*playMelody=*/false);
   UpdateCommitButton();
@@ -84,7 +84,7 @@ void TfrMain::RestoreEdit(const CatalogueEdit& edit, bool forward) {
 int TfrMain::SelectedRow(MediaKind kind) const {
   const int i = KindIndex(kind);
   if (i < 0 || i >= 3) return 0;
-  return pages_[static_cast<size_t>(i)]->grid->currentRow() + 1;
+  return pages_[static_cast<size_t>(i)]->CurrentRow();
 }
 
 void TfrMain::RefreshGrid(MediaKind kind) {
@@ -98,21 +98,16 @@ void TfrMain::RefreshGrid(MediaKind kind) {
 const MediaEntry* TfrMain::ShowSelectedTitle(MediaKind kind) {
   KindPage& page = Page(kind);
   const MediaEntry* entry = session_.Catalogue(kind).EntryAtRow(SelectedRow(kind));
-  if (entry) page.titleEdit->setText(QString::fromStdString(Cp932ToUtf8(entry->title)));
-  else page.titleEdit->clear();
-  // Setting the text counts as a change; the title shown is not one.
-  page.editButton->setEnabled(false);
+  page.ShowTitle(entry ? QString::fromStdString(Cp932ToUtf8(entry->title)) : QString());
   return entry;
 }
 
 void TfrMain::SelectRowQuietly(MediaKind kind, int row) {
-  QTableWidget* grid = Page(kind).grid;
-  if (row < 1 || row > grid->rowCount()) return;
   QuietSelection quiet(quietSelection_);
-  grid->setCurrentCell(row - 1, std::max(0, grid->currentColumn()));
+  Page(kind).SetCurrentRow(row);
 }
 
-void TfrMain::ListClick(MediaKind kind) { ShowSelection(kind, /*playMelody=*/true); }
+void TfrMain::ShowChosenRow(MediaKind kind) { ShowSelection(kind, /*playMelody=*/true); }
 
 void TfrMain::ShowSelection(MediaKind kind, bool playMelody) {
   const MediaEntry* entry = ShowSelectedTitle(kind);
@@ -126,14 +121,14 @@ void TfrMain::ShowSelection(MediaKind kind, bool playMelody) {
   else if (kind == MediaKind::Melody && playMelody) PlayMelody(*entry);
 }
 
-void TfrMain::TitleChange(MediaKind kind) { Page(kind).editButton->setEnabled(true); }
+void TfrMain::TitleTyped(MediaKind kind) { Page(kind).SetEditEnabled(true); }
 
-bool TfrMain::EditClick(MediaKind kind) {
+bool TfrMain::StoreTitle(MediaKind kind) {
   KindPage& page = Page(kind);
   MediaCatalogue& catalogue = session_.Catalogue(kind);
   const int row = SelectedRow(kind);
   if (!catalogue.EntryAtRow(row)) return false;
-  const std::string typed = page.titleEdit->text().toStdString();
+  const std::string typed = page.TypedTitle().toStdString();
   // Characters the card's titles cannot hold would become "?": named first.
   if (const std::vector<std::string> lost = Cp932Unrepresentable(typed); !lost.empty()) {
     std::string question = app::texts::kUnrepresentable;
@@ -146,46 +141,46 @@ bool TfrMain::EditClick(MediaKind kind) {
   const std::string title = Utf8ToCp932(typed);
   if (!RecordEdit(kind, [&] { return ApplyTitle(catalogue, row, title); })) return false;
   page.WriteTitle(row, *catalogue.EntryAtRow(row));
-  page.editButton->setEnabled(false);
-  page.grid->setFocus();
+  page.SetEditEnabled(false);
+  page.FocusGrid();
   return true;
 }
 
-void TfrMain::TitleKeyDown(MediaKind kind, int key) {
+void TfrMain::TitleKey(MediaKind kind, int key) {
   if (!IsEnter(key)) return;
   // Enter stores the title whether or not it was changed, then goes on to
   // the next row: the keyboard cycle of retitling a whole list.
-  if (!EditClick(kind)) return;
+  if (!StoreTitle(kind)) return;
   const int row = SelectedRow(kind);
-  if (row >= 1 && row < Page(kind).grid->rowCount()) {
+  if (row >= 1 && row < Page(kind).RowCount()) {
     SelectRowQuietly(kind, row + 1);
-    ListClick(kind);
+    ShowChosenRow(kind);
   }
 }
 
-void TfrMain::ListKeyDown(MediaKind kind, int key) {
-  if (key == Qt::Key_F4) ListDblClick(kind);
-  else if (IsEnter(key)) Page(kind).titleEdit->setFocus();
-  else if (key == Qt::Key_Delete && Page(kind).deleteButton->isEnabled()) DelClick(kind);
+void TfrMain::GridKey(MediaKind kind, int key) {
+  if (key == Qt::Key_F4) OpenChosenItem(kind);
+  else if (IsEnter(key)) Page(kind).FocusTitle();
+  else if (key == Qt::Key_Delete && Page(kind).DeleteEnabled()) DeleteItem(kind);
 }
 
-void TfrMain::UpClick(MediaKind kind) {
+void TfrMain::MoveItemUp(MediaKind kind) {
   const int row = SelectedRow(kind);
   if (!RecordEdit(kind, [&] { return MoveUp(session_.Catalogue(kind), row); })) return;
   RefreshGrid(kind);
   SelectRowQuietly(kind, row - 1);
-  ListClick(kind);
+  ShowChosenRow(kind);
 }
 
-void TfrMain::DownClick(MediaKind kind) {
+void TfrMain::MoveItemDown(MediaKind kind) {
   const int row = SelectedRow(kind);
   if (!RecordEdit(kind, [&] { return MoveDown(session_.Catalogue(kind), row); })) return;
   RefreshGrid(kind);
   SelectRowQuietly(kind, row + 1);
-  ListClick(kind);
+  ShowChosenRow(kind);
 }
 
-void TfrMain::RenClick(MediaKind kind) {
+void TfrMain::RenumberList(MediaKind kind) {
   RecordEdit(kind, [&] {
     Renumber(session_.profile, kind, session_.Catalogue(kind));
     return true;
@@ -193,15 +188,15 @@ void TfrMain::RenClick(MediaKind kind) {
   RefreshGrid(kind);
 }
 
-void TfrMain::DelClick(MediaKind kind) {
+void TfrMain::DeleteItem(MediaKind kind) {
   const int row = SelectedRow(kind);
   if (!RecordEdit(kind, [&] { return DeleteEntry(session_.Catalogue(kind), session_.gauge, row).has_value(); }))
     return;
   RefreshGrid(kind);
   // The row stays selected and now shows the next item; after the last row
   // the selection moves to the new last row.
-  SelectRowQuietly(kind, std::min(row, Page(kind).grid->rowCount()));
+  SelectRowQuietly(kind, std::min(row, Page(kind).RowCount()));
   InitDiskGauge();
   repaint();
-  ListClick(kind);
+  ShowChosenRow(kind);
 }

@@ -85,20 +85,12 @@ void SetWhite(QWidget* w) {
   w->setPalette(p);
 }
 
-// Bar colours for every palette group: the gauge is always disabled, and a
-// disabled bar is drawn with the Disabled group.
-void SetBarColour(QProgressBar* bar, QColor colour) {
-  QPalette p = bar->palette();
-  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-    p.setColor(group, QPalette::Highlight, colour);
-  bar->setPalette(p);
-}
-
-void SetTextColour(QLabel* label, QColor colour) {
-  QPalette p = label->palette();
-  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-    p.setColor(group, QPalette::WindowText, colour);
-  label->setPalette(p);
+// A colour of a widget's palette in every group: the gauge is always
+// disabled, and a disabled bar is drawn with the Disabled group.
+void SetColour(QWidget* w, QPalette::ColorRole role, QColor colour) {
+  QPalette p = w->palette();
+  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) p.setColor(group, role, colour);
+  w->setPalette(p);
 }
 
 // The partner banner, decoded by the program's own JPEG decoder. A damaged
@@ -133,22 +125,22 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   BuildRightColumn();
   BuildBottomStrip();
 
-  statusBar_ = new QStatusBar(this);
-  statusBar_->setObjectName(QStringLiteral("StatusBar"));
-  statusBar_->setSizeGripEnabled(false);
-  statusBar_->setGeometry(0, 567, 697, 20);
-  statusPanel_ = new QLabel(statusBar_);
+  auto* statusBar = new QStatusBar(this);
+  statusBar->setObjectName(QStringLiteral("StatusBar"));
+  statusBar->setSizeGripEnabled(false);
+  statusBar->setGeometry(0, 567, 697, 20);
+  statusPanel_ = new QLabel(statusBar);
   statusPanel_->setObjectName(QStringLiteral("StatusPanel0"));
-  statusBar_->addWidget(statusPanel_, 1);
+  statusBar->addWidget(statusPanel_, 1);
 
   messageBoxes_ = std::make_unique<QtPrompts>(this);
   prompts_ = messageBoxes_.get();
   statusProgress_ = std::make_unique<StatusProgress>(this, statusPanel_);
 
   for (KindPage* page : pages_) WireListPage(page);
-  connect(btRefreshData_, &QPushButton::clicked, this, &TfrMain::btRefreshDataClick);
-  connect(btBackUp_, &QPushButton::clicked, this, &TfrMain::btBackUpClick);
-  connect(btStopMelody_, &QPushButton::clicked, this, &TfrMain::btStopMelodyClick);
+  connect(btRefreshData_, &QPushButton::clicked, this, &TfrMain::CommitToCard);
+  connect(btBackUp_, &QPushButton::clicked, this, &TfrMain::BackUpCard);
+  connect(btStopMelody_, &QPushButton::clicked, this, &TfrMain::TogglePlayback);
 
   // The real services; tests put their own in place.
   chooseFiles_ = [this](MediaKind, const QString& filter) {
@@ -187,50 +179,24 @@ TfrMain::~TfrMain() {
   if (mountTableFd_ >= 0) ::close(mountTableFd_);
   // The controls are destroyed after this part of the window: a selection
   // change they signal on their way out must not reach it.
-  for (KindPage* page : pages_) {
-    page->grid->disconnect(this);
-    page->titleEdit->disconnect(this);
-  }
+  for (KindPage* page : pages_) page->disconnect(this);
 }
 
 void TfrMain::WireListPage(KindPage* page) {
   const MediaKind kind = page->kind();
-  QTableWidget* grid = page->grid;
-  connect(grid, &QTableWidget::currentCellChanged, this,
-          [this, kind](int row, int, int previousRow, int) {
-            if (row != previousRow && quietSelection_ == 0) ListClick(kind);
-          });
-  // A click on the row already selected runs the selection again.
-  connect(grid, &QTableWidget::cellPressed, this, [this, kind](int row, int) {
-    if (row == rowBeforePress_ && quietSelection_ == 0) ListClick(kind);
+  connect(page, &KindPage::rowChosen, this, [this, kind] {
+    if (quietSelection_ == 0) ShowChosenRow(kind);
   });
-  connect(grid, &QTableWidget::cellDoubleClicked, this, [this, kind](int, int) { ListDblClick(kind); });
-  grid->installEventFilter(this);
-  grid->viewport()->installEventFilter(this);
-  connect(page->titleEdit, &QLineEdit::textChanged, this, [this, kind] { TitleChange(kind); });
-  page->titleEdit->installEventFilter(this);
-  connect(page->editButton, &QPushButton::clicked, this, [this, kind] { EditClick(kind); });
-  connect(page->upButton, &QPushButton::clicked, this, [this, kind] { UpClick(kind); });
-  connect(page->downButton, &QPushButton::clicked, this, [this, kind] { DownClick(kind); });
-  connect(page->renumberButton, &QPushButton::clicked, this, [this, kind] { RenClick(kind); });
-  connect(page->deleteButton, &QPushButton::clicked, this, [this, kind] { DelClick(kind); });
-  connect(page->addButton, &QPushButton::clicked, this, [this, kind] { AddClick(kind); });
-}
-
-bool TfrMain::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() != QEvent::KeyPress && event->type() != QEvent::MouseButtonPress)
-    return QWidget::eventFilter(watched, event);
-  for (KindPage* page : pages_) {
-    if (event->type() == QEvent::MouseButtonPress && watched == page->grid->viewport()) {
-      rowBeforePress_ = page->grid->currentRow();
-    } else if (event->type() == QEvent::KeyPress && watched == page->grid) {
-      ListKeyDown(page->kind(), static_cast<QKeyEvent*>(event)->key());
-    } else if (event->type() == QEvent::KeyPress && watched == page->titleEdit) {
-      TitleKeyDown(page->kind(), static_cast<QKeyEvent*>(event)->key());
-    }
-  }
-  // The keys go on to the control: the handlers only add to what it does.
-  return QWidget::eventFilter(watched, event);
+  connect(page, &KindPage::rowDoubleClicked, this, [this, kind] { OpenChosenItem(kind); });
+  connect(page, &KindPage::gridKeyPressed, this, [this, kind](int key) { GridKey(kind, key); });
+  connect(page, &KindPage::titleTyped, this, [this, kind] { TitleTyped(kind); });
+  connect(page, &KindPage::titleKeyPressed, this, [this, kind](int key) { TitleKey(kind, key); });
+  connect(page, &KindPage::editClicked, this, [this, kind] { StoreTitle(kind); });
+  connect(page, &KindPage::upClicked, this, [this, kind] { MoveItemUp(kind); });
+  connect(page, &KindPage::downClicked, this, [this, kind] { MoveItemDown(kind); });
+  connect(page, &KindPage::renumberClicked, this, [this, kind] { RenumberList(kind); });
+  connect(page, &KindPage::deleteClicked, this, [this, kind] { DeleteItem(kind); });
+  connect(page, &KindPage::addClicked, this, [this, kind] { AddFiles(kind); });
 }
 
 void TfrMain::SetBackupFolders(std::filesystem::path programFolder,
@@ -242,40 +208,40 @@ void TfrMain::SetBackupFolders(std::filesystem::path programFolder,
 void TfrMain::BuildRightColumn() {
   // Branding: the program's icon, name, version and maker; a click opens the
   // about box, except on the version text.
-  panel5_ = new ClickFrame(this);
-  panel5_->setObjectName(QStringLiteral("Panel5"));
-  panel5_->setGeometry(kColumnX, 8, kColumnWidth, 52);
-  panel5_->setFrameShape(QFrame::StyledPanel);
-  panel5_->setFrameShadow(QFrame::Sunken);
-  panel5_->setCursor(Qt::PointingHandCursor);
-  SetWhite(panel5_);
-  connect(panel5_, &ClickFrame::clicked, this, &TfrMain::Panel5Click);
+  auto* panel5 = new ClickLabel(this);
+  panel5->setObjectName(QStringLiteral("Panel5"));
+  panel5->setGeometry(kColumnX, 8, kColumnWidth, 52);
+  panel5->setFrameShape(QFrame::StyledPanel);
+  panel5->setFrameShadow(QFrame::Sunken);
+  panel5->setCursor(Qt::PointingHandCursor);
+  SetWhite(panel5);
+  connect(panel5, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
 
-  auto* image4 = new ClickLabel(panel5_);
+  auto* image4 = new ClickLabel(panel5);
   image4->setObjectName(QStringLiteral("Image4"));
   image4->setGeometry(8, 10, 32, 32);
   image4->setPixmap(DataPixmap(QStringLiteral("fenmora-32.png"), {32, 32}));
-  connect(image4, &ClickLabel::clicked, this, &TfrMain::Panel5Click);
+  connect(image4, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
 
-  auto* label6 = new ClickLabel(QStringLiteral("Fenmora"), panel5_);
+  auto* label6 = new ClickLabel(QStringLiteral("Fenmora"), panel5);
   label6->setObjectName(QStringLiteral("Label6"));
   QFont bold = PixelFont(kProportionalFace, 14);
   bold.setBold(true);
   label6->setFont(bold);
   label6->move(48, 4);
   label6->adjustSize();
-  connect(label6, &ClickLabel::clicked, this, &TfrMain::Panel5Click);
+  connect(label6, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
 
-  auto* label7 = new ClickLabel(QStringLiteral("Version ") + QStringLiteral(FENMORA_VERSION) + QStringLiteral(".0"), panel5_);
+  auto* label7 = new ClickLabel(QStringLiteral("Version ") + QStringLiteral(FENMORA_VERSION) + QStringLiteral(".0"), panel5);
   label7->setObjectName(QStringLiteral("Label7"));  // takes its clicks and does nothing
   label7->move(48, 22);
   label7->adjustSize();
 
-  auto* label8 = new ClickLabel(QStringLiteral("Fenmora 開発チーム"), panel5_);
+  auto* label8 = new ClickLabel(QStringLiteral("Fenmora 開発チーム"), panel5);
   label8->setObjectName(QStringLiteral("Label8"));
   label8->move(48, 35);
   label8->adjustSize();
-  connect(label8, &ClickLabel::clicked, this, &TfrMain::Panel5Click);
+  connect(label8, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
 
   MakeBevel(this, kColumnX, 66, kColumnWidth);
 
@@ -288,9 +254,9 @@ void TfrMain::BuildRightColumn() {
   // The box is narrow: the whole text of the chosen entry shows as its tip.
   connect(curDrive_, &QComboBox::currentTextChanged, curDrive_, &QWidget::setToolTip);
 
-  btLoadMem_ = MakeButton(this, "btLoadMem", "メモリカード読込", "load.png",
+  QPushButton* btLoadMem = MakeButton(this, "btLoadMem", "メモリカード読込", "load.png",
                           {kColumnX, 113, kColumnWidth, 28});
-  connect(btLoadMem_, &QPushButton::clicked, this, &TfrMain::btLoadMemClick);
+  connect(btLoadMem, &QPushButton::clicked, this, &TfrMain::LoadChosenCard);
 
   MakeLabel(this, "Label5", "ディスク容量", kColumnX, 147);
   cgDiskSpace_ = new QProgressBar(this);
@@ -300,7 +266,7 @@ void TfrMain::BuildRightColumn() {
   cgDiskSpace_->setRange(0, 100);
   cgDiskSpace_->setValue(0);
   cgDiskSpace_->setEnabled(false);  // display only
-  SetBarColour(cgDiskSpace_, QColor(0, 0, 128));
+  SetColour(cgDiskSpace_, QPalette::Highlight, QColor(0, 0, 128));
 
   stFree_ = new QLabel(QString::fromStdString(FreeSpaceText(0)), this);
   stFree_->setObjectName(QStringLiteral("stFree"));
@@ -339,27 +305,27 @@ void TfrMain::BuildRightColumn() {
 
   MakeBevel(this, kColumnX, 488, kColumnWidth);
 
-  btHelp_ = MakeButton(this, "btHelp", "ヘルプ", "help.png", {kColumnX, 494, 78, 27});
-  connect(btHelp_, &QPushButton::clicked, this, &TfrMain::btHelpClick);
-  btEnd_ = MakeButton(this, "btEnd", "終了", nullptr, {kColumnX + kColumnWidth - 78, 494, 78, 27});
-  connect(btEnd_, &QPushButton::clicked, this, &TfrMain::btEndClick);
+  QPushButton* btHelp = MakeButton(this, "btHelp", "ヘルプ", "help.png", {kColumnX, 494, 78, 27});
+  connect(btHelp, &QPushButton::clicked, this, &TfrMain::OpenReadMe);
+  QPushButton* btEnd = MakeButton(this, "btEnd", "終了", nullptr, {kColumnX + kColumnWidth - 78, 494, 78, 27});
+  connect(btEnd, &QPushButton::clicked, this, &QWidget::close);
 }
 
 void TfrMain::BuildBottomStrip() {
   auto* label9 = MakeLabel(this, "Label9", "待受け画像のダウンロードはこちらのサイトからどうぞ →", 12, 0);
-  image3_ = new ClickLabel(this);
-  image3_->setObjectName(QStringLiteral("Image3"));
-  image3_->setCursor(Qt::PointingHandCursor);
+  auto* image3 = new ClickLabel(this);
+  image3->setObjectName(QStringLiteral("Image3"));
+  image3->setCursor(Qt::PointingHandCursor);
   QPixmap banner = LoadBanner(DataFile(QStringLiteral("banner.jpg")));
   constexpr int kStripTop = 527, kStripHeight = 36;
   if (!banner.isNull() && banner.height() > kStripHeight)
     banner = banner.scaledToHeight(kStripHeight, Qt::SmoothTransformation);
   const QSize size = banner.isNull() ? QSize(120, kStripHeight) : banner.size();
-  image3_->setPixmap(banner);
+  image3->setPixmap(banner);
   const int x = label9->x() + label9->width() + 8;
-  image3_->setGeometry(x, kStripTop + (kStripHeight - size.height()) / 2, size.width(), size.height());
+  image3->setGeometry(x, kStripTop + (kStripHeight - size.height()) / 2, size.width(), size.height());
   label9->move(label9->x(), kStripTop + (kStripHeight - label9->height()) / 2);
-  connect(image3_, &ClickLabel::clicked, this, &TfrMain::Image3Click);
+  connect(image3, &ClickLabel::clicked, this, &TfrMain::OpenPartnerSite);
 }
 
 void TfrMain::showEvent(QShowEvent* event) {
@@ -399,6 +365,8 @@ KindPage& TfrMain::Page(MediaKind kind) {
   const int i = KindIndex(kind);
   return *pages_[static_cast<size_t>(i >= 0 && i < 3 ? i : 0)];
 }
+
+const KindPage& TfrMain::Page(MediaKind kind) const { return const_cast<TfrMain*>(this)->Page(kind); }
 
 void TfrMain::AddCardFolder(const QString& folder) {
   const QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
@@ -529,8 +497,8 @@ void TfrMain::InitDiskGauge() {
 void TfrMain::ShowFreeSpace(std::int64_t freeBytes) {
   stFree_->setText(QString::fromStdString(FreeSpaceText(freeBytes)));
   const bool low = FreeSpaceIsLow(freeBytes);
-  SetTextColour(stFree_, low ? QColor(255, 0, 0) : QColor(0, 0, 0));
-  SetBarColour(cgDiskSpace_, low ? QColor(255, 0, 0) : QColor(0, 0, 128));
+  SetColour(stFree_, QPalette::WindowText, low ? QColor(255, 0, 0) : QColor(0, 0, 0));
+  SetColour(cgDiskSpace_, QPalette::Highlight, low ? QColor(255, 0, 0) : QColor(0, 0, 128));
 }
 
 namespace {
@@ -559,7 +527,7 @@ class LoadProgress : public Progress {
 
 }  // namespace
 
-void TfrMain::btLoadMemClick() {
+void TfrMain::LoadChosenCard() {
   if (!AskToDropEdits(app::texts::kDropEditsOnLoad)) return;
   if (CardRoot().empty()) {  // nothing chosen in the drive list
     prompts_->Tell(Prompts::Icon::Error, fenmora::texts::kInsertCard);
@@ -594,7 +562,7 @@ LoadResult TfrMain::LoadFrom(const std::filesystem::path& root) {
   return result;
 }
 
-void TfrMain::btHelpClick() {
+void TfrMain::OpenReadMe() {
   const QString readMe = ReadMePath();
   if (readMe.isEmpty()) {
     prompts_->Tell(Prompts::Icon::Warning, std::string(app::texts::kFileNotFound) + app::texts::kReadMeName);
@@ -608,15 +576,13 @@ void TfrMain::TellCannotOpen(const QString& what) {
                  std::string(app::texts::kCannotOpenFile) + QDir::toNativeSeparators(what).toStdString());
 }
 
-void TfrMain::btEndClick() { close(); }
-
-void TfrMain::Panel5Click() {
+void TfrMain::ShowAbout() {
   if (!about_) about_ = new TfrAbout(this);
   about_->move(10, 10);
   about_->exec();
 }
 
-void TfrMain::Image3Click() {
+void TfrMain::OpenPartnerSite() {
   const QUrl url = LinkUrl(links::kPartnerSite);
   if (!QDesktopServices::openUrl(url))
     prompts_->Tell(Prompts::Icon::Warning, app::texts::kCannotOpenAddress + url.toString().toStdString());

@@ -3,8 +3,8 @@
 // banner and the status bar. Every control carries its name as objectName so
 // that tests and the drop routing find it by name.
 //
-// Each list operation is written once, taking the MediaKind; the per-kind
-// handlers (sgImageClick, btUpMelodyClick, ...) only name the kind.
+// Each list operation is written once, taking the MediaKind; a page's
+// signals reach it with the page's kind.
 #pragma once
 
 #include <QStringList>
@@ -27,14 +27,11 @@ class QUndoStack;
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class QStatusBar;
 class QTabWidget;
 class TfrAbout;
 
 namespace fenmora::app {
 class KindPage;
-class ClickFrame;
-class ClickLabel;
 class QtPrompts;
 class StatusProgress;
 }  // namespace fenmora::app
@@ -53,53 +50,21 @@ class TfrMain : public QWidget {
   explicit TfrMain(fenmora::CardSession& session, QWidget* parent = nullptr);
   ~TfrMain() override;
 
-  fenmora::CardSession& session() { return session_; }
-
-  // Questions and messages go to message boxes unless something else (a
-  // test's script) is put in their place.
-  void SetPrompts(fenmora::Prompts& prompts) { prompts_ = &prompts; }
-  fenmora::Prompts& prompts() { return *prompts_; }
-  fenmora::Progress& progress();
-
-  // The about box that the branding panel shows (created at start-up).
-  void SetAboutBox(TfrAbout* about) { about_ = about; }
-  TfrAbout* aboutBox() const { return about_; }
-
-  fenmora::app::KindPage& Page(fenmora::MediaKind kind);
-
   // Adds a folder to the drive list (once) and selects it: a card copied to
   // disk, a card image mounted anywhere, a test folder.
   void AddCardFolder(const QString& folder);
-  // The card root chosen in the drive list (empty when the list is empty).
-  std::filesystem::path CardRoot() const;
 
-  // ---- the drive list follows the mount table while the program runs
+  // ---- what tests put in place of the real thing
+  // Questions and messages go to message boxes unless something else (a
+  // test's script) is put in their place.
+  void SetPrompts(fenmora::Prompts& prompts) { prompts_ = &prompts; }
+  // The about box that the branding panel shows (made at its first use
+  // unless one is put in place).
+  void SetAboutBox(TfrAbout* about) { about_ = about; }
   // Gives the mount table's text (/proc/self/mountinfo unless replaced).
   using MountTableReader = std::function<std::string()>;
   // Puts another mount table in place (a test's) and rereads it at once.
   void SetMountTable(MountTableReader reader);
-  // Rereads the mount table: volumes come and go, a card that arrives while
-  // no card is loaded is selected, and a loaded card that went away is said
-  // in the status bar and can no longer be committed to. Runs whenever the
-  // system signals a change of its mount table.
-  void RefreshDriveList();
-  // The card that was loaded is no longer there (until the next load).
-  bool LoadedCardGone() const { return cardGone_; }
-
-  // ---- undo
-  // One command per list edit; a load or a commit clears it.
-  QUndoStack* undoStack() const { return undoStack_; }
-  // Edits that a commit would still write to the card.
-  bool HasUncommittedEdits() const;
-
-  // ---- card space
-  // Puts the session's gauge on the bar (scaled to fit an int when the card
-  // is larger) and shows its free space.
-  void InitDiskGauge();
-  // The free-space text and the colours of the text and of the bar.
-  void ShowFreeSpace(std::int64_t freeBytes);
-
-  // ---- what tests put in place of the real thing
   // The file operations of the commit, the backup and the folder made by
   // "追加" (the real file system unless replaced).
   void SetFileOps(fenmora::FileOps& ops) { fileOps_ = &ops; }
@@ -117,91 +82,82 @@ class TfrMain : public QWidget {
   // How long a commit or a backup runs before its progress dialog shows.
   void SetProgressDelay(int milliseconds) { progressDelayMs_ = milliseconds; }
 
-  // The melody player, made at the first melody played (null before).
-  fenmora::MelodyPlayer* melodyPlayer() const { return player_.get(); }
-  // The playback switch: the caption of btStopMelody is the state.
-  bool PlaybackOn() const;
-
+  // ---- what tests look at besides the controls (found by objectName)
+  // The card root chosen in the drive list (empty when the list is empty).
+  std::filesystem::path CardRoot() const;
+  // The card that was loaded is no longer there (until the next load).
+  bool LoadedCardGone() const { return cardGone_; }
+  // One command per list edit; a load or a commit clears it.
+  QUndoStack* undoStack() const { return undoStack_; }
+  // Edits that a commit would still write to the card.
+  bool HasUncommittedEdits() const;
+  // The data row selected in a kind's grid (1 = first item, 0 = none).
+  int SelectedRow(fenmora::MediaKind kind) const;
   // The file of an item as it lies now: on the loaded card (checked to stay
   // inside it) or, for a queued item, where the user picked it from.
   std::optional<std::filesystem::path> ItemPath(const fenmora::MediaEntry& entry) const;
-
-  // The data row selected in a kind's grid (1 = first item, 0 = none).
-  int SelectedRow(fenmora::MediaKind kind) const;
-
-  // ---- handlers
-  void btLoadMemClick();
-  void btRefreshDataClick();
-  void btBackUpClick();
-  void btStopMelodyClick();
-  void btHelpClick();
-  void btEndClick();
-  void Panel5Click();
-  void Image3Click();
-
-  void sgImageClick() { ListClick(fenmora::MediaKind::Image); }
-  void sgMelodyClick() { ListClick(fenmora::MediaKind::Melody); }
-  void sgMovieClick() { ListClick(fenmora::MediaKind::Movie); }
-  void sgImageDblClick() { ListDblClick(fenmora::MediaKind::Image); }
-  void sgMelodyDblClick() { ListDblClick(fenmora::MediaKind::Melody); }
-  void sgMovieDblClick() { ListDblClick(fenmora::MediaKind::Movie); }
-  void sgImageKeyDown(int key) { ListKeyDown(fenmora::MediaKind::Image, key); }
-  void sgMelodyKeyDown(int key) { ListKeyDown(fenmora::MediaKind::Melody, key); }
-  void sgMovieKeyDown(int key) { ListKeyDown(fenmora::MediaKind::Movie, key); }
-  void edImageTitleChange() { TitleChange(fenmora::MediaKind::Image); }
-  void edMelodyTitleChange() { TitleChange(fenmora::MediaKind::Melody); }
-  void edMovieTitleChange() { TitleChange(fenmora::MediaKind::Movie); }
-  void edImageTitleKeyDown(int key) { TitleKeyDown(fenmora::MediaKind::Image, key); }
-  void edMelodyTitleKeyDown(int key) { TitleKeyDown(fenmora::MediaKind::Melody, key); }
-  void edMovieTitleKeyDown(int key) { TitleKeyDown(fenmora::MediaKind::Movie, key); }
-  void btEditImageClick() { EditClick(fenmora::MediaKind::Image); }
-  void btEditMelodyClick() { EditClick(fenmora::MediaKind::Melody); }
-  void btEditMovieClick() { EditClick(fenmora::MediaKind::Movie); }
-  void btUpImageClick() { UpClick(fenmora::MediaKind::Image); }
-  void btUpMelodyClick() { UpClick(fenmora::MediaKind::Melody); }
-  void btUpMovieClick() { UpClick(fenmora::MediaKind::Movie); }
-  void btDownImageClick() { DownClick(fenmora::MediaKind::Image); }
-  void btDownMelodyClick() { DownClick(fenmora::MediaKind::Melody); }
-  void btDownMovieClick() { DownClick(fenmora::MediaKind::Movie); }
-  void btRenImageClick() { RenClick(fenmora::MediaKind::Image); }
-  void btRenMelodyClick() { RenClick(fenmora::MediaKind::Melody); }
-  void btRenMovieClick() { RenClick(fenmora::MediaKind::Movie); }
-  void btDelImageClick() { DelClick(fenmora::MediaKind::Image); }
-  void btDelMelodyClick() { DelClick(fenmora::MediaKind::Melody); }
-  void btDelMovieClick() { DelClick(fenmora::MediaKind::Movie); }
-  void btAddImageClick() { AddClick(fenmora::MediaKind::Image); }
-  void btAddMelodyClick() { AddClick(fenmora::MediaKind::Melody); }
-  void btAddMovieClick() { AddClick(fenmora::MediaKind::Movie); }
-
-  // ---- the list operations, once for all kinds
-  // A row selected: its title into the edit, then the preview of an image or
-  // the playing of a melody.
-  void ListClick(fenmora::MediaKind kind);
-  void ListDblClick(fenmora::MediaKind kind);
-  void ListKeyDown(fenmora::MediaKind kind, int key);
-  void TitleChange(fenmora::MediaKind kind);
-  void TitleKeyDown(fenmora::MediaKind kind, int key);
-  // False when the title was not stored (no item, or the user declined).
-  bool EditClick(fenmora::MediaKind kind);
-  void UpClick(fenmora::MediaKind kind);
-  void DownClick(fenmora::MediaKind kind);
-  void RenClick(fenmora::MediaKind kind);
-  void DelClick(fenmora::MediaKind kind);
-  void AddClick(fenmora::MediaKind kind);
-  // Files dropped on a kind's grid (or chosen in its dialog when
-  // `refuseOtherTypes` is false): queued one after the other.
-  void QueueFiles(fenmora::MediaKind kind, const QStringList& paths, bool refuseOtherTypes);
+  // The melody player, made at the first melody played (null before).
+  fenmora::MelodyPlayer* melodyPlayer() const { return player_.get(); }
+  // Puts the session's gauge on the bar (scaled to fit an int when the card
+  // is larger) and shows its free space.
+  void InitDiskGauge();
+  // The free-space text and the colours of the text and of the bar.
+  void ShowFreeSpace(std::int64_t freeBytes);
 
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   bool event(QEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
+ private slots:
+  // "メモリカード読込": loads the card chosen in the drive list.
+  void LoadChosenCard();
+  // "メモリカード更新": writes the lists to the card.
+  void CommitToCard();
+  // "データバックアップ": copies the card's files to the backup folder.
+  void BackUpCard();
+  // The playback switch.
+  void TogglePlayback();
+  // "ヘルプ": opens the read-me.
+  void OpenReadMe();
+  // The branding panel: the about box.
+  void ShowAbout();
+  // The partner banner: its site in the browser.
+  void OpenPartnerSite();
+  // Rereads the mount table: volumes come and go, a card that arrives while
+  // no card is loaded is selected, and a loaded card that went away is said
+  // in the status bar and can no longer be committed to. Runs whenever the
+  // system signals a change of its mount table.
+  void RefreshDriveList();
+
  private:
+  // ---- the list operations, once for all kinds
+  // A row chosen: its title into the edit, then the preview of an image or
+  // the playing of a melody.
+  void ShowChosenRow(fenmora::MediaKind kind);
+  void OpenChosenItem(fenmora::MediaKind kind);
+  void GridKey(fenmora::MediaKind kind, int key);
+  void TitleTyped(fenmora::MediaKind kind);
+  void TitleKey(fenmora::MediaKind kind, int key);
+  // False when the title was not stored (no item, or the user declined).
+  bool StoreTitle(fenmora::MediaKind kind);
+  void MoveItemUp(fenmora::MediaKind kind);
+  void MoveItemDown(fenmora::MediaKind kind);
+  void RenumberList(fenmora::MediaKind kind);
+  void DeleteItem(fenmora::MediaKind kind);
+  void AddFiles(fenmora::MediaKind kind);
+  // Files dropped on a kind's grid (or chosen in its dialog when
+  // `refuseOtherTypes` is false): queued one after the other.
+  void QueueFiles(fenmora::MediaKind kind, const QStringList& paths, bool refuseOtherTypes);
+
+  fenmora::app::KindPage& Page(fenmora::MediaKind kind);
+  const fenmora::app::KindPage& Page(fenmora::MediaKind kind) const;
+  fenmora::Progress& progress();
+  // The playback switch: the caption of btStopMelody is the state.
+  bool PlaybackOn() const;
   // Puts the frame at its place once the window manager has made it.
   void PlaceFrame();
   void BuildRightColumn();
@@ -265,24 +221,16 @@ class TfrMain : public QWidget {
   bool toldNoAudio_ = false;
   // Grid changes made by the program itself do not run the selection.
   int quietSelection_ = 0;
-  // The row that was current when the mouse was pressed on a grid: a click on
-  // the row already selected runs the selection again.
-  int rowBeforePress_ = -1;
 
   QTabWidget* pcMain_ = nullptr;
   std::array<fenmora::app::KindPage*, 3> pages_{};
-  fenmora::app::ClickFrame* panel5_ = nullptr;
   QComboBox* curDrive_ = nullptr;
-  QPushButton* btLoadMem_ = nullptr;
   QProgressBar* cgDiskSpace_ = nullptr;
   QLabel* stFree_ = nullptr;
   QPushButton* btRefreshData_ = nullptr;
   QLabel* dispPrev_ = nullptr;
   QPushButton* btStopMelody_ = nullptr;
   QPushButton* btBackUp_ = nullptr;
-  QPushButton* btHelp_ = nullptr;
-  QPushButton* btEnd_ = nullptr;
-  fenmora::app::ClickLabel* image3_ = nullptr;
   QUndoStack* undoStack_ = nullptr;
   // The lists come from an interrupted commit, or a commit stopped before it
   // touched the card: a commit is due without any edit in the history.
@@ -298,6 +246,5 @@ class TfrMain : public QWidget {
   // Folders added to the drive list by hand (not from the mount table).
   QStringList addedFolders_;
   QStringList listedVolumes_;
-  QStatusBar* statusBar_ = nullptr;
   QLabel* statusPanel_ = nullptr;
 };

@@ -76,7 +76,7 @@ void TfrMain::PlayMelody(const MediaEntry& entry) {
                                              player.lastError().toStdString());
 }
 
-void TfrMain::btStopMelodyClick() {
+void TfrMain::TogglePlayback() {
   if (PlaybackOn()) {
     // No player operation unless a melody was ever given to the player.
     if (player_ && !player_->fileName().isEmpty()) player_->Stop();
@@ -84,10 +84,10 @@ void TfrMain::btStopMelodyClick() {
     return;
   }
   SetPlayback(true);
-  ListClick(MediaKind::Melody);  // the selected melody starts at once, whichever tab shows
+  ShowChosenRow(MediaKind::Melody);  // the selected melody starts at once, whichever tab shows
 }
 
-void TfrMain::ListDblClick(MediaKind kind) {
+void TfrMain::OpenChosenItem(MediaKind kind) {
   if (kind == MediaKind::Melody) {
     // The desktop's player gets the melody without competition, and further
     // selections stay silent until playback is switched on again.

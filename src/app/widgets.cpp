@@ -8,8 +8,7 @@ namespace fenmora::app {
 
 namespace {
 
-template <class Widget>
-bool Pressed(Widget* w, QMouseEvent* event) {
+bool Pressed(QWidget* w, QMouseEvent* event) {
   event->accept();
   return event->button() == Qt::LeftButton && w->rect().contains(event->position().toPoint());
 }
@@ -19,14 +18,6 @@ bool Pressed(Widget* w, QMouseEvent* event) {
 void ClickLabel::mousePressEvent(QMouseEvent* event) { pressed_ = Pressed(this, event); }
 
 void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
-  const bool click = pressed_ && Pressed(this, event);
-  pressed_ = false;
-  if (click) emit clicked();
-}
-
-void ClickFrame::mousePressEvent(QMouseEvent* event) { pressed_ = Pressed(this, event); }
-
-void ClickFrame::mouseReleaseEvent(QMouseEvent* event) {
   const bool click = pressed_ && Pressed(this, event);
   pressed_ = false;
   if (click) emit clicked();

@@ -9,28 +9,11 @@ namespace fenmora::app {
 
 // A label that takes its mouse clicks (a click on it never reaches the
 // widget below) and reports them as clicked(): pressed and released on it
-// with the left button.
+// with the left button. Being a frame, it also serves as a clickable panel.
 class ClickLabel : public QLabel {
   Q_OBJECT
  public:
   using QLabel::QLabel;
-
- signals:
-  void clicked();
-
- protected:
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-
- private:
-  bool pressed_ = false;
-};
-
-// A panel that reports clicks the same way.
-class ClickFrame : public QFrame {
-  Q_OBJECT
- public:
-  using QFrame::QFrame;
 
  signals:
   void clicked();

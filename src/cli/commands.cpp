@@ -376,7 +376,8 @@ int RunCheck(const fs::path& card, Streams io) {
 fs::path DefaultBackupRoot() {
   const fs::path program = ProgramFolder();
   const fs::path user = UserDataFolder();
-  return program.empty() ? user / "BackUp" : ChooseBackupRoot(program, user);
+  RealFileOps ops;
+  return program.empty() ? user / "BackUp" : ChooseBackupRoot(program, user, ops);
 }
 
 // ---------------------------------------------------------------- arguments

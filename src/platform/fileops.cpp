@@ -91,6 +91,8 @@ std::string FileOps::VolumeOf(const fs::path& p) {
          std::to_string(ids[1]) + ":" + std::to_string(static_cast<long long>(sf.f_type));
 }
 
+bool FileOps::CanWrite(const fs::path& p) { return ::access(p.c_str(), W_OK) == 0; }
+
 std::string HashBytes(std::string_view bytes) {
   std::uint64_t h = 1469598103934665603ull;  // FNV-1a
   for (unsigned char c : bytes) {

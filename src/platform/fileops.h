@@ -68,6 +68,8 @@ class FileOps {
   // The file system that holds p: its device and file-system id, as a text
   // ("" when p cannot be looked at).
   virtual std::string VolumeOf(const fs::path& p);
+  // Whether this process may write p (a folder: make files in it).
+  virtual bool CanWrite(const fs::path& p);
 };
 
 // A short fingerprint of bytes: FNV-1a and the length.
@@ -120,6 +122,7 @@ class FaultyFileOps : public FileOps {
     return inner_.ReadPrefix(p, limit, bytes);
   }
   std::string VolumeOf(const fs::path& p) override { return inner_.VolumeOf(p); }
+  bool CanWrite(const fs::path& p) override { return inner_.CanWrite(p); }
 
  private:
   bool ShouldFail();

@@ -20,15 +20,15 @@ std::string BackupStamp(std::time_t t) {
   return buf;
 }
 
-fs::path ChooseBackupRoot(const fs::path& programFolder, const fs::path& userDataFolder) {
+fs::path ChooseBackupRoot(const fs::path& programFolder, const fs::path& userDataFolder, FileOps& ops) {
   const fs::path portable = programFolder / "BackUp";
   std::error_code ec;
   const bool installed = !fs::is_directory(programFolder / "data", ec) &&
                          fs::is_directory(programFolder / FENMORA_DATA_FROM_BIN, ec);
   if (installed) return userDataFolder / "BackUp";
   if (fs::is_directory(portable, ec)) {
-    if (::access(portable.c_str(), W_OK) == 0) return portable;
-  } else if (::access(programFolder.c_str(), W_OK) == 0) {
+    if (ops.CanWrite(portable)) return portable;
+  } else if (ops.CanWrite(programFolder)) {
     return portable;
   }
   return userDataFolder / "BackUp";

@@ -20,8 +20,9 @@ std::string BackupStamp(std::time_t t);
 // install), otherwise userDataFolder/BackUp. An installed program (its data in
 // ../share/fenmora from its bin folder, none beside it) always uses
 // userDataFolder: its bin folder is shared by every user of the machine.
+// Whether a folder can be written is asked of ops.
 std::filesystem::path ChooseBackupRoot(const std::filesystem::path& programFolder,
-                                       const std::filesystem::path& userDataFolder);
+                                       const std::filesystem::path& userDataFolder, FileOps& ops);
 
 // Copies a file, or a folder with everything in it, to destination: missing
 // folders are made, existing files overwritten, symbolic links copied as links

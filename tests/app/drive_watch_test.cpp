@@ -50,7 +50,7 @@ TEST_F(DriveWatch, VolumesComeAndGoAndACardIsMarkedAndChosenNeverTheRoot) {
   EXPECT_GE(IndexOf(plain.path()), 0);
   // Loading with nothing chosen asks for a card, and loads nothing.
   prompts.ExpectOk(texts::kInsertCard);
-  window->btLoadMemClick();
+  ClickLoad();
   EXPECT_FALSE(session.loaded);
 
   Mounted({plain.path(), card.path()});
@@ -76,7 +76,7 @@ TEST_F(DriveWatch, AChoiceOfTheUserStaysUntilACardArrivesWhileNoneIsLoaded) {
 
   // Loaded, a second card that arrives is listed but not chosen.
   ExpectFolderLoad(card.path());
-  window->btLoadMemClick();
+  ClickLoad();
   ASSERT_TRUE(session.loaded);
   TempDir second;
   fs::create_directories(second.path() / "SD_VIDEO");
@@ -89,7 +89,7 @@ TEST_F(DriveWatch, AChoiceOfTheUserStaysUntilACardArrivesWhileNoneIsLoaded) {
 TEST_F(DriveWatch, ALoadedCardThatGoesAwayCannotBeCommittedUntilLoadedAgain) {
   Mounted({card.path()});
   ExpectFolderLoad(card.path());
-  window->btLoadMemClick();
+  ClickLoad();
   ASSERT_TRUE(session.loaded);
   ClickRow(MediaKind::Image, 2);
   Click("btUpImage");
@@ -103,7 +103,7 @@ TEST_F(DriveWatch, ALoadedCardThatGoesAwayCannotBeCommittedUntilLoadedAgain) {
   window->undoStack()->undo();
   window->undoStack()->redo();
   EXPECT_FALSE(Find("btRefreshData")->isEnabled());
-  window->btRefreshDataClick();  // even if called: no question, no write
+  QMetaObject::invokeMethod(window.get(), "CommitToCard");  // even if run: no question, no write
 
   // Back in the reader: chosen again, and loading it (dropping the edit) is
   // what makes it committable.
@@ -112,7 +112,7 @@ TEST_F(DriveWatch, ALoadedCardThatGoesAwayCannotBeCommittedUntilLoadedAgain) {
   EXPECT_FALSE(Find("btRefreshData")->isEnabled());
   prompts.Expect(Prompts::Question::DropEdits, Prompts::Answer::Yes, app::texts::kDropEditsOnLoad);
   ExpectFolderLoad(card.path());
-  window->btLoadMemClick();
+  ClickLoad();
   EXPECT_FALSE(window->LoadedCardGone());
   ClickRow(MediaKind::Image, 2);
   Click("btUpImage");

@@ -158,7 +158,7 @@ TEST_F(Load, AMissingCardRootGivesTheInsertCardErrorAndChangesNothing) {
   if (!IsRemovableDrive(gone)) prompts.Expect(Question::NotRemovable, Answer::Yes, texts::kNotRemovable);
   prompts.ExpectOk(texts::kInsertCard);
   Choose(gone);
-  window->btLoadMemClick();
+  ClickLoad();
   EXPECT_EQ(prompts.asked().back().icon, Prompts::Icon::Error);
   EXPECT_EQ(Column(MediaKind::Image, 0), images);
   EXPECT_EQ(Find<QLabel>("stFree")->text(), freeText);
@@ -170,7 +170,7 @@ TEST_F(Load, AMissingCardBeforeAnyLoadEnablesNothing) {
   if (!IsRemovableDrive(gone)) prompts.Expect(Question::NotRemovable, Answer::Yes, texts::kNotRemovable);
   prompts.ExpectOk(texts::kInsertCard);
   Choose(gone);
-  window->btLoadMemClick();
+  ClickLoad();
   ExpectNothingLoaded();
 }
 
@@ -266,7 +266,7 @@ TEST_F(Load, MoreThan1024FilesOfAKindLoadTheFirst1024AndSaySoOnce) {
   ExpectFolderLoad(card.path());
   prompts.ExpectOk();
   Choose(card.path());
-  window->btLoadMemClick();
+  ClickLoad();
   ASSERT_FALSE(prompts.asked().empty());
   const auto& warning = prompts.asked().back();
   EXPECT_EQ(warning.icon, Prompts::Icon::Warning);

@@ -129,7 +129,7 @@ TEST_F(History, ALoadAndACommitClearIt) {
   // Loading again with an edit asks first; Yes drops it.
   prompts.Expect(Question::DropEdits, Answer::Yes, app::texts::kDropEditsOnLoad);
   ExpectFolderLoad(card.path());
-  window->btLoadMemClick();
+  ClickLoad();
   EXPECT_FALSE(window->undoStack()->canUndo());
   EXPECT_EQ(Cell(MediaKind::Image, 1, 3), "赤");
 
@@ -154,7 +154,7 @@ TEST_F(History, EditsAreNotDroppedWithoutAsking) {
   ASSERT_TRUE(window->HasUncommittedEdits());
 
   prompts.Expect(Question::DropEdits, Answer::No, app::texts::kDropEditsOnLoad);
-  window->btLoadMemClick();  // declined: nothing reloaded
+  ClickLoad();  // declined: nothing reloaded
   EXPECT_EQ(session.Catalogue(MediaKind::Image).deletedCount, 1);
 
   prompts.Expect(Question::DropEdits, Answer::No, app::texts::kDropEditsOnClose);

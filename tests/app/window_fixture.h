@@ -97,9 +97,11 @@ class WindowTest : public ::testing::Test {
   void LoadFolder(const std::filesystem::path& folder) {
     ExpectFolderLoad(folder);
     Choose(folder);
-    window->btLoadMemClick();
+    ClickLoad();
   }
   void LoadCard() { LoadFolder(card.path()); }
+  // "メモリカード読込", as the user clicks it.
+  void ClickLoad() { Find<QAbstractButton>("btLoadMem")->click(); }
 
   // Shows the window and waits until it can take the keyboard.
   void ShowWindow() {

@@ -1,5 +1,7 @@
 #include "sync/backup.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "support/scripted_prompts.h"
@@ -87,10 +89,32 @@ TEST(Backup, FailedCopiesAreReported) {
   EXPECT_EQ(r.failures.size(), 1u);
 }
 
+// Folders that may be written: those listed.
+class WritableOnly : public FaultyFileOps {
+ public:
+  WritableOnly(FileOps& inner, std::vector<std::filesystem::path> writable)
+      : FaultyFileOps(inner), writable_(std::move(writable)) {}
+  bool CanWrite(const std::filesystem::path& p) override {
+    return std::find(writable_.begin(), writable_.end(), p) != writable_.end();
+  }
+
+ private:
+  std::vector<std::filesystem::path> writable_;
+};
+
 TEST(Backup, RootFallsBackWhenTheProgramFolderCannotBeWritten) {
   TempFolder program;
-  EXPECT_EQ(ChooseBackupRoot(program.path(), "/data"), program.path() / "BackUp");
-  EXPECT_EQ(ChooseBackupRoot(program.path() / "missing", "/data"), std::filesystem::path("/data/BackUp"));
+  RealFileOps real;
+  WritableOnly programWritable(real, {program.path()});
+  EXPECT_EQ(ChooseBackupRoot(program.path(), "/data", programWritable), program.path() / "BackUp");
+  EXPECT_EQ(ChooseBackupRoot(program.path() / "missing", "/data", real), std::filesystem::path("/data/BackUp"));
+  WritableOnly nothingWritable(real, {});
+  EXPECT_EQ(ChooseBackupRoot(program.path(), "/data", nothingWritable), std::filesystem::path("/data/BackUp"));
+  // An existing BackUp folder is used only when it can be written itself.
+  std::filesystem::create_directories(program.path() / "BackUp");
+  EXPECT_EQ(ChooseBackupRoot(program.path(), "/data", programWritable), std::filesystem::path("/data/BackUp"));
+  WritableOnly backUpWritable(real, {program.path() / "BackUp"});
+  EXPECT_EQ(ChooseBackupRoot(program.path(), "/data", backUpWritable), program.path() / "BackUp");
 }
 
 // Installed in a prefix, the program's bin folder is everybody's (and root
@@ -98,13 +122,14 @@ TEST(Backup, RootFallsBackWhenTheProgramFolderCannotBeWritten) {
 // data beside it stays portable.
 TEST(Backup, AnInstalledProgramBacksUpIntoTheUsersFolder) {
   TempFolder prefix;
+  RealFileOps real;
   const std::filesystem::path bin = prefix.path() / "bin";
   std::filesystem::create_directories(bin);
   std::filesystem::create_directories(bin / FENMORA_DATA_FROM_BIN);
-  EXPECT_EQ(ChooseBackupRoot(bin, "/data"), std::filesystem::path("/data/BackUp"));
+  EXPECT_EQ(ChooseBackupRoot(bin, "/data", real), std::filesystem::path("/data/BackUp"));
   EXPECT_FALSE(std::filesystem::exists(bin / "BackUp"));
   std::filesystem::create_directories(bin / "data");
-  EXPECT_EQ(ChooseBackupRoot(bin, "/data"), bin / "BackUp");
+  EXPECT_EQ(ChooseBackupRoot(bin, "/data", real), bin / "BackUp");
 }
 
 }  // namespace
