@@ -29,7 +29,7 @@ run: build
 # Qt's Japanese buttons, the commit's confirmation and the drive list, drawn
 # headless.
 screenshot: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ./fenmora_gui_tests --gtest_filter='Screenshot.*'
+	QT_QPA_PLATFORM=offscreen $(BUILD)/fenmora_screenshots $(BUILD)/sample-card $(BUILD)/screenshots
 	@echo "screenshots: $(BUILD)/screenshots/ (main-loaded, main-start, about, message-box, interrupted-update, commit-confirmation, drive-list, main-drive-chosen)"
 
 clean:

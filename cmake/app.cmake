@@ -41,6 +41,15 @@ if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tools/make-sample-card.cpp)
   add_custom_target(sample_card ALL DEPENDS ${SAMPLE_CARD}/FENMORA-SAMPLE-CARD.txt)
 endif()
 
+# Pictures of the window, drawn headless from the sample card (`make screenshot`).
+if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tools/screenshots.cpp)
+  add_executable(fenmora_screenshots tools/screenshots.cpp)
+  target_link_libraries(fenmora_screenshots PRIVATE fenmora_gui Qt6::Test)
+  if(TARGET sample_card)
+    add_dependencies(fenmora_screenshots sample_card)
+  endif()
+endif()
+
 file(GLOB GUI_TESTS CONFIGURE_DEPENDS tests/preview/*.cpp tests/app/*.cpp)
 if(GUI_TESTS)
   # Test helpers: the card builder (shared with the core's tests) and the
@@ -50,8 +59,7 @@ if(GUI_TESTS)
   target_include_directories(fenmora_gui_tests PRIVATE tests)
   target_compile_definitions(fenmora_gui_tests PRIVATE
     FENMORA_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
-    FENMORA_SAMPLE_CARD="${CMAKE_BINARY_DIR}/sample-card"
-    FENMORA_SCREENSHOT_DIR="${CMAKE_BINARY_DIR}/screenshots")
+    FENMORA_SAMPLE_CARD="${CMAKE_BINARY_DIR}/sample-card")
   if(TARGET sample_card)
     add_dependencies(fenmora_gui_tests sample_card)
   endif()

@@ -25,11 +25,6 @@ struct CatalogueEdit {
     MediaEntry after;
   };
   std::vector<Slot> changed;  // only the slots that changed
-
-  bool ChangedNothing() const {
-    return changed.empty() && countBefore == countAfter && deletedBefore == deletedAfter &&
-           progressBefore == progressAfter;
-  }
 };
 
 // Takes a copy of a kind's catalogue before an edit; Finish compares it with

@@ -32,12 +32,6 @@ std::int32_t FileSizeOf(const std::filesystem::path& path) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(st->st_size));
 }
 
-std::string FileTimeText(const std::filesystem::path& path) {
-  const auto st = StatReadableFile(path);
-  if (!st) return {};
-  return DateTextOf(st->st_mtim.tv_sec);
-}
-
 std::string DateTextOf(std::time_t t) {
   // A FAT date holds the years 1980 to 2107; a time outside them is pinned to
   // the first or the last minute that it can hold, so the text is always a

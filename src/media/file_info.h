@@ -13,12 +13,9 @@ namespace fenmora {
 // file cannot be opened for reading.
 std::int32_t FileSizeOf(const std::filesystem::path& path);
 
-// The file's last-modification time in local time, to the whole minute, as
+// A point in time in local time, to the whole minute, as
 // "2005:03:07 09:05:00" (seconds always "00"; the time as a FAT file system
-// holds it, years 1980-2107). Empty when the file cannot be read.
-std::string FileTimeText(const std::filesystem::path& path);
-
-// The same text for a point in time (local time), clamped to 1980-2107.
+// holds it, clamped to the years 1980-2107).
 std::string DateTextOf(std::time_t t);
 
 }  // namespace fenmora

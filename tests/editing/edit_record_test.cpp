@@ -92,7 +92,11 @@ TEST_F(EditRecord, KeepsOnlyWhatChanged) {
   EXPECT_EQ(e.changed[0].before.title, "STIL0002.JPG");
   EXPECT_EQ(e.changed[0].after.title, "other");
   const EditRecorder unchanged(s, MediaKind::Image);
-  EXPECT_TRUE(unchanged.Finish(s).ChangedNothing());
+  const CatalogueEdit nothing = unchanged.Finish(s);
+  EXPECT_TRUE(nothing.changed.empty());
+  EXPECT_EQ(nothing.countBefore, nothing.countAfter);
+  EXPECT_EQ(nothing.deletedBefore, nothing.deletedAfter);
+  EXPECT_EQ(nothing.progressBefore, nothing.progressAfter);
 }
 
 }  // namespace
