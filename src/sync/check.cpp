@@ -349,6 +349,8 @@ CheckReport CheckCard(const HandsetProfile& profile, const fs::path& cardRoot) {
 
 std::string DescribeFinding(const CheckFinding& f, const fs::path& cardRoot) {
   const std::string path = Shown(f.path, cardRoot);
+  // Most findings read "<what>: <path> (<detail>)".
+  const char* what = nullptr;
   std::string line;
   switch (f.type) {
     case CheckFinding::Type::MissingFile:
@@ -357,31 +359,18 @@ std::string DescribeFinding(const CheckFinding& f, const fs::path& cardRoot) {
     case CheckFinding::Type::UnlistedFile:
       line = "unlisted file: " + path + " (no table lists it" + (f.detail.empty() ? "" : "; " + f.detail) + ")";
       break;
-    case CheckFinding::Type::StaleTable:
-      line = "left-behind table: " + path + " (" + f.detail + ")";
-      break;
-    case CheckFinding::Type::ParkedFile:
-      line = "left by an interrupted commit: " + path + " (" + f.detail + ")";
-      break;
-    case CheckFinding::Type::InterruptedCommit:
-      line = "interrupted commit: " + path + " (" + f.detail + ")";
-      break;
     case CheckFinding::Type::BadRecord:
       line = "unusable record in " + Shown(f.table, cardRoot) + ": " + f.detail;
       break;
-    case CheckFinding::Type::UnreadableTable:
-      line = "unreadable table: " + path + " (" + f.detail + ")";
-      break;
-    case CheckFinding::Type::SizeMismatch:
-      line = "size differs from its record: " + path + " (" + f.detail + ")";
-      break;
-    case CheckFinding::Type::CaseOnlyName:
-      line = "name differs only in case: " + path + " (" + f.detail + ")";
-      break;
-    case CheckFinding::Type::ScratchFile:
-      line = "scratch file: " + path + " (" + f.detail + ")";
-      break;
+    case CheckFinding::Type::StaleTable: what = "left-behind table"; break;
+    case CheckFinding::Type::ParkedFile: what = "left by an interrupted commit"; break;
+    case CheckFinding::Type::InterruptedCommit: what = "interrupted commit"; break;
+    case CheckFinding::Type::UnreadableTable: what = "unreadable table"; break;
+    case CheckFinding::Type::SizeMismatch: what = "size differs from its record"; break;
+    case CheckFinding::Type::CaseOnlyName: what = "name differs only in case"; break;
+    case CheckFinding::Type::ScratchFile: what = "scratch file"; break;
   }
+  if (what) line = std::string(what) + ": " + path + " (" + f.detail + ")";
   if (f.information) line = "information: " + line;
   return NoControls(std::move(line));
 }
