@@ -366,8 +366,6 @@ KindPage& TfrMain::Page(MediaKind kind) {
   return *pages_[static_cast<size_t>(i >= 0 && i < 3 ? i : 0)];
 }
 
-const KindPage& TfrMain::Page(MediaKind kind) const { return const_cast<TfrMain*>(this)->Page(kind); }
-
 void TfrMain::AddCardFolder(const QString& folder) {
   const QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
   int at = curDrive_->findData(path);

@@ -154,7 +154,6 @@ class TfrMain : public QWidget {
   void QueueFiles(fenmora::MediaKind kind, const QStringList& paths, bool refuseOtherTypes);
 
   fenmora::app::KindPage& Page(fenmora::MediaKind kind);
-  const fenmora::app::KindPage& Page(fenmora::MediaKind kind) const;
   fenmora::Progress& progress();
   // The playback switch: the caption of btStopMelody is the state.
   bool PlaybackOn() const;
