@@ -61,31 +61,25 @@ class CopiesFail : public FaultyFileOps {
 
 // The card is pulled out just after the commit moved its first file out of
 // the way of the new names: every later change fails, until Heal.
-class CutAfterFirstMove : public FileOps {
+class CutAfterFirstMove : public FaultyFileOps {
  public:
-  explicit CutAfterFirstMove(FileOps& inner) : inner_(inner) {}
+  explicit CutAfterFirstMove(FileOps& inner) : FaultyFileOps(inner) {}
   void Heal() { cut_ = false; }
-  bool Exists(const fs::path& p) override { return inner_.Exists(p); }
-  bool IsFolder(const fs::path& p) override { return inner_.IsFolder(p); }
-  OpResult MakeFolders(const fs::path& p) override { return cut_ ? Gone() : inner_.MakeFolders(p); }
-  OpResult Remove(const fs::path& p) override { return cut_ ? Gone() : inner_.Remove(p); }
+  OpResult MakeFolders(const fs::path& p) override { return cut_ ? Gone() : FaultyFileOps::MakeFolders(p); }
+  OpResult Remove(const fs::path& p) override { return cut_ ? Gone() : FaultyFileOps::Remove(p); }
   OpResult Rename(const fs::path& f, const fs::path& t) override {
     if (cut_) return Gone();
-    OpResult r = inner_.Rename(f, t);
+    OpResult r = FaultyFileOps::Rename(f, t);
     if (r && !pulledOnce_) cut_ = pulledOnce_ = true;
     return r;
   }
-  OpResult Replace(const fs::path& f, const fs::path& t) override { return cut_ ? Gone() : inner_.Replace(f, t); }
-  OpResult CopyFile(const fs::path& f, const fs::path& t) override { return cut_ ? Gone() : inner_.CopyFile(f, t); }
-  OpResult WriteFile(const fs::path& p, std::string_view b) override { return cut_ ? Gone() : inner_.WriteFile(p, b); }
-  OpResult Flush(const fs::path& p) override { return inner_.Flush(p); }
-  OpResult ReadFile(const fs::path& p, std::string& b) override { return inner_.ReadFile(p, b); }
-  OpResult Symlink(const fs::path& t, const fs::path& l) override { return cut_ ? Gone() : inner_.Symlink(t, l); }
-  OpResult ListFolder(const fs::path& f, std::vector<std::string>& n) override { return inner_.ListFolder(f, n); }
+  OpResult Replace(const fs::path& f, const fs::path& t) override { return cut_ ? Gone() : FaultyFileOps::Replace(f, t); }
+  OpResult CopyFile(const fs::path& f, const fs::path& t) override { return cut_ ? Gone() : FaultyFileOps::CopyFile(f, t); }
+  OpResult WriteFile(const fs::path& p, std::string_view b) override { return cut_ ? Gone() : FaultyFileOps::WriteFile(p, b); }
+  OpResult Symlink(const fs::path& t, const fs::path& l) override { return cut_ ? Gone() : FaultyFileOps::Symlink(t, l); }
 
  private:
   static OpResult Gone() { return OpResult::Fail("No such device"); }
-  FileOps& inner_;
   bool cut_ = false;
   bool pulledOnce_ = false;
 };
