@@ -7,9 +7,36 @@ pkg_check_modules(SDL2MIXER REQUIRED IMPORTED_TARGET SDL2_mixer)
 
 set(CMAKE_AUTOMOC ON)
 
-file(GLOB GUI_SOURCES CONFIGURE_DEPENDS src/preview/*.cpp src/app/*.cpp)
-list(FILTER GUI_SOURCES EXCLUDE REGEX ".*/src/app/main\\.cpp$")
-file(GLOB GUI_HEADERS CONFIGURE_DEPENDS src/preview/*.h src/app/*.h)
+set(GUI_SOURCES
+  src/preview/image_preview.cpp
+  src/preview/jpeg_decoder.cpp
+  src/preview/melody_player.cpp
+  src/app/about_box.cpp
+  src/app/adding.cpp
+  src/app/app_paths.cpp
+  src/app/card_sync.cpp
+  src/app/drive_list.cpp
+  src/app/kind_page.cpp
+  src/app/list_editing.cpp
+  src/app/main_window.cpp
+  src/app/preview_side.cpp
+  src/app/qt_prompts.cpp
+  src/app/widgets.cpp
+)
+set(GUI_HEADERS
+  src/preview/image_preview.h
+  src/preview/jpeg_decoder.h
+  src/preview/melody_player.h
+  src/app/about_box.h
+  src/app/app_paths.h
+  src/app/app_texts.h
+  src/app/drive_list.h
+  src/app/kind_page.h
+  src/app/links.h
+  src/app/main_window.h
+  src/app/qt_prompts.h
+  src/app/widgets.h
+)
 add_library(fenmora_gui STATIC ${GUI_SOURCES} ${GUI_HEADERS})
 target_link_libraries(fenmora_gui PUBLIC fenmora_core fenmora_convert Qt6::Widgets JPEG::JPEG ${CMAKE_DL_LIBS})
 # SDL2_mixer's headers only: the melody player loads the library itself at the
@@ -22,60 +49,67 @@ target_compile_definitions(fenmora_gui PUBLIC FENMORA_VERSION="${PROJECT_VERSION
 # to the source tree's (src/app/app_paths.cpp).
 file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR}/data ${CMAKE_BINARY_DIR}/data SYMBOLIC)
 
-if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/src/app/main.cpp)
-  add_executable(fenmora src/app/main.cpp)
-  target_link_libraries(fenmora PRIVATE fenmora_gui)
-endif()
+add_executable(fenmora src/app/main.cpp)
+target_link_libraries(fenmora PRIVATE fenmora_gui)
 
 # A small card for trying the window without a handset, made at build time by
 # the project's own table writer: `make run` offers it in the drive list.
-if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tools/make-sample-card.cpp)
-  add_executable(make-sample-card tools/make-sample-card.cpp)
-  target_link_libraries(make-sample-card PRIVATE fenmora_core Qt6::Gui)
-  set(SAMPLE_CARD ${CMAKE_BINARY_DIR}/sample-card)
-  add_custom_command(
-    OUTPUT ${SAMPLE_CARD}/FENMORA-SAMPLE-CARD.txt
-    COMMAND make-sample-card ${SAMPLE_CARD}
-    DEPENDS make-sample-card
-    COMMENT "Writing the sample card ${SAMPLE_CARD}")
-  add_custom_target(sample_card ALL DEPENDS ${SAMPLE_CARD}/FENMORA-SAMPLE-CARD.txt)
-endif()
+add_executable(make-sample-card tools/make-sample-card.cpp)
+target_link_libraries(make-sample-card PRIVATE fenmora_core Qt6::Gui)
+set(SAMPLE_CARD ${CMAKE_BINARY_DIR}/sample-card)
+add_custom_command(
+  OUTPUT ${SAMPLE_CARD}/FENMORA-SAMPLE-CARD.txt
+  COMMAND make-sample-card ${SAMPLE_CARD}
+  DEPENDS make-sample-card
+  COMMENT "Writing the sample card ${SAMPLE_CARD}")
+add_custom_target(sample_card ALL DEPENDS ${SAMPLE_CARD}/FENMORA-SAMPLE-CARD.txt)
 
 # Pictures of the window, drawn headless from the sample card (`make screenshot`).
-if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tools/screenshots.cpp)
-  add_executable(fenmora_screenshots tools/screenshots.cpp)
-  target_link_libraries(fenmora_screenshots PRIVATE fenmora_gui Qt6::Test)
-  if(TARGET sample_card)
-    add_dependencies(fenmora_screenshots sample_card)
-  endif()
-endif()
+add_executable(fenmora_screenshots tools/screenshots.cpp)
+target_link_libraries(fenmora_screenshots PRIVATE fenmora_gui Qt6::Test)
+add_dependencies(fenmora_screenshots sample_card)
 
-file(GLOB GUI_TESTS CONFIGURE_DEPENDS tests/preview/*.cpp tests/app/*.cpp)
-if(GUI_TESTS)
-  # Test helpers: the card builder (shared with the core's tests) and the
-  # headers of tests/app, which hold Qt objects for moc.
-  file(GLOB GUI_TEST_HELPERS CONFIGURE_DEPENDS tests/support/*.cpp tests/app/*.h)
-  add_executable(fenmora_gui_tests ${GUI_TESTS} ${GUI_TEST_HELPERS} tests/gui_main.cpp)
-  target_include_directories(fenmora_gui_tests PRIVATE tests)
-  target_compile_definitions(fenmora_gui_tests PRIVATE
-    FENMORA_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
-    FENMORA_SAMPLE_CARD="${CMAKE_BINARY_DIR}/sample-card")
-  if(TARGET sample_card)
-    add_dependencies(fenmora_gui_tests sample_card)
-  endif()
-  target_link_libraries(fenmora_gui_tests PRIVATE fenmora_gui Qt6::Test GTest::gtest)
-  gtest_discover_tests(fenmora_gui_tests PROPERTIES TIMEOUT 120 DISCOVERY_TIMEOUT 60)
-endif()
+set(GUI_TESTS
+  tests/preview/image_preview_test.cpp
+  tests/preview/jpeg_decoder_test.cpp
+  tests/preview/melody_player_test.cpp
+  tests/preview/shipped_artwork_test.cpp
+  tests/app/about_help_test.cpp
+  tests/app/adding_test.cpp
+  tests/app/app_paths_test.cpp
+  tests/app/commit_backup_test.cpp
+  tests/app/drive_watch_test.cpp
+  tests/app/list_editing_test.cpp
+  tests/app/load_test.cpp
+  tests/app/main_window_test.cpp
+  tests/app/preview_playback_test.cpp
+  tests/app/prompts_progress_test.cpp
+  tests/app/undo_test.cpp
+)
+# Test helpers: the card builder (shared with the core's tests) and the
+# headers of tests/app, which hold Qt objects for moc.
+set(GUI_TEST_HELPERS
+  tests/support/card_builder.cpp
+  tests/support/temp_card.cpp
+  tests/app/media_files.h
+  tests/app/window_fixture.h
+)
+add_executable(fenmora_gui_tests ${GUI_TESTS} ${GUI_TEST_HELPERS} tests/gui_main.cpp)
+target_include_directories(fenmora_gui_tests PRIVATE tests)
+target_compile_definitions(fenmora_gui_tests PRIVATE
+  FENMORA_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
+  FENMORA_SAMPLE_CARD="${CMAKE_BINARY_DIR}/sample-card")
+add_dependencies(fenmora_gui_tests sample_card)
+target_link_libraries(fenmora_gui_tests PRIVATE fenmora_gui Qt6::Test GTest::gtest)
+gtest_discover_tests(fenmora_gui_tests PROPERTIES TIMEOUT 120 DISCOVERY_TIMEOUT 60)
 
 # The window under a real X server with a window manager (Xvfb, twm): where
 # its frame stands. Skipped when the X tools are missing.
-if(TARGET fenmora AND TARGET sample_card)
-  add_test(NAME FramePlace.TheFrameStandsAtTenTenUnderAWindowManager
-           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/x11/frame_place_test.sh
-                   $<TARGET_FILE:fenmora> ${SAMPLE_CARD})
-  set_tests_properties(FramePlace.TheFrameStandsAtTenTenUnderAWindowManager
-                       PROPERTIES TIMEOUT 60 SKIP_RETURN_CODE 77)
-endif()
+add_test(NAME FramePlace.TheFrameStandsAtTenTenUnderAWindowManager
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/x11/frame_place_test.sh
+                 $<TARGET_FILE:fenmora> ${SAMPLE_CARD})
+set_tests_properties(FramePlace.TheFrameStandsAtTenTenUnderAWindowManager
+                     PROPERTIES TIMEOUT 60 SKIP_RETURN_CODE 77)
 
 # Built only when asked for. The JPEG preview benchmark:
 #   cmake --build build --target jpeg_preview_bench && build/jpeg_preview_bench

@@ -1,8 +1,12 @@
 # fenmora-cli: the card from a terminal, on the same core as the window. Of Qt
 # it links only QtGui, through the conversion of added files (no widgets, no
 # display needed).
-file(GLOB CLI_SOURCES CONFIGURE_DEPENDS src/cli/*.cpp)
-list(FILTER CLI_SOURCES EXCLUDE REGEX ".*/src/cli/main\\.cpp$")
+set(CLI_SOURCES
+  src/cli/cli_prompts.cpp
+  src/cli/commands.cpp
+  src/cli/json.cpp
+  src/cli/ops.cpp
+)
 add_library(fenmora_cli_lib STATIC ${CLI_SOURCES})
 target_link_libraries(fenmora_cli_lib PUBLIC fenmora_core fenmora_convert)
 target_compile_definitions(fenmora_cli_lib PRIVATE FENMORA_VERSION="${PROJECT_VERSION}")
@@ -11,7 +15,16 @@ add_executable(fenmora-cli src/cli/main.cpp)
 target_link_libraries(fenmora-cli PRIVATE fenmora_cli_lib)
 
 # The tests run the built program as a process on temporary cards.
-file(GLOB CLI_TESTS CONFIGURE_DEPENDS tests/cli/*.cpp)
+set(CLI_TESTS
+  tests/cli/apply_test.cpp
+  tests/cli/cli_test.cpp
+  tests/cli/json_reader.cpp
+  tests/cli/kill_test.cpp
+  tests/cli/ops_json_test.cpp
+  tests/cli/revert_test.cpp
+  tests/cli/run_cli.cpp
+  tests/cli/safety_test.cpp
+)
 add_executable(fenmora_cli_tests ${CLI_TESTS} tests/support/temp_card.cpp)
 target_include_directories(fenmora_cli_tests PRIVATE tests)
 target_link_libraries(fenmora_cli_tests PRIVATE fenmora_cli_lib GTest::gtest GTest::gtest_main)

@@ -4,14 +4,20 @@
 find_package(Qt6 REQUIRED COMPONENTS Gui)
 find_package(JPEG REQUIRED)
 
-file(GLOB CONVERT_SOURCES CONFIGURE_DEPENDS src/convert/*.cpp)
+set(CONVERT_SOURCES
+  src/convert/handset_fit.cpp
+  src/convert/jpeg_layout.cpp
+  src/convert/picture.cpp
+)
 add_library(fenmora_convert STATIC ${CONVERT_SOURCES})
 target_link_libraries(fenmora_convert PUBLIC fenmora_core Qt6::Gui JPEG::JPEG)
 
-file(GLOB CONVERT_TESTS CONFIGURE_DEPENDS tests/convert/*.cpp)
-if(CONVERT_TESTS)
-  add_executable(fenmora_convert_tests ${CONVERT_TESTS} tests/support/temp_card.cpp)
-  target_include_directories(fenmora_convert_tests PRIVATE tests)
-  target_link_libraries(fenmora_convert_tests PRIVATE fenmora_convert GTest::gtest GTest::gtest_main)
-  gtest_discover_tests(fenmora_convert_tests PROPERTIES TIMEOUT 120 DISCOVERY_TIMEOUT 60)
-endif()
+set(CONVERT_TESTS
+  tests/convert/fit_test.cpp
+  tests/convert/picture_test.cpp
+  tests/convert/test_pictures.cpp
+)
+add_executable(fenmora_convert_tests ${CONVERT_TESTS} tests/support/temp_card.cpp)
+target_include_directories(fenmora_convert_tests PRIVATE tests)
+target_link_libraries(fenmora_convert_tests PRIVATE fenmora_convert GTest::gtest GTest::gtest_main)
+gtest_discover_tests(fenmora_convert_tests PROPERTIES TIMEOUT 120 DISCOVERY_TIMEOUT 60)

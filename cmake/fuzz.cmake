@@ -4,18 +4,14 @@
 #   (or simply: make fuzz / make fuzz-smoke)
 #
 # That configuration builds the core, an instrumented copy of it, the fuzz
-# targets and the seed writer, and nothing that needs Qt. In the ordinary
-# configuration this file only hands the shared checks to the core tests, which
-# replay the kept findings of fuzz/regressions/.
+# targets and the seed writer, and nothing that needs Qt. (In the ordinary
+# configuration the core tests build the shared checks themselves, to replay
+# the kept findings of fuzz/regressions/.)
 option(FENMORA_FUZZ "Build the libFuzzer targets (needs clang)" OFF)
 
 set(FENMORA_FUZZ_TARGETS fuzz_table fuzz_mld fuzz_smf fuzz_cardpath fuzz_cp932)
 
 if(NOT FENMORA_FUZZ)
-  target_sources(fenmora_core_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/fuzz_checks.cpp)
-  target_include_directories(fenmora_core_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/fuzz)
-  target_compile_definitions(fenmora_core_tests PRIVATE
-    FENMORA_FUZZ_REGRESSIONS="${CMAKE_CURRENT_SOURCE_DIR}/fuzz/regressions")
   return()
 endif()
 
