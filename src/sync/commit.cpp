@@ -509,6 +509,20 @@ void FingerprintLookalikes(CommitPlan& plan, FileOps& ops) {
 
 }  // namespace
 
+namespace {
+
+// The last step of a journaled commit.
+CommitStep RemoveJournalStep(const fs::path& journalPath) {
+  CommitStep last;
+  last.kind = MediaKind::Movie;
+  last.phase = CommitPhase::Removal;
+  last.action = CommitStep::Action::RemoveJournal;
+  last.src = journalPath;
+  return last;
+}
+
+}  // namespace
+
 CommitPlan PlanCommit(const CardSession& session, FileOps& ops) {
   CommitPlan plan;
   plan.cardRoot = session.cardRoot;
@@ -525,14 +539,8 @@ CommitPlan PlanCommit(const CardSession& session, FileOps& ops) {
     plan.steps.erase(std::remove_if(plan.steps.begin(), plan.steps.end(),
                                     [](const CommitStep& s) { return s.action == CommitStep::Action::WriteJournal; }),
                      plan.steps.end());
-    if (ops.Stat(journalPath).exists) {  // an interrupted commit whose work is done by now
-      CommitStep last;
-      last.kind = MediaKind::Movie;
-      last.phase = CommitPhase::Removal;
-      last.action = CommitStep::Action::RemoveJournal;
-      last.src = journalPath;
-      plan.steps.push_back(last);
-    }
+    // The journal of an interrupted commit whose work is done by now.
+    if (ops.Stat(journalPath).exists) plan.steps.push_back(RemoveJournalStep(journalPath));
     return plan;
   }
   // The tables as they are, so that the update can be undone.
@@ -554,12 +562,7 @@ CommitPlan PlanCommit(const CardSession& session, FileOps& ops) {
   first.dest = journalPath;
   first.ref = 0;
   plan.steps.insert(plan.steps.begin(), first);
-  CommitStep last;
-  last.kind = MediaKind::Movie;
-  last.phase = CommitPhase::Removal;
-  last.action = CommitStep::Action::RemoveJournal;
-  last.src = journalPath;
-  plan.steps.push_back(last);
+  plan.steps.push_back(RemoveJournalStep(journalPath));
   return plan;
 }
 
