@@ -28,6 +28,7 @@ set(FENMORA_FUZZ_FLAGS -g -O1 -fno-omit-frame-pointer -fno-sanitize-recover=unde
 # instrumentation; each target takes from it the objects it needs.
 add_library(fenmora_core_fuzz STATIC ${CORE_SOURCES})
 target_include_directories(fenmora_core_fuzz PUBLIC src)
+target_compile_definitions(fenmora_core_fuzz PUBLIC FENMORA_DATA_FROM_BIN="${FENMORA_DATA_FROM_BIN}")
 target_compile_options(fenmora_core_fuzz PRIVATE
   -fsanitize=fuzzer-no-link,address,undefined ${FENMORA_FUZZ_FLAGS})
 

@@ -286,7 +286,9 @@ std::optional<Journal> ReadCardJournal(const HandsetProfile& profile, const fs::
   // before the commit, or as the commit wrote it.
   std::map<std::string, std::string> onCard;
   if (!HashCardTables(profile, cardRoot, ops, onCard)) return std::nullopt;
-  for (const auto& [cardPath, hash] : onCard) {
+  for (const auto& table : onCard) {
+    const std::string& cardPath = table.first;
+    const std::string& hash = table.second;
     const auto known = std::find_if(journal->tables.begin(), journal->tables.end(),
                                     [&](const JournalTable& jt) { return jt.cardPath == cardPath; });
     if (known == journal->tables.end() ||
