@@ -89,7 +89,6 @@ set(GUI_TESTS
 # Test helpers: the card builder (shared with the core's tests) and the
 # headers of tests/app, which hold Qt objects for moc.
 set(GUI_TEST_HELPERS
-  tests/support/card_builder.cpp
   tests/support/temp_card.cpp
   tests/app/media_files.h
   tests/app/window_fixture.h

@@ -53,12 +53,6 @@ struct CheckFinding {
 
 struct CheckReport {
   std::vector<CheckFinding> findings;
-  // No finding but information.
-  bool Clean() const {
-    for (const CheckFinding& f : findings)
-      if (!f.information) return false;
-    return true;
-  }
 };
 
 // Checks the tables and content folders of the three kinds on the card at

@@ -15,7 +15,7 @@
 #include "app/links.h"
 #include "app/window_fixture.h"
 
-namespace fenmora::testing {
+namespace fenmora::testcard {
 namespace {
 
 class AboutBox : public WindowTest {
@@ -170,4 +170,4 @@ TEST_F(AboutBox, ExitWithoutEditsClosesTheWindowWithoutAsking) {
 }
 
 }  // namespace
-}  // namespace fenmora::testing
+}  // namespace fenmora::testcard

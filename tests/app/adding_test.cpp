@@ -11,7 +11,7 @@
 #include "app/window_fixture.h"
 #include "platform/cp932.h"
 
-namespace fenmora::testing {
+namespace fenmora::testcard {
 namespace {
 
 namespace fs = std::filesystem;
@@ -96,7 +96,7 @@ TEST_F(Adding, CancellingTheDialogChangesNothing) {
 }
 
 TEST_F(Adding, AMissingFolderIsMadeOnlyWhenTheUserAgrees) {
-  builder.WriteKind(MediaKind::Image, {});
+  WriteKind(card.path(), MediaKind::Image, {});
   LoadCard();  // no melody folder on this card
   prompts.Clear();
   const fs::path ringer = card.path() / "PRIVATE/DOCOMO/RINGER";
@@ -273,7 +273,7 @@ TEST_F(Dropping, DropsOutsideTheListsDoNothing) {
 }
 
 TEST_F(Dropping, TheScrollBarBelongsToItsList) {
-  builder.WriteKind(MediaKind::Image, builder.NumberedItems(MediaKind::Image, 40, ".JPG"));
+  WriteKind(card.path(), MediaKind::Image, NumberedItems(MediaKind::Image, 1, 40, ".JPG", "file ", "item "));
   LoadCard();
   prompts.Clear();
   QWidget* bar = Grid(MediaKind::Image)->verticalScrollBar();
@@ -329,4 +329,4 @@ TEST_F(Dropping, AJpegIsTakenAsAJpg) {
   EXPECT_EQ(Column(MediaKind::Image, 0), (std::vector<QString>{"STIL0001.JPG"}));
 }
 
-}  // namespace fenmora::testing
+}  // namespace fenmora::testcard

@@ -21,7 +21,7 @@
 #include "sync/backup.h"
 #include "sync/journal.h"
 
-namespace fenmora::testing {
+namespace fenmora::testcard {
 namespace {
 
 namespace fs = std::filesystem;
@@ -114,7 +114,7 @@ class Commit : public WindowTest {
 };
 
 TEST_F(Commit, TheRoadOfOneChangeFromADropToTheReloadedList) {
-  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "一", "first image"),
+  WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "一", "first image"),
                                        Item("STIL0002.JPG", "二", "second image"),
                                        Item("STIL0003.JPG", "三", "third image")});
   const std::string photoBytes = SolidPicture(240, 180, QColor(200, 80, 20), "JPG");  // fits the screen
@@ -164,8 +164,8 @@ TEST_F(Commit, TheRoadOfOneChangeFromADropToTheReloadedList) {
 }
 
 TEST_F(Commit, ShowsWhatItWillDoBeforeItsFirstWriteAndNoChangesNothing) {
-  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "一", "first"), Item("STIL0002.JPG", "二", "second")});
-  builder.WriteKind(MediaKind::Melody, {Item("RING0001.MLD", "古い曲", "old")});
+  WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "一", "first"), Item("STIL0002.JPG", "二", "second")});
+  WriteKind(card.path(), MediaKind::Melody, {Item("RING0001.MLD", "古い曲", "old")});
   const fs::path photo = desktop.Write("photo.jpg", "photo bytes");
   ShowWindow();
   LoadCard();
@@ -203,7 +203,7 @@ TEST_F(Commit, ShowsWhatItWillDoBeforeItsFirstWriteAndNoChangesNothing) {
 }
 
 TEST_F(Commit, TwoImagesThatExchangedNamesKeepTheirContents) {
-  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "A", "content of A"),
+  WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "A", "content of A"),
                                        Item("STIL0002.JPG", "B", "content of B")});
   ShowWindow();
   LoadCard();
@@ -220,7 +220,7 @@ TEST_F(Commit, TwoImagesThatExchangedNamesKeepTheirContents) {
 }
 
 TEST_F(Commit, ADeletedItemsFileGoesAndATitleReachesTheTable) {
-  builder.WriteKind(MediaKind::Melody, {Item("RING0001.MLD", "古い", "old"), Item("RING0002.MLD", "残る", "kept")});
+  WriteKind(card.path(), MediaKind::Melody, {Item("RING0001.MLD", "古い", "old"), Item("RING0002.MLD", "残る", "kept")});
   ShowWindow();
   LoadCard();
   prompts.Clear();
@@ -236,7 +236,7 @@ TEST_F(Commit, ADeletedItemsFileGoesAndATitleReachesTheTable) {
 }
 
 TEST_F(Commit, AFailedCopyEndsWithAWarningThatNamesIt) {
-  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "一", "first")});
+  WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "一", "first")});
   const fs::path photo = desktop.Write("photo.jpg", "photo bytes");
   CopiesFail failing(real);
   window->SetFileOps(failing);
@@ -258,7 +258,7 @@ TEST_F(Commit, AFailedCopyEndsWithAWarningThatNamesIt) {
 }
 
 TEST_F(Commit, AWriteProtectedCardStopsAtOnceChangesNothingAndKeepsTheEdits) {
-  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "A", "content of A"),
+  WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "A", "content of A"),
                                        Item("STIL0002.JPG", "B", "content of B")});
   ShowWindow();
   LoadCard();
@@ -299,7 +299,7 @@ class Unmounted : public FaultyFileOps {
 };
 
 TEST_F(Commit, AnUnmountedCardIsNeitherWrittenNorBackedUp) {
-  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "A", "content of A"),
+  WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "A", "content of A"),
                                        Item("STIL0002.JPG", "B", "content of B")});
   ShowWindow();
   LoadCard();
@@ -321,7 +321,7 @@ TEST_F(Commit, AnUnmountedCardIsNeitherWrittenNorBackedUp) {
 }
 
 TEST_F(Commit, AnInterruptedCommitIsFinishedByTheNextOne) {
-  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "A", "content of A"),
+  WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "A", "content of A"),
                                        Item("STIL0002.JPG", "B", "content of B")});
   ShowWindow();
   LoadCard();
@@ -354,7 +354,7 @@ TEST_F(Commit, AnInterruptedCommitIsFinishedByTheNextOne) {
 }
 
 TEST_F(Commit, AnInterruptedCommitCanBeUndoneFromTheQuestionAtLoad) {
-  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "A", "content of A"),
+  WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "A", "content of A"),
                                        Item("STIL0002.JPG", "B", "content of B")});
   const std::string table = ReadBytes(card.path() / "PRIVATE/DOCOMO/TABLE/STILL/SUD000.TBL");
   ShowWindow();
@@ -384,7 +384,7 @@ TEST_F(Commit, AnInterruptedCommitCanBeUndoneFromTheQuestionAtLoad) {
 }
 
 TEST_F(Commit, TheStatusShowsEachPhaseAndALongCommitShowsItsProgress) {
-  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "A", "a"), Item("STIL0002.JPG", "B", "b")});
+  WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "A", "a"), Item("STIL0002.JPG", "B", "b")});
   ShowWindow();
   LoadCard();
   prompts.Clear();
@@ -421,9 +421,9 @@ class Backup : public WindowTest {
   }
   // A card with its three folders.
   void WriteFullCard() {
-    builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "一", "image")});
-    builder.WriteKind(MediaKind::Movie, {Item("MOL001.3GP", "動画", "movie")});
-    builder.WriteFile("\\DCIM\\100F900I\\F1000001.JPG", "camera picture");
+    WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "一", "image")});
+    WriteKind(card.path(), MediaKind::Movie, {Item("MOL001.3GP", "動画", "movie")});
+    WriteBytes(CardHostPath(card.path(), "\\DCIM\\100F900I\\F1000001.JPG"), "camera picture");
   }
   // The one backup folder made under root.
   fs::path OnlyBackupIn(const fs::path& root) {
@@ -483,8 +483,8 @@ TEST_F(Backup, TheStatusTextAndTheHourglassStayWhileTheMessageIsOpen) {
 }
 
 TEST_F(Backup, ACardWithoutDcimGivesTheWarningAndCopiesTheRest) {
-  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "一", "image")});
-  builder.WriteKind(MediaKind::Movie, {Item("MOL001.3GP", "動画", "movie")});
+  WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "一", "image")});
+  WriteKind(card.path(), MediaKind::Movie, {Item("MOL001.3GP", "動画", "movie")});
   LoadCard();
   prompts.Clear();
   prompts.ExpectOk();
@@ -582,4 +582,4 @@ TEST_F(Backup, CancellingTheProgressDialogStopsTheRemainingCopies) {
 }
 
 }  // namespace
-}  // namespace fenmora::testing
+}  // namespace fenmora::testcard

@@ -14,7 +14,7 @@
 #include "app/drive_list.h"
 #include "app/window_fixture.h"
 
-namespace fenmora::testing {
+namespace fenmora::testcard {
 namespace {
 
 namespace fs = std::filesystem;
@@ -24,7 +24,7 @@ class DriveWatch : public WindowTest {
   void SetUp() override {
     WindowTest::SetUp();
     fs::create_directories(card.path() / "PRIVATE/DOCOMO/STILL");
-    builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "一"), Item("STIL0002.JPG", "二")});
+    WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "一"), Item("STIL0002.JPG", "二")});
   }
   // A mount table with the root and the given folders as mounted volumes.
   void Mounted(std::vector<fs::path> volumes) {
@@ -153,4 +153,4 @@ TEST_F(DriveWatch, ARealMountAndUnmountReachTheListWithoutAnyPolling) {
 }
 
 }  // namespace
-}  // namespace fenmora::testing
+}  // namespace fenmora::testcard

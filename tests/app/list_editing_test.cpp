@@ -9,7 +9,7 @@
 #include "app/window_fixture.h"
 #include "platform/cp932.h"
 
-namespace fenmora::testing {
+namespace fenmora::testcard {
 namespace {
 
 namespace fs = std::filesystem;
@@ -22,10 +22,10 @@ class Editing : public WindowTest {
       opened.push_back(path);
       return true;
     });
-    builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "夕焼け", std::string(1000, 'a')),
+    WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "夕焼け", std::string(1000, 'a')),
                                          Item("STIL0002.JPG", "猫", std::string(2000, 'b')),
                                          Item("STIL0003.JPG", "富士山", std::string(3000, 'c'))});
-    builder.WriteKind(MediaKind::Movie, {Item("MOL001.3GP", "花火")});
+    WriteKind(card.path(), MediaKind::Movie, {Item("MOL001.3GP", "花火")});
     ShowWindow();
     LoadCard();
     prompts.Clear();
@@ -207,4 +207,4 @@ TEST_F(Editing, EditsOfOneListLeaveTheOthersAlone) {
 }
 
 }  // namespace
-}  // namespace fenmora::testing
+}  // namespace fenmora::testcard

@@ -12,7 +12,7 @@
 #include "app/window_fixture.h"
 #include "platform/cp932.h"
 
-namespace fenmora::testing {
+namespace fenmora::testcard {
 namespace {
 
 namespace fs = std::filesystem;
@@ -28,10 +28,10 @@ class Load : public WindowTest {
  protected:
   // A card with three images, two melodies and one movie.
   void WriteSmallCard() {
-    builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "夕焼けの海", std::string(3000, 'a')),
+    WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "夕焼けの海", std::string(3000, 'a')),
                                          Item("STIL0002.GIF", "猫"), Item("STIL0003.JPG", "Mt. Fuji")});
-    builder.WriteKind(MediaKind::Melody, {Item("RING0001.MLD", "着信音１"), Item("RING0002.MID", "春の歌")});
-    builder.WriteKind(MediaKind::Movie, {Item("MOL001.3GP", "花火大会")});
+    WriteKind(card.path(), MediaKind::Melody, {Item("RING0001.MLD", "着信音１"), Item("RING0002.MID", "春の歌")});
+    WriteKind(card.path(), MediaKind::Movie, {Item("MOL001.3GP", "花火大会")});
   }
   void ExpectNothingLoaded() {
     for (MediaKind k : kListKinds) {
@@ -108,7 +108,7 @@ TEST_F(Load, EachListShowsItsFirstItemSelectedAndNothingIsLeftToCommit) {
   // Loaded again from a card without images: no title, no picture. The
   // title stored above counts as an edit: dropping it is asked first.
   TempDir other;
-  CardBuilder(other.path()).WriteKind(MediaKind::Melody, {Item("RING0001.MLD", "別の曲")});
+  WriteKind(other.path(), MediaKind::Melody, {Item("RING0001.MLD", "別の曲")});
   prompts.Expect(Question::DropEdits, Answer::Yes);
   LoadFolder(other.path());
   EXPECT_TRUE(Find<QLineEdit>("edImageTitle")->text().isEmpty());
@@ -175,18 +175,18 @@ TEST_F(Load, AMissingCardBeforeAnyLoadEnablesNothing) {
 }
 
 TEST_F(Load, TablesAreReadByNumberAcrossAGap) {
-  builder.WriteTable(MediaKind::Image, 2, {Item("STIL0065.JPG", "二番目の表")},
+  WriteTable(card.path(), MediaKind::Image, 2, {Item("STIL0065.JPG", "二番目の表")},
                      "\\PRIVATE\\DOCOMO\\STILL\\SUD002");
-  builder.WriteTable(MediaKind::Image, 0, {Item("STIL0001.JPG", "一"), Item("STIL0002.JPG", "二")});
+  WriteTable(card.path(), MediaKind::Image, 0, {Item("STIL0001.JPG", "一"), Item("STIL0002.JPG", "二")});
   LoadCard();
   EXPECT_EQ(Column(MediaKind::Image, 0), (std::vector<QString>{"STIL0001.JPG", "STIL0002.JPG", "STIL0065.JPG"}));
   EXPECT_EQ(Cell(MediaKind::Image, 3, 3), "二番目の表");
 }
 
 TEST_F(Load, ARecordWhoseFileIsMissingIsDroppedWithoutAGap) {
-  std::vector<CardItem> items = builder.NumberedItems(MediaKind::Melody, 4, ".MLD", "melody");
-  items[1].withFile = false;
-  builder.WriteKind(MediaKind::Melody, items);
+  std::vector<CardItem> items = NumberedItems(MediaKind::Melody, 1, 4, ".MLD", "file ", "melody ");
+  items[1].createFile = false;
+  WriteKind(card.path(), MediaKind::Melody, items);
   LoadCard();
   EXPECT_EQ(Column(MediaKind::Melody, 0), (std::vector<QString>{"RING0001.MLD", "RING0003.MLD", "RING0004.MLD"}));
   const MediaCatalogue& melodies = session.Catalogue(MediaKind::Melody);
@@ -198,9 +198,9 @@ TEST_F(Load, ARecordWhoseFileIsMissingIsDroppedWithoutAGap) {
 }
 
 TEST_F(Load, MovieTablesAreNumberedInHexadecimal) {
-  builder.WriteTable(MediaKind::Movie, 16, {Item("MOL3C1.3GP", "sixteen")}, "\\SD_VIDEO\\PRL010");
-  builder.WriteTable(MediaKind::Movie, 10, {Item("MOL241.3GP", "ten")}, "\\SD_VIDEO\\PRL00A");
-  builder.WriteTable(MediaKind::Movie, 2, {Item("MOL041.3GP", "two")}, "\\SD_VIDEO\\PRL002");
+  WriteTable(card.path(), MediaKind::Movie, 16, {Item("MOL3C1.3GP", "sixteen")}, "\\SD_VIDEO\\PRL010");
+  WriteTable(card.path(), MediaKind::Movie, 10, {Item("MOL241.3GP", "ten")}, "\\SD_VIDEO\\PRL00A");
+  WriteTable(card.path(), MediaKind::Movie, 2, {Item("MOL041.3GP", "two")}, "\\SD_VIDEO\\PRL002");
   ASSERT_TRUE(fs::exists(card.path() / "PRIVATE/DOCOMO/TABLE/SD_VIDEO/PRL00A.TBL"));
   LoadCard();
   EXPECT_EQ(Column(MediaKind::Movie, 3), (std::vector<QString>{"two", "ten", "sixteen"}));
@@ -223,7 +223,7 @@ TEST_F(Load, AnotherCardReplacesEverythingThePreviousOneListed) {
   WriteSmallCard();
   LoadCard();
   TempDir other;
-  CardBuilder(other.path()).WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "別のカード")});
+  WriteKind(other.path(), MediaKind::Image, {Item("STIL0001.JPG", "別のカード")});
   prompts.Clear();
   LoadFolder(other.path());
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"別のカード"}));
@@ -233,7 +233,7 @@ TEST_F(Load, AnotherCardReplacesEverythingThePreviousOneListed) {
 }
 
 TEST_F(Load, LongTitlesAreShortenedInTheGridOnly) {
-  builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "とても長いタイトルの待受け画像です")});
+  WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "とても長いタイトルの待受け画像です")});
   LoadCard();
   EXPECT_EQ(Cell(MediaKind::Image, 1, 3), "とても長いタイトル…");
   EXPECT_EQ(session.Catalogue(MediaKind::Image).Slot(0).title,
@@ -241,9 +241,9 @@ TEST_F(Load, LongTitlesAreShortenedInTheGridOnly) {
 }
 
 TEST_F(Load, ATableThatCannotBeReadIsSkipped) {
-  builder.WriteTable(MediaKind::Image, 0, {Item("STIL0001.JPG", "zero")});
+  WriteTable(card.path(), MediaKind::Image, 0, {Item("STIL0001.JPG", "zero")});
   fs::create_directories(card.path() / "PRIVATE/DOCOMO/TABLE/STILL/SUD001.TBL");  // a folder, not a file
-  builder.WriteTable(MediaKind::Image, 2, {Item("STIL0002.JPG", "two")}, "\\PRIVATE\\DOCOMO\\STILL\\SUD002");
+  WriteTable(card.path(), MediaKind::Image, 2, {Item("STIL0002.JPG", "two")}, "\\PRIVATE\\DOCOMO\\STILL\\SUD002");
   LoadCard();
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"zero", "two"}));
 }
@@ -253,16 +253,16 @@ TEST_F(Load, RecordsThatWouldLeadOutsideTheCardAreNotListed) {
   std::ofstream(outside.path() / "SECRET.JPG") << "not on the card";
   // The other folder lies beside the card: one ".." leads there.
   const std::string escape = "\\..\\" + outside.path().filename().string();
-  builder.WriteTable(MediaKind::Image, 0, {Item("STIL0001.JPG", "ok")});
+  WriteTable(card.path(), MediaKind::Image, 0, {Item("STIL0001.JPG", "ok")});
   CardItem secret = Item("SECRET.JPG", "secret");
-  secret.withFile = false;
-  builder.WriteTable(MediaKind::Image, 1, {secret}, escape);
+  secret.createFile = false;
+  WriteTable(card.path(), MediaKind::Image, 1, {secret}, escape);
   LoadCard();
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"ok"}));
 }
 
 TEST_F(Load, MoreThan1024FilesOfAKindLoadTheFirst1024AndSaySoOnce) {
-  builder.WriteKind(MediaKind::Image, builder.NumberedItems(MediaKind::Image, 1030, ".JPG"));
+  WriteKind(card.path(), MediaKind::Image, NumberedItems(MediaKind::Image, 1, 1030, ".JPG", "file ", "item "));
   ExpectFolderLoad(card.path());
   prompts.ExpectOk();
   Choose(card.path());
@@ -277,4 +277,4 @@ TEST_F(Load, MoreThan1024FilesOfAKindLoadTheFirst1024AndSaySoOnce) {
 }
 
 }  // namespace
-}  // namespace fenmora::testing
+}  // namespace fenmora::testcard

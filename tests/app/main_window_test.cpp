@@ -15,7 +15,7 @@
 #include "app/drive_list.h"
 #include "app/window_fixture.h"
 
-namespace fenmora::testing {
+namespace fenmora::testcard {
 namespace {
 
 using MainWindowPlace = WindowTest;
@@ -275,4 +275,4 @@ TEST(DriveOrder, CardsFirstThenRemovableVolumesInTheirMountOrder) {
 }
 
 }  // namespace
-}  // namespace fenmora::testing
+}  // namespace fenmora::testcard

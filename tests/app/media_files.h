@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-namespace fenmora::testing {
+namespace fenmora::testcard {
 
 // A picture of one colour in the format Qt writes ("JPG", "PNG", "BMP",
 // "TIF"); GIF is written by SolidGif.
@@ -135,4 +135,4 @@ inline std::string MldWithTitle(const std::string& cp932Title) {
          body;
 }
 
-}  // namespace fenmora::testing
+}  // namespace fenmora::testcard

@@ -13,7 +13,7 @@
 #include "platform/cp932.h"
 #include "preview/melody_player.h"
 
-namespace fenmora::testing {
+namespace fenmora::testcard {
 namespace {
 
 using testcard::EnvVar;
@@ -64,7 +64,7 @@ TEST_F(Preview, PicturesOfAllFiveTypesFitThePaneKeepingTheirShape) {
     ASSERT_FALSE(p.bytes.empty()) << p.name;
     items.push_back(Untitled(p.name, p.bytes));
   }
-  builder.WriteKind(MediaKind::Image, items);
+  WriteKind(card.path(), MediaKind::Image, items);
   LoadCard();
   EXPECT_FALSE(Shown().isNull());  // the first item, selected by the load
   for (size_t i = 0; i < pictures.size(); ++i) {
@@ -78,7 +78,7 @@ TEST_F(Preview, PicturesOfAllFiveTypesFitThePaneKeepingTheirShape) {
 }
 
 TEST_F(Preview, LowerCaseExtensionsPreviewAndJpegDoesNot) {
-  builder.WriteKind(MediaKind::Image, {Untitled("STIL0001.jpg", SolidPicture(100, 50, Qt::red, "JPG")),
+  WriteKind(card.path(), MediaKind::Image, {Untitled("STIL0001.jpg", SolidPicture(100, 50, Qt::red, "JPG")),
                                        Untitled("STIL0002.gif", SolidGif(20, 20, Qt::green)),
                                        Untitled("STIL0003.jpeg", SolidPicture(50, 100, Qt::blue, "JPG"))});
   LoadCard();
@@ -92,7 +92,7 @@ TEST_F(Preview, LowerCaseExtensionsPreviewAndJpegDoesNot) {
 }
 
 TEST_F(Preview, AQueuedImageIsPreviewedFromWhereItLies) {
-  builder.WriteKind(MediaKind::Image, {});
+  WriteKind(card.path(), MediaKind::Image, {});
   LoadCard();
   prompts.Clear();
   TempDir desktop;
@@ -102,7 +102,7 @@ TEST_F(Preview, AQueuedImageIsPreviewedFromWhereItLies) {
 }
 
 TEST_F(Preview, AConvertedPictureIsPreviewedAsTheHandsetWillShowIt) {
-  builder.WriteKind(MediaKind::Image, {});
+  WriteKind(card.path(), MediaKind::Image, {});
   LoadCard();
   prompts.Clear();
   TempDir desktop;
@@ -118,9 +118,9 @@ TEST_F(Preview, AConvertedPictureIsPreviewedAsTheHandsetWillShowIt) {
 }
 
 TEST_F(Preview, SelectingAMelodyOrAMovieLeavesTheLastImage) {
-  builder.WriteKind(MediaKind::Image, {Untitled("STIL0001.JPG", SolidPicture(100, 50, Qt::red, "JPG"))});
-  builder.WriteKind(MediaKind::Melody, {Untitled("RING0001.MLD", MldWithTitle("m"))});
-  builder.WriteKind(MediaKind::Movie, {Untitled("MOL001.3GP", "movie")});
+  WriteKind(card.path(), MediaKind::Image, {Untitled("STIL0001.JPG", SolidPicture(100, 50, Qt::red, "JPG"))});
+  WriteKind(card.path(), MediaKind::Melody, {Untitled("RING0001.MLD", MldWithTitle("m"))});
+  WriteKind(card.path(), MediaKind::Movie, {Untitled("MOL001.3GP", "movie")});
   LoadCard();
   ClickRow(MediaKind::Image, 1);
   const QImage before = Shown().toImage();
@@ -130,7 +130,7 @@ TEST_F(Preview, SelectingAMelodyOrAMovieLeavesTheLastImage) {
 }
 
 TEST_F(Preview, AFileThatCannotBeDecodedEmptiesThePaneWithoutAMessage) {
-  builder.WriteKind(MediaKind::Image, {Untitled("STIL0001.JPG", SolidPicture(100, 50, Qt::red, "JPG")),
+  WriteKind(card.path(), MediaKind::Image, {Untitled("STIL0001.JPG", SolidPicture(100, 50, Qt::red, "JPG")),
                                        Untitled("STIL0002.JPG", "not a picture at all")});
   LoadCard();
   prompts.Clear();
@@ -142,7 +142,7 @@ TEST_F(Preview, AFileThatCannotBeDecodedEmptiesThePaneWithoutAMessage) {
 }
 
 TEST_F(Preview, MovingOrDeletingPreviewsTheImageSelectedAfterwards) {
-  builder.WriteKind(MediaKind::Image, {Untitled("STIL0001.JPG", SolidPicture(100, 50, Qt::red, "JPG")),
+  WriteKind(card.path(), MediaKind::Image, {Untitled("STIL0001.JPG", SolidPicture(100, 50, Qt::red, "JPG")),
                                        Untitled("STIL0002.JPG", SolidPicture(40, 80, Qt::blue, "JPG"))});
   LoadCard();
   ClickRow(MediaKind::Image, 2);
@@ -165,7 +165,7 @@ class Playback : public Preview {
       opened.push_back(path);
       return true;
     });
-    builder.WriteKind(MediaKind::Melody, {Item("RING0001.MID", "ピアノ", PianoMidi()),
+    WriteKind(card.path(), MediaKind::Melody, {Item("RING0001.MID", "ピアノ", PianoMidi()),
                                           Item("RING0002.MLD", "着信音", MldWithTitle("x")),
                                           Item("RING0003.WAV", "ラ", ToneWav(2.0))});
     LoadCard();
@@ -265,4 +265,4 @@ TEST_F(Playback, WithoutAnAudioDeviceTheWindowSaysSoOnceAndGoesOn) {
 }
 
 }  // namespace
-}  // namespace fenmora::testing
+}  // namespace fenmora::testcard

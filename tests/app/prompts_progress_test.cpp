@@ -15,7 +15,7 @@
 #include "media/melody_title.h"
 #include "platform/cp932.h"
 
-namespace fenmora::testing {
+namespace fenmora::testcard {
 namespace {
 
 using Icon = Prompts::Icon;
@@ -136,16 +136,15 @@ TEST(StatusDisplay, BusyHoldsTheHourglassUntilEveryBusyEnds) {
 // ones its tables list, and its pictures decode.
 TEST(SampleCard, FilesMatchTheirTables) {
   const std::filesystem::path root = FENMORA_SAMPLE_CARD;
-  const CardBuilder card(root);
   auto table = [&](const char* path) {
-    std::ifstream in(card.HostPath(path), std::ios::binary);
+    std::ifstream in(CardHostPath(root, path), std::ios::binary);
     return ParseTable(std::string(std::istreambuf_iterator<char>(in), {}));
   };
   const TableContents melodies = table("\\PRIVATE\\DOCOMO\\TABLE\\RINGER\\RUD000.TBL");
   ASSERT_GE(melodies.records.size(), 2u);
   int mid = 0, mld = 0;
   for (const TableRecord& r : melodies.records) {
-    const auto file = card.HostPath(melodies.folderText + "\\" + r.FileName());
+    const auto file = CardHostPath(root, melodies.folderText + "\\" + r.FileName());
     if (r.ext == "MID") {
       EXPECT_EQ(ReadSmfTrackName(file), r.title) << r.FileName();
       ++mid;
@@ -161,7 +160,7 @@ TEST(SampleCard, FilesMatchTheirTables) {
   const TableContents images = table("\\PRIVATE\\DOCOMO\\TABLE\\STILL\\SUD000.TBL");
   ASSERT_GE(images.records.size(), 2u);
   for (const TableRecord& r : images.records) {
-    const auto file = card.HostPath(images.folderText + "\\" + r.FileName());
+    const auto file = CardHostPath(root, images.folderText + "\\" + r.FileName());
     QImageReader reader(QString::fromStdString(file.string()));
     const QImage image = reader.read();
     EXPECT_EQ(image.size(), QSize(240, 320)) << r.FileName() << ": " << reader.errorString().toStdString();
@@ -173,4 +172,4 @@ TEST(SampleCard, FilesMatchTheirTables) {
 }
 
 }  // namespace
-}  // namespace fenmora::testing
+}  // namespace fenmora::testcard

@@ -15,7 +15,7 @@
 #include "app/window_fixture.h"
 #include "platform/cp932.h"
 
-namespace fenmora::testing {
+namespace fenmora::testcard {
 namespace {
 
 namespace fs = std::filesystem;
@@ -40,7 +40,7 @@ class History : public WindowTest {
       return openWorks;
     });
     window->SetFileChooser([this](MediaKind, const QString&) { return choice; });
-    builder.WriteKind(MediaKind::Image, {Item("STIL0001.JPG", "赤", SolidPicture(40, 40, Qt::red, "JPG")),
+    WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "赤", SolidPicture(40, 40, Qt::red, "JPG")),
                                          Item("STIL0002.JPG", "緑", SolidPicture(40, 40, Qt::green, "JPG")),
                                          Item("STIL0003.JPG", "青", SolidPicture(40, 40, Qt::blue, "JPG"))});
     ShowWindow();
@@ -235,4 +235,4 @@ TEST_F(History, OpeningAFileTheDesktopHasNoApplicationForSaysSo) {
 }
 
 }  // namespace
-}  // namespace fenmora::testing
+}  // namespace fenmora::testcard

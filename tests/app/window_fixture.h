@@ -25,10 +25,9 @@
 #include "support/temp_card.h"
 #include "platform/drives.h"
 #include "support/scripted_prompts.h"
-#include "support/card_builder.h"
 #include "sync/texts.h"
 
-namespace fenmora::testing {
+namespace fenmora::testcard {
 
 using TempDir = testcard::TempFolder;
 
@@ -172,7 +171,6 @@ class WindowTest : public ::testing::Test {
   std::unique_ptr<TfrMain> window;
   TfrAbout* about = nullptr;
   TempDir card;
-  CardBuilder builder{card.path()};
 };
 
-}  // namespace fenmora::testing
+}  // namespace fenmora::testcard

@@ -27,9 +27,9 @@ class CliApply : public CliTest {
   // The card as the window would load it now.
   CardSession Reload() {
     CardSession s;
-    testing::ScriptedPrompts prompts;
+    testcard::ScriptedPrompts prompts;
     prompts.ExpectLoad();
-    testing::RecordingProgress progress;
+    testcard::RecordingProgress progress;
     EXPECT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
     return s;
   }
@@ -42,7 +42,7 @@ class CliApply : public CliTest {
 };
 
 TEST_F(CliApply, RoadOfOneChange) {
-  card.WriteTable(MediaKind::Image, 0, testcli::Items(MediaKind::Image, 1, 3, ".JPG"));
+  card.WriteTable(MediaKind::Image, 0, testcard::NumberedItems(MediaKind::Image, 1, 3, ".JPG", "content of ", "title "));
   const std::string photo = PcFile("photo.jpg", "the photo");
   const CliRun run = RunCli({"apply", Card(), OpsFile("add image " + photo +
                                                         "\n"
@@ -74,8 +74,8 @@ TEST_F(CliApply, RoadOfOneChange) {
 }
 
 TEST_F(CliApply, EditsFromStandardInput) {
-  card.WriteTable(MediaKind::Image, 0, testcli::Items(MediaKind::Image, 1, 3, ".JPG"));
-  card.WriteTable(MediaKind::Melody, 0, testcli::Items(MediaKind::Melody, 1, 2, ".MID"));
+  card.WriteTable(MediaKind::Image, 0, testcard::NumberedItems(MediaKind::Image, 1, 3, ".JPG", "content of ", "title "));
+  card.WriteTable(MediaKind::Melody, 0, testcard::NumberedItems(MediaKind::Melody, 1, 2, ".MID", "content of ", "title "));
   std::string longTitle = "x";
   for (int i = 0; i < 40; ++i) longTitle += "あ";  // 81 bytes of CP932
   RunOptions options;
@@ -104,7 +104,7 @@ TEST_F(CliApply, EditsFromStandardInput) {
 }
 
 TEST_F(CliApply, OversizedFileNeedsYes) {
-  card.WriteTable(MediaKind::Image, 0, testcli::Items(MediaKind::Image, 1, 1, ".JPG"));
+  card.WriteTable(MediaKind::Image, 0, testcard::NumberedItems(MediaKind::Image, 1, 1, ".JPG", "content of ", "title "));
   const std::string big = PcFile("big.jpg", std::string(102401, 'b'));
   const std::string ops = OpsFile("add image " + big + "\n");
 
@@ -152,7 +152,7 @@ TEST_F(CliApply, ConvertMakesAPictureFitAndLeavesNoTemporaryFiles) {
 }
 
 TEST_F(CliApply, ACopyOfAnItemOnTheCardNeedsYes) {
-  card.WriteTable(MediaKind::Image, 0, testcli::Items(MediaKind::Image, 1, 1, ".JPG"));
+  card.WriteTable(MediaKind::Image, 0, testcard::NumberedItems(MediaKind::Image, 1, 1, ".JPG", "content of ", "title "));
   const std::string copy = PcFile("copy.jpg", card.Read("\\PRIVATE\\DOCOMO\\STILL\\STIL0001.JPG"));
   const std::string ops = OpsFile("add image " + copy + "\n");
   const CliRun refused = RunCli({"apply", Card(), ops});
@@ -175,7 +175,7 @@ TEST_F(CliApply, UnreadableFileIsSkippedAndTheNextAdded) {
 
 TEST_F(CliApply, FullListStopsTheLaterAddsOnly) {
   for (int t = 0; t < 16; ++t)
-    card.WriteTable(MediaKind::Image, t, testcli::Items(MediaKind::Image, t * 64 + 1, t * 64 + 64, ".JPG"));
+    card.WriteTable(MediaKind::Image, t, testcard::NumberedItems(MediaKind::Image, t * 64 + 1, t * 64 + 64, ".JPG", "content of ", "title "));
   const std::string image = PcFile("a.jpg", "a");
   const std::string melody = PcFile("m.mid", "MThd");
   const CliRun run = RunCli({"apply", Card(), OpsFile("add image " + image + "\nadd melody " + melody +
@@ -190,8 +190,8 @@ TEST_F(CliApply, FullListStopsTheLaterAddsOnly) {
 }
 
 TEST_F(CliApply, DryRunPrintsThePlanAndChangesNoByte) {
-  card.WriteTable(MediaKind::Image, 0, testcli::Items(MediaKind::Image, 1, 3, ".JPG"));
-  card.WriteTable(MediaKind::Melody, 0, testcli::Items(MediaKind::Melody, 1, 2, ".MID"));
+  card.WriteTable(MediaKind::Image, 0, testcard::NumberedItems(MediaKind::Image, 1, 3, ".JPG", "content of ", "title "));
+  card.WriteTable(MediaKind::Melody, 0, testcard::NumberedItems(MediaKind::Melody, 1, 2, ".MID", "content of ", "title "));
   const std::string photo = PcFile("photo.jpg", "the photo");
   const std::string ops = OpsFile("add image " + photo +
                                   "\nup image 4\nup image 3\nup image 2\nrenumber image\ndelete melody 1\n");
@@ -205,9 +205,9 @@ TEST_F(CliApply, DryRunPrintsThePlanAndChangesNoByte) {
 
   // The same edits made through the window's operations plan the same steps.
   CardSession s;
-  testing::ScriptedPrompts prompts;
+  testcard::ScriptedPrompts prompts;
   prompts.ExpectLoad();
-  testing::RecordingProgress progress;
+  testcard::RecordingProgress progress;
   ASSERT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
   MediaCatalogue& images = s.Catalogue(MediaKind::Image);
   ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, photo, prompts), QueueOutcome::Queued);
@@ -233,7 +233,7 @@ TEST_F(CliApply, DryRunPrintsThePlanAndChangesNoByte) {
 class CliApplyBadLine : public CliApply, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(CliApplyBadLine, LeavesTheCardUntouched) {
-  card.WriteTable(MediaKind::Image, 0, testcli::Items(MediaKind::Image, 1, 3, ".JPG"));
+  card.WriteTable(MediaKind::Image, 0, testcard::NumberedItems(MediaKind::Image, 1, 3, ".JPG", "content of ", "title "));
   const std::string photo = PcFile("photo.jpg", "the photo");
   const std::string ops =
       OpsFile("add image " + photo + "\n# a comment\n\n" + GetParam() + "\nrenumber image\n");

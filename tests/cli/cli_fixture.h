@@ -15,15 +15,6 @@ namespace fenmora::testcli {
 
 inline const HandsetProfile kProfile = HandsetProfile::F900i();
 
-// Items numbered from..to with the titles "title N" and contents "content of N".
-inline std::vector<testcard::CardItem> Items(MediaKind kind, int from, int to, const std::string& ext) {
-  std::vector<testcard::CardItem> items;
-  for (int i = from; i <= to; ++i)
-    items.push_back({kProfile.ContentFileName(kind, i, ext), "title " + std::to_string(i),
-                     "content of " + std::to_string(i)});
-  return items;
-}
-
 inline std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   size_t start = 0;

@@ -106,11 +106,11 @@ TEST_F(CliList, TextTableShowsEveryItemAligned) {
 }
 
 TEST_F(CliList, JsonIsTheDocumentedObject) {
-  std::vector<CardItem> first = testcli::Items(MediaKind::Image, 1, 64, ".JPG");
+  std::vector<CardItem> first = testcard::NumberedItems(MediaKind::Image, 1, 64, ".JPG", "content of ", "title ");
   first[0].title = kPhotoTitleCp932;
   first[1].title = std::string("say \"hi\" \\ \t\x01");
   card.WriteTable(MediaKind::Image, 0, first);
-  card.WriteTable(MediaKind::Image, 1, testcli::Items(MediaKind::Image, 65, 65, ".GIF"));
+  card.WriteTable(MediaKind::Image, 1, testcard::NumberedItems(MediaKind::Image, 65, 65, ".GIF", "content of ", "title "));
   card.WriteTable(MediaKind::Melody, 0, {{"RING0001.MLD", kRingTitleCp932, "melody"}});
   const CliRun run = RunCli({"list", Card(), "--json"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -149,8 +149,8 @@ TEST_F(CliList, JsonIsTheDocumentedObject) {
 class CliBackup : public CliTest {
  protected:
   void FillCard(bool withDcim) {
-    card.WriteTable(MediaKind::Image, 0, testcli::Items(MediaKind::Image, 1, 2, ".JPG"));
-    card.WriteTable(MediaKind::Movie, 1, testcli::Items(MediaKind::Movie, 1, 1, ".3GP"));
+    card.WriteTable(MediaKind::Image, 0, testcard::NumberedItems(MediaKind::Image, 1, 2, ".JPG", "content of ", "title "));
+    card.WriteTable(MediaKind::Movie, 1, testcard::NumberedItems(MediaKind::Movie, 1, 1, ".3GP", "content of ", "title "));
     if (withDcim) card.Write("\\DCIM\\100F900I\\F1000001.JPG", "camera picture");
   }
 };
@@ -213,10 +213,10 @@ TEST_F(CliBackup, RefusesAFolderOnTheCard) {
 class CliCheck : public CliTest {};
 
 TEST_F(CliCheck, CleanCardExitsZero) {
-  card.WriteTable(MediaKind::Image, 0, testcli::Items(MediaKind::Image, 1, 64, ".JPG"));
-  card.WriteTable(MediaKind::Image, 1, testcli::Items(MediaKind::Image, 65, 66, ".JPG"));
-  card.WriteTable(MediaKind::Melody, 0, testcli::Items(MediaKind::Melody, 1, 2, ".MID"));
-  card.WriteTable(MediaKind::Movie, 1, testcli::Items(MediaKind::Movie, 1, 1, ".3GP"));
+  card.WriteTable(MediaKind::Image, 0, testcard::NumberedItems(MediaKind::Image, 1, 64, ".JPG", "content of ", "title "));
+  card.WriteTable(MediaKind::Image, 1, testcard::NumberedItems(MediaKind::Image, 65, 66, ".JPG", "content of ", "title "));
+  card.WriteTable(MediaKind::Melody, 0, testcard::NumberedItems(MediaKind::Melody, 1, 2, ".MID", "content of ", "title "));
+  card.WriteTable(MediaKind::Movie, 1, testcard::NumberedItems(MediaKind::Movie, 1, 1, ".3GP", "content of ", "title "));
   const CliRun run = RunCli({"check", Card()});
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.err, "");
@@ -224,11 +224,11 @@ TEST_F(CliCheck, CleanCardExitsZero) {
 }
 
 TEST_F(CliCheck, MissingFileAndStaleTable) {
-  std::vector<CardItem> items = testcli::Items(MediaKind::Image, 1, 3, ".JPG");
+  std::vector<CardItem> items = testcard::NumberedItems(MediaKind::Image, 1, 3, ".JPG", "content of ", "title ");
   items[1].createFile = false;
   card.WriteTable(MediaKind::Image, 0, items);
   // What a list of 66 left behind once it was cut to 3.
-  std::vector<CardItem> old = testcli::Items(MediaKind::Image, 65, 66, ".JPG");
+  std::vector<CardItem> old = testcard::NumberedItems(MediaKind::Image, 65, 66, ".JPG", "content of ", "title ");
   for (CardItem& item : old) item.createFile = false;
   card.WriteTable(MediaKind::Image, 1, old);
   const auto before = card.Snapshot();

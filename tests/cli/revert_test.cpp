@@ -38,9 +38,9 @@ class CliRevert : public CliTest {
   // A move and a renumbering, cut after the first file moved.
   void InterruptedUpdate() {
     CardSession s;
-    testing::ScriptedPrompts prompts;
+    testcard::ScriptedPrompts prompts;
     prompts.ExpectLoad();
-    testing::RecordingProgress progress;
+    testcard::RecordingProgress progress;
     ASSERT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
     MediaCatalogue& images = s.Catalogue(MediaKind::Image);
     ASSERT_TRUE(MoveUp(images, 3));
@@ -54,7 +54,7 @@ class CliRevert : public CliTest {
 };
 
 TEST_F(CliRevert, CheckReportsTheUpdateAndRevertUndoesIt) {
-  card.WriteTable(MediaKind::Image, 0, Items(MediaKind::Image, 1, 3, ".JPG"));
+  card.WriteTable(MediaKind::Image, 0, testcard::NumberedItems(MediaKind::Image, 1, 3, ".JPG", "content of ", "title "));
   const auto before = card.Snapshot();
   InterruptedUpdate();
   ASSERT_NE(card.Snapshot(), before);

@@ -17,7 +17,7 @@
 using namespace fenmora;
 using namespace fenmora::convert;
 using fenmora::testcard::ReadBytes;
-using fenmora::testing::ScriptedPrompts;
+using fenmora::testcard::ScriptedPrompts;
 using fenmora::testcard::TempFolder;
 namespace fs = std::filesystem;
 

@@ -62,7 +62,7 @@ class EditRecord : public ::testing::Test {
   CardSession s;
   TempFolder card{"fenmora-card"};
   TempFolder pc{"fenmora-pc"};
-  testing::ScriptedPrompts prompts;
+  testcard::ScriptedPrompts prompts;
 };
 
 TEST_F(EditRecord, EveryEditIsTakenBackAndMadeAgainExactly) {

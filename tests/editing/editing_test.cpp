@@ -9,7 +9,7 @@
 namespace fenmora {
 namespace {
 
-using testing::ScriptedPrompts;
+using testcard::ScriptedPrompts;
 using testcard::TempFolder;
 using testcard::WriteBytes;
 

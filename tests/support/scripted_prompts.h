@@ -16,7 +16,7 @@
 #include "sync/prompts.h"
 #include "sync/texts.h"
 
-namespace fenmora::testing {
+namespace fenmora::testcard {
 
 class ScriptedPrompts : public Prompts {
  public:
@@ -112,4 +112,4 @@ class RecordingProgress : public Progress {
   bool busy = false;
 };
 
-}  // namespace fenmora::testing
+}  // namespace fenmora::testcard

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "catalogue/table.h"
+#include "platform/cp932.h"
 
 namespace fenmora::testcard {
 
@@ -95,8 +96,28 @@ std::string ReadBytes(const fs::path& p) {
 
 TempCard::TempCard() : folder_("fenmora-card", CardBaseFolder()) {}
 
-fs::path TempCard::Host(std::string_view cardPath) const {
-  fs::path p = root();
+void TempCard::Write(std::string_view cardPath, std::string_view bytes) const {
+  WriteBytes(Host(cardPath), bytes);
+}
+
+std::string TempCard::Read(std::string_view cardPath) const { return ReadBytes(Host(cardPath)); }
+
+bool TempCard::Exists(std::string_view cardPath) const {
+  std::error_code ec;
+  return fs::exists(fs::symlink_status(Host(cardPath), ec));
+}
+
+CardItem Item(std::string name, const char* utf8Title, std::string content) {
+  CardItem item;
+  item.name = std::move(name);
+  item.title = Utf8ToCp932(utf8Title);
+  item.content = std::move(content);
+  item.dateText = "2004:03:01 12:00:00";
+  return item;
+}
+
+fs::path CardHostPath(const fs::path& root, std::string_view cardPath) {
+  fs::path p = root;
   std::string part;
   for (char c : cardPath) {
     if (c == '\\' || c == '/') {
@@ -110,19 +131,8 @@ fs::path TempCard::Host(std::string_view cardPath) const {
   return p;
 }
 
-void TempCard::Write(std::string_view cardPath, std::string_view bytes) const {
-  WriteBytes(Host(cardPath), bytes);
-}
-
-std::string TempCard::Read(std::string_view cardPath) const { return ReadBytes(Host(cardPath)); }
-
-bool TempCard::Exists(std::string_view cardPath) const {
-  std::error_code ec;
-  return fs::exists(fs::symlink_status(Host(cardPath), ec));
-}
-
-void TempCard::WriteTable(MediaKind kind, int tableNumber, const std::vector<CardItem>& items,
-                          std::string folderText) const {
+void WriteTable(const fs::path& root, MediaKind kind, int tableNumber, const std::vector<CardItem>& items,
+                std::string folderText) {
   const HandsetProfile profile = HandsetProfile::F900i();
   if (folderText.empty())
     folderText = profile.GroupFolderText(kind, tableNumber - HandsetProfile::FirstTableNumber(kind));
@@ -133,17 +143,30 @@ void TempCard::WriteTable(MediaKind kind, int tableNumber, const std::vector<Car
     const TableRecordBytes r = ComposeTableRecord(item.name, item.title, item.dateText,
                                                   static_cast<std::uint32_t>(item.content.size()));
     bytes.append(r.begin(), r.end());
-    if (item.createFile) Write(folderText + "\\" + item.name, item.content);
+    if (item.createFile) WriteBytes(CardHostPath(root, folderText + "\\" + item.name), item.content);
   }
-  Write(profile.ExpandTablePath(kind, tableNumber), bytes);
+  WriteBytes(CardHostPath(root, profile.ExpandTablePath(kind, tableNumber)), bytes);
+}
+
+void WriteKind(const fs::path& root, MediaKind kind, const std::vector<CardItem>& items) {
+  // One table and one folder per group of 64, as the handset keeps them.
+  const HandsetProfile profile = HandsetProfile::F900i();
+  const size_t groups = std::max<size_t>((items.size() + kItemsPerTable - 1) / kItemsPerTable, 1);
+  for (size_t g = 0; g < groups; ++g) {
+    const auto first = items.begin() + static_cast<std::ptrdiff_t>(std::min(items.size(), g * kItemsPerTable));
+    const auto last = items.begin() + static_cast<std::ptrdiff_t>(std::min(items.size(), (g + 1) * kItemsPerTable));
+    const int group = static_cast<int>(g);
+    WriteTable(root, kind, HandsetProfile::TableNumberOfGroup(kind, group), std::vector<CardItem>(first, last),
+               profile.GroupFolderText(kind, group));
+  }
 }
 
 std::vector<CardItem> NumberedItems(MediaKind kind, int first, int last, const std::string& ext,
-                                    const std::string& contentPrefix) {
+                                    const std::string& contentPrefix, const std::string& titlePrefix) {
   const HandsetProfile profile = HandsetProfile::F900i();
   std::vector<CardItem> items;
   for (int i = first; i <= last; ++i)
-    items.push_back({profile.ContentFileName(kind, i, ext), "title" + std::to_string(i),
+    items.push_back({profile.ContentFileName(kind, i, ext), titlePrefix + std::to_string(i),
                      contentPrefix + std::to_string(i)});
   return items;
 }

@@ -45,30 +45,50 @@ class TempFolder {
   fs::path path_;
 };
 
+// One record of a table and its content file.
 struct CardItem {
-  std::string name;      // "STIL0001.JPG"
-  std::string title;     // CP932 bytes
-  std::string content;   // the content file's bytes
-  bool createFile = true;
+  std::string name;       // "STIL0001.JPG"
+  std::string title;      // CP932 bytes
+  std::string content;    // the content file's bytes
+  bool createFile = true; // false: the record names a file that is not there
   std::string dateText = "2004:02:14 00:00:00";
 };
+
+// An item with a title given in UTF-8 (stored as CP932, as on the card),
+// dated as the window tests' cards are.
+CardItem Item(std::string name, const char* utf8Title, std::string content = "bytes");
+
+// A card path ("\PRIVATE\DOCOMO\STILL\STIL0001.JPG", "/" also separates)
+// under the card root `root`, on disk.
+fs::path CardHostPath(const fs::path& root, std::string_view cardPath);
+
+// Writes table number `tableNumber` of a kind listing the items on the card at
+// `root`, with the header folder text folderText (default: the group folder
+// the handset uses for that table), and the items' content files in that
+// folder.
+void WriteTable(const fs::path& root, MediaKind kind, int tableNumber, const std::vector<CardItem>& items,
+                std::string folderText = {});
+
+// Lays the items out as the handset does (64 to a table and folder) and
+// writes every table and file on the card at `root`.
+void WriteKind(const fs::path& root, MediaKind kind, const std::vector<CardItem>& items);
 
 class TempCard {
  public:
   TempCard();
   const fs::path& root() const { return folder_.path(); }
 
-  // A card path ("\PRIVATE\DOCOMO\STILL\STIL0001.JPG", "/" also separates) on disk.
-  fs::path Host(std::string_view cardPath) const;
+  // A card path on disk (as CardHostPath).
+  fs::path Host(std::string_view cardPath) const { return CardHostPath(root(), cardPath); }
   void Write(std::string_view cardPath, std::string_view bytes) const;
   std::string Read(std::string_view cardPath) const;
   bool Exists(std::string_view cardPath) const;
 
-  // Writes table number `tableNumber` of a kind listing the items, with the
-  // header folder text folderText (default: the group folder the handset uses
-  // for that table), and the items' content files in that folder.
+  // WriteTable on this card.
   void WriteTable(MediaKind kind, int tableNumber, const std::vector<CardItem>& items,
-                  std::string folderText = {}) const;
+                  std::string folderText = {}) const {
+    testcard::WriteTable(root(), kind, tableNumber, items, std::move(folderText));
+  }
 
   // Every file under the card root (relative path with "/" -> bytes); symbolic
   // links as "-> target".
@@ -79,9 +99,10 @@ class TempCard {
 };
 
 // Items first..last of a kind named as the handset names them, titled
-// "title<n>", each file holding contentPrefix + n.
+// titlePrefix + n, each file holding contentPrefix + n.
 std::vector<CardItem> NumberedItems(MediaKind kind, int first, int last, const std::string& ext,
-                                    const std::string& contentPrefix = "content of ");
+                                    const std::string& contentPrefix = "content of ",
+                                    const std::string& titlePrefix = "title");
 
 // Every file under a folder, as TempCard::Snapshot.
 std::map<std::string, std::string> SnapshotOf(const fs::path& root);

@@ -11,7 +11,7 @@
 namespace fenmora {
 namespace {
 
-using testing::RecordingProgress;
+using testcard::RecordingProgress;
 using testcard::TempCard;
 using testcard::TempFolder;
 

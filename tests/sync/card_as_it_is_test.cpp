@@ -10,6 +10,7 @@
 #include "editing/editing.h"
 #include "platform/cardname.h"
 #include "support/scripted_prompts.h"
+#include "support/check_report.h"
 #include "support/temp_card.h"
 #include "sync/check.h"
 #include "sync/commit.h"
@@ -24,8 +25,8 @@ namespace fs = std::filesystem;
 using testcard::CardItem;
 using testcard::TempCard;
 using testcard::TempFolder;
-using testing::RecordingProgress;
-using testing::ScriptedPrompts;
+using testcard::RecordingProgress;
+using testcard::ScriptedPrompts;
 
 const HandsetProfile kProfile = HandsetProfile::F900i();
 constexpr const char* kStill = "\\PRIVATE\\DOCOMO\\STILL\\";
@@ -164,7 +165,7 @@ TEST_F(CardAsItIs, ACopyCutShortNeverBearsItsFinalNameAndIsRedone) {
   EXPECT_FALSE(card.Exists(Still(name + kCopySuffix)));
   EXPECT_FALSE(card.Exists(std::string("\\") + kJournalName));
   const CheckReport report = CheckCard(kProfile, card.root());
-  EXPECT_TRUE(report.Clean()) << DescribeFinding(report.findings.front(), card.root());
+  EXPECT_TRUE(testcard::Clean(report)) << DescribeFinding(report.findings.front(), card.root());
 }
 
 // Any one operation of an update that adds a file fails on its own; the next
@@ -212,7 +213,7 @@ TEST_F(CardAsItIs, AnUndoingCutShortIsFinishedWithoutAQuestion) {
       EXPECT_EQ(Titles(finish), std::vector<std::string>{"two"});
       ASSERT_TRUE(Commit(finish).Ok());
       for (const auto& [path, bytes] : card.Snapshot()) EXPECT_NE(bytes, "photo") << path;
-      EXPECT_TRUE(CheckCard(kProfile, card.root()).Clean());
+      EXPECT_TRUE(testcard::Clean(CheckCard(kProfile, card.root())));
     }
   }
   EXPECT_GT(copyLeft, 0) << "no case left the undoing's journal and the copy it was removing";

@@ -14,8 +14,8 @@ namespace {
 using testcard::CardItem;
 using testcard::TempCard;
 using testcard::TempFolder;
-using testing::RecordingProgress;
-using testing::ScriptedPrompts;
+using testcard::RecordingProgress;
+using testcard::ScriptedPrompts;
 
 class CardNames : public ::testing::Test {
  protected:

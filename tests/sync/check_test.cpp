@@ -6,6 +6,7 @@
 
 #include "editing/editing.h"
 #include "support/scripted_prompts.h"
+#include "support/check_report.h"
 #include "support/temp_card.h"
 #include "sync/commit.h"
 #include "sync/journal.h"
@@ -59,7 +60,7 @@ TEST_F(Check, TablesAsTheCommitWritesThemAreClean) {
   card.Write("\\PRIVATE\\DOCOMO\\STILL\\OTHER\\A.JPG", "x");
   card.Write("\\PRIVATE\\DOCOMO\\TABLE\\STILL\\README", "x");
   EXPECT_EQ(Findings(), Lines{});
-  EXPECT_TRUE(CheckCard(kProfile, card.root()).Clean());
+  EXPECT_TRUE(testcard::Clean(CheckCard(kProfile, card.root())));
 }
 
 TEST_F(Check, AnEmptyCardIsClean) { EXPECT_EQ(Findings(), Lines{}); }
@@ -129,9 +130,9 @@ TEST_F(Check, ACommitStoppedBetweenItsRenamingPasses) {
     TempCard c;
     c.WriteTable(MediaKind::Melody, 0, Items(MediaKind::Melody, 1, 2, ".MID"));
     CardSession s;
-    testing::ScriptedPrompts prompts;
+    testcard::ScriptedPrompts prompts;
     prompts.ExpectLoad();
-    testing::RecordingProgress progress;
+    testcard::RecordingProgress progress;
     ASSERT_TRUE(LoadCard(s, c.root(), prompts, progress).Completed());
     ASSERT_TRUE(MoveDown(s.Catalogue(MediaKind::Melody), 1));
     Renumber(kProfile, MediaKind::Melody, s.Catalogue(MediaKind::Melody));
@@ -140,7 +141,7 @@ TEST_F(Check, ACommitStoppedBetweenItsRenamingPasses) {
     ExecuteCommit(s, PlanCommit(s), faulty, progress);
     if (!c.Exists("\\fenmora.jnl") || !c.Exists("\\PRIVATE\\DOCOMO\\RINGER\\RING0002.MID_")) continue;
     const CheckReport report = CheckCard(kProfile, c.root());
-    ASSERT_FALSE(report.Clean());
+    ASSERT_FALSE(testcard::Clean(report));
     EXPECT_EQ(report.findings[0].type, Type::InterruptedCommit);
     EXPECT_NE(report.findings[0].detail.find("finishes"), std::string::npos) << report.findings[0].detail;
     for (const CheckFinding& f : report.findings) {
@@ -186,9 +187,9 @@ TEST_F(Check, TheTableACommitLeavesWhenAListShrinksIsInformationOnly) {
   card.WriteTable(MediaKind::Image, 1, Items(MediaKind::Image, 65, 65, ".JPG"));
   EXPECT_EQ(Findings(), Lines{});
   CardSession s;
-  testing::ScriptedPrompts prompts;
+  testcard::ScriptedPrompts prompts;
   prompts.ExpectLoad();
-  testing::RecordingProgress progress;
+  testcard::RecordingProgress progress;
   ASSERT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
   ASSERT_TRUE(DeleteEntry(s.Catalogue(MediaKind::Image), s.gauge, 1));
   RealFileOps ops;
@@ -198,7 +199,7 @@ TEST_F(Check, TheTableACommitLeavesWhenAListShrinksIsInformationOnly) {
   EXPECT_EQ(Findings(), (Lines{"stale PRIVATE/DOCOMO/TABLE/STILL/SUD001.TBL"}));
   const CheckReport report = CheckCard(kProfile, card.root());
   EXPECT_TRUE(report.findings[0].information);
-  EXPECT_TRUE(report.Clean());
+  EXPECT_TRUE(testcard::Clean(report));
   EXPECT_EQ(DescribeFinding(report.findings[0], card.root()).rfind("information: left-behind table: ", 0), 0u);
 }
 
@@ -206,7 +207,7 @@ TEST_F(Check, SizesThatDifferFromTheirRecords) {
   card.WriteTable(MediaKind::Image, 0, Items(MediaKind::Image, 1, 2, ".JPG"));
   card.Write("\\PRIVATE\\DOCOMO\\STILL\\STIL0002.JPG", "cut");
   EXPECT_EQ(Findings(), (Lines{"size PRIVATE/DOCOMO/STILL/STIL0002.JPG"}));
-  EXPECT_FALSE(CheckCard(kProfile, card.root()).Clean());
+  EXPECT_FALSE(testcard::Clean(CheckCard(kProfile, card.root())));
 }
 
 TEST_F(Check, NamesThatDifferOnlyInCase) {

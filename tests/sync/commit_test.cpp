@@ -12,8 +12,8 @@ namespace fenmora {
 namespace {
 
 using testcard::CardItem;
-using testing::RecordingProgress;
-using testing::ScriptedPrompts;
+using testcard::RecordingProgress;
+using testcard::ScriptedPrompts;
 using testcard::TempCard;
 using testcard::TempFolder;
 

@@ -5,9 +5,8 @@
 
 #include "editing/editing.h"
 #include "platform/cardpath.h"
-#include "support/card_builder.h"
-#include "support/scripted_prompts.h"
 #include "support/temp_card.h"
+#include "support/scripted_prompts.h"
 #include "sync/backup.h"
 #include "sync/check.h"
 #include "sync/commit.h"
@@ -17,10 +16,10 @@ namespace fenmora {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::CardBuilder;
-using testing::CardItem;
-using testing::RecordingProgress;
-using testing::ScriptedPrompts;
+
+using testcard::CardItem;
+using testcard::RecordingProgress;
+using testcard::ScriptedPrompts;
 using testcard::TempFolder;
 
 struct Hostile {
@@ -32,10 +31,10 @@ struct Hostile {
 // point anywhere): six bytes long, titled "t".
 CardItem Named(std::string cardName) {
   CardItem item;
-  item.cardName = std::move(cardName);
+  item.name = std::move(cardName);
   item.title = "t";
   item.content = "secret";
-  item.withFile = false;
+  item.createFile = false;
   return item;
 }
 
@@ -43,7 +42,7 @@ void Table(const fs::path& card, MediaKind kind, int number, const std::string& 
            const std::vector<std::string>& names) {
   std::vector<CardItem> items;
   for (const std::string& n : names) items.push_back(Named(n));
-  CardBuilder(card).WriteTable(kind, number, items, folderText);
+  testcard::WriteTable(card, kind, number, items, folderText);
 }
 
 const std::vector<Hostile>& Cases() {

@@ -10,8 +10,8 @@ namespace fenmora {
 namespace {
 
 using testcard::CardItem;
-using testing::RecordingProgress;
-using testing::ScriptedPrompts;
+using testcard::RecordingProgress;
+using testcard::ScriptedPrompts;
 using testcard::TempCard;
 
 std::vector<std::string> Names(const MediaCatalogue& c) {

@@ -18,9 +18,9 @@ TEST(PlanSummary, CountsThePlansOperationsAndNamesTheItemsDeletedAndAdded) {
   testcard::TempFolder pc{"fenmora-pc"};
   const auto photo = pc.Write("photo.jpg", "new picture");
   CardSession s;
-  testing::ScriptedPrompts prompts;
+  testcard::ScriptedPrompts prompts;
   prompts.ExpectLoad();  // a folder, not a removable drive: go on
-  testing::RecordingProgress progress;
+  testcard::RecordingProgress progress;
   ASSERT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
 
   MediaCatalogue& images = s.Catalogue(MediaKind::Image);
@@ -59,9 +59,9 @@ TEST(PlanSummary, AFileMovedAsideIsCountedOnALineOfItsOwn) {
   card.WriteTable(MediaKind::Image, 0, testcard::NumberedItems(MediaKind::Image, 2, 2, ".JPG"));
   card.Write("\\PRIVATE\\DOCOMO\\STILL\\STIL0001.JPG", "a picture no table lists");
   CardSession s;
-  testing::ScriptedPrompts prompts;
+  testcard::ScriptedPrompts prompts;
   prompts.ExpectLoad();
-  testing::RecordingProgress progress;
+  testcard::RecordingProgress progress;
   ASSERT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
   Renumber(s.profile, MediaKind::Image, s.Catalogue(MediaKind::Image));   // STIL0002 -> STIL0001
 
