@@ -102,6 +102,20 @@ class Commit : public WindowTest {
     prompts.ExpectOk(text);
     closingIcon = icon;
   }
+  // Row 2 moved up and the list renumbered (the two images exchange names),
+  // then the commit through `pulled`: it is cut after its first move, and the
+  // reload that follows finds the journal.
+  void ExchangeTwoImagesAndCommitUntilCut(FileOps& pulled) {
+    ShowWindow();
+    LoadCard();
+    prompts.Clear();
+    ClickRow(MediaKind::Image, 2);
+    Click("btUpImage");
+    Click("btRenImage");
+    window->SetFileOps(pulled);
+    ExpectPlanQuestion();
+    ExpectFolderLoad(card.path());
+  }
   void CheckClosingIcon() {
     ASSERT_FALSE(prompts.asked().empty());
     EXPECT_EQ(prompts.asked().back().icon, closingIcon);
@@ -323,16 +337,8 @@ TEST_F(Commit, AnUnmountedCardIsNeitherWrittenNorBackedUp) {
 TEST_F(Commit, AnInterruptedCommitIsFinishedByTheNextOne) {
   WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "A", "content of A"),
                                        Item("STIL0002.JPG", "B", "content of B")});
-  ShowWindow();
-  LoadCard();
-  prompts.Clear();
-  ClickRow(MediaKind::Image, 2);
-  Click("btUpImage");
-  Click("btRenImage");
   CutAfterFirstMove pulled(real);
-  window->SetFileOps(pulled);
-  ExpectPlanQuestion();
-  ExpectFolderLoad(card.path());
+  ExchangeTwoImagesAndCommitUntilCut(pulled);
   // The reload finds the journal and asks: finish it.
   prompts.Expect(Prompts::Question::InterruptedUpdate, Answer::Yes, texts::kInterruptedCommit);
   prompts.ExpectOk();  // the commit's message
@@ -357,16 +363,8 @@ TEST_F(Commit, AnInterruptedCommitCanBeUndoneFromTheQuestionAtLoad) {
   WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "A", "content of A"),
                                        Item("STIL0002.JPG", "B", "content of B")});
   const std::string table = ReadBytes(card.path() / "PRIVATE/DOCOMO/TABLE/STILL/SUD000.TBL");
-  ShowWindow();
-  LoadCard();
-  prompts.Clear();
-  ClickRow(MediaKind::Image, 2);
-  Click("btUpImage");
-  Click("btRenImage");
   CutAfterFirstMove pulled(real);
-  window->SetFileOps(pulled);
-  ExpectPlanQuestion();
-  ExpectFolderLoad(card.path());
+  ExchangeTwoImagesAndCommitUntilCut(pulled);
   prompts.Expect(Prompts::Question::InterruptedUpdate, Answer::No, texts::kInterruptedCommit);  // back to before
   prompts.ExpectOk();
   Click("btRefreshData");

@@ -24,15 +24,6 @@ class CliApply : public CliTest {
  protected:
   std::string OpsFile(const std::string& text) { return PcFile("ops.txt", text); }
 
-  // The card as the window would load it now.
-  CardSession Reload() {
-    CardSession s;
-    testcard::ScriptedPrompts prompts;
-    prompts.ExpectLoad();
-    testcard::RecordingProgress progress;
-    EXPECT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
-    return s;
-  }
   static std::vector<std::string> Names(const CardSession& s, MediaKind k) {
     std::vector<std::string> names;
     const MediaCatalogue& c = s.Catalogue(k);
@@ -204,11 +195,9 @@ TEST_F(CliApply, DryRunPrintsThePlanAndChangesNoByte) {
   EXPECT_EQ(testcard::SnapshotOf(pc.path()), pcBefore);
 
   // The same edits made through the window's operations plan the same steps.
-  CardSession s;
+  CardSession s = Reload();
+  ASSERT_TRUE(s.loaded);
   testcard::ScriptedPrompts prompts;
-  prompts.ExpectLoad();
-  testcard::RecordingProgress progress;
-  ASSERT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
   MediaCatalogue& images = s.Catalogue(MediaKind::Image);
   ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, photo, prompts), QueueOutcome::Queued);
   for (int r = 4; r > 1; --r) ASSERT_TRUE(MoveUp(images, r));

@@ -9,7 +9,10 @@
 
 #include "cli/run_cli.h"
 #include "profile/profile.h"
+#include "support/scripted_prompts.h"
 #include "support/temp_card.h"
+#include "sync/load.h"
+#include "sync/session.h"
 
 namespace fenmora::testcli {
 
@@ -36,6 +39,16 @@ class CliTest : public ::testing::Test {
   std::string PcFile(const std::string& name, const std::string& bytes) const {
     testcard::WriteBytes(pc.path() / name, bytes);
     return (pc.path() / name).string();
+  }
+
+  // The card as the window would load it now.
+  CardSession Reload() {
+    CardSession s;
+    testcard::ScriptedPrompts prompts;
+    prompts.ExpectLoad();
+    testcard::RecordingProgress progress;
+    EXPECT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
+    return s;
   }
 
   testcard::TempCard card;

@@ -37,11 +37,9 @@ class CliRevert : public CliTest {
  protected:
   // A move and a renumbering, cut after the first file moved.
   void InterruptedUpdate() {
-    CardSession s;
-    testcard::ScriptedPrompts prompts;
-    prompts.ExpectLoad();
+    CardSession s = Reload();
+    ASSERT_TRUE(s.loaded);
     testcard::RecordingProgress progress;
-    ASSERT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
     MediaCatalogue& images = s.Catalogue(MediaKind::Image);
     ASSERT_TRUE(MoveUp(images, 3));
     Renumber(s.profile, MediaKind::Image, images);
