@@ -59,16 +59,22 @@ bool CardFolderOrSay(const fs::path& card, std::ostream& err) {
 }
 
 // Loads the card as the window does. False (the message written) when there
-// is no card.
-// An update that was interrupted is taken as finished unless told otherwise.
+// is no card. An update that was interrupted is neither finished nor undone
+// unless told so: the lists are the tables as they are, and it is said first.
 bool Load(CardSession& session, const fs::path& card, CliPrompts& prompts, std::ostream& err,
-          InterruptedChoice choice = InterruptedChoice::Finish, LoadResult* loaded = nullptr) {
+          InterruptedChoice choice = InterruptedChoice::Tables, LoadResult* loaded = nullptr) {
   prompts.SetSubject(card.string());
   SilentProgress progress;
   const LoadResult result = LoadCard(session, card, prompts, progress, choice);
   if (loaded) *loaded = result;
   prompts.SetSubject({});
   if (!result.Completed()) return false;
+  if (result.interrupted && choice == InterruptedChoice::Tables && result.lockedBy.empty())
+    err << "an update of this card was interrupted (" << kJournalName
+        << " at its root); the lists are its tables as they are now.\n"
+           "  to finish that update:                 fenmora-cli finish "
+        << card.string() << "\n  to return the card to its state before: fenmora-cli revert " << card.string()
+        << "\n";
   if (result.droppedRecords > 0)
     err << result.droppedRecords
         << " record(s) left out: their file is missing or they lead outside the card"
@@ -281,7 +287,16 @@ int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool
 
   CliPrompts prompts(io.err, yes, convert);
   CardSession session;
-  if (!Load(session, card, prompts, io.err)) return kExitUsage;
+  LoadResult loaded;
+  if (!Load(session, card, prompts, io.err, InterruptedChoice::Tables, &loaded)) return kExitUsage;
+  // Nothing goes on top of an update that is not finished, nor beside another
+  // program's.
+  if (!dryRun && session.journalUse == CardSession::JournalUse::Blocks) {
+    io.err << "nothing was done: the operations are not applied "
+           << (loaded.lockedBy.empty() ? "on top of an interrupted update (see above)\n"
+                                       : "while another program writes the card (see above)\n");
+    return kExitProblems;
+  }
   const Applied applied = ApplyOps(session, parsed.ops, prompts, io.err);
   const int editsExit = applied.notAdded ? kExitProblems : kExitOk;
 
@@ -299,24 +314,28 @@ int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool
     return editsExit;
   }
 
-  // The commit, even when no line changed a list: it also completes the
-  // work of a commit that was interrupted.
   return CommitAndList(session, card, prompts, editsExit, io);
 }
 
-int RunRevert(const fs::path& card, Streams io) {
+int RunRecovery(const fs::path& card, Recovery recovery, Streams io) {
   if (!CardFolderOrSay(card, io.err)) return kExitUsage;
   CliPrompts prompts(io.err, false);
   CardSession session;
   LoadResult loaded;
-  if (!Load(session, card, prompts, io.err, InterruptedChoice::Revert, &loaded)) return kExitUsage;
+  const InterruptedChoice choice = recovery == Recovery::Finish ? InterruptedChoice::Finish : InterruptedChoice::Revert;
+  if (!Load(session, card, prompts, io.err, choice, &loaded)) return kExitUsage;
+  if (!loaded.lockedBy.empty() || !loaded.unplaced.empty()) {
+    io.err << "nothing was done (see above)\n";
+    return kExitProblems;
+  }
   if (!loaded.interrupted) {
-    io.err << "no interrupted update on the card: nothing to return to\n";
+    io.err << "no interrupted update on the card: nothing to "
+           << (recovery == Recovery::Finish ? "finish\n" : "return to\n");
     return kExitOk;
   }
-  if (!loaded.reverting) {
-    io.err << "the interrupted update can only be finished (apply): it had started removing files, or it was\n"
-              "itself finishing or undoing an earlier one\n";
+  if (recovery == Recovery::Revert && !loaded.reverting) {
+    io.err << "the interrupted update can only be finished (fenmora-cli finish): it had started removing files,\n"
+              "or it was itself finishing or undoing an earlier one\n";
     return kExitProblems;
   }
   return CommitAndList(session, card, prompts, kExitOk, io);
@@ -479,13 +498,20 @@ const Command kCommands[] = {
      "    behind, and files left by an interrupted commit. A table that names no\n"
      "    existing file is information only.\n",
      [](const Args& a, Streams io) { return RunCheck(a.Card(), io); }},
+    {"finish",
+     {"CARD"},
+     {},
+     "    Finish an update of the card that was interrupted (a card pulled out, a\n"
+     "    crash), reload it and print the lists. apply never does this by itself:\n"
+     "    on a card with an interrupted update it refuses, and list and check say\n"
+     "    so first. Nothing is done when a file cannot be told apart from another.\n",
+     [](const Args& a, Streams io) { return RunRecovery(a.Card(), Recovery::Finish, io); }},
     {"revert",
      {"CARD"},
      {},
      "    Return a card whose last update was interrupted to its state before that\n"
-     "    update (apply finishes such an update instead), reload it and print the\n"
-     "    lists.\n",
-     [](const Args& a, Streams io) { return RunRevert(a.Card(), io); }},
+     "    update (finish completes it instead), reload it and print the lists.\n",
+     [](const Args& a, Streams io) { return RunRecovery(a.Card(), Recovery::Revert, io); }},
 };
 
 std::string And(const std::vector<const char*>& words) {

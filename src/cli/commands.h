@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "sync/journal.h"
 #include "sync/session.h"
 
 namespace fenmora::cli {
@@ -38,8 +39,9 @@ int RunApply(const std::filesystem::path& card, const std::string& opsPath, bool
 int RunBackup(const std::filesystem::path& card, const std::optional<std::filesystem::path>& into,
               Streams io);
 int RunCheck(const std::filesystem::path& card, Streams io);
-// Returns a card whose last update was interrupted to its state before it.
-int RunRevert(const std::filesystem::path& card, Streams io);
+// Finishes an interrupted update of the card, or returns the card to its
+// state before it.
+int RunRecovery(const std::filesystem::path& card, Recovery recovery, Streams io);
 
 // The lists of a loaded card: an aligned table (kind, position, file, date,
 // size, title in UTF-8), or the JSON object

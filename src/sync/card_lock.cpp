@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <algorithm>
 #include <thread>
 
 namespace fenmora {
@@ -18,9 +19,10 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kLockMagic = "fenmora-lock";
-// A lock file that says nothing (its maker died between making and writing
-// it) is taken for left over once it is this old.
-constexpr long long kSilentLockSeconds = 10;
+// A lock file that says nothing and whose flock nobody holds: its maker died
+// between making it and writing it, or is just about to take its flock. It is
+// taken for left over once it has stayed so this long.
+constexpr auto kSilentLockWait = std::chrono::milliseconds(1000);
 
 std::string HostName() {
   char buf[256] = {};
@@ -62,7 +64,6 @@ struct Look {
   bool flockHeld = false;   // another open file holds flock() on it now
   bool flockKnown = false;  // the file system answers flock()
   std::optional<LockHolder> holder;
-  long long ageSeconds = 0;
   ino_t inode = 0;
 };
 
@@ -75,10 +76,7 @@ Look LookAt(const fs::path& path, int* keepFd = nullptr) {
   }
   look.exists = true;
   struct stat st{};
-  if (::fstat(fd, &st) == 0) {
-    look.inode = st.st_ino;
-    look.ageSeconds = static_cast<long long>(std::time(nullptr)) - static_cast<long long>(st.st_mtime);
-  }
+  if (::fstat(fd, &st) == 0) look.inode = st.st_ino;
   if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
     look.flockKnown = true;
   } else if (errno == EWOULDBLOCK) {
@@ -96,14 +94,17 @@ Look LookAt(const fs::path& path, int* keepFd = nullptr) {
   return look;
 }
 
-// A lock nobody holds any more.
-bool LeftOver(const Look& look) {
+// A lock nobody holds any more. silentFor: how long this file has been seen
+// saying no holder, with nobody holding its flock.
+bool LeftOver(const Look& look, std::chrono::steady_clock::duration silentFor) {
   if (look.flockHeld) return false;
   if (look.holder) return look.holder->gone;
-  // A file that says no holder: its maker died before writing it, or it is
-  // not ours at all; only flock can tell that nobody holds it.
-  return look.flockKnown && look.ageSeconds >= kSilentLockSeconds;
+  // A file that says no holder: only flock can tell that nobody holds it.
+  return look.flockKnown && silentFor >= kSilentLockWait;
 }
+
+// Whether a look finds a file that says no holder and whose flock is free.
+bool Silent(const Look& look) { return look.exists && !look.holder && look.flockKnown && !look.flockHeld; }
 
 std::string StampText(long long since) {
   const std::time_t t = static_cast<std::time_t>(since);
@@ -122,8 +123,16 @@ std::string DescribeHolder(const LockHolder& h) {
 
 CardLock::Taken CardLock::Take(const fs::path& cardRoot, std::chrono::milliseconds wait) {
   const fs::path path = cardRoot / kLockName;
-  const auto deadline = std::chrono::steady_clock::now() + wait;
+  const auto start = std::chrono::steady_clock::now();
+  // A live holder is waited for as long as asked; a silent file as long as it
+  // takes to tell whether anyone holds it.
+  const auto liveDeadline = start + wait;
+  const auto silentDeadline = start + std::max<std::chrono::steady_clock::duration>(
+                                          wait, kSilentLockWait + std::chrono::milliseconds(300));
   Taken taken;
+  // The silent file seen first, and since when.
+  ino_t silentInode = 0;
+  auto silentSince = std::chrono::steady_clock::now();
   for (;;) {
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd >= 0) {
@@ -149,7 +158,14 @@ CardLock::Taken CardLock::Take(const fs::path& cardRoot, std::chrono::millisecon
     }
     int oldFd = -1;
     const Look look = LookAt(path, &oldFd);
-    if (LeftOver(look)) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!Silent(look)) {
+      silentInode = 0;
+    } else if (silentInode != look.inode) {
+      silentInode = look.inode;
+      silentSince = now;
+    }
+    if (LeftOver(look, silentInode ? now - silentSince : std::chrono::steady_clock::duration::zero())) {
       // Removed while its flock is held here, so that two takers never both
       // take it over.
       struct stat now{};
@@ -161,7 +177,7 @@ CardLock::Taken CardLock::Take(const fs::path& cardRoot, std::chrono::millisecon
       continue;
     }
     if (oldFd >= 0) ::close(oldFd);
-    if (look.exists && std::chrono::steady_clock::now() < deadline) {
+    if (look.exists && (now < liveDeadline || (silentInode && now < silentDeadline))) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
       continue;
     }
@@ -190,7 +206,11 @@ CardLock::~CardLock() { Release(); }
 
 std::optional<LockHolder> LiveLockHolder(const fs::path& cardRoot) {
   const Look look = LookAt(cardRoot / kLockName);
-  if (!look.exists || LeftOver(look)) return std::nullopt;
+  // (A silent file whose flock is free is taken for left over here: a look
+  // only decides whether to act on a journal, and a maker about to take the
+  // flock has no journal yet.)
+  if (!look.exists || LeftOver(look, Silent(look) ? kSilentLockWait : std::chrono::steady_clock::duration::zero()))
+    return std::nullopt;
   if (look.holder) return look.holder;
   return LockHolder{"?", 0, 0, false};
 }

@@ -13,6 +13,7 @@
 #include "catalogue/table.h"
 #include "platform/cardname.h"
 #include "platform/cardpath.h"
+#include "sync/card_lock.h"
 #include "sync/journal.h"
 #include "sync/load.h"
 
@@ -332,11 +333,21 @@ CheckReport CheckCard(const HandsetProfile& profile, const fs::path& cardRoot) {
     CheckFinding f;
     f.type = CheckFinding::Type::InterruptedCommit;
     f.path = journal;
-    const auto j = ReadCardJournal(profile, cardRoot, ops);
-    f.detail = !j ? "it fits none of the tables on the card: the load ignores it"
-               : j->removing ? "an update stopped while removing files: apply finishes it"
-               : j->recovery ? "the finishing or undoing of an earlier update stopped half way: apply finishes it"
-                             : "an update stopped half way: apply finishes it, revert returns the card to its state before it";
+    const CardJournal found = InspectCardJournal(profile, cardRoot, ops);
+    const auto& j = found.journal;
+    const auto holder = LiveLockHolder(cardRoot);
+    f.detail = holder ? "another program is writing the card now (" + holder->host + ", process " +
+                            std::to_string(holder->pid) + "): this is its journal"
+               : found.state == CardJournal::State::Stale
+                   ? "stale: it fits none of the tables on the card (an older backup copied back, or the card "
+                     "edited elsewhere); it is never acted on, and the next commit sets it aside"
+               : found.state == CardJournal::State::Damaged
+                   ? "damaged or cut short: it is never acted on, and the next commit sets it aside"
+               : j->removing ? "an update stopped while removing files: fenmora-cli finish CARD finishes it"
+               : j->recovery ? "the finishing or undoing of an earlier update stopped half way: "
+                               "fenmora-cli finish CARD finishes it"
+                             : "an update stopped half way: fenmora-cli finish CARD finishes it, "
+                               "fenmora-cli revert CARD returns the card to its state before it";
     report.findings.push_back(std::move(f));
   }
   ScratchFiles(profile, cardRoot, report);

@@ -312,7 +312,9 @@ class Planner {
       Free(k);
       Take({k.folder, CardNameKey(aside)}, aside);
       const std::string folderOnCard = s.src.parent_path().lexically_relative(plan_.cardRoot).string();
-      plan_.journal.asides.push_back({kind_, f.text, name, aside});
+      JournalAside a{kind_, f.text, name, aside, {}};
+      a.file.size = ops_.Stat(s.src).size;
+      plan_.journal.asides.push_back(std::move(a));
       if (deletedFile) {
         std::replace(removals_.begin(), removals_.end(), s.src, s.dest);
       } else {
@@ -486,26 +488,54 @@ bool StopsTheCommit(const CommitStep& s) {
          s.action != CommitStep::Action::RemoveScratch && s.action != CommitStep::Action::RemoveJournal;
 }
 
-// Files of the card that size and time alone cannot tell apart (written in
-// the same instant, or within the two seconds FAT tells apart, with the same
-// size) are fingerprinted as well: the only files a commit reads that it does
-// not copy.
+// Files the journal names that their size alone cannot tell apart are
+// fingerprinted by their first 4 KiB, and those whose first 4 KiB agree too
+// by all of their bytes: the only files a commit reads that it does not copy.
+// Times are never asked: a card copied off and back has new ones.
 void FingerprintLookalikes(CommitPlan& plan, FileOps& ops) {
-  std::map<std::pair<std::int64_t, std::int64_t>, std::vector<JournalItem*>> bySizeAndTime;
-  for (JournalItem& i : plan.journal.items)
-    if (!i.queued && i.file.size >= 0) bySizeAndTime[{i.file.size, i.file.mtimeNs}].push_back(&i);
   const CardGuard card(plan.cardRoot);
   std::map<std::string, std::optional<fs::path>> folders;  // each folder's links followed once
-  for (auto& [identity, items] : bySizeAndTime) {
-    if (items.size() < 2) continue;
-    for (JournalItem* i : items) {
-      std::string bytes;
-      auto folder = folders.find(i->originFolder);
-      if (folder == folders.end()) folder = folders.emplace(i->originFolder, card.Resolve(i->originFolder)).first;
-      const auto p = folder->second ? card.ResolveIn(*folder->second, i->originName) : std::nullopt;
-      if (p && ops.ReadPrefix(*p, identity.first + 1, bytes)) i->file.hash = HashBytes(bytes);
+  auto pathOf = [&](const std::string& folderText, const std::string& name) -> std::optional<fs::path> {
+    auto folder = folders.find(folderText);
+    if (folder == folders.end()) folder = folders.emplace(folderText, card.Resolve(folderText)).first;
+    return folder->second ? card.ResolveIn(*folder->second, name) : std::nullopt;
+  };
+  struct Named {
+    FileIdentity* id;
+    std::optional<fs::path> path;
+  };
+  std::map<std::int64_t, std::vector<Named>> bySize;
+  std::set<std::pair<std::string, std::string>> seen;  // one file two records name is one file
+  for (JournalItem& i : plan.journal.items)
+    if (!i.queued && i.file.size >= 0 && seen.insert({CardNameKey(i.originFolder), CardNameKey(i.originName)}).second)
+      bySize[i.file.size].push_back({&i.file, pathOf(i.originFolder, i.originName)});
+  for (JournalAside& a : plan.journal.asides)
+    if (a.file.size >= 0) bySize[a.file.size].push_back({&a.file, pathOf(a.folder, a.from)});
+  for (auto& [size, files] : bySize) {
+    if (files.size() < 2) continue;
+    std::map<std::string, std::vector<Named*>> byHead;
+    for (Named& f : files) {
+      if (f.path) f.id->head = HeadOf(ops, *f.path);
+      byHead[f.id->head].push_back(&f);
+    }
+    if (size <= kHeadBytes) {  // the head is all of it
+      for (Named& f : files) f.id->hash = f.id->head;
+      continue;
+    }
+    for (auto& [head, same] : byHead) {
+      if (same.size() < 2) continue;
+      for (Named* f : same) {
+        std::string bytes;
+        if (f->path && ops.ReadPrefix(*f->path, size + 1, bytes)) f->id->hash = HashBytes(bytes);
+      }
     }
   }
+  // The records sharing a file share what was learnt of it.
+  for (JournalItem& i : plan.journal.items)
+    for (const JournalItem& o : plan.journal.items)
+      if (&o != &i && !i.queued && !o.queued && i.file.head.empty() && !o.file.head.empty() &&
+          SameCardName(i.originFolder, o.originFolder) && SameCardName(i.originName, o.originName))
+        i.file = o.file;
 }
 
 }  // namespace
@@ -520,6 +550,17 @@ CommitStep RemoveJournalStep(const fs::path& journalPath) {
   last.action = CommitStep::Action::RemoveJournal;
   last.src = journalPath;
   return last;
+}
+
+// A journal that is not acted on (stale, damaged) goes out of the way first,
+// kept under a name that says so.
+void SetJournalAside(const CardSession& session, CommitPlan& plan) {
+  if (session.journalUse != CardSession::JournalUse::SetAside || session.journalAside.empty()) return;
+  CommitStep s;
+  s.action = CommitStep::Action::Rename;
+  s.src = plan.cardRoot / kJournalName;
+  s.dest = session.journalAside;
+  plan.steps.insert(plan.steps.begin(), s);
 }
 
 }  // namespace
@@ -541,7 +582,8 @@ CommitPlan PlanCommit(const CardSession& session, FileOps& ops) {
                                     [](const CommitStep& s) { return s.action == CommitStep::Action::WriteJournal; }),
                      plan.steps.end());
     // The journal of an interrupted commit whose work is done by now.
-    if (ops.Stat(journalPath).exists) plan.steps.push_back(RemoveJournalStep(journalPath));
+    if (session.recovering && ops.Stat(journalPath).exists) plan.steps.push_back(RemoveJournalStep(journalPath));
+    SetJournalAside(session, plan);
     return plan;
   }
   // The tables as they are, so that the update can be undone.
@@ -564,6 +606,7 @@ CommitPlan PlanCommit(const CardSession& session, FileOps& ops) {
   first.ref = 0;
   plan.steps.insert(plan.steps.begin(), first);
   plan.steps.push_back(RemoveJournalStep(journalPath));
+  SetJournalAside(session, plan);
   return plan;
 }
 
@@ -726,12 +769,18 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
   // One writer at a time; and what was loaded is checked under the lock, so
   // that a second program cannot change the card between the look and the
   // first write.
-  CardLock::Taken lock = CardLock::Take(plan.cardRoot);
-  result.lockMessage = lock.message;
-  if (!lock.lock) {
-    result.stopped = result.lockRefused = true;
+  if (session.journalUse == CardSession::JournalUse::Blocks) {
+    result.stopped = result.refused = true;
+    result.refusal = texts::kJournalBlocks;
     return result;
   }
+  CardLock::Taken lock = CardLock::Take(plan.cardRoot);
+  if (!lock.lock) {
+    result.stopped = result.refused = true;
+    result.refusal = lock.message;
+    return result;
+  }
+  result.lockMessage = lock.message;
   if (const std::string changed = CardChangedSinceLoad(session, ops); !changed.empty()) {
     result.stopped = result.cardChanged = true;
     result.failures.push_back({changed, "changed since load"});
@@ -790,7 +839,7 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
 }
 
 std::string CommitReport(const CommitResult& result) {
-  if (result.lockRefused) return result.lockMessage;
+  if (result.refused) return result.refusal;
   std::string text = result.Ok()              ? texts::kCommitDone
                      : result.cardChanged     ? texts::kCardChanged
                      : !result.stopped        ? texts::kCommitFailures

@@ -80,10 +80,11 @@ struct CommitResult {
   bool contentTouched = false;
   // The card is not the one that was loaded: nothing was written.
   bool cardChanged = false;
-  // Another program holds the card's lock: nothing was written. lockMessage
-  // says who; it also says when a lock left by a program that is gone was
-  // taken over (the commit then went on).
-  bool lockRefused = false;
+  // Nothing was written, for the reason refusal gives: another program holds
+  // the card's lock, or an interrupted update was neither finished nor undone.
+  bool refused = false;
+  std::string refusal;
+  // A lock left by a program that is gone was taken over (said first).
   std::string lockMessage;
   // Files no table lists, moved out of the way ("folder/from -> to").
   std::vector<std::string> asides;

@@ -15,7 +15,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kMagic = "FENMORA-JOURNAL 2";
+// Version 3 adds the fingerprints of the first 4 KiB, what a moved-aside file
+// is, and a last line with the checksum of everything before it. Version 2
+// (fenmora 0.1.4) is still read: an update it left must still be finished.
+constexpr std::string_view kMagic = "FENMORA-JOURNAL 3";
+constexpr std::string_view kMagic2 = "FENMORA-JOURNAL 2";
 
 // Texts are written as they are, with the bytes that would break a line or a
 // field ("%", space, control characters) as "%XX" and a run of zero bytes (the
@@ -155,6 +159,7 @@ std::string EncodeJournal(const Journal& j) {
     number(i.file.size);
     number(i.file.mtimeNs);
     field(i.file.hash);
+    field(i.file.head);
     out += '\n';
   }
   for (const JournalAside& a : j.asides) {
@@ -163,6 +168,9 @@ std::string EncodeJournal(const Journal& j) {
     field(a.folder);
     field(a.from);
     field(a.to);
+    number(a.file.size);
+    field(a.file.head);
+    field(a.file.hash);
     out += '\n';
   }
   for (const JournalSweep& s : j.sweeps) {
@@ -173,7 +181,8 @@ std::string EncodeJournal(const Journal& j) {
     field(s.file.hash);
     out += '\n';
   }
-  out += "end\n";
+  // Cut short or damaged, it fails this.
+  out += "end " + HashBytes(out) + "\n";
   return out;
 }
 
@@ -201,6 +210,11 @@ bool DecodeTable(const std::vector<std::string_view>& f, Journal& j) {
 
 bool DecodeItem(const std::vector<std::string_view>& f, Journal& j) {
   JournalItem i;
+  if (f.size() == 16) {
+    auto head = Unescape(f[15]);
+    if (!head) return false;
+    i.file.head = *head;
+  }
   const auto kind = Number(f[1]), pos = Number(f[2]), del = Number(f[3]), queued = Number(f[4]),
              size = Number(f[11]);
   const auto fileSize = BigNumber(f[12]), mtime = BigNumber(f[13]);
@@ -221,7 +235,9 @@ bool DecodeItem(const std::vector<std::string_view>& f, Journal& j) {
   i.dateText = *texts[4];
   i.title = *texts[5];
   i.size = static_cast<std::int32_t>(*size);
-  i.file = {*fileSize, *mtime, *texts[6]};
+  i.file.size = *fileSize;
+  i.file.mtimeNs = *mtime;
+  i.file.hash = *texts[6];
   j.items.push_back(std::move(i));
   return true;
 }
@@ -230,7 +246,16 @@ bool DecodeAside(const std::vector<std::string_view>& f, Journal& j) {
   const auto kind = Number(f[1]);
   auto folder = Unescape(f[2]), from = Unescape(f[3]), to = Unescape(f[4]);
   if (!kind || !KindOf(*kind) || !folder || !from || !to) return false;
-  j.asides.push_back({*KindOf(*kind), *folder, *from, *to});
+  JournalAside a{*KindOf(*kind), *folder, *from, *to, {}};
+  if (f.size() == 8) {
+    const auto size = BigNumber(f[5]);
+    auto head = Unescape(f[6]), hash = Unescape(f[7]);
+    if (!size || !head || !hash) return false;
+    a.file.size = *size;
+    a.file.head = *head;
+    a.file.hash = *hash;
+  }
+  j.asides.push_back(std::move(a));
   return true;
 }
 
@@ -238,7 +263,11 @@ bool DecodeSweep(const std::vector<std::string_view>& f, Journal& j) {
   auto path = Unescape(f[1]), hash = Unescape(f[4]);
   const auto size = BigNumber(f[2]), mtime = BigNumber(f[3]);
   if (!path || !hash || !size || !mtime) return false;
-  j.sweeps.push_back({*path, {*size, *mtime, *hash}});
+  JournalSweep sweep{*path, {}};
+  sweep.file.size = *size;
+  sweep.file.mtimeNs = *mtime;
+  sweep.file.hash = *hash;
+  j.sweeps.push_back(std::move(sweep));
   return true;
 }
 
@@ -254,7 +283,16 @@ std::optional<Journal> DecodeJournal(std::string_view bytes) {
     lines.push_back(bytes.substr(start, end - start));
     start = end + 1;
   }
-  if (lines.size() < 3 || lines.front() != kMagic || lines.back() != "end") return std::nullopt;
+  if (lines.size() < 3) return std::nullopt;
+  const bool v3 = lines.front() == kMagic;
+  if (!v3 && lines.front() != kMagic2) return std::nullopt;
+  if (v3) {
+    const std::string_view last = lines.back();
+    const size_t body = bytes.size() - last.size() - 1;
+    if (last.substr(0, 4) != "end " || last.substr(4) != HashBytes(bytes.substr(0, body))) return std::nullopt;
+  } else if (lines.back() != "end") {
+    return std::nullopt;
+  }
   for (size_t n = 1; n + 1 < lines.size(); ++n) {
     const auto f = Split(lines[n]);
     bool ok = false;
@@ -265,9 +303,9 @@ std::optional<Journal> DecodeJournal(std::string_view bytes) {
       ok = j.recovery = true;
     } else if (f[0] == "table" && f.size() == 6) {
       ok = DecodeTable(f, j);
-    } else if (f[0] == "item" && f.size() == 15) {
+    } else if (f[0] == "item" && f.size() == (v3 ? 16u : 15u)) {
       ok = DecodeItem(f, j);
-    } else if (f[0] == "aside" && f.size() == 5) {
+    } else if (f[0] == "aside" && f.size() == (v3 ? 8u : 5u)) {
       ok = DecodeAside(f, j);
     } else if (f[0] == "sweep" && f.size() == 5) {
       ok = DecodeSweep(f, j);
@@ -277,25 +315,76 @@ std::optional<Journal> DecodeJournal(std::string_view bytes) {
   return j;
 }
 
-std::optional<Journal> ReadCardJournal(const HandsetProfile& profile, const fs::path& cardRoot, FileOps& ops) {
+namespace {
+
+// What a journal may name, checked before anything of it is believed: the
+// tables are the handset's own, every card folder and name stays on the card,
+// and nothing of the computer is ever named as the file of a record.
+bool ConfinedToCard(const HandsetProfile& profile, const Journal& j, const fs::path& cardRoot) {
+  std::set<std::string> tablePaths;
+  for (MediaKind kind : kListKinds)
+    for (int n = HandsetProfile::FirstTableNumber(kind); n <= HandsetProfile::LastTableNumber(kind); ++n)
+      tablePaths.insert(profile.ExpandTablePath(kind, n));
+  for (const JournalTable& t : j.tables)
+    if (!tablePaths.count(t.cardPath)) return false;
+  const CardGuard card(cardRoot);
+  auto onCard = [&](const std::string& folder, const std::string& name) {
+    return NormalizeCardFolder(folder) && IsSafeCardFileName(name) && card.Resolve(folder, name);
+  };
+  for (const JournalItem& i : j.items) {
+    if (i.queued && i.toDelete) continue;  // never copied: names only the computer's file
+    if (!onCard(i.cardFolder, i.cardName)) return false;
+    // A queued item's origin is the computer's: recovery never reads it.
+    if (!i.queued && !onCard(i.originFolder, i.originName)) return false;
+  }
+  for (const JournalAside& a : j.asides)
+    if (!onCard(a.folder, a.from) || !onCard(a.folder, a.to)) return false;
+  for (const JournalSweep& s : j.sweeps) {
+    const fs::path p = (cardRoot / s.path).lexically_normal();
+    if (s.path.empty() || fs::path(s.path).is_absolute() || !card.Contains(p.parent_path())) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+CardJournal InspectCardJournal(const HandsetProfile& profile, const fs::path& cardRoot, FileOps& ops) {
+  CardJournal found;
+  const fs::path path = cardRoot / kJournalName;
+  if (!ops.Stat(path).exists) return found;
+  found.state = CardJournal::State::Damaged;
   std::string bytes;
-  if (!ops.ReadPrefix(cardRoot / kJournalName, kMaxJournalBytes, bytes)) return std::nullopt;
+  if (!ops.ReadPrefix(path, kMaxJournalBytes, bytes)) return found;
+  found.fileHash = HashBytes(bytes);
   auto journal = DecodeJournal(bytes);
-  if (!journal) return std::nullopt;
+  if (!journal || !ConfinedToCard(profile, *journal, cardRoot)) return found;
   // Every table file on the card must be one the journal knows: as it was
   // before the commit, or as the commit wrote it.
+  found.state = CardJournal::State::Stale;
   std::map<std::string, std::string> onCard;
-  if (!HashCardTables(profile, cardRoot, ops, onCard)) return std::nullopt;
-  for (const auto& table : onCard) {
-    const std::string& cardPath = table.first;
-    const std::string& hash = table.second;
+  if (!HashCardTables(profile, cardRoot, ops, onCard)) return found;
+  for (const auto& [cardPath, hash] : onCard) {
     const auto known = std::find_if(journal->tables.begin(), journal->tables.end(),
                                     [&](const JournalTable& jt) { return jt.cardPath == cardPath; });
     if (known == journal->tables.end() ||
         (hash != known->newHash && !(known->existed && hash == HashBytes(known->oldBytes))))
-      return std::nullopt;
+      return found;
   }
-  return journal;
+  found.state = CardJournal::State::Fits;
+  found.journal = std::move(journal);
+  return found;
+}
+
+std::optional<Journal> ReadCardJournal(const HandsetProfile& profile, const fs::path& cardRoot, FileOps& ops) {
+  return InspectCardJournal(profile, cardRoot, ops).journal;
+}
+
+fs::path SetAsideJournalName(const fs::path& cardRoot, CardJournal::State state, FileOps& ops) {
+  const std::string word = state == CardJournal::State::Stale ? "stale" : "damaged";
+  for (int n = 1;; ++n) {
+    const fs::path p = cardRoot / ("fenmora-" + word + (n == 1 ? "" : "-" + std::to_string(n)) + ".jnl");
+    if (!ops.Stat(p).exists) return p;
+  }
 }
 
 std::vector<fs::path> SweepsOnCard(const Journal& journal, const fs::path& cardRoot, FileOps& ops) {
@@ -308,13 +397,27 @@ std::vector<fs::path> SweepsOnCard(const Journal& journal, const fs::path& cardR
   return found;
 }
 
+bool Indistinct(const FileIdentity& a, const FileIdentity& b) {
+  if (a.size < 0 || a.size != b.size) return false;
+  if (!a.head.empty() && !b.head.empty() && a.head != b.head) return false;
+  // Both whole fingerprints known: different files are told apart, and the
+  // same bytes may stand for each other.
+  return a.hash.empty() || b.hash.empty();
+}
+
+std::string HeadOf(FileOps& ops, const fs::path& p) {
+  std::string bytes;
+  return ops.ReadPrefix(p, kHeadBytes, bytes) ? HashBytes(bytes) : "";
+}
+
 bool IsTheFile(FileOps& ops, const fs::path& p, const FileIdentity& id, bool added) {
   const FileStat st = ops.Stat(p);
   if (!st.regular || id.size < 0 || st.size != id.size) return false;
-  if (!added && st.mtimeNs != id.mtimeNs) return false;
-  if (!added && id.hash.empty()) return true;
+  if (added && id.hash.empty()) return false;
+  if (!id.head.empty() && HeadOf(ops, p) != id.head) return false;
+  if (id.hash.empty()) return true;
   std::string bytes;
-  return !id.hash.empty() && ops.ReadPrefix(p, id.size + 1, bytes) && HashBytes(bytes) == id.hash;
+  return ops.ReadPrefix(p, id.size + 1, bytes) && HashBytes(bytes) == id.hash;
 }
 
 namespace {
@@ -337,20 +440,19 @@ class Finder {
                                      {i.cardFolder, i.cardName + kParkSuffix}};
     for (const JournalAside& a : journal_.asides)
       if (a.kind == i.kind && SameCardName(a.from, i.originName)) candidates.push_back({a.folder, a.to});
+    // A file the journal cannot tell from another file it names is not
+    // placed on a guess.
+    if (!Provable(i)) {
+      unplaced_.push_back(i.cardName + " " + i.title);
+      return std::nullopt;
+    }
     for (const Place& c : candidates)
       if (const auto p = Path(c); p && IsTheFile(ops_, *p, i.file, false)) return c;
-    // A file put back by hand (a backup copied over the card) has a time of
-    // its own: the file under the item's old name is taken when it has the
-    // item's size and is no other file the update knows.
-    const Place origin = candidates.front();
-    const auto p = Path(origin);
-    const FileStat st = p ? ops_.Stat(*p) : FileStat{};
-    if (!st.regular || st.size != i.file.size) return std::nullopt;
-    for (const JournalItem& other : journal_.items)
-      if (&other != &i && other.file.size == st.size && IsTheFile(ops_, *p, other.file, other.queued))
-        return std::nullopt;
-    return origin;
+    return std::nullopt;
   }
+
+  // Items whose file could not be told from another one.
+  const std::vector<std::string>& Unplaced() const { return unplaced_; }
 
   // The complete copy of an added file under its final name.
   std::optional<Place> Copied(const JournalItem& i) const {
@@ -358,6 +460,18 @@ class Finder {
     const auto p = Path(final);
     if (p && IsTheFile(ops_, *p, i.file, true)) return final;
     return std::nullopt;
+  }
+
+  // No other file the journal names (another record's, one moved aside)
+  // could pass for the item's own.
+  bool Provable(const JournalItem& i) const {
+    for (const JournalItem& o : journal_.items)
+      if (&o != &i && !o.queued && Indistinct(i.file, o.file) &&
+          !(SameCardName(o.originFolder, i.originFolder) && SameCardName(o.originName, i.originName)))
+        return false;
+    for (const JournalAside& a : journal_.asides)
+      if (Indistinct(i.file, a.file)) return false;
+    return true;
   }
 
   // Where the file is now of the record whose file an added item was to be
@@ -386,6 +500,7 @@ class Finder {
   const Journal& journal_;
   CardGuard card_;
   FileOps& ops_;
+  mutable std::vector<std::string> unplaced_;
 };
 
 void AddEntry(MediaCatalogue& c, const Place& now, const std::string& cardFolder, const std::string& cardName,
@@ -427,11 +542,10 @@ int FinishKind(const Journal& journal, MediaKind kind, const Finder& find, FileO
     if (i->queued) {
       find.Leftovers(*i, false, leftovers);
       if (i->toDelete) continue;  // never copied
+      // (A copy not complete on the card is left out: the journal's word is
+      // never a reason to read a file of the computer.)
       if (const auto copied = find.Copied(*i)) {
         AddEntry(c, *copied, i->cardFolder, i->cardName, i->dateText, i->title, i->size, false, false);
-      } else if (ops.Stat(fs::path(i->originFolder) / i->originName).regular) {
-        AddEntry(c, {i->originFolder, i->originName}, i->cardFolder, i->cardName, i->dateText, i->title,
-                 i->size, true, false);
       } else if (const auto shared = find.Keeper(*i)) {
         // The second record of a shared file whose own copy was not made:
         // it names the file of the record that keeps it, wherever that is.
@@ -513,7 +627,8 @@ int RevertKind(const HandsetProfile& profile, const Journal& journal, MediaKind 
 
 int LoadKindFromJournal(const HandsetProfile& profile, const Journal& journal, MediaKind kind,
                         const fs::path& cardRoot, FileOps& ops, Recovery recovery, MediaCatalogue& catalogue,
-                        std::vector<fs::path>& leftovers, std::vector<std::pair<fs::path, fs::path>>* putBack) {
+                        std::vector<fs::path>& leftovers, std::vector<std::pair<fs::path, fs::path>>* putBack,
+                        std::vector<std::string>* unplaced) {
   catalogue.count = 0;
   catalogue.deletedCount = 0;
   const Finder find(journal, cardRoot, ops);
@@ -530,8 +645,10 @@ int LoadKindFromJournal(const HandsetProfile& profile, const Journal& journal, M
         putBack->emplace_back(*from, *to);
     }
   }
-  return recovery == Recovery::Finish ? FinishKind(journal, kind, find, ops, catalogue, leftovers)
-                                      : RevertKind(profile, journal, kind, find, catalogue, leftovers);
+  const int dropped = recovery == Recovery::Finish ? FinishKind(journal, kind, find, ops, catalogue, leftovers)
+                                                   : RevertKind(profile, journal, kind, find, catalogue, leftovers);
+  if (unplaced) unplaced->insert(unplaced->end(), find.Unplaced().begin(), find.Unplaced().end());
+  return dropped;
 }
 
 }  // namespace fenmora

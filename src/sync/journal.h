@@ -28,13 +28,24 @@ inline constexpr const char* kParkSuffix = "_";           // a file caught in an
 inline constexpr const char* kCopySuffix = ".fmcopy";     // an added file while it is copied
 inline constexpr const char* kAsideSuffix = ".fmkeep";    // a file no table lists, moved out of the way
 
-// What a file is: enough to tell it from any other file of the card without
-// reading it (added files are also fingerprinted: their copy may be partial).
+// What a file is, by its bytes only: copying the card off and back (which
+// gives every file a new time) changes nothing of it. Its size always; the
+// fingerprint of its first 4 KiB when another file the journal names has the
+// same size; the fingerprint of all of it when those agree too, and for added
+// files (whose copy may be partial).
+inline constexpr std::int64_t kHeadBytes = 4096;
 struct FileIdentity {
   std::int64_t size = -1;  // -1: unknown (an added file not yet copied)
-  std::int64_t mtimeNs = 0;
-  std::string hash;  // added files, and files that size and time cannot tell apart
+  std::int64_t mtimeNs = 0;  // kept for the record; never decides anything
+  std::string hash;  // all of the file
+  std::string head;  // its first kHeadBytes
 };
+
+// Whether the two may be different files that nothing the identities say
+// tells apart (neither size nor a fingerprint both have). Two files whose
+// whole fingerprints agree are the same bytes: taking one for the other loses
+// nothing, so they are not indistinct in this sense.
+bool Indistinct(const FileIdentity& a, const FileIdentity& b);
 
 struct JournalItem {
   MediaKind kind = MediaKind::Image;
@@ -64,6 +75,7 @@ struct JournalAside {
   MediaKind kind = MediaKind::Image;
   std::string folder;  // card folder text
   std::string from, to;
+  FileIdentity file;  // (size -1: an older journal that did not say)
 };
 
 // A copy an earlier interrupted update left that this update removes (a path
@@ -91,11 +103,30 @@ struct Journal {
 std::string EncodeJournal(const Journal& journal);
 std::optional<Journal> DecodeJournal(std::string_view bytes);
 
-// The journal at the card's root, when there is one that can be read and that
-// fits the tables on the card (each table file as it was before the commit or
-// as the commit wrote it). A journal that does not fit is stale and ignored.
+// What the card's root holds of a journal. A journal is input like any file of
+// the card: it is acted on only when it passes its own check (complete, its
+// checksum, every table path one of the handset's, every path confined to the
+// card) and fits the tables on the card (each table file as it was before the
+// commit or as the commit wrote it).
+struct CardJournal {
+  enum class State {
+    None,     // no journal
+    Fits,     // an interrupted update
+    Stale,    // neither its "before" nor its "after" is the card (a backup copied back, the card edited elsewhere)
+    Damaged,  // empty, cut short, failing its checksum or naming paths it may not
+  };
+  State state = State::None;
+  std::optional<Journal> journal;  // when Fits
+  std::string fileHash;            // the journal file's fingerprint ("" when none)
+};
+CardJournal InspectCardJournal(const HandsetProfile& profile, const std::filesystem::path& cardRoot, FileOps& ops);
+// The journal when it Fits.
 std::optional<Journal> ReadCardJournal(const HandsetProfile& profile, const std::filesystem::path& cardRoot,
                                        FileOps& ops);
+// A free name at the card root for a journal that is set aside, never acted
+// on: "fenmora-stale.jnl", "fenmora-stale-2.jnl", ...
+std::filesystem::path SetAsideJournalName(const std::filesystem::path& cardRoot, CardJournal::State state,
+                                          FileOps& ops);
 
 // What to do with an interrupted update.
 enum class Recovery { Finish, Revert };
@@ -106,18 +137,25 @@ enum class Recovery { Finish, Revert };
 // deletion). Revert: the lists as they were before it; the copies it made
 // are to be removed (added to leftovers), and the files no table lists that
 // it moved out of its way go back to their names (added to putBack).
-// Items whose file cannot be found are dropped; returns their number.
+// Items whose file cannot be found are dropped; returns their number. An item
+// whose file the journal cannot tell from another file it names is not placed
+// on a guess: it is added to unplaced ("STIL0002.JPG 海"), and the caller
+// must not act on the journal.
 int LoadKindFromJournal(const HandsetProfile& profile, const Journal& journal, MediaKind kind,
                         const std::filesystem::path& cardRoot, FileOps& ops, Recovery recovery,
                         MediaCatalogue& catalogue, std::vector<std::filesystem::path>& leftovers,
-                        std::vector<std::pair<std::filesystem::path, std::filesystem::path>>* putBack = nullptr);
+                        std::vector<std::pair<std::filesystem::path, std::filesystem::path>>* putBack = nullptr,
+                        std::vector<std::string>* unplaced = nullptr);
 
 // The copies of the journal's sweeps that are still on the card as they were.
 std::vector<std::filesystem::path> SweepsOnCard(const Journal& journal, const std::filesystem::path& cardRoot,
                                                 FileOps& ops);
 
-// True when the file at p is the one the identity describes (an added file's
-// content is read and fingerprinted; any other file is only looked at).
+// True when the file at p is the one the identity describes: its size, and
+// every fingerprint the identity has (an added file must have its whole one).
 bool IsTheFile(FileOps& ops, const std::filesystem::path& p, const FileIdentity& id, bool added);
+
+// The fingerprint of a file's first kHeadBytes ("" when it cannot be read).
+std::string HeadOf(FileOps& ops, const std::filesystem::path& p);
 
 }  // namespace fenmora

@@ -12,6 +12,7 @@
 #include "platform/cardpath.h"
 #include "platform/drives.h"
 #include "platform/fileops.h"
+#include "sync/card_lock.h"
 #include "sync/journal.h"
 #include "sync/texts.h"
 
@@ -80,23 +81,40 @@ void LoadKind(const HandsetProfile& profile, MediaKind kind, const fs::path& car
 }
 
 bool HashCardTables(const HandsetProfile& profile, const fs::path& cardRoot, FileOps& ops,
-                    std::map<std::string, std::string>& hashes) {
+                    std::map<std::string, std::string>& hashes, std::vector<std::string>* unreadable) {
   hashes.clear();
+  bool all = true;
   for (MediaKind kind : kListKinds) {
     for (const FoundTable& t : FindTableFiles(profile, kind, cardRoot)) {
       std::string bytes;
-      if (!ops.ReadPrefix(t.path, kMaxTableBytes + 1, bytes)) return false;
-      hashes[profile.ExpandTablePath(kind, t.number)] = HashBytes(bytes);
+      const std::string cardPath = profile.ExpandTablePath(kind, t.number);
+      // (One that cannot be read, a folder in its place say, is marked as
+      // such: as long as it stays so, the card is still the one loaded.)
+      if (const OpResult r = ops.ReadPrefix(t.path, kMaxTableBytes + 1, bytes); !r) {
+        hashes[cardPath] = "unreadable";
+        if (unreadable) unreadable->push_back(t.path.string() + " (" + r.error + ")");
+        all = false;
+        continue;
+      }
+      hashes[cardPath] = HashBytes(bytes);
     }
   }
-  return true;
+  return all;
 }
 
 std::string CardChangedSinceLoad(const CardSession& session, FileOps& ops) {
   const std::string volume = ops.VolumeOf(session.cardRoot);
   if (volume.empty() || volume != session.volume) return "カードのファイルシステム: " + session.cardRoot.string();
+  // A journal that came or went (another program's update) is a change too.
+  std::string journal;
+  if (ops.Stat(session.cardRoot / kJournalName).exists) {
+    std::string bytes;
+    if (ops.ReadPrefix(session.cardRoot / kJournalName, 64 << 20, bytes)) journal = HashBytes(bytes);
+    else journal = "?";
+  }
+  if (journal != session.journalHash) return "更新記録: " + (session.cardRoot / kJournalName).string();
   std::map<std::string, std::string> now;
-  if (!HashCardTables(session.profile, session.cardRoot, ops, now)) return "管理テーブルの読み込み";
+  HashCardTables(session.profile, session.cardRoot, ops, now);
   if (now != session.tableHashes) return "管理テーブル: " + session.cardRoot.string();
   return "";
 }
@@ -282,29 +300,87 @@ LoadResult LoadCard(CardSession& session, const fs::path& cardRoot, Prompts& pro
   session.cardRoot = cardRoot;
   session.loaded = true;
   session.volume = ops.VolumeOf(cardRoot);
-  HashCardTables(session.profile, cardRoot, ops, session.tableHashes);
+  HashCardTables(session.profile, cardRoot, ops, session.tableHashes, &result.unreadableTables);
   session.leftovers = CommitScratchFiles(session.profile, cardRoot, ops);
   session.putBack.clear();
-  const auto journal = ReadCardJournal(session.profile, cardRoot, ops);
-  result.interrupted = journal.has_value();
-  session.recovering = journal.has_value();
-  if (journal)
+  session.recovering = false;
+  session.journalUse = CardSession::JournalUse::None;
+  session.journalAside.clear();
+  CardJournal found = InspectCardJournal(session.profile, cardRoot, ops);
+  session.journalHash = found.fileHash;
+  result.journal = found.state;
+  // Another program at work on the card: its journal is its own business.
+  if (const auto holder = LiveLockHolder(cardRoot); holder && found.state != CardJournal::State::None) {
+    result.lockedBy = DescribeHolder(*holder);
+    session.journalUse = CardSession::JournalUse::Blocks;
+    found.journal.reset();
+  } else if (found.state == CardJournal::State::Stale || found.state == CardJournal::State::Damaged) {
+    session.journalUse = CardSession::JournalUse::SetAside;
+    session.journalAside = SetAsideJournalName(cardRoot, found.state, ops);
+  } else if (found.journal && choice == InterruptedChoice::Tables) {
+    session.journalUse = CardSession::JournalUse::Blocks;
+    found.journal.reset();
+  }
+  const std::optional<Journal>& journal = found.journal;
+  result.interrupted = found.state == CardJournal::State::Fits;
+  const Recovery recovery = journal ? ChooseRecovery(*journal, prompts, choice) : Recovery::Finish;
+  result.reverting = journal && recovery == Recovery::Revert;
+  if (journal) {
+    session.recovering = true;
     for (const fs::path& p : SweepsOnCard(*journal, cardRoot, ops))
       if (std::find(session.leftovers.begin(), session.leftovers.end(), p) == session.leftovers.end())
         session.leftovers.push_back(p);
-  const Recovery recovery = journal ? ChooseRecovery(*journal, prompts, choice) : Recovery::Finish;
-  result.reverting = journal && recovery == Recovery::Revert;
-  for (MediaKind kind : kListKinds) {
-    progress.Status(texts::Of(texts::kLoadingStatus, kind));
-    if (journal)
+    std::vector<std::string> unplaced;
+    for (MediaKind kind : kListKinds) {
+      progress.Status(texts::Of(texts::kLoadingStatus, kind));
       result.droppedRecords += LoadKindFromJournal(session.profile, *journal, kind, cardRoot, ops, recovery,
-                                                   session.Catalogue(kind), session.leftovers, &session.putBack);
-    else
-      LoadKind(session.profile, kind, cardRoot, ops, session.Catalogue(kind), result);
+                                                   session.Catalogue(kind), session.leftovers, &session.putBack,
+                                                   &unplaced);
+    }
+    for (const std::string& u : unplaced)
+      if (std::find(result.unplaced.begin(), result.unplaced.end(), u) == result.unplaced.end())
+        result.unplaced.push_back(u);
+    if (!result.unplaced.empty()) {
+      // Nothing is done on a guess: the lists are the tables as they are, and
+      // every file stays where it is.
+      session.recovering = false;
+      result.reverting = false;
+      session.journalUse = CardSession::JournalUse::Blocks;
+      session.catalogues.ResetCounters();
+      session.leftovers = CommitScratchFiles(session.profile, cardRoot, ops);
+      session.putBack.clear();
+      result.droppedRecords = 0;
+    }
+  }
+  for (MediaKind kind : kListKinds) {
+    if (session.recovering) {
+      session.filesOnCard[KindIndex(kind)] = ListKindFolders(session.profile, kind, cardRoot, ops);
+      continue;
+    }
+    progress.Status(texts::Of(texts::kLoadingStatus, kind));
+    LoadKind(session.profile, kind, cardRoot, ops, session.Catalogue(kind), result);
     session.filesOnCard[KindIndex(kind)] = ListKindFolders(session.profile, kind, cardRoot, ops);
   }
   progress.Status("");
   progress.Busy(false);
+  if (!result.lockedBy.empty())
+    prompts.Tell(Icon::Warning, texts::kCardLocked + result.lockedBy + texts::kCardLockedLoad);
+  if (session.journalUse == CardSession::JournalUse::SetAside)
+    prompts.Tell(Icon::Warning, (result.journal == CardJournal::State::Stale ? texts::kJournalStale
+                                                                             : texts::kJournalDamaged) +
+                                    session.journalAside.filename().string());
+  if (!result.unplaced.empty()) {
+    std::string text = texts::kUnplaced;
+    for (const std::string& u : result.unplaced) text += u + "\n";
+    text.pop_back();
+    prompts.Tell(Icon::Error, text);
+  }
+  if (!result.unreadableTables.empty()) {
+    std::string text = texts::kUnreadableTable;
+    for (const std::string& t : result.unreadableTables) text += t + "\n";
+    text.pop_back();
+    prompts.Tell(Icon::Warning, text);
+  }
   if (!result.overfullKinds.empty()) {
     std::string text;
     for (MediaKind k : result.overfullKinds)

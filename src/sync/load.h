@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/fileops.h"
+#include "sync/journal.h"
 #include "sync/prompts.h"
 #include "sync/session.h"
 
@@ -31,6 +32,18 @@ struct LoadResult {
   bool interrupted = false;
   // ... and the lists are those before it: the next commit undoes it.
   bool reverting = false;
+  // What the card's journal was found to be (see CardJournal).
+  CardJournal::State journal = CardJournal::State::None;
+  // Another program holds the card's lock: its journal, if any, is its own
+  // work in progress and is left alone. The holder, in words.
+  std::string lockedBy;
+  // Recovery stopped: these items' files could not be told from others the
+  // journal names. The lists are the tables as they are; nothing is written
+  // until the interrupted update is dealt with.
+  std::vector<std::string> unplaced;
+  // Table files that could not be read (their path and the reason): their
+  // records are not listed.
+  std::vector<std::string> unreadableTables;
 };
 
 // A table file longer than this is read only this far: 4096 records are more
@@ -38,7 +51,10 @@ struct LoadResult {
 inline constexpr std::int64_t kMaxTableBytes = 512 + 256 * 4096;
 
 // What to do when the card holds the journal of an interrupted update.
-enum class InterruptedChoice { Ask, Finish, Revert };
+// Tables: neither; the lists are the tables as they are, and the session
+// writes nothing until the update is finished or undone (a listing, a check,
+// an apply that refuses to go on top of an unfinished update).
+enum class InterruptedChoice { Ask, Finish, Revert, Tables };
 
 // The table files of a kind on the card, in rising table number, as the
 // handset numbers them (Image and Melody 000-999, Movie 001-FFF).
@@ -57,10 +73,11 @@ LoadResult LoadCard(CardSession& session, const std::filesystem::path& cardRoot,
 LoadResult LoadCard(CardSession& session, const std::filesystem::path& cardRoot, Prompts& prompts,
                     Progress& progress, FileOps& ops, InterruptedChoice choice = InterruptedChoice::Ask);
 
-// Every table file of the three kinds by card path, with its fingerprint.
-// False when one cannot be read.
+// Every table file of the three kinds by card path, with its fingerprint
+// ("unreadable" for one that cannot be read, named in unreadable with the
+// reason). False when one cannot be read.
 bool HashCardTables(const HandsetProfile& profile, const std::filesystem::path& cardRoot, FileOps& ops,
-                    std::map<std::string, std::string>& hashes);
+                    std::map<std::string, std::string>& hashes, std::vector<std::string>* unreadable = nullptr);
 
 // Before the first write of a commit or a backup: the card root is still the
 // file system that was loaded and its tables are byte for byte what was

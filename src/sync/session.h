@@ -37,6 +37,20 @@ struct CardSession {
   // undone as the user chose: the commit that carries the choice out is only
   // ever finished if it is cut short in turn.
   bool recovering = false;
+  // The journal file at the card's root when the card was loaded: its
+  // fingerprint ("" when there was none), checked again before a commit's
+  // first write.
+  std::string journalHash;
+  // A journal found at load that is not acted on.
+  enum class JournalUse {
+    None,      // none, or the one being finished or undone (recovering)
+    SetAside,  // stale or damaged: the next commit renames it aside, never acts on it
+    Blocks,    // an interrupted update that was neither finished nor undone (another
+               // program holds the card, recovery could not place a file, or the
+               // load only looked): nothing is written until it is dealt with
+  };
+  JournalUse journalUse = JournalUse::None;
+  std::filesystem::path journalAside;  // SetAside: where it goes
   // The names of the files found at load in each kind's folders (its content
   // folder and its group folders), listed or not: a new item never takes a
   // name one of them holds.

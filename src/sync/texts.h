@@ -32,6 +32,30 @@ inline constexpr const char* kInterruptedFinishOnly =
     "ファイルの削除が始まっていたため，更新前の状態には戻せません．\n"
     "「メモリカード更新」を押すと更新を完了します．";
 
+// Said at load when the card's journal is not acted on.
+inline constexpr const char* kCardLocked =
+    "別のプログラムがメモリーカードに書き込んでいます：";
+inline constexpr const char* kCardLockedLoad =
+    "\n書き込みが終わってから読み込み直してください．それまでメモリーカード更新はできません．";
+inline constexpr const char* kJournalStale =
+    "メモリーカードに，今のカードの内容と合わない更新記録（fenmora.jnl）があります"
+    "（古いバックアップを書き戻した，ほかの機器で編集した，など）．\n"
+    "この記録は使いません．次のメモリーカード更新で，次の名前に移して残します:\n";
+inline constexpr const char* kJournalDamaged =
+    "メモリーカードの更新記録（fenmora.jnl）が壊れているか，途中までしか書かれていません．\n"
+    "この記録は使いません．次のメモリーカード更新で，次の名前に移して残します:\n";
+inline constexpr const char* kUnplaced =
+    "前回のメモリーカード更新が途中で中断されていますが，次のデータのファイルを，更新記録にある"
+    "ほかのファイルと区別できません．\n"
+    "ファイルは一つも動かさず，管理テーブルのとおりに読み込みました．"
+    "更新記録（fenmora.jnl）が残っている間，メモリーカード更新はできません:\n";
+inline constexpr const char* kUnreadableTable =
+    "次の管理テーブルを読み込めません．登録されているデータは一覧に表示されません:\n";
+// A commit refused because of the journal of an update not dealt with.
+inline constexpr const char* kJournalBlocks =
+    "前回のメモリーカード更新が途中で中断されたままです．何も書き込んでいません．\n"
+    "メモリーカードを読み込み直して，中断された更新を完了するか，更新前に戻してください．";
+
 // ---- commit
 inline constexpr const char* kTableStatus[3] = {"待ち受け画像テーブルの更新中...",
                                                 "着メロテーブルの更新中...",

@@ -140,13 +140,26 @@ TEST_F(KillMidSyscall, EveryKillEndsInTheOldOrTheNewCard) {
       if (!RunKilled(calls, n, ops)) break;
       ++killed;
       const CliRun check = RunCli({"check", Card()});
+      // The user finishes the interrupted update (apply refuses to go on top
+      // of it), then runs apply again.
+      const CliRun finish = RunCli({"finish", Card()});
+      EXPECT_EQ(finish.exitCode, 0) << "finish after the kill:\n" << finish.err << "\ncheck said:\n" << check.out << check.err;
       const CliRun again = RunCli({"apply", Card(), nothing, "--yes"});
       EXPECT_EQ(again.exitCode, 0) << "apply after the kill:\n" << again.err << "\ncheck said:\n" << check.out << check.err;
 
       const Lists shown = Shown();
       static const char* const kKinds[3] = {"image", "melody", "movie"};
+      // An added file whose copy was not complete when the process died is
+      // left out by the finishing (never read again from the computer on the
+      // journal's word): the rest of the new list stands.
+      Lists afterWithoutAdded = after;
+      for (auto& list : afterWithoutAdded)
+        list.erase(std::remove_if(list.begin(), list.end(),
+                                  [](const Item& i) { return i.title == "photo.jpg" || i.title == "big.3gp"; }),
+                   list.end());
+      auto isNew = [&](size_t k) { return shown[k] == after[k] || shown[k] == afterWithoutAdded[k]; };
       for (size_t k = 0; k < 3; ++k) {
-        if (shown[k] != after[k] && shown[k] != before[k])
+        if (!isNew(k) && shown[k] != before[k])
           ADD_FAILURE() << kKinds[k] << " list:" << Describe(shown[k]) << "\nas it was:"
                         << Describe(before[k]) << "\nas the user left it:" << Describe(after[k])
                         << "\ncheck after the kill said:\n" << check.out << check.err;
@@ -157,7 +170,7 @@ TEST_F(KillMidSyscall, EveryKillEndsInTheOldOrTheNewCard) {
       for (const char* kept : {"A1", "A3", "M1", "V1"})
         EXPECT_TRUE(present.count(bytes_[kept])) << "the bytes of " << kept << " are gone";
       // The deleted image's file goes exactly when the image list is the new one.
-      if (shown[0] == after[0]) EXPECT_EQ(present.count(bytes_["A2"]), 0u) << "the deleted image's file is still there";
+      if (isNew(0)) EXPECT_EQ(present.count(bytes_["A2"]), 0u) << "the deleted image's file is still there";
       else EXPECT_EQ(present.count(bytes_["A2"]), 1u) << "the bytes of A2 are gone, the list is as it was";
       for (const auto& [path, b] : files) {
         if (path.rfind("PRIVATE/DOCOMO/TABLE/", 0) == 0 && path.size() > 4 && path.substr(path.size() - 4) == ".TBL")

@@ -156,13 +156,20 @@ TEST_F(InterruptedCommit, AStaleJournalIsIgnored) {
   ASSERT_TRUE(card.Exists(kJournalName));
   // The handset rewrote a table meanwhile: the journal no longer fits.
   card.WriteTable(MediaKind::Movie, 1, Items(MediaKind::Movie, 1, 1, ".3GP"));
+  const std::string journal = card.Read(kJournalName);
   CardSession after;
   ScriptedPrompts prompts;
   prompts.ExpectLoad();
+  prompts.Expect(Prompts::Question::Message, Prompts::Answer::Ok);  // it is reported
   RecordingProgress progress;
   const LoadResult r = LoadCard(after, card.root(), prompts, progress);
   EXPECT_FALSE(r.interrupted);
+  EXPECT_EQ(r.journal, CardJournal::State::Stale);
   EXPECT_EQ(after.Catalogue(MediaKind::Movie).count, 1);
+  // Never acted on: the next commit sets it aside under a name that says so.
+  EXPECT_TRUE(Commit(after, real).Ok());
+  EXPECT_FALSE(card.Exists(kJournalName));
+  EXPECT_EQ(card.Read("fenmora-stale.jnl"), journal);
 }
 
 TEST(Journal, RoundTripsAndRefusesDamage) {

@@ -586,11 +586,14 @@ class CaseRun {
     // Undone, the update leaves each kind as it was (or, once it had begun
     // removing files, as the user left it).
     const bool eitherAllowed = faulted && (!journalLeft || c_.revert);
-    if (c_.fault == FaultMode::FailOnce && faulted) {
+    if (faulted) {
       // A copy that failed on its own was reported: its item may be missing
       // when its bytes are still where the user has them, on the computer or
       // listed under the other record that shares its file. A file left
-      // unlisted on the card is no such case.
+      // unlisted on the card is no such case. After a cut, an added file whose
+      // copy was not complete on the card is left out too: recovery never
+      // reads the computer on the journal's word.
+      const bool once = c_.fault == FaultMode::FailOnce;
       const Lists shown = Shown(final);
       for (size_t k = 0; k < 3; ++k) {
         auto shows = [&](const ModelItem& i) {
@@ -602,7 +605,7 @@ class CaseRun {
                                      const bool itself = std::any_of(shown[k].begin(), shown[k].end(), [&](const ModelItem& s) {
                                        return s.bytes == i.bytes && s.title == i.title;
                                      });
-                                     return !itself && (i.file.rfind("PC/", 0) == 0 ? !shows(i) : shows(i));
+                                     return !itself && (i.file.rfind("PC/", 0) == 0 ? !shows(i) : once && shows(i));
                                    }),
                     after.end());
       }
