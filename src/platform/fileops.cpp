@@ -139,8 +139,15 @@ OpResult RealFileOps::Replace(const fs::path& from, const fs::path& to) {
 }
 
 OpResult RealFileOps::CopyFile(const fs::path& from, const fs::path& to) {
-  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: a source that became a FIFO or a device since it was looked
+  // at must not hold the commit; it is refused. (Reads of a plain file do not
+  // heed the flag.)
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) return Errno("open source");
+  if (struct stat st; ::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(in);
+    return OpResult::Fail("the source is not a plain file");
+  }
   const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (out < 0) {
     const OpResult r = Errno("create");

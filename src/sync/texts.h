@@ -112,6 +112,14 @@ inline constexpr const char* kSameContentQuestion = "\nもう一度追加しま�
 // A file that does not exist or cannot be read is never queued.
 inline constexpr const char* kUnreadableFile =
     "下記のファイルを読み込めません。\n読込をスキップします。\n";
+// A name that is not a plain file (a folder, a FIFO, a device, a socket) is
+// refused without being opened.
+inline constexpr const char* kNotAPlainFile =
+    "下記は通常のファイルではありません（フォルダ、FIFO、デバイスなど）。\n読込をスキップします。\n";
+// A file larger than a table record's size field can hold (4 GiB - 1 byte);
+// its size and the limit follow the path on a line of their own.
+inline constexpr const char* kTooLargeForTable =
+    "下記のファイルは大きすぎて管理テーブルに記録できません。\n読込をスキップします。\n";
 // Said after the kind's name when its list already holds 1024 items.
 inline constexpr const char* kCatalogueFull =
     "は1024件までしか登録できません。\n下記のファイル以降の追加を中止します。\n";
