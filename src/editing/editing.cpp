@@ -113,7 +113,12 @@ std::optional<std::uint64_t> ContentFingerprints::Of(const fs::path& file) {
   const auto known = known_.find(file.native());
   if (known != known_.end()) return known->second;
   std::optional<std::uint64_t> print;
-  if (const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+  // Plain files only: a queued file that has become a FIFO since is neither
+  // opened nor waited on (O_NONBLOCK for one that becomes it in between).
+  struct stat st;
+  const int fd = PlainFileStatus(file) ? ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK) : -1;
+  if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) ::close(fd);
+  else if (fd >= 0) {
     // FNV-1a over every byte.
     std::uint64_t h = 14695981039346656037ull;
     if (buffer_.empty()) buffer_.resize(65536);

@@ -316,9 +316,17 @@ TEST_F(Queueing, OnlyPlainFilesAreQueuedAndNothingElseIsOpened) {
     prompts.ExpectOk(texts::kNotAPlainFile + path);
     EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, path, prompts), QueueOutcome::Skipped) << path;
   }
-  EXPECT_FALSE(fifo.Opened());
   EXPECT_EQ(prompts.asked().size(), 3u);
   EXPECT_EQ(s.Catalogue(MediaKind::Image).count, 0);
+  // A queued file that became a FIFO afterwards is not read when the next
+  // file of its size is compared with it.
+  const auto queued = File("queued.jpg", 5);
+  ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, queued, prompts), QueueOutcome::Queued);
+  std::filesystem::remove(queued);
+  testcard::WatchedFifo replaced(queued);
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, File("other.jpg", 5), prompts), QueueOutcome::Queued);
+  EXPECT_FALSE(fifo.Opened());
+  EXPECT_FALSE(replaced.Opened());
 }
 
 // Every file takes whole clusters: on a card with 22 free clusters of 4 KiB
