@@ -182,6 +182,7 @@ class TimedFileOps : public FileOps {
   }
   OpResult WriteFile(const fs::path& p, std::string_view b) override { return Time("write", [&] { return inner_.WriteFile(p, b); }); }
   OpResult Flush(const fs::path& p) override { return Time("flush", [&] { return inner_.Flush(p); }); }
+  OpResult SyncFolder(const fs::path& p) override { return Time("flush", [&] { return inner_.SyncFolder(p); }); }
   OpResult ReadFile(const fs::path& p, std::string& b) override { return Time("read", [&] { return inner_.ReadFile(p, b); }); }
   OpResult Symlink(const fs::path& a, const fs::path& b) override { return inner_.Symlink(a, b); }
   OpResult ListFolder(const fs::path& f, std::vector<std::string>& n) override {

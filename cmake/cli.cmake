@@ -16,6 +16,7 @@ target_link_libraries(fenmora-cli PRIVATE fenmora_cli_lib)
 
 # The tests run the built program as a process on temporary cards.
 set(CLI_TESTS
+  tests/cli/across_time_test.cpp
   tests/cli/apply_test.cpp
   tests/cli/cli_test.cpp
   tests/cli/json_reader.cpp

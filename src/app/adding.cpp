@@ -5,7 +5,6 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFile>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTableWidget>
@@ -15,6 +14,7 @@
 #include "app/main_window.h"
 #include "convert/handset_fit.h"
 #include "editing/editing.h"
+#include "media/file_info.h"
 #include "platform/cardpath.h"
 #include "sync/texts.h"
 
@@ -102,7 +102,11 @@ void TfrMain::QueueFiles(MediaKind kind, const QStringList& paths, bool refuseOt
         const auto ext = CardExtensionFor(kind, file.filename().string());
         const bool taken = (ext && session_.profile.FindExtension(kind, *ext)) ||
                            convert::ConvertiblePicture(kind, file);
-        if (!taken || QFileInfo(path).isDir()) {
+        // A folder, a FIFO or a device is refused like a file of another
+        // type, without being opened (ConvertiblePicture opens plain files
+        // only).
+        std::error_code ec;
+        if (!taken || (!PlainFileStatus(file) && std::filesystem::exists(file, ec))) {
           prompts_->Tell(Prompts::Icon::Warning,
                          texts::Of(texts::kUnsupportedDrop, kind) + file.string());
           continue;

@@ -24,7 +24,7 @@ struct MediaEntry {
   std::string cardName;
   std::string dateText;  // "2004:02:14 00:00:00"
   std::string title;     // Shift-JIS (CP932) bytes
-  std::int32_t size = 0;
+  std::int64_t size = 0;  // in bytes; a table record holds at most kMaxRecordedSize (table.h)
   bool toDelete = false;
   // The file is not on the card yet (it was picked or dropped by the user):
   // the commit copies it and never moves or deletes its source.

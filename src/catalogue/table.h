@@ -17,6 +17,8 @@ inline constexpr size_t kTableHeaderSize = 512;
 inline constexpr size_t kTableRecordSize = 256;
 inline constexpr size_t kTitleFieldBytes = 64;
 inline constexpr const char* kHeaderDateText = "2004:02:14 00:00:00";
+// A record's size field is 32 bits: no file larger than this can be listed.
+inline constexpr std::int64_t kMaxRecordedSize = 0xFFFFFFFF;
 
 using TableHeader = std::array<std::uint8_t, kTableHeaderSize>;
 using TableRecordBytes = std::array<std::uint8_t, kTableRecordSize>;

@@ -116,6 +116,7 @@ bool ReadOps(const std::string& opsPath, std::istream& stdinStream, std::string&
 
 struct Applied {
   bool notAdded = false;  // an add did not queue its file
+  bool missingItem = false;  // a line named an item the list does not have: nothing may be written
 };
 
 Applied ApplyOps(CardSession& session, const std::vector<Op>& ops, CliPrompts& prompts,
@@ -126,37 +127,50 @@ Applied ApplyOps(CardSession& session, const std::vector<Op>& ops, CliPrompts& p
   for (const Op& op : ops) {
     MediaCatalogue& cat = session.Catalogue(op.kind);
     const std::string where = "line " + std::to_string(op.line) + ": ";
-    bool done = true;
-    switch (op.type) {
-      case Op::Type::Add: {
-        const fs::path file = fs::absolute(fs::path(op.argument));
-        if (addsStopped) {
-          err << where << "not added, the adds stopped at an earlier line: " << file.string() << "\n";
-          applied.notAdded = true;
-          continue;
-        }
-        prompts.SetSubject(file.string());
-        prompts.SetLine(op.line);
-        // A queue per line: the lines between may renumber or delete.
-        FileQueue queue(session, op.kind, prompts);
-        const QueueOutcome outcome = convert::AddFitted(queue, fit, op.kind, file, prompts);
-        prompts.SetSubject({});
-        prompts.SetLine(0);
-        if (outcome != QueueOutcome::Queued) applied.notAdded = true;
-        if (StopsBatch(outcome)) addsStopped = true;
+    if (op.type == Op::Type::Add) {
+      const fs::path file = fs::absolute(fs::path(op.argument));
+      if (addsStopped) {
+        err << where << "not added, the adds stopped at an earlier line: " << file.string() << "\n";
+        applied.notAdded = true;
         continue;
       }
+      prompts.SetSubject(file.string());
+      prompts.SetLine(op.line);
+      // A queue per line: the lines between may renumber or delete.
+      FileQueue queue(session, op.kind, prompts);
+      const QueueOutcome outcome = convert::AddFitted(queue, fit, op.kind, file, prompts);
+      prompts.SetSubject({});
+      prompts.SetLine(0);
+      if (outcome != QueueOutcome::Queued) applied.notAdded = true;
+      if (StopsBatch(outcome)) addsStopped = true;
+      continue;
+    }
+    // A line naming an item the list does not have (as it stands after the
+    // lines before) stops everything: the user meant some other item.
+    if (op.type != Op::Type::Renumber && !cat.EntryAtRow(op.position)) {
+      err << where << "the " << KindWord(op.kind) << " list has no item " << op.position << " (it holds "
+          << cat.LiveCount() << " at this line)\n";
+      applied.missingItem = true;
+      return applied;
+    }
+    bool done = true;
+    switch (op.type) {
       case Op::Type::Delete: done = DeleteEntry(cat, session.gauge, op.position).has_value(); break;
       case Op::Type::Up: done = MoveUp(cat, op.position); break;
       case Op::Type::Down: done = MoveDown(cat, op.position); break;
       case Op::Type::Renumber: Renumber(session.profile, op.kind, cat); break;
-      case Op::Type::Title: done = ApplyTitle(cat, op.position, Utf8ToCp932(op.argument)); break;
+      case Op::Type::Title:
+        done = ApplyTitle(cat, op.position, Utf8ToCp932(op.argument));
+        // Only with --lossy-titles does a title that changes get this far.
+        if (const std::string change = TitleChange(op.argument); done && !change.empty())
+          err << where << "title stored as \"" << OneLine(TitleText(*cat.EntryAtRow(op.position)))
+              << "\": " << OneLine(change) << "\n";
+        break;
+      case Op::Type::Add: break;
     }
     if (!done)
-      err << where << "nothing done: the " << KindWord(op.kind) << " list has no item "
-          << op.position << (op.type == Op::Type::Up || op.type == Op::Type::Down
-                                 ? " or it cannot move that way\n"
-                                 : "\n");
+      err << where << "nothing done: " << KindWord(op.kind) << " " << op.position << " is already "
+          << (op.type == Op::Type::Up ? "first" : "last") << "\n";
   }
   return applied;
 }
@@ -263,11 +277,11 @@ int CommitAndList(CardSession& session, const fs::path& card, CliPrompts& prompt
 }  // namespace
 
 int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool yes, Streams io,
-             bool convert) {
+             bool convert, bool lossyTitles) {
   // Every line is checked before the card is looked at.
   std::string text;
   if (!ReadOps(opsPath, io.in, text, io.err)) return kExitUsage;
-  const ParsedOps parsed = ParseOps(text);
+  const ParsedOps parsed = ParseOps(text, lossyTitles);
   if (!parsed.Ok()) {
     for (const OpsError& e : parsed.errors)
       io.err << (opsPath == "-" ? std::string("<stdin>") : opsPath) << ": line " << e.line << ": "
@@ -298,6 +312,10 @@ int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool
     return kExitProblems;
   }
   const Applied applied = ApplyOps(session, parsed.ops, prompts, io.err);
+  if (applied.missingItem) {
+    io.err << "nothing was done: the card is untouched\n";
+    return kExitUsage;
+  }
   const int editsExit = applied.notAdded ? kExitProblems : kExitOk;
 
   if (dryRun) {
@@ -460,26 +478,32 @@ const Command kCommands[] = {
      [](const Args& a, Streams io) { return RunList(a.Card(), a.Flag("--json"), io); }},
     {"apply",
      {"CARD", "OPS"},
-     {{"--dry-run", nullptr}, {"--yes", nullptr}, {"--convert", nullptr}},
+     {{"--dry-run", nullptr}, {"--yes", nullptr}, {"--convert", nullptr}, {"--lossy-titles", nullptr}},
      "    Apply the operations in the file OPS (\"-\": standard input), one a line,\n"
      "    as the window's buttons do, then write the card, reload it and print the\n"
      "    lists. KIND is image, melody or movie; POS a list position from 1:\n"
      "        add KIND PATH      delete KIND POS    up KIND POS    down KIND POS\n"
      "        renumber KIND      title KIND POS TEXT\n"
-     "    Blank lines and lines starting with \"#\" are skipped. Every line is\n"
-     "    checked first: one bad line and nothing is done. --dry-run prints a\n"
-     "    summary and the planned table writes and file operations, and changes\n"
-     "    nothing. --yes adds files over their size limit and copies of items the\n"
-     "    list holds (without it they are skipped) and writes to a folder that\n"
-     "    holds no PRIVATE\\DOCOMO or SD_VIDEO folder (without it such a folder is\n"
-     "    refused). Empty files are never added. --convert makes a picture the\n"
-     "    handset would not show (PNG, progressive JPEG, too large, ...) into a\n"
-     "    baseline JPEG of at most 240 x 320 pixels and 100 KB, and slims a MIDI\n"
-     "    file over 40 KB; the user's files are only read. A file that does not\n"
-     "    fit on the card stops the later adds.\n",
+     "    Blank lines and lines starting with \"#\" are skipped. Every line is checked\n"
+     "    first: one bad line and nothing is done. A line naming an item its list\n"
+     "    does not have at that point (after the lines before it) stops everything\n"
+     "    before the card is written. So does a title the card cannot hold as\n"
+     "    written (characters Shift-JIS does not have, or over 64 bytes in\n"
+     "    Shift-JIS), unless --lossy-titles is given: then it is stored with \"?\" for\n"
+     "    those characters, cut to 64 bytes, and each change is named. --dry-run\n"
+     "    prints a summary and the planned table writes and file operations, and\n"
+     "    changes nothing. --yes adds files over their size limit and copies of\n"
+     "    items the list holds (without it they are skipped) and writes to a folder\n"
+     "    that holds no PRIVATE\\DOCOMO or SD_VIDEO folder (without it such a folder\n"
+     "    is refused). Empty files, folders, FIFOs, devices and files over 4 GiB - 1\n"
+     "    byte are never added. --convert makes a picture the handset would not show\n"
+     "    (PNG, progressive JPEG, too large, ...) into a baseline JPEG of at most\n"
+     "    240 x 320 pixels and 100 KB, and slims a MIDI file over 40 KB; the user's\n"
+     "    files are only read. A file that does not fit on the card (counted in\n"
+     "    whole clusters) stops the later adds.\n",
      [](const Args& a, Streams io) {
        return RunApply(a.Card(), a.positionals[1], a.Flag("--dry-run"), a.Flag("--yes"), io,
-                       a.Flag("--convert"));
+                       a.Flag("--convert"), a.Flag("--lossy-titles"));
      }},
     {"backup",
      {"CARD"},
@@ -542,7 +566,8 @@ std::string HelpText() {
          "\n"
          "Exit status: 0 success; 1 a file operation failed, a file was not added or\n"
          "check found something (each named on standard error); 2 bad usage, a bad\n"
-         "OPS line or no card at CARD.\n";
+         "OPS line (one naming an item that does not exist included) or no card at\n"
+         "CARD.\n";
 }
 
 int Main(const std::vector<std::string>& args, Streams io) {

@@ -17,7 +17,7 @@ namespace fenmora::cli {
 // Exit codes.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitProblems = 1;  // a file operation failed, a file was not added, check found something
-inline constexpr int kExitUsage = 2;     // bad usage, a bad OPS line, no card at CARD
+inline constexpr int kExitUsage = 2;     // bad usage, a bad OPS line, an item that does not exist, no card at CARD
 
 struct Streams {
   std::ostream& out;
@@ -33,9 +33,11 @@ std::string VersionText();  // "fenmora-cli 0.1.4"
 
 int RunList(const std::filesystem::path& card, bool json, Streams io);
 // convert: pictures and melodies the handset would not take as they are are
-// converted for it (the conversion question answered Yes).
+// converted for it (the conversion question answered Yes). lossyTitles: a
+// title the card cannot hold as written is stored changed (and the change
+// named) instead of refusing the whole file.
 int RunApply(const std::filesystem::path& card, const std::string& opsPath, bool dryRun, bool yes,
-             Streams io, bool convert = false);
+             Streams io, bool convert = false, bool lossyTitles = false);
 int RunBackup(const std::filesystem::path& card, const std::optional<std::filesystem::path>& into,
               Streams io);
 int RunCheck(const std::filesystem::path& card, Streams io);

@@ -4,6 +4,9 @@
 #include <limits>
 #include <optional>
 
+#include "editing/editing.h"
+#include "platform/cp932.h"
+
 namespace fenmora::cli {
 
 namespace {
@@ -133,7 +136,18 @@ const char* KindWord(MediaKind kind) {
   return "camera";
 }
 
-ParsedOps ParseOps(std::string_view text) {
+std::string TitleChange(std::string_view utf8) {
+  std::string change;
+  const std::vector<std::string> lost = Cp932Unrepresentable(utf8);
+  for (size_t i = 0; i < lost.size(); ++i) change += (i == 0 ? "\"" : ", \"") + lost[i] + "\"";
+  if (!lost.empty()) change += lost.size() == 1 ? " has no Shift-JIS form" : " have no Shift-JIS form";
+  if (const size_t bytes = Utf8ToCp932(utf8).size(); bytes > kMaxTitleBytes)
+    change += (change.empty() ? "" : "; ") + std::to_string(bytes) + " bytes in Shift-JIS, cut to " +
+              std::to_string(kMaxTitleBytes);
+  return change;
+}
+
+ParsedOps ParseOps(std::string_view text, bool lossyTitles) {
   ParsedOps parsed;
   int number = 0;
   while (!text.empty()) {
@@ -147,7 +161,10 @@ ParsedOps ParseOps(std::string_view text) {
     if (first == line.size() || line[first] == '#') continue;
     Op op;
     op.line = number;
-    const std::string error = ParseLine(line, op);
+    std::string error = ParseLine(line, op);
+    if (error.empty() && op.type == Op::Type::Title && !lossyTitles)
+      if (const std::string change = TitleChange(op.argument); !change.empty())
+        error = "the title cannot be stored as written: " + change + " (--lossy-titles stores it changed)";
     if (error.empty()) parsed.ops.push_back(std::move(op));
     else parsed.errors.push_back({number, error});
   }

@@ -43,7 +43,15 @@ struct ParsedOps {
 //   renumber KIND
 //   title KIND POS TEXT    TEXT is the rest of the line
 // KIND is image, melody or movie; POS a decimal number (a sign allowed).
-ParsedOps ParseOps(std::string_view text);
+// A title the card cannot hold as written (characters Shift-JIS does not
+// have, or more than 64 bytes in Shift-JIS) is a bad line unless lossyTitles
+// says the user accepts it changed.
+ParsedOps ParseOps(std::string_view text, bool lossyTitles = false);
+
+// What storing a typed (UTF-8) title changes, in words ("\"é\" has no
+// Shift-JIS form", "70 bytes in Shift-JIS, cut to 64"); empty when it is
+// stored as written.
+std::string TitleChange(std::string_view utf8);
 
 // "image", "melody", "movie".
 const char* KindWord(MediaKind kind);

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "convert/picture.h"
+#include "media/file_info.h"
 #include "media/smf_slim.h"
 #include "sync/texts.h"
 
@@ -137,6 +138,8 @@ Fitted HandsetFit::FitMelody(const fs::path& file, Prompts& prompts) {
 QueueOutcome AddFitted(FileQueue& queue, HandsetFit& fit, MediaKind kind, const fs::path& file,
                        Prompts& prompts) {
   if (queue.Full()) return queue.Add(file);  // says so; nothing to convert for
+  // Nothing is opened before the file is known to be a plain one.
+  if (!LookBeforeAdding(file, prompts)) return QueueOutcome::Skipped;
   const Fitted fitted = fit.Prepare(kind, file, prompts);
   switch (fitted.step) {
     case Fitted::Step::AsIs: return queue.Add(file);
@@ -150,7 +153,7 @@ QueueOutcome AddFitted(FileQueue& queue, HandsetFit& fit, MediaKind kind, const 
 }
 
 bool ConvertiblePicture(MediaKind kind, const fs::path& file) {
-  if (kind != MediaKind::Image) return false;
+  if (kind != MediaKind::Image || !PlainFileStatus(file)) return false;
   QImageReader reader(QtPath(file));
   reader.setDecideFormatFromContent(true);
   return reader.canRead();

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <unordered_set>
 
+#include "catalogue/table.h"
 #include "media/file_info.h"
 #include "media/melody_title.h"
 #include "platform/cardname.h"
@@ -55,7 +56,7 @@ void Renumber(const HandsetProfile& profile, MediaKind kind, MediaCatalogue& cat
   }
 }
 
-std::optional<std::int32_t> DeleteEntry(MediaCatalogue& catalogue, DiskGauge& gauge,
+std::optional<std::int64_t> DeleteEntry(MediaCatalogue& catalogue, DiskGauge& gauge,
                                         std::int32_t row) {
   MediaEntry* e = catalogue.EntryAtRow(row);
   if (!e) return std::nullopt;
@@ -68,7 +69,7 @@ std::optional<std::int32_t> DeleteEntry(MediaCatalogue& catalogue, DiskGauge& ga
   e->position = catalogue.count;
   e->toDelete = true;
   ++catalogue.deletedCount;
-  gauge.progress -= e->size;
+  gauge.progress -= gauge.Footprint(e->size);
   return e->size;
 }
 
@@ -112,7 +113,12 @@ std::optional<std::uint64_t> ContentFingerprints::Of(const fs::path& file) {
   const auto known = known_.find(file.native());
   if (known != known_.end()) return known->second;
   std::optional<std::uint64_t> print;
-  if (const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+  // Plain files only: a queued file that has become a FIFO since is neither
+  // opened nor waited on (O_NONBLOCK for one that becomes it in between).
+  struct stat st;
+  const int fd = PlainFileStatus(file) ? ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK) : -1;
+  if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) ::close(fd);
+  else if (fd >= 0) {
     // FNV-1a over every byte.
     std::uint64_t h = 14695981039346656037ull;
     if (buffer_.empty()) buffer_.resize(65536);
@@ -218,6 +224,29 @@ std::int64_t FileQueue::TakeNumber() {
   return next_++;
 }
 
+std::optional<struct stat> LookBeforeAdding(const fs::path& file, Prompts& prompts) {
+  using Icon = Prompts::Icon;
+  const std::string shownPath = file.string();
+  const std::optional<struct stat> st = PlainFileStatus(file);
+  if (!st) {
+    struct stat any;
+    const bool exists = ::stat(file.c_str(), &any) == 0;
+    prompts.Tell(Icon::Warning, (exists ? texts::kNotAPlainFile : texts::kUnreadableFile) + shownPath);
+    return std::nullopt;
+  }
+  if (st->st_size == 0) {
+    prompts.Tell(Icon::Warning, texts::kEmptyFile + shownPath);
+    return std::nullopt;
+  }
+  if (st->st_size > kMaxRecordedSize) {
+    prompts.Tell(Icon::Warning, texts::kTooLargeForTable + shownPath + "\n" + texts::kSizeLabel +
+                                    std::to_string(st->st_size) + texts::kLimitLabel +
+                                    std::to_string(kMaxRecordedSize) + texts::kBytes);
+    return std::nullopt;
+  }
+  return st;
+}
+
 QueueOutcome FileQueue::Add(const fs::path& file, const QueueAs* as) {
   using Icon = Prompts::Icon;
   const HandsetProfile& profile = session_.profile;
@@ -230,16 +259,10 @@ QueueOutcome FileQueue::Add(const fs::path& file, const QueueAs* as) {
     return QueueOutcome::Full;
   }
   // One look at the file gives its kind, size and time.
-  struct stat st;
-  if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    prompts_.Tell(Icon::Warning, texts::kUnreadableFile + shownPath);
-    return QueueOutcome::Skipped;
-  }
-  const auto size = static_cast<std::int32_t>(static_cast<std::uint32_t>(st.st_size));
-  if (st.st_size == 0) {
-    prompts_.Tell(Icon::Warning, texts::kEmptyFile + shownPath);
-    return QueueOutcome::Skipped;
-  }
+  const std::optional<struct stat> look = LookBeforeAdding(file, prompts_);
+  if (!look) return QueueOutcome::Skipped;
+  const struct stat& st = *look;
+  const std::int64_t size = st.st_size;
   // The name and folder of the file, taken apart once.
   const std::string& full = file.native();
   const size_t slash = full.rfind('/');
@@ -255,25 +278,25 @@ QueueOutcome FileQueue::Add(const fs::path& file, const QueueAs* as) {
   }
   const std::string& ext = *cardExt;
   const ExtensionRule* rule = profile.FindExtension(kind_, ext);
-  const std::int32_t limit = rule ? rule->maxSize : 0;
+  const std::int64_t limit = rule ? rule->maxSize : 0;
   if (size > limit &&
       prompts_.Ask(Prompts::Question::Oversize, Icon::Question, Prompts::Buttons::YesNo,
                    texts::kOversize + shownPath + "\n" + texts::kSizeLabel +
                        std::to_string(st.st_size) + texts::kLimitLabel + std::to_string(limit) +
                        texts::kBytes) != Prompts::Answer::Yes)
     return QueueOutcome::Skipped;
-  if (const MediaEntry* same = SameContentEntry(session_, kind_, file, st.st_size, prints_);
+  if (const MediaEntry* same = SameContentEntry(session_, kind_, file, size, prints_);
       same && prompts_.Ask(Prompts::Question::Duplicate, Icon::Question, Prompts::Buttons::YesNo,
                            texts::kSameContent + same->cardName + "「" + Cp932ToUtf8(same->title) +
                                "」" + texts::kSameContentQuestion + shownPath) !=
                   Prompts::Answer::Yes)
     return QueueOutcome::Skipped;
   DiskGauge& gauge = session_.gauge;
-  if (gauge.maxValue < gauge.progress + size) {
+  if (!gauge.Fits(size)) {
     prompts_.Tell(Icon::Warning, texts::kNoSpace);
     return QueueOutcome::NoSpace;
   }
-  gauge.progress += size;
+  gauge.progress += gauge.Footprint(size);
 
   // Room behind the live entries: the deleted ones move back a place.
   const std::int32_t live = catalogue.LiveCount();

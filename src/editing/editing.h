@@ -4,6 +4,8 @@
 // here touches the card.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -38,9 +40,9 @@ bool MoveDown(MediaCatalogue& catalogue, std::int32_t row);
 void Renumber(const HandsetProfile& profile, MediaKind kind, MediaCatalogue& catalogue);
 
 // Marks the entry at `row` for deletion: it goes behind every other entry,
-// the entries below move up a place, and its size no longer counts against the
-// card. Returns the deleted entry's size, or nullopt when the row has none.
-std::optional<std::int32_t> DeleteEntry(MediaCatalogue& catalogue, DiskGauge& gauge,
+// the entries below move up a place, and its clusters no longer count against
+// the card. Returns the deleted entry's size, or nullopt when the row has none.
+std::optional<std::int64_t> DeleteEntry(MediaCatalogue& catalogue, DiskGauge& gauge,
                                         std::int32_t row);
 
 // ---- queueing a file from the computer as a new item
@@ -77,6 +79,13 @@ enum class QueueOutcome {
 };
 
 inline bool StopsBatch(QueueOutcome o) { return o == QueueOutcome::NoSpace || o == QueueOutcome::Full; }
+
+// The first look at a file the user adds, before anything opens it: its
+// status when it is a plain file, not empty, whose size a table record can
+// hold; otherwise nothing, the user told why (a FIFO, a device, a socket or a
+// folder is refused without being opened: opening a FIFO waits for a writer
+// that never comes).
+std::optional<struct stat> LookBeforeAdding(const std::filesystem::path& file, Prompts& prompts);
 
 // Queues one file of the computer as a new item of a kind: a free card name,
 // its title (a melody's own title where the file has one, else its name), size

@@ -5,31 +5,25 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <optional>
 
 namespace fenmora {
 
-namespace {
-
-// The status of a file opened for reading, or nothing when it cannot be
-// opened or is a folder. O_NONBLOCK keeps a FIFO from hanging the caller.
-std::optional<struct stat> StatReadableFile(const std::filesystem::path& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return std::nullopt;
+std::optional<struct stat> PlainFileStatus(const std::filesystem::path& path) {
   struct stat st {};
-  const bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
-  ::close(fd);
-  if (!ok) return std::nullopt;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
   return st;
 }
 
-}  // namespace
-
-std::int32_t FileSizeOf(const std::filesystem::path& path) {
-  const auto st = StatReadableFile(path);
-  if (!st) return -1;
-  // The tables hold 32 bits: a file of 2 GiB or more keeps its low 32 bits.
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(st->st_size));
+std::int64_t FileSizeOf(const std::filesystem::path& path) {
+  if (!PlainFileStatus(path)) return -1;
+  // Opened only to learn that it can be read; O_NONBLOCK in case it was
+  // replaced by a FIFO since the look.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  struct stat st {};
+  const bool plain = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  ::close(fd);
+  return plain ? static_cast<std::int64_t>(st.st_size) : -1;
 }
 
 std::string DateTextOf(std::time_t t) {

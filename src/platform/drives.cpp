@@ -134,6 +134,13 @@ std::int64_t DiskFree(const fs::path& root) {
   return static_cast<std::int64_t>(v.f_bavail) * static_cast<std::int64_t>(v.f_frsize);
 }
 
+std::int64_t DiskCluster(const fs::path& root) {
+  struct statvfs v;
+  if (::statvfs(root.c_str(), &v) != 0) return 1;
+  const auto unit = static_cast<std::int64_t>(std::max(v.f_frsize, v.f_bsize));
+  return unit > 0 ? unit : 1;
+}
+
 std::string FreeSpaceText(std::int64_t freeBytes) {
   const std::int64_t k = freeBytes / 1024;
   return "残り " + std::to_string(k) + ".0 KB ";

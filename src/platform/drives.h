@@ -27,17 +27,35 @@ bool HoldsCardLayout(const std::filesystem::path& root, FileOps& ops);
 // read (no card in the reader, a folder that does not exist).
 std::int64_t DiskSize(const std::filesystem::path& root);
 std::int64_t DiskFree(const std::filesystem::path& root);
+// The volume's allocation unit (a FAT cluster): every file takes whole ones.
+// The larger of the fragment and the block size statvfs gives, so that a
+// file never counts for less than it takes; 1 when root cannot be read.
+std::int64_t DiskCluster(const std::filesystem::path& root);
 
 // The card-usage gauge: maxValue is the card's size, progress the bytes in use
 // once the pending edits are committed. The projected free space is always
-// maxValue - progress. Kept in 64 bits; the window scales it for its bar.
+// maxValue - progress. Every file counts as the whole clusters it takes, so
+// that a file the gauge lets in fits on the card. Kept in 64 bits; the window
+// scales it for its bar.
 struct DiskGauge {
   std::int64_t maxValue = 0;
   std::int64_t progress = 0;
+  std::int64_t cluster = 1;
   std::int64_t Free() const { return maxValue - progress; }
-  void Init(std::int64_t size, std::int64_t free) {
+  void Init(std::int64_t size, std::int64_t free, std::int64_t clusterSize = 1) {
     maxValue = size;
     progress = size - free;
+    cluster = clusterSize > 0 ? clusterSize : 1;
+  }
+  // The room a file of `bytes` takes: its size rounded up to whole clusters.
+  std::int64_t Footprint(std::int64_t bytes) const {
+    const std::int64_t unit = cluster > 0 ? cluster : 1;
+    return bytes <= 0 ? 0 : (bytes / unit + (bytes % unit != 0)) * unit;
+  }
+  // Whether a new file of `bytes` fits in the clusters left free.
+  bool Fits(std::int64_t bytes) const {
+    const std::int64_t unit = cluster > 0 ? cluster : 1;
+    return Footprint(bytes) <= Free() / unit * unit;
   }
 };
 

@@ -139,8 +139,15 @@ OpResult RealFileOps::Replace(const fs::path& from, const fs::path& to) {
 }
 
 OpResult RealFileOps::CopyFile(const fs::path& from, const fs::path& to) {
-  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: a source that became a FIFO or a device since it was looked
+  // at must not hold the commit; it is refused. (Reads of a plain file do not
+  // heed the flag.)
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) return Errno("open source");
+  if (struct stat st; ::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(in);
+    return OpResult::Fail("the source is not a plain file");
+  }
   const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (out < 0) {
     const OpResult r = Errno("create");
@@ -187,6 +194,13 @@ OpResult RealFileOps::WriteFile(const fs::path& p, std::string_view bytes) {
   if (fd < 0) return Errno("create");
   bool ok = WriteAll(fd, bytes.data(), bytes.size());
   std::string why = ok ? "" : std::string("write: ") + std::strerror(errno);
+  // Every file the program writes (the journal, a table) is renamed into
+  // place once written: its bytes are on the card before any name says so,
+  // or a power cut could leave an empty file under the good name.
+  if (ok && ::fsync(fd) != 0) {
+    ok = false;
+    why = std::string("sync: ") + std::strerror(errno);
+  }
   if (::close(fd) != 0 && ok) {
     ok = false;
     why = std::string("close: ") + std::strerror(errno);
@@ -199,6 +213,15 @@ OpResult RealFileOps::Flush(const fs::path& p) {
   if (fd < 0) return Errno("open");
   const int r = ::syncfs(fd);
   const OpResult result = r == 0 ? OpResult::Ok() : Errno("sync");
+  ::close(fd);
+  return result;
+}
+
+OpResult RealFileOps::SyncFolder(const fs::path& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY);
+  if (fd < 0) return Errno("open");
+  const int r = ::fsync(fd);
+  const OpResult result = r == 0 || errno == EINVAL ? OpResult::Ok() : Errno("sync");
   ::close(fd);
   return result;
 }

@@ -54,6 +54,9 @@ class FileOps {
   // commit's barriers: the journal before the first file moves, the files
   // before the journal goes).
   virtual OpResult Flush(const fs::path& p) = 0;
+  // Makes a folder's entries durable (a name a rename just gave, a file just
+  // made or removed in it).
+  virtual OpResult SyncFolder(const fs::path& folder) = 0;
   virtual OpResult ReadFile(const fs::path& p, std::string& bytes) = 0;
   virtual OpResult Symlink(const fs::path& target, const fs::path& link) = 0;
   // The names in a folder (files, folders and links alike, "." and ".."
@@ -87,6 +90,7 @@ class RealFileOps : public FileOps {
   OpResult CopyFile(const fs::path& from, const fs::path& to) override;
   OpResult WriteFile(const fs::path& p, std::string_view bytes) override;
   OpResult Flush(const fs::path& p) override;
+  OpResult SyncFolder(const fs::path& folder) override;
   OpResult ReadFile(const fs::path& p, std::string& bytes) override;
   OpResult Symlink(const fs::path& target, const fs::path& link) override;
   OpResult ListFolder(const fs::path& folder, std::vector<std::string>& names) override;
@@ -112,6 +116,7 @@ class FaultyFileOps : public FileOps {
   OpResult CopyFile(const fs::path& from, const fs::path& to) override;
   OpResult WriteFile(const fs::path& p, std::string_view bytes) override;
   OpResult Flush(const fs::path& p) override { return inner_.Flush(p); }
+  OpResult SyncFolder(const fs::path& folder) override { return inner_.SyncFolder(folder); }
   OpResult ReadFile(const fs::path& p, std::string& bytes) override { return inner_.ReadFile(p, bytes); }
   OpResult Symlink(const fs::path& target, const fs::path& link) override;
   OpResult ListFolder(const fs::path& folder, std::vector<std::string>& names) override {

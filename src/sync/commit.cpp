@@ -635,14 +635,23 @@ std::string DescribeStep(const CommitPlan& plan, const CommitStep& step) {
 
 namespace {
 
-// Written beside the old file and renamed over it once complete: a card pulled
-// out half way keeps the old file whole.
+// Written beside the old file (and flushed: WriteFile does) and renamed over
+// it once complete: a card pulled out half way keeps the old file whole, and
+// a power cut never leaves the name on bytes that were not yet written.
 OpResult WriteWhole(FileOps& ops, const fs::path& to, std::string_view bytes) {
   fs::path temp = to;
   temp += ".tmp";
   OpResult r = ops.WriteFile(temp, bytes);
   if (r) r = ops.Replace(temp, to);
   if (!r) ops.Remove(temp);
+  return r;
+}
+
+// The journal's new state, durable before the step it describes: the file
+// (flushed by WriteFile before its rename) and its name in the card's root.
+OpResult WriteJournalFile(FileOps& ops, const fs::path& path, const Journal& journal) {
+  OpResult r = WriteWhole(ops, path, EncodeJournal(journal));
+  if (r) r = ops.SyncFolder(path.parent_path());
   return r;
 }
 
@@ -680,7 +689,7 @@ class Executor {
       case CommitStep::Action::WriteTable: return WriteTable(s);
       case CommitStep::Action::WriteJournal:
         journal_.removing = s.ref == 1;
-        return WriteWhole(ops_, s.dest, EncodeJournal(journal_));
+        return WriteJournalFile(ops_, s.dest, journal_);
       case CommitStep::Action::Remove:
       case CommitStep::Action::RemoveJournal: return ops_.Remove(s.src);
       case CommitStep::Action::RemoveScratch:
@@ -731,7 +740,7 @@ class Executor {
     id.size = static_cast<std::int64_t>(bytes.size());
     id.hash = HashBytes(bytes);
     if (plan_.journaled) {
-      if (r = WriteWhole(ops_, plan_.cardRoot / kJournalName, EncodeJournal(journal_)); !r) return r;
+      if (r = WriteJournalFile(ops_, plan_.cardRoot / kJournalName, journal_); !r) return r;
     }
     return ops_.Rename(scratch, s.dest);
   }

@@ -234,7 +234,7 @@ bool DecodeItem(const std::vector<std::string_view>& f, Journal& j) {
   i.cardName = *texts[3];
   i.dateText = *texts[4];
   i.title = *texts[5];
-  i.size = static_cast<std::int32_t>(*size);
+  i.size = *size;
   i.file.size = *fileSize;
   i.file.mtimeNs = *mtime;
   i.file.hash = *texts[6];
@@ -504,7 +504,7 @@ class Finder {
 };
 
 void AddEntry(MediaCatalogue& c, const Place& now, const std::string& cardFolder, const std::string& cardName,
-              const std::string& date, const std::string& title, std::int32_t size, bool queued,
+              const std::string& date, const std::string& title, std::int64_t size, bool queued,
               bool toDelete) {
   MediaEntry& e = c.Slot(c.count++);
   e.position = c.count - c.deletedCount;

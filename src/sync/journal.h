@@ -58,7 +58,7 @@ struct JournalItem {
   std::string cardName;
   std::string dateText;
   std::string title;
-  std::int32_t size = 0;
+  std::int64_t size = 0;
   FileIdentity file;
 };
 

@@ -35,13 +35,13 @@ int TableNumberOf(MediaKind kind, const std::string& name, const std::string& pr
 
 // The size of a file a record lists, with one look at it: -1 when it is
 // missing, not a plain file, or a link that leads out of the card.
-std::int32_t ProbeListedFile(const CardGuard& card, const fs::path& p, bool& exists) {
+std::int64_t ProbeListedFile(const CardGuard& card, const fs::path& p, bool& exists) {
   struct stat st;
   exists = ::lstat(p.c_str(), &st) == 0;
   if (!exists) return -1;
   if (S_ISLNK(st.st_mode)) return card.Contains(p) ? FileSizeOf(p) : -1;
   if (!S_ISREG(st.st_mode)) return -1;
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(st.st_size));
+  return st.st_size;
 }
 
 }  // namespace
@@ -151,7 +151,7 @@ void LoadKind(const HandsetProfile& profile, MediaKind kind, const fs::path& car
       }
       fs::path file = *folder / name;
       std::string sourceName = name;
-      std::int32_t size = ProbeListedFile(card, file, exists);
+      std::int64_t size = ProbeListedFile(card, file, exists);
       if (!exists) {
         // Left between the two renaming passes of an interrupted commit: the
         // file waits under its new name with "_"; the next commit finishes.
@@ -294,7 +294,7 @@ LoadResult LoadCard(CardSession& session, const fs::path& cardRoot, Prompts& pro
     return result;
   }
   prompts.Tell(Icon::Information, texts::kBackupAdvice);
-  session.gauge.Init(size, DiskFree(cardRoot));
+  session.gauge.Init(size, DiskFree(cardRoot), DiskCluster(cardRoot));
   progress.Busy(true);
   session.catalogues.ResetCounters();
   session.cardRoot = cardRoot;

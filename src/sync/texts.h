@@ -83,13 +83,15 @@ inline constexpr const char* kCommitDone = "メモリーカードの更新が完
 // Said instead of the completion message when something went wrong.
 inline constexpr const char* kCommitFailures =
     "メモリーカードの更新中に、次の処理が失敗しました．\nカードを読み込み直して内容を確認してください．";
+// (The step that failed follows, one a line.)
 inline constexpr const char* kCommitStopped =
-    "管理テーブルを書き込めなかったため、メモリーカードの更新を中止しました．\n"
+    "次の処理が失敗したため、メモリーカードの更新を中止しました．\n"
     "カードが書き込み禁止になっていないか、空き容量があるか確認してください．\n"
     "カード上のファイルは変更していません．";
 inline constexpr const char* kCommitStoppedLater =
-    "管理テーブルを書き込めなかったため、メモリーカードの更新を途中で中止しました．\n"
-    "カードが書き込み禁止になっていないか、空き容量があるか確認してください．";
+    "次の処理が失敗したため、メモリーカードの更新を途中で中止しました．\n"
+    "カードが書き込み禁止になっていないか、空き容量があるか確認してください．\n"
+    "メモリーカードを読み込み直すと、中断された更新を完了するか、更新前に戻せます．";
 inline constexpr const char* kCopying = "コピーしています...";
 // Asked before the commit's first write; the counts follow, one a line, and
 // the deleted and added items are in the details.
@@ -136,6 +138,14 @@ inline constexpr const char* kSameContentQuestion = "\nもう一度追加しま�
 // A file that does not exist or cannot be read is never queued.
 inline constexpr const char* kUnreadableFile =
     "下記のファイルを読み込めません。\n読込をスキップします。\n";
+// A name that is not a plain file (a folder, a FIFO, a device, a socket) is
+// refused without being opened.
+inline constexpr const char* kNotAPlainFile =
+    "下記は通常のファイルではありません（フォルダ、FIFO、デバイスなど）。\n読込をスキップします。\n";
+// A file larger than a table record's size field can hold (4 GiB - 1 byte);
+// its size and the limit follow the path on a line of their own.
+inline constexpr const char* kTooLargeForTable =
+    "下記のファイルは大きすぎて管理テーブルに記録できません。\n読込をスキップします。\n";
 // Said after the kind's name when its list already holds 1024 items.
 inline constexpr const char* kCatalogueFull =
     "は1024件までしか登録できません。\n下記のファイル以降の追加を中止します。\n";

@@ -161,8 +161,8 @@ TEST_F(Editing, DeletingAMiddleRowShowsTheNextItemThereAndGrowsTheFreeSpace) {
   EXPECT_EQ(Grid(MediaKind::Image)->rowCount(), 2);
   EXPECT_EQ(window->SelectedRow(MediaKind::Image), 2);
   EXPECT_EQ(Edit()->text(), "富士山");
-  EXPECT_EQ(session.gauge.Free(), freeBefore + 2000);
-  EXPECT_EQ(Find<QLabel>("stFree")->text().toStdString(), FreeSpaceText(freeBefore + 2000));
+  EXPECT_EQ(session.gauge.Free(), freeBefore + session.gauge.Footprint(2000));
+  EXPECT_EQ(Find<QLabel>("stFree")->text().toStdString(), FreeSpaceText(freeBefore + session.gauge.Footprint(2000)));
   EXPECT_TRUE(CommitEnabled());
   // The item stays in the catalogue, marked, until the commit deletes its file.
   const MediaCatalogue& images = session.Catalogue(MediaKind::Image);

@@ -12,6 +12,7 @@
 #include "sync/commit.h"
 #include "sync/plan_summary.h"
 #include "sync/load.h"
+#include "platform/cp932.h"
 #include "sync/texts.h"
 
 namespace fenmora::testcli {
@@ -70,18 +71,35 @@ TEST_F(CliApply, EditsFromStandardInput) {
   std::string longTitle = "x";
   for (int i = 0; i < 40; ++i) longTitle += "あ";  // 81 bytes of CP932
   RunOptions options;
-  options.input =
+  const std::string head =
       "# tidy the lists\r\n"
       "delete image 2\r\n"
       "title image 1 " + longTitle + "\r\n"
-      "down melody 1\n"
-      "delete image 9\n"
-      "up image 1\n";
-  const CliRun run = RunCli({"apply", Card(), "-"}, options);
+      "down melody 1\n";
+  const auto before = card.Snapshot();
+  // A title the card would cut, and an item the list does not have: each
+  // stops everything, naming its line.
+  options.input = head + "delete image 9\nup image 1\n";
+  const CliRun cut = RunCli({"apply", Card(), "-"}, options);
+  EXPECT_EQ(cut.exitCode, 2);
+  EXPECT_NE(cut.err.find("line 3: the title cannot be stored as written: 81 bytes in Shift-JIS, cut to 64"),
+            std::string::npos) << cut.err;
+  const CliRun missing = RunCli({"apply", Card(), "-", "--lossy-titles"}, options);
+  EXPECT_EQ(missing.exitCode, 2);
+  EXPECT_NE(missing.err.find("line 5: the image list has no item 9 (it holds 2 at this line)"),
+            std::string::npos) << missing.err;
+  EXPECT_NE(missing.err.find("nothing was done: the card is untouched"), std::string::npos) << missing.err;
+  EXPECT_EQ(card.Snapshot(), before);
+
+  options.input = head + "up image 1\n";
+  const CliRun run = RunCli({"apply", Card(), "-", "--lossy-titles"}, options);
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  // Positions where the window does nothing: nothing, and said.
-  EXPECT_NE(run.err.find("line 5: "), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("line 6: "), std::string::npos) << run.err;
+  // What was changed, and a move the list cannot make: said.
+  std::string shown = "x";
+  for (int i = 0; i < 31; ++i) shown += "あ";
+  EXPECT_NE(run.err.find("line 3: title stored as \"" + shown + "\": 81 bytes in Shift-JIS, cut to 64"),
+            std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("line 5: nothing done: image 1 is already first"), std::string::npos) << run.err;
 
   const CardSession s = Reload();
   EXPECT_EQ(Names(s, MediaKind::Image), (std::vector<std::string>{"STIL0001.JPG", "STIL0003.JPG"}));
@@ -92,6 +110,63 @@ TEST_F(CliApply, EditsFromStandardInput) {
   EXPECT_EQ(s.Catalogue(MediaKind::Image).EntryAtRow(1)->title, expected);
   EXPECT_EQ(Names(s, MediaKind::Melody), (std::vector<std::string>{"RING0002.MID", "RING0001.MID"}));
   EXPECT_EQ(card.Read("\\PRIVATE\\DOCOMO\\RINGER\\RING0002.MID"), "content of 2");
+}
+
+// The characters Shift-JIS does not have are named, and refused unless
+// --lossy-titles accepts them as "?".
+TEST_F(CliApply, ATitleWithCharactersShiftJisLacksNeedsLossyTitles) {
+  card.WriteTable(MediaKind::Image, 0, testcard::NumberedItems(MediaKind::Image, 1, 2, ".JPG", "content of ", "title "));
+  const std::string ops = OpsFile("title image 2 Café 😀\ntitle image 1 海と空\n");
+  const auto before = card.Snapshot();
+  const CliRun refused = RunCli({"apply", Card(), ops});
+  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_NE(refused.err.find("line 1: the title cannot be stored as written: \"é\", \"😀\" have no Shift-JIS form"),
+            std::string::npos) << refused.err;
+  EXPECT_EQ(refused.err.find("line 2"), std::string::npos) << refused.err;
+  EXPECT_EQ(card.Snapshot(), before);
+
+  const CliRun lossy = RunCli({"apply", Card(), ops, "--lossy-titles"});
+  ASSERT_EQ(lossy.exitCode, 0) << lossy.err;
+  EXPECT_NE(lossy.err.find("line 1: title stored as \"Caf? ?\": \"é\", \"😀\" have no Shift-JIS form"),
+            std::string::npos) << lossy.err;
+  const CardSession s = Reload();
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).EntryAtRow(2)->title, "Caf? ?");
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).EntryAtRow(1)->title, Utf8ToCp932("海と空"));
+}
+
+// Only plain files are added: a FIFO is refused without being opened (it
+// would wait for a writer for ever), and the next line goes on.
+TEST_F(CliApply, AFifoIsRefusedWithoutBlocking) {
+  testcard::WatchedFifo fifo(pc.path() / "pipe.jpg");
+  const std::string ok = PcFile("ok.jpg", "fine");
+  const CliRun run = RunCli({"apply", Card(), OpsFile("add image " + fifo.str() + "\nadd image " + ok + "\n")});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find(texts::kNotAPlainFile + fifo.str()), std::string::npos) << run.err;
+  EXPECT_FALSE(fifo.Opened());
+  EXPECT_EQ(card.Read("\\PRIVATE\\DOCOMO\\STILL\\STIL0001.JPG"), "fine");
+  EXPECT_FALSE(card.Exists("\\PRIVATE\\DOCOMO\\STILL\\STIL0002.JPG"));
+}
+
+// Sizes are 64 bits: a movie of 2^32 + 50,000 bytes on the card is listed
+// with its size (not 50,000), and one on the computer is refused: no table
+// record can hold its size.
+TEST_F(CliApply, AFileOverFourGibIsListedWholeAndNotAdded) {
+  card.WriteTable(MediaKind::Movie, 1, {{"MOL001.3GP", "big", "x"}});
+  std::error_code ec;
+  fs::resize_file(card.Host("\\SD_VIDEO\\PRL001\\MOL001.3GP"), 0x100000000ULL + 50000, ec);
+  if (ec) GTEST_SKIP() << "no sparse files here: " << ec.message();
+  const CliRun list = RunCli({"list", Card(), "--json"});
+  ASSERT_EQ(list.exitCode, 0) << list.err;
+  EXPECT_NE(list.out.find("\"size\": 4295017296,"), std::string::npos) << list.out;
+
+  const std::string huge = PcFile("huge.3gp", "y");
+  fs::resize_file(huge, 0x100000000ULL + 50000, ec);
+  ASSERT_FALSE(ec);
+  const CliRun add = RunCli({"apply", Card(), OpsFile("add movie " + huge + "\n"), "--yes"});
+  EXPECT_EQ(add.exitCode, 1);
+  EXPECT_NE(add.err.find(texts::kTooLargeForTable + huge), std::string::npos) << add.err;
+  EXPECT_NE(add.err.find("4295017296"), std::string::npos) << add.err;
+  EXPECT_EQ(Reload().Catalogue(MediaKind::Movie).LiveCount(), 1);
 }
 
 TEST_F(CliApply, OversizedFileNeedsYes) {
@@ -238,7 +313,12 @@ INSTANTIATE_TEST_SUITE_P(Lines, CliApplyBadLine,
                          ::testing::Values("frob image 1", "delete picture 1", "up image two",
                                            "down image 2x", "title image 1", "add image",
                                            "renumber", "renumber image now", "delete image 1 2",
-                                           "delete"));
+                                           "delete",
+                                           // Items the list (3 and the added photo) does not have.
+                                           "delete image 5", "up image 5", "down image 0",
+                                           "title image 9 new", "delete melody 1",
+                                           // A title the card cannot hold as written.
+                                           "title image 1 Café"));
 
 TEST_F(CliApply, BadLinesAreFoundBeforeTheCardIsLookedAt) {
   const std::string missingCard = (pc.path() / "no-card").string();

@@ -246,3 +246,19 @@ TEST_F(Fitting, MelodyStillTooLargeFallsBackToTheSizeQuestion) {
   EXPECT_EQ(Last(MediaKind::Melody).cardName, "RING0001.SMF");
   EXPECT_TRUE(fs::is_empty(temp.path()));
 }
+
+// A FIFO with a picture's or a melody's name is refused before the
+// conversion looks at it (reading it would wait for a writer for ever); no
+// question is asked and nothing is converted.
+TEST_F(Fitting, AFifoIsRefusedBeforeTheConversionOpensIt) {
+  testcard::WatchedFifo picture(pc.path() / "sunset.png");
+  testcard::WatchedFifo melody(pc.path() / "song.mid");
+  prompts.ExpectOk(texts::kNotAPlainFile + picture.str()).ExpectOk(texts::kNotAPlainFile + melody.str());
+  EXPECT_EQ(Add(MediaKind::Image, picture.path()), QueueOutcome::Skipped);
+  EXPECT_EQ(Add(MediaKind::Melody, melody.path()), QueueOutcome::Skipped);
+  EXPECT_FALSE(ConvertiblePicture(MediaKind::Image, picture.path()));
+  EXPECT_FALSE(picture.Opened());
+  EXPECT_FALSE(melody.Opened());
+  EXPECT_EQ(prompts.asked().size(), 2u);
+  EXPECT_TRUE(fs::is_empty(temp.path()));
+}

@@ -275,6 +275,80 @@ TEST_F(Queueing, StopsWhenTheCardIsFullAndRefusesUnreadableFiles) {
   EXPECT_EQ(s.Catalogue(MediaKind::Movie).Slot(0).cardName, "MOL001.3GP");
 }
 
+// Sizes are 64 bits: a file over 2 GiB is asked about with its true size,
+// and one larger than a record's 32-bit size field is refused (it would be
+// listed as its low 32 bits: 2^32 + 50,000 as 50,000, without a question).
+TEST_F(Queueing, LargeFilesKeepTheirSizeAndTooLargeOnesAreRefused) {
+  s.gauge = {std::int64_t{1} << 40, 0};
+  const auto sparse = [&](const char* name, std::uintmax_t size) {
+    const auto p = File(name, 1);
+    std::error_code ec;
+    std::filesystem::resize_file(p, size, ec);  // takes no room
+    return ec ? std::filesystem::path() : p;
+  };
+  const auto huge = sparse("huge.3gp", 0x100000000ULL + 50000);
+  if (huge.empty()) GTEST_SKIP() << "no sparse files here";
+  prompts.ExpectOk(texts::kTooLargeForTable + huge.string() +
+                   "\nファイルサイズ: 4295017296 バイト　上限: 4294967295 バイト");
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Movie, huge, prompts), QueueOutcome::Skipped);
+  EXPECT_EQ(s.Catalogue(MediaKind::Movie).count, 0);
+  EXPECT_EQ(s.gauge.progress, 0);
+
+  const auto large = sparse("large.3gp", 0x80000005ULL);
+  prompts.Expect(Prompts::Question::Oversize, Prompts::Answer::Yes,
+                 std::string(texts::kOversize) + large.string() +
+                     "\nファイルサイズ: 2147483653 バイト　上限: 307200 バイト");
+  ASSERT_EQ(QueueFileForCard(s, MediaKind::Movie, large, prompts), QueueOutcome::Queued);
+  EXPECT_EQ(s.Catalogue(MediaKind::Movie).Slot(0).size, 2147483653LL);
+  EXPECT_EQ(s.gauge.progress, 2147483653LL);
+  EXPECT_EQ(RowOf(s.Catalogue(MediaKind::Movie).Slot(0)).size, "2147483653");
+  EXPECT_EQ(DeleteEntry(s.Catalogue(MediaKind::Movie), s.gauge, 1), 2147483653LL);
+  EXPECT_EQ(s.gauge.progress, 0);
+}
+
+// Only plain files are queued: a FIFO, a device or a folder is refused
+// without being opened (a FIFO would hold the program for ever).
+TEST_F(Queueing, OnlyPlainFilesAreQueuedAndNothingElseIsOpened) {
+  testcard::WatchedFifo fifo(pc.path() / "pipe.jpg");
+  const auto folder = pc.path() / "album.jpg";
+  std::filesystem::create_directory(folder);
+  for (const std::string& path : {fifo.str(), folder.string(), std::string("/dev/zero")}) {
+    prompts.ExpectOk(texts::kNotAPlainFile + path);
+    EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, path, prompts), QueueOutcome::Skipped) << path;
+  }
+  EXPECT_EQ(prompts.asked().size(), 3u);
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).count, 0);
+  // A queued file that became a FIFO afterwards is not read when the next
+  // file of its size is compared with it.
+  const auto queued = File("queued.jpg", 5);
+  ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, queued, prompts), QueueOutcome::Queued);
+  std::filesystem::remove(queued);
+  testcard::WatchedFifo replaced(queued);
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, File("other.jpg", 5), prompts), QueueOutcome::Queued);
+  EXPECT_FALSE(fifo.Opened());
+  EXPECT_FALSE(replaced.Opened());
+}
+
+// Every file takes whole clusters: on a card with 22 free clusters of 4 KiB
+// (90,112 bytes) a file of 90,000 bytes (22 clusters) fits only when nothing
+// else is queued; a 1-byte file takes a whole cluster.
+TEST_F(Queueing, TheCardsFreeSpaceCountsWholeClusters) {
+  s.gauge = {};
+  s.gauge.Init(1 << 30, 22 * 4096, 4096);
+  EXPECT_EQ(s.gauge.Footprint(90000), 22 * 4096);
+  EXPECT_EQ(s.gauge.Footprint(4096), 4096);
+  ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, File("dot.gif", 1), prompts), QueueOutcome::Queued);
+  EXPECT_EQ(s.gauge.Free(), 21 * 4096);
+  const auto photo = File("photo.jpg", 90000);
+  prompts.ExpectOk(texts::kNoSpace);
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, photo, prompts), QueueOutcome::NoSpace);
+  // Taking the small one back frees its cluster: now it fits, exactly.
+  ASSERT_TRUE(DeleteEntry(s.Catalogue(MediaKind::Image), s.gauge, 1));
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, photo, prompts), QueueOutcome::Queued);
+  EXPECT_EQ(s.gauge.Free(), 0);
+  EXPECT_EQ(prompts.asked().size(), 1u);
+}
+
 TEST_F(Queueing, FullKindRefusesTheFile) {
   MediaCatalogue& c = s.Catalogue(MediaKind::Melody);
   for (int i = 0; i < MediaCatalogue::kSlots; ++i) Fill(c, {"RING.MID"});

@@ -45,16 +45,31 @@ TEST(FileSize, AFileThatCannotBeOpenedHasNoSize) {
   EXPECT_EQ(FileSizeOf(file), -1);
 }
 
-TEST(FileSize, LargeFilesKeepTheLow32Bits) {
+// Sizes are 64 bits: a file of 4 GiB and more, or of 2 GiB and more, is
+// neither wrapped nor negative.
+TEST(FileSize, LargeFilesHaveTheirWholeSize) {
   TempDir dir;
   const auto file = dir.Write("big.3gp", "");
   std::error_code ec;
-  std::filesystem::resize_file(file, 0x100000005ULL, ec);  // sparse: takes no room
+  std::filesystem::resize_file(file, 0x100000000ULL + 50000, ec);  // sparse: takes no room
   if (ec) GTEST_SKIP() << "no room for a sparse 4 GiB file here: " << ec.message();
-  EXPECT_EQ(FileSizeOf(file), 5);
+  EXPECT_EQ(FileSizeOf(file), 4295017296LL);
   std::filesystem::resize_file(file, 0x80000000ULL, ec);
   ASSERT_FALSE(ec);
-  EXPECT_EQ(FileSizeOf(file), INT32_MIN);
+  EXPECT_EQ(FileSizeOf(file), 2147483648LL);
+}
+
+// A FIFO is not a file: looked at, never opened (opening it would wait for a
+// writer).
+TEST(FileSize, AFifoIsNotAFileAndIsNeverOpened) {
+  TempDir dir;
+  testcard::WatchedFifo fifo(dir.path() / "pipe.jpg");
+  EXPECT_FALSE(PlainFileStatus(fifo.path()));
+  EXPECT_EQ(FileSizeOf(fifo.path()), -1);
+  EXPECT_FALSE(PlainFileStatus(dir.path()));
+  EXPECT_FALSE(PlainFileStatus("/dev/null"));
+  EXPECT_TRUE(PlainFileStatus(dir.Write("plain.jpg", "x")));
+  EXPECT_FALSE(fifo.Opened());
 }
 
 TEST(FileTime, WholeMinutesOfTheLocalTime) {

@@ -76,6 +76,19 @@ TEST(FileOps, ACopyThatRunsOutOfSpaceLeavesNoPartialFile) {
   EXPECT_EQ(ReadBytes(dir.path() / "movie.3gp"), big);
 }
 
+// A file queued from the computer that became a FIFO before the commit: the
+// copy fails at once (it would otherwise wait for a writer with the journal
+// written) and makes no file.
+TEST(FileOps, ACopyFromAFifoFailsWithoutWaiting) {
+  TempFolder dir;
+  RealFileOps ops;
+  testcard::WatchedFifo fifo(dir.path() / "photo.jpg");
+  const OpResult r = ops.CopyFile(fifo.path(), dir.path() / "STIL0001.JPG");
+  EXPECT_FALSE(r);
+  EXPECT_EQ(r.error, "the source is not a plain file");
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "STIL0001.JPG"));
+}
+
 TEST(FileOps, FaultyOpsFailTheChosenOperationsOnly) {
   TempFolder dir;
   RealFileOps real;

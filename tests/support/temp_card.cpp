@@ -1,5 +1,7 @@
 #include "support/temp_card.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -54,6 +56,25 @@ TempFolder::TempFolder(std::string_view tag, const fs::path& base) {
           (std::string(tag) + "-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
   fs::remove_all(path_);
   fs::create_directories(path_);
+}
+
+WatchedFifo::WatchedFifo(fs::path path) : path_(std::move(path)) {
+  if (::mkfifo(path_.c_str(), 0644) != 0) throw std::runtime_error("mkfifo " + path_.string());
+  watcher_ = std::thread([this] {
+    while (!stop_) {
+      const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd >= 0) {
+        opened_ = true;
+        ::close(fd);
+      }
+      ::usleep(2000);
+    }
+  });
+}
+
+WatchedFifo::~WatchedFifo() {
+  stop_ = true;
+  watcher_.join();
 }
 
 TempFolder::~TempFolder() {

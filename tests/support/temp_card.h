@@ -2,11 +2,13 @@
 // files and content files. No Qt: used by the core tests and the window tests.
 #pragma once
 
+#include <atomic>
 #include <ctime>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "profile/profile.h"
@@ -108,6 +110,29 @@ std::vector<CardItem> NumberedItems(MediaKind kind, int first, int last, const s
 std::map<std::string, std::string> SnapshotOf(const fs::path& root);
 
 void WriteBytes(const fs::path& p, std::string_view bytes);
+
+// A FIFO made at `path` that notices being opened for reading: a watcher
+// keeps trying to open its writing end, which succeeds only while a reader
+// holds it, and closes it at once. A reader that would wait for ever for a
+// writer reads the end of the file instead, so a test that should refuse the
+// FIFO without opening it fails instead of hanging.
+class WatchedFifo {
+ public:
+  explicit WatchedFifo(fs::path path);
+  ~WatchedFifo();
+  WatchedFifo(const WatchedFifo&) = delete;
+  WatchedFifo& operator=(const WatchedFifo&) = delete;
+  const fs::path& path() const { return path_; }
+  std::string str() const { return path_.string(); }
+  // Something opened it for reading.
+  bool Opened() const { return opened_; }
+
+ private:
+  fs::path path_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> opened_{false};
+  std::thread watcher_;
+};
 
 // The time of a local date and time (daylight saving as the zone has it).
 std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second);

@@ -3,6 +3,8 @@
 #include "sync/card_lock.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -88,10 +90,19 @@ TEST(CardLock, ALockOfAnotherHostOrALiveProcessOrAFreshUnreadableFileIsNeverTake
   // A process of this host that runs (this one's parent).
   card.Write(lock, "fenmora-lock " + Host() + " " + std::to_string(getppid()) + " " + now + "\n");
   EXPECT_FALSE(CardLock::Take(card.root(), 0ms).lock);
-  // Whatever a card brought along, just made.
+  // A file that says no holder while some process holds its flock (its maker
+  // about to write it).
   card.Write(lock, std::string("\x01\x02garbage", 9));
+  const int fd = open((card.root() / kLockName).c_str(), O_RDONLY);
+  ASSERT_EQ(flock(fd, LOCK_EX), 0);
   EXPECT_FALSE(CardLock::Take(card.root(), 0ms).lock);
   EXPECT_EQ(card.Read(lock), std::string("\x01\x02garbage", 9));
+  // Once nobody holds it and it has said nothing for a while, it is left
+  // over.
+  close(fd);
+  const auto taken = CardLock::Take(card.root(), 0ms);
+  EXPECT_TRUE(taken.lock);
+  EXPECT_NE(taken.message.find("引き継ぎました"), std::string::npos);
 }
 
 }  // namespace

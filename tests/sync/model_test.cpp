@@ -428,6 +428,7 @@ class CaseOps : public FileOps {
                   [&] { testcard::WriteBytes(p, bytes.substr(0, bytes.size() / 2)); });
   }
   OpResult Flush(const fs::path&) override { return OpResult::Ok(); }
+  OpResult SyncFolder(const fs::path&) override { return OpResult::Ok(); }
   OpResult ReadFile(const fs::path& p, std::string& bytes) override { return inner_.ReadFile(p, bytes); }
   OpResult Symlink(const fs::path& target, const fs::path& link) override {
     return Change([&] { return inner_.Symlink(target, link); }, [] {});
