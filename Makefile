@@ -64,7 +64,7 @@ check-package: build
 # fuzz/regressions/<target>/, where the core tests replay it.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := fuzz_table fuzz_mld fuzz_smf fuzz_cardpath fuzz_cp932
+FUZZ_TARGETS := fuzz_table fuzz_mld fuzz_smf fuzz_cardpath fuzz_cp932 fuzz_movie
 
 .PHONY: fuzz fuzz-smoke fuzz-build
 
@@ -80,7 +80,7 @@ fuzz-build:
 fuzz: fuzz-build
 	@set -e; mkdir -p $(FUZZ_BUILD)/findings; \
 	for t in $(FUZZ_TARGETS); do \
-	  mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/seeds/$$t; \
 	  kept=; [ -d fuzz/regressions/$$t ] && kept=fuzz/regressions/$$t; \
 	  echo "fuzz: $$t for $(FUZZ_SECONDS) s"; \
 	  $(FUZZ_BUILD)/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \

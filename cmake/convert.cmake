@@ -10,7 +10,7 @@ set(CONVERT_SOURCES
   src/convert/picture.cpp
 )
 add_library(fenmora_convert STATIC ${CONVERT_SOURCES})
-target_link_libraries(fenmora_convert PUBLIC fenmora_core Qt6::Gui JPEG::JPEG)
+target_link_libraries(fenmora_convert PUBLIC fenmora_core fenmora_movie Qt6::Gui JPEG::JPEG)
 
 set(CONVERT_TESTS
   tests/convert/fit_test.cpp

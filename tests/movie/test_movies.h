@@ -1,0 +1,33 @@
+// Source videos for the movie tests and the benchmark, made through
+// libavcodec itself: a moving pattern and a tone.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fenmora::movie::test {
+
+struct SourceMovie {
+  int width = 1280;
+  int height = 720;
+  int fps = 60;
+  double seconds = 2;
+  bool video = true;
+  bool sound = true;
+  std::string videoCodec = "libx264";  // falls back to "mpeg4" when missing
+  std::string audioCodec = "aac";
+  std::string container = "mp4";       // an FFmpeg muxer name: "mp4", "3gp", "matroska"
+  int videoRate = 2000000;
+  int rotation = 0;  // clockwise degrees stored in the display matrix
+};
+
+// Writes the movie; false when it could not.
+bool MakeMovie(const std::filesystem::path& file, const SourceMovie& movie);
+
+// The pattern at time t (seconds) as 8-bit luma, w x h: a gradient with a
+// bright square moving across it.
+std::vector<std::uint8_t> PatternLuma(int w, int h, double t);
+
+}  // namespace fenmora::movie::test
