@@ -3,6 +3,7 @@
 # display needed).
 set(CLI_SOURCES
   src/cli/cli_prompts.cpp
+  src/cli/cli_work.cpp
   src/cli/commands.cpp
   src/cli/json.cpp
   src/cli/ops.cpp

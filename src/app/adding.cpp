@@ -13,6 +13,7 @@
 
 #include "app/kind_page.h"
 #include "app/main_window.h"
+#include "app/movie_side.h"
 #include "convert/handset_fit.h"
 #include "editing/editing.h"
 #include "platform/cardpath.h"
@@ -96,12 +97,15 @@ void TfrMain::QueueFiles(MediaKind kind, const QStringList& paths, bool refuseOt
     bool queued = false;
     FileQueue queue(session_, kind, *prompts_);
     convert::HandsetFit fit(session_.profile);
+    WindowWork movieWork(this);
+    fit.SetLongWork(&movieWork);
     for (const QString& path : paths) {
       const std::filesystem::path file = HostPath(path);
       if (refuseOtherTypes) {
         const auto ext = CardExtensionFor(kind, file.filename().string());
         const bool taken = (ext && session_.profile.FindExtension(kind, *ext)) ||
-                           convert::ConvertiblePicture(kind, file);
+                           convert::ConvertiblePicture(kind, file) ||
+                           convert::ConvertibleMovie(kind, file);
         if (!taken || QFileInfo(path).isDir()) {
           prompts_->Tell(Prompts::Icon::Warning,
                          texts::Of(texts::kUnsupportedDrop, kind) + file.string());

@@ -15,6 +15,7 @@
 #include "cli/cli_prompts.h"
 #include "cli/json.h"
 #include "cli/ops.h"
+#include "cli/cli_work.h"
 #include "convert/handset_fit.h"
 #include "editing/editing.h"
 #include "platform/cardpath.h"
@@ -117,6 +118,8 @@ Applied ApplyOps(CardSession& session, const std::vector<Op>& ops, CliPrompts& p
   Applied applied;
   bool addsStopped = false;
   convert::HandsetFit fit(session.profile);
+  CliWork work(err);
+  fit.SetLongWork(&work);
   for (const Op& op : ops) {
     MediaCatalogue& cat = session.Catalogue(op.kind);
     const std::string where = "line " + std::to_string(op.line) + ": ";
@@ -456,8 +459,12 @@ const Command kCommands[] = {
      "    refused). Empty files are never added. --convert makes a picture the\n"
      "    handset would not show (PNG, progressive JPEG, too large, ...) into a\n"
      "    baseline JPEG of at most 240 x 320 pixels and 100 KB, and slims a MIDI\n"
-     "    file over 40 KB; the user's files are only read. A file that does not\n"
-     "    fit on the card stops the later adds.\n",
+     "    file over 40 KB; a movie becomes a 3GP file the handset plays (176 x\n"
+     "    144, 15 frames a second, MPEG-4 and AMR-NB, at most 300 KB), only its\n"
+     "    first seconds when the whole cannot fit (the line says how long), with\n"
+     "    its progress on standard error when that is a terminal; --dry-run\n"
+     "    converts too, to say the size. The user's files are only read. A file\n"
+     "    that does not fit on the card stops the later adds.\n",
      [](const Args& a, Streams io) {
        return RunApply(a.Card(), a.positionals[1], a.Flag("--dry-run"), a.Flag("--yes"), io,
                        a.Flag("--convert"));

@@ -230,6 +230,9 @@ std::optional<Fail> DecodeSource(const std::filesystem::path& file, double secon
   const auto total = std::max<std::int64_t>(1, std::llround(length * target.fps));
   const auto samples = static_cast<std::int64_t>(length * kAudioSampleRate);
   if (total <= 0) return Fail{"length"};
+  // Decoding may take a while (a minute of 4K HEVC on a slow machine), but
+  // not for ever.
+  in.Budget(std::chrono::seconds(60) + std::chrono::seconds(static_cast<long>(20 * length)));
   decoded.frames.reserve(static_cast<std::size_t>(total));
 
   const int rotation = StreamRotation(stream);
@@ -317,7 +320,7 @@ std::optional<Fail> DecodeSource(const std::filesystem::path& file, double secon
   sws_freeContext(scaler);
   if (stopped || cancel.load()) return Fail{"cancel"};
   if (failedCompose) return Fail{"scale"};
-  if (!complete && decoded.frames.empty()) return Fail{"read"};
+  if (!complete) return Fail{"read"};  // a read error or the time bound: not a movie to keep
   if (!shown) return Fail{"no frame"};
   // A source that ends early (or is cut short) shows its last picture on.
   while (static_cast<std::int64_t>(decoded.frames.size()) < total) decoded.frames.push_back(*shown);
@@ -330,10 +333,13 @@ std::optional<Fail> DecodeSource(const std::filesystem::path& file, double secon
 double FittingLength(double seconds, const HandsetMovie& target) {
   if (!(seconds > 0)) return 0;
   if (RateFor(seconds, target) >= target.minVideoRate) return seconds;
-  // The longest whole-second length the lowest rate holds.
-  double n = std::floor(seconds);
+  // The longest whole-second length the lowest rate holds: from the length
+  // the sizes allow (the same sums as RateFor), down to the first that fits.
+  const double most = (static_cast<double>(target.maxBytes) * 0.97 - OverheadBytes(0)) /
+                      (kAmrBytesPerSecond + OverheadBytes(1) - OverheadBytes(0) + target.minVideoRate / 8.0);
+  double n = std::floor(std::min(seconds, most + 1));
   while (n > 1 && RateFor(n, target) < target.minVideoRate) n -= 1;
-  return n;
+  return std::max(n, 1.0);
 }
 
 Converted ConvertMovie(const std::filesystem::path& source, const std::filesystem::path& out,

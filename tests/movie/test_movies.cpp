@@ -159,4 +159,52 @@ bool MakeMovie(const std::filesystem::path& file, const SourceMovie& m) {
   return av_write_trailer(oc) >= 0 && ok;
 }
 
+std::vector<std::vector<std::uint8_t>> DecodedLuma(const std::filesystem::path& file, int& w, int& h) {
+  std::vector<std::vector<std::uint8_t>> frames;
+  AVFormatContext* ic = nullptr;
+  if (avformat_open_input(&ic, file.c_str(), nullptr, nullptr) < 0) return frames;
+  avformat_find_stream_info(ic, nullptr);
+  const int vs = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  if (vs < 0) {
+    avformat_close_input(&ic);
+    return frames;
+  }
+  const AVCodec* codec = avcodec_find_decoder(ic->streams[vs]->codecpar->codec_id);
+  AVCodecContext* c = avcodec_alloc_context3(codec);
+  avcodec_parameters_to_context(c, ic->streams[vs]->codecpar);
+  avcodec_open2(c, codec, nullptr);
+  AVPacket* p = av_packet_alloc();
+  AVFrame* f = av_frame_alloc();
+  auto take = [&] {
+    while (avcodec_receive_frame(c, f) >= 0) {
+      w = f->width, h = f->height;
+      std::vector<std::uint8_t> y(static_cast<std::size_t>(w) * h);
+      for (int j = 0; j < h; ++j) std::copy_n(f->data[0] + j * f->linesize[0], w, y.begin() + j * w);
+      frames.push_back(std::move(y));
+    }
+  };
+  while (av_read_frame(ic, p) >= 0) {
+    if (p->stream_index == vs) avcodec_send_packet(c, p), take();
+    av_packet_unref(p);
+  }
+  avcodec_send_packet(c, nullptr);
+  take();
+  av_frame_free(&f);
+  av_packet_free(&p);
+  avcodec_free_context(&c);
+  avformat_close_input(&ic);
+  return frames;
+}
+
+double Psnr(const std::uint8_t* a, int aStride, const std::vector<std::uint8_t>& b, int w, int h) {
+  double sum = 0;
+  for (int j = 0; j < h; ++j)
+    for (int i = 0; i < w; ++i) {
+      const double d = a[j * aStride + i] - b[static_cast<std::size_t>(j) * w + i];
+      sum += d * d;
+    }
+  const double mse = sum / (static_cast<double>(w) * h);
+  return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
 }  // namespace fenmora::movie::test
