@@ -12,6 +12,7 @@ extern "C" {
 #include <cstring>
 #include <fstream>
 #include <mutex>
+#include <vector>
 
 namespace fenmora::movie {
 
@@ -149,7 +150,12 @@ Input::Opened Input::Open(const AVInputFormat* format, const std::string& url) {
   av_dict_free(&options);
   if (opened < 0) return Opened::Broken;  // raw is freed by avformat_open_input
   ctx_.reset(raw);
-  if (avformat_find_stream_info(raw, nullptr) < 0) return Opened::Broken;
+  // The decoders the stream search opens refuse absurd frame sizes too.
+  std::vector<AVDictionary*> perStream(raw->nb_streams, nullptr);
+  for (AVDictionary*& d : perStream) av_dict_set_int(&d, "max_pixels", kMaxPixels, 0);
+  const int found = avformat_find_stream_info(raw, perStream.empty() ? nullptr : perStream.data());
+  for (AVDictionary*& d : perStream) av_dict_free(&d);
+  if (found < 0) return Opened::Broken;
   videoStream = av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   audioStream = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
   if (videoStream < 0) videoStream = -1;

@@ -31,7 +31,9 @@ PreviewPicture PreviewFrame(const std::filesystem::path& file, int boxWidth, int
   Input in;
   if (in.OpenFile(file, 5000ms, cancel) != Input::Opened::Ok || in.videoStream < 0) return picture;
   AVStream* stream = in.ctx()->streams[in.videoStream];
-  CodecPtr decoder = OpenDecoder(stream, 0);
+  // One thread: frame threads would hold back the first frames, and a
+  // preview wants one.
+  CodecPtr decoder = OpenDecoder(stream, 1);
   if (!decoder) return picture;
   const int rotation = StreamRotation(stream);
   double seconds = in.ctx()->duration > 0 ? static_cast<double>(in.ctx()->duration) / AV_TIME_BASE

@@ -159,7 +159,8 @@ bool MakeMovie(const std::filesystem::path& file, const SourceMovie& m) {
   return av_write_trailer(oc) >= 0 && ok;
 }
 
-std::vector<std::vector<std::uint8_t>> DecodedLuma(const std::filesystem::path& file, int& w, int& h) {
+std::vector<std::vector<std::uint8_t>> DecodedLuma(const std::filesystem::path& file, int& w, int& h,
+                                                   std::size_t maxFrames) {
   std::vector<std::vector<std::uint8_t>> frames;
   AVFormatContext* ic = nullptr;
   if (avformat_open_input(&ic, file.c_str(), nullptr, nullptr) < 0) return frames;
@@ -183,12 +184,14 @@ std::vector<std::vector<std::uint8_t>> DecodedLuma(const std::filesystem::path& 
       frames.push_back(std::move(y));
     }
   };
-  while (av_read_frame(ic, p) >= 0) {
+  while (frames.size() < maxFrames && av_read_frame(ic, p) >= 0) {
     if (p->stream_index == vs) avcodec_send_packet(c, p), take();
     av_packet_unref(p);
   }
-  avcodec_send_packet(c, nullptr);
-  take();
+  if (frames.size() < maxFrames) {
+    avcodec_send_packet(c, nullptr);
+    take();
+  }
   av_frame_free(&f);
   av_packet_free(&p);
   avcodec_free_context(&c);

@@ -2,6 +2,7 @@
 // libavcodec itself: a moving pattern and a tone.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -30,9 +31,10 @@ bool MakeMovie(const std::filesystem::path& file, const SourceMovie& movie);
 // bright square moving across it.
 std::vector<std::uint8_t> PatternLuma(int w, int h, double t);
 
-// The luma planes of every frame of a movie (w x h each), decoded by
-// libavcodec; empty when the file cannot be read.
-std::vector<std::vector<std::uint8_t>> DecodedLuma(const std::filesystem::path& file, int& w, int& h);
+// The luma planes of the frames of a movie (w x h each; the first
+// `maxFrames`), decoded by libavcodec; empty when the file cannot be read.
+std::vector<std::vector<std::uint8_t>> DecodedLuma(const std::filesystem::path& file, int& w, int& h,
+                                                   std::size_t maxFrames = SIZE_MAX);
 
 // PSNR of a w x h region of a plane (at a, rows aStride apart) against b.
 double Psnr(const std::uint8_t* a, int aStride, const std::vector<std::uint8_t>& b, int w, int h);
