@@ -150,11 +150,20 @@ Input::Opened Input::Open(const AVInputFormat* format, const std::string& url) {
   av_dict_free(&options);
   if (opened < 0) return Opened::Broken;  // raw is freed by avformat_open_input
   ctx_.reset(raw);
-  // The decoders the stream search opens refuse absurd frame sizes too.
+  // A frame size in the headers no decoder should be asked for: said before
+  // the stream search opens decoders (whose own bound is set below as well).
+  auto absurd = [raw] {
+    for (unsigned i = 0; i < raw->nb_streams; ++i)
+      if (raw->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && AbsurdFrame(raw->streams[i]->codecpar))
+        return true;
+    return false;
+  };
+  if (absurd()) return Opened::FrameTooLarge;
   std::vector<AVDictionary*> perStream(raw->nb_streams, nullptr);
   for (AVDictionary*& d : perStream) av_dict_set_int(&d, "max_pixels", kMaxPixels, 0);
   const int found = avformat_find_stream_info(raw, perStream.empty() ? nullptr : perStream.data());
   for (AVDictionary*& d : perStream) av_dict_free(&d);
+  if (absurd()) return Opened::FrameTooLarge;
   if (found < 0) return Opened::Broken;
   videoStream = av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   audioStream = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
@@ -166,11 +175,14 @@ Input::Opened Input::Open(const AVInputFormat* format, const std::string& url) {
   return Opened::Ok;
 }
 
+bool AbsurdFrame(const AVCodecParameters* par) {
+  return par->width > kMaxSide || par->height > kMaxSide ||
+         static_cast<std::int64_t>(par->width) * par->height > kMaxPixels;
+}
+
 CodecPtr OpenDecoder(const AVStream* stream, int threads) {
   const AVCodecParameters* par = stream->codecpar;
-  if (par->codec_type == AVMEDIA_TYPE_VIDEO &&
-      (par->width <= 0 || par->height <= 0 || par->width > kMaxSide || par->height > kMaxSide ||
-       static_cast<std::int64_t>(par->width) * par->height > kMaxPixels))
+  if (par->codec_type == AVMEDIA_TYPE_VIDEO && (par->width <= 0 || par->height <= 0 || AbsurdFrame(par)))
     return nullptr;
   const AVCodec* codec = avcodec_find_decoder(par->codec_id);
   if (!codec) return nullptr;

@@ -40,7 +40,7 @@ void QuietLibraries();
 // deadline has passed or `cancel` becomes true.
 class Input {
  public:
-  enum class Opened { Ok, Unknown, Broken };
+  enum class Opened { Ok, Unknown, Broken, FrameTooLarge };
   Input() { QuietLibraries(); }
   Input(const Input&) = delete;
   Input& operator=(const Input&) = delete;
@@ -68,6 +68,9 @@ class Input {
   std::chrono::steady_clock::time_point deadline_;
   const std::atomic<bool>* cancel_ = nullptr;
 };
+
+// A frame size no decoder is asked to allocate.
+bool AbsurdFrame(const AVCodecParameters* par);
 
 // A decoder for one stream of an input, in FFmpeg's own threads; nullptr when
 // none can be opened (or the frame is too large).

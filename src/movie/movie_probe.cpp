@@ -49,7 +49,8 @@ MovieFacts FactsOf(Input& in, Input::Opened opened) {
   MovieFacts facts;
   facts.bytes = in.bytes;
   if (opened == Input::Opened::Unknown) return facts;
-  facts.status = MovieFacts::Status::Broken;
+  facts.status = opened == Input::Opened::FrameTooLarge ? MovieFacts::Status::FrameTooLarge
+                                                        : MovieFacts::Status::Broken;
   if (opened != Input::Opened::Ok) return facts;
   const AVFormatContext* ctx = in.ctx();
   facts.container = ctx->iformat->name;
@@ -82,8 +83,7 @@ MovieFacts FactsOf(Input& in, Input::Opened opened) {
   if (facts.seconds <= 0 && video->duration > 0)
     facts.seconds = static_cast<double>(video->duration) * av_q2d(video->time_base);
   if (v->width <= 0 || v->height <= 0) return facts;  // Broken: no frame size
-  if (v->width > kMaxSide || v->height > kMaxSide ||
-      static_cast<std::int64_t>(v->width) * v->height > kMaxPixels) {
+  if (AbsurdFrame(v)) {
     facts.status = MovieFacts::Status::FrameTooLarge;
     return facts;
   }

@@ -112,9 +112,15 @@ TEST_F(MovieFitting, BrokenMoviesAreNamedAndNotQueued) {
   const std::string whole = ReadBytes(Source("whole.mp4", {.width = 320, .height = 240, .fps = 30, .seconds = 1}));
   const fs::path cut = pc.Write("cut.mp4", whole.substr(0, whole.size() / 2));
   const fs::path tone = Source("tone.m4a", {.video = false, .container = "ipod"});
-  prompts.ExpectOk(texts::kMovieBroken + cut.string()).ExpectOk(texts::kMovieNoVideo + tone.string());
+  const fs::path tiny = Source("tiny.avi", {.width = 16, .height = 16, .fps = 5, .seconds = 0.4, .sound = false,
+                                            .videoCodec = "rawvideo", .container = "avi"});
+  const fs::path huge = pc.Write("huge.avi", movie::test::WithFrameSize(ReadBytes(tiny), 12000, 12000));
+  prompts.ExpectOk(texts::kMovieBroken + cut.string())
+      .ExpectOk(texts::kMovieNoVideo + tone.string())
+      .ExpectOk(texts::kMovieFrameTooLarge + huge.string());
   EXPECT_EQ(Add(cut), QueueOutcome::Skipped);
   EXPECT_EQ(Add(tone), QueueOutcome::Skipped);
+  EXPECT_EQ(Add(huge), QueueOutcome::Skipped);
   EXPECT_EQ(Queued(), 0);
   EXPECT_TRUE(fs::is_empty(temp.path()));
 }

@@ -181,10 +181,19 @@ TEST_F(MovieTest, BrokenFilesAreToldApartAndNeverConverted) {
   const fs::path tone = Source("tone.m4a", {.video = false, .container = "ipod"});
   EXPECT_EQ(ProbeMovie(tone).status, MovieFacts::Status::NoVideo);
 
+  // A frame of 12000 x 12000 claimed by the headers: never decoded.
+  const fs::path tiny = Source("tiny.avi", {.width = 16, .height = 16, .fps = 5, .seconds = 0.4, .sound = false,
+                                            .videoCodec = "rawvideo", .container = "avi"});
+  ASSERT_EQ(ProbeMovie(tiny).status, MovieFacts::Status::Movie);
+  const fs::path huge = write("huge.avi", fenmora::movie::test::WithFrameSize(fenmora::testcard::ReadBytes(tiny), 12000, 12000));
+  EXPECT_EQ(ProbeMovie(huge).status, MovieFacts::Status::FrameTooLarge);
+
   const fs::path out = dir_.path() / "out.3gp";
-  EXPECT_EQ(ConvertMovie(cut, out, 1, nullptr).status, Converted::Status::Failed);
-  EXPECT_FALSE(fs::exists(out));
-  EXPECT_FALSE(PreviewFrame(cut, 145, 145).valid());
+  for (const fs::path& bad : {cut, huge}) {
+    EXPECT_EQ(ConvertMovie(bad, out, 1, nullptr).status, Converted::Status::Failed) << bad;
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_FALSE(PreviewFrame(bad, 145, 145).valid()) << bad;
+  }
   EXPECT_EQ(ProbeMovieBytes(bytes).status, MovieFacts::Status::Movie);
   EXPECT_EQ(ProbeMovieBytes(bytes.substr(0, 100)).status, MovieFacts::Status::Broken);
 }

@@ -159,6 +159,17 @@ bool MakeMovie(const std::filesystem::path& file, const SourceMovie& m) {
   return av_write_trailer(oc) >= 0 && ok;
 }
 
+std::string WithFrameSize(std::string avi, int w, int h) {
+  auto put = [&](std::size_t at, int value) {
+    for (int i = 0; i < 4 && at + i < avi.size(); ++i) avi[at + i] = static_cast<char>(value >> (8 * i));
+  };
+  // strf: its size, then BITMAPINFOHEADER's biSize, biWidth, biHeight.
+  if (const auto strf = avi.find("strf"); strf != std::string::npos) put(strf + 12, w), put(strf + 16, h);
+  // avih: its size, then nine double words before dwWidth and dwHeight.
+  if (const auto avih = avi.find("avih"); avih != std::string::npos) put(avih + 44, w), put(avih + 48, h);
+  return avi;
+}
+
 std::vector<std::vector<std::uint8_t>> DecodedLuma(const std::filesystem::path& file, int& w, int& h,
                                                    std::size_t maxFrames) {
   std::vector<std::vector<std::uint8_t>> frames;

@@ -31,6 +31,10 @@ bool MakeMovie(const std::filesystem::path& file, const SourceMovie& movie);
 // bright square moving across it.
 std::vector<std::uint8_t> PatternLuma(int w, int h, double t);
 
+// An AVI file (rawvideo, as MakeMovie writes it) claiming another frame
+// size in its headers: the stream's bitmap header and the main header.
+std::string WithFrameSize(std::string avi, int w, int h);
+
 // The luma planes of the frames of a movie (w x h each; the first
 // `maxFrames`), decoded by libavcodec; empty when the file cannot be read.
 std::vector<std::vector<std::uint8_t>> DecodedLuma(const std::filesystem::path& file, int& w, int& h,
