@@ -112,7 +112,8 @@ fuzz-smoke:
 # (bench/exfat-volume.sh: needs root; says so when the machine does not allow
 # it); the window (start-up against a bare window and against a bare window
 # showing the program's captions, peak memory, grid refresh) headless and
-# under Xvfb; then the JPEG preview and the conversion of a photo. Each figure beside its baseline, as
+# under Xvfb; then the JPEG preview, the conversion of a photo, and that of a
+# phone video against the ffmpeg command line. Each figure beside its baseline, as
 # medians of several runs. Every figure goes to $(BUILD)/bench.txt too. A
 # target not met is reported, not an error: the run fails only when a
 # benchmark itself fails.
