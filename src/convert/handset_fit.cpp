@@ -158,7 +158,13 @@ Fitted HandsetFit::FitMovie(const fs::path& file, Prompts& prompts) {
       return {Fitted::Step::Skip, {}, {}};
     case Status::Movie: break;
   }
-  if (movie::HandsetPlays(facts, target)) return {};  // queued byte for byte
+  if (movie::HandsetPlays(facts, target)) {
+    // Queued byte for byte; under a card name the handset's tables hold
+    // (".3GP") when its own extension is none of them (".MOV", ".M4V").
+    const auto ext = CardExtensionFor(MediaKind::Movie, file.filename().string());
+    if (ext && profile_.FindExtension(MediaKind::Movie, *ext)) return {};
+    return {Fitted::Step::Converted, file, ".3GP"};
+  }
   if (prompts.Ask(Prompts::Question::ConvertMovie, Icon::Question, Prompts::Buttons::YesNo,
                   texts::kConvertMovie + shownPath) != Prompts::Answer::Yes)
     return {};

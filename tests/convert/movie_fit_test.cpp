@@ -105,6 +105,13 @@ TEST_F(MovieFitting, AMovieInTheHandsetsFormIsQueuedAsItIs) {
   ASSERT_EQ(Add(ready), QueueOutcome::Queued);  // no question
   EXPECT_EQ(SourceOf(Last()), ready);
   EXPECT_EQ(Last().cardName, "MOL001.3GP");
+  // The same bytes named as a camera names them: the card name the tables hold.
+  const fs::path mov = pc.Write("ready.MOV", ReadBytes(ready));
+  prompts.Expect(Question::Duplicate, Answer::Yes);  // the list holds these bytes
+  ASSERT_EQ(Add(mov), QueueOutcome::Queued);
+  EXPECT_EQ(SourceOf(Last()), mov);
+  EXPECT_EQ(Last().cardName, "MOL002.3GP");
+  EXPECT_EQ(Last().title, "ready.MOV");
   EXPECT_TRUE(fs::is_empty(temp.path()));
 }
 
