@@ -199,6 +199,9 @@ class TfrMain : public QWidget {
   // A picture of the movie in the pane, decoded on a worker thread
   // (src/app/movie_side.cpp); its length and frame size in the status bar.
   void PreviewMovie(const fenmora::MediaEntry& entry);
+  // Another item takes the pane: a movie's picture still coming is dropped,
+  // and its line leaves the status bar.
+  void ForgetMoviePreview();
   void PlayMelody(const fenmora::MediaEntry& entry);
   fenmora::MelodyPlayer& Player();
   void SetPlayback(bool on);
@@ -251,4 +254,5 @@ class TfrMain : public QWidget {
   QStringList listedVolumes_;
   QLabel* statusPanel_ = nullptr;
   std::unique_ptr<fenmora::app::MoviePreviewer> moviePreviewer_;
+  QString movieStatus_;  // the movie's line the status bar shows, if any
 };

@@ -111,10 +111,14 @@ void TfrMain::PreviewMovie(const MediaEntry& entry) {
               // a message, as an image does.
               if (picture.isNull()) dispPrev_->clear();
               else dispPrev_->setPixmap(QPixmap::fromImage(picture));
+              ForgetMoviePreview();
+              if (info.isEmpty()) return;
+              movieStatus_ = info;
               progress().Status(info.toStdString());
             });
   }
   // Until the picture comes, the pane shows no other item.
+  ForgetMoviePreview();
   dispPrev_->clear();
   const auto path = ItemPath(entry);
   if (!path) {
@@ -122,4 +126,11 @@ void TfrMain::PreviewMovie(const MediaEntry& entry) {
     return;
   }
   moviePreviewer_->Request(*path, dispPrev_->contentsRect().size());
+}
+
+void TfrMain::ForgetMoviePreview() {
+  if (moviePreviewer_) moviePreviewer_->Cancel();
+  // Only the movie's own line goes; any other message stays.
+  if (!movieStatus_.isEmpty() && statusPanel_->text() == movieStatus_) progress().Status({});
+  movieStatus_.clear();
 }

@@ -8,7 +8,6 @@
 #include "app/app_paths.h"
 #include "app/app_texts.h"
 #include "app/main_window.h"
-#include "app/movie_side.h"
 #include "platform/cardpath.h"
 #include "preview/image_preview.h"
 #include "preview/melody_player.h"
@@ -31,7 +30,7 @@ std::optional<std::filesystem::path> TfrMain::ItemPath(const MediaEntry& entry) 
 }
 
 void TfrMain::PreviewImage(const MediaEntry& entry) {
-  if (moviePreviewer_) moviePreviewer_->Cancel();  // a movie's picture still coming is not wanted
+  ForgetMoviePreview();
   // A selected item that cannot be previewed leaves the pane empty: it must
   // not go on showing another item.
   if (!IsPreviewableImage(entry.sourceName)) return dispPrev_->clear();

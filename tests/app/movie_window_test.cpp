@@ -68,10 +68,12 @@ TEST_F(MovieWindow, SelectingAMovieShowsItsPictureLengthAndSizeAndOnlyTheLastOne
   EXPECT_EQ(Shown().size(), QSize(109, 145));
   EXPECT_EQ(Status(), "0:03　240×320");
 
-  // A file that cannot be decoded: an empty pane, no message.
+  // A file that cannot be decoded: an empty pane, no message, and the line
+  // of the movie before gone from the status bar.
   ClickRow(MediaKind::Movie, 3);
   QTest::qWait(300);
   EXPECT_TRUE(Shown().isNull());
+  EXPECT_TRUE(Status().isEmpty());
   EXPECT_TRUE(prompts.Texts().empty());
 }
 
