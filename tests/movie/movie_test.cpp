@@ -23,6 +23,14 @@ using fenmora::movie::test::SourceMovie;
 
 namespace {
 
+// The luma of a preview picture.
+std::vector<std::uint8_t> Luma(const PreviewPicture& p) {
+  std::vector<std::uint8_t> y(static_cast<std::size_t>(p.width) * p.height);
+  for (std::size_t i = 0; i < y.size(); ++i)
+    y[i] = static_cast<std::uint8_t>((p.rgb[3 * i] * 77 + p.rgb[3 * i + 1] * 150 + p.rgb[3 * i + 2] * 29) >> 8);
+  return y;
+}
+
 // Mean luma of a rectangle of a frame.
 double Mean(const std::vector<std::uint8_t>& y, int w, int x0, int y0, int x1, int y1) {
   double sum = 0;
@@ -210,11 +218,15 @@ TEST_F(MovieTest, PreviewShowsAFrameFittedIntoThePane) {
   EXPECT_EQ(LengthText(p.seconds), "0:02");
   EXPECT_EQ(LengthText(3725), "1:02:05");
   // The frame a tenth of the way in: the square where the pattern has it.
-  std::vector<std::uint8_t> luma(static_cast<std::size_t>(p.width) * p.height);
-  for (std::size_t i = 0; i < luma.size(); ++i)
-    luma[i] = static_cast<std::uint8_t>((p.rgb[3 * i] * 77 + p.rgb[3 * i + 1] * 150 + p.rgb[3 * i + 2] * 29) >> 8);
-  const auto reference = PatternLuma(p.width, p.height, 0.2);
-  EXPECT_GT(Psnr(luma.data(), p.width, reference, p.width, p.height), 22);
+  const auto luma = Luma(p);
+  EXPECT_GT(Psnr(luma.data(), p.width, PatternLuma(p.width, p.height, 0.2), p.width, p.height), 22);
+
+  // Black up to 0.6 s (a tenth is 0.2 s): the first frame that is not black.
+  const fs::path fade = Source("fade.mp4", {.width = 320, .height = 240, .fps = 10, .seconds = 2, .blackUntil = 0.6});
+  const PreviewPicture f = PreviewFrame(fade, 160, 120);
+  ASSERT_TRUE(f.valid());
+  const auto fadeLuma = Luma(f);
+  EXPECT_GT(Psnr(fadeLuma.data(), f.width, PatternLuma(f.width, f.height, 0.6), f.width, f.height), 22);
 }
 
 }  // namespace

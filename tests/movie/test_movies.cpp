@@ -115,13 +115,16 @@ bool MakeMovie(const std::filesystem::path& file, const SourceMovie& m) {
     } else if (k < frames) {
       f->width = m.width, f->height = m.height, f->format = AV_PIX_FMT_YUV420P;
       av_frame_get_buffer(f, 0);
-      const auto luma = PatternLuma(m.width, m.height, static_cast<double>(k) / m.fps);
+      const double t = static_cast<double>(k) / m.fps;
+      auto luma = PatternLuma(m.width, m.height, t);
+      if (t < m.blackUntil) std::fill(luma.begin(), luma.end(), 16);
       for (int j = 0; j < m.height; ++j)
         std::copy_n(luma.begin() + static_cast<std::ptrdiff_t>(j) * m.width, m.width,
                     f->data[0] + static_cast<std::ptrdiff_t>(j) * f->linesize[0]);
       for (int p = 1; p < 3; ++p)
         for (int j = 0; j < m.height / 2; ++j)
-          std::fill_n(f->data[p] + static_cast<std::ptrdiff_t>(j) * f->linesize[p], m.width / 2, p == 1 ? 110 : 150);
+          std::fill_n(f->data[p] + static_cast<std::ptrdiff_t>(j) * f->linesize[p], m.width / 2,
+                      t < m.blackUntil ? 128 : p == 1 ? 110 : 150);
       f->pts = k;
       ok = avcodec_send_frame(v.c, f) >= 0;
       av_frame_unref(f);

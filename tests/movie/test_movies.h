@@ -22,6 +22,7 @@ struct SourceMovie {
   std::string container = "mp4";       // an FFmpeg muxer name: "mp4", "3gp", "matroska"
   int videoRate = 2000000;
   int rotation = 0;  // clockwise degrees stored in the display matrix
+  double blackUntil = 0;  // the picture is black before this time (a fade-in)
 };
 
 // Writes the movie; false when it could not.
