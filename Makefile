@@ -64,7 +64,7 @@ check-package: build
 # fuzz/regressions/<target>/, where the core tests replay it.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := fuzz_table fuzz_mld fuzz_smf fuzz_cardpath fuzz_cp932
+FUZZ_TARGETS := fuzz_table fuzz_mld fuzz_smf fuzz_cardpath fuzz_cp932 fuzz_movie
 
 .PHONY: fuzz fuzz-smoke fuzz-build
 
@@ -80,7 +80,7 @@ fuzz-build:
 fuzz: fuzz-build
 	@set -e; mkdir -p $(FUZZ_BUILD)/findings; \
 	for t in $(FUZZ_TARGETS); do \
-	  mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/seeds/$$t; \
 	  kept=; [ -d fuzz/regressions/$$t ] && kept=fuzz/regressions/$$t; \
 	  echo "fuzz: $$t for $(FUZZ_SECONDS) s"; \
 	  $(FUZZ_BUILD)/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
@@ -112,11 +112,12 @@ fuzz-smoke:
 # (bench/exfat-volume.sh: needs root; says so when the machine does not allow
 # it); the window (start-up against a bare window and against a bare window
 # showing the program's captions, peak memory, grid refresh) headless and
-# under Xvfb; then the JPEG preview and the conversion of a photo. Each figure beside its baseline, as
+# under Xvfb; then the JPEG preview, the conversion of a photo, and that of a
+# phone video against the ffmpeg command line. Each figure beside its baseline, as
 # medians of several runs. Every figure goes to $(BUILD)/bench.txt too. A
 # target not met is reported, not an error: the run fails only when a
 # benchmark itself fails.
-BENCH_PROGRAMS := card_bench window_bench bare_window jpeg_preview_bench convert_bench fenmora
+BENCH_PROGRAMS := card_bench window_bench bare_window jpeg_preview_bench convert_bench movie_bench fenmora
 
 .PHONY: bench
 bench: SHELL := /bin/bash
@@ -144,4 +145,6 @@ bench:
 	QT_QPA_PLATFORM=offscreen $(BUILD)/jpeg_preview_bench | tee -a $$out; echo | tee -a $$out; \
 	echo "== conversion: convert_bench" | tee -a $$out; \
 	QT_QPA_PLATFORM=offscreen $(BUILD)/convert_bench | tee -a $$out; echo | tee -a $$out; \
+	echo "== movies: movie_bench" | tee -a $$out; \
+	$(BUILD)/movie_bench | tee -a $$out; echo | tee -a $$out; \
 	echo "== targets" | tee -a $$out; grep -E 'target <=|not measured' $$out | sed 's/^/  /' | tee -a $$out

@@ -19,6 +19,7 @@ set(GUI_SOURCES
   src/app/kind_page.cpp
   src/app/list_editing.cpp
   src/app/main_window.cpp
+  src/app/movie_side.cpp
   src/app/preview_side.cpp
   src/app/qt_prompts.cpp
   src/app/widgets.cpp
@@ -34,6 +35,7 @@ set(GUI_HEADERS
   src/app/kind_page.h
   src/app/links.h
   src/app/main_window.h
+  src/app/movie_side.h
   src/app/qt_prompts.h
   src/app/widgets.h
 )
@@ -82,6 +84,7 @@ set(GUI_TESTS
   tests/app/list_editing_test.cpp
   tests/app/load_test.cpp
   tests/app/main_window_test.cpp
+  tests/app/movie_window_test.cpp
   tests/app/preview_playback_test.cpp
   tests/app/prompts_progress_test.cpp
   tests/app/undo_test.cpp
@@ -90,6 +93,7 @@ set(GUI_TESTS
 # headers of tests/app, which hold Qt objects for moc.
 set(GUI_TEST_HELPERS
   tests/support/temp_card.cpp
+  tests/movie/test_movies.cpp
   tests/app/media_files.h
   tests/app/window_fixture.h
 )

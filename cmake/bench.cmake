@@ -31,3 +31,9 @@ if(TARGET fenmora_convert)
   add_executable(convert_bench EXCLUDE_FROM_ALL bench/convert_bench.cpp)
   target_link_libraries(convert_bench PRIVATE fenmora_convert)
 endif()
+
+# Converting a 20-second 1280 x 720 phone video for the handset, against the
+# ffmpeg command line (the bench group of scripts/install-deps installs it).
+add_executable(movie_bench EXCLUDE_FROM_ALL bench/movie_bench.cpp tests/movie/test_movies.cpp)
+target_include_directories(movie_bench PRIVATE tests)
+target_link_libraries(movie_bench PRIVATE fenmora_movie)

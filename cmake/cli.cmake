@@ -3,6 +3,7 @@
 # display needed).
 set(CLI_SOURCES
   src/cli/cli_prompts.cpp
+  src/cli/cli_work.cpp
   src/cli/commands.cpp
   src/cli/json.cpp
   src/cli/ops.cpp
@@ -26,7 +27,7 @@ set(CLI_TESTS
   tests/cli/run_cli.cpp
   tests/cli/safety_test.cpp
 )
-add_executable(fenmora_cli_tests ${CLI_TESTS} tests/support/temp_card.cpp)
+add_executable(fenmora_cli_tests ${CLI_TESTS} tests/support/temp_card.cpp tests/movie/test_movies.cpp)
 target_include_directories(fenmora_cli_tests PRIVATE tests)
 target_link_libraries(fenmora_cli_tests PRIVATE fenmora_cli_lib GTest::gtest GTest::gtest_main)
 target_compile_definitions(fenmora_cli_tests PRIVATE

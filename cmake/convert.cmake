@@ -10,12 +10,14 @@ set(CONVERT_SOURCES
   src/convert/picture.cpp
 )
 add_library(fenmora_convert STATIC ${CONVERT_SOURCES})
-target_link_libraries(fenmora_convert PUBLIC fenmora_core Qt6::Gui JPEG::JPEG)
+target_link_libraries(fenmora_convert PUBLIC fenmora_core fenmora_movie Qt6::Gui JPEG::JPEG)
 
 set(CONVERT_TESTS
   tests/convert/fit_test.cpp
+  tests/convert/movie_fit_test.cpp
   tests/convert/picture_test.cpp
   tests/convert/test_pictures.cpp
+  tests/movie/test_movies.cpp
 )
 add_executable(fenmora_convert_tests ${CONVERT_TESTS} tests/support/temp_card.cpp)
 target_include_directories(fenmora_convert_tests PRIVATE tests)

@@ -9,7 +9,7 @@
 # the kept findings of fuzz/regressions/.)
 option(FENMORA_FUZZ "Build the libFuzzer targets (needs clang)" OFF)
 
-set(FENMORA_FUZZ_TARGETS fuzz_table fuzz_mld fuzz_smf fuzz_cardpath fuzz_cp932)
+set(FENMORA_FUZZ_TARGETS fuzz_table fuzz_mld fuzz_smf fuzz_cardpath fuzz_cp932 fuzz_movie)
 
 if(NOT FENMORA_FUZZ)
   return()
@@ -45,6 +45,12 @@ foreach(target IN LISTS FENMORA_FUZZ_TARGETS)
   target_link_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined)
   target_link_libraries(${target} PRIVATE fenmora_fuzz_checks)
 endforeach()
+
+# The movie probe, instrumented, on FFmpeg's libraries as Debian builds them.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libswscale libswresample libavutil)
+target_sources(fuzz_movie PRIVATE src/movie/av_tools.cpp src/movie/movie_probe.cpp)
+target_link_libraries(fuzz_movie PRIVATE PkgConfig::FFMPEG)
 
 # Seeds are written by the program's own table writer and converters.
 add_executable(make_seeds fuzz/make_seeds.cpp)

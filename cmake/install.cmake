@@ -93,9 +93,10 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://fenmora.github.io/)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The libraries the programs link, found by dpkg-shlibdeps; besides them, what
 # the window opens at run time: SDL2_mixer (loaded at the first melody), the
-# General MIDI SoundFont it plays with, and the Japanese fonts.
+# General MIDI SoundFont it plays with, the Japanese fonts, and FFmpeg's codecs
+# with the AMR-NB encoder the movie conversion writes the sound with.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsdl2-mixer-2.0-0, timgm6mb-soundfont, fonts-ipafont-gothic")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsdl2-mixer-2.0-0, timgm6mb-soundfont, fonts-ipafont-gothic, libavcodec-extra59")
 # TIFF pictures in the preview.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-image-formats-plugins")
 include(CPack)

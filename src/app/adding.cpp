@@ -12,6 +12,7 @@
 
 #include "app/kind_page.h"
 #include "app/main_window.h"
+#include "app/movie_side.h"
 #include "convert/handset_fit.h"
 #include "editing/editing.h"
 #include "media/file_info.h"
@@ -96,14 +97,17 @@ void TfrMain::QueueFiles(MediaKind kind, const QStringList& paths, bool refuseOt
     bool queued = false;
     FileQueue queue(session_, kind, *prompts_);
     convert::HandsetFit fit(session_.profile);
+    WindowWork movieWork(this);
+    fit.SetLongWork(&movieWork);
     for (const QString& path : paths) {
       const std::filesystem::path file = HostPath(path);
       if (refuseOtherTypes) {
         const auto ext = CardExtensionFor(kind, file.filename().string());
         const bool taken = (ext && session_.profile.FindExtension(kind, *ext)) ||
-                           convert::ConvertiblePicture(kind, file);
+                           convert::ConvertiblePicture(kind, file) ||
+                           convert::ConvertibleMovie(kind, file);
         // A folder, a FIFO or a device is refused like a file of another
-        // type, without being opened (ConvertiblePicture opens plain files
+        // type, without being opened (the conversions open plain files
         // only).
         std::error_code ec;
         if (!taken || (!PlainFileStatus(file) && std::filesystem::exists(file, ec))) {

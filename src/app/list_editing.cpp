@@ -119,6 +119,7 @@ void TfrMain::ShowSelection(MediaKind kind, bool playMelody) {
   }
   if (kind == MediaKind::Image) PreviewImage(*entry);
   else if (kind == MediaKind::Melody && playMelody) PlayMelody(*entry);
+  else if (kind == MediaKind::Movie) PreviewMovie(*entry);
 }
 
 void TfrMain::TitleTyped(MediaKind kind) { Page(kind).SetEditEnabled(true); }

@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/movie_side.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

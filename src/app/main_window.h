@@ -32,6 +32,7 @@ class TfrAbout;
 
 namespace fenmora::app {
 class KindPage;
+class MoviePreviewer;
 class QtPrompts;
 class StatusProgress;
 }  // namespace fenmora::app
@@ -195,6 +196,12 @@ class TfrMain : public QWidget {
   // bars), if any.
   std::optional<fenmora::MediaKind> GridKindOf(const QWidget* widget) const;
   void PreviewImage(const fenmora::MediaEntry& entry);
+  // A picture of the movie in the pane, decoded on a worker thread
+  // (src/app/movie_side.cpp); its length and frame size in the status bar.
+  void PreviewMovie(const fenmora::MediaEntry& entry);
+  // Another item takes the pane: a movie's picture still coming is dropped,
+  // and its line leaves the status bar.
+  void ForgetMoviePreview();
   void PlayMelody(const fenmora::MediaEntry& entry);
   fenmora::MelodyPlayer& Player();
   void SetPlayback(bool on);
@@ -246,4 +253,6 @@ class TfrMain : public QWidget {
   QStringList addedFolders_;
   QStringList listedVolumes_;
   QLabel* statusPanel_ = nullptr;
+  std::unique_ptr<fenmora::app::MoviePreviewer> moviePreviewer_;
+  QString movieStatus_;  // the movie's line the status bar shows, if any
 };

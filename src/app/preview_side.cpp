@@ -30,6 +30,7 @@ std::optional<std::filesystem::path> TfrMain::ItemPath(const MediaEntry& entry) 
 }
 
 void TfrMain::PreviewImage(const MediaEntry& entry) {
+  ForgetMoviePreview();
   // A selected item that cannot be previewed leaves the pane empty: it must
   // not go on showing another item.
   if (!IsPreviewableImage(entry.sourceName)) return dispPrev_->clear();

@@ -25,7 +25,13 @@ Prompts::Answer CliPrompts::Ask(Question question, Icon icon, Buttons buttons,
     return Answer::Ok;
   }
   if (question == Question::NotRemovable) return Answer::Yes;
-  if (question == Question::ConvertPicture || question == Question::SlimMelody) {
+  if (question == Question::KeepMovieStart && convert_) {
+    Write(text);  // what is left out is said
+    err_ << "-> converted (--convert)\n";
+    return Answer::Yes;
+  }
+  if (question == Question::ConvertPicture || question == Question::SlimMelody ||
+      question == Question::ConvertMovie || question == Question::KeepMovieStart) {
     if (convert_) return Answer::Yes;
     Write(text);
     err_ << "-> not converted (--convert converts it)\n";

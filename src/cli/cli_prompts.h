@@ -14,8 +14,10 @@ namespace fenmora::cli {
 // - "over the size limit, add it anyway?": Yes with --yes; otherwise No, and
 //   the question is written out with a note that the file was skipped.
 // - "the list already holds these bytes, add it again?": the same.
-// - "convert it for the handset?" (pictures, melodies): Yes with --convert;
-//   otherwise No, written out with a note, and the file goes on as it is.
+// - "convert it for the handset?" (pictures, melodies, movies): Yes with
+//   --convert; otherwise No, written out with a note, and the file goes on as
+//   it is. "convert only the first N seconds?": Yes with --convert, written
+//   out; otherwise No, and the movie is not added.
 // - any other question: No (or Cancel), written out.
 // - information (the backup advice): not written.
 // - warnings and errors: written, followed by the path they concern when the

@@ -15,6 +15,7 @@
 #include "cli/cli_prompts.h"
 #include "cli/json.h"
 #include "cli/ops.h"
+#include "cli/cli_work.h"
 #include "convert/handset_fit.h"
 #include "editing/editing.h"
 #include "platform/cardpath.h"
@@ -124,6 +125,8 @@ Applied ApplyOps(CardSession& session, const std::vector<Op>& ops, CliPrompts& p
   Applied applied;
   bool addsStopped = false;
   convert::HandsetFit fit(session.profile);
+  CliWork work(err);
+  fit.SetLongWork(&work);
   for (const Op& op : ops) {
     MediaCatalogue& cat = session.Catalogue(op.kind);
     const std::string where = "line " + std::to_string(op.line) + ": ";
@@ -498,9 +501,14 @@ const Command kCommands[] = {
      "    is refused). Empty files, folders, FIFOs, devices and files over 4 GiB - 1\n"
      "    byte are never added. --convert makes a picture the handset would not show\n"
      "    (PNG, progressive JPEG, too large, ...) into a baseline JPEG of at most\n"
-     "    240 x 320 pixels and 100 KB, and slims a MIDI file over 40 KB; the user's\n"
-     "    files are only read. A file that does not fit on the card (counted in\n"
-     "    whole clusters) stops the later adds.\n",
+     "    240 x 320 pixels and 100 KB, and slims a MIDI file over 40 KB; a movie\n"
+     "    becomes a 3GP file the handset plays (176 x 144, 15 frames a second,\n"
+     "    MPEG-4 and AMR-NB, at most 300 KB), only its first seconds when the whole\n"
+     "    cannot fit (the line says how long), with its progress on standard error\n"
+     "    when that is a terminal; --dry-run converts too, to say the size. The\n"
+     "    user's files are only read. A file that does not fit on the card (counted\n"
+     "    in whole clusters) stops the later adds. On a card with an interrupted\n"
+     "    update apply does nothing (exit 1): finish or revert deals with it first.\n",
      [](const Args& a, Streams io) {
        return RunApply(a.Card(), a.positionals[1], a.Flag("--dry-run"), a.Flag("--yes"), io,
                        a.Flag("--convert"), a.Flag("--lossy-titles"));

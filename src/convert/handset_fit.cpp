@@ -8,9 +8,11 @@
 
 #include <memory>
 
+#include "convert/movie_texts.h"
 #include "convert/picture.h"
 #include "media/file_info.h"
 #include "media/smf_slim.h"
+#include "movie/movie.h"
 #include "sync/texts.h"
 
 namespace fenmora::convert {
@@ -47,7 +49,11 @@ HandsetFit::HandsetFit(const HandsetProfile& profile, fs::path folder)
 Fitted HandsetFit::Prepare(MediaKind kind, const fs::path& file, Prompts& prompts) {
   if (kind == MediaKind::Image) return FitPicture(file, prompts);
   if (kind == MediaKind::Melody) return FitMelody(file, prompts);
-  return {};
+  return FitMovie(file, prompts);
+}
+
+void LongWork::Run(const std::string&, const std::function<void(const std::function<bool(double)>&)>& work) {
+  work([](double) { return true; });
 }
 
 fs::path HandsetFit::Store(const fs::path& original, const char* ext, const std::string& bytes) {
@@ -135,6 +141,72 @@ Fitted HandsetFit::FitMelody(const fs::path& file, Prompts& prompts) {
   return {Fitted::Step::Converted, stored, ".MID"};
 }
 
+Fitted HandsetFit::FitMovie(const fs::path& file, Prompts& prompts) {
+  using Icon = Prompts::Icon;
+  movie::HandsetMovie target;
+  target.maxBytes = LimitOf(profile_, MediaKind::Movie, ".3GP");
+  const movie::MovieFacts facts = movie::ProbeMovie(file);
+  const std::string shownPath = file.string();
+  using Status = movie::MovieFacts::Status;
+  switch (facts.status) {
+    // What is no movie container at all goes on as before: the size
+    // question, the copy (an empty file is refused by the queue).
+    case Status::Unknown: return {};
+    case Status::Broken: prompts.Tell(Icon::Warning, texts::kMovieBroken + shownPath); return {Fitted::Step::Skip, {}, {}};
+    case Status::NoVideo: prompts.Tell(Icon::Warning, texts::kMovieNoVideo + shownPath); return {Fitted::Step::Skip, {}, {}};
+    case Status::FrameTooLarge:
+      prompts.Tell(Icon::Warning, texts::kMovieFrameTooLarge + shownPath);
+      return {Fitted::Step::Skip, {}, {}};
+    case Status::Movie: break;
+  }
+  if (movie::HandsetPlays(facts, target)) {
+    // Queued byte for byte; under a card name the handset's tables hold
+    // (".3GP") when its own extension is none of them (".MOV", ".M4V").
+    const auto ext = CardExtensionFor(MediaKind::Movie, file.filename().string());
+    if (ext && profile_.FindExtension(MediaKind::Movie, *ext)) return {};
+    return {Fitted::Step::Converted, file, ".3GP"};
+  }
+  if (prompts.Ask(Prompts::Question::ConvertMovie, Icon::Question, Prompts::Buttons::YesNo,
+                  texts::kConvertMovie + shownPath) != Prompts::Answer::Yes)
+    return {};
+  const double length = movie::FittingLength(facts.seconds, target);
+  if (length < facts.seconds &&
+      prompts.Ask(Prompts::Question::KeepMovieStart, Icon::Question, Prompts::Buttons::YesNo,
+                  texts::KeepMovieStart(movie::LengthText(facts.seconds), static_cast<int>(length)) +
+                      shownPath) != Prompts::Answer::Yes)
+    return {Fitted::Step::Skip, {}, {}};
+
+  // The name is taken first (an empty file), then written by the conversion,
+  // which removes it when it fails or is cancelled.
+  const fs::path stored = Store(file, ".3gp", {});
+  if (stored.empty()) {
+    prompts.Tell(Icon::Warning, texts::kConvertFailed + shownPath);
+    return {Fitted::Step::Skip, {}, {}};
+  }
+  movie::Converted converted;
+  LongWork inPlace;
+  LongWork& work = work_ ? *work_ : inPlace;
+  work.Run(file.filename().string(), [&](const std::function<bool(double)>& report) {
+    converted = movie::ConvertMovie(file, stored, length, report, target);
+  });
+  std::error_code ec;
+  switch (converted.status) {
+    case movie::Converted::Status::Done:
+      work.Note(std::string(texts::kMovieConverting) + shownPath + " -> " +
+                movie::LengthText(converted.seconds) + (length < facts.seconds ? " (" : " (全体, ") +
+                std::to_string(converted.bytes) + " bytes, " + std::to_string(converted.videoRate / 1000) +
+                " kbit/s)");
+      return {Fitted::Step::Converted, stored, ".3GP"};
+    case movie::Converted::Status::Cancelled:
+      fs::remove(stored, ec);
+      return {Fitted::Step::Skip, {}, {}};
+    case movie::Converted::Status::Failed: break;
+  }
+  fs::remove(stored, ec);
+  prompts.Tell(Icon::Warning, texts::kConvertFailed + shownPath);
+  return {Fitted::Step::Skip, {}, {}};
+}
+
 QueueOutcome AddFitted(FileQueue& queue, HandsetFit& fit, MediaKind kind, const fs::path& file,
                        Prompts& prompts) {
   if (queue.Full()) return queue.Add(file);  // says so; nothing to convert for
@@ -152,6 +224,12 @@ QueueOutcome AddFitted(FileQueue& queue, HandsetFit& fit, MediaKind kind, const 
   return QueueOutcome::Skipped;
 }
 
+bool ConvertibleMovie(MediaKind kind, const fs::path& file) {
+  if (kind != MediaKind::Movie) return false;
+  const auto status = movie::ProbeMovie(file).status;
+  return status != movie::MovieFacts::Status::Unknown;
+}
+
 bool ConvertiblePicture(MediaKind kind, const fs::path& file) {
   if (kind != MediaKind::Image || !PlainFileStatus(file)) return false;
   QImageReader reader(QtPath(file));
@@ -160,6 +238,7 @@ bool ConvertiblePicture(MediaKind kind, const fs::path& file) {
 }
 
 std::vector<std::string> ConvertiblePatterns(MediaKind kind) {
+  if (kind == MediaKind::Movie) return {"*.MOV", "*.MKV", "*.WEBM", "*.AVI", "*.M4V", "*.3G2"};
   if (kind != MediaKind::Image) return {};
   std::vector<std::string> patterns;
   const QList<QByteArray> known = QImageReader::supportedImageFormats();

@@ -21,6 +21,8 @@ class Prompts {
     MissingFolder,  // make the kind's missing folder on the card? (Yes/Cancel)
     ConvertPicture,  // convert a picture the handset would not show as it is? (Yes/No)
     SlimMelody,      // slim a MIDI file over the handset's size limit? (Yes/No)
+    ConvertMovie,    // convert a movie the handset would not play as it is? (Yes/No)
+    KeepMovieStart,  // the whole movie cannot fit: convert only its first seconds? (Yes/No)
     InterruptedUpdate,  // finish an interrupted update (Yes) or return the card to its state before it (No)?
     Duplicate,       // queue a file whose bytes an item of the list already holds? (Yes/No)
     Unrepresentable,  // store a title whose characters the card cannot hold as "?"? (Yes/No)

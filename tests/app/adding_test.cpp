@@ -86,7 +86,10 @@ TEST_F(Adding, EachKindOffersItsOwnFilter) {
   ASSERT_EQ(dialogs.size(), 2u);
   EXPECT_EQ(dialogs[0].kind, MediaKind::Melody);
   EXPECT_EQ(dialogs[0].filter, "着メロデータ (*.MLD *.mld *.MID *.mid *.SMF *.smf)");
-  EXPECT_EQ(dialogs[1].filter, "ムービーデータ (*.3GP *.3gp *.MP4 *.mp4 *.ASF *.asf)");
+  // Movies: the handset's types, then the videos the conversion takes.
+  EXPECT_EQ(dialogs[1].filter,
+            "ムービーデータ (*.3GP *.3gp *.MP4 *.mp4 *.ASF *.asf *.MOV *.mov *.MKV *.mkv *.WEBM *.webm "
+            "*.AVI *.avi *.M4V *.m4v *.3G2 *.3g2)");
 }
 
 TEST_F(Adding, CancellingTheDialogChangesNothing) {

@@ -117,15 +117,13 @@ TEST_F(Preview, AConvertedPictureIsPreviewedAsTheHandsetWillShowIt) {
   EXPECT_TRUE(Near(Middle(), Qt::blue));
 }
 
-TEST_F(Preview, SelectingAMelodyOrAMovieLeavesTheLastImage) {
+TEST_F(Preview, SelectingAMelodyLeavesTheLastImage) {
   WriteKind(card.path(), MediaKind::Image, {Untitled("STIL0001.JPG", SolidPicture(100, 50, Qt::red, "JPG"))});
   WriteKind(card.path(), MediaKind::Melody, {Untitled("RING0001.MLD", MldWithTitle("m"))});
-  WriteKind(card.path(), MediaKind::Movie, {Untitled("MOL001.3GP", "movie")});
   LoadCard();
   ClickRow(MediaKind::Image, 1);
   const QImage before = Shown().toImage();
   ClickRow(MediaKind::Melody, 1);
-  ClickRow(MediaKind::Movie, 1);
   EXPECT_EQ(Shown().toImage(), before);
 }
 

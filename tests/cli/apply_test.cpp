@@ -7,6 +7,9 @@
 
 #include "cli/cli_fixture.h"
 #include "convert/jpeg_layout.h"
+#include "convert/movie_texts.h"
+#include "movie/movie.h"
+#include "movie/test_movies.h"
 #include "editing/editing.h"
 #include "support/scripted_prompts.h"
 #include "sync/commit.h"
@@ -215,6 +218,29 @@ TEST_F(CliApply, ConvertMakesAPictureFitAndLeavesNoTemporaryFiles) {
   EXPECT_EQ(s.Catalogue(MediaKind::Image).EntryAtRow(1)->title, "meadow.png");
   // The session's folder went with the process.
   EXPECT_TRUE(fs::is_empty(tmp));
+}
+
+TEST_F(CliApply, ConvertMakesAMovieTheHandsetPlaysAndDryRunSaysSo) {
+  const fs::path clip = pc.path() / "phone.mp4";
+  ASSERT_TRUE(movie::test::MakeMovie(clip, {.width = 640, .height = 360, .fps = 30, .seconds = 2}));
+  const std::string ops = OpsFile("add movie " + clip.string() + "\n");
+  const std::string made = texts::kMovieConverting + clip.string() + " -> 0:02 (全体, ";
+
+  const CliRun dry = RunCli({"apply", Card(), ops, "--convert", "--dry-run"});
+  ASSERT_EQ(dry.exitCode, 0) << dry.err;
+  EXPECT_NE(dry.err.find(made), std::string::npos) << dry.err;
+  EXPECT_NE(dry.out.find("MOL001.3GP"), std::string::npos) << dry.out;
+  EXPECT_TRUE(Names(Reload(), MediaKind::Movie).empty());
+
+  const CliRun converted = RunCli({"apply", Card(), ops, "--convert"});
+  ASSERT_EQ(converted.exitCode, 0) << converted.err;
+  EXPECT_NE(converted.err.find(made), std::string::npos) << converted.err;
+  EXPECT_EQ(converted.err.find("%"), std::string::npos) << "no progress when stderr is no terminal";
+  EXPECT_EQ(Names(Reload(), MediaKind::Movie), (std::vector<std::string>{"MOL001.3GP"}));
+  fs::path onCard;
+  for (const auto& f : fs::recursive_directory_iterator(card.root()))
+    if (f.path().filename() == "MOL001.3GP") onCard = f.path();
+  EXPECT_TRUE(movie::HandsetPlays(movie::ProbeMovie(onCard))) << onCard;
 }
 
 TEST_F(CliApply, ACopyOfAnItemOnTheCardNeedsYes) {

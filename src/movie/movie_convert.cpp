@@ -1,0 +1,402 @@
+// Today's videos made into the handset's movies: decoded once into small
+// frames and 8 kHz sound, then encoded in two passes at the rate the length
+// allows, and again lower until the file written really fits.
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <optional>
+
+#include "movie/av_tools.h"
+#include "movie/movie.h"
+
+namespace fenmora::movie {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kAudioSampleRate = 8000;
+constexpr int kAmrFrame = 160;          // samples of one 20 ms AMR-NB frame
+constexpr double kAmrBytesPerSecond = 1600;  // 32 bytes a frame at 12.2 kbit/s
+constexpr double kMaxSeconds = 600;     // what a conversion holds in memory at most
+constexpr double kDecodeShare = 0.8;    // of the progress bar
+constexpr int kMaxTries = 5;
+
+// The container's own bytes besides the two streams: header boxes, and the
+// index growing with the length.
+double OverheadBytes(double seconds) { return 1500 + 150 * seconds; }
+
+// What the rate leaves for the picture: the byte limit, kept a little short
+// of it, less the sound and the container.
+double VideoBudget(double seconds, const HandsetMovie& target) {
+  return static_cast<double>(target.maxBytes) * 0.97 - OverheadBytes(seconds) -
+         kAmrBytesPerSecond * seconds;
+}
+
+int RateFor(double seconds, const HandsetMovie& target) {
+  const double rate = VideoBudget(seconds, target) * 8 / std::max(seconds, 0.5);
+  return static_cast<int>(std::min<double>(rate, target.maxVideoRate));
+}
+
+struct Fail {
+  std::string detail;
+};
+
+// The source, decoded and fitted: one picture per output frame (4:2:0 planes
+// of the handset's frame size, one after the other) and the sound.
+struct Decoded {
+  std::vector<std::vector<std::uint8_t>> frames;
+  std::vector<std::int16_t> samples;
+};
+
+class Encoder {
+ public:
+  Encoder(const HandsetMovie& target, const Decoded& source) : target_(target), source_(source) {}
+
+  // Pass 1 (out empty): only the statistics; pass 2: the file.
+  std::string Run(int rate, const std::filesystem::path& out, const std::string& statsIn,
+                  std::string* statsOut, const std::function<bool(double)>& progress);
+
+ private:
+  CodecPtr VideoEncoder(int rate, bool global, const std::string& statsIn, bool firstPass);
+  const HandsetMovie& target_;
+  const Decoded& source_;
+};
+
+CodecPtr Encoder::VideoEncoder(int rate, bool global, const std::string& statsIn, bool firstPass) {
+  const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
+  if (!codec) return nullptr;
+  CodecPtr c(avcodec_alloc_context3(codec));
+  if (!c) return nullptr;
+  c->width = target_.width;
+  c->height = target_.height;
+  c->pix_fmt = AV_PIX_FMT_YUV420P;
+  c->time_base = {1, target_.fps};
+  c->framerate = {target_.fps, 1};
+  c->bit_rate = rate;
+  c->gop_size = target_.fps * 2;
+  c->max_b_frames = 0;
+  c->profile = FF_PROFILE_MPEG4_SIMPLE;
+  c->level = 0;
+  c->thread_count = 1;
+  if (global) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  c->flags |= firstPass ? AV_CODEC_FLAG_PASS1 : AV_CODEC_FLAG_PASS2;
+  if (!firstPass) c->stats_in = av_strdup(statsIn.c_str());
+  if (avcodec_open2(c.get(), codec, nullptr) < 0) return nullptr;
+  return c;
+}
+
+std::string Encoder::Run(int rate, const std::filesystem::path& out, const std::string& statsIn,
+                         std::string* statsOut, const std::function<bool(double)>& progress) {
+  const bool firstPass = out.empty();
+  AVFormatContext* oc = nullptr;
+  if (!firstPass &&
+      avformat_alloc_output_context2(&oc, nullptr, "3gp", out.string().c_str()) < 0)
+    return "3gp";
+  struct OutputCloser {
+    AVFormatContext* oc;
+    ~OutputCloser() {
+      if (!oc) return;
+      if (oc->pb) avio_closep(&oc->pb);
+      avformat_free_context(oc);
+    }
+  } closer{oc};
+  const bool global = oc && (oc->oformat->flags & AVFMT_GLOBALHEADER);
+  CodecPtr video = VideoEncoder(rate, global, statsIn, firstPass);
+  if (!video) return "mpeg4";
+  CodecPtr audio;
+  AVStream* videoOut = nullptr;
+  AVStream* audioOut = nullptr;
+  if (oc) {
+    const AVCodec* amr = avcodec_find_encoder_by_name("libopencore_amrnb");
+    if (!amr) return "libopencore_amrnb";
+    audio.reset(avcodec_alloc_context3(amr));
+    if (!audio) return "libopencore_amrnb";
+    audio->sample_rate = kAudioSampleRate;
+    audio->sample_fmt = AV_SAMPLE_FMT_S16;
+    av_channel_layout_default(&audio->ch_layout, 1);
+    audio->bit_rate = target_.audioRate;
+    audio->time_base = {1, kAudioSampleRate};
+    if (global) audio->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (avcodec_open2(audio.get(), amr, nullptr) < 0) return "libopencore_amrnb";
+    videoOut = avformat_new_stream(oc, nullptr);
+    audioOut = avformat_new_stream(oc, nullptr);
+    if (!videoOut || !audioOut) return "3gp";
+    avcodec_parameters_from_context(videoOut->codecpar, video.get());
+    avcodec_parameters_from_context(audioOut->codecpar, audio.get());
+    videoOut->time_base = video->time_base;
+    videoOut->avg_frame_rate = video->framerate;
+    audioOut->time_base = audio->time_base;
+    if (avio_open(&oc->pb, out.string().c_str(), AVIO_FLAG_WRITE) < 0) return "open";
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "movflags", "+faststart", 0);
+    const int header = avformat_write_header(oc, &options);
+    av_dict_free(&options);
+    if (header < 0) return "header";
+  }
+
+  PacketPtr packet(av_packet_alloc());
+  FramePtr frame(av_frame_alloc());
+  if (!packet || !frame) return "memory";
+  std::string failed;
+  // Everything an encoder has ready goes to the file (or, in pass 1, away).
+  auto collect = [&](AVCodecContext* codec, AVStream* stream) {
+    while (avcodec_receive_packet(codec, packet.get()) >= 0) {
+      if (statsOut && codec == video.get() && codec->stats_out) *statsOut += codec->stats_out;
+      if (oc) {
+        av_packet_rescale_ts(packet.get(), codec->time_base, stream->time_base);
+        packet->stream_index = stream->index;
+        if (av_interleaved_write_frame(oc, packet.get()) < 0) failed = "write";
+      }
+      av_packet_unref(packet.get());
+    }
+  };
+
+  const auto total = static_cast<std::int64_t>(source_.frames.size());
+  const std::int64_t samples = total * kAudioSampleRate / target_.fps;
+  std::int64_t sampleAt = 0;
+  const int chroma = target_.width / 2;
+  for (std::int64_t k = 0; k <= total && failed.empty(); ++k) {
+    if (k < total) {
+      const std::vector<std::uint8_t>& planes = source_.frames[static_cast<std::size_t>(k)];
+      frame->width = target_.width;
+      frame->height = target_.height;
+      frame->format = AV_PIX_FMT_YUV420P;
+      frame->data[0] = const_cast<std::uint8_t*>(planes.data());
+      frame->data[1] = frame->data[0] + target_.width * target_.height;
+      frame->data[2] = frame->data[1] + chroma * (target_.height / 2);
+      frame->linesize[0] = target_.width;
+      frame->linesize[1] = frame->linesize[2] = chroma;
+      frame->pts = k;
+      if (avcodec_send_frame(video.get(), frame.get()) < 0) return "mpeg4";
+      std::fill(std::begin(frame->data), std::end(frame->data), nullptr);
+    } else {
+      avcodec_send_frame(video.get(), nullptr);
+    }
+    collect(video.get(), videoOut);
+    // The sound up to the same time, in whole AMR frames; silence past the
+    // source's own.
+    const std::int64_t until = k < total ? (k + 1) * kAudioSampleRate / target_.fps : samples;
+    while (audio && sampleAt < until) {
+      FramePtr a(av_frame_alloc());
+      a->nb_samples = kAmrFrame;
+      a->format = AV_SAMPLE_FMT_S16;
+      a->sample_rate = kAudioSampleRate;
+      av_channel_layout_default(&a->ch_layout, 1);
+      if (av_frame_get_buffer(a.get(), 0) < 0) return "memory";
+      auto* out16 = reinterpret_cast<std::int16_t*>(a->data[0]);
+      for (int i = 0; i < kAmrFrame; ++i) {
+        const auto at = static_cast<std::size_t>(sampleAt + i);
+        out16[i] = at < source_.samples.size() ? source_.samples[at] : 0;
+      }
+      a->pts = sampleAt;
+      sampleAt += kAmrFrame;
+      if (avcodec_send_frame(audio.get(), a.get()) < 0) return "libopencore_amrnb";
+      collect(audio.get(), audioOut);
+    }
+    if (k % 16 == 0 && total > 0 && !progress(static_cast<double>(k) / total)) return "cancel";
+  }
+  if (audio) {
+    avcodec_send_frame(audio.get(), nullptr);
+    collect(audio.get(), audioOut);
+  }
+  if (!failed.empty()) return failed;
+  if (oc && av_write_trailer(oc) < 0) return "trailer";
+  return {};
+}
+
+// Decodes the first `seconds` of the source into output frames and sound.
+std::optional<Fail> DecodeSource(const std::filesystem::path& file, double seconds,
+                                 const HandsetMovie& target, const std::atomic<bool>& cancel,
+                                 const std::function<bool(double)>& progress, Decoded& decoded,
+                                 double& length) {
+  Input in;
+  if (in.OpenFile(file, 10000ms, &cancel) != Input::Opened::Ok || in.videoStream < 0)
+    return Fail{"open"};
+  AVStream* stream = in.ctx()->streams[in.videoStream];
+  CodecPtr video = OpenDecoder(stream, 0);
+  if (!video) return Fail{"video decoder"};
+  CodecPtr audio;
+  if (in.audioStream >= 0) audio = OpenDecoder(in.ctx()->streams[in.audioStream], 1);
+  const double sourceLength =
+      in.ctx()->duration > 0 ? static_cast<double>(in.ctx()->duration) / AV_TIME_BASE : seconds;
+  length = std::min({seconds, sourceLength, kMaxSeconds});
+  const auto total = std::max<std::int64_t>(1, std::llround(length * target.fps));
+  const auto samples = static_cast<std::int64_t>(length * kAudioSampleRate);
+  if (total <= 0) return Fail{"length"};
+  // Decoding may take a while (a minute of 4K HEVC on a slow machine), but
+  // not for ever.
+  in.Budget(std::chrono::seconds(60) + std::chrono::seconds(static_cast<long>(20 * length)));
+  decoded.frames.reserve(static_cast<std::size_t>(total));
+
+  const int rotation = StreamRotation(stream);
+  const Size fitted = FitInside(stream->codecpar->width, stream->codecpar->height,
+                                stream->codecpar->sample_aspect_ratio, rotation, target.width,
+                                target.height, /*enlarge=*/true, /*even=*/true);
+  const int left = (target.width - fitted.width) / 2 & ~1;
+  const int top = (target.height - fitted.height) / 2 & ~1;
+  SwsContext* scaler = nullptr;
+  SwrContext* resampler = nullptr;
+  if (audio) {
+    AVChannelLayout mono;
+    av_channel_layout_default(&mono, 1);
+    if (swr_alloc_set_opts2(&resampler, &mono, AV_SAMPLE_FMT_S16, kAudioSampleRate,
+                            &audio->ch_layout, audio->sample_fmt, audio->sample_rate, 0,
+                            nullptr) < 0 ||
+        swr_init(resampler) < 0) {
+      swr_free(&resampler);
+      audio.reset();  // sound that cannot be read: the movie goes on silent
+    }
+  }
+  struct ResamplerFreer {
+    SwrContext*& r;
+    ~ResamplerFreer() { swr_free(&r); }
+  } freeResampler{resampler};
+
+  // The picture of one source frame on the handset's black frame.
+  std::vector<std::uint8_t> blank(static_cast<std::size_t>(target.width * target.height * 3 / 2), 16);
+  std::fill(blank.begin() + target.width * target.height, blank.end(), 128);
+  auto compose = [&](const AVFrame* source) -> std::optional<std::vector<std::uint8_t>> {
+    FramePtr small = ScaleUpright(scaler, source, rotation, fitted, AV_PIX_FMT_YUV420P);
+    if (!small) return std::nullopt;
+    std::vector<std::uint8_t> planes = blank;
+    const int ws[3] = {target.width, target.width / 2, target.width / 2};
+    const int offsets[3] = {0, target.width * target.height,
+                            target.width * target.height * 5 / 4};
+    for (int p = 0; p < 3; ++p) {
+      const int sub = p ? 1 : 0;
+      const int pw = fitted.width >> sub, ph = fitted.height >> sub;
+      for (int y = 0; y < ph; ++y)
+        std::memcpy(planes.data() + offsets[p] + static_cast<std::ptrdiff_t>((top >> sub) + y) * ws[p] + (left >> sub),
+                    small->data[p] + static_cast<std::ptrdiff_t>(y) * small->linesize[p],
+                    static_cast<std::size_t>(pw));
+    }
+    return planes;
+  };
+
+  const double start = stream->start_time != AV_NOPTS_VALUE
+                           ? static_cast<double>(stream->start_time) * av_q2d(stream->time_base)
+                           : 0;
+  std::optional<std::vector<std::uint8_t>> shown;  // the latest source frame, composed
+  bool failedCompose = false, stopped = false;
+  std::vector<std::int16_t> chunk;
+  const bool complete = DecodeFrames(in, video.get(), audio.get(), 1L << 30, [&](bool isVideo, AVFrame* f) {
+    if (isVideo) {
+      const std::int64_t pts = f->best_effort_timestamp;
+      const double t = pts == AV_NOPTS_VALUE ? 0 : pts * av_q2d(stream->time_base) - start;
+      // Output frames before this frame's time show the frame before it.
+      while (shown && static_cast<std::int64_t>(decoded.frames.size()) < total &&
+             static_cast<double>(decoded.frames.size()) / target.fps < t - 1e-6)
+        decoded.frames.push_back(*shown);
+      if (static_cast<std::int64_t>(decoded.frames.size()) < total) {
+        shown = compose(f);
+        if (!shown) {
+          failedCompose = true;
+          return false;
+        }
+      }
+      if (!progress(kDecodeShare * std::min(1.0, t / length)) || cancel.load()) {
+        stopped = true;
+        return false;
+      }
+    } else if (resampler && static_cast<std::int64_t>(decoded.samples.size()) < samples) {
+      const int room = swr_get_out_samples(resampler, f->nb_samples);
+      if (room <= 0) return true;
+      chunk.resize(static_cast<std::size_t>(room));
+      auto* out = reinterpret_cast<std::uint8_t*>(chunk.data());
+      const int got = swr_convert(resampler, &out, room, const_cast<const std::uint8_t**>(f->extended_data), f->nb_samples);
+      if (got > 0) decoded.samples.insert(decoded.samples.end(), chunk.begin(), chunk.begin() + got);
+    }
+    const bool videoDone = static_cast<std::int64_t>(decoded.frames.size()) >= total;
+    const bool audioDone = !resampler || static_cast<std::int64_t>(decoded.samples.size()) >= samples;
+    return !(videoDone && audioDone);
+  });
+  sws_freeContext(scaler);
+  if (stopped || cancel.load()) return Fail{"cancel"};
+  if (failedCompose) return Fail{"scale"};
+  if (!complete) return Fail{"read"};  // a read error or the time bound: not a movie to keep
+  if (!shown) return Fail{"no frame"};
+  // A source that ends early (or is cut short) shows its last picture on.
+  while (static_cast<std::int64_t>(decoded.frames.size()) < total) decoded.frames.push_back(*shown);
+  if (static_cast<std::int64_t>(decoded.samples.size()) > samples) decoded.samples.resize(static_cast<std::size_t>(samples));
+  return std::nullopt;
+}
+
+}  // namespace
+
+double FittingLength(double seconds, const HandsetMovie& target) {
+  if (!(seconds > 0)) return 0;
+  if (RateFor(seconds, target) >= target.minVideoRate) return seconds;
+  // The longest whole-second length the lowest rate holds: from the length
+  // the sizes allow (the same sums as RateFor), down to the first that fits.
+  const double most = (static_cast<double>(target.maxBytes) * 0.97 - OverheadBytes(0)) /
+                      (kAmrBytesPerSecond + OverheadBytes(1) - OverheadBytes(0) + target.minVideoRate / 8.0);
+  double n = std::floor(std::min(seconds, most + 1));
+  while (n > 1 && RateFor(n, target) < target.minVideoRate) n -= 1;
+  return std::max(n, 1.0);
+}
+
+Converted ConvertMovie(const std::filesystem::path& source, const std::filesystem::path& out,
+                       double seconds, const ProgressFn& progress, const HandsetMovie& target) {
+  Converted result;
+  std::atomic<bool> cancel{false};
+  auto report = [&](double share) {
+    if (progress && !progress(std::clamp(share, 0.0, 1.0))) cancel = true;
+    return !cancel.load();
+  };
+  auto fail = [&](Converted::Status status, std::string detail) {
+    std::error_code ec;
+    std::filesystem::remove(out, ec);
+    result.status = status;
+    result.detail = std::move(detail);
+    return result;
+  };
+  Decoded decoded;
+  double length = 0;
+  if (auto failed = DecodeSource(source, seconds, target, cancel, report, decoded, length))
+    return fail(failed->detail == "cancel" ? Converted::Status::Cancelled : Converted::Status::Failed,
+                failed->detail);
+
+  Encoder encoder(target, decoded);
+  const double passes = 2;
+  auto passProgress = [&](int pass) {
+    return [&, pass](double share) {
+      return report(kDecodeShare + (1 - kDecodeShare) * std::min(1.0, (pass + share) / passes));
+    };
+  };
+  std::string stats;
+  const int startRate = RateFor(length, target);
+  if (std::string e = encoder.Run(startRate, {}, {}, &stats, passProgress(0)); !e.empty())
+    return fail(e == "cancel" ? Converted::Status::Cancelled : Converted::Status::Failed, e);
+  // The rate control aims near the rate, not under it: the size written is
+  // what counts, and the rate is lowered by what it missed.
+  int rate = startRate;
+  const double fixed = OverheadBytes(length) + kAmrBytesPerSecond * length;
+  for (int attempt = 0; attempt < kMaxTries; ++attempt) {
+    if (std::string e = encoder.Run(rate, out, stats, nullptr, passProgress(1)); !e.empty())
+      return fail(e == "cancel" ? Converted::Status::Cancelled : Converted::Status::Failed, e);
+    std::error_code ec;
+    const auto size = static_cast<std::int64_t>(std::filesystem::file_size(out, ec));
+    if (ec) return fail(Converted::Status::Failed, "size");
+    if (size <= target.maxBytes) {
+      result.status = Converted::Status::Done;
+      result.videoRate = rate;
+      result.bytes = size;
+      result.seconds = length;
+      return result;
+    }
+    const double videoBytes = std::max(1.0, static_cast<double>(size) - fixed);
+    const double budget = static_cast<double>(target.maxBytes) * 0.97 - fixed;
+    rate = static_cast<int>(rate * std::min(0.95, budget / videoBytes));
+    if (rate < target.minVideoRate * 3 / 4) break;
+  }
+  return fail(Converted::Status::Failed, "size");
+}
+
+}  // namespace fenmora::movie
