@@ -80,6 +80,8 @@ TEST_F(StartState, GridsShow63BlankRowsUnderTheFourHeaders) {
     QTableWidget* g = Grid(k);
     ASSERT_EQ(g->columnCount(), 4);
     EXPECT_EQ(g->rowCount(), 63);
+    EXPECT_EQ(g->currentRow(), -1);  // nothing to choose before a load
+    EXPECT_TRUE(g->selectedItems().isEmpty());
     for (int c = 0; c < 4; ++c) {
       EXPECT_EQ(g->horizontalHeaderItem(c)->text(), QString::fromUtf8(headers[c]));
       EXPECT_EQ(g->columnWidth(c), widths[c]);
@@ -246,6 +248,24 @@ TEST_F(DriveList, AFolderIsAddedOnceAndSelected) {
   Choose(card.path() / "." );
   EXPECT_EQ(drives->count(), before + 1);
   EXPECT_EQ(window->CardRoot(), card.path());
+}
+
+TEST_F(DriveList, AFolderHoldingACardIsMarkedAndEveryEntryShowsItsWholeTextAsATip) {
+  TempDir plain;
+  Choose(plain.path());
+  auto* drives = Find<QComboBox>("curDrive");
+  EXPECT_EQ(drives->currentText().toStdString(), plain.path().string());
+  EXPECT_FALSE(drives->currentData(app::kCardRole).toBool());
+  WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "一")});
+  Choose(card.path());
+  EXPECT_EQ(drives->currentText().toStdString(), "［カード］" + card.path().string());
+  EXPECT_TRUE(drives->currentData(app::kCardRole).toBool());
+  EXPECT_EQ(drives->toolTip(), drives->currentText());
+  // The mount table read again: the tips stay, on the box and on each entry.
+  window->SetMountTable([] { return std::string(); });
+  EXPECT_EQ(drives->toolTip(), drives->currentText());
+  for (int i = 0; i < drives->count(); ++i)
+    EXPECT_EQ(drives->itemData(i, Qt::ToolTipRole).toString(), drives->itemText(i));
 }
 
 TEST_F(MainWindowPlace, TheFrameNotTheInnerAreaStandsAtTenTen) {
