@@ -70,7 +70,7 @@ TfrAbout::TfrAbout(QWidget* parent)
 
   PlaceLabel(new QLabel(panel), "ProductName", QStringLiteral("Fenmora"), 88, 19);
   PlaceLabel(new QLabel(panel), "Version",
-             QStringLiteral("Version ") + QStringLiteral(FENMORA_VERSION) + QStringLiteral(".0"), 96, 35);
+             QString::fromUtf8(fenmora::app::texts::kVersionPrefix) + QStringLiteral(FENMORA_VERSION) + QStringLiteral(".0"), 96, 35);
   PlaceLabel(new QLabel(panel), "Copyright",
              QString::fromUtf8(fenmora::app::texts::kCopyright), 16, 56);
   PlaceLabel(new QLabel(panel), "Comment2", QStringLiteral("最新版入手やご意見等は↓こちらへどうぞ"), 16, 80);

@@ -71,6 +71,8 @@ inline constexpr const char* kBanner[3] = {"待ち受け画像のダウンロー
 
 // The about box.
 inline constexpr const char* kAboutTitle = "バージョン情報";
+// Before the version number, in the about box and the branding panel.
+inline constexpr const char* kVersionPrefix = "バージョン ";
 inline constexpr const char* kCopyright = "© 2026 Fenmora 開発チーム";
 
 // The read-me shown by the window itself.

@@ -292,7 +292,7 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   label6->adjustSize();
   connect(label6, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
 
-  auto* label7 = new ClickLabel(QStringLiteral("Version ") + QStringLiteral(FENMORA_VERSION) + QStringLiteral(".0"), panel5);
+  auto* label7 = new ClickLabel(QString::fromUtf8(app::texts::kVersionPrefix) + QStringLiteral(FENMORA_VERSION) + QStringLiteral(".0"), panel5);
   label7->setObjectName(QStringLiteral("Label7"));  // takes its clicks and does nothing
   label7->move(48, 22);
   label7->adjustSize();
