@@ -76,9 +76,12 @@ void TfrMain::CommitToCard() {
                                                     : Prompts::Icon::Warning;
   // What happened, in one box: the update (or the return to the state
   // before an interrupted one), then the reload when it did not work.
-  std::string report = result.Ok() && reverting ? std::string(fenmora::texts::kRevertDone) : CommitReport(result);
+  // The system's reasons for failures go to the details.
+  std::string details;
+  std::string report =
+      result.Ok() && reverting ? std::string(fenmora::texts::kRevertDone) : CommitReport(result, &details);
   if (!reloaded) report += std::string("\n") + fenmora::texts::kReloadFailed;
-  prompts_->Tell(icon, report);
+  prompts_->AskWithDetails(Prompts::Question::Message, icon, Prompts::Buttons::Ok, report, details);
 }
 
 void TfrMain::BackUpCard() {
@@ -100,6 +103,9 @@ void TfrMain::BackUpCard() {
   // message: the backup is over when it is read.
   progress().Status("");
   progress().Busy(false);
-  prompts_->Tell(result.complete ? Prompts::Icon::Information : Prompts::Icon::Warning,
-                 BackupReport(result));
+  std::string details;
+  const std::string report = BackupReport(result, &details);
+  prompts_->AskWithDetails(Prompts::Question::Message,
+                           result.complete ? Prompts::Icon::Information : Prompts::Icon::Warning,
+                           Prompts::Buttons::Ok, report, details);
 }
