@@ -16,6 +16,7 @@ set(GUI_SOURCES
   src/app/app_paths.cpp
   src/app/card_sync.cpp
   src/app/drive_list.cpp
+  src/app/help_view.cpp
   src/app/kind_page.cpp
   src/app/list_editing.cpp
   src/app/main_window.cpp
@@ -23,6 +24,7 @@ set(GUI_SOURCES
   src/app/preview_side.cpp
   src/app/qt_prompts.cpp
   src/app/widgets.cpp
+  src/app/window_place.cpp
 )
 set(GUI_HEADERS
   src/preview/image_preview.h
@@ -32,12 +34,14 @@ set(GUI_HEADERS
   src/app/app_paths.h
   src/app/app_texts.h
   src/app/drive_list.h
+  src/app/help_view.h
   src/app/kind_page.h
   src/app/links.h
   src/app/main_window.h
   src/app/movie_side.h
   src/app/qt_prompts.h
   src/app/widgets.h
+  src/app/window_place.h
 )
 add_library(fenmora_gui STATIC ${GUI_SOURCES} ${GUI_HEADERS})
 target_link_libraries(fenmora_gui PUBLIC fenmora_core fenmora_convert Qt6::Widgets JPEG::JPEG ${CMAKE_DL_LIBS})
@@ -88,6 +92,7 @@ set(GUI_TESTS
   tests/app/preview_playback_test.cpp
   tests/app/prompts_progress_test.cpp
   tests/app/undo_test.cpp
+  tests/app/window_layout_test.cpp
 )
 # Test helpers: the card builder (shared with the core's tests) and the
 # headers of tests/app, which hold Qt objects for moc.

@@ -95,7 +95,7 @@ QImage Banner() {
   font.setBold(true);
   font.setStyleStrategy(QFont::PreferAntialias);
   p.setFont(font);
-  const QString text = QString::fromUtf8("待受け画像");
+  const QString text = QString::fromUtf8("待ち受け画像");
   const QRect box(0, 0, w, h);
   p.setPen(QColor(150, 40, 80, 170));
   p.drawText(box.translated(1, 1), Qt::AlignCenter, text);

@@ -1,6 +1,7 @@
 // fenmora_screenshots SAMPLE-CARD FOLDER: draws pictures of the window for
 // looking at the layout, headless, into FOLDER: the window at start and with
-// the sample card loaded, the about box, a warning and a question in Qt's
+// the sample card loaded (at its first size and larger), the read-me in the
+// window's own view, the about box, a warning and a question in Qt's
 // Japanese buttons, the commit's confirmation with its details, and the drive
 // list with a card marked. `make screenshot` runs it.
 //
@@ -15,6 +16,7 @@
 #include <QDropEvent>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPixmap>
@@ -33,6 +35,7 @@
 #include "app/about_box.h"
 #include "app/app_paths.h"
 #include "app/app_texts.h"
+#include "app/help_view.h"
 #include "app/main_window.h"
 #include "app/qt_prompts.h"
 #include "sync/session.h"
@@ -139,6 +142,31 @@ void Shoot(const QString& folder, const fs::path& sample, const fs::path& scratc
     s.ClickFirstRow("sgImage", 0);
     if (s.Find<QLabel>("DispPrev")->pixmap().isNull()) Fail(s.name, "no preview");
     s.Save(s.window.grab().toImage(), "main-loaded.png");
+  }
+  {
+    Shot s(folder, "the window made larger");
+    s.window.show();
+    s.window.resize(1100, 900);
+    s.Load(sample);
+    s.ClickFirstRow("sgImage", 0);
+    QCoreApplication::processEvents();
+    s.Save(s.window.grab().toImage(), "main-large.png");
+  }
+  {
+    Shot s(folder, "the read-me in the window's own view");
+    s.window.show();
+    // A desktop without an application for text files.
+    s.window.SetOpener([](const QString&) { return false; });
+    s.Click("btHelp");
+    auto* help = s.window.findChild<app::HelpView*>();
+    if (!help) {
+      Fail(s.name, "no help view");
+    } else {
+      help->findChild<QLineEdit*>(QStringLiteral("HelpFind"))->setText(QStringLiteral("バックアップ"));
+      help->FindNext();
+      QCoreApplication::processEvents();
+      s.Save(help->grab().toImage(), "help.png");
+    }
   }
   {
     Shot s(folder, "the about box");

@@ -7,8 +7,10 @@
 #include <QPushButton>
 
 #include "app/app_paths.h"
+#include "app/app_texts.h"
 #include "app/links.h"
 #include "app/widgets.h"
+#include "sync/prompts.h"
 
 using fenmora::app::ClickLabel;
 using fenmora::app::DataPixmap;
@@ -46,7 +48,7 @@ TfrAbout::TfrAbout(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("frAbout"));
-  setWindowTitle(QStringLiteral("About..."));
+  setWindowTitle(QString::fromUtf8(fenmora::app::texts::kAboutTitle));
   setFixedSize(296, 281);
   setFont(PixelFont(kProportionalFace, 12));
   setWindowIcon(DataPixmap(QStringLiteral("fenmora.png")));
@@ -68,9 +70,9 @@ TfrAbout::TfrAbout(QWidget* parent)
 
   PlaceLabel(new QLabel(panel), "ProductName", QStringLiteral("Fenmora"), 88, 19);
   PlaceLabel(new QLabel(panel), "Version",
-             QStringLiteral("Version ") + QStringLiteral(FENMORA_VERSION) + QStringLiteral(".0"), 96, 35);
+             QString::fromUtf8(fenmora::app::texts::kVersionPrefix) + QStringLiteral(FENMORA_VERSION) + QStringLiteral(".0"), 96, 35);
   PlaceLabel(new QLabel(panel), "Copyright",
-             QStringLiteral("Copyright (C) 2026 The Fenmora developers"), 16, 56);
+             QString::fromUtf8(fenmora::app::texts::kCopyright), 16, 56);
   PlaceLabel(new QLabel(panel), "Comment2", QStringLiteral("最新版入手やご意見等は↓こちらへどうぞ"), 16, 80);
 
   auto* logo = new ClickLabel(panel);
@@ -132,7 +134,20 @@ TfrAbout::TfrAbout(QWidget* parent)
   ok->setFocus();
 }
 
-void TfrAbout::OpenAuthorPage() { QDesktopServices::openUrl(fenmora::app::LinkUrl(fenmora::links::kAuthorPage)); }
-void TfrAbout::OpenDonationPage() { QDesktopServices::openUrl(fenmora::app::LinkUrl(fenmora::links::kDonationPage)); }
-void TfrAbout::OpenRatingsBoard() { QDesktopServices::openUrl(fenmora::app::LinkUrl(fenmora::links::kRatingsBoard)); }
-void TfrAbout::OpenSupportBoard() { QDesktopServices::openUrl(fenmora::app::LinkUrl(fenmora::links::kSupportBoard)); }
+void TfrAbout::SetLinkService(UrlOpener open, fenmora::Prompts* prompts) {
+  open_ = std::move(open);
+  prompts_ = prompts;
+}
+
+void TfrAbout::OpenLink(const char* link) {
+  const QUrl url = fenmora::app::LinkUrl(link);
+  const bool opened = open_ ? open_(url) : QDesktopServices::openUrl(url);
+  if (!opened && prompts_)
+    prompts_->Tell(fenmora::Prompts::Icon::Warning,
+                   fenmora::app::texts::kCannotOpenAddress + url.toString().toStdString());
+}
+
+void TfrAbout::OpenAuthorPage() { OpenLink(fenmora::links::kAuthorPage); }
+void TfrAbout::OpenDonationPage() { OpenLink(fenmora::links::kDonationPage); }
+void TfrAbout::OpenRatingsBoard() { OpenLink(fenmora::links::kRatingsBoard); }
+void TfrAbout::OpenSupportBoard() { OpenLink(fenmora::links::kSupportBoard); }

@@ -1,4 +1,15 @@
 // Texts of the window's own (UTF-8), beside the core's in sync/texts.h.
+//
+// One word for one thing in everything the program shows (the window, its
+// messages, the read-me), where the handset's own manuals and the old texts
+// spelled it two ways:
+//   メモリカード   (not メモリーカード), as on the buttons "メモリカード読込" and
+//                  "メモリカード更新"; SDメモリカード where the kind of card matters
+//   待ち受け画像   (not 待受け画像), as in the status texts and messages
+//   着メロ, ムービー, 管理テーブル, バックアップ, 修正 (a title applied), 更新
+//   (what the commit does), 読み込み (a load)
+//   Sentences end in "．" and clauses are joined with "、" as in the load's
+//   and commit's messages.
 #pragma once
 
 namespace fenmora::app::texts {
@@ -7,8 +18,9 @@ namespace fenmora::app::texts {
 // on its own line.
 inline constexpr const char* kNoAudioDevice =
     "音声出力装置を開けないため、着メロを演奏できません．";
-// A melody file that the player cannot open; the path and the reason follow.
-inline constexpr const char* kCannotPlay = "下記の着メロを演奏できません。\n";
+// A melody file that the player cannot open; the path follows (the player's
+// reason goes to the details).
+inline constexpr const char* kCannotPlay = "下記の着メロを演奏できません．\n";
 
 // The playback switch on btStopMelody: the caption is the state.
 inline constexpr const char* kPlaybackOn = "着メロを演奏する";
@@ -26,11 +38,21 @@ inline constexpr const char* kDropEditsOnLoad =
 // Status text when the loaded card leaves the mount table or its folder goes.
 inline constexpr const char* kCardGone =
     "読み込んだメモリカードが取り外されました．更新するには、もう一度読み込んでください．";
+// Status text when the card that was pulled out is back: editing goes on, the
+// commit waits for a load.
+inline constexpr const char* kCardBack =
+    "メモリカードが戻りました．更新するには、もう一度読み込んでください．";
+// The backup pressed while the loaded card is gone or changed.
+inline constexpr const char* kBackupCardGone =
+    "読み込んだ後にメモリカードが変わっています．バックアップは取っていません．\n"
+    "メモリカードを読み込み直してください．";
 
 // The desktop could not open something; the file or address follows.
 inline constexpr const char* kCannotOpenFile =
     "下記のファイルを開くアプリケーションが見つかりません．\n";
-inline constexpr const char* kCannotOpenAddress = "下記のアドレスを開けません．\n";
+inline constexpr const char* kCannotOpenAddress =
+    "下記のアドレスを開けるブラウザが見つかりません．\nアドレスをコピーしてブラウザで開いてください．\n";
+inline constexpr const char* kCannotReadFile = "下記のファイルを読み込めません．\n";
 inline constexpr const char* kFileNotFound = "下記のファイルが見つかりません．\n";
 inline constexpr const char* kReadMeName = "ReadMe.txt";
 
@@ -38,5 +60,26 @@ inline constexpr const char* kReadMeName = "ReadMe.txt";
 // follow the first line, each in 「」.
 inline constexpr const char* kUnrepresentable = "次の文字はタイトルに使えません：";
 inline constexpr const char* kUnrepresentableQuestion = "\n「?」に置き換えて修正しますか？";
+// Another row chosen while the title edit holds a title not yet applied.
+inline constexpr const char* kTitleNotApplied =
+    "入力したタイトルがまだ修正されていません．\n前に選んでいたデータのタイトルを修正しますか？\n";
+
+// The partner strip under the lists, after the kind of the tab in front.
+inline constexpr const char* kBanner[3] = {"待ち受け画像のダウンロードはこちらのサイトからどうぞ →",
+                                           "着メロのダウンロードはこちらのサイトからどうぞ →",
+                                           "ムービーのダウンロードはこちらのサイトからどうぞ →"};
+
+// The about box.
+inline constexpr const char* kAboutTitle = "バージョン情報";
+// Before the version number, in the about box and the branding panel.
+inline constexpr const char* kVersionPrefix = "バージョン ";
+inline constexpr const char* kCopyright = "© 2026 Fenmora 開発チーム";
+
+// The read-me shown by the window itself.
+inline constexpr const char* kHelpTitle = "ヘルプ － ReadMe.txt";
+inline constexpr const char* kHelpFindLabel = "検索:";
+inline constexpr const char* kHelpFindNext = "次を検索";
+inline constexpr const char* kHelpNotFound = "見つかりません";
+inline constexpr const char* kClose = "閉じる";
 
 }  // namespace fenmora::app::texts

@@ -7,6 +7,7 @@
 #include <QUndoStack>
 #include <ctime>
 
+#include "app/app_texts.h"
 #include "app/main_window.h"
 #include "app/qt_prompts.h"
 #include "sync/backup.h"
@@ -24,10 +25,11 @@ void TfrMain::CommitToCard() {
   // nothing to ask about, nothing is written.
   if (!CardChangedSinceLoad(session_, *fileOps_).empty()) {
     cardGone_ = true;
-    UpdateCommitButton();
-    prompts_->Tell(Prompts::Icon::Error, texts::kCardChanged);
+    UpdateCardButtons();
+    prompts_->Tell(Prompts::Icon::Error, fenmora::texts::kCardChanged);
     return;
   }
+  const bool reverting = revertDue_;
   const CommitPlan plan = PlanCommit(session_, *fileOps_);
   // What the commit will do, before it writes anything; a plan blocked from
   // the start changes nothing and says so itself.
@@ -48,47 +50,62 @@ void TfrMain::CommitToCard() {
   // card) leaves the card as it was: the lists keep the user's edits, so that
   // the commit can be tried again once the card can be written.
   const bool cardUnchanged = result.stopped && !result.contentTouched && !result.cardChanged;
+  bool reloaded = true;
   if (result.cardChanged) {
     // Not the card that was loaded: nothing was written, and nothing is read
     // back from whatever lies at the card root now; nothing more is written
     // to it either.
     cardGone_ = true;
   } else if (!cardUnchanged) {
-    status.Status(texts::kReloadStatus);
+    status.Status(fenmora::texts::kReloadStatus);
     // Reread the card that was written, and show it in the drive list.
     const std::filesystem::path root = session_.cardRoot;
     AddCardFolder(QString::fromStdString(root.string()));
     // The edits are on the card now (or in its journal): no undo reaches
     // back past the commit.
-    if (!LoadFrom(root).Completed()) commitDue_ = false;
+    reloaded = LoadFrom(root, /*reload=*/true).Completed();
+    if (!reloaded) commitDue_ = false;
     undoStack_->clear();
   }
   status.Status("");
-  UpdateCommitButton();
+  UpdateCardButtons();
   status.Busy(false);
 
-  const Prompts::Icon icon = result.Ok()       ? Prompts::Icon::Information
-                             : result.stopped ? Prompts::Icon::Error
-                                              : Prompts::Icon::Warning;
-  prompts_->Tell(icon, CommitReport(result));
+  const Prompts::Icon icon = result.Ok() && reloaded ? Prompts::Icon::Information
+                             : result.stopped       ? Prompts::Icon::Error
+                                                    : Prompts::Icon::Warning;
+  // What happened, in one box: the update (or the return to the state
+  // before an interrupted one), then the reload when it did not work.
+  // The system's reasons for failures go to the details.
+  std::string details;
+  std::string report =
+      result.Ok() && reverting ? std::string(fenmora::texts::kRevertDone) : CommitReport(result, &details);
+  if (!reloaded) report += std::string("\n") + fenmora::texts::kReloadFailed;
+  prompts_->AskWithDetails(Prompts::Question::Message, icon, Prompts::Buttons::Ok, report, details);
 }
 
 void TfrMain::BackUpCard() {
-  if (!session_.loaded) return;
+  if (!session_.loaded || cardGone_) return;  // the button is off then
   if (!CardChangedSinceLoad(session_, *fileOps_).empty()) {
-    prompts_->Tell(Prompts::Icon::Error, texts::kCardChanged);
+    cardGone_ = true;
+    UpdateCardButtons();
+    prompts_->Tell(Prompts::Icon::Error, app::texts::kBackupCardGone);
     return;
   }
-  DialogProgress copies(this, progress(), QString::fromUtf8(texts::kCopying),
+  DialogProgress copies(this, progress(), QString::fromUtf8(fenmora::texts::kCopying),
                         /*cancellable=*/true, progressDelayMs_);
-  // BackupCard turns the hourglass on and puts up its status text; both stay
-  // until the closing message has been read.
+  // BackupCard turns the hourglass on and puts up its status text.
   const BackupResult result =
       BackupCard(session_.cardRoot, ChooseBackupRoot(programFolder_, userDataFolder_, *fileOps_),
                  std::time(nullptr), *fileOps_, copies);
   copies.Close();
-  prompts_->Tell(result.complete ? Prompts::Icon::Information : Prompts::Icon::Warning,
-                 BackupReport(result));
+  // The status text and the hourglass go with the work, before the closing
+  // message: the backup is over when it is read.
   progress().Status("");
   progress().Busy(false);
+  std::string details;
+  const std::string report = BackupReport(result, &details);
+  prompts_->AskWithDetails(Prompts::Question::Message,
+                           result.complete ? Prompts::Icon::Information : Prompts::Icon::Warning,
+                           Prompts::Buttons::Ok, report, details);
 }

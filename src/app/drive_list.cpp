@@ -37,7 +37,7 @@ std::vector<DriveChoice> MountedDrives(const std::string& mountInfo) {
     DriveChoice d;
     d.path = QFile::decodeName(QByteArray::fromStdString(v.mountPoint));
     d.card = HoldsCardLayout(root, fileOps);
-    d.removable = IsRemovableDrive(root);
+    d.removable = IsRemovableDrive(root) || IsCardReaderSource(v.source);
     d.text = DriveText(d.path, QStorageInfo(d.path).name(), d.card);
     drives.push_back(d);
   }

@@ -11,6 +11,8 @@ namespace fenmora::app {
 
 // The drive list's item data that says a volume holds a card (bool).
 inline constexpr int kCardRole = Qt::UserRole + 1;
+// ... and that its reader is a removable one (USB mass storage, SD/MMC).
+inline constexpr int kRemovableRole = Qt::UserRole + 2;
 
 struct DriveChoice {
   QString path;   // the card root: the mount point or the folder

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,31 +20,37 @@ namespace fenmora::app {
 namespace {
 
 const KindPageNames kNames[3] = {
-    {"tsImage", "　待受け画像　", "Label2", "待受け画像タイトル", "edImageTitle", "btEditImage",
+    {"tsImage", "　待ち受け画像　", "Label2", "待ち受け画像タイトル", "edImageTitle", "btEditImage",
      "sgImage", "Panel1", "ImageImage", "icon-image.png", "btUpImage", "btDownImage", "btRenImage",
      "btDelImage", "btAddImage"},
-    {"tsMelody", "　着メロ　　　", "Label3", "着メロタイトル", "edMelodyTitle", "btEditMelody",
+    {"tsMelody", "　着メロ　　　　", "Label3", "着メロタイトル", "edMelodyTitle", "btEditMelody",
      "sgMelody", "Panel2", "Image1", "icon-melody.png", "btUpMelody", "btDownMelody",
      "btRenMelody", "btDelMelody", "btAddMelody"},
-    {"tsMovie", "　ムービー　　", "Label4", "ムービータイトル", "edMovieTitle", "btEditMovie",
+    {"tsMovie", "　ムービー　　　", "Label4", "ムービータイトル", "edMovieTitle", "btEditMovie",
      "sgMovie", "Panel3", "Image2", "icon-movie.png", "btUpMovie", "btDownMovie", "btRenMovie",
      "btDelMovie", "btAddMovie"},
 };
 
-// Layout of a page, in the page's own coordinates: the grid_ on the left, the
-// button column on its right.
+// Layout of a page at the window's least size, in the page's own
+// coordinates: the title and the grid on the left, the button column on their
+// right. A larger page gives its extra room to the grid; the buttons keep
+// their size, "上へ" and "下へ" at the top, the others at the grid's foot.
 constexpr int kLeft = 8;
+constexpr int kTop = 8;
 constexpr int kGridTop = 54;
 constexpr int kGridWidth = 405;
 constexpr int kGridHeight = 423;
-constexpr int kColumnX = kLeft + kGridWidth + 8;
 constexpr int kColumnWidth = 76;
 constexpr int kButtonHeight = 26;
+// What lies right of and below the page's controls: the page of a 513 x 513
+// tab control is 509 x 486 in the window's style.
+constexpr int kRightMargin = 12;
+constexpr int kBottomMargin = 9;
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int y) {
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption) {
   auto* b = new QPushButton(QString::fromUtf8(caption), parent);
   b->setObjectName(QString::fromUtf8(name));
-  b->setGeometry(kColumnX, y, kColumnWidth, kButtonHeight);
+  b->setFixedSize(kColumnWidth, kButtonHeight);
   b->setEnabled(false);
   return b;
 }
@@ -61,17 +68,17 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
 
   auto* titleLabel = new QLabel(QString::fromUtf8(n.labelCaption), this);
   titleLabel->setObjectName(QString::fromUtf8(n.label));
-  titleLabel->setGeometry(kLeft, 8, kGridWidth, 14);
+  titleLabel->setFixedHeight(14);
 
   titleEdit_ = new QLineEdit(this);
   titleEdit_->setObjectName(QString::fromUtf8(n.edit));
-  titleEdit_->setGeometry(kLeft, 25, kGridWidth, 22);
+  titleEdit_->setFixedHeight(22);
   titleEdit_->setMaxLength(static_cast<int>(kTitleFieldBytes));
   titleEdit_->setValidator(new Cp932LengthValidator(kTitleFieldBytes, titleEdit_));
 
   editButton_ = new QPushButton(QStringLiteral("修正"), this);
   editButton_->setObjectName(QString::fromUtf8(n.editButton));
-  editButton_->setGeometry(kColumnX, 24, kColumnWidth, 24);
+  editButton_->setFixedSize(kColumnWidth, 24);
   editButton_->setEnabled(false);
   // Files dropped on the edit go to the window, which ignores them there,
   // instead of being pasted into the title as text.
@@ -82,7 +89,7 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   // each time the grid_'s geometry changes.
   grid_ = new QTableWidget(0, kGridColumns, this);
   grid_->setObjectName(QString::fromUtf8(n.grid));
-  grid_->setGeometry(kLeft, kGridTop, kGridWidth, kGridHeight);
+  grid_->setMinimumSize(kGridWidth, kGridHeight);
   grid_->setFont(PixelFont(kFixedFace, 12));
   grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
   grid_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -111,13 +118,14 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
     grid_->setColumnWidth(c, kColumnWidths[c]);
     grid_->setHorizontalHeaderItem(c, new QTableWidgetItem(QString::fromUtf8(kColumnHeaders[c])));
   }
+  // Blank rows before any load, none of them chosen: there is nothing to
+  // choose yet.
   grid_->setRowCount(kInitialDataRows);
   for (int r = 1; r <= kInitialDataRows; ++r) SetCells(r, GridRow{});
-  grid_->setCurrentCell(0, 0);
 
   auto* iconPanel = new QFrame(this);
   iconPanel->setObjectName(QString::fromUtf8(n.iconPanel));
-  iconPanel->setGeometry(kColumnX, kGridTop, kColumnWidth, 44);
+  iconPanel->setFixedSize(kColumnWidth, 44);
   iconPanel->setFrameShape(QFrame::StyledPanel);
   iconPanel->setFrameShadow(QFrame::Sunken);
   iconPanel->setAutoFillBackground(true);
@@ -130,13 +138,41 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   icon->setAlignment(Qt::AlignCenter);
   icon->setPixmap(DataPixmap(QString::fromUtf8(n.iconFile)));
 
-  QPushButton* up = MakeButton(this, n.up, "上へ", kGridTop + 52);
-  QPushButton* down = MakeButton(this, n.down, "下へ", kGridTop + 52 + kButtonHeight + 4);
-  const int bottom = kGridTop + kGridHeight;
-  QPushButton* add = MakeButton(this, n.add, "追加", bottom - kButtonHeight);
-  deleteButton_ = MakeButton(this, n.remove, "削除", bottom - 2 * kButtonHeight - 4);
-  QPushButton* renumber = MakeButton(this, n.renumber, "リナンバ", bottom - 3 * kButtonHeight - 8);
+  QPushButton* up = MakeButton(this, n.up, "上へ");
+  QPushButton* down = MakeButton(this, n.down, "下へ");
+  QPushButton* renumber = MakeButton(this, n.renumber, "リナンバ");
+  deleteButton_ = MakeButton(this, n.remove, "削除");
+  QPushButton* add = MakeButton(this, n.add, "追加");
   listButtons_ = {up, down, renumber, deleteButton_, add};
+
+  auto* left = new QVBoxLayout;
+  left->setSpacing(0);
+  left->addWidget(titleLabel);
+  left->addSpacing(25 - kTop - 14);
+  left->addWidget(titleEdit_);
+  left->addSpacing(kGridTop - 25 - 22);
+  left->addWidget(grid_, 1);
+  auto* right = new QVBoxLayout;
+  right->setSpacing(0);
+  right->addSpacing(24 - kTop);
+  right->addWidget(editButton_);
+  right->addSpacing(kGridTop - 24 - 24);
+  right->addWidget(iconPanel);
+  right->addSpacing(8);
+  right->addWidget(up);
+  right->addSpacing(4);
+  right->addWidget(down);
+  right->addStretch(1);
+  right->addWidget(renumber);
+  right->addSpacing(4);
+  right->addWidget(deleteButton_);
+  right->addSpacing(4);
+  right->addWidget(add);
+  auto* page = new QHBoxLayout(this);
+  page->setContentsMargins(kLeft, kTop, kRightMargin, kBottomMargin);
+  page->setSpacing(8);
+  page->addLayout(left, 1);
+  page->addLayout(right);
 
   connect(grid_, &QTableWidget::currentCellChanged, this, [this](int row, int, int previousRow, int) {
     if (row != previousRow) emit rowChosen();
@@ -188,7 +224,7 @@ void KindPage::RefreshRows(const MediaCatalogue& catalogue) {
     const MediaEntry* e = catalogue.EntryAtRow(r);
     SetCells(r, e ? RowOf(*e) : GridRow{});
   }
-  if (grid_->currentRow() < 0) grid_->setCurrentCell(0, 0);
+  if (grid_->currentRow() < 0 && rows > 0) grid_->setCurrentCell(0, 0);
   grid_->setUpdatesEnabled(updates);
 }
 
@@ -219,10 +255,15 @@ void KindPage::ShowTitle(const QString& title) {
 }
 
 void KindPage::SetEditEnabled(bool on) { editButton_->setEnabled(on); }
+bool KindPage::TitlePending() const { return editButton_->isEnabled(); }
 void KindPage::FocusTitle() { titleEdit_->setFocus(); }
 bool KindPage::DeleteEnabled() const { return deleteButton_->isEnabled(); }
 
 bool KindPage::eventFilter(QObject* watched, QEvent* event) {
+  // The title column takes the room a grid wider than at first gives.
+  if (event->type() == QEvent::Resize && watched == grid_)
+    grid_->setColumnWidth(kGridColumns - 1,
+                          kColumnWidths[kGridColumns - 1] + std::max(0, grid_->width() - kGridWidth));
   // The keys go on to the control: the signals only add to what it does.
   if (event->type() == QEvent::MouseButtonPress && watched == grid_->viewport())
     rowBeforePress_ = grid_->currentRow();

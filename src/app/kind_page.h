@@ -20,9 +20,9 @@ namespace fenmora::app {
 // The names and captions that differ between the three pages.
 struct KindPageNames {
   const char* tab;          // "tsImage"
-  const char* tabCaption;   // "　待受け画像　"
+  const char* tabCaption;   // "　待ち受け画像　": one space before, as many after as make the three equally wide
   const char* label;        // "Label2"
-  const char* labelCaption; // "待受け画像タイトル"
+  const char* labelCaption; // "待ち受け画像タイトル"
   const char* edit;         // "edImageTitle"
   const char* editButton;   // "btEditImage"
   const char* grid;         // "sgImage"
@@ -83,6 +83,8 @@ class KindPage : public QWidget {
   // title shown is not a change.
   void ShowTitle(const QString& title);
   void SetEditEnabled(bool on);
+  // A title typed and not yet applied ("修正" is on).
+  bool TitlePending() const;
   void FocusTitle();
   bool DeleteEnabled() const;
 

@@ -97,9 +97,24 @@ void TfrMain::RefreshGrid(MediaKind kind) {
 // stores the edit's text into the selected item.
 const MediaEntry* TfrMain::ShowSelectedTitle(MediaKind kind) {
   KindPage& page = Page(kind);
-  const MediaEntry* entry = session_.Catalogue(kind).EntryAtRow(SelectedRow(kind));
+  const int row = SelectedRow(kind);
+  const MediaEntry* entry = session_.Catalogue(kind).EntryAtRow(row);
   page.ShowTitle(entry ? QString::fromStdString(Cp932ToUtf8(entry->title)) : QString());
+  titleRows_[static_cast<size_t>(KindIndex(kind))] = entry ? row : 0;
   return entry;
+}
+
+void TfrMain::KeepTypedTitle(MediaKind kind) {
+  KindPage& page = Page(kind);
+  const int row = titleRows_[static_cast<size_t>(KindIndex(kind))];
+  if (!page.TitlePending() || row == SelectedRow(kind)) return;
+  const MediaEntry* left = session_.Catalogue(kind).EntryAtRow(row);
+  if (!left || page.TypedTitle() == QString::fromStdString(Cp932ToUtf8(left->title))) return;
+  const std::string question = app::texts::kTitleNotApplied + Cp932ToUtf8(left->cardName) + "「" +
+                               page.TypedTitle().toStdString() + "」";
+  if (prompts_->Ask(Prompts::Question::ApplyTitle, Prompts::Icon::Question, Prompts::Buttons::YesNo,
+                    question) == Prompts::Answer::Yes)
+    StoreTitleAt(kind, row);
 }
 
 void TfrMain::SelectRowQuietly(MediaKind kind, int row) {
@@ -125,9 +140,16 @@ void TfrMain::ShowSelection(MediaKind kind, bool playMelody) {
 void TfrMain::TitleTyped(MediaKind kind) { Page(kind).SetEditEnabled(true); }
 
 bool TfrMain::StoreTitle(MediaKind kind) {
+  if (!StoreTitleAt(kind, SelectedRow(kind))) return false;
+  // The edit shows the title as stored ("?" where a character could not be).
+  ShowSelectedTitle(kind);
+  Page(kind).FocusGrid();
+  return true;
+}
+
+bool TfrMain::StoreTitleAt(MediaKind kind, int row) {
   KindPage& page = Page(kind);
   MediaCatalogue& catalogue = session_.Catalogue(kind);
-  const int row = SelectedRow(kind);
   if (!catalogue.EntryAtRow(row)) return false;
   const std::string typed = page.TypedTitle().toStdString();
   // Characters the card's titles cannot hold would become "?": named first.
@@ -143,7 +165,6 @@ bool TfrMain::StoreTitle(MediaKind kind) {
   if (!RecordEdit(kind, [&] { return ApplyTitle(catalogue, row, title); })) return false;
   page.WriteTitle(row, *catalogue.EntryAtRow(row));
   page.SetEditEnabled(false);
-  page.FocusGrid();
   return true;
 }
 

@@ -2,6 +2,7 @@
 // drive list and selected (a card copied to disk, a mounted card image).
 // --help and --version answer without opening a window (or a display).
 #include <QApplication>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QTimer>
 #include <sys/resource.h>
@@ -104,8 +105,13 @@ int main(int argc, char** argv) {
   {
     ExitAfterFirstPaint benchProbe;
     TfrMain frMain(session);
+    // The window's size and place of the last run (not for the benchmark,
+    // which measures the first-run window).
     if (qEnvironmentVariableIntValue("FENMORA_BENCH_EXIT_AFTER_PAINT") == 1)
       frMain.installEventFilter(&benchProbe);
+    else
+      frMain.RememberPlaceIn(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+                             QStringLiteral("/window.conf"));
     // The about box is made when the branding panel is first clicked: the
     // window shows sooner without it.
 

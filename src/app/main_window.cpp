@@ -7,6 +7,7 @@
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QBoxLayout>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -34,10 +35,12 @@
 #include "app/app_texts.h"
 #include "app/app_paths.h"
 #include "app/drive_list.h"
+#include "app/help_view.h"
 #include "app/kind_page.h"
 #include "app/links.h"
 #include "app/qt_prompts.h"
 #include "app/widgets.h"
+#include "app/window_place.h"
 #include "platform/drives.h"
 #include "preview/jpeg_decoder.h"
 #include "preview/melody_player.h"
@@ -49,18 +52,21 @@ using namespace fenmora::app;
 
 namespace {
 
-// Where the window's frame stands on the screen.
+// Where the window's frame stands on the screen at the first run, and the
+// window's least (and first) size.
 constexpr QPoint kFramePosition(10, 10);
+constexpr QSize kLeastSize(697, 587);
 
-// The right-hand column.
-constexpr int kColumnX = 528;
+// The right-hand column: its width, and its controls' tops at the least size
+// (the column starts at 8, level with the tab control).
 constexpr int kColumnWidth = 161;
+constexpr int kColumnTop = 8;
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, const char* glyph,
-                        QRect place) {
+                        QSize size) {
   auto* b = new QPushButton(QString::fromUtf8(caption), parent);
   b->setObjectName(QString::fromUtf8(name));
-  b->setGeometry(place);
+  b->setFixedSize(size);
   if (glyph) {
     const QPixmap picture = DataPixmap(QString::fromUtf8(glyph));
     if (!picture.isNull()) {
@@ -71,13 +77,39 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
   return b;
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption, int x, int y) {
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption) {
   auto* l = new QLabel(QString::fromUtf8(caption), parent);
   l->setObjectName(QString::fromUtf8(name));
-  l->move(x, y);
-  l->adjustSize();
   return l;
 }
+
+// Stacks controls in a column at the tops they have at the window's least
+// size; a stretch placed between them takes a taller window's extra room.
+class ColumnStack {
+ public:
+  explicit ColumnStack(QVBoxLayout* column, int top) : column_(column), y_(top) { column_->setSpacing(0); }
+  void At(int top, QWidget* widget, int height) {
+    widget->setFixedHeight(height);
+    Skip(top);
+    // A caption is as wide as its text (the labels that are panels have
+    // the column's width); everything else fills the column.
+    column_->addWidget(widget, 0, qobject_cast<QLabel*>(widget) ? Qt::AlignLeft : Qt::Alignment());
+    y_ = top + height;
+  }
+  void At(int top, QLayout* row, int height) {
+    Skip(top);
+    column_->addLayout(row);
+    y_ = top + height;
+  }
+  void Stretch() { column_->addStretch(1); }
+
+ private:
+  void Skip(int top) {
+    if (top > y_) column_->addSpacing(top - y_);
+  }
+  QVBoxLayout* column_;
+  int y_;
+};
 
 void SetWhite(QWidget* w) {
   w->setAutoFillBackground(true);
@@ -106,30 +138,47 @@ QPixmap LoadBanner(const QString& path) {
 TfrMain::TfrMain(CardSession& session, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint),
+                          Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
       session_(session) {
   setObjectName(QStringLiteral("frMain"));
   setWindowTitle(QStringLiteral("Fenmora"));
   setWindowIcon(QIcon(DataPixmap(QStringLiteral("fenmora.png"))));
-  setFixedSize(697, 587);
+  setMinimumSize(kLeastSize);
+  resize(kLeastSize);
+  framePosition_ = kFramePosition;
   setFont(PixelFont(kProportionalFace, 12));
 
   pcMain_ = new QTabWidget(this);
   pcMain_->setObjectName(QStringLiteral("pcMain"));
-  pcMain_->setGeometry(8, 8, 513, 513);
+  pcMain_->setMinimumSize(513, 513);
   for (MediaKind kind : kListKinds) {
     auto* page = new KindPage(kind, pcMain_);
     pages_[static_cast<size_t>(KindIndex(kind))] = page;
     pcMain_->addTab(page, QString::fromUtf8(page->names().tabCaption));
   }
+  connect(pcMain_, &QTabWidget::currentChanged, this, &TfrMain::ShowTab);
 
-  BuildRightColumn();
-  BuildBottomStrip();
+  // The tab control and the right-hand column side by side, the partner strip
+  // under them, the status bar at the foot. The tab control takes every
+  // pixel a larger window gives.
+  auto* top = new QHBoxLayout;
+  top->setContentsMargins(8, kColumnTop, 8, 0);
+  top->setSpacing(7);
+  top->addWidget(pcMain_, 1);
+  top->addLayout(BuildRightColumn());
+  auto* window = new QVBoxLayout(this);
+  window->setContentsMargins(0, 0, 0, 0);
+  window->setSpacing(0);
+  window->addLayout(top, 1);
+  window->addSpacing(6);
+  window->addLayout(BuildBottomStrip());
+  window->addSpacing(4);
 
   auto* statusBar = new QStatusBar(this);
   statusBar->setObjectName(QStringLiteral("StatusBar"));
   statusBar->setSizeGripEnabled(false);
-  statusBar->setGeometry(0, 567, 697, 20);
+  statusBar->setFixedHeight(20);
+  window->addWidget(statusBar);
   statusPanel_ = new QLabel(statusBar);
   statusPanel_->setObjectName(QStringLiteral("StatusPanel0"));
   statusBar->addWidget(statusPanel_, 1);
@@ -148,6 +197,7 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
     return QFileDialog::getOpenFileNames(this, QString(), QString(), filter);
   };
   open_ = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+  openUrl_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
   programFolder_ = QCoreApplication::applicationDirPath().toStdString();
   userDataFolder_ =
       QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
@@ -170,6 +220,8 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   readMountTable_ = [] { return ReadMountInfo(); };
   RefreshDriveList();
   WatchMountTable();
+  // Every control at its place before the window is first shown.
+  layout()->activate();
 }
 
 TfrMain::~TfrMain() {
@@ -186,7 +238,9 @@ TfrMain::~TfrMain() {
 void TfrMain::WireListPage(KindPage* page) {
   const MediaKind kind = page->kind();
   connect(page, &KindPage::rowChosen, this, [this, kind] {
-    if (quietSelection_ == 0) ShowChosenRow(kind);
+    if (quietSelection_ != 0) return;
+    KeepTypedTitle(kind);
+    ShowChosenRow(kind);
   });
   connect(page, &KindPage::rowDoubleClicked, this, [this, kind] { OpenChosenItem(kind); });
   connect(page, &KindPage::gridKeyPressed, this, [this, kind](int key) { GridKey(kind, key); });
@@ -206,17 +260,23 @@ void TfrMain::SetBackupFolders(std::filesystem::path programFolder,
   userDataFolder_ = std::move(userDataFolder);
 }
 
-void TfrMain::BuildRightColumn() {
+QVBoxLayout* TfrMain::BuildRightColumn() {
+  auto* column = new QVBoxLayout;
+  ColumnStack stack(column, kColumnTop);
+  const auto bevel = [this](int y) { return MakeBevel(this, 0, y, kColumnWidth); };
+  const QSize button(kColumnWidth, 28);
+
   // Branding: the program's icon, name, version and maker; a click opens the
   // about box, except on the version text.
   auto* panel5 = new ClickLabel(this);
   panel5->setObjectName(QStringLiteral("Panel5"));
-  panel5->setGeometry(kColumnX, 8, kColumnWidth, 52);
+  panel5->setFixedWidth(kColumnWidth);
   panel5->setFrameShape(QFrame::StyledPanel);
   panel5->setFrameShadow(QFrame::Sunken);
   panel5->setCursor(Qt::PointingHandCursor);
   SetWhite(panel5);
   connect(panel5, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
+  stack.At(8, panel5, 52);
 
   auto* image4 = new ClickLabel(panel5);
   image4->setObjectName(QStringLiteral("Image4"));
@@ -233,7 +293,7 @@ void TfrMain::BuildRightColumn() {
   label6->adjustSize();
   connect(label6, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
 
-  auto* label7 = new ClickLabel(QStringLiteral("Version ") + QStringLiteral(FENMORA_VERSION) + QStringLiteral(".0"), panel5);
+  auto* label7 = new ClickLabel(QString::fromUtf8(app::texts::kVersionPrefix) + QStringLiteral(FENMORA_VERSION) + QStringLiteral(".0"), panel5);
   label7->setObjectName(QStringLiteral("Label7"));  // takes its clicks and does nothing
   label7->move(48, 22);
   label7->adjustSize();
@@ -244,49 +304,53 @@ void TfrMain::BuildRightColumn() {
   label8->adjustSize();
   connect(label8, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
 
-  MakeBevel(this, kColumnX, 66, kColumnWidth);
+  stack.At(66, bevel(66), 2);
 
-  MakeLabel(this, "Label1", "ドライブ選択", kColumnX, 72);
+  stack.At(72, MakeLabel(this, "Label1", "ドライブ選択"), 15);
   curDrive_ = new QComboBox(this);
   curDrive_->setObjectName(QStringLiteral("curDrive"));
-  curDrive_->setGeometry(kColumnX, 87, kColumnWidth, 22);
+  curDrive_->setFixedWidth(kColumnWidth);
   // Shown while nothing is chosen (no card, no removable volume).
   curDrive_->setPlaceholderText(QString::fromUtf8(app::texts::kChooseDrive));
   // The box is narrow: the whole text of the chosen entry shows as its tip.
   connect(curDrive_, &QComboBox::currentTextChanged, curDrive_, &QWidget::setToolTip);
+  stack.At(87, curDrive_, 22);
 
-  QPushButton* btLoadMem = MakeButton(this, "btLoadMem", "メモリカード読込", "load.png",
-                          {kColumnX, 113, kColumnWidth, 28});
+  QPushButton* btLoadMem = MakeButton(this, "btLoadMem", "メモリカード読込", "load.png", button);
   connect(btLoadMem, &QPushButton::clicked, this, &TfrMain::LoadChosenCard);
+  stack.At(113, btLoadMem, 28);
 
-  MakeLabel(this, "Label5", "ディスク容量", kColumnX, 147);
+  stack.At(147, MakeLabel(this, "Label5", "ディスク容量"), 15);
   cgDiskSpace_ = new QProgressBar(this);
   cgDiskSpace_->setObjectName(QStringLiteral("cgDiskSpace"));
-  cgDiskSpace_->setGeometry(kColumnX, 162, kColumnWidth, 14);
+  cgDiskSpace_->setFixedWidth(kColumnWidth);
   cgDiskSpace_->setTextVisible(false);
   cgDiskSpace_->setRange(0, 100);
   cgDiskSpace_->setValue(0);
   cgDiskSpace_->setEnabled(false);  // display only
   SetColour(cgDiskSpace_, QPalette::Highlight, QColor(0, 0, 128));
+  stack.At(162, cgDiskSpace_, 14);
 
-  stFree_ = new QLabel(QString::fromStdString(FreeSpaceText(0)), this);
+  // Empty until a card is loaded: there is no space to tell of yet.
+  stFree_ = new QLabel(this);
   stFree_->setObjectName(QStringLiteral("stFree"));
-  stFree_->setGeometry(kColumnX, 179, kColumnWidth, 18);
+  stFree_->setFixedWidth(kColumnWidth);
   stFree_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   stFree_->setFrameShape(QFrame::StyledPanel);
   stFree_->setFrameShadow(QFrame::Sunken);
+  stack.At(179, stFree_, 18);
 
-  MakeBevel(this, kColumnX, 203, kColumnWidth);
+  stack.At(203, bevel(203), 2);
 
-  btRefreshData_ = MakeButton(this, "btRefreshData", "メモリカード更新", "commit.png",
-                              {kColumnX, 209, kColumnWidth, 28});
+  btRefreshData_ = MakeButton(this, "btRefreshData", "メモリカード更新", "commit.png", button);
   btRefreshData_->setEnabled(false);
+  stack.At(209, btRefreshData_, 28);
 
-  MakeBevel(this, kColumnX, 243, kColumnWidth);
+  stack.At(243, bevel(243), 2);
 
   auto* frame = new QFrame(this);
   frame->setObjectName(QStringLiteral("StaticText1"));
-  frame->setGeometry(kColumnX, 249, kColumnWidth, kColumnWidth);
+  frame->setFixedSize(kColumnWidth, kColumnWidth);
   frame->setFrameShape(QFrame::StyledPanel);
   frame->setFrameShadow(QFrame::Sunken);
   SetWhite(frame);
@@ -294,39 +358,64 @@ void TfrMain::BuildRightColumn() {
   dispPrev_->setObjectName(QStringLiteral("DispPrev"));
   dispPrev_->setGeometry(8, 8, 145, 145);
   dispPrev_->setAlignment(Qt::AlignCenter);
+  stack.At(249, frame, kColumnWidth);
 
-  btStopMelody_ = MakeButton(this, "btStopMelody", "着メロを演奏しない", "melody-off.png",
-                             {kColumnX, 414, kColumnWidth, 28});
+  btStopMelody_ = MakeButton(this, "btStopMelody", "着メロを演奏しない", "melody-off.png", button);
+  stack.At(414, btStopMelody_, 28);
 
-  MakeBevel(this, kColumnX, 448, kColumnWidth);
+  // A taller window lengthens the column here: the card's work stays at the
+  // top, backup, help and exit at the foot, level with the lists' foot.
+  stack.Stretch();
 
-  btBackUp_ = MakeButton(this, "btBackUp", "データバックアップ", "backup.png",
-                         {kColumnX, 454, kColumnWidth, 28});
+  stack.At(448, bevel(448), 2);
+
+  // The backup's row: room for more buttons about backups beside it.
+  btBackUp_ = MakeButton(this, "btBackUp", "データバックアップ", "backup.png", button);
   btBackUp_->setEnabled(false);
+  btBackUp_->setMinimumWidth(0);
+  btBackUp_->setMaximumWidth(QWIDGETSIZE_MAX);
+  auto* backupRow = new QHBoxLayout;
+  backupRow->setObjectName(QStringLiteral("BackupRow"));
+  backupRow->setSpacing(5);
+  backupRow->addWidget(btBackUp_);
+  stack.At(454, backupRow, 28);
 
-  MakeBevel(this, kColumnX, 488, kColumnWidth);
+  stack.At(488, bevel(488), 2);
 
-  QPushButton* btHelp = MakeButton(this, "btHelp", "ヘルプ", "help.png", {kColumnX, 494, 78, 27});
+  QPushButton* btHelp = MakeButton(this, "btHelp", "ヘルプ", "help.png", {78, 27});
   connect(btHelp, &QPushButton::clicked, this, &TfrMain::OpenReadMe);
-  QPushButton* btEnd = MakeButton(this, "btEnd", "終了", nullptr, {kColumnX + kColumnWidth - 78, 494, 78, 27});
+  QPushButton* btEnd = MakeButton(this, "btEnd", "終了", nullptr, {78, 27});
   connect(btEnd, &QPushButton::clicked, this, &QWidget::close);
+  auto* endRow = new QHBoxLayout;
+  endRow->setSpacing(0);
+  endRow->addWidget(btHelp);
+  endRow->addStretch(1);
+  endRow->addWidget(btEnd);
+  stack.At(494, endRow, 27);
+  return column;
 }
 
-void TfrMain::BuildBottomStrip() {
-  auto* label9 = MakeLabel(this, "Label9", "待受け画像のダウンロードはこちらのサイトからどうぞ →", 12, 0);
+QHBoxLayout* TfrMain::BuildBottomStrip() {
+  constexpr int kStripHeight = 36;
+  banner_ = MakeLabel(this, "Label9", fenmora::texts::Of(app::texts::kBanner, MediaKind::Image));
   auto* image3 = new ClickLabel(this);
   image3->setObjectName(QStringLiteral("Image3"));
   image3->setCursor(Qt::PointingHandCursor);
   QPixmap banner = LoadBanner(DataFile(QStringLiteral("banner.jpg")));
-  constexpr int kStripTop = 527, kStripHeight = 36;
   if (!banner.isNull() && banner.height() > kStripHeight)
     banner = banner.scaledToHeight(kStripHeight, Qt::SmoothTransformation);
-  const QSize size = banner.isNull() ? QSize(120, kStripHeight) : banner.size();
   image3->setPixmap(banner);
-  const int x = label9->x() + label9->width() + 8;
-  image3->setGeometry(x, kStripTop + (kStripHeight - size.height()) / 2, size.width(), size.height());
-  label9->move(label9->x(), kStripTop + (kStripHeight - label9->height()) / 2);
+  image3->setFixedSize(banner.isNull() ? QSize(120, kStripHeight) : banner.size());
   connect(image3, &ClickLabel::clicked, this, &TfrMain::OpenPartnerSite);
+  auto* strip = new QHBoxLayout;
+  strip->setContentsMargins(12, 0, 0, 0);
+  strip->setSpacing(8);
+  strip->addWidget(banner_, 0, Qt::AlignVCenter);
+  strip->addWidget(image3, 0, Qt::AlignVCenter);
+  strip->addStretch(1);
+  // The strip's height, whatever the banner's.
+  strip->addStrut(kStripHeight);
+  return strip;
 }
 
 void TfrMain::showEvent(QShowEvent* event) {
@@ -339,8 +428,18 @@ void TfrMain::showEvent(QShowEvent* event) {
   // frame's position now; a window manager that places the inner area there
   // all the same is corrected once the frame is known (PlaceFrame).
   placingFrame_ = true;
-  if (QWindow* handle = windowHandle()) handle->setFramePosition(kFramePosition);
-  else move(kFramePosition);
+  if (QWindow* handle = windowHandle()) handle->setFramePosition(framePosition_);
+  else move(framePosition_);
+  if (startMaximized_) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TfrMain::RememberPlaceIn(const QString& settingsFile) {
+  placeSettings_ = settingsFile;
+  const WindowPlace place = PlaceOnScreens(ReadWindowPlace(settingsFile), AvailableScreenAreas(),
+                                           kFramePosition, kLeastSize, QSize());
+  framePosition_ = place.framePosition;
+  startMaximized_ = place.maximized;
+  resize(place.size);
 }
 
 bool TfrMain::event(QEvent* event) {
@@ -357,7 +456,7 @@ void TfrMain::PlaceFrame() {
   QWindow* handle = windowHandle();
   if (!handle || handle->frameMargins().isNull()) return;
   placingFrame_ = false;
-  if (handle->framePosition() != kFramePosition) handle->setFramePosition(kFramePosition);
+  if (handle->framePosition() != framePosition_) handle->setFramePosition(framePosition_);
 }
 
 Progress& TfrMain::progress() { return *statusProgress_; }
@@ -372,10 +471,18 @@ void TfrMain::AddCardFolder(const QString& folder) {
   int at = curDrive_->findData(path);
   if (at < 0) {
     addedFolders_ << path;
-    curDrive_->addItem(QDir::toNativeSeparators(path), path);
+    AddFolderEntry(path);
     at = curDrive_->count() - 1;
   }
   curDrive_->setCurrentIndex(at);
+}
+
+void TfrMain::AddFolderEntry(const QString& folder) {
+  // A folder given by hand is marked as a volume is when it holds a card.
+  const bool card = HoldsCardLayout(std::filesystem::path(QFile::encodeName(folder).toStdString()), *fileOps_);
+  curDrive_->addItem(DriveText(QDir::toNativeSeparators(folder), QString(), card), folder);
+  curDrive_->setItemData(curDrive_->count() - 1, card, kCardRole);
+  curDrive_->setItemData(curDrive_->count() - 1, curDrive_->itemText(curDrive_->count() - 1), Qt::ToolTipRole);
 }
 
 void TfrMain::SetMountTable(MountTableReader reader) {
@@ -423,9 +530,10 @@ void TfrMain::RefreshDriveList() {
     for (const DriveChoice& d : drives) {
       curDrive_->addItem(d.text, d.path);
       curDrive_->setItemData(curDrive_->count() - 1, d.card, kCardRole);
+      curDrive_->setItemData(curDrive_->count() - 1, d.removable, kRemovableRole);
     }
     for (const QString& folder : addedFolders_)
-      if (!volumes.contains(folder)) curDrive_->addItem(QDir::toNativeSeparators(folder), folder);
+      if (!volumes.contains(folder)) AddFolderEntry(folder);
     int select = curDrive_->findData(arrived.isEmpty() ? current : arrived);
     // Otherwise a card, else a removable volume; never the system's root,
     // which would be loaded with one careless click.
@@ -433,16 +541,27 @@ void TfrMain::RefreshDriveList() {
       if (drives[i].card || drives[i].removable) select = static_cast<int>(i);
     curDrive_->setCurrentIndex(select);
   }
+  // The box is narrow: each entry's whole text shows as its tip, the chosen
+  // one's on the box too (the change above was not signalled).
+  for (int i = 0; i < curDrive_->count(); ++i)
+    curDrive_->setItemData(i, curDrive_->itemText(i), Qt::ToolTipRole);
+  curDrive_->setToolTip(curDrive_->currentText());
   // The open list is as wide as its longest entry: long mount points and
   // the card mark stay readable although the box itself is narrow.
   curDrive_->view()->setMinimumWidth(curDrive_->view()->sizeHintForColumn(0) + 24);
   listedVolumes_ = volumes;
 
   const bool leftTheTable = loadedFromVolume_ && !volumes.contains(LoadedRootText());
-  if (session_.loaded && !cardGone_ && (leftTheTable || !LoadedCardStillThere())) {
+  const bool there = !leftTheTable && std::filesystem::is_directory(session_.cardRoot);
+  if (session_.loaded && !cardGone_ && (!there || !LoadedCardStillThere())) {
     cardGone_ = true;
     statusPanel_->setText(QString::fromUtf8(app::texts::kCardGone));
-    UpdateCommitButton();
+    UpdateCardButtons();
+  } else if (session_.loaded && cardGone_ && there &&
+             statusPanel_->text() == QString::fromUtf8(app::texts::kCardGone)) {
+    // Back in the reader (or mounted again): the lists may no longer be what
+    // it holds, so the commit still waits for a load; the status says so.
+    statusPanel_->setText(QString::fromUtf8(app::texts::kCardBack));
   }
 }
 
@@ -463,6 +582,11 @@ void TfrMain::UpdateCommitButton() {
   btRefreshData_->setEnabled(session_.loaded && !cardGone_ && (commitDue_ || !undoStack_->isClean()));
 }
 
+void TfrMain::UpdateCardButtons() {
+  UpdateCommitButton();
+  btBackUp_->setEnabled(session_.loaded && !cardGone_);
+}
+
 bool TfrMain::AskToDropEdits(const char* question) {
   if (!HasUncommittedEdits()) return true;
   return prompts_->Ask(Prompts::Question::DropEdits, Prompts::Icon::Question, Prompts::Buttons::YesNo,
@@ -470,8 +594,16 @@ bool TfrMain::AskToDropEdits(const char* question) {
 }
 
 void TfrMain::closeEvent(QCloseEvent* event) {
-  if (AskToDropEdits(app::texts::kDropEditsOnClose)) event->accept();
-  else event->ignore();
+  if (!AskToDropEdits(app::texts::kDropEditsOnClose)) return event->ignore();
+  event->accept();
+  // The size and place of the window as it would stand unmaximized.
+  WindowPlace place;
+  const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+  const QRect normal = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
+  place.framePosition = normal.topLeft() - QPoint(frame.left(), frame.top());
+  place.size = normal.size();
+  place.maximized = isMaximized();
+  WriteWindowPlace(placeSettings_, place);
 }
 
 std::filesystem::path TfrMain::CardRoot() const {
@@ -532,13 +664,25 @@ void TfrMain::LoadChosenCard() {
     prompts_->Tell(Prompts::Icon::Error, fenmora::texts::kInsertCard);
     return;
   }
-  LoadFrom(CardRoot());
+  LoadFrom(CardRoot(), /*reload=*/false);
 }
 
-LoadResult TfrMain::LoadFrom(const std::filesystem::path& root) {
+LoadResult TfrMain::LoadFrom(const std::filesystem::path& root, bool reload) {
   LoadProgress loadProgress(progress(), *this);
-  const LoadResult result = LoadCard(session_, root, *prompts_, loadProgress);
+  // The drive warning only for a volume not known as a card reader's and
+  // holding no card; the backup advice once per card in a session. The
+  // reload after a commit asks nothing of either.
+  const QString rootText = QDir::cleanPath(QFile::decodeName(QByteArray::fromStdString(root.native())));
+  const int entry = curDrive_->findData(rootText);
+  const bool knownReader = entry >= 0 && (curDrive_->itemData(entry, kCardRole).toBool() ||
+                                          curDrive_->itemData(entry, kRemovableRole).toBool());
+  LoadAsks asks;
+  asks.driveWarning = !reload && !knownReader && !HoldsCardLayout(root, *fileOps_);
+  asks.backupAdvice = !reload && !advisedCards_.contains(rootText);
+  const LoadResult result =
+      LoadCard(session_, root, *prompts_, loadProgress, *fileOps_, InterruptedChoice::Ask, asks);
   if (!result.Completed()) return result;  // declined, or no card: nothing changes
+  if (asks.backupAdvice) advisedCards_ << rootText;
   InitDiskGauge();
   struct stat st;
   loadedDevice_ = ::stat(session_.cardRoot.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_dev) : 0;
@@ -552,12 +696,14 @@ LoadResult TfrMain::LoadFrom(const std::filesystem::path& root) {
     ShowSelection(kind, /*playMelody=*/false);
   }
   for (KindPage* page : pages_) page->EnableListButtons();
-  btBackUp_->setEnabled(true);
   undoStack_->clear();
   // The lists come from the journal of a commit that did not finish: the
-  // next commit completes it.
+  // next commit completes it (or, reverting, undoes it).
   commitDue_ = result.interrupted;
-  UpdateCommitButton();
+  revertDue_ = result.reverting;
+  // A status left from an earlier card (gone, back) no longer holds.
+  statusPanel_->clear();
+  UpdateCardButtons();
   return result;
 }
 
@@ -567,7 +713,20 @@ void TfrMain::OpenReadMe() {
     prompts_->Tell(Prompts::Icon::Warning, std::string(app::texts::kFileNotFound) + app::texts::kReadMeName);
     return;
   }
-  if (!open_(readMe)) TellCannotOpen(readMe);
+  // A desktop with no application for text files: the window shows it.
+  if (!open_(readMe)) ShowReadMeHere(readMe);
+}
+
+void TfrMain::ShowReadMeHere(const QString& path) {
+  if (!help_) help_ = new HelpView(this);
+  if (!help_->Open(path)) {
+    TellCannotOpen(path);
+    return;
+  }
+  if (!help_->isVisible()) help_->move(CentredOn(*this, help_->size()));
+  help_->show();
+  help_->raise();
+  help_->activateWindow();
 }
 
 void TfrMain::TellCannotOpen(const QString& what) {
@@ -577,12 +736,13 @@ void TfrMain::TellCannotOpen(const QString& what) {
 
 void TfrMain::ShowAbout() {
   if (!about_) about_ = new TfrAbout(this);
-  about_->move(10, 10);
+  about_->SetLinkService(openUrl_, prompts_);
+  about_->move(CentredOn(*this, about_->size()));
   about_->exec();
 }
 
 void TfrMain::OpenPartnerSite() {
   const QUrl url = LinkUrl(links::kPartnerSite);
-  if (!QDesktopServices::openUrl(url))
+  if (!openUrl_(url))
     prompts_->Tell(Prompts::Icon::Warning, app::texts::kCannotOpenAddress + url.toString().toStdString());
 }

@@ -22,6 +22,9 @@
 
 class QCloseEvent;
 class QComboBox;
+class QUrl;
+class QHBoxLayout;
+class QVBoxLayout;
 class QSocketNotifier;
 class QUndoStack;
 class QLabel;
@@ -31,6 +34,7 @@ class QTabWidget;
 class TfrAbout;
 
 namespace fenmora::app {
+class HelpView;
 class KindPage;
 class MoviePreviewer;
 class QtPrompts;
@@ -77,9 +81,16 @@ class TfrMain : public QWidget {
   // false when the desktop has no application for it.
   using Opener = std::function<bool(const QString& path)>;
   void SetOpener(Opener opener) { open_ = std::move(opener); }
+  // Opens an address in the desktop's browser (the partner banner, the about
+  // box's links); false when it cannot.
+  using UrlOpener = std::function<bool(const QUrl& url)>;
+  void SetUrlOpener(UrlOpener opener) { openUrl_ = std::move(opener); }
   // The program's folder and the user's data folder, between which the
   // backup chooses its root.
   void SetBackupFolders(std::filesystem::path programFolder, std::filesystem::path userDataFolder);
+  // Keeps the window's size and place in this settings file between runs
+  // and takes them back from it now (none: the first-run place and size).
+  void RememberPlaceIn(const QString& settingsFile);
   // How long a commit or a backup runs before its progress dialog shows.
   void SetProgressDelay(int milliseconds) { progressDelayMs_ = milliseconds; }
 
@@ -124,6 +135,8 @@ class TfrMain : public QWidget {
   void TogglePlayback();
   // "ヘルプ": opens the read-me.
   void OpenReadMe();
+  // The read-me in the window's own view (when the desktop cannot show it).
+  void ShowReadMeHere(const QString& path);
   // The branding panel: the about box.
   void ShowAbout();
   // The partner banner: its site in the browser.
@@ -145,6 +158,10 @@ class TfrMain : public QWidget {
   void TitleKey(fenmora::MediaKind kind, int key);
   // False when the title was not stored (no item, or the user declined).
   bool StoreTitle(fenmora::MediaKind kind);
+  bool StoreTitleAt(fenmora::MediaKind kind, int row);
+  // Another row chosen while a title typed for the row left is not applied:
+  // asks whether to apply it there.
+  void KeepTypedTitle(fenmora::MediaKind kind);
   void MoveItemUp(fenmora::MediaKind kind);
   void MoveItemDown(fenmora::MediaKind kind);
   void RenumberList(fenmora::MediaKind kind);
@@ -160,8 +177,11 @@ class TfrMain : public QWidget {
   bool PlaybackOn() const;
   // Puts the frame at its place once the window manager has made it.
   void PlaceFrame();
-  void BuildRightColumn();
-  void BuildBottomStrip();
+  QVBoxLayout* BuildRightColumn();
+  QHBoxLayout* BuildBottomStrip();
+  // Another tab brought to the front: the banner's words and the preview
+  // follow its kind.
+  void ShowTab(int index);
   void WireListPage(fenmora::app::KindPage* page);
   // Runs one list edit of a kind (the callback calls the core's editing
   // function and says whether it acted) and keeps what it changed as an undo
@@ -186,7 +206,13 @@ class TfrMain : public QWidget {
   // Tells that the desktop could not open a file or an address.
   void TellCannotOpen(const QString& what);
   // The load of the card at root, as "メモリカード読込" runs it.
-  fenmora::LoadResult LoadFrom(const std::filesystem::path& root);
+  // reload: the load that ends a commit.
+  fenmora::LoadResult LoadFrom(const std::filesystem::path& root, bool reload);
+  // A folder added by hand as an entry of the drive list, marked when it
+  // holds a card.
+  void AddFolderEntry(const QString& folder);
+  // The commit button, and the backup: on while the loaded card is there.
+  void UpdateCardButtons();
   // Rewrites a kind's grid and selects a row without running the selection:
   // the callers run it themselves when the operation asks for it.
   void RefreshGrid(fenmora::MediaKind kind);
@@ -213,6 +239,11 @@ class TfrMain : public QWidget {
   fenmora::Prompts* prompts_ = nullptr;
   TfrAbout* about_ = nullptr;
   bool shown_ = false;
+  // Where the frame goes when the window is first shown, and whether the
+  // window is maximized then.
+  QPoint framePosition_;
+  bool startMaximized_ = false;
+  QString placeSettings_;
   // Shown, and the frame not yet seen at its place.
   bool placingFrame_ = false;
 
@@ -220,6 +251,7 @@ class TfrMain : public QWidget {
   fenmora::FileOps* fileOps_ = &realFileOps_;
   FileChooser chooseFiles_;
   Opener open_;
+  UrlOpener openUrl_;
   std::filesystem::path programFolder_;
   std::filesystem::path userDataFolder_;
   int progressDelayMs_ = 500;
@@ -227,6 +259,8 @@ class TfrMain : public QWidget {
   bool toldNoAudio_ = false;
   // Grid changes made by the program itself do not run the selection.
   int quietSelection_ = 0;
+  // Per kind, the row whose title the edit was given (0: none).
+  std::array<int, 3> titleRows_{};
 
   QTabWidget* pcMain_ = nullptr;
   std::array<fenmora::app::KindPage*, 3> pages_{};
@@ -241,6 +275,10 @@ class TfrMain : public QWidget {
   // The lists come from an interrupted commit, or a commit stopped before it
   // touched the card: a commit is due without any edit in the history.
   bool commitDue_ = false;
+  // ... and that commit returns the card to its state before the update.
+  bool revertDue_ = false;
+  // Cards (their roots) the backup advice was given for in this session.
+  QStringList advisedCards_;
   bool cardGone_ = false;
   std::uint64_t loadedDevice_ = 0;
   // The loaded card is a volume of the mount table (not a folder added by
@@ -255,4 +293,6 @@ class TfrMain : public QWidget {
   QLabel* statusPanel_ = nullptr;
   std::unique_ptr<fenmora::app::MoviePreviewer> moviePreviewer_;
   QString movieStatus_;  // the movie's line the status bar shows, if any
+  QLabel* banner_ = nullptr;
+  fenmora::app::HelpView* help_ = nullptr;
 };

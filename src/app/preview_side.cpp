@@ -4,13 +4,16 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabWidget>
 
 #include "app/app_paths.h"
 #include "app/app_texts.h"
+#include "app/kind_page.h"
 #include "app/main_window.h"
 #include "platform/cardpath.h"
 #include "preview/image_preview.h"
 #include "preview/melody_player.h"
+#include "sync/texts.h"
 
 using namespace fenmora;
 using namespace fenmora::app;
@@ -34,12 +37,26 @@ void TfrMain::PreviewImage(const MediaEntry& entry) {
   // A selected item that cannot be previewed leaves the pane empty: it must
   // not go on showing another item.
   if (!IsPreviewableImage(entry.sourceName)) return dispPrev_->clear();
+  // Only while the images' tab is in front.
+  if (pcMain_->currentWidget() != &Page(MediaKind::Image)) return dispPrev_->clear();
   const auto path = ItemPath(entry);
   const QImage image = path ? LoadPreviewImage(ToQString(*path)) : QImage();
   // The picture shown before is released. A file that cannot be decoded
   // leaves the pane empty: it must not go on showing another item.
   if (image.isNull()) dispPrev_->clear();
   else dispPrev_->setPixmap(QPixmap::fromImage(image));
+}
+
+void TfrMain::ShowTab(int index) {
+  const auto* page = qobject_cast<const KindPage*>(pcMain_->widget(index));
+  if (!page || !banner_) return;
+  banner_->setText(QString::fromUtf8(fenmora::texts::Of(app::texts::kBanner, page->kind())));
+  // The pane belongs to the images: on the other tabs it is empty, and the
+  // selected image comes back with its tab.
+  if (page->kind() != MediaKind::Image) return dispPrev_->clear();
+  const MediaEntry* entry = session_.Catalogue(MediaKind::Image).EntryAtRow(SelectedRow(MediaKind::Image));
+  if (entry) PreviewImage(*entry);
+  else dispPrev_->clear();
 }
 
 bool TfrMain::PlaybackOn() const {
@@ -69,12 +86,14 @@ void TfrMain::PlayMelody(const MediaEntry& entry) {
     // Without a sound device the lists work all the same: said once.
     if (toldNoAudio_) return;
     toldNoAudio_ = true;
-    prompts_->Tell(Prompts::Icon::Error,
-                   std::string(app::texts::kNoAudioDevice) + "\n" + player.lastError().toStdString());
+    // The sound library's own words go to the details.
+    prompts_->AskWithDetails(Prompts::Question::Message, Prompts::Icon::Error, Prompts::Buttons::Ok,
+                             app::texts::kNoAudioDevice, player.lastError().toStdString());
     return;
   }
-  prompts_->Tell(Prompts::Icon::Warning, app::texts::kCannotPlay + path->string() + "\n" +
-                                             player.lastError().toStdString());
+  prompts_->AskWithDetails(Prompts::Question::Message, Prompts::Icon::Warning, Prompts::Buttons::Ok,
+                           app::texts::kCannotPlay + ToQString(*path).toStdString(),
+                           player.lastError().toStdString());
 }
 
 void TfrMain::TogglePlayback() {

@@ -5,12 +5,29 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
+#include <QTextEdit>
 #include <algorithm>
 #include <climits>
 
 #include "sync/texts.h"
 
 namespace fenmora::app {
+
+void KeepLinesWhole(QMessageBox& box) {
+  // Qt wraps a message wider than half the screen anywhere, in the middle of
+  // a Japanese word: the text is as wide as its longest line instead, as far
+  // as the screen allows. Longer lines (a path) still wrap.
+  auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+  if (!label) return;
+  const QFontMetrics metrics(label->font());
+  int longest = 0;
+  for (const QString& line : box.text().split(QLatin1Char('\n')))
+    longest = std::max(longest, metrics.horizontalAdvance(line));
+  const QScreen* screen = box.screen();
+  const int room = screen ? screen->availableGeometry().width() * 3 / 4 : 600;
+  label->setMinimumWidth(std::min(longest + 4, room));
+}
 
 Prompts::Answer QtPrompts::Ask(Question question, Icon icon, Buttons buttons, const std::string& text) {
   return AskWithDetails(question, icon, buttons, text, {});
@@ -21,7 +38,15 @@ Prompts::Answer QtPrompts::AskWithDetails(Question question, Icon icon, Buttons 
   QMessageBox box(owner_);
   box.setWindowTitle(QStringLiteral("Fenmora"));
   box.setText(QString::fromStdString(text));
-  if (!details.empty()) box.setDetailedText(QString::fromStdString(details));
+  // Paths and addresses can be selected and copied.
+  box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+  KeepLinesWhole(box);
+  if (!details.empty()) {
+    box.setDetailedText(QString::fromStdString(details));
+    // Room for a dozen lines of details, not Qt's five.
+    if (auto* detailsView = box.findChild<QTextEdit*>())
+      detailsView->setFixedHeight(detailsView->fontMetrics().lineSpacing() * 12 + 8);
+  }
   switch (icon) {
     case Icon::Information: box.setIcon(QMessageBox::Information); break;
     case Icon::Warning: box.setIcon(QMessageBox::Warning); break;

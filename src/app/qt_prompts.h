@@ -8,10 +8,15 @@
 #include "sync/prompts.h"
 
 class QLabel;
+class QMessageBox;
 class QProgressDialog;
 class QWidget;
 
 namespace fenmora::app {
+
+// Widens a message box's text to its longest line (as far as the screen
+// allows), so that no line breaks in the middle of a word.
+void KeepLinesWhole(QMessageBox& box);
 
 class QtPrompts : public Prompts {
  public:

@@ -29,6 +29,9 @@ struct MediaEntry {
   // The file is not on the card yet (it was picked or dropped by the user):
   // the commit copies it and never moves or deletes its source.
   bool queued = false;
+  // A queued converted copy: the user's own file it was made from, which is
+  // what messages name (the copy lies in a temporary folder). Empty otherwise.
+  std::string userFile;
 
   bool operator==(const MediaEntry&) const = default;
 };

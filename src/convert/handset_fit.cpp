@@ -129,10 +129,10 @@ Fitted HandsetFit::FitMelody(const fs::path& file, Prompts& prompts) {
     prompts.Tell(Icon::Warning, texts::kSlimFailed + shownPath);
     return {};
   }
-  if (static_cast<std::int64_t>(slim->size()) > limit) {
+  // Still over the limit: said, and the slimmed copy goes on to the size
+  // question, which then names its size, not the original's.
+  if (static_cast<std::int64_t>(slim->size()) > limit)
     prompts.Tell(Icon::Warning, texts::kMelodyStillLarge + shownPath);
-    return {};
-  }
   const fs::path stored = Store(file, ".mid", *slim);
   if (stored.empty()) {
     prompts.Tell(Icon::Warning, texts::kConvertFailed + shownPath);

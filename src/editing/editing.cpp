@@ -251,7 +251,8 @@ QueueOutcome FileQueue::Add(const fs::path& file, const QueueAs* as) {
   using Icon = Prompts::Icon;
   const HandsetProfile& profile = session_.profile;
   MediaCatalogue& catalogue = session_.Catalogue(kind_);
-  const std::string shownPath = file.string();
+  // The user's own file, also when a converted copy of it is queued.
+  const std::string shownPath = as ? as->original.string() : file.string();
 
   if (catalogue.Full()) {
     prompts_.Tell(Icon::Warning, std::string(texts::Of(texts::kKindNames, kind_)) +
@@ -277,8 +278,13 @@ QueueOutcome FileQueue::Add(const fs::path& file, const QueueAs* as) {
     return QueueOutcome::Skipped;
   }
   const std::string& ext = *cardExt;
+  // A format the handset does not list would sit on the card unshown.
   const ExtensionRule* rule = profile.FindExtension(kind_, ext);
-  const std::int64_t limit = rule ? rule->maxSize : 0;
+  if (!rule) {
+    prompts_.Tell(Icon::Warning, texts::Of(texts::kNotHandsetFormat, kind_) + shownPath);
+    return QueueOutcome::Skipped;
+  }
+  const std::int64_t limit = rule->maxSize;
   if (size > limit &&
       prompts_.Ask(Prompts::Question::Oversize, Icon::Question, Prompts::Buttons::YesNo,
                    texts::kOversize + shownPath + "\n" + texts::kSizeLabel +
@@ -315,6 +321,7 @@ QueueOutcome FileQueue::Add(const fs::path& file, const QueueAs* as) {
   e.size = size;
   e.toDelete = false;
   e.queued = true;
+  e.userFile = as ? shownPath : std::string();
   struct stat originalSt;
   const bool ownDate = !as || ::stat(as->original.c_str(), &originalSt) != 0;
   e.dateText = DateTextOf(ownDate ? st.st_mtime : originalSt.st_mtime);

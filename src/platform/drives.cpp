@@ -105,14 +105,14 @@ std::string ReadMountInfo() {
   return text.str();
 }
 
-bool IsRemovableDrive(const fs::path& root) {
-  struct stat st;
-  if (::stat(root.c_str(), &st) != 0) return false;
-  // The block device of the volume: /sys/dev/block/MAJOR:MINOR.
-  const fs::path dev = "/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" +
-                       std::to_string(minor(st.st_dev));
+namespace {
+
+// A block device's sysfs folder (/sys/dev/block/8:17, /sys/class/block/sdb1)
+// as removable: its disk reports removable, is an mmcblk (SD slot) disk or
+// lies on a USB bus.
+bool RemovableBlock(const fs::path& sysfsBlock) {
   std::error_code ec;
-  fs::path block = fs::canonical(dev, ec);
+  fs::path block = fs::canonical(sysfsBlock, ec);
   if (ec) return false;  // no block device: a folder on tmpfs, overlay, network...
   // A partition's parent is its disk.
   if (fs::exists(block / "partition", ec)) block = block.parent_path();
@@ -120,6 +120,24 @@ bool IsRemovableDrive(const fs::path& root) {
   if (ReadLine(block / "removable") == "1") return true;
   if (disk.rfind("mmcblk", 0) == 0) return true;  // built-in SD slots say removable 0
   return block.string().find("/usb") != std::string::npos;
+}
+
+}  // namespace
+
+bool IsRemovableDrive(const fs::path& root) {
+  struct stat st;
+  if (::stat(root.c_str(), &st) != 0) return false;
+  // The block device of the volume: /sys/dev/block/MAJOR:MINOR.
+  return RemovableBlock("/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" +
+                        std::to_string(minor(st.st_dev)));
+}
+
+bool IsCardReaderSource(std::string_view source) {
+  constexpr std::string_view kDev = "/dev/";
+  if (source.substr(0, kDev.size()) != kDev) return false;
+  const std::string name(source.substr(kDev.size()));
+  if (name.empty() || name.find('/') != std::string::npos || name[0] == '.') return false;
+  return RemovableBlock("/sys/class/block/" + name);
 }
 
 std::int64_t DiskSize(const fs::path& root) {
@@ -143,7 +161,14 @@ std::int64_t DiskCluster(const fs::path& root) {
 
 std::string FreeSpaceText(std::int64_t freeBytes) {
   const std::int64_t k = freeBytes / 1024;
-  return "残り " + std::to_string(k) + ".0 KB ";
+  // Whole kilobytes, in groups of three digits: "残り 81,849,144 KB ".
+  const std::string digits = std::to_string(k < 0 ? -k : k);
+  std::string grouped;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ',';
+    grouped += digits[i];
+  }
+  return std::string("残り ") + (k < 0 ? "-" : "") + grouped + " KB ";
 }
 
 bool FreeSpaceIsLow(std::int64_t freeBytes) { return freeBytes / 1024 < 1000; }

@@ -16,6 +16,12 @@ namespace fenmora {
 // else, a plain folder included, is not removable.
 bool IsRemovableDrive(const std::filesystem::path& root);
 
+// True when a mount table's source names a card reader's block device
+// ("/dev/sdb1" on a USB reader, "/dev/mmcblk0p1"): what a volume mounted
+// through FUSE (exFAT) still says of its reader, where its folder no longer
+// does.
+bool IsCardReaderSource(std::string_view source);
+
 class FileOps;
 
 // True when root holds the handset's card layout: a PRIVATE\DOCOMO or an
@@ -81,7 +87,7 @@ bool IsPseudoFileSystem(std::string_view type);
 std::string ReadMountInfo();
 inline constexpr const char* kMountInfoPath = "/proc/self/mountinfo";
 
-// "残り " + whole kilobytes + ".0 KB " (UTF-8).
+// "残り " + whole kilobytes in groups of three digits + " KB " (UTF-8).
 std::string FreeSpaceText(std::int64_t freeBytes);
 // Under 1000 KB the text and the bar turn red.
 bool FreeSpaceIsLow(std::int64_t freeBytes);

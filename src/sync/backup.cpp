@@ -121,10 +121,10 @@ BackupResult BackupCard(const fs::path& cardRoot, const fs::path& backupRoot, st
   return result;
 }
 
-std::string BackupReport(const BackupResult& result) {
+std::string BackupReport(const BackupResult& result, std::string* details) {
   std::string text = result.complete ? texts::kBackupDone : texts::kBackupIncomplete;
   text += "\n" + result.folder.string();
-  AppendFailures(text, result.failures, 10);
+  AppendFailures(text, result.failures, 10, details);
   return text;
 }
 

@@ -47,6 +47,7 @@ BackupResult BackupCard(const std::filesystem::path& cardRoot,
                         Progress& progress);
 
 // The message that ends a backup (and the backup folder on a line of its own).
-std::string BackupReport(const BackupResult& result);
+// With `details`, the system's reasons for failures go there (see CommitReport).
+std::string BackupReport(const BackupResult& result, std::string* details = nullptr);
 
 }  // namespace fenmora

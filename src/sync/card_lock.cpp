@@ -146,14 +146,14 @@ CardLock::Taken CardLock::Take(const fs::path& cardRoot, std::chrono::millisecon
         const std::string why = std::strerror(errno);
         ::unlink(path.c_str());
         ::close(fd);
-        taken.message = "メモリーカードにロックファイルを書き込めません: " + path.string() + " (" + why + ")";
+        taken.message = "メモリカードにロックファイルを書き込めません: " + path.string() + " (" + why + ")";
         return taken;
       }
       taken.lock.reset(new CardLock(path, fd));
       return taken;
     }
     if (errno != EEXIST) {
-      taken.message = "メモリーカードにロックファイルを作れません: " + path.string() + " (" + std::strerror(errno) + ")";
+      taken.message = "メモリカードにロックファイルを作れません: " + path.string() + " (" + std::strerror(errno) + ")";
       return taken;
     }
     int oldFd = -1;
@@ -171,9 +171,9 @@ CardLock::Taken CardLock::Take(const fs::path& cardRoot, std::chrono::millisecon
       struct stat now{};
       if (::lstat(path.c_str(), &now) == 0 && now.st_ino == look.inode) ::unlink(path.c_str());
       if (oldFd >= 0) ::close(oldFd);
-      taken.message = look.holder ? "前回メモリーカードに書き込んでいた" + DescribeHolder(*look.holder) +
-                                        "はもう動いていないため，そのロックを引き継ぎました．"
-                                  : "中身のないロックファイルが残っていたため，引き継ぎました: " + path.string();
+      taken.message = look.holder ? "前回メモリカードに書き込んでいた" + DescribeHolder(*look.holder) +
+                                        "はもう動いていないため、そのロックを引き継ぎました．"
+                                  : "中身のないロックファイルが残っていたため、引き継ぎました: " + path.string();
       continue;
     }
     if (oldFd >= 0) ::close(oldFd);
@@ -182,11 +182,11 @@ CardLock::Taken CardLock::Take(const fs::path& cardRoot, std::chrono::millisecon
       continue;
     }
     if (!look.exists) continue;  // let go of just now
-    taken.message = "別のプログラムがメモリーカードに書き込んでいます";
+    taken.message = "別のプログラムがメモリカードに書き込んでいます";
     taken.message += look.holder ? "：" + DescribeHolder(*look.holder) : "．";
-    taken.message += "\n終わるのを待ってから，もう一度やり直してください．何も書き込んでいません．";
+    taken.message += "\n終わるのを待ってから、もう一度やり直してください．何も書き込んでいません．";
     if (look.holder && !look.flockHeld && look.holder->host != HostName())
-      taken.message += "\nそのプログラムが動いていないことが確かなら，次のファイルを削除してください: " + path.string();
+      taken.message += "\nそのプログラムが動いていないことが確かなら、次のファイルを削除してください: " + path.string();
     return taken;
   }
 }

@@ -847,14 +847,14 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
   return result;
 }
 
-std::string CommitReport(const CommitResult& result) {
+std::string CommitReport(const CommitResult& result, std::string* details) {
   if (result.refused) return result.refusal;
   std::string text = result.Ok()              ? texts::kCommitDone
                      : result.cardChanged     ? texts::kCardChanged
                      : !result.stopped        ? texts::kCommitFailures
                      : result.contentTouched ? texts::kCommitStoppedLater
                                              : texts::kCommitStopped;
-  if (!result.Ok() && !result.cardChanged) AppendFailures(text, result.failures, 20);
+  if (!result.Ok() && !result.cardChanged) AppendFailures(text, result.failures, 20, details);
   if (!result.lockMessage.empty()) text = result.lockMessage + "\n" + text;
   if (!result.asides.empty()) {
     text += std::string("\n") + texts::kMovedAside;
@@ -863,9 +863,14 @@ std::string CommitReport(const CommitResult& result) {
   return text;
 }
 
-void AppendFailures(std::string& text, const std::vector<CommitFailure>& failures, size_t limit) {
+void AppendFailures(std::string& text, const std::vector<CommitFailure>& failures, size_t limit,
+                    std::string* details) {
   const size_t shown = std::min(failures.size(), limit);
-  for (size_t i = 0; i < shown; ++i) text += "\n" + failures[i].what + " (" + failures[i].reason + ")";
+  for (size_t i = 0; i < shown; ++i) {
+    const std::string whole = failures[i].what + " (" + failures[i].reason + ")";
+    text += "\n" + (details ? failures[i].what : whole);
+    if (details) *details += (details->empty() ? "" : "\n") + whole;
+  }
   if (failures.size() > shown) text += "\nほか " + std::to_string(failures.size() - shown) + " 件";
 }
 

@@ -108,11 +108,14 @@ OpResult BuildTableHeader(FileOps& ops, const std::filesystem::path& cardRoot,
                           OpResult* scratchRemoval = nullptr);
 
 // The text of the message that ends a commit: the completion message, or a
-// warning listing every failed operation.
-std::string CommitReport(const CommitResult& result);
+// warning listing every failed operation. With `details`, the system's
+// reasons go there (the window's "詳細") and the text names only what failed.
+std::string CommitReport(const CommitResult& result, std::string* details = nullptr);
 
 // One line per failure ("what (reason)"), at most limit of them, then how many
-// more there were.
-void AppendFailures(std::string& text, const std::vector<CommitFailure>& failures, size_t limit);
+// more there were; with `details`, "what" alone in text and the whole lines
+// in details.
+void AppendFailures(std::string& text, const std::vector<CommitFailure>& failures, size_t limit,
+                    std::string* details = nullptr);
 
 }  // namespace fenmora

@@ -276,11 +276,11 @@ Recovery ChooseRecovery(const Journal& journal, Prompts& prompts, InterruptedCho
 }  // namespace
 
 LoadResult LoadCard(CardSession& session, const fs::path& cardRoot, Prompts& prompts,
-                    Progress& progress, FileOps& ops, InterruptedChoice choice) {
+                    Progress& progress, FileOps& ops, InterruptedChoice choice, const LoadAsks& asks) {
   using Icon = Prompts::Icon;
   using Buttons = Prompts::Buttons;
   LoadResult result;
-  if (!IsRemovableDrive(cardRoot) &&
+  if (asks.driveWarning && !IsRemovableDrive(cardRoot) &&
       prompts.Ask(Prompts::Question::NotRemovable, Icon::Warning, Buttons::YesNo,
                   texts::kNotRemovable) != Prompts::Answer::Yes) {
     result.outcome = LoadResult::Outcome::Declined;
@@ -293,7 +293,7 @@ LoadResult LoadCard(CardSession& session, const fs::path& cardRoot, Prompts& pro
     result.outcome = LoadResult::Outcome::NoCard;
     return result;
   }
-  prompts.Tell(Icon::Information, texts::kBackupAdvice);
+  if (asks.backupAdvice) prompts.Tell(Icon::Information, texts::kBackupAdvice);
   session.gauge.Init(size, DiskFree(cardRoot), DiskCluster(cardRoot));
   progress.Busy(true);
   session.catalogues.ResetCounters();

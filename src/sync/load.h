@@ -70,8 +70,16 @@ std::vector<FoundTable> FindTableFiles(const HandsetProfile& profile, MediaKind 
 // and session.loaded is true.
 LoadResult LoadCard(CardSession& session, const std::filesystem::path& cardRoot, Prompts& prompts,
                     Progress& progress, InterruptedChoice choice = InterruptedChoice::Ask);
+// The load's questions that a caller may leave out: the drive warning (the
+// caller knows the volume is a card reader's or holds the card, or this is the
+// reload after a commit) and the backup advice (already given for this card).
+struct LoadAsks {
+  bool driveWarning = true;
+  bool backupAdvice = true;
+};
 LoadResult LoadCard(CardSession& session, const std::filesystem::path& cardRoot, Prompts& prompts,
-                    Progress& progress, FileOps& ops, InterruptedChoice choice = InterruptedChoice::Ask);
+                    Progress& progress, FileOps& ops, InterruptedChoice choice = InterruptedChoice::Ask,
+                    const LoadAsks& asks = {});
 
 // Every table file of the three kinds by card path, with its fingerprint
 // ("unreadable" for one that cannot be read, named in unreadable with the

@@ -68,7 +68,8 @@ PlanSummary SummarizePlan(const CommitPlan& plan, const CardSession& session) {
       const MediaEntry& e = c.Slot(i);
       if (e.toDelete && !e.queued) deleted += ItemLine(kind, e, e.sourceName) + "\n";
       if (!e.toDelete && e.queued)
-        added += ItemLine(kind, e, e.cardName) + " ← " + e.sourceFolder + e.sourceName + "\n";
+        added += ItemLine(kind, e, e.cardName) + " ← " +
+                 (e.userFile.empty() ? e.sourceFolder + e.sourceName : e.userFile) + "\n";
     }
   }
   if (!deleted.empty()) s.details += std::string(texts::kPlanDeletedItems) + "\n" + deleted;

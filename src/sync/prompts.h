@@ -28,6 +28,7 @@ class Prompts {
     Unrepresentable,  // store a title whose characters the card cannot hold as "?"? (Yes/No)
     DropEdits,       // drop the edits not yet written to the card (closing, loading)? (Yes/No)
     ConfirmCommit,   // write the planned changes to the card? (Yes/No)
+    ApplyTitle,      // apply the title typed for the row left before choosing another? (Yes/No)
   };
   virtual ~Prompts() = default;
   virtual Answer Ask(Question question, Icon icon, Buttons buttons, const std::string& text) = 0;

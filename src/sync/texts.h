@@ -5,12 +5,15 @@
 
 namespace fenmora::texts {
 
+// One word for one thing in every text (the choices are listed beside the
+// window's texts, app/app_texts.h): メモリカード, 待ち受け画像, "．" and "、".
+
 // ---- loading
 inline constexpr const char* kNotRemovable =
     "選択したドライブはSDメモリカードドライブで無い可能性があります．\n処理を継続しますか？";
 inline constexpr const char* kInsertCard = "ドライブにSDメモリカードを挿入してください．";
 inline constexpr const char* kBackupAdvice =
-    "SDメモリ内のデータを編集・更新する前に、バックアップを取ることを強くお勧めします．";
+    "SDメモリ内のデータを編集・更新する前に、\nバックアップを取ることを強くお勧めします．";
 inline constexpr const char* kLoadingStatus[3] = {"待ち受け画像ファイルの読み込み中...",
                                                   "着メロファイルの読み込み中...",
                                                   "ムービーファイルの読み込み中..."};
@@ -20,7 +23,7 @@ inline constexpr const char* kKindNames[3] = {"待ち受け画像", "着メロ",
 inline constexpr const char* kTooManyItems =
     "の管理テーブルに1024件を超えるファイルが登録されています．\n先頭の1024件だけを読み込みました．";
 inline constexpr const char* kInterruptedCommit =
-    "前回のメモリーカード更新が途中で中断されています．\n"
+    "前回のメモリカード更新が途中で中断されています．\n"
     "「更新を完了する」: 更新を最後まで行います．\n"
     "「更新前に戻す」: カードを更新前の状態に戻します．\n"
     "選んだ内容は「メモリカード更新」を押すと実行されます．";
@@ -28,33 +31,33 @@ inline constexpr const char* kInterruptedCommit =
 inline constexpr const char* kFinishUpdate = "更新を完了する";
 inline constexpr const char* kUndoUpdate = "更新前に戻す";
 inline constexpr const char* kInterruptedFinishOnly =
-    "前回のメモリーカード更新が途中で中断されています．\n"
-    "ファイルの削除が始まっていたため，更新前の状態には戻せません．\n"
+    "前回のメモリカード更新が途中で中断されています．\n"
+    "ファイルの削除が始まっていたため、更新前の状態には戻せません．\n"
     "「メモリカード更新」を押すと更新を完了します．";
 
 // Said at load when the card's journal is not acted on.
 inline constexpr const char* kCardLocked =
-    "別のプログラムがメモリーカードに書き込んでいます：";
+    "別のプログラムがメモリカードに書き込んでいます：";
 inline constexpr const char* kCardLockedLoad =
-    "\n書き込みが終わってから読み込み直してください．それまでメモリーカード更新はできません．";
+    "\n書き込みが終わってから読み込み直してください．それまでメモリカード更新はできません．";
 inline constexpr const char* kJournalStale =
-    "メモリーカードに，今のカードの内容と合わない更新記録（fenmora.jnl）があります"
-    "（古いバックアップを書き戻した，ほかの機器で編集した，など）．\n"
-    "この記録は使いません．次のメモリーカード更新で，次の名前に移して残します:\n";
+    "メモリカードに、今のカードの内容と合わない更新記録（fenmora.jnl）があります"
+    "（古いバックアップを書き戻した、ほかの機器で編集した、など）．\n"
+    "この記録は使いません．次のメモリカード更新で、次の名前に移して残します:\n";
 inline constexpr const char* kJournalDamaged =
-    "メモリーカードの更新記録（fenmora.jnl）が壊れているか，途中までしか書かれていません．\n"
-    "この記録は使いません．次のメモリーカード更新で，次の名前に移して残します:\n";
+    "メモリカードの更新記録（fenmora.jnl）が壊れているか、途中までしか書かれていません．\n"
+    "この記録は使いません．次のメモリカード更新で、次の名前に移して残します:\n";
 inline constexpr const char* kUnplaced =
-    "前回のメモリーカード更新が途中で中断されていますが，次のデータのファイルを，更新記録にある"
+    "前回のメモリカード更新が途中で中断されていますが、次のデータのファイルを、更新記録にある"
     "ほかのファイルと区別できません．\n"
-    "ファイルは一つも動かさず，管理テーブルのとおりに読み込みました．"
-    "更新記録（fenmora.jnl）が残っている間，メモリーカード更新はできません:\n";
+    "ファイルは一つも動かさず、管理テーブルのとおりに読み込みました．"
+    "更新記録（fenmora.jnl）が残っている間、メモリカード更新はできません:\n";
 inline constexpr const char* kUnreadableTable =
     "次の管理テーブルを読み込めません．登録されているデータは一覧に表示されません:\n";
 // A commit refused because of the journal of an update not dealt with.
 inline constexpr const char* kJournalBlocks =
-    "前回のメモリーカード更新が途中で中断されたままです．何も書き込んでいません．\n"
-    "メモリーカードを読み込み直して，中断された更新を完了するか，更新前に戻してください．";
+    "前回のメモリカード更新が途中で中断されたままです．何も書き込んでいません．\n"
+    "メモリカードを読み込み直して、中断された更新を完了するか、更新前に戻してください．";
 
 // ---- commit
 inline constexpr const char* kTableStatus[3] = {"待ち受け画像テーブルの更新中...",
@@ -70,33 +73,39 @@ inline constexpr const char* kCopyStatus[3] = {"待ち受け画像のコピー�
 inline constexpr const char* kFolderStatus = "サブディレクトリの整合性調整中...";
 inline constexpr const char* kUpdateStatus[3] = {"待ち受け画像データ更新中...",
                                                  "着メロデータ更新中...", "ムービーデータ更新中..."};
-inline constexpr const char* kReloadStatus = "メモリーカード再読込中...";
+inline constexpr const char* kReloadStatus = "メモリカード再読込中...";
 // The card is not the one that was loaded (unmounted, another card, tables
 // rewritten meanwhile): nothing is written.
 inline constexpr const char* kCardChanged =
-    "読み込んだ後にメモリーカードが変わっています．何も書き込んでいません．\n"
-    "メモリーカードを読み込み直してください．";
+    "読み込んだ後にメモリカードが変わっています．何も書き込んでいません．\n"
+    "メモリカードを読み込み直してください．";
 // Files no table lists that stood in the way of a name the update needed.
 inline constexpr const char* kMovedAside =
-    "管理テーブルに登録されていないファイルを，次の名前に移して残しました:";
-inline constexpr const char* kCommitDone = "メモリーカードの更新が完了しました";
+    "管理テーブルに登録されていないファイルを、次の名前に移して残しました:";
+inline constexpr const char* kCommitDone = "メモリカードの更新が完了しました";
+// An interrupted update undone: the card is as it was before it.
+inline constexpr const char* kRevertDone = "メモリカードを前回の更新前の状態に戻しました";
+// The card was written but could not be read back: the lists are empty
+// until it is loaded again.
+inline constexpr const char* kReloadFailed =
+    "更新後のメモリカードを読み込み直せませんでした．\nもう一度「メモリカード読込」を押してください．";
 // Said instead of the completion message when something went wrong.
 inline constexpr const char* kCommitFailures =
-    "メモリーカードの更新中に、次の処理が失敗しました．\nカードを読み込み直して内容を確認してください．";
+    "メモリカードの更新中に、次の処理が失敗しました．\nカードを読み込み直して内容を確認してください．";
 // (The step that failed follows, one a line.)
 inline constexpr const char* kCommitStopped =
-    "次の処理が失敗したため、メモリーカードの更新を中止しました．\n"
+    "次の処理が失敗したため、メモリカードの更新を中止しました．\n"
     "カードが書き込み禁止になっていないか、空き容量があるか確認してください．\n"
     "カード上のファイルは変更していません．";
 inline constexpr const char* kCommitStoppedLater =
-    "次の処理が失敗したため、メモリーカードの更新を途中で中止しました．\n"
+    "次の処理が失敗したため、メモリカードの更新を途中で中止しました．\n"
     "カードが書き込み禁止になっていないか、空き容量があるか確認してください．\n"
-    "メモリーカードを読み込み直すと、中断された更新を完了するか、更新前に戻せます．";
+    "メモリカードを読み込み直すと、中断された更新を完了するか、更新前に戻せます．";
 inline constexpr const char* kCopying = "コピーしています...";
 // Asked before the commit's first write; the counts follow, one a line, and
 // the deleted and added items are in the details.
 inline constexpr const char* kPlanQuestion =
-    "メモリーカードを次のとおり更新します．\nよろしいですか？";
+    "メモリカードを次のとおり更新します．\nよろしいですか？";
 inline constexpr const char* kPlanRenames = "名前・場所の変更: ";
 inline constexpr const char* kPlanDeletions = "削除: ";
 inline constexpr const char* kPlanCopies = "コピー: ";
@@ -130,47 +139,53 @@ inline constexpr const char* kLimitLabel = " バイト　上限: ";
 inline constexpr const char* kBytes = " バイト";
 // An empty file is never queued.
 inline constexpr const char* kEmptyFile =
-    "下記のファイルは空です（0 バイト）。\n追加をスキップします。\n";
+    "下記のファイルは空です（0 バイト）．\n追加をスキップします．\n";
 // A file whose bytes the list already holds: the item's name and title follow
 // the first line, the file's path the question.
 inline constexpr const char* kSameContent = "下記のファイルと同じ内容のデータがすでにあります：";
 inline constexpr const char* kSameContentQuestion = "\nもう一度追加しますか？\n";
 // A file that does not exist or cannot be read is never queued.
 inline constexpr const char* kUnreadableFile =
-    "下記のファイルを読み込めません。\n読込をスキップします。\n";
+    "下記のファイルを読み込めません．\n読込をスキップします．\n";
 // A name that is not a plain file (a folder, a FIFO, a device, a socket) is
 // refused without being opened.
 inline constexpr const char* kNotAPlainFile =
-    "下記は通常のファイルではありません（フォルダ、FIFO、デバイスなど）。\n読込をスキップします。\n";
+    "下記は通常のファイルではありません（フォルダ、FIFO、デバイスなど）．\n読込をスキップします．\n";
 // A file larger than a table record's size field can hold (4 GiB - 1 byte);
 // its size and the limit follow the path on a line of their own.
 inline constexpr const char* kTooLargeForTable =
-    "下記のファイルは大きすぎて管理テーブルに記録できません。\n読込をスキップします。\n";
+    "下記のファイルは大きすぎて管理テーブルに記録できません．\n読込をスキップします．\n";
 // Said after the kind's name when its list already holds 1024 items.
 inline constexpr const char* kCatalogueFull =
-    "は1024件までしか登録できません。\n下記のファイル以降の追加を中止します。\n";
+    "は1024件までしか登録できません．\n下記のファイル以降の追加を中止します．\n";
 // A file whose extension a table record cannot hold (none, or more than three
 // letters and digits).
 inline constexpr const char* kUnfitExtension =
-    "下記のファイルは拡張子が携帯電話で扱えない形式です（英数字3文字まで）。\n読込をスキップします。\n";
-inline constexpr const char* kNoSpace = "メモリーカードの空き容量が足りません";
+    "下記のファイルは拡張子が携帯電話で扱えない形式です（英数字3文字まで）．\n読込をスキップします．\n";
+inline constexpr const char* kNoSpace = "メモリカードの空き容量が足りません";
+// A file whose extension the handset's profile does not list (a picture whose
+// conversion was declined, a melody or movie of another format).
+inline constexpr const char* kNotHandsetFormat[3] = {
+    "下記のファイルは携帯電話で表示できない形式のため、変換しないと追加できません．\n読込をスキップします．\n",
+    "下記のファイルは携帯電話で再生できない形式です．\n読込をスキップします．\n",
+    "下記のファイルは携帯電話で再生できない形式です．\n読込をスキップします．\n"};
 inline constexpr const char* kUnsupportedDrop[3] = {
-    "下記のファイルは非対応の待受け画像形式です。\n読込をスキップします。\n",
-    "下記のファイルは非対応の着メロ形式です。\n読込をスキップします。\n",
-    "下記のファイルは非対応のムービー形式です。\n読込をスキップします。\n"};
+    "下記のファイルは非対応の待ち受け画像形式です．\n読込をスキップします．\n",
+    "下記のファイルは非対応の着メロ形式です．\n読込をスキップします．\n",
+    "下記のファイルは非対応のムービー形式です．\n読込をスキップします．\n"};
 
 // ---- fitting a file to the handset (each text is followed by the file's path)
 inline constexpr const char* kConvertPicture = "携帯電話で表示できる形式に変換しますか？\n";
 inline constexpr const char* kAnimationLost =
-    "下記のファイルはアニメーションGIFです。\n最初のコマだけを静止画に変換します。\n";
+    "下記のファイルはアニメーションGIFです．\n最初のコマだけを静止画に変換します．\n";
 inline constexpr const char* kPictureTooLarge =
-    "下記のファイルは規定のサイズに収まるように変換できません。\n読込をスキップします。\n";
+    "下記のファイルは規定のサイズに収まるように変換できません．\n読込をスキップします．\n";
 inline constexpr const char* kConvertFailed =
-    "下記のファイルを変換できませんでした。\n読込をスキップします。\n";
+    "下記のファイルを変換できませんでした．\n読込をスキップします．\n";
 inline constexpr const char* kSlimMelody = "携帯電話で再生できるサイズに縮小しますか？\n";
-inline constexpr const char* kSlimFailed = "下記のファイルは縮小できませんでした。\n";
+inline constexpr const char* kSlimFailed = "下記のファイルは縮小できませんでした．\n";
 inline constexpr const char* kMelodyStillLarge =
-    "下記のファイルは縮小しても規定のサイズに収まりません。\n";
+    "下記のファイルは縮小しても規定のサイズに収まりません．\n";
 
 inline const char* Of(const char* const (&perKind)[3], MediaKind k) {
   return perKind[KindIndex(k)];

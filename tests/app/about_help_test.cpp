@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -12,6 +13,7 @@
 #include <fstream>
 
 #include "app/app_texts.h"
+#include "app/help_view.h"
 #include "app/links.h"
 #include "app/window_fixture.h"
 
@@ -53,7 +55,7 @@ TEST_F(AboutBox, OpensFromTheIconNameAndMakerButNotFromTheVersion) {
 
 TEST_F(AboutBox, HoldsItsControlsAndTexts) {
   EXPECT_EQ(about->objectName(), "frAbout");
-  EXPECT_EQ(about->windowTitle(), "About...");
+  EXPECT_EQ(about->windowTitle(), "バージョン情報");
   EXPECT_EQ(about->size(), QSize(296, 281));
   EXPECT_FALSE(about->windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_FALSE(about->windowFlags() & Qt::WindowMinimizeButtonHint);
@@ -70,7 +72,8 @@ TEST_F(AboutBox, HoldsItsControlsAndTexts) {
     EXPECT_FALSE(at(name)->geometry().intersects(at("Memo1")->geometry())) << name;
   EXPECT_FALSE(at("lHyouka")->geometry().intersects(at("lYoubou")->geometry()));
   EXPECT_EQ(text("ProductName"), "Fenmora");
-  EXPECT_EQ(text("Version"), "Version 0.1.4.0");
+  EXPECT_EQ(text("Copyright"), "© 2026 Fenmora 開発チーム");
+  EXPECT_EQ(text("Version"), "バージョン 0.1.4.0");
   EXPECT_EQ(text("Comment2"), "最新版入手やご意見等は↓こちらへどうぞ");
   EXPECT_EQ(text("Label1"), "今後の開発のためご寄付をお願い致します<(_ _)>");
   EXPECT_EQ(text("lHyouka"), "コチラ");
@@ -151,15 +154,56 @@ TEST_F(Help, OtherwiseOpensTheShippedReadMeWhichStartsInJapanese) {
       << firstLine.toStdString();
 }
 
-TEST_F(Help, AReadMeTheDesktopCannotOpenIsNamedInAMessage) {
+TEST_F(Help, AReadMeTheDesktopCannotOpenIsShownInTheWindowsOwnSearchableView) {
   InFolder here(card.path());
+  window->show();
   window->SetOpener([](const QString&) { return false; });  // no application for .txt
-  prompts.ExpectOk();
   QTest::mouseClick(Find("btHelp"), Qt::LeftButton);
+  EXPECT_TRUE(prompts.asked().empty());  // no message: the text itself
+  auto* help = window->findChild<app::HelpView*>();
+  ASSERT_NE(help, nullptr);
+  EXPECT_TRUE(help->isVisible());
+  auto* text = help->findChild<QPlainTextEdit*>("HelpText");
+  EXPECT_TRUE(text->isReadOnly());
+  EXPECT_TRUE(text->toPlainText().startsWith("Fenmora 使い方ガイド"));
+  EXPECT_EQ(text->font().family(), "ＭＳ ゴシック");
+  // Searching finds each place in turn, and from the top again after the last.
+  auto* find = help->findChild<QLineEdit*>("HelpFind");
+  find->setText(QStringLiteral("メモリカード読込"));
+  const QString all = text->toPlainText();
+  const int first = all.indexOf(QStringLiteral("メモリカード読込"));
+  const int second = all.indexOf(QStringLiteral("メモリカード読込"), first + 1);
+  ASSERT_GE(second, 0);
+  ASSERT_TRUE(help->FindNext());
+  EXPECT_EQ(text->textCursor().selectionStart(), first);
+  ASSERT_TRUE(help->FindNext());
+  EXPECT_EQ(text->textCursor().selectionStart(), second);
+  int turns = 0;
+  while (help->FindNext() && text->textCursor().selectionStart() != first && ++turns < 20) {
+  }
+  EXPECT_EQ(text->textCursor().selectionStart(), first);
+  find->setText(QStringLiteral("見当たらない言葉"));
+  EXPECT_FALSE(help->FindNext());
+  EXPECT_EQ(help->findChild<QLabel*>("HelpNotFound")->text().toStdString(), app::texts::kHelpNotFound);
+  // Centred on the window.
+  EXPECT_LE((help->frameGeometry().center() - window->frameGeometry().center()).manhattanLength(), 4);
+  EXPECT_TRUE(urls.opened.empty());
+}
+
+TEST_F(AboutBox, ALinkTheDesktopCannotOpenIsSaidWithItsAddress) {
+  window->SetUrlOpener([](const QUrl&) { return false; });
+  QTimer::singleShot(0, [this] {
+    // Centred on the window, then the link.
+    EXPECT_LE((about->frameGeometry().center() - window->frameGeometry().center()).manhattanLength(), 4);
+    QTest::mouseClick(about->findChild<QWidget*>("lYoubou"), Qt::LeftButton);
+    about->accept();
+  });
+  prompts.ExpectOk();
+  window->show();
+  QTest::mouseClick(Find("Panel5"), Qt::LeftButton);
   ASSERT_EQ(prompts.asked().size(), 1u);
   EXPECT_EQ(prompts.asked()[0].text,
-            app::texts::kCannotOpenFile + QFileInfo(app::DataFile("ReadMe.txt")).absoluteFilePath().toStdString());
-  EXPECT_TRUE(urls.opened.empty());
+            app::texts::kCannotOpenAddress + app::LinkUrl(links::kSupportBoard).toString().toStdString());
 }
 
 TEST_F(AboutBox, ExitWithoutEditsClosesTheWindowWithoutAsking) {

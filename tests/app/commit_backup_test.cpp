@@ -14,6 +14,7 @@
 #include <map>
 
 #include "app/media_files.h"
+#include "app/app_texts.h"
 #include "app/window_fixture.h"
 #include "platform/cp932.h"
 #include "platform/fileops.h"
@@ -95,10 +96,9 @@ class Commit : public WindowTest {
   void ExpectPlanQuestion() {
     prompts.Expect(Prompts::Question::ConfirmCommit, Prompts::Answer::Yes);
   }
-  // The plan's question, the reload's questions, then the closing message.
+  // The plan's question, then the closing message: the reload asks nothing.
   void ExpectCommitEnding(Icon icon, const std::string& text = {}) {
     ExpectPlanQuestion();
-    ExpectFolderLoad(card.path());
     prompts.ExpectOk(text);
     closingIcon = icon;
   }
@@ -114,7 +114,6 @@ class Commit : public WindowTest {
     Click("btRenImage");
     window->SetFileOps(pulled);
     ExpectPlanQuestion();
-    ExpectFolderLoad(card.path());
   }
   void CheckClosingIcon() {
     ASSERT_FALSE(prompts.asked().empty());
@@ -329,9 +328,24 @@ TEST_F(Commit, AnUnmountedCardIsNeitherWrittenNorBackedUp) {
   EXPECT_EQ(prompts.asked().back().icon, Icon::Error);
   EXPECT_EQ(gone.changes(), 0);
   EXPECT_EQ(SnapshotOf(card.path()), before);
-  prompts.ExpectOk(texts::kCardChanged);
+  // Neither can run again until the card is loaded again.
+  EXPECT_FALSE(Find("btRefreshData")->isEnabled());
+  EXPECT_FALSE(Find("btBackUp")->isEnabled());
+  EXPECT_TRUE(Find("btUpImage")->isEnabled());  // editing goes on
+}
+
+TEST_F(Commit, ABackupOfACardThatChangedSaysSoInItsOwnWordsAndWritesNothing) {
+  WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "A", "content of A")});
+  LoadCard();
+  prompts.Clear();
+  Unmounted gone(real);
+  window->SetFileOps(gone);
+  prompts.ExpectOk(app::texts::kBackupCardGone);
   Click("btBackUp");
+  EXPECT_EQ(prompts.asked().back().icon, Icon::Error);
   EXPECT_EQ(gone.changes(), 0);
+  EXPECT_FALSE(Find("btBackUp")->isEnabled());
+  EXPECT_FALSE(Find("btRefreshData")->isEnabled());
 }
 
 TEST_F(Commit, AnInterruptedCommitIsFinishedByTheNextOne) {
@@ -373,7 +387,7 @@ TEST_F(Commit, AnInterruptedCommitCanBeUndoneFromTheQuestionAtLoad) {
 
   pulled.Heal();
   prompts.Clear();
-  ExpectCommitEnding(Icon::Information, texts::kCommitDone);
+  ExpectCommitEnding(Icon::Information, texts::kRevertDone);  // says what it did
   Click("btRefreshData");
   EXPECT_EQ(ReadBytes(Still("STIL0001.JPG")), "content of A");
   EXPECT_EQ(ReadBytes(Still("STIL0002.JPG")), "content of B");
@@ -463,19 +477,19 @@ TEST_F(Backup, AllThreeFoldersAreCopiedWhole) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(Backup, TheStatusTextAndTheHourglassStayWhileTheMessageIsOpen) {
+TEST_F(Backup, TheStatusTextAndTheHourglassGoBeforeTheClosingMessage) {
   WriteFullCard();
   LoadCard();
   prompts.Clear();
-  QString statusDuring;
-  bool busyDuring = false;
+  QString statusDuring = QStringLiteral("not asked");
+  bool busyDuring = true;
   prompts.ExpectThen(Question::Message, Answer::Ok, {}, [&] {
     statusDuring = Find<QLabel>("StatusPanel0")->text();
-    busyDuring = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    busyDuring = QApplication::overrideCursor() != nullptr;
   });
   Click("btBackUp");
-  EXPECT_EQ(statusDuring, "データのバックアップ中...");
-  EXPECT_TRUE(busyDuring);
+  EXPECT_EQ(statusDuring, "");  // not "データのバックアップ中..." over "バックアップが完了しました"
+  EXPECT_FALSE(busyDuring);
   EXPECT_TRUE(Find<QLabel>("StatusPanel0")->text().isEmpty());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }

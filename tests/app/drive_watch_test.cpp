@@ -99,6 +99,8 @@ TEST_F(DriveWatch, ALoadedCardThatGoesAwayCannotBeCommittedUntilLoadedAgain) {
   EXPECT_TRUE(window->LoadedCardGone());
   EXPECT_EQ(Find<QLabel>("StatusPanel0")->text(), QString::fromUtf8(app::texts::kCardGone));
   EXPECT_FALSE(Find("btRefreshData")->isEnabled());
+  EXPECT_FALSE(Find("btBackUp")->isEnabled());  // nothing to back up from
+  EXPECT_TRUE(Find("btDownImage")->isEnabled());  // editing goes on
   // Undo and redo do not bring the button back while the card is away.
   window->undoStack()->undo();
   window->undoStack()->redo();
@@ -110,10 +112,13 @@ TEST_F(DriveWatch, ALoadedCardThatGoesAwayCannotBeCommittedUntilLoadedAgain) {
   Mounted({card.path()});
   EXPECT_EQ(Selected().toStdString(), card.path().string());
   EXPECT_FALSE(Find("btRefreshData")->isEnabled());
+  EXPECT_EQ(Find<QLabel>("StatusPanel0")->text(), QString::fromUtf8(app::texts::kCardBack));
   prompts.Expect(Prompts::Question::DropEdits, Prompts::Answer::Yes, app::texts::kDropEditsOnLoad);
-  ExpectFolderLoad(card.path());
+  ExpectFolderLoad(card.path());  // advised once already: no advice again
   ClickLoad();
   EXPECT_FALSE(window->LoadedCardGone());
+  EXPECT_TRUE(Find<QLabel>("StatusPanel0")->text().isEmpty());
+  EXPECT_TRUE(Find("btBackUp")->isEnabled());
   ClickRow(MediaKind::Image, 2);
   Click("btUpImage");
   EXPECT_TRUE(Find("btRefreshData")->isEnabled());

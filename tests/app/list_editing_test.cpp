@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QtTest/QTest>
 
+#include "app/app_texts.h"
 #include "app/window_fixture.h"
 #include "platform/cp932.h"
 
@@ -48,6 +49,38 @@ TEST_F(Editing, SelectingARowPutsItsTitleIntoTheEditWithoutMakingItApplicable) {
   // A click on the row already selected brings its stored title back.
   ClickRow(MediaKind::Image, 2);
   EXPECT_EQ(Edit()->text(), "猫");
+  EXPECT_FALSE(Find("btEditImage")->isEnabled());
+}
+
+TEST_F(Editing, ATitleTypedButNotAppliedIsOfferedForItsRowWhenAnotherIsChosen) {
+  ClickRow(MediaKind::Image, 2);
+  Edit()->setText(QStringLiteral("黒猫"));
+  prompts.Expect(Prompts::Question::ApplyTitle, Prompts::Answer::Yes,
+                 std::string(app::texts::kTitleNotApplied) + "STIL0002.JPG「黒猫」");
+  ClickRow(MediaKind::Image, 3);
+  EXPECT_EQ(Titles(), (std::vector<QString>{"夕焼け", "黒猫", "富士山"}));  // stored where it was typed
+  EXPECT_EQ(Edit()->text(), "富士山");
+  EXPECT_TRUE(CommitEnabled());
+
+  Edit()->setText(QStringLiteral("山"));
+  prompts.Expect(Prompts::Question::ApplyTitle, Prompts::Answer::No);
+  ClickRow(MediaKind::Image, 1);
+  EXPECT_EQ(Titles(), (std::vector<QString>{"夕焼け", "黒猫", "富士山"}));  // dropped on No
+  EXPECT_EQ(Edit()->text(), "夕焼け");
+  // Typed back to what is stored: nothing to ask.
+  Edit()->setText(QStringLiteral("夕焼"));
+  Edit()->setText(QStringLiteral("夕焼け"));
+  ClickRow(MediaKind::Image, 2);
+  EXPECT_EQ(Edit()->text(), "黒猫");
+}
+
+TEST_F(Editing, ATitleStoredWithQuestionMarksShowsSoInTheEditToo) {
+  ClickRow(MediaKind::Image, 1);
+  Edit()->setText(QStringLiteral("𠮷野家"));
+  prompts.Expect(Prompts::Question::Unrepresentable, Prompts::Answer::Yes);
+  Click("btEditImage");
+  EXPECT_EQ(Cell(MediaKind::Image, 1, 3), "?野家");
+  EXPECT_EQ(Edit()->text(), "?野家");
   EXPECT_FALSE(Find("btEditImage")->isEnabled());
 }
 

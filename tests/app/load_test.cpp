@@ -39,15 +39,15 @@ class Load : public WindowTest {
       EXPECT_TRUE(Cell(k, 1, 0).isEmpty());
     }
     for (const char* name : kLoadEnabled) EXPECT_FALSE(Find(name)->isEnabled()) << name;
-    EXPECT_EQ(Find<QLabel>("stFree")->text(), "残り 0.0 KB ");
+    EXPECT_EQ(Find<QLabel>("stFree")->text(), "");
     EXPECT_FALSE(session.loaded);
   }
 };
 
-TEST_F(Load, DecliningTheDriveWarningChangesNothing) {
+TEST_F(Load, DecliningTheDriveWarningForAFolderWithoutACardChangesNothing) {
   if (IsRemovableDrive(card.path())) GTEST_SKIP() << "the temporary folder lies on a removable drive";
-  WriteSmallCard();
-  Choose(card.path());
+  TempDir plain;  // no PRIVATE\DOCOMO, no SD_VIDEO
+  Choose(plain.path());
   prompts.Expect(Question::NotRemovable, Answer::No, texts::kNotRemovable);
   QTest::mouseClick(Find("btLoadMem"), Qt::LeftButton);
   ASSERT_EQ(prompts.asked().size(), 1u);  // no advice, no error
@@ -55,14 +55,15 @@ TEST_F(Load, DecliningTheDriveWarningChangesNothing) {
   ExpectNothingLoaded();
 }
 
-TEST_F(Load, YesLoadsTheCardIntoTheThreeLists) {
-  if (IsRemovableDrive(card.path())) GTEST_SKIP() << "the temporary folder lies on a removable drive";
+TEST_F(Load, AFolderHoldingACardLoadsIntoTheThreeListsAfterOnlyTheBackupAdvice) {
   WriteSmallCard();
   Choose(card.path());
-  prompts.Expect(Question::NotRemovable, Answer::Yes, texts::kNotRemovable).ExpectOk(texts::kBackupAdvice);
+  // The folder holds the card's layout: no drive warning, though it lies on
+  // a fixed disk.
+  prompts.ExpectOk(texts::kBackupAdvice);
   QTest::mouseClick(Find("btLoadMem"), Qt::LeftButton);
-  ASSERT_EQ(prompts.asked().size(), 2u);
-  EXPECT_EQ(prompts.asked()[1].icon, Prompts::Icon::Information);
+  ASSERT_EQ(prompts.asked().size(), 1u);
+  EXPECT_EQ(prompts.asked()[0].icon, Prompts::Icon::Information);
 
   EXPECT_EQ(Grid(MediaKind::Image)->rowCount(), 3);
   EXPECT_EQ(Column(MediaKind::Image, 0), (std::vector<QString>{"STIL0001.JPG", "STIL0002.GIF", "STIL0003.JPG"}));
@@ -163,6 +164,27 @@ TEST_F(Load, AMissingCardRootGivesTheInsertCardErrorAndChangesNothing) {
   EXPECT_EQ(Column(MediaKind::Image, 0), images);
   EXPECT_EQ(Find<QLabel>("stFree")->text(), freeText);
   EXPECT_EQ(session.cardRoot, card.path());
+}
+
+TEST_F(Load, TheBackupAdviceComesOncePerCardInASession) {
+  WriteSmallCard();
+  LoadCard();
+  EXPECT_EQ(prompts.asked().size(), 1u);  // the advice
+  prompts.Clear();
+  ClickLoad();  // the same card again: nothing to ask
+  EXPECT_TRUE(prompts.asked().empty());
+  EXPECT_TRUE(session.loaded);
+
+  TempDir other;
+  WriteKind(other.path(), MediaKind::Image, {Item("STIL0001.JPG", "別のカード")});
+  prompts.ExpectOk(texts::kBackupAdvice);  // another card: advised once too
+  Choose(other.path());
+  ClickLoad();
+  EXPECT_EQ(Cell(MediaKind::Image, 1, 3), "別のカード");
+  prompts.Clear();
+  Choose(card.path());
+  ClickLoad();
+  EXPECT_TRUE(prompts.asked().empty());
 }
 
 TEST_F(Load, AMissingCardBeforeAnyLoadEnablesNothing) {

@@ -27,12 +27,14 @@ const char* const kListButtons[] = {"btUpImage",  "btDownImage",  "btRenImage", 
                                     "btDelMelody", "btAddMelody", "btUpMovie",    "btDownMovie",
                                     "btRenMovie", "btDelMovie",   "btAddMovie"};
 
-TEST_F(StartState, WindowIsAFixedFormCalledFenmora) {
+TEST_F(StartState, WindowCalledFenmoraStartsAtItsLeastSizeAndCanGrow) {
   EXPECT_EQ(window->objectName(), "frMain");
   EXPECT_EQ(window->windowTitle(), "Fenmora");
   EXPECT_EQ(window->size(), QSize(697, 587));
-  EXPECT_EQ(window->minimumSize(), window->maximumSize());
-  EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_EQ(window->minimumSize(), QSize(697, 587));
+  EXPECT_GT(window->maximumSize().width(), 2000);
+  EXPECT_GT(window->maximumSize().height(), 2000);
+  EXPECT_TRUE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
   EXPECT_EQ(window->font().pixelSize(), 12);
   EXPECT_EQ(window->font().family(), "ＭＳ Ｐゴシック");
@@ -57,12 +59,12 @@ TEST_F(StartState, ThreeTabsWithTheirCaptionsAndTitleLabels) {
   auto* tabs = Find<QTabWidget>("pcMain");
   ASSERT_EQ(tabs->count(), 3);
   EXPECT_EQ(tabs->size(), QSize(513, 513));
-  EXPECT_EQ(tabs->tabText(0), "　待受け画像　");
-  EXPECT_EQ(tabs->tabText(1), "　着メロ　　　");
-  EXPECT_EQ(tabs->tabText(2), "　ムービー　　");
+  EXPECT_EQ(tabs->tabText(0), "　待ち受け画像　");
+  EXPECT_EQ(tabs->tabText(1), "　着メロ　　　　");
+  EXPECT_EQ(tabs->tabText(2), "　ムービー　　　");
   EXPECT_EQ(tabs->widget(0)->objectName(), "tsImage");
   EXPECT_EQ(tabs->widget(2)->objectName(), "tsMovie");
-  EXPECT_EQ(Find<QLabel>("Label2")->text(), "待受け画像タイトル");
+  EXPECT_EQ(Find<QLabel>("Label2")->text(), "待ち受け画像タイトル");
   EXPECT_EQ(Find<QLabel>("Label3")->text(), "着メロタイトル");
   EXPECT_EQ(Find<QLabel>("Label4")->text(), "ムービータイトル");
   // Each page holds its own controls.
@@ -78,6 +80,8 @@ TEST_F(StartState, GridsShow63BlankRowsUnderTheFourHeaders) {
     QTableWidget* g = Grid(k);
     ASSERT_EQ(g->columnCount(), 4);
     EXPECT_EQ(g->rowCount(), 63);
+    EXPECT_EQ(g->currentRow(), -1);  // nothing to choose before a load
+    EXPECT_TRUE(g->selectedItems().isEmpty());
     for (int c = 0; c < 4; ++c) {
       EXPECT_EQ(g->horizontalHeaderItem(c)->text(), QString::fromUtf8(headers[c]));
       EXPECT_EQ(g->columnWidth(c), widths[c]);
@@ -121,7 +125,7 @@ TEST_F(StartState, CaptionsOfTheRightColumn) {
   EXPECT_EQ(Find<QPushButton>("btEnd")->text(), "終了");
   EXPECT_EQ(Find<QLabel>("Label1")->text(), "ドライブ選択");
   EXPECT_EQ(Find<QLabel>("Label5")->text(), "ディスク容量");
-  EXPECT_EQ(Find<QLabel>("stFree")->text(), "残り 0.0 KB ");
+  EXPECT_EQ(Find<QLabel>("stFree")->text(), "");  // no card, no space to tell of
   for (const char* name : {"btEditImage", "btEditMelody", "btEditMovie"})
     EXPECT_EQ(Find<QPushButton>(name)->text(), "修正");
   EXPECT_EQ(Find<QPushButton>("btUpMovie")->text(), "上へ");
@@ -190,17 +194,17 @@ TEST_F(FreeSpace, Under1000KilobytesTheTextAndTheBarTurnRed) {
   auto* text = Find<QLabel>("stFree");
   auto* bar = Find("cgDiskSpace");
   window->ShowFreeSpace(1023999);
-  EXPECT_EQ(text->text(), "残り 999.0 KB ");
+  EXPECT_EQ(text->text(), "残り 999 KB ");
   EXPECT_EQ(TextColour(text), QColor(255, 0, 0));
   EXPECT_EQ(BarColour(bar), QColor(255, 0, 0));
 
   window->ShowFreeSpace(1024000);
-  EXPECT_EQ(text->text(), "残り 1000.0 KB ");
+  EXPECT_EQ(text->text(), "残り 1,000 KB ");
   EXPECT_EQ(TextColour(text), QColor(0, 0, 0));
   EXPECT_EQ(BarColour(bar), QColor(0, 0, 128));
 
   window->ShowFreeSpace(1023);
-  EXPECT_EQ(text->text(), "残り 0.0 KB ");
+  EXPECT_EQ(text->text(), "残り 0 KB ");
   EXPECT_EQ(TextColour(text), QColor(255, 0, 0));
 }
 
@@ -218,7 +222,7 @@ TEST_F(FreeSpace, GaugeOfACardAbove2GiBIsScaledAndTheTextStaysExact) {
   EXPECT_LE(bar->maximum(), INT_MAX);
   EXPECT_GT(bar->maximum(), 1 << 29);  // scaled, not flattened
   EXPECT_DOUBLE_EQ(static_cast<double>(bar->value()) / bar->maximum(), 0.75);
-  EXPECT_EQ(Find<QLabel>("stFree")->text(), "残り 2097152.0 KB ");
+  EXPECT_EQ(Find<QLabel>("stFree")->text(), "残り 2,097,152 KB ");
   EXPECT_EQ(TextColour(Find("stFree")), QColor(0, 0, 0));
 }
 
@@ -228,7 +232,7 @@ TEST_F(FreeSpace, GaugeOfASmallCardHoldsExactBytes) {
   auto* bar = Find<QProgressBar>("cgDiskSpace");
   EXPECT_EQ(bar->maximum(), 16'000'000);
   EXPECT_EQ(bar->value(), 15'100'000);
-  EXPECT_EQ(Find<QLabel>("stFree")->text(), "残り 878.0 KB ");
+  EXPECT_EQ(Find<QLabel>("stFree")->text(), "残り 878 KB ");
   EXPECT_EQ(BarColour(bar), QColor(255, 0, 0));
 }
 
@@ -244,6 +248,24 @@ TEST_F(DriveList, AFolderIsAddedOnceAndSelected) {
   Choose(card.path() / "." );
   EXPECT_EQ(drives->count(), before + 1);
   EXPECT_EQ(window->CardRoot(), card.path());
+}
+
+TEST_F(DriveList, AFolderHoldingACardIsMarkedAndEveryEntryShowsItsWholeTextAsATip) {
+  TempDir plain;
+  Choose(plain.path());
+  auto* drives = Find<QComboBox>("curDrive");
+  EXPECT_EQ(drives->currentText().toStdString(), plain.path().string());
+  EXPECT_FALSE(drives->currentData(app::kCardRole).toBool());
+  WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "一")});
+  Choose(card.path());
+  EXPECT_EQ(drives->currentText().toStdString(), "［カード］" + card.path().string());
+  EXPECT_TRUE(drives->currentData(app::kCardRole).toBool());
+  EXPECT_EQ(drives->toolTip(), drives->currentText());
+  // The mount table read again: the tips stay, on the box and on each entry.
+  window->SetMountTable([] { return std::string(); });
+  EXPECT_EQ(drives->toolTip(), drives->currentText());
+  for (int i = 0; i < drives->count(); ++i)
+    EXPECT_EQ(drives->itemData(i, Qt::ToolTipRole).toString(), drives->itemText(i));
 }
 
 TEST_F(MainWindowPlace, TheFrameNotTheInnerAreaStandsAtTenTen) {

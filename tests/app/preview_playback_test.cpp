@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "support/env_var.h"
+#include "app/app_texts.h"
 #include "app/media_files.h"
 #include "app/window_fixture.h"
 #include "platform/cp932.h"
@@ -117,14 +118,24 @@ TEST_F(Preview, AConvertedPictureIsPreviewedAsTheHandsetWillShowIt) {
   EXPECT_TRUE(Near(Middle(), Qt::blue));
 }
 
-TEST_F(Preview, SelectingAMelodyLeavesTheLastImage) {
+TEST_F(Preview, ThePaneAndTheBannerFollowTheTabInFront) {
   WriteKind(card.path(), MediaKind::Image, {Untitled("STIL0001.JPG", SolidPicture(100, 50, Qt::red, "JPG"))});
   WriteKind(card.path(), MediaKind::Melody, {Untitled("RING0001.MLD", MldWithTitle("m"))});
   LoadCard();
+  auto* banner = Find<QLabel>("Label9");
+  EXPECT_EQ(banner->text().toStdString(), app::texts::kBanner[0]);
   ClickRow(MediaKind::Image, 1);
   const QImage before = Shown().toImage();
-  ClickRow(MediaKind::Melody, 1);
+  ASSERT_FALSE(before.isNull());
+  ClickRow(MediaKind::Melody, 1);  // no picture of an image on the melodies' tab
+  EXPECT_TRUE(Shown().isNull());
+  EXPECT_EQ(banner->text().toStdString(), app::texts::kBanner[1]);
+  ClickRow(MediaKind::Movie, 1);
+  EXPECT_TRUE(Shown().isNull());
+  EXPECT_EQ(banner->text().toStdString(), app::texts::kBanner[2]);
+  ShowPage(MediaKind::Image);  // the selected image comes back with its tab
   EXPECT_EQ(Shown().toImage(), before);
+  EXPECT_EQ(banner->text().toStdString(), app::texts::kBanner[0]);
 }
 
 TEST_F(Preview, AFileThatCannotBeDecodedEmptiesThePaneWithoutAMessage) {

@@ -4,6 +4,7 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTextEdit>
 #include <QTimer>
 #include <QtTest/QTest>
 #include <fstream>
@@ -62,6 +63,32 @@ TEST(MessageBoxes, ShowTheTitleTextIconAndButtonsAskedAndReturnThePress) {
   EXPECT_EQ(seen.icon, QMessageBox::Question);
   EXPECT_EQ(AskAndPress(prompts, Icon::Information, Buttons::YesNo, QMessageBox::No, seen), Answer::No);
   EXPECT_EQ(seen.icon, QMessageBox::Information);
+}
+
+TEST(MessageBoxes, KeepEachLineWholeAndGiveTheDetailsRoom) {
+  QWidget owner;
+  app::QtPrompts prompts(&owner);
+  const QString line = QStringLiteral("SDメモリ内のデータを編集・更新する前に、バックアップを取ることを強くお勧めします．");
+  int labelWidth = 0, lineWidth = 0, detailsHeight = 0, lineSpacing = 0;
+  Qt::TextInteractionFlags flags;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    QCoreApplication::processEvents();
+    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    labelWidth = label->width();
+    lineWidth = label->fontMetrics().horizontalAdvance(line);
+    flags = label->textInteractionFlags();
+    auto* details = box->findChild<QTextEdit*>();
+    detailsHeight = details->height();
+    lineSpacing = details->fontMetrics().lineSpacing();
+    box->button(QMessageBox::Ok)->click();
+  });
+  prompts.AskWithDetails(Prompts::Question::Message, Icon::Information, Buttons::Ok, line.toStdString(),
+                         "one\ntwo\nthree");
+  EXPECT_GE(labelWidth, lineWidth);  // on one line, not broken in a word
+  EXPECT_TRUE(flags & Qt::TextSelectableByMouse);  // a path or address can be copied
+  EXPECT_GE(detailsHeight, 12 * lineSpacing);
 }
 
 TEST(MessageBoxes, QtsOwnTextsAreJapaneseAndDetailsCanBeOpened) {

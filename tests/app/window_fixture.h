@@ -16,6 +16,7 @@
 #include <QTableWidget>
 #include <QUrl>
 #include <QtTest/QTest>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -24,6 +25,7 @@
 #include "app/main_window.h"
 #include "support/temp_card.h"
 #include "platform/drives.h"
+#include "platform/fileops.h"
 #include "support/scripted_prompts.h"
 #include "sync/texts.h"
 
@@ -83,12 +85,20 @@ class WindowTest : public ::testing::Test {
   }
 
   // Expects the questions of a load of a folder on a fixed disk: the drive
-  // warning (answered Yes) and the backup advice.
+  // warning (answered Yes) unless the folder holds a card, and the backup
+  // advice the first time the folder is loaded by this window.
   void ExpectFolderLoad(const std::filesystem::path& folder) {
-    if (!IsRemovableDrive(folder))
+    RealFileOps ops;
+    if (!IsRemovableDrive(folder) && !HoldsCardLayout(folder, ops))
       prompts.Expect(Prompts::Question::NotRemovable, Prompts::Answer::Yes, texts::kNotRemovable);
-    prompts.ExpectOk(texts::kBackupAdvice);
+    const std::string key = folder.lexically_normal().string();
+    if (std::find(advised.begin(), advised.end(), key) == advised.end()) {
+      prompts.ExpectOk(texts::kBackupAdvice);
+      advised.push_back(key);
+    }
   }
+  // Folders the backup advice was given for.
+  std::vector<std::string> advised;
   void Choose(const std::filesystem::path& folder) {
     window->AddCardFolder(QString::fromStdString(folder.string()));
   }

@@ -199,11 +199,13 @@ TEST_F(CliApply, ConvertMakesAPictureFitAndLeavesNoTemporaryFiles) {
   RunOptions options;
   options.env = {"TMPDIR=" + tmp.string()};
 
-  // Without --convert: the question is written, then the size question.
+  // Without --convert: the question is written, then why the PNG is refused
+  // (the handset does not show PNG).
   const CliRun asked = RunCli({"apply", Card(), ops}, options);
   EXPECT_EQ(asked.exitCode, 1);
   EXPECT_NE(asked.err.find(texts::kConvertPicture + png), std::string::npos) << asked.err;
-  EXPECT_NE(asked.err.find(texts::kOversize + png), std::string::npos) << asked.err;
+  EXPECT_NE(asked.err.find(texts::kNotHandsetFormat[0] + png), std::string::npos) << asked.err;
+  EXPECT_EQ(asked.err.find(texts::kOversize), std::string::npos) << asked.err;
   EXPECT_FALSE(card.Exists("\\PRIVATE\\DOCOMO\\STILL\\STIL0001.JPG"));
 
   const CliRun converted = RunCli({"apply", Card(), ops, "--convert"}, options);

@@ -134,13 +134,14 @@ TEST_F(Fitting, PhotoConvertedIntoTheSessionFolderAndQueuedUnderItsOwnTitle) {
   ExpectBaseline(Last(MediaKind::Image), 240, 320);
 }
 
-TEST_F(Fitting, NoKeepsTheSizeQuestion) {
+TEST_F(Fitting, NoToAFormatTheHandsetDoesNotShowRefusesItAndSaysWhy) {
   const fs::path photo = pc.Write("big.png", testpic::Png(testpic::Plain(640, 480, Qt::blue)));
   prompts.Expect(Prompts::Question::ConvertPicture, Prompts::Answer::No);
-  prompts.Expect(Prompts::Question::Oversize, Prompts::Answer::No);
+  prompts.ExpectOk();
   EXPECT_EQ(Add(MediaKind::Image, photo), QueueOutcome::Skipped);
+  // Never the size question with a limit of 0 for a PNG.
   EXPECT_EQ(prompts.Texts(), (std::vector<std::string>{texts::kConvertPicture + photo.string(),
-                                                       OversizeText(photo, 0)}));
+                                                       texts::kNotHandsetFormat[0] + photo.string()}));
   EXPECT_EQ(s.Catalogue(MediaKind::Image).count, 0);
   EXPECT_TRUE(fs::is_empty(temp.path()));
 }
@@ -233,18 +234,24 @@ TEST_F(Fitting, LongMelodySlimmedAndQueuedWithItsTitle) {
   EXPECT_EQ(Look(midi).bytes, before.bytes);
 }
 
-TEST_F(Fitting, MelodyStillTooLargeFallsBackToTheSizeQuestion) {
+TEST_F(Fitting, MelodyStillTooLargeGoesSlimmedToTheSizeQuestionWithItsSlimmedSize) {
   const fs::path midi = pc.Write("huge.smf", LongMelody(9000, "x"));
   prompts.Expect(Prompts::Question::SlimMelody, Prompts::Answer::Yes)
       .ExpectOk(texts::kMelodyStillLarge + midi.string())
       .Expect(Prompts::Question::Oversize, Prompts::Answer::Yes);
   ASSERT_EQ(Add(MediaKind::Melody, midi), QueueOutcome::Queued);
-  EXPECT_EQ(prompts.Texts(), (std::vector<std::string>{texts::kSlimMelody + midi.string(),
-                                                       texts::kMelodyStillLarge + midi.string(),
-                                                       OversizeText(midi, 40960)}));
-  EXPECT_EQ(SourceOf(Last(MediaKind::Melody)), midi);
-  EXPECT_EQ(Last(MediaKind::Melody).cardName, "RING0001.SMF");
-  EXPECT_TRUE(fs::is_empty(temp.path()));
+  const MediaEntry& e = Last(MediaKind::Melody);
+  const auto slimmed = fs::file_size(SourceOf(e));
+  EXPECT_LT(slimmed, fs::file_size(midi));
+  EXPECT_GT(slimmed, 40960u);
+  // The question names the user's file and the size of what would be queued.
+  EXPECT_EQ(prompts.Texts(),
+            (std::vector<std::string>{texts::kSlimMelody + midi.string(), texts::kMelodyStillLarge + midi.string(),
+                                      texts::kOversize + midi.string() + "\n" + texts::kSizeLabel +
+                                          std::to_string(slimmed) + texts::kLimitLabel + "40960" + texts::kBytes}));
+  EXPECT_EQ(fs::path(e.sourceFolder), temp.path() / "");
+  EXPECT_EQ(e.cardName, "RING0001.MID");
+  EXPECT_EQ(e.userFile, midi.string());
 }
 
 // A FIFO with a picture's or a melody's name is refused before the

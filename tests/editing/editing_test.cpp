@@ -184,12 +184,19 @@ TEST_F(Queueing, SizeLimitAsksAboveTheLimitOnly) {
                      "\nファイルサイズ: 102401 バイト　上限: 102400 バイト");
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, big, prompts), QueueOutcome::Skipped);
   ASSERT_EQ(prompts.asked().size(), 1u);
-  prompts.Expect(Prompts::Question::Oversize, Prompts::Answer::Yes);
-  // An unlisted type that a record can hold has the limit 0: asked, and
-  // queued with its own extension.
-  EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, File("pic.png", 10), prompts), QueueOutcome::Queued);
-  EXPECT_EQ(s.Catalogue(MediaKind::Image).Slot(1).cardName, "STIL0002.PNG");
-  EXPECT_EQ(s.Catalogue(MediaKind::Image).count, 2);
+}
+
+// A type the handset's profile does not list would lie on the card unshown:
+// refused with why, never asked about with a limit of 0.
+TEST_F(Queueing, ATypeTheHandsetDoesNotListIsRefusedWithWhy) {
+  const auto png = File("pic.png", 10), wav = File("tune.wav", 10), avi = File("clip.avi", 10);
+  prompts.ExpectOk(texts::kNotHandsetFormat[0] + png.string())
+      .ExpectOk(texts::kNotHandsetFormat[1] + wav.string())
+      .ExpectOk(texts::kNotHandsetFormat[2] + avi.string());
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, png, prompts), QueueOutcome::Skipped);
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Melody, wav, prompts), QueueOutcome::Skipped);
+  EXPECT_EQ(QueueFileForCard(s, MediaKind::Movie, avi, prompts), QueueOutcome::Skipped);
+  for (MediaKind k : kListKinds) EXPECT_EQ(s.Catalogue(k).count, 0);
 }
 
 // A record holds three letters of extension: a longer one would be cut at

@@ -40,6 +40,19 @@ TEST(MountTable, TheSystemsOwnTableHoldsTheRoot) {
   EXPECT_TRUE(std::any_of(v.begin(), v.end(), [](const MountedVolume& m) { return m.mountPoint == "/"; }));
 }
 
+// A volume mounted through FUSE says nothing of its reader in its folder; its
+// mount table source still names the block device. Only a plain device name
+// under /dev is looked up.
+TEST(MountTable, OnlyADevicesNameIsTakenForACardReader) {
+  for (const char* source : {"", "tmpfs", "/dev/", "/dev/../sys/sda", "/dev/mapper/card", "server:/share",
+                             "/dev/no-such-device", "/dev/.hidden", "/dev/ram0"})
+    EXPECT_FALSE(IsCardReaderSource(source)) << source;
+  // The system's own disk (the root's source, when it is a device) is no reader.
+  for (const MountedVolume& v : VolumesFromMountInfo(ReadMountInfo()))
+    if (v.mountPoint == "/" && v.source.rfind("/dev/", 0) == 0 && !IsRemovableDrive("/"))
+      EXPECT_FALSE(IsCardReaderSource(v.source)) << v.source;
+}
+
 TEST(MountTable, ACardLayoutIsFoundInAnyCase) {
   testcard::TempFolder a, b, c, d;
   std::filesystem::create_directories(a.path() / "PRIVATE/DOCOMO/STILL");

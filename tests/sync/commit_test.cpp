@@ -52,6 +52,20 @@ class Commit : public ::testing::Test {
   RecordingProgress progress;
 };
 
+// The window's message names what failed; the system's words (English, from
+// strerror) go to its details. The command line gets the whole lines.
+TEST(CommitReportText, TheReasonsGoToTheDetailsWhenThereIsRoomForThem) {
+  CommitResult r;
+  r.failures = {{"コピー: STIL0001.JPG", "write: No space left on device"},
+                {"削除: STIL0002.JPG", "unlink: Permission denied"}};
+  const std::string whole = CommitReport(r);
+  EXPECT_NE(whole.find("コピー: STIL0001.JPG (write: No space left on device)"), std::string::npos);
+  std::string details;
+  const std::string text = CommitReport(r, &details);
+  EXPECT_EQ(text, std::string(texts::kCommitFailures) + "\nコピー: STIL0001.JPG\n削除: STIL0002.JPG");
+  EXPECT_EQ(details, "コピー: STIL0001.JPG (write: No space left on device)\n削除: STIL0002.JPG (unlink: Permission denied)");
+}
+
 TEST_F(Commit, RoadOfOneChange) {
   card.WriteTable(MediaKind::Image, 0, Items(MediaKind::Image, 1, 3, ".JPG"));
   Load();

@@ -52,6 +52,25 @@ TEST(PlanSummary, CountsThePlansOperationsAndNamesTheItemsDeletedAndAdded) {
   EXPECT_TRUE(none.details.empty());
 }
 
+// A converted copy lies in a temporary folder: the details name the user's
+// own file it was made from.
+TEST(PlanSummary, AConvertedCopyIsNamedByTheUsersFile) {
+  testcard::TempCard card;
+  card.WriteTable(MediaKind::Image, 0, {});
+  testcard::TempFolder pc{"fenmora-pc"}, scratch{"fenmora-scratch"};
+  const auto original = pc.Write("photo_big.png", "the user's picture");
+  const auto copy = scratch.Write("2-photo_big.jpg", "converted");
+  CardSession s;
+  testcard::ScriptedPrompts prompts;
+  prompts.ExpectLoad();
+  testcard::RecordingProgress progress;
+  ASSERT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
+  const QueueAs as{original, ".JPG"};
+  ASSERT_EQ(FileQueue(s, MediaKind::Image, prompts).Add(copy, &as), QueueOutcome::Queued);
+  const PlanSummary sum = SummarizePlan(PlanCommit(s), s);
+  EXPECT_EQ(sum.details, "追加するデータ:\n  待ち受け画像 STIL0001.JPG「photo_big.png」 ← " + original.string());
+}
+
 // A file no table lists that holds a name the commit gives is moved aside
 // and kept: counted on a line of its own, never as a renamed item.
 TEST(PlanSummary, AFileMovedAsideIsCountedOnALineOfItsOwn) {
