@@ -38,6 +38,8 @@ int RunApply(const std::filesystem::path& card, const std::string& opsPath, bool
 int RunBackup(const std::filesystem::path& card, const std::optional<std::filesystem::path>& into,
               Streams io);
 int RunCheck(const std::filesystem::path& card, Streams io);
+// Restores the backup folder made by "backup" onto the card, as a commit.
+int RunRestore(const std::filesystem::path& backup, const std::filesystem::path& card, bool dryRun, Streams io);
 // Returns a card whose last update was interrupted to its state before it.
 int RunRevert(const std::filesystem::path& card, Streams io);
 
