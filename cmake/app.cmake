@@ -21,6 +21,7 @@ set(GUI_SOURCES
   src/app/main_window.cpp
   src/app/preview_side.cpp
   src/app/qt_prompts.cpp
+  src/app/restoring.cpp
   src/app/widgets.cpp
 )
 set(GUI_HEADERS

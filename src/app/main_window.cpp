@@ -302,6 +302,7 @@ void TfrMain::BuildRightColumn() {
   btBackUp_ = MakeButton(this, "btBackUp", "データバックアップ", "backup.png",
                          {kColumnX, 454, kColumnWidth, 28});
   btBackUp_->setEnabled(false);
+  BuildRestoreButton();
 
   MakeBevel(this, kColumnX, 488, kColumnWidth);
 
@@ -552,6 +553,7 @@ LoadResult TfrMain::LoadFrom(const std::filesystem::path& root) {
   }
   for (KindPage* page : pages_) page->EnableListButtons();
   btBackUp_->setEnabled(true);
+  btRestore_->setEnabled(true);
   undoStack_->clear();
   // The lists come from the journal of a commit that did not finish: the
   // next commit completes it.

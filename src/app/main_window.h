@@ -79,6 +79,10 @@ class TfrMain : public QWidget {
   // The program's folder and the user's data folder, between which the
   // backup chooses its root.
   void SetBackupFolders(std::filesystem::path programFolder, std::filesystem::path userDataFolder);
+  // The folder dialog of "データ復元": gets the folder it starts in, returns
+  // the chosen backup folder (empty: cancelled).
+  using FolderChooser = std::function<QString(const QString& startFolder)>;
+  void SetBackupChooser(FolderChooser chooser) { chooseBackup_ = std::move(chooser); }
   // How long a commit or a backup runs before its progress dialog shows.
   void SetProgressDelay(int milliseconds) { progressDelayMs_ = milliseconds; }
 
@@ -119,6 +123,8 @@ class TfrMain : public QWidget {
   void CommitToCard();
   // "データバックアップ": copies the card's files to the backup folder.
   void BackUpCard();
+  // "データ復元": restores a backup chosen in a folder dialog.
+  void RestoreBackup();
   // The playback switch.
   void TogglePlayback();
   // "ヘルプ": opens the read-me.
@@ -173,6 +179,8 @@ class TfrMain : public QWidget {
   // The commit button: enabled while a loaded card is there and a commit
   // would change it.
   void UpdateCommitButton();
+  // "データ復元" beside "データバックアップ", sharing its row.
+  void BuildRestoreButton();
   // With edits not yet committed, asks whether to drop them; true to go on.
   bool AskToDropEdits(const char* question);
   // The selected row's item in the title edit, the preview and (when
@@ -212,6 +220,7 @@ class TfrMain : public QWidget {
   fenmora::RealFileOps realFileOps_;
   fenmora::FileOps* fileOps_ = &realFileOps_;
   FileChooser chooseFiles_;
+  FolderChooser chooseBackup_;
   Opener open_;
   std::filesystem::path programFolder_;
   std::filesystem::path userDataFolder_;
@@ -230,6 +239,7 @@ class TfrMain : public QWidget {
   QLabel* dispPrev_ = nullptr;
   QPushButton* btStopMelody_ = nullptr;
   QPushButton* btBackUp_ = nullptr;
+  QPushButton* btRestore_ = nullptr;
   QUndoStack* undoStack_ = nullptr;
   // The lists come from an interrupted commit, or a commit stopped before it
   // touched the card: a commit is due without any edit in the history.

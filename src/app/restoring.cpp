@@ -1,0 +1,81 @@
+// "データ復元": a backup chosen in a folder dialog restored onto the loaded
+// card. The core checks the backup against its manifest and plans the restore
+// as a commit; the window asks with the commit's summary, runs it with the
+// commit's progress, reloads the card and names what the backup did not have.
+#include <QFileDialog>
+#include <QPushButton>
+#include <QUndoStack>
+
+#include "app/app_texts.h"
+#include "app/main_window.h"
+#include "app/qt_prompts.h"
+#include "sync/backup.h"
+#include "sync/commit.h"
+#include "sync/load.h"
+#include "sync/plan_summary.h"
+#include "sync/restore.h"
+#include "sync/texts.h"
+
+using namespace fenmora;
+using namespace fenmora::app;
+
+void TfrMain::BuildRestoreButton() {
+  // The backup button gives the right part of its row.
+  const QRect row = btBackUp_->geometry();
+  constexpr int kWidth = 44, kGap = 3;
+  btBackUp_->setGeometry(row.adjusted(0, 0, -(kWidth + kGap), 0));
+  btRestore_ = new QPushButton(QString::fromUtf8(fenmora::texts::kRestoreButton), this);
+  btRestore_->setObjectName(QStringLiteral("btRestore"));
+  btRestore_->setGeometry(row.right() + 1 - kWidth, row.y(), kWidth, row.height());
+  btRestore_->setToolTip(QString::fromUtf8(fenmora::texts::kChooseBackup));
+  btRestore_->setEnabled(false);
+  connect(btRestore_, &QPushButton::clicked, this, &TfrMain::RestoreBackup);
+  chooseBackup_ = [this](const QString& start) {
+    return QFileDialog::getExistingDirectory(this, QString::fromUtf8(fenmora::texts::kChooseBackup), start);
+  };
+}
+
+void TfrMain::RestoreBackup() {
+  if (!session_.loaded || cardGone_) return;
+  if (!AskToDropEdits(app::texts::kDropEditsOnRestore)) return;
+  const std::filesystem::path root = ChooseBackupRoot(programFolder_, userDataFolder_, *fileOps_);
+  const QString chosen = chooseBackup_(QString::fromStdString(root.string()));
+  if (chosen.isEmpty()) return;
+  const std::filesystem::path backup = chosen.toStdString();
+  RestoreSetup setup = PrepareRestore(backup, session_.cardRoot, *fileOps_);
+  if (!setup.refusal.empty()) {
+    std::string text;
+    for (const std::string& line : setup.refusal) text += (text.empty() ? "" : "\n") + line;
+    prompts_->Tell(Prompts::Icon::Error, text);
+    return;
+  }
+  const CommitPlan plan = PlanCommit(setup.session, *fileOps_);
+  if (!plan.blocked) {
+    const PlanSummary summary = SummarizePlan(plan, setup.session);
+    if (prompts_->AskWithDetails(Prompts::Question::ConfirmCommit, Prompts::Icon::Question,
+                                 Prompts::Buttons::YesNo, summary.text,
+                                 summary.details) != Prompts::Answer::Yes)
+      return;
+  }
+  Progress& status = progress();
+  status.Busy(true);
+  status.Status(fenmora::texts::kRestoreStatus);
+  DialogProgress steps(this, status, QString(), /*cancellable=*/false, progressDelayMs_);
+  const CommitResult result = ExecuteCommit(setup.session, plan, *fileOps_, steps);
+  steps.Close();
+  if (result.cardChanged) {
+    cardGone_ = true;
+  } else if (result.contentTouched || result.Ok()) {
+    // The card as the restore left it (finished, or with its journal).
+    status.Status(fenmora::texts::kReloadStatus);
+    if (!LoadFrom(session_.cardRoot).Completed()) commitDue_ = false;
+    undoStack_->clear();
+  }
+  status.Status("");
+  UpdateCommitButton();
+  status.Busy(false);
+  const Prompts::Icon icon = result.Ok()       ? Prompts::Icon::Information
+                             : result.stopped ? Prompts::Icon::Error
+                                              : Prompts::Icon::Warning;
+  prompts_->Tell(icon, RestoreReport(setup, plan, result));
+}
