@@ -79,7 +79,7 @@ class TfrMain : public QWidget {
   // The program's folder and the user's data folder, between which the
   // backup chooses its root.
   void SetBackupFolders(std::filesystem::path programFolder, std::filesystem::path userDataFolder);
-  // The folder dialog of "データ復元": gets the folder it starts in, returns
+  // The folder dialog of "復元": gets the folder it starts in, returns
   // the chosen backup folder (empty: cancelled).
   using FolderChooser = std::function<QString(const QString& startFolder)>;
   void SetBackupChooser(FolderChooser chooser) { chooseBackup_ = std::move(chooser); }
@@ -123,7 +123,7 @@ class TfrMain : public QWidget {
   void CommitToCard();
   // "データバックアップ": copies the card's files to the backup folder.
   void BackUpCard();
-  // "データ復元": restores a backup chosen in a folder dialog.
+  // "復元": restores a backup chosen in a folder dialog.
   void RestoreBackup();
   // The playback switch.
   void TogglePlayback();
@@ -179,7 +179,7 @@ class TfrMain : public QWidget {
   // The commit button: enabled while a loaded card is there and a commit
   // would change it.
   void UpdateCommitButton();
-  // "データ復元" beside "データバックアップ", sharing its row.
+  // "復元" beside "データバックアップ", sharing its row.
   void BuildRestoreButton();
   // With edits not yet committed, asks whether to drop them; true to go on.
   bool AskToDropEdits(const char* question);

@@ -1,4 +1,4 @@
-// "データ復元": a backup chosen in a folder dialog restored onto the loaded
+// "復元": a backup chosen in a folder dialog restored onto the loaded
 // card. The core checks the backup against its manifest and plans the restore
 // as a commit; the window asks with the commit's summary, runs it with the
 // commit's progress, reloads the card and names what the backup did not have.

@@ -99,7 +99,7 @@ inline constexpr const char* kBackupMissing = "目録にあるファイルがあ
 inline constexpr const char* kBackupUnlisted = "目録にないファイルがあります: ";
 
 // ---- restoring a backup
-inline constexpr const char* kRestoreButton = "データ復元";
+inline constexpr const char* kRestoreButton = "復元";
 inline constexpr const char* kChooseBackup = "復元するバックアップのフォルダを選んでください";
 inline constexpr const char* kRestoreStatus = "バックアップから復元中...";
 // Followed by what is wrong with the backup, one a line.

@@ -581,7 +581,7 @@ TEST_F(Backup, CancellingTheProgressDialogStopsTheRemainingCopies) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-// "データ復元": the backup chosen in the folder dialog (which starts at the
+// "復元": the backup chosen in the folder dialog (which starts at the
 // backup root), the commit's question, the reload, the closing message naming
 // the file the backup did not have.
 TEST_F(Backup, ABackupIsRestoredAfterTheCommitsQuestion) {
