@@ -7,6 +7,7 @@
 
 #include "platform/cardname.h"
 #include "platform/cardpath.h"
+#include "sync/card_lock.h"
 #include "sync/load.h"
 #include "sync/texts.h"
 
@@ -722,6 +723,15 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
     result.stopped = true;
     return result;
   }
+  // One writer at a time; and what was loaded is checked under the lock, so
+  // that a second program cannot change the card between the look and the
+  // first write.
+  CardLock::Taken lock = CardLock::Take(plan.cardRoot);
+  result.lockMessage = lock.message;
+  if (!lock.lock) {
+    result.stopped = result.lockRefused = true;
+    return result;
+  }
   if (const std::string changed = CardChangedSinceLoad(session, ops); !changed.empty()) {
     result.stopped = result.cardChanged = true;
     result.failures.push_back({changed, "changed since load"});
@@ -780,12 +790,14 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
 }
 
 std::string CommitReport(const CommitResult& result) {
+  if (result.lockRefused) return result.lockMessage;
   std::string text = result.Ok()              ? texts::kCommitDone
                      : result.cardChanged     ? texts::kCardChanged
                      : !result.stopped        ? texts::kCommitFailures
                      : result.contentTouched ? texts::kCommitStoppedLater
                                              : texts::kCommitStopped;
   if (!result.Ok() && !result.cardChanged) AppendFailures(text, result.failures, 20);
+  if (!result.lockMessage.empty()) text = result.lockMessage + "\n" + text;
   if (!result.asides.empty()) {
     text += std::string("\n") + texts::kMovedAside;
     for (const std::string& a : result.asides) text += "\n" + a;

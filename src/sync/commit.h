@@ -80,12 +80,18 @@ struct CommitResult {
   bool contentTouched = false;
   // The card is not the one that was loaded: nothing was written.
   bool cardChanged = false;
+  // Another program holds the card's lock: nothing was written. lockMessage
+  // says who; it also says when a lock left by a program that is gone was
+  // taken over (the commit then went on).
+  bool lockRefused = false;
+  std::string lockMessage;
   // Files no table lists, moved out of the way ("folder/from -> to").
   std::vector<std::string> asides;
   bool Ok() const { return failures.empty() && !stopped; }
 };
 
-// Carries the plan out, after checking that the card is still the one loaded.
+// Carries the plan out under the card's lock, after checking that the card is
+// still the one loaded.
 // Keeps going past a failed copy or removal (collecting it), but stops at any
 // other failure (StopsTheCommit). Updates the entries of the files it moved
 // into place. The caller reloads the card afterwards.

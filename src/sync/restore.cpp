@@ -119,7 +119,9 @@ RestoreSetup PrepareRestore(const fs::path& backup, const fs::path& cardRoot, Fi
 std::string RestoreReport(const RestoreSetup& setup, const CommitPlan& plan, const CommitResult& result) {
   std::string text = CommitReport(result);
   if (!result.Ok()) return text;
-  text = texts::kRestoreDone + text.substr(std::strlen(texts::kCommitDone));
+  // The commit's report, the restore's completion in place of the commit's.
+  if (const size_t done = text.find(texts::kCommitDone); done != std::string::npos)
+    text.replace(done, std::strlen(texts::kCommitDone), texts::kRestoreDone);
   // The kept files the commit moved aside are named by its report already.
   std::string stayed;
   for (const fs::path& p : setup.kept) {

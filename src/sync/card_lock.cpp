@@ -1,0 +1,198 @@
+#include "sync/card_lock.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <thread>
+
+namespace fenmora {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kLockMagic = "fenmora-lock";
+// A lock file that says nothing (its maker died between making and writing
+// it) is taken for left over once it is this old.
+constexpr long long kSilentLockSeconds = 10;
+
+std::string HostName() {
+  char buf[256] = {};
+  if (::gethostname(buf, sizeof buf - 1) != 0) return "?";
+  return buf;
+}
+
+bool ProcessRuns(long pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM); }
+
+// "fenmora-lock <host> <pid> <since>\n"; anything else (the file comes from
+// the card, and a card can come from anyone) is no holder.
+std::optional<LockHolder> ParseHolder(std::string_view text) {
+  if (text.size() > 400 || text.substr(0, kLockMagic.size()) != kLockMagic) return std::nullopt;
+  text.remove_prefix(kLockMagic.size());
+  LockHolder h;
+  std::string fields[3];
+  size_t n = 0;
+  for (char c : text) {
+    if (c == ' ' || c == '\n') {
+      if (!fields[n].empty() && ++n == 3) break;
+      continue;
+    }
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return std::nullopt;
+    fields[n] += c;
+  }
+  if (n < 3) return std::nullopt;
+  h.host = fields[0];
+  char* end = nullptr;
+  h.pid = std::strtol(fields[1].c_str(), &end, 10);
+  if (*end || h.pid <= 0) return std::nullopt;
+  h.since = std::strtoll(fields[2].c_str(), &end, 10);
+  if (*end) return std::nullopt;
+  return h;
+}
+
+// What the lock file at path says about its holder.
+struct Look {
+  bool exists = false;
+  bool flockHeld = false;   // another open file holds flock() on it now
+  bool flockKnown = false;  // the file system answers flock()
+  std::optional<LockHolder> holder;
+  long long ageSeconds = 0;
+  ino_t inode = 0;
+};
+
+Look LookAt(const fs::path& path, int* keepFd = nullptr) {
+  Look look;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    look.exists = errno != ENOENT;
+    return look;
+  }
+  look.exists = true;
+  struct stat st{};
+  if (::fstat(fd, &st) == 0) {
+    look.inode = st.st_ino;
+    look.ageSeconds = static_cast<long long>(std::time(nullptr)) - static_cast<long long>(st.st_mtime);
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    look.flockKnown = true;
+  } else if (errno == EWOULDBLOCK) {
+    look.flockKnown = look.flockHeld = true;
+  }
+  char buf[512];
+  ssize_t got = S_ISREG(st.st_mode) ? ::read(fd, buf, sizeof buf) : -1;
+  if (got > 0) look.holder = ParseHolder(std::string_view(buf, static_cast<size_t>(got)));
+  if (look.holder) look.holder->gone = !look.flockHeld && look.holder->host == HostName() && !ProcessRuns(look.holder->pid);
+  if (keepFd && look.flockKnown && !look.flockHeld) {
+    *keepFd = fd;  // still holding its flock: nobody else can take it over meanwhile
+  } else {
+    ::close(fd);
+  }
+  return look;
+}
+
+// A lock nobody holds any more.
+bool LeftOver(const Look& look) {
+  if (look.flockHeld) return false;
+  if (look.holder) return look.holder->gone;
+  // A file that says no holder: its maker died before writing it, or it is
+  // not ours at all; only flock can tell that nobody holds it.
+  return look.flockKnown && look.ageSeconds >= kSilentLockSeconds;
+}
+
+std::string StampText(long long since) {
+  const std::time_t t = static_cast<std::time_t>(since);
+  std::tm local{};
+  localtime_r(&t, &local);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
+  return buf;
+}
+
+}  // namespace
+
+std::string DescribeHolder(const LockHolder& h) {
+  return "ホスト " + h.host + " のプロセス " + std::to_string(h.pid) + "（" + StampText(h.since) + " から）";
+}
+
+CardLock::Taken CardLock::Take(const fs::path& cardRoot, std::chrono::milliseconds wait) {
+  const fs::path path = cardRoot / kLockName;
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  Taken taken;
+  for (;;) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+      // (Someone looking at the new file meanwhile holds its flock for a
+      // moment: wait for that, not fail.)
+      while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+      }
+      const std::string text = std::string(kLockMagic) + " " + HostName() + " " + std::to_string(::getpid()) +
+                               " " + std::to_string(static_cast<long long>(std::time(nullptr))) + "\n";
+      if (::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+        const std::string why = std::strerror(errno);
+        ::unlink(path.c_str());
+        ::close(fd);
+        taken.message = "メモリーカードにロックファイルを書き込めません: " + path.string() + " (" + why + ")";
+        return taken;
+      }
+      taken.lock.reset(new CardLock(path, fd));
+      return taken;
+    }
+    if (errno != EEXIST) {
+      taken.message = "メモリーカードにロックファイルを作れません: " + path.string() + " (" + std::strerror(errno) + ")";
+      return taken;
+    }
+    int oldFd = -1;
+    const Look look = LookAt(path, &oldFd);
+    if (LeftOver(look)) {
+      // Removed while its flock is held here, so that two takers never both
+      // take it over.
+      struct stat now{};
+      if (::lstat(path.c_str(), &now) == 0 && now.st_ino == look.inode) ::unlink(path.c_str());
+      if (oldFd >= 0) ::close(oldFd);
+      taken.message = look.holder ? "前回メモリーカードに書き込んでいた" + DescribeHolder(*look.holder) +
+                                        "はもう動いていないため，そのロックを引き継ぎました．"
+                                  : "中身のないロックファイルが残っていたため，引き継ぎました: " + path.string();
+      continue;
+    }
+    if (oldFd >= 0) ::close(oldFd);
+    if (look.exists && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      continue;
+    }
+    if (!look.exists) continue;  // let go of just now
+    taken.message = "別のプログラムがメモリーカードに書き込んでいます";
+    taken.message += look.holder ? "：" + DescribeHolder(*look.holder) : "．";
+    taken.message += "\n終わるのを待ってから，もう一度やり直してください．何も書き込んでいません．";
+    if (look.holder && !look.flockHeld && look.holder->host != HostName())
+      taken.message += "\nそのプログラムが動いていないことが確かなら，次のファイルを削除してください: " + path.string();
+    return taken;
+  }
+}
+
+void CardLock::Release() {
+  if (fd_ < 0) return;
+  // Only the file this lock made goes (never one that replaced it).
+  struct stat mine{}, now{};
+  if (::fstat(fd_, &mine) == 0 && ::lstat(path_.c_str(), &now) == 0 && mine.st_ino == now.st_ino &&
+      mine.st_dev == now.st_dev)
+    ::unlink(path_.c_str());
+  ::close(fd_);
+  fd_ = -1;
+}
+
+CardLock::~CardLock() { Release(); }
+
+std::optional<LockHolder> LiveLockHolder(const fs::path& cardRoot) {
+  const Look look = LookAt(cardRoot / kLockName);
+  if (!look.exists || LeftOver(look)) return std::nullopt;
+  if (look.holder) return look.holder;
+  return LockHolder{"?", 0, 0, false};
+}
+
+}  // namespace fenmora
