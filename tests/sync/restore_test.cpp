@@ -12,6 +12,7 @@
 #include "support/scripted_prompts.h"
 #include "support/temp_card.h"
 #include "sync/backup.h"
+#include "sync/card_lock.h"
 #include "sync/journal.h"
 #include "sync/load.h"
 #include "sync/plan_summary.h"
@@ -238,6 +239,25 @@ TEST_F(Restore, ACardWithAnInterruptedUpdateIsRefused) {
   }
   ASSERT_TRUE(card.Exists(kJournalName));
   ExpectRefusedAndUntouched(texts::kRestoreInterrupted);
+}
+
+// Another writer holds the card: the restore writes nothing and says who.
+TEST_F(Restore, WaitsForTheCardsLockAndRefusesWhileAnotherHoldsIt) {
+  CardSince();
+  const auto before = card.Snapshot();
+  RestoreSetup setup = PrepareRestore(backup, card.root(), real);
+  ASSERT_TRUE(setup.refusal.empty());
+  const CommitPlan plan = PlanCommit(setup.session, real);
+  CardLock::Taken held = CardLock::Take(card.root());
+  ASSERT_TRUE(held.lock);
+  const auto locked = card.Snapshot();
+  RecordingProgress progress;
+  const CommitResult r = ExecuteCommit(setup.session, plan, real, progress);
+  EXPECT_TRUE(r.lockRefused);
+  EXPECT_EQ(card.Snapshot(), locked);
+  EXPECT_EQ(RestoreReport(setup, plan, r), r.lockMessage);
+  held.lock->Release();
+  EXPECT_EQ(card.Snapshot(), before);
 }
 
 }  // namespace
