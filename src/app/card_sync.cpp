@@ -29,10 +29,15 @@ void TfrMain::CommitToCard() {
     return;
   }
   const CommitPlan plan = PlanCommit(session_, *fileOps_);
+  RunPlannedCommit(session_, plan, [](const CommitResult& result) { return CommitReport(result); });
+}
+
+void TfrMain::RunPlannedCommit(CardSession& session, const CommitPlan& plan,
+                               const std::function<std::string(const CommitResult&)>& report) {
   // What the commit will do, before it writes anything; a plan blocked from
   // the start changes nothing and says so itself.
   if (!plan.blocked) {
-    const PlanSummary summary = SummarizePlan(plan, session_);
+    const PlanSummary summary = SummarizePlan(plan, session);
     if (prompts_->AskWithDetails(Prompts::Question::ConfirmCommit, Prompts::Icon::Question,
                                  Prompts::Buttons::YesNo, summary.text,
                                  summary.details) != Prompts::Answer::Yes)
@@ -41,7 +46,7 @@ void TfrMain::CommitToCard() {
   Progress& status = progress();
   status.Busy(true);
   DialogProgress steps(this, status, QString(), /*cancellable=*/false, progressDelayMs_);
-  const CommitResult result = ExecuteCommit(session_, plan, *fileOps_, steps);
+  const CommitResult result = ExecuteCommit(session, plan, *fileOps_, steps);
   steps.Close();
 
   // A commit stopped before it touched any file on the card (a write-protected
@@ -70,7 +75,7 @@ void TfrMain::CommitToCard() {
   const Prompts::Icon icon = result.Ok()       ? Prompts::Icon::Information
                              : result.stopped ? Prompts::Icon::Error
                                               : Prompts::Icon::Warning;
-  prompts_->Tell(icon, CommitReport(result));
+  prompts_->Tell(icon, report(result));
 }
 
 void TfrMain::BackUpCard() {

@@ -38,6 +38,8 @@ class StatusProgress;
 
 namespace fenmora {
 class MelodyPlayer;
+struct CommitPlan;
+struct CommitResult;
 struct LoadResult;
 struct MediaEntry;
 struct CatalogueEdit;
@@ -179,6 +181,10 @@ class TfrMain : public QWidget {
   // The commit button: enabled while a loaded card is there and a commit
   // would change it.
   void UpdateCommitButton();
+  // Asks with the plan's summary, carries it out with the commit's progress,
+  // reloads the card and tells report(result): the commit and the restore.
+  void RunPlannedCommit(fenmora::CardSession& session, const fenmora::CommitPlan& plan,
+                        const std::function<std::string(const fenmora::CommitResult&)>& report);
   // "復元" beside "データバックアップ", sharing its row.
   void BuildRestoreButton();
   // With edits not yet committed, asks whether to drop them; true to go on.

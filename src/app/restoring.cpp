@@ -8,11 +8,9 @@
 
 #include "app/app_texts.h"
 #include "app/main_window.h"
-#include "app/qt_prompts.h"
 #include "sync/backup.h"
 #include "sync/commit.h"
 #include "sync/load.h"
-#include "sync/plan_summary.h"
 #include "sync/restore.h"
 #include "sync/texts.h"
 
@@ -50,32 +48,8 @@ void TfrMain::RestoreBackup() {
     return;
   }
   const CommitPlan plan = PlanCommit(setup.session, *fileOps_);
-  if (!plan.blocked) {
-    const PlanSummary summary = SummarizePlan(plan, setup.session);
-    if (prompts_->AskWithDetails(Prompts::Question::ConfirmCommit, Prompts::Icon::Question,
-                                 Prompts::Buttons::YesNo, summary.text,
-                                 summary.details) != Prompts::Answer::Yes)
-      return;
-  }
-  Progress& status = progress();
-  status.Busy(true);
-  status.Status(fenmora::texts::kRestoreStatus);
-  DialogProgress steps(this, status, QString(), /*cancellable=*/false, progressDelayMs_);
-  const CommitResult result = ExecuteCommit(setup.session, plan, *fileOps_, steps);
-  steps.Close();
-  if (result.cardChanged) {
-    cardGone_ = true;
-  } else if (result.contentTouched || result.Ok()) {
-    // The card as the restore left it (finished, or with its journal).
-    status.Status(fenmora::texts::kReloadStatus);
-    if (!LoadFrom(session_.cardRoot).Completed()) commitDue_ = false;
-    undoStack_->clear();
-  }
-  status.Status("");
-  UpdateCommitButton();
-  status.Busy(false);
-  const Prompts::Icon icon = result.Ok()       ? Prompts::Icon::Information
-                             : result.stopped ? Prompts::Icon::Error
-                                              : Prompts::Icon::Warning;
-  prompts_->Tell(icon, RestoreReport(setup, plan, result));
+  // Asked, run and reloaded as a commit; the closing message names what the
+  // backup did not have.
+  RunPlannedCommit(setup.session, plan,
+                   [&](const CommitResult& result) { return RestoreReport(setup, plan, result); });
 }

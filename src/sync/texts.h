@@ -101,7 +101,6 @@ inline constexpr const char* kBackupUnlisted = "目録にないファイルが�
 // ---- restoring a backup
 inline constexpr const char* kRestoreButton = "復元";
 inline constexpr const char* kChooseBackup = "復元するバックアップのフォルダを選んでください";
-inline constexpr const char* kRestoreStatus = "バックアップから復元中...";
 // Followed by what is wrong with the backup, one a line.
 inline constexpr const char* kRestoreBadBackup =
     "このバックアップからは復元できません（完了していないか，目録と一致しません）．\n何も書き込んでいません．";

@@ -423,6 +423,15 @@ class Backup : public WindowTest {
     WriteKind(card.path(), MediaKind::Movie, {Item("MOL001.3GP", "動画", "movie")});
     WriteBytes(CardHostPath(card.path(), "\\DCIM\\100F900I\\F1000001.JPG"), "camera picture");
   }
+  // A full card loaded and backed up with "データバックアップ": the backup.
+  fs::path BackUpAFullCard() {
+    WriteFullCard();
+    LoadCard();
+    prompts.Clear();
+    prompts.ExpectOk();
+    Click("btBackUp");
+    return OnlyBackupIn(program.path() / "BackUp");
+  }
   // The one backup folder made under root.
   fs::path OnlyBackupIn(const fs::path& root) {
     std::vector<fs::path> made;
@@ -585,12 +594,7 @@ TEST_F(Backup, CancellingTheProgressDialogStopsTheRemainingCopies) {
 // backup root), the commit's question, the reload, the closing message naming
 // the file the backup did not have.
 TEST_F(Backup, ABackupIsRestoredAfterTheCommitsQuestion) {
-  WriteFullCard();
-  LoadCard();
-  prompts.Clear();
-  prompts.ExpectOk();
-  Click("btBackUp");
-  const fs::path backup = OnlyBackupIn(program.path() / "BackUp");
+  const fs::path backup = BackUpAFullCard();
   // The card since: its image replaced by another.
   fs::remove_all(card.path() / "PRIVATE");
   WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "新", "new image")});
@@ -623,12 +627,7 @@ TEST_F(Backup, ABackupIsRestoredAfterTheCommitsQuestion) {
 }
 
 TEST_F(Backup, ABackupThatDoesNotMatchItsManifestIsRefused) {
-  WriteFullCard();
-  LoadCard();
-  prompts.Clear();
-  prompts.ExpectOk();
-  Click("btBackUp");
-  const fs::path backup = OnlyBackupIn(program.path() / "BackUp");
+  const fs::path backup = BackUpAFullCard();
   WriteBytes(backup / "SD_VIDEO" / "PRL001" / "MOL001.3GP", "movie!");
   window->SetBackupChooser([&](const QString&) { return QString::fromStdString(backup.string()); });
   prompts.Clear();
