@@ -113,6 +113,7 @@ RestoreSetup PrepareRestore(const fs::path& backup, const fs::path& cardRoot, Fi
     return setup;
   }
   for (MediaKind kind : kListKinds) std::swap(session.Catalogue(kind), fromBackup[kind]);
+  setup.leftOut = backupLoad.droppedRecords;
   return setup;
 }
 
@@ -130,6 +131,7 @@ std::string RestoreReport(const RestoreSetup& setup, const CommitPlan& plan, con
     if (!moved) stayed += "\n" + p.lexically_relative(plan.cardRoot).generic_string();
   }
   if (!stayed.empty()) text += std::string("\n") + texts::kRestoreKept + stayed;
+  if (setup.leftOut > 0) text += "\n" + std::to_string(setup.leftOut) + texts::kRestoreLeftOut;
   return text;
 }
 

@@ -26,6 +26,9 @@ struct RestoreSetup {
   CardSession session;
   // The card's listed files that no item of the backup names: they stay.
   std::vector<std::filesystem::path> kept;
+  // Records of the backup's tables left out (their file is not in the
+  // backup, or they lead outside it): said at the end.
+  int leftOut = 0;
 };
 
 // Verifies the backup, loads the card at cardRoot (without questions) and the
@@ -35,7 +38,8 @@ RestoreSetup PrepareRestore(const std::filesystem::path& backup, const std::file
 
 // The message that ends a restore: the commit's report (the completion of the
 // restore when it went through), then the card's files the backup did not
-// have, each where the restore left it, relative to the card.
+// have, each where the restore left it, relative to the card, and how many of
+// the backup's records could not be restored.
 std::string RestoreReport(const RestoreSetup& setup, const CommitPlan& plan, const CommitResult& result);
 
 }  // namespace fenmora

@@ -108,6 +108,9 @@ inline constexpr const char* kRestoreInterrupted =
     "メモリーカードに中断された更新があります．何も書き込んでいません．\n"
     "先に更新を完了するか，更新前に戻してから復元してください．";
 inline constexpr const char* kRestoreDone = "バックアップからの復元が完了しました";
+// After the number of the backup's records whose file it does not hold.
+inline constexpr const char* kRestoreLeftOut =
+    " 件のデータは，バックアップにファイルがないため復元していません．";
 inline constexpr const char* kRestoreKept =
     "バックアップにないファイルは削除せず，そのままカードに残しました:";
 

@@ -241,6 +241,28 @@ TEST_F(Restore, ACardWithAnInterruptedUpdateIsRefused) {
   ExpectRefusedAndUntouched(texts::kRestoreInterrupted);
 }
 
+// A record of the backup whose file the backup does not hold (the card had
+// lost it before the backup) is left out and said.
+TEST_F(Restore, ARecordWhoseFileTheBackupLacksIsLeftOutAndSaid) {
+  std::filesystem::remove_all(card.root() / "PRIVATE");
+  std::vector<testcard::CardItem> images{Item(Name(MediaKind::Image, 1), "一", "image one"),
+                                         Item(Name(MediaKind::Image, 2), "二", "lost")};
+  images[1].createFile = false;
+  testcard::WriteKind(card.root(), MediaKind::Image, images);
+  RecordingProgress progress;
+  const BackupResult b = BackupCard(card.root(), backups.path(), std::time(nullptr), real, progress);
+  ASSERT_TRUE(b.complete);
+  CardSince();
+  RestoreSetup setup = PrepareRestore(b.folder, card.root(), real);
+  ASSERT_TRUE(setup.refusal.empty());
+  EXPECT_EQ(setup.leftOut, 1);
+  const CommitPlan plan = PlanCommit(setup.session, real);
+  const CommitResult r = ExecuteCommit(setup.session, plan, real, progress);
+  ASSERT_TRUE(r.Ok()) << CommitReport(r);
+  EXPECT_NE(RestoreReport(setup, plan, r).find(std::string("\n1") + texts::kRestoreLeftOut), std::string::npos);
+  EXPECT_EQ(Lists(card.root()).front(), Lists(b.folder).front());
+}
+
 // Another writer holds the card: the restore writes nothing and says who.
 TEST_F(Restore, WaitsForTheCardsLockAndRefusesWhileAnotherHoldsIt) {
   CardSince();
