@@ -23,6 +23,7 @@ set(GUI_SOURCES
   src/app/movie_side.cpp
   src/app/preview_side.cpp
   src/app/qt_prompts.cpp
+  src/app/restoring.cpp
   src/app/widgets.cpp
   src/app/window_place.cpp
 )

@@ -23,6 +23,7 @@ set(CLI_TESTS
   tests/cli/json_reader.cpp
   tests/cli/kill_test.cpp
   tests/cli/ops_json_test.cpp
+  tests/cli/restore_test.cpp
   tests/cli/revert_test.cpp
   tests/cli/run_cli.cpp
   tests/cli/safety_test.cpp

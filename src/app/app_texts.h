@@ -34,6 +34,8 @@ inline constexpr const char* kDropEditsOnClose =
     "メモリカードに更新していない変更があります．\n変更を破棄して終了しますか？";
 inline constexpr const char* kDropEditsOnLoad =
     "メモリカードに更新していない変更があります．\n変更を破棄してメモリカードを読み込みますか？";
+inline constexpr const char* kDropEditsOnRestore =
+    "メモリカードに更新していない変更があります．\n変更を破棄してバックアップから復元しますか？";
 
 // Status text when the loaded card leaves the mount table or its folder goes.
 inline constexpr const char* kCardGone =

@@ -31,10 +31,19 @@ void TfrMain::CommitToCard() {
   }
   const bool reverting = revertDue_;
   const CommitPlan plan = PlanCommit(session_, *fileOps_);
+  // What happened: the update, or the return to the state before an
+  // interrupted one.
+  RunPlannedCommit(session_, plan, [reverting](const CommitResult& result, std::string& details) {
+    return result.Ok() && reverting ? std::string(fenmora::texts::kRevertDone) : CommitReport(result, &details);
+  });
+}
+
+void TfrMain::RunPlannedCommit(CardSession& session, const CommitPlan& plan,
+                               const std::function<std::string(const CommitResult&, std::string&)>& report) {
   // What the commit will do, before it writes anything; a plan blocked from
   // the start changes nothing and says so itself.
   if (!plan.blocked) {
-    const PlanSummary summary = SummarizePlan(plan, session_);
+    const PlanSummary summary = SummarizePlan(plan, session);
     if (prompts_->AskWithDetails(Prompts::Question::ConfirmCommit, Prompts::Icon::Question,
                                  Prompts::Buttons::YesNo, summary.text,
                                  summary.details) != Prompts::Answer::Yes)
@@ -43,7 +52,7 @@ void TfrMain::CommitToCard() {
   Progress& status = progress();
   status.Busy(true);
   DialogProgress steps(this, status, QString(), /*cancellable=*/false, progressDelayMs_);
-  const CommitResult result = ExecuteCommit(session_, plan, *fileOps_, steps);
+  const CommitResult result = ExecuteCommit(session, plan, *fileOps_, steps);
   steps.Close();
 
   // A commit stopped before it touched any file on the card (a write-protected
@@ -74,14 +83,12 @@ void TfrMain::CommitToCard() {
   const Prompts::Icon icon = result.Ok() && reloaded ? Prompts::Icon::Information
                              : result.stopped       ? Prompts::Icon::Error
                                                     : Prompts::Icon::Warning;
-  // What happened, in one box: the update (or the return to the state
-  // before an interrupted one), then the reload when it did not work.
-  // The system's reasons for failures go to the details.
+  // What happened, in one box, then the reload when it did not work. The
+  // system's reasons for failures go to the details.
   std::string details;
-  std::string report =
-      result.Ok() && reverting ? std::string(fenmora::texts::kRevertDone) : CommitReport(result, &details);
-  if (!reloaded) report += std::string("\n") + fenmora::texts::kReloadFailed;
-  prompts_->AskWithDetails(Prompts::Question::Message, icon, Prompts::Buttons::Ok, report, details);
+  std::string text = report(result, details);
+  if (!reloaded) text += std::string("\n") + fenmora::texts::kReloadFailed;
+  prompts_->AskWithDetails(Prompts::Question::Message, icon, Prompts::Buttons::Ok, text, details);
 }
 
 void TfrMain::BackUpCard() {

@@ -376,8 +376,9 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   btBackUp_->setMaximumWidth(QWIDGETSIZE_MAX);
   auto* backupRow = new QHBoxLayout;
   backupRow->setObjectName(QStringLiteral("BackupRow"));
-  backupRow->setSpacing(5);
+  backupRow->setSpacing(3);
   backupRow->addWidget(btBackUp_);
+  BuildRestoreButton(backupRow);
   stack.At(454, backupRow, 28);
 
   stack.At(488, bevel(488), 2);
@@ -585,6 +586,7 @@ void TfrMain::UpdateCommitButton() {
 void TfrMain::UpdateCardButtons() {
   UpdateCommitButton();
   btBackUp_->setEnabled(session_.loaded && !cardGone_);
+  btRestore_->setEnabled(session_.loaded && !cardGone_);
 }
 
 bool TfrMain::AskToDropEdits(const char* question) {

@@ -43,6 +43,8 @@ class StatusProgress;
 
 namespace fenmora {
 class MelodyPlayer;
+struct CommitPlan;
+struct CommitResult;
 struct LoadResult;
 struct MediaEntry;
 struct CatalogueEdit;
@@ -91,6 +93,10 @@ class TfrMain : public QWidget {
   // Keeps the window's size and place in this settings file between runs
   // and takes them back from it now (none: the first-run place and size).
   void RememberPlaceIn(const QString& settingsFile);
+  // The folder dialog of "復元": gets the folder it starts in, returns
+  // the chosen backup folder (empty: cancelled).
+  using FolderChooser = std::function<QString(const QString& startFolder)>;
+  void SetBackupChooser(FolderChooser chooser) { chooseBackup_ = std::move(chooser); }
   // How long a commit or a backup runs before its progress dialog shows.
   void SetProgressDelay(int milliseconds) { progressDelayMs_ = milliseconds; }
 
@@ -131,6 +137,8 @@ class TfrMain : public QWidget {
   void CommitToCard();
   // "データバックアップ": copies the card's files to the backup folder.
   void BackUpCard();
+  // "復元": restores a backup chosen in a folder dialog.
+  void RestoreBackup();
   // The playback switch.
   void TogglePlayback();
   // "ヘルプ": opens the read-me.
@@ -194,6 +202,13 @@ class TfrMain : public QWidget {
   // The commit button: enabled while a loaded card is there and a commit
   // would change it.
   void UpdateCommitButton();
+  // Asks with the plan's summary, carries it out with the commit's progress,
+  // reloads the card and tells report(result): the commit and the restore.
+  // (report may put the system's reasons into details.)
+  void RunPlannedCommit(fenmora::CardSession& session, const fenmora::CommitPlan& plan,
+                        const std::function<std::string(const fenmora::CommitResult&, std::string& details)>& report);
+  // "復元" beside "データバックアップ", sharing its row.
+  void BuildRestoreButton(QHBoxLayout* backupRow);
   // With edits not yet committed, asks whether to drop them; true to go on.
   bool AskToDropEdits(const char* question);
   // The selected row's item in the title edit, the preview and (when
@@ -250,6 +265,7 @@ class TfrMain : public QWidget {
   fenmora::RealFileOps realFileOps_;
   fenmora::FileOps* fileOps_ = &realFileOps_;
   FileChooser chooseFiles_;
+  FolderChooser chooseBackup_;
   Opener open_;
   UrlOpener openUrl_;
   std::filesystem::path programFolder_;
@@ -271,6 +287,7 @@ class TfrMain : public QWidget {
   QLabel* dispPrev_ = nullptr;
   QPushButton* btStopMelody_ = nullptr;
   QPushButton* btBackUp_ = nullptr;
+  QPushButton* btRestore_ = nullptr;
   QUndoStack* undoStack_ = nullptr;
   // The lists come from an interrupted commit, or a commit stopped before it
   // touched the card: a commit is due without any edit in the history.

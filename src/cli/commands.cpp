@@ -27,6 +27,7 @@
 #include "sync/commit.h"
 #include "sync/plan_summary.h"
 #include "sync/load.h"
+#include "sync/restore.h"
 #include "sync/texts.h"
 
 #ifndef FENMORA_VERSION
@@ -397,6 +398,43 @@ int RunBackup(const fs::path& card, const std::optional<fs::path>& into, Streams
   return kExitProblems;
 }
 
+int RunRestore(const fs::path& backup, const fs::path& card, bool dryRun, Streams io) {
+  if (!CardFolderOrSay(card, io.err)) return kExitUsage;
+  std::error_code ec;
+  if (!fs::is_directory(backup, ec)) {
+    io.err << "not a backup folder: " << backup.string() << "\n";
+    return kExitUsage;
+  }
+  if (IsInside(card, fs::absolute(backup))) {
+    io.err << "the backup folder lies on the card itself: " << backup.string() << "\n";
+    return kExitUsage;
+  }
+  RealFileOps ops;
+  RestoreSetup setup = PrepareRestore(fs::absolute(backup), card, ops);
+  if (!setup.refusal.empty()) {
+    for (const std::string& line : setup.refusal) io.err << OneLine(line) << "\n";
+    return kExitProblems;
+  }
+  const CommitPlan plan = PlanCommit(setup.session, ops);
+  // What the restore will do, as a commit shows it.
+  const PlanSummary summary = SummarizePlan(plan, setup.session);
+  io.out << summary.text << "\n";
+  if (!summary.details.empty()) io.out << "\n" << summary.details << "\n";
+  io.out << "\n";
+  if (dryRun) {
+    for (const CommitStep& step : plan.steps) io.out << DescribeStep(plan, step) << "\n";
+    return kExitOk;
+  }
+  SilentProgress progress;
+  const CommitResult result = ExecuteCommit(setup.session, plan, ops, progress);
+  (result.Ok() ? io.out : io.err) << RestoreReport(setup, plan, result) << "\n\n";
+  CliPrompts prompts(io.err, false);
+  CardSession session;
+  if (!Load(session, card, prompts, io.err)) return kExitProblems;
+  WriteListTable(session, io.out);
+  return result.Ok() ? kExitOk : kExitProblems;
+}
+
 int RunCheck(const fs::path& card, Streams io) {
   if (!CardFolderOrSay(card, io.err)) return kExitUsage;
   const CheckReport report = CheckCard(HandsetProfile::F900i(), card);
@@ -521,6 +559,20 @@ const Command kCommands[] = {
      [](const Args& a, Streams io) {
        const auto into = a.Value("--into");
        return RunBackup(a.Card(), into ? std::optional<fs::path>(*into) : std::nullopt, io);
+     }},
+    {"restore",
+     {"BACKUP", "CARD"},
+     {{"--dry-run", nullptr}},
+     "    Make the card's lists those of the backup folder BACKUP (one that\n"
+     "    \"backup\" made, checked first against its manifest: a backup that is\n"
+     "    not complete or whose files differ is refused), as a commit: the card's\n"
+     "    own files holding the same bytes are renamed, the others copied from\n"
+     "    the backup. Nothing on the card is deleted: files the backup does not\n"
+     "    have stay (moved aside as *.fmkeep where they stand in the way) and are\n"
+     "    named. Prints the summary, then the lists; --dry-run prints the summary\n"
+     "    and every planned step, and changes nothing.\n",
+     [](const Args& a, Streams io) {
+       return RunRestore(a.positionals[0], a.positionals[1], a.Flag("--dry-run"), io);
      }},
     {"check",
      {"CARD"},

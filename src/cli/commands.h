@@ -44,6 +44,8 @@ int RunCheck(const std::filesystem::path& card, Streams io);
 // Finishes an interrupted update of the card, or returns the card to its
 // state before it.
 int RunRecovery(const std::filesystem::path& card, Recovery recovery, Streams io);
+// Restores the backup folder made by "backup" onto the card, as a commit.
+int RunRestore(const std::filesystem::path& backup, const std::filesystem::path& card, bool dryRun, Streams io);
 
 // The lists of a loaded card: an aligned table (kind, position, file, date,
 // size, title in UTF-8), or the JSON object

@@ -93,6 +93,11 @@ std::string FileOps::VolumeOf(const fs::path& p) {
 
 bool FileOps::CanWrite(const fs::path& p) { return ::access(p.c_str(), W_OK) == 0; }
 
+OpResult FileOps::MakeNewFolder(const fs::path& p) {
+  if (::mkdir(p.c_str(), 0755) != 0) return Errno("mkdir");
+  return OpResult::Ok();
+}
+
 std::string HashBytes(std::string_view bytes) {
   std::uint64_t h = 1469598103934665603ull;  // FNV-1a
   for (unsigned char c : bytes) {
@@ -263,6 +268,9 @@ OpResult Injected() { return OpResult::Fail("injected failure"); }
 
 OpResult FaultyFileOps::MakeFolders(const fs::path& p) {
   return ShouldFail() ? Injected() : inner_.MakeFolders(p);
+}
+OpResult FaultyFileOps::MakeNewFolder(const fs::path& p) {
+  return ShouldFail() ? Injected() : inner_.MakeNewFolder(p);
 }
 OpResult FaultyFileOps::Remove(const fs::path& p) {
   return ShouldFail() ? Injected() : inner_.Remove(p);

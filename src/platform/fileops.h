@@ -73,6 +73,9 @@ class FileOps {
   virtual std::string VolumeOf(const fs::path& p);
   // Whether this process may write p (a folder: make files in it).
   virtual bool CanWrite(const fs::path& p);
+  // Makes one folder (its parent must exist); fails when anything already has
+  // that name, so that two processes never take the same new folder.
+  virtual OpResult MakeNewFolder(const fs::path& p);
 };
 
 // A short fingerprint of bytes: FNV-1a and the length.
@@ -97,7 +100,8 @@ class RealFileOps : public FileOps {
 };
 
 // Wraps another FileOps and counts the operations that change something
-// (MakeFolders, Remove, Rename, Replace, CopyFile, WriteFile, Symlink). From the
+// (MakeFolders, MakeNewFolder, Remove, Rename, Replace, CopyFile, WriteFile,
+// Symlink). From the
 // failFrom-th one on (1-based) they fail without doing anything, up to and
 // including the failUntil-th (0: no upper bound). Queries always work.
 class FaultyFileOps : public FileOps {
@@ -128,6 +132,7 @@ class FaultyFileOps : public FileOps {
   }
   std::string VolumeOf(const fs::path& p) override { return inner_.VolumeOf(p); }
   bool CanWrite(const fs::path& p) override { return inner_.CanWrite(p); }
+  OpResult MakeNewFolder(const fs::path& p) override;
 
  private:
   bool ShouldFail();

@@ -454,6 +454,27 @@ class Finder {
   // Items whose file could not be told from another one.
   const std::vector<std::string>& Unplaced() const { return unplaced_; }
 
+  // The file of a record of the old tables that no item of the update stands
+  // for (a restore leaves the card's files the backup does not have out of
+  // its lists, never moving them but aside): where the update moved it
+  // aside, or where it was. Its size goes to size.
+  std::optional<Place> Unlisted(MediaKind kind, const std::string& folder, const std::string& name,
+                                std::int64_t& size) const {
+    std::vector<Place> candidates;
+    for (const JournalAside& a : journal_.asides)
+      if (a.kind == kind && SameCardName(a.folder, folder) && SameCardName(a.from, name))
+        candidates.push_back({a.folder, a.to});
+    candidates.push_back({folder, name});
+    for (const Place& c : candidates) {
+      const auto p = Path(c);
+      const FileStat st = p ? ops_.Stat(*p) : FileStat{};
+      if (!st.regular) continue;
+      size = st.size;
+      return c;
+    }
+    return std::nullopt;
+  }
+
   // The complete copy of an added file under its final name.
   std::optional<Place> Copied(const JournalItem& i) const {
     const Place final{i.cardFolder, i.cardName};
@@ -576,7 +597,7 @@ int FinishKind(const Journal& journal, MediaKind kind, const Finder& find, FileO
 // The lists as they were before the interrupted commit: its old tables, each
 // record with its file found by what it is.
 int RevertKind(const HandsetProfile& profile, const Journal& journal, MediaKind kind, const Finder& find,
-               MediaCatalogue& c, std::vector<fs::path>& leftovers) {
+               MediaCatalogue& c, std::vector<fs::path>& leftovers, std::vector<Place>& unlistedAsides) {
   int dropped = 0;
   const auto items = ItemsOf(journal, kind);
   for (const JournalItem* i : items)
@@ -604,7 +625,18 @@ int RevertKind(const HandsetProfile& profile, const Journal& journal, MediaKind 
                SameCardName(items[k]->originName, r.FileName() + kParkSuffix)) &&
               SameCardName(items[k]->originFolder, *folder))
             break;
-      auto now = k < items.size() ? find.Resident(*items[k]) : std::nullopt;
+      if (k == items.size()) {
+        std::int64_t size = 0;
+        if (const auto place = find.Unlisted(kind, *folder, r.FileName(), size)) {
+          // Moved aside: the undoing moves it back as the record's file.
+          if (!SameCardName(place->name, r.FileName())) unlistedAsides.push_back(*place);
+          AddEntry(c, *place, *folder, r.FileName(), r.dateText, r.title, size, false, false);
+        } else {
+          ++dropped;
+        }
+        continue;
+      }
+      auto now = find.Resident(*items[k]);
       // A file two records named before the update is where the commit took
       // it for either of them.
       for (size_t o = 0; !now && k < items.size() && o < items.size(); ++o)
@@ -632,7 +664,14 @@ int LoadKindFromJournal(const HandsetProfile& profile, const Journal& journal, M
   catalogue.count = 0;
   catalogue.deletedCount = 0;
   const Finder find(journal, cardRoot, ops);
-  if (recovery == Recovery::Revert && putBack) {
+  auto placed = [&](int dropped) {
+    if (unplaced) unplaced->insert(unplaced->end(), find.Unplaced().begin(), find.Unplaced().end());
+    return dropped;
+  };
+  if (recovery == Recovery::Finish) return placed(FinishKind(journal, kind, find, ops, catalogue, leftovers));
+  std::vector<Place> unlistedAsides;
+  const int dropped = RevertKind(profile, journal, kind, find, catalogue, leftovers, unlistedAsides);
+  if (putBack) {
     for (const JournalAside& a : journal.asides) {
       if (a.kind != kind) continue;
       const bool itemsFile = std::any_of(journal.items.begin(), journal.items.end(), [&](const JournalItem& i) {
@@ -641,14 +680,14 @@ int LoadKindFromJournal(const HandsetProfile& profile, const Journal& journal, M
       });
       const auto from = find.Path({a.folder, a.to}), to = find.Path({a.folder, a.from});
       // (Its name may still be held by a file the undoing gives back its own.)
-      if (!itemsFile && from && to && ops.Stat(*from).exists)
+      const bool recordsFile = std::any_of(unlistedAsides.begin(), unlistedAsides.end(), [&](const Place& p) {
+        return SameCardName(p.folder, a.folder) && SameCardName(p.name, a.to);
+      });
+      if (!itemsFile && !recordsFile && from && to && ops.Stat(*from).exists)
         putBack->emplace_back(*from, *to);
     }
   }
-  const int dropped = recovery == Recovery::Finish ? FinishKind(journal, kind, find, ops, catalogue, leftovers)
-                                                   : RevertKind(profile, journal, kind, find, catalogue, leftovers);
-  if (unplaced) unplaced->insert(unplaced->end(), find.Unplaced().begin(), find.Unplaced().end());
-  return dropped;
+  return placed(dropped);
 }
 
 }  // namespace fenmora

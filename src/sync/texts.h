@@ -119,8 +119,35 @@ inline constexpr const char* kPlanAddedItems = "追加するデータ:";
 // ---- backup
 inline constexpr const char* kBackupStatus = "データのバックアップ中...";
 inline constexpr const char* kBackupDone = "バックアップが完了しました";
-inline constexpr const char* kBackupIncomplete =
-    "いくつかのデータがバックアップできなかった可能性があります";
+// A backup that is not whole: its folder is renamed to say so, and it is
+// never restored.
+inline constexpr const char* kBackupCancelled =
+    "バックアップをキャンセルしました．\n途中までコピーしたデータは次のフォルダに残してあります（復元には使えません）:";
+inline constexpr const char* kBackupFailed =
+    "いくつかのファイルをバックアップできなかったため，バックアップは完了していません．\n"
+    "コピーしたデータは次のフォルダに残してあります（復元には使えません）:";
+// What a backup's check finds (each followed by the path in the backup).
+inline constexpr const char* kBackupNoMark = "完了の印がありません（完了していないバックアップです）";
+inline constexpr const char* kBackupNoManifest = "目録を読めません: ";
+inline constexpr const char* kBackupChanged = "内容が目録と違います: ";
+inline constexpr const char* kBackupMissing = "目録にあるファイルがありません: ";
+inline constexpr const char* kBackupUnlisted = "目録にないファイルがあります: ";
+
+// ---- restoring a backup
+inline constexpr const char* kRestoreButton = "復元";
+inline constexpr const char* kChooseBackup = "復元するバックアップのフォルダを選んでください";
+// Followed by what is wrong with the backup, one a line.
+inline constexpr const char* kRestoreBadBackup =
+    "このバックアップからは復元できません（完了していないか，目録と一致しません）．\n何も書き込んでいません．";
+inline constexpr const char* kRestoreInterrupted =
+    "メモリーカードに中断された更新があります．何も書き込んでいません．\n"
+    "先に更新を完了するか，更新前に戻してから復元してください．";
+inline constexpr const char* kRestoreDone = "バックアップからの復元が完了しました";
+// After the number of the backup's records whose file it does not hold.
+inline constexpr const char* kRestoreLeftOut =
+    " 件のデータは，バックアップにファイルがないため復元していません．";
+inline constexpr const char* kRestoreKept =
+    "バックアップにないファイルは削除せず，そのままカードに残しました:";
 
 // ---- adding
 inline constexpr const char* kNotSupported[3] = {"選択した機種は待ち受け画像に対応していません",

@@ -437,6 +437,15 @@ class Backup : public WindowTest {
     WriteKind(card.path(), MediaKind::Movie, {Item("MOL001.3GP", "動画", "movie")});
     WriteBytes(CardHostPath(card.path(), "\\DCIM\\100F900I\\F1000001.JPG"), "camera picture");
   }
+  // A full card loaded and backed up with "データバックアップ": the backup.
+  fs::path BackUpAFullCard() {
+    WriteFullCard();
+    LoadCard();
+    prompts.Clear();
+    prompts.ExpectOk();
+    Click("btBackUp");
+    return OnlyBackupIn(program.path() / "BackUp");
+  }
   // The one backup folder made under root.
   fs::path OnlyBackupIn(const fs::path& root) {
     std::vector<fs::path> made;
@@ -470,7 +479,7 @@ TEST_F(Backup, AllThreeFoldersAreCopiedWhole) {
   std::vector<std::string> top;
   for (const auto& e : fs::directory_iterator(folder)) top.push_back(e.path().filename().string());
   std::sort(top.begin(), top.end());
-  EXPECT_EQ(top, (std::vector<std::string>{"DCIM", "PRIVATE", "SD_VIDEO"}));
+  EXPECT_EQ(top, (std::vector<std::string>{"DCIM", "PRIVATE", "SD_VIDEO", kCompleteMarkName, kManifestName}));
   for (const char* sub : {"PRIVATE", "SD_VIDEO", "DCIM"})
     EXPECT_EQ(SnapshotOf(folder / sub), SnapshotOf(card.path() / sub)) << sub;
   EXPECT_TRUE(Find<QLabel>("StatusPanel0")->text().isEmpty());
@@ -494,7 +503,7 @@ TEST_F(Backup, TheStatusTextAndTheHourglassGoBeforeTheClosingMessage) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(Backup, ACardWithoutDcimGivesTheWarningAndCopiesTheRest) {
+TEST_F(Backup, ACardWithoutDcimIsBackedUpWithoutAWarning) {
   WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "一", "image")});
   WriteKind(card.path(), MediaKind::Movie, {Item("MOL001.3GP", "動画", "movie")});
   LoadCard();
@@ -502,8 +511,8 @@ TEST_F(Backup, ACardWithoutDcimGivesTheWarningAndCopiesTheRest) {
   prompts.ExpectOk();
   Click("btBackUp");
   ASSERT_EQ(prompts.asked().size(), 1u);
-  EXPECT_EQ(prompts.asked()[0].icon, Icon::Warning);
-  EXPECT_EQ(prompts.asked()[0].text.rfind(texts::kBackupIncomplete, 0), 0u);
+  EXPECT_EQ(prompts.asked()[0].icon, Icon::Information);
+  EXPECT_EQ(prompts.asked()[0].text.rfind(texts::kBackupDone, 0), 0u);
   const fs::path folder = OnlyBackupIn(program.path() / "BackUp");
   EXPECT_EQ(SnapshotOf(folder / "PRIVATE"), SnapshotOf(card.path() / "PRIVATE"));
   EXPECT_EQ(SnapshotOf(folder / "SD_VIDEO"), SnapshotOf(card.path() / "SD_VIDEO"));
@@ -587,10 +596,63 @@ TEST_F(Backup, CancellingTheProgressDialogStopsTheRemainingCopies) {
   EXPECT_EQ(prompts.asked().back().icon, Icon::Warning);
   EXPECT_NE(prompts.asked().back().text.find("キャンセル"), std::string::npos);
   const fs::path folder = OnlyBackupIn(program.path() / "BackUp");
+  EXPECT_EQ(folder.filename().string().rfind(kCancelledSuffix), folder.filename().string().size() - 10);
+  EXPECT_FALSE(fs::exists(folder / kCompleteMarkName));
   EXPECT_FALSE(fs::exists(folder / "SD_VIDEO"));
   EXPECT_FALSE(fs::exists(folder / "DCIM"));
   EXPECT_EQ(window->findChild<QProgressDialog*>(), nullptr);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// "復元": the backup chosen in the folder dialog (which starts at the
+// backup root), the commit's question, the reload, the closing message naming
+// the file the backup did not have.
+TEST_F(Backup, ABackupIsRestoredAfterTheCommitsQuestion) {
+  const fs::path backup = BackUpAFullCard();
+  // The card since: its image replaced by another.
+  fs::remove_all(card.path() / "PRIVATE");
+  WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "新", "new image")});
+  LoadCard();
+  prompts.Clear();
+  QString startedIn;
+  window->SetBackupChooser([&](const QString& start) {
+    startedIn = start;
+    return QString::fromStdString(backup.string());
+  });
+  // "いいえ" leaves the card as it is.
+  const auto before = SnapshotOf(card.path());
+  prompts.Expect(Question::ConfirmCommit, Answer::No);
+  Click("btRestore");
+  EXPECT_EQ(SnapshotOf(card.path()), before);
+  EXPECT_EQ(startedIn.toStdString(), (program.path() / "BackUp").string());
+
+  prompts.Expect(Question::ConfirmCommit, Answer::Yes);
+  ExpectFolderLoad(card.path());
+  prompts.ExpectOk();
+  Click("btRestore");
+  ASSERT_FALSE(prompts.asked().empty());
+  const std::string message = prompts.asked().back().text;
+  EXPECT_EQ(prompts.asked().back().icon, Icon::Information);
+  EXPECT_EQ(message.rfind(texts::kRestoreDone, 0), 0u) << message;
+  EXPECT_NE(message.find("STIL0001.JPG -> STIL0001.JPG.fmkeep"), std::string::npos) << message;
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"一"}));
+  EXPECT_EQ(ReadBytes(card.path() / "PRIVATE/DOCOMO/STILL/STIL0001.JPG"), "image");
+  EXPECT_EQ(ReadBytes(card.path() / "PRIVATE/DOCOMO/STILL/STIL0001.JPG.fmkeep"), "new image");
+}
+
+TEST_F(Backup, ABackupThatDoesNotMatchItsManifestIsRefused) {
+  const fs::path backup = BackUpAFullCard();
+  WriteBytes(backup / "SD_VIDEO" / "PRL001" / "MOL001.3GP", "movie!");
+  window->SetBackupChooser([&](const QString&) { return QString::fromStdString(backup.string()); });
+  prompts.Clear();
+  const auto before = SnapshotOf(card.path());
+  prompts.ExpectOk();
+  Click("btRestore");
+  ASSERT_EQ(prompts.asked().size(), 1u);
+  EXPECT_EQ(prompts.asked()[0].icon, Icon::Error);
+  EXPECT_NE(prompts.asked()[0].text.find(std::string(texts::kBackupChanged) + "SD_VIDEO/PRL001/MOL001.3GP"),
+            std::string::npos) << prompts.asked()[0].text;
+  EXPECT_EQ(SnapshotOf(card.path()), before);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "cli/cli_fixture.h"
 #include "cli/json_reader.h"
+#include "sync/backup.h"
 #include "sync/texts.h"
 
 namespace fenmora::testcli {
@@ -153,6 +154,13 @@ class CliBackup : public CliTest {
     card.WriteTable(MediaKind::Movie, 1, testcard::NumberedItems(MediaKind::Movie, 1, 1, ".3GP", "content of ", "title "));
     if (withDcim) card.Write("\\DCIM\\100F900I\\F1000001.JPG", "camera picture");
   }
+  // The files of a backup folder but its manifest and mark.
+  static std::map<std::string, std::string> BackedUp(const fs::path& folder) {
+    auto files = SnapshotOf(folder);
+    EXPECT_EQ(files.erase(kManifestName), 1u);
+    EXPECT_EQ(files.erase(kCompleteMarkName), 1u);
+    return files;
+  }
 };
 
 TEST_F(CliBackup, CopiesTheThreeFolders) {
@@ -165,20 +173,35 @@ TEST_F(CliBackup, CopiesTheThreeFolders) {
   const fs::path folder = lines[0];
   EXPECT_EQ(folder.parent_path(), into);
   EXPECT_TRUE(std::regex_match(folder.filename().string(), std::regex(R"(\d{8}-\d{6})")));
-  EXPECT_EQ(SnapshotOf(folder), card.Snapshot());
+  EXPECT_EQ(BackedUp(folder), card.Snapshot());
 }
 
-TEST_F(CliBackup, WithoutDcimExitsOne) {
+TEST_F(CliBackup, WithoutDcimIsWholeAndSaysNothing) {
   FillCard(false);
   const fs::path into = pc.path() / "backups";
   const CliRun run = RunCli({"backup", Card(), "--into=" + into.string()});
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.err.find(texts::kBackupIncomplete), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("DCIM"), std::string::npos) << run.err;
-  // What was there arrived all the same.
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.err, "");
   const fs::path folder = Lines(run.out).at(0);
-  EXPECT_EQ(testcard::ReadBytes(folder / "SD_VIDEO" / "PRL001" / "MOL001.3GP"), "content of 1");
-  EXPECT_EQ(SnapshotOf(folder).size(), card.Snapshot().size());
+  EXPECT_EQ(BackedUp(folder), card.Snapshot());
+  EXPECT_TRUE(fs::exists(folder / kCompleteMarkName));
+}
+
+// Backup, a change, backup again at once: two folders, each the card of its
+// time.
+TEST_F(CliBackup, TwoBackupsInARowNeverShareAFolder) {
+  FillCard(true);
+  const fs::path into = pc.path() / "backups";
+  const CliRun first = RunCli({"backup", Card(), "--into", into.string()});
+  const auto before = card.Snapshot();
+  ASSERT_EQ(RunCli({"apply", Card(), PcFile("ops.txt", "delete image 1\n")}).exitCode, 0);
+  const CliRun second = RunCli({"backup", Card(), "--into", into.string()});
+  ASSERT_EQ(first.exitCode, 0) << first.err;
+  ASSERT_EQ(second.exitCode, 0) << second.err;
+  const fs::path one = Lines(first.out).at(0), two = Lines(second.out).at(0);
+  EXPECT_NE(one, two);
+  EXPECT_EQ(BackedUp(one), before);
+  EXPECT_EQ(BackedUp(two), card.Snapshot());
 }
 
 TEST_F(CliBackup, DefaultRootIsBesideTheProgram) {
@@ -195,7 +218,7 @@ TEST_F(CliBackup, DefaultRootIsBesideTheProgram) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const fs::path folder = Lines(run.out).at(0);
   EXPECT_EQ(folder.parent_path(), bin / "BackUp");
-  EXPECT_EQ(SnapshotOf(folder), card.Snapshot());
+  EXPECT_EQ(BackedUp(folder), card.Snapshot());
   EXPECT_FALSE(fs::exists(pc.path() / "data"));
 }
 

@@ -1,0 +1,54 @@
+// "復元": a backup chosen in a folder dialog restored onto the loaded
+// card. The core checks the backup against its manifest and plans the restore
+// as a commit; the window asks with the commit's summary, runs it with the
+// commit's progress, reloads the card and names what the backup did not have.
+#include <QFileDialog>
+#include <QPushButton>
+#include <QUndoStack>
+
+#include "app/app_texts.h"
+#include "app/main_window.h"
+#include "sync/backup.h"
+#include "sync/commit.h"
+#include "sync/load.h"
+#include "sync/restore.h"
+#include "sync/texts.h"
+
+using namespace fenmora;
+using namespace fenmora::app;
+
+void TfrMain::BuildRestoreButton(QHBoxLayout* backupRow) {
+  // The backup button gives the right part of its row.
+  constexpr int kWidth = 44;
+  btRestore_ = new QPushButton(QString::fromUtf8(fenmora::texts::kRestoreButton), this);
+  btRestore_->setObjectName(QStringLiteral("btRestore"));
+  btRestore_->setFixedWidth(kWidth);
+  backupRow->addWidget(btRestore_);
+  btRestore_->setToolTip(QString::fromUtf8(fenmora::texts::kChooseBackup));
+  btRestore_->setEnabled(false);
+  connect(btRestore_, &QPushButton::clicked, this, &TfrMain::RestoreBackup);
+  chooseBackup_ = [this](const QString& start) {
+    return QFileDialog::getExistingDirectory(this, QString::fromUtf8(fenmora::texts::kChooseBackup), start);
+  };
+}
+
+void TfrMain::RestoreBackup() {
+  if (!session_.loaded || cardGone_) return;
+  if (!AskToDropEdits(app::texts::kDropEditsOnRestore)) return;
+  const std::filesystem::path root = ChooseBackupRoot(programFolder_, userDataFolder_, *fileOps_);
+  const QString chosen = chooseBackup_(QString::fromStdString(root.string()));
+  if (chosen.isEmpty()) return;
+  const std::filesystem::path backup = chosen.toStdString();
+  RestoreSetup setup = PrepareRestore(backup, session_.cardRoot, *fileOps_);
+  if (!setup.refusal.empty()) {
+    std::string text;
+    for (const std::string& line : setup.refusal) text += (text.empty() ? "" : "\n") + line;
+    prompts_->Tell(Prompts::Icon::Error, text);
+    return;
+  }
+  const CommitPlan plan = PlanCommit(setup.session, *fileOps_);
+  // Asked, run and reloaded as a commit; the closing message names what the
+  // backup did not have.
+  RunPlannedCommit(setup.session, plan,
+                   [&](const CommitResult& result, std::string&) { return RestoreReport(setup, plan, result); });
+}
