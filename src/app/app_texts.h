@@ -10,6 +10,14 @@ inline constexpr const char* kNoAudioDevice =
 // A melody file that the player cannot open; the path and the reason follow.
 inline constexpr const char* kCannotPlay = "下記の着メロを演奏できません。\n";
 
+// The status bar while an MLD melody plays that held what a General MIDI
+// synthesizer cannot play; the counts follow, joined by "、".
+inline constexpr const char* kMelodyLeftOut = "この着メロの次の部分は演奏されません：";
+inline constexpr const char* kLeftOutAudio = "ADPCM音声 %1 個";
+inline constexpr const char* kLeftOutVoices = "FM音色の設定 %1 個";
+inline constexpr const char* kLeftOutVendor = "メーカー独自のデータ %1 個";
+inline constexpr const char* kLeftOutOther = "その他のイベント %1 個";
+
 // The playback switch on btStopMelody: the caption is the state.
 inline constexpr const char* kPlaybackOn = "着メロを演奏する";
 inline constexpr const char* kPlaybackOff = "着メロを演奏しない";

@@ -6,6 +6,7 @@
 #include <map>
 #include <vector>
 
+#include "media/smf_read.h"
 #include "platform/cp932.h"
 
 namespace fenmora {
@@ -111,7 +112,7 @@ Header ReadHeader(const Bytes& b) {
   }
   // The walk stopped on something else: trust the header length, then look
   // for the first track.
-  const size_t declared = 10 + static_cast<size_t>(b.Be(8, 2));
+  const size_t declared = b.Has(8, 2) ? 10 + static_cast<size_t>(b.Be(8, 2)) : b.size();
   if (b.Has(declared, 4) && IsBodyTag(b.Sub(declared, 4))) {
     h.bodyStart = declared;
     return h;
@@ -220,18 +221,6 @@ struct SoundingNote {
   int logical, key;
   std::uint64_t end;  // in MFi ticks
 };
-
-void PutVlq(std::string& out, std::uint64_t value) {
-  char buf[10];
-  int n = 0;
-  buf[n++] = static_cast<char>(value & 0x7F);
-  while (value >>= 7) buf[n++] = static_cast<char>(0x80 | (value & 0x7F));
-  while (n) out.push_back(buf[--n]);
-}
-
-void PutBe(std::string& out, std::uint32_t value, int bytes) {
-  for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
 
 std::string Chunk(const std::string& body) {
   std::string out = "MTrk";

@@ -142,6 +142,18 @@ std::optional<Smf> ReadSmf(std::string_view bytes) {
   return smf;
 }
 
+void PutVlq(std::string& out, std::uint64_t value) {
+  char buf[10];
+  int n = 0;
+  buf[n++] = static_cast<char>(value & 0x7F);
+  while (value >>= 7) buf[n++] = static_cast<char>(0x80 | (value & 0x7F));
+  while (n) out.push_back(buf[--n]);
+}
+
+void PutBe(std::string& out, std::uint32_t value, int bytes) {
+  for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
 size_t CountSmfNotes(const Smf& smf) {
   return static_cast<size_t>(std::count_if(smf.events.begin(), smf.events.end(), IsNoteOn));
 }

@@ -50,4 +50,9 @@ std::vector<SmfNote> SmfNotes(const Smf& smf);
 // The number of note-on events with a velocity above 0.
 size_t CountSmfNotes(const Smf& smf);
 
+// For the writers of MIDI files: a variable-length quantity, and a number of
+// `bytes` bytes, big-endian, appended to out.
+void PutVlq(std::string& out, std::uint64_t value);
+void PutBe(std::string& out, std::uint32_t value, int bytes);
+
 }  // namespace fenmora
