@@ -116,7 +116,7 @@ fuzz-smoke:
 # medians of several runs. Every figure goes to $(BUILD)/bench.txt too. A
 # target not met is reported, not an error: the run fails only when a
 # benchmark itself fails.
-BENCH_PROGRAMS := card_bench window_bench bare_window jpeg_preview_bench convert_bench fenmora
+BENCH_PROGRAMS := card_bench window_bench bare_window jpeg_preview_bench convert_bench melody_bench fenmora
 
 .PHONY: bench
 bench: SHELL := /bin/bash
@@ -144,4 +144,6 @@ bench:
 	QT_QPA_PLATFORM=offscreen $(BUILD)/jpeg_preview_bench | tee -a $$out; echo | tee -a $$out; \
 	echo "== conversion: convert_bench" | tee -a $$out; \
 	QT_QPA_PLATFORM=offscreen $(BUILD)/convert_bench | tee -a $$out; echo | tee -a $$out; \
+	echo "== melodies: melody_bench" | tee -a $$out; \
+	$(BUILD)/melody_bench | tee -a $$out; echo | tee -a $$out; \
 	echo "== targets" | tee -a $$out; grep -E 'target <=|not measured' $$out | sed 's/^/  /' | tee -a $$out

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <map>
+#include <initializer_list>
+#include <iterator>
 #include <vector>
 
 #include "media/smf_read.h"
@@ -208,12 +209,21 @@ int TimebaseOf(int ext) {
   return ((ext & 8) ? 15 : 6) << (ext & 7);
 }
 
+// A MIDI event to write: channel messages carry only the high nibble of
+// their status until the channels are known.
 struct OutEvent {
   std::uint64_t tick = 0;
-  int order = 1;       // 0 for note-offs: they go before what else happens at their tick
-  size_t seq = 0;
-  int logical = 0;     // 0-15: an MFi channel; kPercussion; -1: not a channel message
-  std::string bytes;   // the status nibble (channel messages: high nibble only) and data
+  std::uint32_t seq = 0;  // the order events of one tick were made in
+  int logical = 0;        // 0-15: an MFi channel; kPercussion; -1: not a channel message
+  std::uint8_t size = 0;
+  std::array<char, 8> bytes{};
+};
+
+// One MIDI track as it is made: events in the order of their ticks, and the
+// note-offs, which come in any order and go before what else happens at
+// their tick.
+struct OutTrack {
+  std::vector<OutEvent> events, offs;
 };
 
 struct SoundingNote {
@@ -284,22 +294,28 @@ std::optional<MfiConversion> ConvertMfiToSmf(std::string_view bytes, std::string
     tempo.Change(e.tick, timebase, e.param);
   }
 
-  std::vector<std::vector<OutEvent>> tracks(static_cast<size_t>(result.tracks));
-  size_t seq = 0;
-  auto put = [&](size_t track, std::uint64_t mfiTick, int logical, std::string bytes, int order = 1) {
+  std::vector<OutTrack> tracks(static_cast<size_t>(result.tracks));
+  for (OutTrack& t : tracks) t.events.reserve(events.size() / tracks.size() + 16);
+  std::uint32_t seq = 0;
+  auto put = [&](size_t track, std::uint64_t mfiTick, int logical, std::initializer_list<char> bytes,
+                 bool off = false) {
     const std::uint64_t tick = tempo.Smf(mfiTick);
     if (tick > kLastSmfTick) {
       ++leftOut.otherEvents;
       return false;
     }
-    tracks[track].push_back({tick, order, seq++, logical, std::move(bytes)});
+    OutEvent e{tick, seq++, logical, static_cast<std::uint8_t>(bytes.size()), {}};
+    std::copy(bytes.begin(), bytes.end(), e.bytes.begin());
+    (off ? tracks[track].offs : tracks[track].events).push_back(e);
     return true;
   };
 
   std::array<bool, 16> drums{};    // MFi channels switched to percussion (0xBA)
   std::array<int, 16> bankBit{};   // program bit 6 of each MFi channel (0xE1)
   std::vector<SoundingNote> notes;
-  std::map<std::pair<int, int>, size_t> sounding;  // logical channel, key: its note in `notes`
+  // By logical channel and key: the last note begun there, in `notes`.
+  constexpr size_t kNone = static_cast<size_t>(-1);
+  std::vector<size_t> sounding((kPercussion + 1) * 128, kNone);
   for (const RawEvent& e : events) {
     const size_t track = static_cast<size_t>(e.track);
     if (e.kind == Kind::Note) {
@@ -318,13 +334,14 @@ std::optional<MfiConversion> ConvertMfiToSmf(std::string_view bytes, std::string
       }
       const std::uint64_t end = e.tick + static_cast<std::uint64_t>(e.param);
       // Struck again before its gate ends: the note sounds on, to the later end.
-      if (auto it = sounding.find({logical, midiKey}); it != sounding.end() && e.tick < notes[it->second].end) {
-        notes[it->second].end = std::max(notes[it->second].end, end);
+      size_t& last = sounding[static_cast<size_t>(logical * 128 + midiKey)];
+      if (last != kNone && e.tick < notes[last].end) {
+        notes[last].end = std::max(notes[last].end, end);
         continue;
       }
       if (!put(track, e.tick, logical, {Byte(0x90), Byte(midiKey), Byte(std::max(1, Scale63(velocity)))}))
         continue;
-      sounding[{logical, midiKey}] = notes.size();
+      last = notes.size();
       notes.push_back({track, logical, midiKey, end});
       continue;
     }
@@ -384,13 +401,13 @@ std::optional<MfiConversion> ConvertMfiToSmf(std::string_view bytes, std::string
         break;
     }
   }
-  for (const SoundingNote& n : notes) put(n.track, n.end, n.logical, {Byte(0x90), Byte(n.key), Byte(0)}, 0);
+  for (const SoundingNote& n : notes) put(n.track, n.end, n.logical, {Byte(0x90), Byte(n.key), Byte(0)}, true);
 
   // MIDI channel 10 is percussion in General MIDI: an MFi channel 9 that
   // plays melody moves to a channel no other MFi channel uses.
   std::array<bool, 17> used{};
-  for (const auto& t : tracks)
-    for (const OutEvent& e : t)
+  for (const OutTrack& t : tracks)
+    for (const OutEvent& e : t.events)
       if (e.logical >= 0) used[static_cast<size_t>(e.logical)] = true;
   int nine = 9;
   if (used[9]) {
@@ -407,34 +424,41 @@ std::optional<MfiConversion> ConvertMfiToSmf(std::string_view bytes, std::string
 
   std::uint64_t lastTick = 0;
   std::vector<std::string> bodies;
-  for (auto& t : tracks) {
-    std::stable_sort(t.begin(), t.end(), [](const OutEvent& x, const OutEvent& y) {
-      return x.tick != y.tick ? x.tick < y.tick : x.order != y.order ? x.order < y.order : x.seq < y.seq;
+  std::vector<OutEvent> merged;
+  for (OutTrack& t : tracks) {
+    std::sort(t.offs.begin(), t.offs.end(), [](const OutEvent& x, const OutEvent& y) {
+      return x.tick != y.tick ? x.tick < y.tick : x.seq < y.seq;
     });
+    merged.clear();
+    merged.reserve(t.events.size() + t.offs.size());
+    std::merge(t.offs.begin(), t.offs.end(), t.events.begin(), t.events.end(), std::back_inserter(merged),
+               [](const OutEvent& x, const OutEvent& y) { return x.tick < y.tick; });
     std::string body;
+    body.reserve(merged.size() * 4 + 16);
     std::uint64_t at = 0;
     int running = 0;
-    for (const OutEvent& e : t) {
-      int channel = e.logical == kPercussion ? 9 : e.logical == 9 ? nine : e.logical;
+    for (const OutEvent& e : merged) {
+      const int channel = e.logical == kPercussion ? 9 : e.logical == 9 ? nine : e.logical;
+      const bool noteOn = (e.bytes[0] & 0xF0) == 0x90 && e.bytes[2] != 0;
       if (e.logical >= 0 && channel < 0) {
         // No channel was left for it: its notes are left out.
-        if (e.bytes[0] == Byte(0x90) && e.bytes[2] != 0) ++leftOut.otherEvents;
+        if (noteOn) ++leftOut.otherEvents;
         continue;
       }
       PutVlq(body, e.tick - at);
       at = e.tick;
       if (e.logical < 0) {  // system exclusive: F0, its length, the rest
         body.push_back(e.bytes[0]);
-        PutVlq(body, e.bytes.size() - 1);
-        body.append(e.bytes, 1);
+        PutVlq(body, e.size - 1u);
+        body.append(e.bytes.data() + 1, e.size - 1u);
         running = 0;
         continue;
       }
       const int status = (static_cast<unsigned char>(e.bytes[0]) & 0xF0) | channel;
       if (status != running) body.push_back(Byte(status));
       running = status;
-      body.append(e.bytes, 1);
-      if ((status & 0xF0) == 0x90 && e.bytes[2] != 0) ++result.notes;
+      body.append(e.bytes.data() + 1, e.size - 1u);
+      if (noteOn) ++result.notes;
     }
     lastTick = std::max(lastTick, at);
     body += std::string("\x00\xFF\x2F\x00", 4);
