@@ -313,9 +313,9 @@ std::optional<MfiConversion> ConvertMfiToSmf(std::string_view bytes, std::string
   std::array<bool, 16> drums{};    // MFi channels switched to percussion (0xBA)
   std::array<int, 16> bankBit{};   // program bit 6 of each MFi channel (0xE1)
   std::vector<SoundingNote> notes;
-  // By logical channel and key: the last note begun there, in `notes`.
-  constexpr size_t kNone = static_cast<size_t>(-1);
-  std::vector<size_t> sounding((kPercussion + 1) * 128, kNone);
+  // By logical channel and key: 1 + the index in `notes` of the last note
+  // begun there; 0 for none. Made at the first note.
+  std::vector<std::uint32_t> sounding;
   for (const RawEvent& e : events) {
     const size_t track = static_cast<size_t>(e.track);
     if (e.kind == Kind::Note) {
@@ -334,14 +334,15 @@ std::optional<MfiConversion> ConvertMfiToSmf(std::string_view bytes, std::string
       }
       const std::uint64_t end = e.tick + static_cast<std::uint64_t>(e.param);
       // Struck again before its gate ends: the note sounds on, to the later end.
-      size_t& last = sounding[static_cast<size_t>(logical * 128 + midiKey)];
-      if (last != kNone && e.tick < notes[last].end) {
-        notes[last].end = std::max(notes[last].end, end);
+      if (sounding.empty()) sounding.resize((kPercussion + 1) * 128);
+      std::uint32_t& last = sounding[static_cast<size_t>(logical * 128 + midiKey)];
+      if (last != 0 && e.tick < notes[last - 1].end) {
+        notes[last - 1].end = std::max(notes[last - 1].end, end);
         continue;
       }
       if (!put(track, e.tick, logical, {Byte(0x90), Byte(midiKey), Byte(std::max(1, Scale63(velocity)))}))
         continue;
-      last = notes.size();
+      last = static_cast<std::uint32_t>(notes.size() + 1);
       notes.push_back({track, logical, midiKey, end});
       continue;
     }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "media/smf_read.h"
 
@@ -13,33 +14,31 @@ namespace {
 // signature. The end of the track is written anew.
 bool KeptMeta(std::uint8_t type) { return type == 0x03 || type == 0x51 || type == 0x58 || type == 0x59; }
 
-// The controller values each channel holds in the slimmed file so far (-1:
-// never sent). A controller change that sends the value its controller
-// already holds changes nothing heard and is left out; sequencers resend
-// volume or expression before every note.
+// The controller values each channel holds in the slimmed file so far. A
+// controller change that sends the value its controller already holds
+// changes nothing heard and is left out; sequencers resend volume or
+// expression before every note.
 class ControllerMemory {
  public:
-  ControllerMemory() { Forget(); }
   // True when the change must be written (and remembers its value).
   bool Keep(int channel, int controller, int value) {
+    auto& values = values_[static_cast<size_t>(channel)];
     if (controller == 121) {  // reset all controllers: the values are the synthesizer's again
-      values_[static_cast<size_t>(channel)].fill(-1);
+      std::memset(values.data(), 0, values.size());
       return true;
     }
     // Data increment and decrement act each time; channel mode messages
     // (120 and up) are commands, not values.
     if (controller == 96 || controller == 97 || controller >= 120) return true;
-    int& held = values_[static_cast<size_t>(channel)][static_cast<size_t>(controller)];
-    if (held == value) return false;
-    held = value;
+    std::uint8_t& held = values[static_cast<size_t>(controller)];
+    const auto sent = static_cast<std::uint8_t>(value + 1);
+    if (held == sent) return false;
+    held = sent;
     return true;
   }
 
  private:
-  void Forget() {
-    for (auto& channel : values_) channel.fill(-1);
-  }
-  std::array<std::array<int, 128>, 16> values_;
+  std::array<std::array<std::uint8_t, 128>, 16> values_{};  // value + 1; 0: never sent
 };
 
 }  // namespace
