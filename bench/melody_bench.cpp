@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "media/mfi_midi.h"
+#include "pictures.h"  // MedianMs
 #include "platform/fileops.h"
 #include "preview/melody_player.h"
 #include "support/mfi_writer.h"
@@ -25,19 +26,6 @@ using namespace fenmora;
 namespace fs = std::filesystem;
 
 namespace {
-
-template <typename F>
-double MedianMs(int runs, F&& f) {
-  std::vector<double> times;
-  for (int i = 0; i < runs; ++i) {
-    QElapsedTimer t;
-    t.start();
-    f();
-    times.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
-}
 
 // Four tracks of 4-byte notes with program, volume and tempo changes, about
 // 40 KB: the size limit of the handset's melodies.

@@ -12,11 +12,11 @@ inline constexpr const char* kCannotPlay = "下記の着メロを演奏できま
 
 // The status bar while an MLD melody plays that held what a General MIDI
 // synthesizer cannot play; the counts follow, joined by "、".
-inline constexpr const char* kMelodyLeftOut = "この着メロの次の部分は演奏されません：";
+inline constexpr const char* kMelodyLeftOut = "この着メロで演奏されない部分：";
 inline constexpr const char* kLeftOutAudio = "ADPCM音声 %1 個";
-inline constexpr const char* kLeftOutVoices = "FM音色の設定 %1 個";
-inline constexpr const char* kLeftOutVendor = "メーカー独自のデータ %1 個";
-inline constexpr const char* kLeftOutOther = "その他のイベント %1 個";
+inline constexpr const char* kLeftOutVoices = "FM音色 %1 個";
+inline constexpr const char* kLeftOutVendor = "独自データ %1 個";
+inline constexpr const char* kLeftOutOther = "その他 %1 個";
 
 // The playback switch on btStopMelody: the caption is the state.
 inline constexpr const char* kPlaybackOn = "着メロを演奏する";

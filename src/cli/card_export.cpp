@@ -87,16 +87,6 @@ std::string CutUtf8(std::string text, size_t n) {
   return text;
 }
 
-const char* KindFolder(MediaKind kind) {
-  switch (kind) {
-    case MediaKind::Image: return "images";
-    case MediaKind::Melody: return "melodies";
-    case MediaKind::Movie: return "movies";
-    case MediaKind::Camera: break;
-  }
-  return "other";
-}
-
 }  // namespace
 
 std::string ExportName(int position, int width, const MediaEntry& entry) {
@@ -186,7 +176,7 @@ int RunExport(const fs::path& card, const fs::path& into, Streams io) {
   for (MediaKind kind : kListKinds) {
     const MediaCatalogue& list = session.Catalogue(kind);
     if (list.LiveCount() == 0) continue;
-    const fs::path folder = root / KindFolder(kind);
+    const fs::path folder = root / PluralKind(kind);
     if (OpResult made = ops.MakeFolders(folder); !made) {
       io.err << "cannot make " << folder.string() << ": " << made.error << "\n";
       problems += list.LiveCount();

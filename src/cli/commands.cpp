@@ -156,16 +156,6 @@ Applied ApplyOps(CardSession& session, const std::vector<Op>& ops, CliPrompts& p
   return applied;
 }
 
-const char* PluralKind(MediaKind k) {
-  switch (k) {
-    case MediaKind::Image: return "images";
-    case MediaKind::Melody: return "melodies";
-    case MediaKind::Movie: return "movies";
-    case MediaKind::Camera: break;
-  }
-  return "";
-}
-
 fs::path ProgramFolder() {
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
@@ -183,6 +173,16 @@ fs::path UserDataFolder() {
 }
 
 }  // namespace
+
+const char* PluralKind(MediaKind k) {
+  switch (k) {
+    case MediaKind::Image: return "images";
+    case MediaKind::Melody: return "melodies";
+    case MediaKind::Movie: return "movies";
+    case MediaKind::Camera: break;
+  }
+  return "";
+}
 
 // ---------------------------------------------------------------- listing
 

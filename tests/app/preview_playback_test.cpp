@@ -224,7 +224,7 @@ TEST_F(Playback, SwitchingOnPlaysTheSelectedMelodyAtOnce) {
   EXPECT_EQ(fs::path(PlayerFile().toStdString()), Ringer("RING0002.MLD"));
   EXPECT_TRUE(window->melodyPlayer()->isPlaying());
   EXPECT_EQ(status->currentMessage(),
-            "この着メロの次の部分は演奏されません：ADPCM音声 1 個、メーカー独自のデータ 1 個");
+            "この着メロで演奏されない部分：ADPCM音声 1 個、独自データ 1 個");
 
   // Off stops it.
   Click("btStopMelody");
