@@ -274,13 +274,16 @@ std::optional<MfiConversion> ConvertMfiToSmf(std::string_view bytes, std::string
     if (tag == "adat") {
       ++leftOut.audioChunks;
     } else if (result.tracks < 4) {
+      // Each track's events come in the order of their ticks: merged in,
+      // events of one tick keep the order of their tracks.
+      const size_t first = events.size();
       ReadTrack(b, data, end, result.tracks, header, events, leftOut);
+      std::inplace_merge(events.begin(), events.begin() + static_cast<std::ptrdiff_t>(first), events.end(),
+                         [](const RawEvent& x, const RawEvent& y) { return x.tick < y.tick; });
       ++result.tracks;
     }
     p = end;
   }
-  std::stable_sort(events.begin(), events.end(),
-                   [](const RawEvent& x, const RawEvent& y) { return x.tick < y.tick; });
 
   // Tempo first: notes end at ticks still to come.
   TempoMap tempo;
