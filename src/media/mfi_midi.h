@@ -28,7 +28,11 @@ struct MfiLeftOut {
 };
 
 struct MfiConversion {
-  std::string smf;      // a Standard MIDI File of format 1: a conductor track, then one track per MFi track
+  // A Standard MIDI File of format 1: a conductor track (title, tempo), then
+  // one track per MFi track. Format 1 keeps the melody's own parts apart, as
+  // a sequencer shows them; a file for the handset is made format 0 by
+  // slimming when it must be.
+  std::string smf;
   std::string title;    // the bytes of the "titl" chunk (CP932), empty without one
   int tracks = 0;       // MFi tracks read
   int notes = 0;        // note-on events written
