@@ -64,7 +64,7 @@ check-package: build
 # fuzz/regressions/<target>/, where the core tests replay it.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := fuzz_table fuzz_mld fuzz_smf fuzz_cardpath fuzz_cp932 fuzz_movie
+FUZZ_TARGETS := fuzz_table fuzz_mld fuzz_mfi_midi fuzz_smf fuzz_cardpath fuzz_cp932 fuzz_movie
 
 .PHONY: fuzz fuzz-smoke fuzz-build
 
@@ -117,7 +117,7 @@ fuzz-smoke:
 # medians of several runs. Every figure goes to $(BUILD)/bench.txt too. A
 # target not met is reported, not an error: the run fails only when a
 # benchmark itself fails.
-BENCH_PROGRAMS := card_bench window_bench bare_window jpeg_preview_bench convert_bench movie_bench fenmora
+BENCH_PROGRAMS := card_bench window_bench bare_window jpeg_preview_bench convert_bench movie_bench melody_bench fenmora
 
 .PHONY: bench
 bench: SHELL := /bin/bash
@@ -147,4 +147,6 @@ bench:
 	QT_QPA_PLATFORM=offscreen $(BUILD)/convert_bench | tee -a $$out; echo | tee -a $$out; \
 	echo "== movies: movie_bench" | tee -a $$out; \
 	$(BUILD)/movie_bench | tee -a $$out; echo | tee -a $$out; \
+	echo "== melodies: melody_bench" | tee -a $$out; \
+	$(BUILD)/melody_bench | tee -a $$out; echo | tee -a $$out; \
 	echo "== targets" | tee -a $$out; grep -E 'target <=|not measured' $$out | sed 's/^/  /' | tee -a $$out

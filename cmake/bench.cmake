@@ -26,6 +26,14 @@ if(TARGET fenmora_gui)
   endif()
 endif()
 
+# MLD melodies: conversion against reading, and the player's start for an
+# MLD against the MIDI file of the same notes.
+if(TARGET fenmora_gui)
+  add_executable(melody_bench EXCLUDE_FROM_ALL bench/melody_bench.cpp)
+  target_include_directories(melody_bench PRIVATE tests)  # the tests' MFi writer
+  target_link_libraries(melody_bench PRIVATE fenmora_gui)
+endif()
+
 # Converting a 4000 x 3000 photo for the handset, against decoding it once.
 if(TARGET fenmora_convert)
   add_executable(convert_bench EXCLUDE_FROM_ALL bench/convert_bench.cpp)

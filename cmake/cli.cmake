@@ -2,6 +2,7 @@
 # it links only QtGui, through the conversion of added files (no widgets, no
 # display needed).
 set(CLI_SOURCES
+  src/cli/card_export.cpp
   src/cli/cli_prompts.cpp
   src/cli/cli_work.cpp
   src/cli/commands.cpp
@@ -22,6 +23,7 @@ set(CLI_TESTS
   tests/cli/cli_test.cpp
   tests/cli/json_reader.cpp
   tests/cli/kill_test.cpp
+  tests/cli/midi_export_test.cpp
   tests/cli/ops_json_test.cpp
   tests/cli/restore_test.cpp
   tests/cli/revert_test.cpp

@@ -9,7 +9,7 @@
 # the kept findings of fuzz/regressions/.)
 option(FENMORA_FUZZ "Build the libFuzzer targets (needs clang)" OFF)
 
-set(FENMORA_FUZZ_TARGETS fuzz_table fuzz_mld fuzz_smf fuzz_cardpath fuzz_cp932 fuzz_movie)
+set(FENMORA_FUZZ_TARGETS fuzz_table fuzz_mld fuzz_mfi_midi fuzz_smf fuzz_cardpath fuzz_cp932 fuzz_movie)
 
 if(NOT FENMORA_FUZZ)
   return()
@@ -54,4 +54,5 @@ target_link_libraries(fuzz_movie PRIVATE PkgConfig::FFMPEG)
 
 # Seeds are written by the program's own table writer and converters.
 add_executable(make_seeds fuzz/make_seeds.cpp)
+target_include_directories(make_seeds PRIVATE tests)  # the tests' MFi writer
 target_link_libraries(make_seeds PRIVATE fenmora_core)

@@ -16,6 +16,8 @@
 
 #include "catalogue/table.h"
 #include "media/melody_title.h"
+#include "media/mfi_midi.h"
+#include "media/smf_read.h"
 #include "media/smf_slim.h"
 #include "platform/cardpath.h"
 #include "platform/cp932.h"
@@ -140,8 +142,13 @@ std::string CheckMldTitle(std::string_view bytes) {
     return "MLD title of " + std::to_string(title.size()) + " bytes";
   if (HasNul(title)) return "MLD title holds a 00 byte: " + Printable(title);
   if (title.empty()) return {};
-  if (bytes.size() < 17 || bytes.substr(13, 4) != "titl")
-    return "MLD title read from a file without a titl chunk";
+  if (bytes.size() < 17) return "MLD title read from a file of " + std::to_string(bytes.size()) + " bytes";
+  if (bytes.substr(13, 4) != "titl") {
+    // A title chunk further on: the bytes after some "titl" and its length.
+    for (size_t at = bytes.find("titl", 13); at != std::string_view::npos; at = bytes.find("titl", at + 1))
+      if (bytes.size() >= at + 6 + title.size() && bytes.substr(at + 6, title.size()) == title) return {};
+    return "MLD title \"" + Printable(title) + "\" follows no titl chunk";
+  }
   if (bytes.size() < 19 + title.size() || bytes.substr(19, title.size()) != title)
     return "MLD title \"" + Printable(title) + "\" is not the bytes at offset 19";
   return {};
@@ -172,6 +179,27 @@ std::string CheckSmfSlim(std::string_view bytes) {
   const auto again = SlimSmf(*slim);
   if (!again) return "a slimmed SMF cannot be read back";
   if (*again != *slim) return "slimming a slimmed SMF changes it";
+  return {};
+}
+
+std::string CheckMfiMidi(std::string_view bytes) {
+  const auto conversion = ConvertMfiToSmf(bytes);
+  const bool mfi = bytes.size() >= 13 && bytes.substr(0, 4) == "melo";
+  if (!conversion) return mfi ? "an MFi header that does not convert" : std::string();
+  if (!mfi) return "converted bytes that are no MFi melody";
+  if (conversion->tracks > 4) return std::to_string(conversion->tracks) + " MFi tracks";
+  const auto smf = ReadSmf(conversion->smf);
+  if (!smf) return "the MIDI file of the conversion does not read back";
+  if (smf->format != 1 || smf->tracks != 1 + conversion->tracks)
+    return "format " + std::to_string(smf->format) + " with " + std::to_string(smf->tracks) + " tracks for " +
+           std::to_string(conversion->tracks) + " MFi tracks";
+  const size_t notes = CountSmfNotes(*smf);
+  if (notes != static_cast<size_t>(conversion->notes))
+    return "the MIDI file holds " + std::to_string(notes) + " notes, the conversion counted " +
+           std::to_string(conversion->notes);
+  const auto slim = SlimSmf(conversion->smf);
+  const auto slimRead = slim ? ReadSmf(*slim) : std::nullopt;
+  if (!slimRead || CountSmfNotes(*slimRead) != notes) return "the converted MIDI file does not slim with its notes";
   return {};
 }
 
@@ -514,6 +542,7 @@ CheckFunction CheckOfTarget(std::string_view target) {
   if (target == "fuzz_table") return &WithoutCard<CheckTable>;
   if (target == "fuzz_mld") return &WithoutCard<CheckMldTitle>;
   if (target == "fuzz_smf") return &WithoutCard<CheckSmf>;
+  if (target == "fuzz_mfi_midi") return &WithoutCard<CheckMfiMidi>;
   if (target == "fuzz_cp932") return &WithoutCard<CheckCp932>;
   if (target == "fuzz_cardpath") return &CheckCardPath;
   return nullptr;

@@ -16,7 +16,8 @@ namespace fenmora::fuzzing {
 // and a record (and header folder text) written back reads the same.
 std::string CheckTable(std::string_view bytes);
 
-// ParseMldTitle: at most 256 bytes, no 00, taken from offset 19 of the input.
+// ParseMldTitle: at most 256 bytes, no 00, taken from offset 19 of the input
+// or, when the first info chunk is another, from after a "titl" chunk's length.
 std::string CheckMldTitle(std::string_view bytes);
 
 // ParseSmfTrackName: at most 255 bytes, the bytes after an FF 03 <length>
@@ -26,6 +27,12 @@ std::string CheckSmfTrackName(std::string_view bytes);
 // SlimSmf: what it returns is one track of format 0 that reads back, and
 // slimming it again changes nothing.
 std::string CheckSmfSlim(std::string_view bytes);
+
+// ConvertMfiToSmf: an input that begins with "melo" and a whole 13-byte
+// header converts; every MIDI file it gives is read back by the program's SMF
+// reader with the number of notes the conversion counted, as format 1 with a
+// conductor track and one track per MFi track, and slims with those notes.
+std::string CheckMfiMidi(std::string_view bytes);
 
 // Both SMF checks, the track name's first.
 std::string CheckSmf(std::string_view bytes);

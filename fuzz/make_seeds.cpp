@@ -11,6 +11,7 @@
 #include "catalogue/table.h"
 #include "platform/cp932.h"
 #include "profile/profile.h"
+#include "support/mfi_writer.h"
 
 namespace fs = std::filesystem;
 using namespace fenmora;
@@ -130,6 +131,36 @@ void MldSeeds(const fs::path& dir) {
   Write(dir, "no-titl.mld", MldHeader() + Chunk("sorc", "\x01"s));
 }
 
+// Whole melodies for the converter, written by the tests' MFi writer: every
+// kind of event it reads, in the forms the versions use.
+void MfiSeeds(const fs::path& dir) {
+  using namespace testmfi;
+  MfiFile simple;
+  simple.Info("titl", "Simple").Info("vers", "0100").Info("sorc", "\x00"s);
+  simple.tracks = {Ext(0, 0xC3, 120) + ChannelExt(0, 0xE0, 0, 5) + Note(0, 0, 15, 24) + Note(24, 1, 17, 24) +
+                   Ext(0, 0xDC, 1) + Note(10, 0, 15, 4) + EndOfTrack()};
+  Write(dir, "simple.mld", simple.Bytes());
+
+  MfiFile four;
+  four.Info("vers", "0500").Info("note", "\x00\x01"s).Info("exst", "\x00\x01"s).Info("titl", Utf8ToCp932("着メロ"));
+  four.adat = {std::string(40, '\x42')};
+  four.tracks = {Ext(0, 0xCB, 90) + Ext(0, 0xBA, 9 << 3 | 1) + ChannelExt(0, 0xE1, 1, 1) + ChannelExt(0, 0xE0, 1, 3) +
+                     Note4(0, 1, 15, 30, 40, 1) + Note4(5, 1, 15, 30, 63, 3) + Ext(0, 0xD0, 0),
+                 ChannelExt(0, 0xE2, 0, 50) + ChannelExt(0, 0xE3, 0, 10) + ChannelExt(0, 0xE4, 0, 40) +
+                     ChannelExt(0, 0xE7, 0, 2) + ChannelExt(0, 0xEA, 0, 9) + Note4(3, 0, 40, 200, 20, 2),
+                 LongExt(0, 0xF0, "voice") + LongExt(0, 0xFF, "vendor") + Note4(0, 1, 2, 5, 60, 0),
+                 "\x00\xBF\x10\x01\x02"s + Ext(0, 0xB0, 90, 0x7F) + Ext(1, 0xDD, 0x11, 0x3F) +
+                     Note4(0, 3, 62, 9, 1, 1) + EndOfTrack(7)};
+  Write(dir, "four-tracks.mld", four.Bytes());
+
+  MfiFile cut = simple;
+  cut.trailing = "trailing bytes";
+  const std::string bytes = cut.Bytes();
+  Write(dir, "trailing.mld", bytes);
+  Write(dir, "cut.mld", bytes.substr(0, bytes.size() - 20));
+  Write(dir, "header-only.mld", bytes.substr(0, 13));
+}
+
 std::string SmfHeaders() {
   return "MThd"s + "\x00\x00\x00\x06"s + "\x00\x00\x00\x01\x00\x60"s + "MTrk"s + "\x00\x00\x00\x40"s;
 }
@@ -217,6 +248,7 @@ int main(int argc, char** argv) {
   const fs::path out = argv[1];
   TableSeeds(out / "fuzz_table");
   MldSeeds(out / "fuzz_mld");
+  MfiSeeds(out / "fuzz_mfi_midi");
   SmfSeeds(out / "fuzz_smf");
   CardPathSeeds(out / "fuzz_cardpath");
   Cp932Seeds(out / "fuzz_cp932");

@@ -22,6 +22,14 @@ inline constexpr const char* kNoAudioDevice =
 // reason goes to the details).
 inline constexpr const char* kCannotPlay = "下記の着メロを演奏できません．\n";
 
+// The status bar while an MLD melody plays that held what a General MIDI
+// synthesizer cannot play; the counts follow, joined by "、".
+inline constexpr const char* kMelodyLeftOut = "この着メロで演奏されない部分：";
+inline constexpr const char* kLeftOutAudio = "ADPCM音声 %1 個";
+inline constexpr const char* kLeftOutVoices = "FM音色 %1 個";
+inline constexpr const char* kLeftOutVendor = "独自データ %1 個";
+inline constexpr const char* kLeftOutOther = "その他 %1 個";
+
 // The playback switch on btStopMelody: the caption is the state.
 inline constexpr const char* kPlaybackOn = "着メロを演奏する";
 inline constexpr const char* kPlaybackOff = "着メロを演奏しない";

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QStatusBar>
+#include <QStringList>
 
 #include "app/app_paths.h"
 #include "app/app_texts.h"
@@ -22,6 +24,21 @@ namespace {
 
 QString ToQString(const std::filesystem::path& p) {
   return QFile::decodeName(QByteArray::fromStdString(p.native()));
+}
+
+// What the conversion of an MLD melody left out, for the status bar; empty
+// when nothing was.
+QString LeftOutText(const MfiLeftOut& leftOut) {
+  QStringList parts;
+  auto add = [&](int count, const char* text) {
+    if (count > 0) parts << QString::fromUtf8(text).arg(count);
+  };
+  add(leftOut.audioChunks, app::texts::kLeftOutAudio);
+  add(leftOut.voiceEdits, app::texts::kLeftOutVoices);
+  add(leftOut.vendorEvents, app::texts::kLeftOutVendor);
+  add(leftOut.otherEvents, app::texts::kLeftOutOther);
+  if (parts.isEmpty()) return {};
+  return QString::fromUtf8(app::texts::kMelodyLeftOut) + parts.join(QStringLiteral("、"));
 }
 
 }  // namespace
@@ -76,12 +93,23 @@ MelodyPlayer& TfrMain::Player() {
 }
 
 void TfrMain::PlayMelody(const MediaEntry& entry) {
-  // Other melodies (MLD, SMF) are never played; one already playing goes on.
+  // Files of other kinds are never played; a melody already playing goes on.
   if (!IsPlayableMelody(entry.sourceName) || !PlaybackOn()) return;
   const auto path = ItemPath(entry);
   if (!path) return;
   MelodyPlayer& player = Player();
-  if (player.Open(ToQString(*path)) && player.Play()) return;
+  auto* statusBar = findChild<QStatusBar*>(QStringLiteral("StatusBar"));
+  if (statusBar) statusBar->clearMessage();
+  if (player.Open(ToQString(*path)) && player.Play()) {
+    if (const auto& leftOut = player.leftOut(); leftOut && statusBar) {
+      const QString text = LeftOutText(*leftOut);
+      if (!text.isEmpty()) statusBar->showMessage(text);
+    }
+    return;
+  }
+  // A melody that cannot be read plays nothing, without a message, as a
+  // picture that cannot be decoded shows nothing.
+  if (player.unreadable()) return;
   if (!player.available()) {
     // Without a sound device the lists work all the same: said once.
     if (toldNoAudio_) return;

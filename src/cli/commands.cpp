@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "catalogue/catalogue.h"
+#include "cli/card_export.h"
 #include "cli/cli_prompts.h"
 #include "cli/json.h"
 #include "cli/ops.h"
@@ -179,16 +180,6 @@ Applied ApplyOps(CardSession& session, const std::vector<Op>& ops, CliPrompts& p
   return applied;
 }
 
-const char* PluralKind(MediaKind k) {
-  switch (k) {
-    case MediaKind::Image: return "images";
-    case MediaKind::Melody: return "melodies";
-    case MediaKind::Movie: return "movies";
-    case MediaKind::Camera: break;
-  }
-  return "";
-}
-
 fs::path ProgramFolder() {
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
@@ -206,6 +197,16 @@ fs::path UserDataFolder() {
 }
 
 }  // namespace
+
+const char* PluralKind(MediaKind k) {
+  switch (k) {
+    case MediaKind::Image: return "images";
+    case MediaKind::Melody: return "melodies";
+    case MediaKind::Movie: return "movies";
+    case MediaKind::Camera: break;
+  }
+  return "";
+}
 
 // ---------------------------------------------------------------- listing
 
@@ -596,6 +597,30 @@ const Command kCommands[] = {
      "    Return a card whose last update was interrupted to its state before that\n"
      "    update (finish completes it instead), reload it and print the lists.\n",
      [](const Args& a, Streams io) { return RunRecovery(a.Card(), Recovery::Revert, io); }},
+    {"midi",
+     {"SOURCE", "DEST"},
+     {},
+     "    Write the melody SOURCE as a Standard MIDI File DEST: an MLD melody of the\n"
+     "    handset is converted (what a General MIDI synthesizer cannot play, such\n"
+     "    as ADPCM voices, is left out and named), a MIDI file is copied as it is.\n"
+     "    DEST is never replaced. Exit status 1 when SOURCE is no melody that can\n"
+     "    be read or DEST cannot be written.\n",
+     [](const Args& a, Streams io) { return RunMidi(a.positionals[0], a.positionals[1], io); }},
+    {"export",
+     {"CARD"},
+     {{"--into", "DIR"}},
+     "    Copy every item of the three lists into DIR/images, DIR/melodies and\n"
+     "    DIR/movies as \"001 <title>.<ext>\", and each MLD melody also as a MIDI\n"
+     "    file beside it (\"001 <title>.mid\"). Nothing on the card is written and\n"
+     "    no file in DIR is replaced. --into is required.\n",
+     [](const Args& a, Streams io) {
+       const auto into = a.Value("--into");
+       if (!into) {
+         io.err << "fenmora-cli: export needs --into DIR\n";
+         return kExitUsage;
+       }
+       return RunExport(a.Card(), *into, io);
+     }},
 };
 
 std::string And(const std::vector<const char*>& words) {

@@ -53,6 +53,9 @@ int RunRestore(const std::filesystem::path& backup, const std::filesystem::path&
 void WriteListTable(const CardSession& session, std::ostream& out);
 void WriteListJson(const CardSession& session, const std::string& cardText, std::ostream& out);
 
+// "images", "melodies", "movies".
+const char* PluralKind(MediaKind kind);
+
 // The window's backup root: BackUp beside the executable when that folder can
 // be written, otherwise <$XDG_DATA_HOME or ~/.local/share>/Fenmora/BackUp.
 std::filesystem::path DefaultBackupRoot();

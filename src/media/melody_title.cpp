@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 
+#include "media/mfi_midi.h"
 #include "platform/fileops.h"
 
 namespace fenmora {
@@ -33,7 +34,14 @@ bool IsMldEndTag(std::string_view bytes, size_t p) {
 }  // namespace
 
 std::string ParseMldTitle(std::string_view bytes) {
-  if (bytes.size() < kMldTagOffset + 4 || bytes.substr(kMldTagOffset, 4) != "titl") return {};
+  if (bytes.size() < kMldTagOffset + 4) return {};
+  if (bytes.substr(kMldTagOffset, 4) != "titl") {
+    // Files that begin with "sorc" or "vers": the title chunk is found
+    // wherever it stands among the info chunks, and ends with its length.
+    std::string title = FindMfiTitleChunk(bytes);
+    title.resize(std::min(title.size(), kMldTitleBuffer));
+    return title.substr(0, title.find('\0'));
+  }
 
   // The end-marker scan starts at the very first byte, not at the title, so a
   // title whose text holds "note" ends there.

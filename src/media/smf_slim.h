@@ -1,9 +1,11 @@
 // Making a Standard MIDI File smaller without changing how it sounds: the
 // tracks merged into one (format 0), system-exclusive messages and text-like
-// meta events left out, running status used. What stays: every channel
-// message (notes, program and controller changes, pitch bend, pressure) at its
-// tick, the one track name that gives the melody its title, tempo, time and
-// key signatures, and the end of the track.
+// meta events left out, running status used, and a controller change that
+// repeats the value its controller already holds on its channel left out.
+// What stays: every other channel message (notes, program and controller
+// changes, pitch bend, pressure) at its tick, the one track name that gives
+// the melody its title, tempo, time and key signatures, and the end of the
+// track.
 #pragma once
 
 #include <optional>

@@ -12,6 +12,7 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include "platform/fileops.h"
 #include "profile/profile.h"
 
 namespace fenmora {
@@ -57,6 +58,7 @@ struct SdlApi {
   decltype(&::SDL_InitSubSystem) InitSubSystem;
   decltype(&::SDL_QuitSubSystem) QuitSubSystem;
   decltype(&::SDL_RWFromFile) RWFromFile;
+  decltype(&::SDL_RWFromConstMem) RWFromConstMem;
   decltype(&::Mix_Init) Init;
   decltype(&::Mix_Quit) Quit;
   decltype(&::Mix_OpenAudio) OpenAudio;
@@ -96,6 +98,7 @@ const SdlApi* Sdl(QString* error) {
     get(api.InitSubSystem, "SDL_InitSubSystem");
     get(api.QuitSubSystem, "SDL_QuitSubSystem");
     get(api.RWFromFile, "SDL_RWFromFile");
+    get(api.RWFromConstMem, "SDL_RWFromConstMem");
     get(api.Init, "Mix_Init");
     get(api.Quit, "Mix_Quit");
     get(api.OpenAudio, "Mix_OpenAudio");
@@ -122,9 +125,13 @@ QString SdlText(const char* what) {
 
 }  // namespace
 
+// An MLD melody is read whole before it is converted; the handset's are at
+// most 40 KB, anything past this is no melody.
+constexpr std::int64_t kMaxMldBytes = 4 * 1024 * 1024;
+
 bool IsPlayableMelody(std::string_view name) {
   const std::string ext = AsciiUpper(ExtensionOf(name));
-  return ext == ".MID" || ext == ".WAV";
+  return ext == ".MID" || ext == ".SMF" || ext == ".MLD" || ext == ".WAV";
 }
 
 MelodyPlayer::MelodyPlayer(QObject* parent) : QObject(parent) {}
@@ -212,19 +219,24 @@ void MelodyPlayer::CloseDevice() {
 }
 
 void MelodyPlayer::FreeMusic() {
+  m_leftOut.reset();
   if (!m_music) return;
   Invalidate();
-  PurposefulHalt halt;
-  Loaded().FreeMusic(m_music);  // halts it first when it is the one playing
+  {
+    PurposefulHalt halt;
+    Loaded().FreeMusic(m_music);  // halts it first when it is the one playing
+  }
   m_music = nullptr;
+  m_memory.clear();
 }
 
 bool MelodyPlayer::Open(const QString& path) {
   m_fileName = path;
+  m_unreadable = false;
   FreeMusic();
   const QString name = QFileInfo(path).fileName();
   if (!IsPlayableMelody(name.toStdString())) {
-    m_lastError = QStringLiteral("not a MIDI or WAV file: ") + path;
+    m_lastError = QStringLiteral("not a MIDI, MLD or WAV file: ") + path;
     return false;
   }
   // A FIFO or a device would block or never end.
@@ -232,20 +244,44 @@ bool MelodyPlayer::Open(const QString& path) {
     m_lastError = QStringLiteral("no such file: ") + path;
     return false;
   }
+  const std::string ext = AsciiUpper(ExtensionOf(name.toStdString()));
+  std::string midi;
+  std::optional<MfiLeftOut> leftOut;
+  if (ext == ".MLD") {
+    // Converted before the device is opened: a file that is no melody opens nothing.
+    std::string bytes;
+    std::string why;
+    const std::filesystem::path file(QFile::encodeName(path).toStdString());
+    auto converted = RealFileOps().ReadPrefix(file, kMaxMldBytes, bytes) ? ConvertMfiToSmf(bytes, &why)
+                                                                          : std::nullopt;
+    if (!converted) {
+      m_unreadable = true;
+      m_lastError = QStringLiteral("not a melody that can be read: ") + QString::fromStdString(why);
+      return false;
+    }
+    midi = std::move(converted->smf);
+    leftOut = converted->leftOut;
+  }
   if (!OpenDevice()) return false;
   // The extension decides the decoder, as it does for the handset.
-  const Mix_MusicType type =
-      AsciiUpper(ExtensionOf(name.toStdString())) == ".MID" ? MUS_MID : MUS_WAV;
-  SDL_RWops* rw = Loaded().RWFromFile(QFile::encodeName(path).constData(), "rb");
+  const Mix_MusicType type = ext == ".WAV" ? MUS_WAV : MUS_MID;
+  // The mixer may read the memory while it plays: it is kept with the music.
+  m_memory = std::move(midi);
+  SDL_RWops* rw = m_memory.empty()
+                      ? Loaded().RWFromFile(QFile::encodeName(path).constData(), "rb")
+                      : Loaded().RWFromConstMem(m_memory.data(), static_cast<int>(m_memory.size()));
   if (!rw) {
+    m_memory.clear();
     m_lastError = SdlText("cannot read the file: ");
     return false;
   }
   m_music = Loaded().LoadMUSType_RW(rw, type, SDL_TRUE);  // closes rw in every case
   if (!m_music) {
+    m_memory.clear();
     m_lastError = QStringLiteral("cannot play the file: ") + QString::fromUtf8(Loaded().GetError());
     return false;
   }
+  m_leftOut = leftOut;
   m_lastError.clear();
   return true;
 }

@@ -1,6 +1,7 @@
-// The melody player: plays ".MID" and ".WAV" ring melodies in the background
-// through SDL2_mixer (MIDI through its FluidSynth decoder with a General MIDI
-// SoundFont).
+// The melody player: plays ".MID", ".SMF", ".MLD" and ".WAV" ring melodies in
+// the background through SDL2_mixer (MIDI through its FluidSynth decoder with
+// a General MIDI SoundFont). An MLD melody is converted to a MIDI file in
+// memory and played from there; its loop points are not repeated.
 //
 // The audio device is opened at the first Open, not before, so a program
 // that never plays opens no device. When it cannot be opened (no sound card,
@@ -16,14 +17,18 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+#include <string>
 #include <string_view>
+
+#include "media/mfi_midi.h"
 
 struct _Mix_Music;
 
 namespace fenmora {
 
-// ".MID" and ".WAV" by the upper-cased extension of the name; ".MLD", ".SMF"
-// and everything else are never played.
+// ".MID", ".SMF", ".MLD" and ".WAV" by the upper-cased extension of the name;
+// everything else is never played.
 bool IsPlayableMelody(std::string_view name);
 
 // The General MIDI SoundFont for MIDI files (the timgm6mb-soundfont package).
@@ -59,6 +64,12 @@ class MelodyPlayer : public QObject {
   QString lastError() const { return m_lastError; }
   // This player's melody is sounding now.
   bool isPlaying() const;
+  // The last Open failed because the file is no melody that can be read (an
+  // MLD that is no MFi melody), not for want of a device.
+  bool unreadable() const { return m_unreadable; }
+  // What the conversion of the MLD melody open now left out; nullopt for
+  // other melodies.
+  const std::optional<MfiLeftOut>& leftOut() const { return m_leftOut; }
 
  signals:
   // The melody played to its end. Not emitted for Stop, Open or destruction.
@@ -75,6 +86,9 @@ class MelodyPlayer : public QObject {
   QString m_fileName;
   QString m_lastError;
   _Mix_Music* m_music = nullptr;
+  std::string m_memory;  // the MIDI file converted from an MLD, read by the mixer while it plays
+  std::optional<MfiLeftOut> m_leftOut;
+  bool m_unreadable = false;
   bool m_holdsDevice = false;
   quint64 m_playGeneration = 0;  // 0: no play of this player can finish
 };

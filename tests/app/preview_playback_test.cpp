@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStatusBar>
 #include <optional>
 
 #include "support/env_var.h"
@@ -13,6 +14,7 @@
 #include "app/window_fixture.h"
 #include "platform/cp932.h"
 #include "preview/melody_player.h"
+#include "support/mfi_writer.h"
 
 namespace fenmora::testcard {
 namespace {
@@ -166,6 +168,17 @@ TEST_F(Preview, MovingOrDeletingPreviewsTheImageSelectedAfterwards) {
 
 // ---------------------------------------------------------------- melodies
 
+// An MLD melody of the handset's own kind: three seconds of one note, with an
+// ADPCM chunk and vendor data a General MIDI synthesizer cannot play.
+std::string HandsetMelody() {
+  using namespace testmfi;
+  MfiFile f;
+  f.Info("vers", "0400").Info("titl", Utf8ToCp932("着信音"));
+  f.adat = {std::string(64, '\x55')};
+  f.tracks = {LongExt(0, 0xFF, "vendor") + Note(0, 0, 15, 144) + Note(144, 0, 15, 144)};
+  return f.Bytes();
+}
+
 class Playback : public Preview {
  protected:
   void SetUp() override {
@@ -175,7 +188,7 @@ class Playback : public Preview {
       return true;
     });
     WriteKind(card.path(), MediaKind::Melody, {Item("RING0001.MID", "ピアノ", PianoMidi()),
-                                          Item("RING0002.MLD", "着信音", MldWithTitle("x")),
+                                          Item("RING0002.MLD", "着信音", HandsetMelody()),
                                           Item("RING0003.WAV", "ラ", ToneWav(2.0))});
     LoadCard();
     prompts.Clear();
@@ -208,25 +221,46 @@ TEST_F(Playback, SwitchingOnPlaysTheSelectedMelodyAtOnce) {
   EXPECT_EQ(fs::path(PlayerFile().toStdString()), Ringer("RING0001.MID"));
   EXPECT_TRUE(window->melodyPlayer()->isPlaying());
 
-  // A WAV plays too; an MLD is never played and lets the last one go on.
+  // A WAV plays too, and the handset's own MLD melody, converted; the status
+  // bar says what could not be played.
   ClickRow(MediaKind::Melody, 3);
   EXPECT_EQ(fs::path(PlayerFile().toStdString()), Ringer("RING0003.WAV"));
   EXPECT_TRUE(window->melodyPlayer()->isPlaying());
+  auto* status = window->findChild<QStatusBar*>("StatusBar");
+  ASSERT_NE(status, nullptr);
+  EXPECT_TRUE(status->currentMessage().isEmpty());
   ClickRow(MediaKind::Melody, 2);
-  EXPECT_EQ(fs::path(PlayerFile().toStdString()), Ringer("RING0003.WAV"));
+  EXPECT_EQ(fs::path(PlayerFile().toStdString()), Ringer("RING0002.MLD"));
   EXPECT_TRUE(window->melodyPlayer()->isPlaying());
+  EXPECT_EQ(status->currentMessage(),
+            "この着メロで演奏されない部分：ADPCM音声 1 個、独自データ 1 個");
 
   // Off stops it.
   Click("btStopMelody");
   EXPECT_EQ(Switch()->text(), "着メロを演奏しない");
   EXPECT_FALSE(window->melodyPlayer()->isPlaying());
   ClickRow(MediaKind::Melody, 1);
-  EXPECT_EQ(fs::path(PlayerFile().toStdString()), Ringer("RING0003.WAV"));
+  EXPECT_EQ(fs::path(PlayerFile().toStdString()), Ringer("RING0002.MLD"));
+  EXPECT_TRUE(prompts.asked().empty());
+}
+
+TEST_F(Playback, AnMldThatCannotBeReadPlaysNothingWithoutAMessage) {
+  WriteKind(card.path(), MediaKind::Melody,
+            {Item("RING0001.MID", "ピアノ", PianoMidi()), Item("RING0002.MLD", "壊れた", "melo\x00\x00")});
+  LoadCard();
+  prompts.Clear();
+  Click("btStopMelody");
+  ClickRow(MediaKind::Melody, 1);
+  ASSERT_TRUE(window->melodyPlayer() && window->melodyPlayer()->isPlaying());
+  ClickRow(MediaKind::Melody, 2);
+  EXPECT_FALSE(window->melodyPlayer()->isPlaying());
+  EXPECT_TRUE(window->melodyPlayer()->unreadable());
   EXPECT_TRUE(prompts.asked().empty());
 }
 
 TEST_F(Playback, SwitchingOffBeforeAnyMelodyWasPlayedCallsNoPlayerOperation) {
-  ClickRow(MediaKind::Melody, 2);  // an MLD: nothing to play
+  WriteKind(card.path(), MediaKind::Melody, {});  // nothing to play
+  LoadCard();
   Click("btStopMelody");
   EXPECT_EQ(Switch()->text(), "着メロを演奏する");
   Click("btStopMelody");

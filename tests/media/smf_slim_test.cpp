@@ -294,3 +294,59 @@ TEST(SmfSlim, RefusesWhatItCannotReadWhole) {
   const std::string withChunk = Smf(1, {"XFIH" + Be(3, 4) + "abc", Track({{5, Bytes({0xC0, 1})}}, 20)});
   EXPECT_TRUE(SlimSmf(withChunk));
 }
+
+// A sequencer's file that sends volume and expression before every note:
+// repeats of the value a controller already holds on its channel go, changes
+// stay, and the 62 KB file fits the handset's 40,960 bytes.
+TEST(SmfSlim, ControllerChangesRepeatingTheirValueAreLeftOut) {
+  std::vector<Ev> events;
+  std::vector<Timed> expected;
+  int volume = -1;
+  for (std::uint32_t i = 0; i < 3700; ++i) {
+    const std::uint32_t t = i * 240;
+    const int v = i % 500 == 499 ? 90 : 100;
+    const int note = 50 + static_cast<int>(i % 30);
+    events.push_back({t, Bytes({0xB0, 7, v})});
+    events.push_back({t, Bytes({0xB0, 11, 127})});
+    events.push_back({t, Bytes({0x90, note, 100})});
+    events.push_back({t + 200, Bytes({0x80, note, 64})});
+    if (v != volume) expected.push_back({t, 0xB0, Bytes({7, v})});
+    if (i == 0) expected.push_back({t, 0xB0, Bytes({11, 127})});
+    volume = v;
+    expected.push_back({t, 0x90, Bytes({note, 100})});
+    expected.push_back({t + 200, 0x80, Bytes({note, 64})});
+  }
+  const std::string file = Smf(1, {Track(events, 3700 * 240)});
+  ASSERT_GT(file.size(), 62u * 1000);
+  const auto slim = SlimSmf(file);
+  ASSERT_TRUE(slim);
+  EXPECT_LE(slim->size(), 40960u);
+  const Read r = ReadSingleTrack(*slim);
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(ChannelEvents(r.events), expected);
+}
+
+TEST(SmfSlim, ControllerMemoryIsPerChannelAndResetAndCommandsAlwaysCount) {
+  const std::vector<Ev> events = {
+      {0, Bytes({0xB0, 7, 100})},  {1, Bytes({0xB1, 7, 100})},  // another channel: its own value
+      {2, Bytes({0xB0, 7, 100})},                                // a repeat: left out
+      {3, Bytes({0xB0, 121, 0})},  {4, Bytes({0xB0, 7, 100})},  // after a reset the value is sent again
+      {5, Bytes({0xB0, 96, 0})},   {6, Bytes({0xB0, 96, 0})},   // data increment acts each time
+      {7, Bytes({0xB0, 123, 0})},  {8, Bytes({0xB0, 123, 0})},  // all notes off: a command
+      {9, Bytes({0xB0, 121, 0})},
+  };
+  const auto slim = SlimSmf(Smf(0, {Track(events, 10)}));
+  ASSERT_TRUE(slim);
+  const Read r = ReadSingleTrack(*slim);
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(ChannelEvents(r.events),
+            (std::vector<Timed>{{0, 0xB0, Bytes({7, 100})},
+                                {1, 0xB1, Bytes({7, 100})},
+                                {3, 0xB0, Bytes({121, 0})},
+                                {4, 0xB0, Bytes({7, 100})},
+                                {5, 0xB0, Bytes({96, 0})},
+                                {6, 0xB0, Bytes({96, 0})},
+                                {7, 0xB0, Bytes({123, 0})},
+                                {8, 0xB0, Bytes({123, 0})},
+                                {9, 0xB0, Bytes({121, 0})}}));
+}

@@ -2,6 +2,7 @@
 // mixed samples (44.1 kHz, 16-bit stereo) to a file in real time.
 #include "support/env_var.h"
 #include "preview/melody_player.h"
+#include "support/mfi_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -184,12 +185,57 @@ TEST_F(MelodyPlayerDisk, OpeningTheNextFileEndsTheMelodyQuietly) {
   EXPECT_EQ(finished.count(), 0);
 }
 
+// An MLD melody is converted in memory and heard through the synthesizer;
+// its loop points do not repeat it: it ends after one pass. An SMF plays as
+// a MIDI file.
+TEST_F(MelodyPlayerDisk, MldAndSmfMelodiesSoundAndAnMldLoopPlaysOnce) {
+  using namespace testmfi;
+  MfiFile f;
+  f.Info("titl", "loop").Info("vers", "0300");
+  // 1.5 s of middle C at 120 beats and 48 ticks a beat, between loop points,
+  // and vendor data that is left out.
+  f.tracks = {Ext(0, 0xD0, 0) + LongExt(0, 0xFF, "vendor") + Note(0, 0, 15, 144) + Ext(144, 0xDD, 0x11) +
+              Ext(0, 0xD0, 1)};
+  const std::string bytes = f.Bytes();
+  const QString mld = WriteFile("RING0002.MLD", QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  const QString smf = WriteFile("song.SMF", PianoSmf());
+  MelodyPlayer player;
+  QSignalSpy finished(&player, &MelodyPlayer::finished);
+  ASSERT_TRUE(player.Open(mld)) << player.lastError().toStdString();
+  ASSERT_TRUE(player.leftOut());
+  EXPECT_EQ(player.leftOut()->vendorEvents, 1);
+  EXPECT_TRUE(player.leftOut()->loopIgnored);
+  const qint64 start = OutputSize();
+  ASSERT_TRUE(player.Play()) << player.lastError().toStdString();
+  EXPECT_TRUE(player.isPlaying());
+  ASSERT_TRUE(finished.wait(kPatience));
+  EXPECT_EQ(finished.count(), 1);
+  const qint64 end = OutputSize();
+  EXPECT_GT(Loudest(start, start + kBytesPerSecond), 2000);
+  // One pass of 1.5 s and the release of the note: a repeat would sound
+  // from 1.5 s to 3 s again.
+  const qint64 afterNote = start + 5 * kBytesPerSecond / 2;
+  if (end > afterNote) EXPECT_LT(Loudest(afterNote, end), 500);
+
+  ASSERT_TRUE(player.Open(smf)) << player.lastError().toStdString();
+  EXPECT_FALSE(player.leftOut());
+  const qint64 smfStart = OutputSize();
+  ASSERT_TRUE(player.Play());
+  ASSERT_TRUE(WaitForOutput(smfStart + kBytesPerSecond));
+  EXPECT_GT(Loudest(smfStart, OutputSize()), 2000);
+  player.Stop();
+}
+
 TEST_F(MelodyPlayerDisk, RefusesOtherKindsAndBadFilesWithoutOpeningTheDevice) {
   MelodyPlayer player;
+  // An MLD that is no MFi melody (its header cut short) is unreadable.
   const QString mld = WriteFile("RING0002.MLD", QByteArray("melo\x00\x00\x00\x10", 8));
   EXPECT_FALSE(player.Open(mld));
+  EXPECT_TRUE(player.unreadable());
   EXPECT_FALSE(player.lastError().isEmpty());
   EXPECT_EQ(player.fileName(), mld);  // remembered even so
+  EXPECT_FALSE(player.Open(WriteFile("notes.txt", "text")));
+  EXPECT_FALSE(player.unreadable());
   EXPECT_FALSE(player.Open(dir_.filePath("missing.MID")));
   EXPECT_FALSE(player.Open(dir_.path()));
   EXPECT_FALSE(player.available());
@@ -239,12 +285,13 @@ TEST(MelodyPlayerNoDevice, FailsWithAnErrorAndTriesAgainNextTime) {
   player.Stop();
 }
 
-TEST(PlayableMelody, OnlyMidAndWavByTheirExtension) {
+TEST(PlayableMelody, MidSmfMldAndWavByTheirExtension) {
   EXPECT_TRUE(IsPlayableMelody("RING0001.MID"));
   EXPECT_TRUE(IsPlayableMelody("tune.mid"));
   EXPECT_TRUE(IsPlayableMelody("chime.Wav"));
-  EXPECT_FALSE(IsPlayableMelody("RING0001.MLD"));
-  EXPECT_FALSE(IsPlayableMelody("song.SMF"));
+  EXPECT_TRUE(IsPlayableMelody("RING0001.MLD"));
+  EXPECT_TRUE(IsPlayableMelody("song.smf"));
+  EXPECT_FALSE(IsPlayableMelody("song.txt"));
   EXPECT_FALSE(IsPlayableMelody("song.MIDI"));
   EXPECT_FALSE(IsPlayableMelody("MID"));
   EXPECT_FALSE(IsPlayableMelody("song.mid.bak"));
