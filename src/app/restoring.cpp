@@ -3,6 +3,7 @@
 // as a commit; the window asks with the commit's summary, runs it with the
 // commit's progress, reloads the card and names what the backup did not have.
 #include <QFileDialog>
+#include <QHBoxLayout>
 #include <QPushButton>
 #include <QUndoStack>
 
@@ -23,6 +24,9 @@ void TfrMain::BuildRestoreButton(QHBoxLayout* backupRow) {
   btRestore_ = new QPushButton(QString::fromUtf8(fenmora::texts::kRestoreButton), this);
   btRestore_->setObjectName(QStringLiteral("btRestore"));
   btRestore_->setFixedWidth(kWidth);
+  btRestore_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);  // the row's height
+  // (Its caption may be cut rather than widen the column.)
+  btBackUp_->setSizePolicy(QSizePolicy::Ignored, btBackUp_->sizePolicy().verticalPolicy());
   backupRow->addWidget(btRestore_);
   btRestore_->setToolTip(QString::fromUtf8(fenmora::texts::kChooseBackup));
   btRestore_->setEnabled(false);

@@ -247,6 +247,20 @@ std::optional<struct stat> LookBeforeAdding(const fs::path& file, Prompts& promp
   return st;
 }
 
+// A file in the handset's folders of the loaded card (PRIVATE, SD_VIDEO), which
+// the commit renames before it copies: copied from its old path it could get
+// another file's bytes. (A picture in DCIM is added like any other.)
+static bool InCardFolders(const CardSession& session, const fs::path& file) {
+  if (!session.loaded) return false;
+  std::error_code ec;
+  const fs::path root = fs::weakly_canonical(session.cardRoot, ec);
+  const fs::path f = fs::weakly_canonical(file, ec);
+  const fs::path rel = f.lexically_relative(root);
+  if (rel.empty() || rel.is_absolute() || *rel.begin() == "..") return false;
+  const std::string top = AsciiUpper(rel.begin()->string());
+  return top == "PRIVATE" || top == "SD_VIDEO";
+}
+
 QueueOutcome FileQueue::Add(const fs::path& file, const QueueAs* as) {
   using Icon = Prompts::Icon;
   const HandsetProfile& profile = session_.profile;
@@ -262,6 +276,10 @@ QueueOutcome FileQueue::Add(const fs::path& file, const QueueAs* as) {
   // One look at the file gives its kind, size and time.
   const std::optional<struct stat> look = LookBeforeAdding(file, prompts_);
   if (!look) return QueueOutcome::Skipped;
+  if (InCardFolders(session_, file)) {
+    prompts_.Tell(Icon::Warning, texts::kInCardFolders + shownPath);
+    return QueueOutcome::Skipped;
+  }
   const struct stat& st = *look;
   const std::int64_t size = st.st_size;
   // The name and folder of the file, taken apart once.

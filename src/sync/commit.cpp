@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "platform/cardname.h"
+#include "platform/drives.h"
 #include "platform/cardpath.h"
 #include "sync/card_lock.h"
 #include "sync/load.h"
@@ -247,8 +248,9 @@ class Planner {
     const MediaEntry& e = cat.Slot(i);
     const Key from = KeyOf(e.sourceFolder, e.sourceName);
     if (e.toDelete) {
-      // A file a live record still names is that record's file.
-      if (!sources_.count(from) && deleted_.insert(from).second) removals_.push_back(src);
+      // A file a live record still names, of any kind, is that record's file.
+      if (!sources_.count(from) && !liveAnyKind_.count(from) && deleted_.insert(from).second)
+        removals_.push_back(src);
       return;
     }
     const Key to = KeyOf(j.cardFolder, e.cardName);
@@ -429,8 +431,20 @@ class Planner {
   std::set<fs::path> leftovers_;
   // For the whole commit:
   std::vector<fs::path> removals_;
+  std::set<Key> liveAnyKind_;  // files live entries of any kind stand on
 
  public:
+  // The files the live entries of every kind stand on: a table of one kind
+  // (a damaged or hand-made one) may name another kind's file.
+  void NoteLiveFiles() {
+    for (MediaKind kind : kListKinds) {
+      const MediaCatalogue& c = session_.Catalogue(kind);
+      for (int i = 0; i < c.count; ++i)
+        if (const MediaEntry& e = c.Slot(i); !e.toDelete && !e.queued)
+          liveAnyKind_.insert(KeyOf(e.sourceFolder, e.sourceName));
+    }
+  }
+
   void NextKind() {
     sources_.clear();
     deleted_.clear();
@@ -570,6 +584,7 @@ CommitPlan PlanCommit(const CardSession& session, FileOps& ops) {
   plan.cardRoot = session.cardRoot;
   plan.journal.recovery = session.recovering;
   Planner planner(session, ops, plan);
+  planner.NoteLiveFiles();
   for (MediaKind kind : kListKinds) {
     planner.Kind(kind);
     planner.NextKind();
@@ -766,6 +781,34 @@ void TakeFinalPlaces(const CommitPlan& plan, MediaKind kind, MediaCatalogue& cat
 
 }  // namespace
 
+namespace {
+
+// What the copies of a plan need on the card beyond what it has free, said
+// for the user ("" when they fit). Each file takes whole clusters; the
+// journal and the tables written beside their places take a few more.
+std::string SpaceShortfall(const CommitPlan& plan) {
+  const std::int64_t cluster = std::max<std::int64_t>(DiskCluster(plan.cardRoot), 512);
+  auto clusters = [&](std::int64_t bytes) { return (bytes + cluster - 1) / cluster * cluster; };
+  std::int64_t need = 0;
+  for (const CommitStep& s : plan.steps) {
+    if (s.action == CommitStep::Action::CopyIn) {
+      std::error_code ec;
+      const auto size = fs::file_size(s.src, ec);
+      need += clusters(ec ? 0 : static_cast<std::int64_t>(size));
+    } else if (s.action == CommitStep::Action::WriteTable) {
+      need += clusters(static_cast<std::int64_t>(plan.tables[static_cast<size_t>(s.ref)].bytes.size()));
+    }
+  }
+  if (need == 0) return "";
+  need += clusters(static_cast<std::int64_t>(EncodeJournal(plan.journal).size()) * 2);
+  const std::int64_t free = DiskFree(plan.cardRoot);
+  if (free < 0 || free >= need) return "";
+  return std::string(texts::kNoSpaceForCommit) + std::to_string(need) + texts::kBytes + "　空き: " +
+         std::to_string(free) + texts::kBytes;
+}
+
+}  // namespace
+
 CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps& ops, Progress& progress) {
   CommitResult result;
   result.asides = plan.asides;
@@ -790,6 +833,13 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
     return result;
   }
   result.lockMessage = lock.message;
+  // Room for the copies, counted in whole clusters, checked before the first
+  // write: a card that fills up half way would list a file it does not hold.
+  if (const std::string short_ = SpaceShortfall(plan); !short_.empty()) {
+    result.stopped = result.refused = true;
+    result.refusal = short_;
+    return result;
+  }
   if (const std::string changed = CardChangedSinceLoad(session, ops); !changed.empty()) {
     result.stopped = result.cardChanged = true;
     result.failures.push_back({changed, "changed since load"});

@@ -54,6 +54,16 @@ inline constexpr const char* kUnplaced =
     "更新記録（fenmora.jnl）が残っている間、メモリカード更新はできません:\n";
 inline constexpr const char* kUnreadableTable =
     "次の管理テーブルを読み込めません．登録されているデータは一覧に表示されません:\n";
+// The copies of a commit do not fit: the bytes needed and free follow.
+inline constexpr const char* kNoSpaceForCommit =
+    "メモリカードの空き容量が足りないため、何も書き込んでいません．\n"
+    "データを削除するか、追加するデータを減らしてください．\n必要: ";
+// A file in the handset's own folders of the loaded card: the commit may
+// rename it before copying it.
+inline constexpr const char* kInCardFolders =
+    "下記のファイルはメモリカードの管理フォルダ（PRIVATE、SD_VIDEO）の中にあります．\n"
+    "メモリカード更新で名前が変わることがあるため、このままでは追加できません．"
+    "パソコンにコピーしてから追加してください．\n読込をスキップします．\n";
 // A commit refused because of the journal of an update not dealt with.
 inline constexpr const char* kJournalBlocks =
     "前回のメモリカード更新が途中で中断されたままです．何も書き込んでいません．\n"

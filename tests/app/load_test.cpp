@@ -266,8 +266,13 @@ TEST_F(Load, ATableThatCannotBeReadIsSkipped) {
   WriteTable(card.path(), MediaKind::Image, 0, {Item("STIL0001.JPG", "zero")});
   fs::create_directories(card.path() / "PRIVATE/DOCOMO/TABLE/STILL/SUD001.TBL");  // a folder, not a file
   WriteTable(card.path(), MediaKind::Image, 2, {Item("STIL0002.JPG", "two")}, "\\PRIVATE\\DOCOMO\\STILL\\SUD002");
-  LoadCard();
+  // Said, naming it; the other tables are read.
+  ExpectFolderLoad(card.path());
+  prompts.ExpectOk();
+  Choose(card.path());
+  ClickLoad();
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"zero", "two"}));
+  EXPECT_NE(prompts.asked().back().text.find("SUD001.TBL"), std::string::npos);
 }
 
 TEST_F(Load, RecordsThatWouldLeadOutsideTheCardAreNotListed) {

@@ -139,7 +139,7 @@ TEST_F(StartState, NoControlOfTheRightColumnOverlapsAnother) {
   std::vector<QWidget*> column;
   for (const char* name : {"Panel5", "Label1", "curDrive", "btLoadMem", "Label5", "cgDiskSpace",
                            "stFree", "btRefreshData", "StaticText1", "btStopMelody", "btBackUp",
-                           "btHelp", "btEnd"})
+                           "btRestore", "btHelp", "btEnd"})
     column.push_back(Find(name));
   for (size_t i = 0; i < column.size(); ++i) {
     EXPECT_TRUE(window->rect().contains(column[i]->geometry())) << column[i]->objectName().toStdString();

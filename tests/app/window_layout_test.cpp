@@ -36,7 +36,9 @@ const Place kFirstPlaces[] = {
     {"cgDiskSpace", {528, 162, 161, 14}}, {"stFree", {528, 179, 161, 18}},
     {"btRefreshData", {528, 209, 161, 28}}, {"StaticText1", {528, 249, 161, 161}},
     {"DispPrev", {536, 257, 145, 145}},  {"btStopMelody", {528, 414, 161, 28}},
-    {"btBackUp", {528, 454, 161, 28}},   {"btHelp", {528, 494, 78, 27}},
+    // (the backup's row shares its room with "復元" at its right)
+    {"btBackUp", {528, 454, 114, 28}},   {"btRestore", {645, 454, 44, 28}},
+    {"btHelp", {528, 494, 78, 27}},
     {"btEnd", {611, 494, 78, 27}},       {"Label9", {12, 538, 282, 13}},
     {"StatusBar", {0, 567, 697, 20}},
 };
@@ -71,7 +73,7 @@ TEST_F(Layout, AtTheFirstSizeEveryControlStandsWhereItStood) {
 const char* const kTopLevel[] = {"pcMain",      "Panel5",        "Label1",     "curDrive",
                                  "btLoadMem",   "Label5",        "cgDiskSpace", "stFree",
                                  "btRefreshData", "StaticText1", "btStopMelody", "btBackUp",
-                                 "btHelp",      "btEnd",         "Label9",     "Image3",
+                                 "btRestore",   "btHelp",      "btEnd",         "Label9",     "Image3",
                                  "StatusBar"};
 const char* const kPage[] = {"Label2",    "edImageTitle", "btEditImage", "sgImage",   "Panel1",
                              "btUpImage", "btDownImage",  "btRenImage",  "btDelImage", "btAddImage"};

@@ -1,6 +1,7 @@
 // The card across time and processes: a second program, a retry, a card
 // copied off and back, a journal someone else wrote.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -156,6 +157,58 @@ TEST_F(AcrossTime, AForgedJournalNeverReadsAFileOfTheComputer) {
   EXPECT_FALSE(card.Exists(std::string("\\") + kJournalName));
   for (const char* name : {"STIL0001.JPG", "STIL0002.JPG", "STIL0003.JPG"})
     EXPECT_EQ(card.Read(Still(name)).size(), 5000u) << name;
+}
+
+}  // namespace
+}  // namespace fenmora::testcli
+
+namespace fenmora::testcli {
+namespace {
+
+TEST_F(AcrossTime, AFileOfTheCardsOwnFoldersIsNotAddedFromWhereTheCommitMovesIt) {
+  ThreePhotos();
+  const auto before = card.Snapshot();
+  const std::string ops = PcFile("ops.txt", "delete image 1\nrenumber image\nadd image " +
+                                                 card.Host(Still("STIL0003.JPG")).string() + "\n");
+  const CliRun run = RunCli({"apply", Card(), ops});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("管理フォルダ"), std::string::npos) << run.err;
+  // The rest was done; no item shows another's bytes.
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"two=2", "three=3"}));
+  (void)before;
+}
+
+// A small volume of its own (root only): the commit's copies need more room
+// than the list's space shows while the deleted file is still there.
+class TinyVolume {
+ public:
+  TinyVolume() : folder_("fenmora-tiny") {
+    ok_ = getuid() == 0 && mount("tmpfs", folder_.path().c_str(), "tmpfs", 0, "size=160k") == 0;
+  }
+  ~TinyVolume() {
+    if (ok_) umount2(folder_.path().c_str(), MNT_DETACH);
+  }
+  bool ok() const { return ok_; }
+  const fs::path& path() const { return folder_.path(); }
+
+ private:
+  testcard::TempFolder folder_;
+  bool ok_ = false;
+};
+
+TEST_F(AcrossTime, ACommitWhoseCopiesDoNotFitWritesNothing) {
+  TinyVolume tiny;
+  if (!tiny.ok()) GTEST_SKIP() << "needs root to mount a small tmpfs";
+  const fs::path root = tiny.path() / "card";
+  fs::create_directories(root / "PRIVATE" / "DOCOMO");
+  testcard::WriteTable(root, MediaKind::Image, 0, {{"STIL0001.JPG", "old", std::string(90000, 'o')}});
+  const auto before = testcard::SnapshotOf(root);
+  const std::string photo = PcFile("photo.jpg", std::string(90000, 'p'));
+  const std::string ops = PcFile("ops.txt", "delete image 1\nadd image " + photo + "\n");
+  const CliRun run = RunCli({"apply", root.string(), ops, "--yes"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("空き容量"), std::string::npos) << run.err;
+  EXPECT_EQ(testcard::SnapshotOf(root), before);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "platform/cardname.h"
 #include "support/scripted_prompts.h"
 #include "support/check_report.h"
+#include "platform/cardpath.h"
 #include "support/temp_card.h"
 #include "sync/check.h"
 #include "sync/commit.h"
@@ -587,6 +588,38 @@ TEST_F(CardAsItIs, ARotationParksOneFileOnly) {
   EXPECT_EQ(card.Read(Still("STIL0001.JPG")), "C");
   EXPECT_EQ(card.Read(Still("STIL0002.JPG")), "A");
   EXPECT_EQ(card.Read(Still("STIL0003.JPG")), "B");
+}
+
+}  // namespace
+}  // namespace fenmora
+
+namespace fenmora {
+namespace {
+
+// A hand-made or damaged table of another kind names an image's file: deleting
+// the image keeps the file for the other list.
+TEST(CardAsItIsAcrossKinds, AFileAnotherKindStillListsIsNeverDeleted) {
+  testcard::TempCard card;
+  card.WriteTable(MediaKind::Image, 0, {{"STIL0001.JPG", "photo", "shared bytes"}, {"STIL0002.JPG", "two", "2"}});
+  card.WriteTable(MediaKind::Melody, 0, {{"STIL0001.JPG", "odd", "shared bytes"}}, "\\PRIVATE\\DOCOMO\\STILL");
+  CardSession s;
+  testcard::ScriptedPrompts prompts;
+  prompts.ExpectLoad();
+  testcard::RecordingProgress progress;
+  ASSERT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
+  ASSERT_EQ(s.Catalogue(MediaKind::Melody).LiveCount(), 1);
+  ASSERT_TRUE(DeleteEntry(s.Catalogue(MediaKind::Image), s.gauge, 1));
+  const CommitPlan plan = PlanCommit(s);
+  RealFileOps real;
+  ASSERT_TRUE(ExecuteCommit(s, plan, real, progress).Ok());
+  // The file went with the melody's list, never away.
+  CardSession after;
+  prompts.ExpectLoad();
+  ASSERT_TRUE(LoadCard(after, card.root(), prompts, progress).Completed());
+  const MediaEntry* melody = after.Catalogue(MediaKind::Melody).EntryAtRow(1);
+  ASSERT_TRUE(melody);
+  EXPECT_EQ(testcard::ReadBytes(*ResolveCardPath(card.root(), melody->sourceFolder, melody->sourceName)),
+            "shared bytes");
 }
 
 }  // namespace

@@ -196,19 +196,18 @@ TEST_F(Commit, QueuedFilesAreCopiedNeverMovedOrDeleted) {
   testcard::WriteBytes(pc.path() / "keep.jpg", "keep me");
   ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, pc.path() / "keep.jpg", prompts), QueueOutcome::Queued);
   ASSERT_TRUE(DeleteEntry(Images(), s.gauge, 3));
-  // The listed image queued onto its own list (asked about, as a copy of an
-  // item the list holds).
-  prompts.Expect(Prompts::Question::Duplicate, Prompts::Answer::Yes);
+  // A file of the handset's own folders is refused: the commit may rename it
+  // before it would be copied.
+  prompts.ExpectOk();
   ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, card.Host("\\PRIVATE\\DOCOMO\\STILL\\STIL0001.JPG"), prompts),
-            QueueOutcome::Queued);
+            QueueOutcome::Skipped);
   ASSERT_TRUE(Run().Ok());
   EXPECT_EQ(card.Read("\\DCIM\\100F900I\\F1000001.JPG"), "camera picture");
   EXPECT_EQ(card.Read("\\PRIVATE\\DOCOMO\\STILL\\STIL0002.JPG"), "camera picture");
   EXPECT_EQ(testcard::ReadBytes(pc.path() / "keep.jpg"), "keep me");
   Load();
   EXPECT_EQ(Names(MediaKind::Image),
-            (std::vector<std::string>{"STIL0001.JPG", "STIL0002.JPG", "STIL0004.JPG"}));
-  EXPECT_EQ(card.Read("\\PRIVATE\\DOCOMO\\STILL\\STIL0004.JPG"), "content of 1");
+            (std::vector<std::string>{"STIL0001.JPG", "STIL0002.JPG"}));
 }
 
 TEST_F(Commit, AWriteProtectedCardIsLeftAlone) {
