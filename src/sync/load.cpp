@@ -243,7 +243,8 @@ std::vector<fs::path> CommitScratchFiles(const HandsetProfile& profile, const fs
       if (key.size() > 8 && key.compare(key.size() - 8, 8, ".TBL.TMP") == 0) add(*folder / name);
     }
   }
-  for (MediaKind kind : kListKinds) ListKindFolders(profile, kind, cardRoot, ops, &found);
+  // (A copy under its scratch name is swept only when the journal that made
+  // it names it: a file of that name with no journal is the user's own.)
   return found;
 }
 

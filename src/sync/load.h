@@ -104,9 +104,9 @@ std::vector<std::string> ListKindFolders(const HandsetProfile& profile, MediaKin
 bool IsScratchCopyName(std::string_view name);
 
 // The scratch files commits leave when cut short: the journal's and the table
-// header's at the root, a table's beside it, and copies under their scratch
-// name in the kinds' folders. None is ever the only copy of anything: the
-// next commit removes them.
+// header's at the root, and a table's beside it. None is ever the only copy of
+// anything: the next commit removes them. (Copies under their scratch name are
+// the journal's to name.)
 std::vector<std::filesystem::path> CommitScratchFiles(const HandsetProfile& profile,
                                                       const std::filesystem::path& cardRoot, FileOps& ops);
 

@@ -178,6 +178,14 @@ TEST_F(AcrossTime, AFileOfTheCardsOwnFoldersIsNotAddedFromWhereTheCommitMovesIt)
   (void)before;
 }
 
+TEST_F(AcrossTime, AUsersOwnFileWithTheScratchNameOutlivesEveryCommit) {
+  ThreePhotos();
+  card.Write(Still("mine.jpg.fmcopy"), "the user's own");
+  const std::string ops = PcFile("ops.txt", "delete image 1\nrenumber image\n");
+  ASSERT_EQ(RunCli({"apply", Card(), ops}).exitCode, 0);
+  EXPECT_EQ(card.Read(Still("mine.jpg.fmcopy")), "the user's own");
+}
+
 // A small volume of its own (root only): the commit's copies need more room
 // than the list's space shows while the deleted file is still there.
 class TinyVolume {
