@@ -465,7 +465,18 @@ class Finder {
       if (a.kind == kind && SameCardName(a.folder, folder) && SameCardName(a.from, name))
         candidates.push_back({a.folder, a.to});
     candidates.push_back({folder, name});
+    // A name the update gave or took from one of its items holds that item's
+    // file (or a file the update moved there), never this record's.
+    auto items = [&](const Place& c) {
+      return std::any_of(journal_.items.begin(), journal_.items.end(), [&](const JournalItem& i) {
+        return i.kind == kind && !i.queued &&
+               ((SameCardName(i.originFolder, c.folder) && SameCardName(i.originName, c.name)) ||
+                (SameCardName(i.cardFolder, c.folder) &&
+                 (SameCardName(i.cardName, c.name) || SameCardName(i.cardName + kParkSuffix, c.name))));
+      });
+    };
     for (const Place& c : candidates) {
+      if (items(c)) continue;
       const auto p = Path(c);
       const FileStat st = p ? ops_.Stat(*p) : FileStat{};
       if (!st.regular) continue;
