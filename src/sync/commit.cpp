@@ -525,6 +525,17 @@ void FingerprintLookalikes(CommitPlan& plan, FileOps& ops) {
       bySize[i.file.size].push_back({&i.file, pathOf(i.originFolder, i.originName)});
   for (JournalAside& a : plan.journal.asides)
     if (a.file.size >= 0) bySize[a.file.size].push_back({&a.file, pathOf(a.folder, a.from)});
+  // A copy may come to stand where a file of the same size stood: told apart
+  // by their first 4 KiB too (the copy's own size is known once it is made).
+  for (JournalItem& i : plan.journal.items) {
+    if (!i.queued || i.toDelete) continue;
+    const fs::path source = fs::path(i.originFolder) / i.originName;
+    // (A second record's own copy of a shared file is made from a name the
+    // commit gives first: nothing to look at yet.)
+    const fs::path onCard = source.lexically_relative(plan.cardRoot);
+    if (!onCard.empty() && *onCard.begin() != "..") continue;
+    if (const FileStat st = ops.Stat(source); st.regular) bySize[st.size].push_back({&i.file, source});
+  }
   for (auto& [size, files] : bySize) {
     if (files.size() < 2) continue;
     std::map<std::string, std::vector<Named*>> byHead;

@@ -870,6 +870,11 @@ class CaseRun {
         const auto was = c_.card.files.find(path.substr(0, aside));
         if (was != c_.card.files.end() && was->second == bytes && model_.deletedFiles.count(was->first)) continue;
       }
+      // A journal that did not fit the card any more, kept under a name
+      // that says so (never acted on) and in the journal's own form.
+      if ((path.rfind("fenmora-stale", 0) == 0 || path.rfind("fenmora-damaged", 0) == 0) &&
+          bytes.rfind("FENMORA-JOURNAL", 0) == 0)
+        continue;
       const auto known = knownBytes.find(bytes);
       std::string why = known == knownBytes.end() ? "bytes of no known file " + Short(bytes)
                         : model_.deletedFiles.count(known->second) ? "the bytes of deleted " + known->second
