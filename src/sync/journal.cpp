@@ -363,7 +363,9 @@ CardJournal InspectCardJournal(const HandsetProfile& profile, const fs::path& ca
   found.state = CardJournal::State::Stale;
   std::map<std::string, std::string> onCard;
   if (!HashCardTables(profile, cardRoot, ops, onCard)) return found;
-  for (const auto& [cardPath, hash] : onCard) {
+  for (const auto& table : onCard) {
+    const std::string& cardPath = table.first;
+    const std::string& hash = table.second;
     const auto known = std::find_if(journal->tables.begin(), journal->tables.end(),
                                     [&](const JournalTable& jt) { return jt.cardPath == cardPath; });
     if (known == journal->tables.end() ||
