@@ -348,14 +348,24 @@ bool ConfinedToCard(const HandsetProfile& profile, const Journal& j, const fs::p
 
 }  // namespace
 
+std::string JournalFileHash(const fs::path& cardRoot, FileOps& ops, std::string* bytes) {
+  const fs::path path = cardRoot / kJournalName;
+  if (!ops.Stat(path).exists) return "";
+  std::string read;
+  if (!ops.ReadPrefix(path, kMaxJournalBytes, read)) return "unreadable";
+  const std::string hash = HashBytes(read);
+  if (bytes) *bytes = std::move(read);
+  return hash;
+}
+
 CardJournal InspectCardJournal(const HandsetProfile& profile, const fs::path& cardRoot, FileOps& ops) {
   CardJournal found;
   const fs::path path = cardRoot / kJournalName;
   if (!ops.Stat(path).exists) return found;
   found.state = CardJournal::State::Damaged;
   std::string bytes;
-  if (!ops.ReadPrefix(path, kMaxJournalBytes, bytes)) return found;
-  found.fileHash = HashBytes(bytes);
+  found.fileHash = JournalFileHash(cardRoot, ops, &bytes);
+  if (found.fileHash == "unreadable") return found;
   auto journal = DecodeJournal(bytes);
   if (!journal || !ConfinedToCard(profile, *journal, cardRoot)) return found;
   // Every table file on the card must be one the journal knows: as it was

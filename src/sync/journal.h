@@ -119,6 +119,9 @@ struct CardJournal {
   std::optional<Journal> journal;  // when Fits
   std::string fileHash;            // the journal file's fingerprint ("" when none)
 };
+// The journal file's fingerprint: "" when there is none, "unreadable" when
+// it cannot be read (its bytes go to bytes when asked).
+std::string JournalFileHash(const std::filesystem::path& cardRoot, FileOps& ops, std::string* bytes = nullptr);
 CardJournal InspectCardJournal(const HandsetProfile& profile, const std::filesystem::path& cardRoot, FileOps& ops);
 // The journal when it Fits.
 std::optional<Journal> ReadCardJournal(const HandsetProfile& profile, const std::filesystem::path& cardRoot,

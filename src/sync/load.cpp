@@ -106,13 +106,7 @@ std::string CardChangedSinceLoad(const CardSession& session, FileOps& ops) {
   const std::string volume = ops.VolumeOf(session.cardRoot);
   if (volume.empty() || volume != session.volume) return "カードのファイルシステム: " + session.cardRoot.string();
   // A journal that came or went (another program's update) is a change too.
-  std::string journal;
-  if (ops.Stat(session.cardRoot / kJournalName).exists) {
-    std::string bytes;
-    if (ops.ReadPrefix(session.cardRoot / kJournalName, 64 << 20, bytes)) journal = HashBytes(bytes);
-    else journal = "?";
-  }
-  if (journal != session.journalHash) return "更新記録: " + (session.cardRoot / kJournalName).string();
+  if (JournalFileHash(session.cardRoot, ops) != session.journalHash) return "更新記録: " + (session.cardRoot / kJournalName).string();
   std::map<std::string, std::string> now;
   HashCardTables(session.profile, session.cardRoot, ops, now);
   if (now != session.tableHashes) return "管理テーブル: " + session.cardRoot.string();

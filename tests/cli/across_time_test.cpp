@@ -167,7 +167,6 @@ namespace {
 
 TEST_F(AcrossTime, AFileOfTheCardsOwnFoldersIsNotAddedFromWhereTheCommitMovesIt) {
   ThreePhotos();
-  const auto before = card.Snapshot();
   const std::string ops = PcFile("ops.txt", "delete image 1\nrenumber image\nadd image " +
                                                  card.Host(Still("STIL0003.JPG")).string() + "\n");
   const CliRun run = RunCli({"apply", Card(), ops});
@@ -175,7 +174,6 @@ TEST_F(AcrossTime, AFileOfTheCardsOwnFoldersIsNotAddedFromWhereTheCommitMovesIt)
   EXPECT_NE(run.err.find("管理フォルダ"), std::string::npos) << run.err;
   // The rest was done; no item shows another's bytes.
   EXPECT_EQ(Listed(), (std::vector<std::string>{"two=2", "three=3"}));
-  (void)before;
 }
 
 TEST_F(AcrossTime, AUsersOwnFileWithTheScratchNameOutlivesEveryCommit) {
