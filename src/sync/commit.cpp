@@ -86,6 +86,10 @@ class Planner {
     for (const fs::path& p : removals_) Add(CommitStep::Action::Remove).src = p;
     for (const auto& [from, to] : session_.putBack) {
       if (!card_.Contains(from.parent_path()) || !card_.Contains(to.parent_path())) continue;
+      // A name the undoing gives a listed file again (the same name in
+      // another case on FAT) stays that file's: the kept file keeps its
+      // kept name.
+      if (TakenByPlan(to)) continue;
       CommitStep& s = Add(CommitStep::Action::Rename);
       s.src = from;
       s.dest = to;
@@ -139,7 +143,19 @@ class Planner {
     return f;
   }
 
-  bool Occupied(const Key& k) { return folders_[k.folder].names.count(k.name) > 0; }
+  // A leftover of an interrupted update is removed before anything is
+  // renamed: its name is free for the renames.
+  bool Occupied(const Key& k) {
+    Folder& f = folders_[k.folder];
+    const auto n = f.names.find(k.name);
+    return n != f.names.end() && !(f.path && leftovers_.count((*f.path / n->second).lexically_normal()));
+  }
+  bool TakenByPlan(const fs::path& p) {
+    for (const auto& [key, f] : folders_)
+      if (f.path && f.path->lexically_normal() == p.parent_path().lexically_normal())
+        return f.names.count(CardNameKey(p.filename().string())) > 0;
+    return false;
+  }
   void Take(const Key& k, const std::string& name) { folders_[k.folder].names[k.name] = name; }
   void Free(const Key& k) { folders_[k.folder].names.erase(k.name); }
 
@@ -193,7 +209,7 @@ class Planner {
   // Copies and scratch files an interrupted update left behind.
   void Leftovers() {
     for (const fs::path& p : session_.leftovers) {
-      if (!card_.Contains(p.parent_path()) || !leftovers_.insert(p).second) continue;
+      if (!card_.Contains(p.parent_path()) || !leftovers_.insert(p.lexically_normal()).second) continue;
       Add(CommitStep::Action::RemoveScratch).src = p;
       // Finishing this update, if it is cut short, removes it as well.
       std::string bytes;
@@ -305,7 +321,7 @@ class Planner {
       const bool deletedFile = deleted_.count(k) > 0;
       Folder& f = folders_[k.folder];
       const std::string name = f.names[k.name];
-      if (!f.path || leftovers_.count(*f.path / name)) continue;
+      if (!f.path) continue;
       std::string aside = name + kAsideSuffix;
       for (int n = 2; f.names.count(CardNameKey(aside)); ++n) aside = name + kAsideSuffix + std::to_string(n);
       CommitStep& s = Add(CommitStep::Action::Rename);

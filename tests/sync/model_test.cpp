@@ -407,15 +407,18 @@ class CaseOps : public FileOps {
     return Change([&] { return inner_.MakeFolders(p); }, [&] { inner_.MakeFolders(p); });
   }
   OpResult Remove(const fs::path& p) override {
+    Trace("remove", p);
     return Change([&] { return inner_.Remove(p); }, [&] { inner_.Remove(p); });
   }
   OpResult Rename(const fs::path& from, const fs::path& to) override {
+    Trace("rename", from, to);
     return Change([&] { return inner_.Rename(from, to); }, [&] { inner_.Rename(from, to); });
   }
   OpResult Replace(const fs::path& from, const fs::path& to) override {
     return Change([&] { return inner_.Replace(from, to); }, [&] { inner_.Replace(from, to); });
   }
   OpResult CopyFile(const fs::path& from, const fs::path& to) override {
+    Trace("copy", from, to);
     return Change([&] { return inner_.CopyFile(from, to); },
                   [&] {
                     std::string bytes;
@@ -424,6 +427,7 @@ class CaseOps : public FileOps {
                   });
   }
   OpResult WriteFile(const fs::path& p, std::string_view bytes) override {
+    Trace("write", p, {}, p.filename() == "fenmora.jnl.tmp" ? bytes : std::string_view());
     return Change([&] { return inner_.WriteFile(p, bytes); },
                   [&] { testcard::WriteBytes(p, bytes.substr(0, bytes.size() / 2)); });
   }
@@ -438,6 +442,15 @@ class CaseOps : public FileOps {
   }
 
  private:
+  // FENMORA_MODEL_TRACE=1 prints every change a case makes (and each journal
+  // written), to follow a failing case step by step.
+  static void Trace(const char* what, const fs::path& p, const fs::path& to = {}, std::string_view journal = {}) {
+    static const bool on = std::getenv("FENMORA_MODEL_TRACE") != nullptr;
+    if (!on) return;
+    std::cout << what << " " << p.filename() << (to.empty() ? "" : " -> " + to.filename().string()) << "\n"
+              << journal;
+  }
+
   OpResult Change(const std::function<OpResult()>& whole, const std::function<void()>& half) {
     ++changes_;
     const bool failing = (mode_ == FaultMode::FailFrom && changes_ >= at_) ||
