@@ -63,15 +63,12 @@ class Planner {
     auto& folders = plan_.folders[static_cast<size_t>(KindIndex(kind))];
     for (int i = 0; i < cat.count; ++i) folders.push_back(cat.Slot(i).cardFolder);
 
-    phase_ = CommitPhase::Tables;
     Tables(tables);
-    phase_ = CommitPhase::Deletion;
     if (kind == MediaKind::Image) Leftovers();
     Entries(cat);
     ClearTargets();
-    phase_ = CommitPhase::Renaming;
+    status_ = texts::Of(texts::kRenameStatus, kind);
     OrderRenames();
-    phase_ = CommitPhase::Copying;
     for (const CommitStep& c : copies_) plan_.steps.push_back(c);
     copies_.clear();
   }
@@ -80,17 +77,20 @@ class Planner {
   // the files no table lists that an update being undone had moved aside go
   // back to their names, which nothing holds any more.
   void Removals() {
-    kind_ = MediaKind::Movie;
-    phase_ = CommitPhase::Removal;
     if (!removals_.empty()) Add(CommitStep::Action::WriteJournal).ref = 1;
-    for (const fs::path& p : removals_) Add(CommitStep::Action::Remove).src = p;
+    for (const auto& [kind, p] : removals_) {
+      kind_ = kind;
+      status_ = texts::Of(texts::kDeleteStatus, kind);
+      Add(CommitStep::Action::Remove).src = p;
+    }
+    status_ = texts::kFolderStatus;
     for (const auto& [from, to] : session_.putBack) {
       if (!card_.Contains(from.parent_path()) || !card_.Contains(to.parent_path())) continue;
       // A name the undoing gives a listed file again (the same name in
       // another case on FAT) stays that file's: the kept file keeps its
       // kept name.
       if (TakenByPlan(to)) continue;
-      CommitStep& s = Add(CommitStep::Action::Rename);
+      CommitStep& s = Add(CommitStep::Action::MoveAside);
       s.src = from;
       s.dest = to;
     }
@@ -100,7 +100,7 @@ class Planner {
   CommitStep& Add(CommitStep::Action action) {
     CommitStep s;
     s.kind = kind_;
-    s.phase = phase_;
+    s.status = status_;
     s.action = action;
     plan_.steps.push_back(std::move(s));
     return plan_.steps.back();
@@ -183,6 +183,7 @@ class Planner {
       return;
     }
     if (ops_.Stat(*f.path).exists || !madeFolders_.insert(*f.path).second) return;
+    status_ = texts::kFolderStatus;
     Add(CommitStep::Action::MakeFolder).dest = *f.path;
   }
 
@@ -198,6 +199,7 @@ class Planner {
         plan_.blocked = true;
         continue;
       }
+      status_ = texts::Of(texts::kTableStatus, kind_);
       CommitStep& s = Add(CommitStep::Action::WriteTable);
       s.dest = *to;
       s.ref = static_cast<int>(plan_.tables.size());
@@ -210,13 +212,14 @@ class Planner {
   void Leftovers() {
     for (const fs::path& p : session_.leftovers) {
       if (!card_.Contains(p.parent_path()) || !leftovers_.insert(p.lexically_normal()).second) continue;
+      status_ = texts::kFolderStatus;
       Add(CommitStep::Action::RemoveScratch).src = p;
       // Finishing this update, if it is cut short, removes it as well.
       std::string bytes;
       if (ops_.ReadPrefix(p, std::int64_t{1} << 32, bytes)) {
         const FileStat st = ops_.Stat(p);
         plan_.journal.sweeps.push_back({p.lexically_relative(plan_.cardRoot).generic_string(),
-                                        {static_cast<std::int64_t>(bytes.size()), st.mtimeNs, HashBytes(bytes)}});
+                                        {static_cast<std::int64_t>(bytes.size()), st.mtimeNs, HashBytes(bytes), {}}});
       }
     }
   }
@@ -252,7 +255,7 @@ class Planner {
       }
       const auto src = PathOf(e.sourceFolder, e.sourceName);
       const FileStat st = src ? ops_.Stat(*src) : FileStat{};
-      j.file = {st.exists ? st.size : -1, st.mtimeNs, ""};
+      j.file = {st.exists ? st.size : -1, st.mtimeNs, "", ""};
       if (src && st.exists) Resident(cat, i, owner, *src, j);
       plan_.journal.items.push_back(std::move(j));
     }
@@ -266,7 +269,7 @@ class Planner {
     if (e.toDelete) {
       // A file a live record still names, of any kind, is that record's file.
       if (!sources_.count(from) && !liveAnyKind_.count(from) && deleted_.insert(from).second)
-        removals_.push_back(src);
+        removals_.push_back({kind_, src});
       return;
     }
     const Key to = KeyOf(j.cardFolder, e.cardName);
@@ -293,7 +296,7 @@ class Planner {
     if (!dest) return;
     CommitStep s;
     s.kind = kind_;
-    s.phase = CommitPhase::Copying;
+    s.status = texts::Of(texts::kCopyStatus, kind_);
     s.action = CommitStep::Action::CopyIn;
     s.src = src;
     s.dest = *dest;
@@ -324,7 +327,9 @@ class Planner {
       if (!f.path) continue;
       std::string aside = name + kAsideSuffix;
       for (int n = 2; f.names.count(CardNameKey(aside)); ++n) aside = name + kAsideSuffix + std::to_string(n);
-      CommitStep& s = Add(CommitStep::Action::Rename);
+      status_ = texts::kFolderStatus;
+      // (A deleted item's file only makes way: its removal follows.)
+      CommitStep& s = Add(deletedFile ? CommitStep::Action::Rename : CommitStep::Action::MoveAside);
       s.src = *f.path / name;
       s.dest = *f.path / aside;
       Free(k);
@@ -334,7 +339,8 @@ class Planner {
       a.file.size = ops_.Stat(s.src).size;
       plan_.journal.asides.push_back(std::move(a));
       if (deletedFile) {
-        std::replace(removals_.begin(), removals_.end(), s.src, s.dest);
+        for (auto& r : removals_)
+          if (r.second == s.src) r.second = s.dest;
       } else {
         plan_.asides.push_back(folderOnCard + "/" + name + " -> " + aside);
       }
@@ -437,7 +443,7 @@ class Planner {
   std::pair<const std::string, Folder>* lastFolder_ = nullptr;
   std::set<fs::path> madeFolders_;
   MediaKind kind_ = MediaKind::Image;
-  CommitPhase phase_ = CommitPhase::Tables;
+  const char* status_ = nullptr;  // what the window shows while the next steps run
   // Per kind:
   std::set<Key> sources_;   // files live entries stand on
   std::set<Key> deleted_;   // files of deleted entries that go
@@ -446,7 +452,7 @@ class Planner {
   std::vector<Key> targets_;  // names the plan gives files
   std::set<fs::path> leftovers_;
   // For the whole commit:
-  std::vector<fs::path> removals_;
+  std::vector<std::pair<MediaKind, fs::path>> removals_;
   std::set<Key> liveAnyKind_;  // files live entries of any kind stand on
 
  public:
@@ -471,51 +477,6 @@ class Planner {
 std::string Relative(const fs::path& p, const fs::path& root) {
   const fs::path rel = p.lexically_relative(root);
   return rel.empty() || rel.native().rfind("..", 0) == 0 ? p.string() : rel.string();
-}
-
-const char* const* PhaseTexts(CommitPhase phase) {
-  switch (phase) {
-    case CommitPhase::Tables: return texts::kTableStatus;
-    case CommitPhase::Deletion: return texts::kDeleteStatus;
-    case CommitPhase::Renaming: return texts::kRenameStatus;
-    case CommitPhase::Copying: return texts::kCopyStatus;
-    case CommitPhase::Folders:
-    case CommitPhase::Removal: break;
-  }
-  return nullptr;
-}
-
-std::string PhaseStatus(MediaKind kind, CommitPhase phase) {
-  const char* const* perKind = PhaseTexts(phase);
-  return perKind ? perKind[KindIndex(kind)] : texts::kFolderStatus;
-}
-
-// What a failed step did, for the user.
-std::string FailureText(const CommitStep& s) {
-  switch (s.action) {
-    case CommitStep::Action::MakeFolder: return "フォルダ作成: " + s.dest.string();
-    case CommitStep::Action::WriteTable: return "管理テーブル書き込み: " + s.dest.string();
-    case CommitStep::Action::Remove:
-    case CommitStep::Action::RemoveScratch: return "削除: " + s.src.string();
-    case CommitStep::Action::Rename: return "名前の変更: " + s.src.string() + " → " + s.dest.string();
-    case CommitStep::Action::CopyIn: return "コピー: " + s.src.string() + " → " + s.dest.string();
-    case CommitStep::Action::WriteJournal: return "更新記録の書き込み: " + s.dest.string();
-    case CommitStep::Action::RemoveJournal: return "更新記録の削除: " + s.src.string();
-  }
-  return {};
-}
-
-bool ChangesContent(const CommitStep& s) {
-  return s.action == CommitStep::Action::Remove || s.action == CommitStep::Action::RemoveScratch ||
-         s.action == CommitStep::Action::Rename || s.action == CommitStep::Action::CopyIn;
-}
-
-// A failure that leaves the card unfit for the steps after it: a table, the
-// journal, a folder or a name the following steps count on. A copy that
-// cannot be made or a file that cannot be removed only concerns itself.
-bool StopsTheCommit(const CommitStep& s) {
-  return s.action != CommitStep::Action::CopyIn && s.action != CommitStep::Action::Remove &&
-         s.action != CommitStep::Action::RemoveScratch && s.action != CommitStep::Action::RemoveJournal;
 }
 
 // Files the journal names that their size alone cannot tell apart are
@@ -586,8 +547,6 @@ namespace {
 // The last step of a journaled commit.
 CommitStep RemoveJournalStep(const fs::path& journalPath) {
   CommitStep last;
-  last.kind = MediaKind::Movie;
-  last.phase = CommitPhase::Removal;
   last.action = CommitStep::Action::RemoveJournal;
   last.src = journalPath;
   return last;
@@ -598,10 +557,17 @@ CommitStep RemoveJournalStep(const fs::path& journalPath) {
 void SetJournalAside(const CardSession& session, CommitPlan& plan) {
   if (session.journalUse != CardSession::JournalUse::SetAside || session.journalAside.empty()) return;
   CommitStep s;
-  s.action = CommitStep::Action::Rename;
+  s.action = CommitStep::Action::MoveAside;
   s.src = plan.cardRoot / kJournalName;
   s.dest = session.journalAside;
   plan.steps.insert(plan.steps.begin(), s);
+}
+
+// A step with no text of its own (the journal, a journal set aside) shows
+// the text of the step it prepares; the last one, what was shown before it.
+void ShowWhatStepsPrepare(CommitPlan& plan) {
+  for (size_t i = plan.steps.size(); i-- > 1;)
+    if (!plan.steps[i - 1].status) plan.steps[i - 1].status = plan.steps[i].status;
 }
 
 }  // namespace
@@ -618,7 +584,8 @@ CommitPlan PlanCommit(const CardSession& session, FileOps& ops) {
   }
   planner.Removals();
   const fs::path journalPath = plan.cardRoot / kJournalName;
-  if (std::none_of(plan.steps.begin(), plan.steps.end(), ChangesContent)) {
+  if (std::none_of(plan.steps.begin(), plan.steps.end(),
+                   [](const CommitStep& s) { return TraitsOf(s.action).changesContent; })) {
     // Only tables change, each replaced whole: nothing to journal.
     plan.steps.erase(std::remove_if(plan.steps.begin(), plan.steps.end(),
                                     [](const CommitStep& s) { return s.action == CommitStep::Action::WriteJournal; }),
@@ -626,6 +593,7 @@ CommitPlan PlanCommit(const CardSession& session, FileOps& ops) {
     // The journal of an interrupted commit whose work is done by now.
     if (session.recovering && ops.Stat(journalPath).exists) plan.steps.push_back(RemoveJournalStep(journalPath));
     SetJournalAside(session, plan);
+    ShowWhatStepsPrepare(plan);
     return plan;
   }
   // The tables as they are, so that the update can be undone.
@@ -649,6 +617,7 @@ CommitPlan PlanCommit(const CardSession& session, FileOps& ops) {
   plan.steps.insert(plan.steps.begin(), first);
   plan.steps.push_back(RemoveJournalStep(journalPath));
   SetJournalAside(session, plan);
+  ShowWhatStepsPrepare(plan);
   return plan;
 }
 
@@ -657,22 +626,29 @@ CommitPlan PlanCommit(const CardSession& session) {
   return PlanCommit(session, ops);
 }
 
+namespace {
+
+// "a -> b", "a" or "b": the paths a step names, each through name.
+template <class Name>
+std::string StepPaths(const CommitStep& step, const char* arrow, Name name) {
+  std::string text = step.src.empty() ? "" : name(step.src);
+  if (!step.src.empty() && !step.dest.empty()) text += arrow;
+  return text + (step.dest.empty() ? "" : name(step.dest));
+}
+
+// What a failed step did, for the user.
+std::string FailureText(const CommitStep& s) {
+  return TraitsOf(s.action).failure + StepPaths(s, " → ", [](const fs::path& p) { return p.string(); });
+}
+
+}  // namespace
+
 std::string DescribeStep(const CommitPlan& plan, const CommitStep& step) {
-  const fs::path& cardRoot = plan.cardRoot;
-  switch (step.action) {
-    case CommitStep::Action::MakeFolder: return "mkdir  " + Relative(step.dest, cardRoot);
-    case CommitStep::Action::WriteTable:
-      return "write  " + Relative(step.dest, cardRoot) + " (" +
-             std::to_string(plan.tables[static_cast<size_t>(step.ref)].recordCount) + " records)";
-    case CommitStep::Action::Remove:
-    case CommitStep::Action::RemoveScratch: return "delete " + Relative(step.src, cardRoot);
-    case CommitStep::Action::Rename:
-      return "rename " + Relative(step.src, cardRoot) + " -> " + Relative(step.dest, cardRoot);
-    case CommitStep::Action::CopyIn: return "copy   " + step.src.string() + " -> " + Relative(step.dest, cardRoot);
-    case CommitStep::Action::WriteJournal: return "write  " + Relative(step.dest, cardRoot) + " (journal)";
-    case CommitStep::Action::RemoveJournal: return "delete " + Relative(step.src, cardRoot) + " (journal)";
-  }
-  return {};
+  const StepTraits& t = TraitsOf(step.action);
+  std::string text = t.verb + StepPaths(step, " -> ", [&](const fs::path& p) { return Relative(p, plan.cardRoot); });
+  if (step.action == CommitStep::Action::WriteTable)
+    text += " (" + std::to_string(plan.tables[static_cast<size_t>(step.ref)].recordCount) + " records)";
+  return text + t.note;
 }
 
 namespace {
@@ -699,80 +675,45 @@ OpResult WriteJournalFile(FileOps& ops, const fs::path& path, const Journal& jou
 
 }  // namespace
 
-OpResult BuildTableHeader(FileOps& ops, const fs::path& cardRoot, std::string_view folderText,
-                          int recordCount, int fileNumber, std::string_view prefix,
-                          TableHeader& header, OpResult* scratchRemoval) {
-  const TableHeader composed = ComposeTableHeader(folderText, recordCount, fileNumber, prefix);
-  const fs::path scratch = cardRoot / "tbl.tmp";
-  OpResult r = ops.WriteFile(scratch, std::string_view(reinterpret_cast<const char*>(composed.data()),
-                                                       composed.size()));
-  if (!r) return r;
-  std::string back;
-  r = ops.ReadFile(scratch, back);
-  const OpResult removed = ops.Remove(scratch);
-  if (scratchRemoval) *scratchRemoval = removed;
-  if (!r) return r;
-  if (back.size() < header.size()) return OpResult::Fail("scratch file came back short");
-  std::copy_n(back.begin(), header.size(), header.begin());
-  return OpResult::Ok();
-}
-
-namespace {
-
-// Carries out one plan: one small function per action.
-class Executor {
+// Carries out the steps of one plan: one small function per action.
+class StepRunner {
  public:
-  Executor(const CommitPlan& plan, FileOps& ops, CommitResult& result)
-      : plan_(plan), ops_(ops), result_(result), journal_(plan.journal) {}
+  StepRunner(const CommitPlan& plan, FileOps& ops, Journal journal)
+      : plan_(plan), ops_(ops), journal_(std::move(journal)) {}
 
-  OpResult Do(const CommitStep& s) {
-    switch (s.action) {
-      case CommitStep::Action::MakeFolder: return ops_.MakeFolders(s.dest);
-      case CommitStep::Action::WriteTable: return WriteTable(s);
-      case CommitStep::Action::WriteJournal:
-        journal_.removing = s.ref == 1;
-        return WriteJournalFile(ops_, s.dest, journal_);
-      case CommitStep::Action::Remove:
-      case CommitStep::Action::RemoveJournal: return ops_.Remove(s.src);
-      case CommitStep::Action::RemoveScratch:
-        // (The journal's and the tables' scratch files are taken up by the
-        // next write through them.)
-        return ops_.Stat(s.src).exists ? ops_.Remove(s.src) : OpResult::Ok();
-      case CommitStep::Action::Rename: return ops_.Rename(s.src, s.dest);
-      case CommitStep::Action::CopyIn: return CopyIn(s);
-    }
-    return OpResult::Fail("unknown step");
+  static OpResult MakeFolder(StepRunner& r, const CommitStep& s) { return r.ops_.MakeFolders(s.dest); }
+  // The table, header and records as the plan composed them, written beside
+  // its place and renamed over it.
+  static OpResult WriteTable(StepRunner& r, const CommitStep& s) {
+    return WriteWhole(r.ops_, s.dest, r.plan_.tables[static_cast<size_t>(s.ref)].bytes);
   }
-
- private:
-  OpResult WriteTable(const CommitStep& s) {
-    const TableFile& t = plan_.tables[static_cast<size_t>(s.ref)];
-    TableHeader header{};
-    OpResult removed;
-    OpResult r = BuildTableHeader(ops_, plan_.cardRoot, t.folderText, t.recordCount, t.tableNumber,
-                                  HandsetProfile::TablePrefix(s.kind), header, &removed);
-    if (!removed)  // harmless for the card, but said: the next commit removes it
-      result_.failures.push_back({"削除: " + (plan_.cardRoot / "tbl.tmp").string(), removed.error});
-    if (!r) return r;
-    std::string bytes(header.begin(), header.end());
-    bytes.append(t.bytes, kTableHeaderSize);
-    return WriteWhole(ops_, s.dest, bytes);
+  static OpResult WriteJournal(StepRunner& r, const CommitStep& s) {
+    r.journal_.removing = s.ref == 1;
+    return WriteJournalFile(r.ops_, s.dest, r.journal_);
   }
+  static OpResult Remove(StepRunner& r, const CommitStep& s) { return r.ops_.Remove(s.src); }
+  static OpResult RemoveScratch(StepRunner& r, const CommitStep& s) {
+    // (The journal's and the tables' scratch files are taken up by the next
+    // write through them.)
+    return r.ops_.Stat(s.src).exists ? r.ops_.Remove(s.src) : OpResult::Ok();
+  }
+  static OpResult Rename(StepRunner& r, const CommitStep& s) { return r.ops_.Rename(s.src, s.dest); }
 
   // Copied to a scratch name beside its place and flushed; the journal learns
   // what the complete copy is; then it takes its name. A copy cut short never
   // bears the final name.
-  OpResult CopyIn(const CommitStep& s) {
+  static OpResult CopyIn(StepRunner& r, const CommitStep& s) {
     fs::path scratch = s.dest;
     scratch += kCopySuffix;
-    OpResult r = CopyThroughScratch(s, scratch);
+    OpResult result = r.CopyThroughScratch(s, scratch);
     // A copy that did not take its name goes: the file it copies is still
     // where the user has it. (One that cannot be removed now is swept by the
     // next commit.)
-    if (!r && ops_.Stat(scratch).exists) ops_.Remove(scratch);
-    return r;
+    if (!result && r.ops_.Stat(scratch).exists) r.ops_.Remove(scratch);
+    return result;
   }
 
+ private:
   OpResult CopyThroughScratch(const CommitStep& s, const fs::path& scratch) {
     OpResult r = ops_.CopyFile(s.src, scratch);
     if (!r) return r;
@@ -789,9 +730,30 @@ class Executor {
 
   const CommitPlan& plan_;
   FileOps& ops_;
-  CommitResult& result_;
   Journal journal_;
 };
+
+const StepTraits& TraitsOf(CommitStep::Action action) {
+  using A = CommitStep::Action;
+  using C = StepTraits::Counts;
+  using R = StepRunner;
+  // verb, note, failure, counted as, changes content, stops the commit, run
+  static const StepTraits traits[] = {
+      /* MakeFolder    */ {"mkdir  ", "", "フォルダ作成: ", C::Nothing, false, true, R::MakeFolder},
+      /* WriteTable    */ {"write  ", "", "管理テーブル書き込み: ", C::Table, false, true, R::WriteTable},
+      /* WriteJournal  */ {"write  ", " (journal)", "更新記録の書き込み: ", C::Nothing, false, true, R::WriteJournal},
+      /* Remove        */ {"delete ", "", "削除: ", C::Deletion, true, false, R::Remove},
+      /* RemoveScratch */ {"delete ", "", "削除: ", C::Nothing, true, false, R::RemoveScratch},
+      /* Rename        */ {"rename ", "", "名前の変更: ", C::Rename, true, true, R::Rename},
+      /* MoveAside     */ {"rename ", "", "名前の変更: ", C::Aside, true, true, R::Rename},
+      /* CopyIn        */ {"copy   ", "", "コピー: ", C::Copy, true, false, R::CopyIn},
+      /* RemoveJournal */ {"delete ", " (journal)", "更新記録の削除: ", C::Nothing, false, false, R::Remove},
+  };
+  static_assert(std::size(traits) == static_cast<size_t>(A::RemoveJournal) + 1);
+  return traits[static_cast<size_t>(action)];
+}
+
+namespace {
 
 // The entries of a kind whose files are in place: each where its file now is.
 void TakeFinalPlaces(const CommitPlan& plan, MediaKind kind, MediaCatalogue& cat) {
@@ -872,7 +834,7 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
     result.failures.push_back({changed, "changed since load"});
     return result;
   }
-  Executor executor(plan, ops, result);
+  StepRunner runner(plan, ops, plan.journal);
   // Tables and the journal must be on the card before any file moves, and the
   // files before the journal goes: one flush of the card at each such turn.
   bool metaDirty = false, contentDirty = false;
@@ -883,42 +845,34 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
       result.failures.push_back({"書き込みの確定: " + plan.cardRoot.string(), r.error});
   };
   const long total = static_cast<long>(plan.steps.size());
-  size_t next = 0;
-  auto run = [&](MediaKind kind, CommitPhase phase) {
-    for (; next < plan.steps.size() && plan.steps[next].kind == kind && plan.steps[next].phase == phase; ++next) {
-      const CommitStep& s = plan.steps[next];
-      progress.Step(static_cast<long>(next), total);
-      if (ChangesContent(s) || s.action == CommitStep::Action::RemoveJournal) {
-        if (metaDirty || s.action == CommitStep::Action::RemoveJournal) barrier();
-        result.contentTouched = true;
-      }
-      const OpResult r = executor.Do(s);
-      if (r) {
-        (ChangesContent(s) ? contentDirty : metaDirty) = true;
-        continue;
-      }
+  const char* shown = nullptr;
+  for (size_t i = 0; i < plan.steps.size() && !result.stopped; ++i) {
+    const CommitStep& s = plan.steps[i];
+    const StepTraits& traits = TraitsOf(s.action);
+    if (s.status && s.status != shown) progress.Status(shown = s.status);
+    progress.Step(static_cast<long>(i), total);
+    const bool lastStep = s.action == CommitStep::Action::RemoveJournal;
+    if (traits.changesContent || lastStep) {
+      if (metaDirty || lastStep) barrier();
+      result.contentTouched = true;
+    }
+    if (const OpResult r = traits.run(runner, s); !r) {
       result.failures.push_back({FailureText(s), r.error});
-      if (StopsTheCommit(s)) return false;
+      result.stopped = traits.stopsTheCommit;
+    } else {
+      (traits.changesContent ? contentDirty : metaDirty) = true;
     }
-    return true;
-  };
-  for (MediaKind kind : kListKinds) {
-    for (CommitPhase phase : {CommitPhase::Tables, CommitPhase::Deletion, CommitPhase::Renaming,
-                              CommitPhase::Copying, CommitPhase::Folders}) {
-      progress.Status(PhaseStatus(kind, phase));
-      if (!run(kind, phase)) {
-        result.stopped = true;
-        progress.Step(total, total);
-        return result;
-      }
-    }
-    progress.Status(texts::Of(texts::kUpdateStatus, kind));
-    TakeFinalPlaces(plan, kind, session.Catalogue(kind));
   }
-  if (!run(MediaKind::Movie, CommitPhase::Removal)) result.stopped = true;
   barrier();
-  session.leftovers.clear();
-  session.putBack.clear();
+  if (!result.stopped) {
+    // Each entry where its file now is.
+    for (MediaKind kind : kListKinds) {
+      progress.Status(texts::Of(texts::kUpdateStatus, kind));
+      TakeFinalPlaces(plan, kind, session.Catalogue(kind));
+    }
+    session.leftovers.clear();
+    session.putBack.clear();
+  }
   if (result.Ok()) session.recovering = false;
   progress.Step(total, total);
   return result;

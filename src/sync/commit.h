@@ -17,26 +17,48 @@
 
 namespace fenmora {
 
-enum class CommitPhase { Tables = 1, Deletion, Renaming, Copying, Folders, Removal };
-
-// One operation of the plan.
+// One operation of the plan. The plan is carried out in its order, step by
+// step; what each kind of step means is its StepTraits.
 struct CommitStep {
   enum class Action {
     MakeFolder,     // dest
     WriteTable,     // dest; ref: the table in CommitPlan::tables
-    WriteJournal,   // ref: 1 once the deleted items' files are being removed
-    Remove,         // src
+    WriteJournal,   // dest; ref: 1 once the deleted items' files are being removed
+    Remove,         // src: the file of a deleted item
     RemoveScratch,  // src: a scratch file of an earlier commit; already gone is as good
     Rename,         // src -> dest, never over an existing file
+    MoveAside,      // src -> dest: a file no table lists, kept under another name
     CopyIn,         // src -> dest through a scratch name in dest's folder; ref: its journal item
-    RemoveJournal,
+    RemoveJournal,  // src
   };
   Action action = Action::MakeFolder;
   MediaKind kind = MediaKind::Image;
-  CommitPhase phase = CommitPhase::Tables;
+  // What the window shows while the step runs (nullptr: what it showed before).
+  const char* status = nullptr;
   std::filesystem::path src, dest;
   int ref = -1;
 };
+
+class StepRunner;
+
+// What an action is: how it is done, how a dry run and a failure name it,
+// what the question before the commit counts it as, and what its failure
+// means for the steps after it.
+struct StepTraits {
+  const char* verb;     // a dry run's word ("rename ")
+  const char* note;     // after a dry run's paths (" (journal)"), or ""
+  const char* failure;  // a failure's words ("名前の変更: ")
+  enum class Counts { Nothing, Table, Deletion, Rename, Aside, Copy } counts;
+  // The content of the card changes (a file goes, comes or takes a name):
+  // the tables and the journal must be on the card before.
+  bool changesContent;
+  // A failure leaves the card unfit for the steps after it (a table, the
+  // journal, a folder or a name the following steps count on). A copy that
+  // cannot be made or a file that cannot be removed only concerns itself.
+  bool stopsTheCommit;
+  OpResult (*run)(StepRunner&, const CommitStep&);
+};
+const StepTraits& TraitsOf(CommitStep::Action action);
 
 struct CommitPlan {
   std::filesystem::path cardRoot;
@@ -98,14 +120,6 @@ struct CommitResult {
 // into place. The caller reloads the card afterwards.
 CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps& ops,
                            Progress& progress);
-
-// Composes a table header through the scratch file "tbl.tmp" at the card's
-// root: written, read back, removed. A scratch file that cannot be removed
-// does not stop the table (scratchRemoval says so).
-OpResult BuildTableHeader(FileOps& ops, const std::filesystem::path& cardRoot,
-                          std::string_view folderText, int recordCount, int fileNumber,
-                          std::string_view prefix, TableHeader& header,
-                          OpResult* scratchRemoval = nullptr);
 
 // The text of the message that ends a commit: the completion message, or a
 // warning listing every failed operation. With `details`, the system's

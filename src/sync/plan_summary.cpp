@@ -17,17 +17,6 @@ std::string ItemLine(MediaKind kind, const MediaEntry& e, const std::string& nam
          Cp932ToUtf8(e.title) + "」";
 }
 
-// A file no table lists, renamed out of the way to its name with ".fmkeep"
-// (and a number when that is taken).
-bool IsAside(const CommitStep& step) {
-  const std::string from = step.src.filename().string();
-  const std::string to = step.dest.filename().string();
-  const std::string stem = from + kAsideSuffix;
-  if (to.compare(0, stem.size(), stem) != 0) return false;
-  return std::all_of(to.begin() + static_cast<std::ptrdiff_t>(stem.size()), to.end(),
-                     [](char c) { return c >= '0' && c <= '9'; });
-}
-
 }  // namespace
 
 PlanSummary SummarizePlan(const CommitPlan& plan, const CardSession& session) {
@@ -37,19 +26,17 @@ PlanSummary SummarizePlan(const CommitPlan& plan, const CardSession& session) {
   std::set<std::filesystem::path> laterSources;
   for (auto it = plan.steps.rbegin(); it != plan.steps.rend(); ++it) {
     const CommitStep& step = *it;
-    switch (step.action) {
-      case CommitStep::Action::WriteTable: ++s.tables; break;
-      case CommitStep::Action::Remove: ++s.deletions; break;
-      case CommitStep::Action::CopyIn: ++s.copies; break;
-      case CommitStep::Action::Rename:
-        if (laterSources.count(step.dest)) break;
-        if (IsAside(step)) ++s.asides;
-        else ++s.renames;
-        break;
-      default: break;
+    const bool onItsWay = !step.dest.empty() && laterSources.count(step.dest) > 0;
+    if (step.action != CommitStep::Action::CopyIn && !step.src.empty()) laterSources.insert(step.src);  // it leaves
+    if (onItsWay) continue;
+    switch (TraitsOf(step.action).counts) {
+      case StepTraits::Counts::Table: ++s.tables; break;
+      case StepTraits::Counts::Deletion: ++s.deletions; break;
+      case StepTraits::Counts::Rename: ++s.renames; break;
+      case StepTraits::Counts::Aside: ++s.asides; break;
+      case StepTraits::Counts::Copy: ++s.copies; break;
+      case StepTraits::Counts::Nothing: break;
     }
-    if (step.action == CommitStep::Action::Rename || step.action == CommitStep::Action::Remove)
-      laterSources.insert(step.src);
   }
   s.text = std::string(texts::kPlanQuestion) + "\n\n" + texts::kPlanRenames +
            std::to_string(s.renames) + texts::kPlanUnit + "\n" + texts::kPlanDeletions +

@@ -127,7 +127,7 @@ std::string RestoreReport(const RestoreSetup& setup, const CommitPlan& plan, con
   std::string stayed;
   for (const fs::path& p : setup.kept) {
     bool moved = false;
-    for (const CommitStep& s : plan.steps) moved = moved || (s.action == CommitStep::Action::Rename && s.src == p);
+    for (const CommitStep& s : plan.steps) moved = moved || (s.action == CommitStep::Action::MoveAside && s.src == p);
     if (!moved) stayed += "\n" + p.lexically_relative(plan.cardRoot).generic_string();
   }
   if (!stayed.empty()) text += std::string("\n") + texts::kRestoreKept + stayed;

@@ -497,7 +497,7 @@ TEST_F(EveryCut, UndoingGivesBackTheCardAsItWas) {
 TEST_F(EveryCut, ABackupCopiedBackOverAnInterruptedCardIsNotTakenSilently) {
   Build();
   const auto before = card.Snapshot();
-  Cut(6);
+  Cut(4);  // the table written, no file touched yet
   ASSERT_TRUE(card.Exists(std::string("\\") + kJournalName));
   // The user copies the backup back: tables and files as before the update,
   // the journal still at the root.
