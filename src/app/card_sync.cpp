@@ -21,14 +21,8 @@ using namespace fenmora::app;
 
 void TfrMain::CommitToCard() {
   if (!session_.loaded || cardGone_) return;  // nothing to commit to
-  // Not the card that was loaded (unmounted, or another card in its place):
-  // nothing to ask about, nothing is written.
-  if (!CardChangedSinceLoad(session_, *fileOps_).empty()) {
-    cardGone_ = true;
-    UpdateCardButtons();
-    prompts_->Tell(Prompts::Icon::Error, fenmora::texts::kCardChanged);
-    return;
-  }
+  // (Whether the card is still the one loaded is seen once, by the commit,
+  // just before its first write.)
   const bool reverting = revertDue_;
   const CommitPlan plan = PlanCommit(session_, *fileOps_);
   // What happened: the update, or the return to the state before an

@@ -673,7 +673,8 @@ LoadResult TfrMain::LoadFrom(const std::filesystem::path& root, bool reload) {
   LoadProgress loadProgress(progress(), *this);
   // The drive warning only for a volume not known as a card reader's and
   // holding no card; the backup advice once per card in a session. The
-  // reload after a commit asks nothing of either.
+  // reload after a commit asks nothing of either, nor what to do with an
+  // update it left unfinished (its closing message says how: load again).
   const QString rootText = QDir::cleanPath(QFile::decodeName(QByteArray::fromStdString(root.native())));
   const int entry = curDrive_->findData(rootText);
   const bool knownReader = entry >= 0 && (curDrive_->itemData(entry, kCardRole).toBool() ||
@@ -682,7 +683,8 @@ LoadResult TfrMain::LoadFrom(const std::filesystem::path& root, bool reload) {
   asks.driveWarning = !reload && !knownReader && !HoldsCardLayout(root, *fileOps_);
   asks.backupAdvice = !reload && !advisedCards_.contains(rootText);
   const LoadResult result =
-      LoadCard(session_, root, *prompts_, loadProgress, *fileOps_, InterruptedChoice::Ask, asks);
+      LoadCard(session_, root, *prompts_, loadProgress, *fileOps_,
+               reload ? InterruptedChoice::Tables : InterruptedChoice::Ask, asks);
   if (!result.Completed()) return result;  // declined, or no card: nothing changes
   if (asks.backupAdvice) advisedCards_ << rootText;
   InitDiskGauge();
@@ -701,7 +703,7 @@ LoadResult TfrMain::LoadFrom(const std::filesystem::path& root, bool reload) {
   undoStack_->clear();
   // The lists come from the journal of a commit that did not finish: the
   // next commit completes it (or, reverting, undoes it).
-  commitDue_ = result.interrupted;
+  commitDue_ = result.interrupted && session_.journalUse != CardSession::JournalUse::Blocks;
   revertDue_ = result.reverting;
   // A status left from an earlier card (gone, back) no longer holds.
   statusPanel_->clear();

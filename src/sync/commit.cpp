@@ -596,16 +596,6 @@ CommitPlan PlanCommit(const CardSession& session, FileOps& ops) {
     ShowWhatStepsPrepare(plan);
     return plan;
   }
-  // The tables as they are, so that the update can be undone.
-  for (MediaKind kind : kListKinds)
-    for (const FoundTable& t : FindTableFiles(session.profile, kind, plan.cardRoot)) {
-      const std::string cardPath = session.profile.ExpandTablePath(kind, t.number);
-      auto known = std::find_if(plan.journal.tables.begin(), plan.journal.tables.end(),
-                                [&](const JournalTable& j) { return j.cardPath == cardPath; });
-      if (known == plan.journal.tables.end())
-        known = plan.journal.tables.insert(plan.journal.tables.end(), {kind, cardPath, false, "", ""});
-      known->existed = static_cast<bool>(ops.ReadPrefix(t.path, kMaxTableBytes + 1, known->oldBytes));
-    }
   plan.journaled = true;
   FingerprintLookalikes(plan, ops);
   for (CommitStep& s : plan.steps)
@@ -775,7 +765,7 @@ namespace {
 // What the copies of a plan need on the card beyond what it has free, said
 // for the user ("" when they fit). Each file takes whole clusters; the
 // journal and the tables written beside their places take a few more.
-std::string SpaceShortfall(const CommitPlan& plan) {
+std::string SpaceShortfall(const CommitPlan& plan, const Journal& journal) {
   const std::int64_t cluster = std::max<std::int64_t>(DiskCluster(plan.cardRoot), 512);
   auto clusters = [&](std::int64_t bytes) { return (bytes + cluster - 1) / cluster * cluster; };
   std::int64_t need = 0;
@@ -789,11 +779,23 @@ std::string SpaceShortfall(const CommitPlan& plan) {
     }
   }
   if (need == 0) return "";
-  need += clusters(static_cast<std::int64_t>(EncodeJournal(plan.journal).size()) * 2);
+  need += clusters(static_cast<std::int64_t>(EncodeJournal(journal).size()) * 2);
   const std::int64_t free = DiskFree(plan.cardRoot);
   if (free < 0 || free >= need) return "";
   return std::string(texts::kNoSpaceForCommit) + std::to_string(need) + texts::kBytes + "　空き: " +
          std::to_string(free) + texts::kBytes;
+}
+
+// The tables as they were before the commit, in the journal.
+void KeepOldTables(Journal& journal, std::vector<TableOnCard> tables) {
+  for (TableOnCard& t : tables) {
+    auto known = std::find_if(journal.tables.begin(), journal.tables.end(),
+                              [&](const JournalTable& j) { return j.cardPath == t.cardPath; });
+    if (known == journal.tables.end())
+      known = journal.tables.insert(journal.tables.end(), {t.kind, t.cardPath, false, "", ""});
+    known->existed = t.bytes.has_value();
+    if (t.bytes) known->oldBytes = std::move(*t.bytes);
+  }
 }
 
 }  // namespace
@@ -822,19 +824,24 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
     return result;
   }
   result.lockMessage = lock.message;
-  // Room for the copies, counted in whole clusters, checked before the first
-  // write: a card that fills up half way would list a file it does not hold.
-  if (const std::string short_ = SpaceShortfall(plan); !short_.empty()) {
-    result.stopped = result.refused = true;
-    result.refusal = short_;
-    return result;
-  }
-  if (const std::string changed = CardChangedSinceLoad(session, ops); !changed.empty()) {
+  // The one look at the card before the first write; the tables read for it
+  // are the ones the journal keeps, so that the update can be undone.
+  std::vector<TableOnCard> tables;
+  if (const std::string changed = CardChangedSinceLoad(session, ops, &tables); !changed.empty()) {
     result.stopped = result.cardChanged = true;
     result.failures.push_back({changed, "changed since load"});
     return result;
   }
-  StepRunner runner(plan, ops, plan.journal);
+  Journal journal = plan.journal;
+  if (plan.journaled) KeepOldTables(journal, std::move(tables));
+  // Room for the copies, counted in whole clusters, checked before the first
+  // write: a card that fills up half way would list a file it does not hold.
+  if (const std::string short_ = SpaceShortfall(plan, journal); !short_.empty()) {
+    result.stopped = result.refused = true;
+    result.refusal = short_;
+    return result;
+  }
+  StepRunner runner(plan, ops, std::move(journal));
   // Tables and the journal must be on the card before any file moves, and the
   // files before the journal goes: one flush of the card at each such turn.
   bool metaDirty = false, contentDirty = false;

@@ -81,8 +81,10 @@ void LoadKind(const HandsetProfile& profile, MediaKind kind, const fs::path& car
 }
 
 bool HashCardTables(const HandsetProfile& profile, const fs::path& cardRoot, FileOps& ops,
-                    std::map<std::string, std::string>& hashes, std::vector<std::string>* unreadable) {
+                    std::map<std::string, std::string>& hashes, std::vector<std::string>* unreadable,
+                    std::vector<TableOnCard>* read) {
   hashes.clear();
+  if (read) read->clear();
   bool all = true;
   for (MediaKind kind : kListKinds) {
     for (const FoundTable& t : FindTableFiles(profile, kind, cardRoot)) {
@@ -93,22 +95,24 @@ bool HashCardTables(const HandsetProfile& profile, const fs::path& cardRoot, Fil
       if (const OpResult r = ops.ReadPrefix(t.path, kMaxTableBytes + 1, bytes); !r) {
         hashes[cardPath] = "unreadable";
         if (unreadable) unreadable->push_back(t.path.string() + " (" + r.error + ")");
+        if (read) read->push_back({kind, cardPath, std::nullopt});
         all = false;
         continue;
       }
       hashes[cardPath] = HashBytes(bytes);
+      if (read) read->push_back({kind, cardPath, std::move(bytes)});
     }
   }
   return all;
 }
 
-std::string CardChangedSinceLoad(const CardSession& session, FileOps& ops) {
+std::string CardChangedSinceLoad(const CardSession& session, FileOps& ops, std::vector<TableOnCard>* tables) {
   const std::string volume = ops.VolumeOf(session.cardRoot);
   if (volume.empty() || volume != session.volume) return "カードのファイルシステム: " + session.cardRoot.string();
   // A journal that came or went (another program's update) is a change too.
   if (JournalFileHash(session.cardRoot, ops) != session.journalHash) return "更新記録: " + (session.cardRoot / kJournalName).string();
   std::map<std::string, std::string> now;
-  HashCardTables(session.profile, session.cardRoot, ops, now);
+  HashCardTables(session.profile, session.cardRoot, ops, now, nullptr, tables);
   if (now != session.tableHashes) return "管理テーブル: " + session.cardRoot.string();
   return "";
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -81,16 +82,27 @@ LoadResult LoadCard(CardSession& session, const std::filesystem::path& cardRoot,
                     Progress& progress, FileOps& ops, InterruptedChoice choice = InterruptedChoice::Ask,
                     const LoadAsks& asks = {});
 
+// A table file as it was read: its kind, card path ("\PRIVATE\DOCOMO\
+// TABLE\STILL\SUD000.TBL") and bytes (none when it could not be read).
+struct TableOnCard {
+  MediaKind kind = MediaKind::Image;
+  std::string cardPath;
+  std::optional<std::string> bytes;
+};
+
 // Every table file of the three kinds by card path, with its fingerprint
 // ("unreadable" for one that cannot be read, named in unreadable with the
-// reason). False when one cannot be read.
+// reason), and, when asked, what was read. False when one cannot be read.
 bool HashCardTables(const HandsetProfile& profile, const std::filesystem::path& cardRoot, FileOps& ops,
-                    std::map<std::string, std::string>& hashes, std::vector<std::string>* unreadable = nullptr);
+                    std::map<std::string, std::string>& hashes, std::vector<std::string>* unreadable = nullptr,
+                    std::vector<TableOnCard>* read = nullptr);
 
 // Before the first write of a commit or a backup: the card root is still the
 // file system that was loaded and its tables are byte for byte what was
-// loaded. An empty text when so, otherwise what differs.
-std::string CardChangedSinceLoad(const CardSession& session, FileOps& ops);
+// loaded. An empty text when so, otherwise what differs. The tables read
+// for it go to tables when asked (a commit's journal keeps them).
+std::string CardChangedSinceLoad(const CardSession& session, FileOps& ops,
+                                 std::vector<TableOnCard>* tables = nullptr);
 
 // The names of the files (and folders) in a kind's content folder and in its
 // group folders on the card, as the file-operation layer lists them. Folders

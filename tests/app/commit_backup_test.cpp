@@ -323,6 +323,8 @@ TEST_F(Commit, AnUnmountedCardIsNeitherWrittenNorBackedUp) {
   const auto before = SnapshotOf(card.path());
   Unmounted gone(real);
   window->SetFileOps(gone);
+  // (The card is looked at once, just before the first write.)
+  ExpectPlanQuestion();
   prompts.ExpectOk(texts::kCardChanged);
   Click("btRefreshData");
   EXPECT_EQ(prompts.asked().back().icon, Icon::Error);
@@ -353,17 +355,23 @@ TEST_F(Commit, AnInterruptedCommitIsFinishedByTheNextOne) {
                                        Item("STIL0002.JPG", "B", "content of B")});
   CutAfterFirstMove pulled(real);
   ExchangeTwoImagesAndCommitUntilCut(pulled);
-  // The reload finds the journal and asks: finish it.
-  prompts.Expect(Prompts::Question::InterruptedUpdate, Answer::Yes, texts::kInterruptedCommit);
-  prompts.ExpectOk();  // the commit's message
+  // The reload after the commit asks nothing; the commit's message says
+  // what to do: load the card again.
+  prompts.ExpectOk();
   Click("btRefreshData");
   EXPECT_EQ(prompts.asked().back().icon, Icon::Error);
+  EXPECT_EQ(prompts.asked().back().text.rfind(texts::kCommitStoppedLater, 0), 0u);
   ASSERT_TRUE(fs::exists(card.path() / kJournalName));
-  // The lists show the edits, and the commit button stays on to finish them.
+  EXPECT_FALSE(Find("btRefreshData")->isEnabled());
+
+  // Loaded again, the card asks: finish it. The lists show the edits, and
+  // the commit button is on to finish them.
+  pulled.Heal();
+  prompts.Clear();
+  prompts.Expect(Prompts::Question::InterruptedUpdate, Answer::Yes, texts::kInterruptedCommit);
+  ClickLoad();
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"B", "A"}));
   EXPECT_TRUE(Find("btRefreshData")->isEnabled());
-
-  pulled.Heal();
   prompts.Clear();
   ExpectCommitEnding(Icon::Information, texts::kCommitDone);
   Click("btRefreshData");
@@ -379,13 +387,14 @@ TEST_F(Commit, AnInterruptedCommitCanBeUndoneFromTheQuestionAtLoad) {
   const std::string table = ReadBytes(card.path() / "PRIVATE/DOCOMO/TABLE/STILL/SUD000.TBL");
   CutAfterFirstMove pulled(real);
   ExchangeTwoImagesAndCommitUntilCut(pulled);
-  prompts.Expect(Prompts::Question::InterruptedUpdate, Answer::No, texts::kInterruptedCommit);  // back to before
   prompts.ExpectOk();
   Click("btRefreshData");
+  pulled.Heal();
+  prompts.Clear();
+  prompts.Expect(Prompts::Question::InterruptedUpdate, Answer::No, texts::kInterruptedCommit);  // back to before
+  ClickLoad();
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"A", "B"}));
   EXPECT_TRUE(Find("btRefreshData")->isEnabled());
-
-  pulled.Heal();
   prompts.Clear();
   ExpectCommitEnding(Icon::Information, texts::kRevertDone);  // says what it did
   Click("btRefreshData");
