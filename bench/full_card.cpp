@@ -27,7 +27,7 @@ MediaCatalogue FullList(const HandsetProfile& profile, MediaKind kind, int items
     e.cardName = e.sourceName = profile.ContentFileName(kind, i, kExt[KindIndex(kind)]);
     e.title = "title " + std::to_string(i);
     e.dateText = "2004:02:14 00:00:00";
-    e.size = 64;
+    e.size = static_cast<std::int64_t>(FullCardItemContent(KindIndex(kind), i).size());
   }
   return c;
 }
@@ -95,7 +95,8 @@ void RestoreFullCard(const fs::path& root, int itemsPerKind) {
     in.read(head.data(), 64);
     int k = -1, p = 0;
     if (in.gcount() == 64 && std::sscanf(head.c_str(), "item %d %d ", &k, &p) == 2 && k >= 0 && k < 3 && p >= 1 &&
-        p <= items && head == FullCardItemContent(k, p) && !now.count({k, p})) {
+        p <= items && FullCardItemContent(k, p).compare(0, 64, head) == 0 &&
+        entry.file_size() == FullCardItemContent(k, p).size() && !now.count({k, p})) {
       now[{k, p}] = entry.path();
     } else {
       strays.push_back(entry.path());
@@ -118,7 +119,9 @@ void RestoreFullCard(const fs::path& root, int itemsPerKind) {
 
 std::string FullCardItemContent(int kindIndex, int position) {
   std::string bytes = "item " + std::to_string(kindIndex) + " " + std::to_string(position) + " ";
-  bytes.resize(64, 'x');
+  // A size of its own, as real pictures, melodies and movies nearly always
+  // have (the card where files share sizes is measured on its own).
+  bytes.resize(static_cast<size_t>(64 + kindIndex * MediaCatalogue::kSlots + position - 1), 'x');
   return bytes;
 }
 

@@ -37,8 +37,9 @@ std::filesystem::path FullCardItemPath(const std::filesystem::path& root, int ki
 // any card made by MakeFullCard.
 std::vector<std::filesystem::path> FullCardItemPaths(const std::filesystem::path& root, int kindIndex);
 
-// The 64 bytes of that item's file as MakeFullCard writes them: each item's
-// are its own, so that a file can be told by what it holds.
+// The bytes of that item's file as MakeFullCard writes them: each item's
+// first 64 are its own, so that a file can be told by what it holds, and
+// each item's file has a size of its own (64 bytes and more).
 std::string FullCardItemContent(int kindIndex, int position);
 
 }  // namespace fenmora::bench

@@ -177,11 +177,8 @@ OpResult RealFileOps::CopyFile(const fs::path& from, const fs::path& to) {
       break;
     }
   }
-  // The copy is on the card before anything may name it as complete.
-  if (ok && ::fsync(out) != 0) {
-    ok = false;
-    why = std::string("sync: ") + std::strerror(errno);
-  }
+  // (Not flushed here: the caller makes its copies durable together, with
+  // Flush, before anything names them complete.)
   if (::close(out) != 0 && ok) {
     ok = false;
     why = std::string("close: ") + std::strerror(errno);

@@ -46,7 +46,7 @@ class FileOps {
   // taking the place of the old one).
   virtual OpResult Replace(const fs::path& from, const fs::path& to) = 0;
   // Copies a file, overwriting the target. A partial target is removed when
-  // the copy fails.
+  // the copy fails. The copy is not flushed: Flush makes it durable.
   virtual OpResult CopyFile(const fs::path& from, const fs::path& to) = 0;
   // Writes bytes to a file, creating or emptying it.
   virtual OpResult WriteFile(const fs::path& p, std::string_view bytes) = 0;

@@ -69,7 +69,19 @@ class Planner {
     ClearTargets();
     status_ = texts::Of(texts::kRenameStatus, kind);
     OrderRenames();
-    for (const CommitStep& c : copies_) plan_.steps.push_back(c);
+    // The copies under their scratch names; the journal with what each is;
+    // then, on the card, each takes its name.
+    if (!copies_.empty()) {
+      status_ = texts::Of(texts::kCopyStatus, kind);
+      for (const CommitStep& c : copies_) plan_.steps.push_back(c);
+      Add(CommitStep::Action::WriteJournal).ref = 0;
+      for (const CommitStep& c : copies_) {
+        CommitStep& place = Add(CommitStep::Action::PlaceCopy);
+        place.src = c.dest;
+        place.dest = c.dest.parent_path() / c.dest.stem();
+        place.ref = c.ref;
+      }
+    }
     copies_.clear();
   }
 
@@ -300,6 +312,7 @@ class Planner {
     s.action = CommitStep::Action::CopyIn;
     s.src = src;
     s.dest = *dest;
+    s.dest += kCopySuffix;
     s.ref = static_cast<int>(plan_.journal.items.size());
     copies_.push_back(s);
     targets_.push_back(KeyOf(j.cardFolder, j.cardName));
@@ -689,55 +702,59 @@ class StepRunner {
   }
   static OpResult Rename(StepRunner& r, const CommitStep& s) { return r.ops_.Rename(s.src, s.dest); }
 
-  // Copied to a scratch name beside its place and flushed; the journal learns
-  // what the complete copy is; then it takes its name. A copy cut short never
-  // bears the final name.
+  // Copied to a scratch name beside its place; the journal learns what the
+  // complete copy is (written once for all the copies of a kind, before any
+  // of them takes its name). A copy cut short never bears the final name.
   static OpResult CopyIn(StepRunner& r, const CommitStep& s) {
-    fs::path scratch = s.dest;
-    scratch += kCopySuffix;
-    OpResult result = r.CopyThroughScratch(s, scratch);
-    // A copy that did not take its name goes: the file it copies is still
-    // where the user has it. (One that cannot be removed now is swept by the
-    // next commit.)
-    if (!result && r.ops_.Stat(scratch).exists) r.ops_.Remove(scratch);
+    OpResult result = r.ops_.CopyFile(s.src, s.dest);
+    std::string bytes;
+    if (result) result = r.ops_.ReadPrefix(s.dest, std::int64_t{1} << 32, bytes);
+    if (result) {
+      FileIdentity& id = r.journal_.items[static_cast<size_t>(s.ref)].file;
+      id.size = static_cast<std::int64_t>(bytes.size());
+      id.hash = HashBytes(bytes);
+      return result;
+    }
+    r.unmade_.insert(s.ref);
+    // A copy that was not made goes: the file it copies is still where the
+    // user has it. (One that cannot be removed now is swept by the next
+    // commit.)
+    if (r.ops_.Stat(s.dest).exists) r.ops_.Remove(s.dest);
+    return result;
+  }
+  // The copy, on the card by now, takes its name.
+  static OpResult PlaceCopy(StepRunner& r, const CommitStep& s) {
+    if (r.unmade_.count(s.ref)) return OpResult::Ok();  // its copy failed, and said so
+    OpResult result = r.ops_.Rename(s.src, s.dest);
+    if (!result && r.ops_.Stat(s.src).exists) r.ops_.Remove(s.src);
     return result;
   }
 
  private:
-  OpResult CopyThroughScratch(const CommitStep& s, const fs::path& scratch) {
-    OpResult r = ops_.CopyFile(s.src, scratch);
-    if (!r) return r;
-    std::string bytes;
-    if (r = ops_.ReadPrefix(scratch, std::int64_t{1} << 32, bytes); !r) return r;
-    FileIdentity& id = journal_.items[static_cast<size_t>(s.ref)].file;
-    id.size = static_cast<std::int64_t>(bytes.size());
-    id.hash = HashBytes(bytes);
-    if (plan_.journaled) {
-      if (r = WriteJournalFile(ops_, plan_.cardRoot / kJournalName, journal_); !r) return r;
-    }
-    return ops_.Rename(scratch, s.dest);
-  }
-
   const CommitPlan& plan_;
   FileOps& ops_;
   Journal journal_;
+  std::set<int> unmade_;  // copies that failed, by journal item
 };
 
 const StepTraits& TraitsOf(CommitStep::Action action) {
   using A = CommitStep::Action;
   using C = StepTraits::Counts;
   using R = StepRunner;
-  // verb, note, failure, counted as, changes content, stops the commit, run
+  // verb, note, failure, counted as, changes content, stops the commit,
+  // flushed before, run
   static const StepTraits traits[] = {
-      /* MakeFolder    */ {"mkdir  ", "", "フォルダ作成: ", C::Nothing, false, true, R::MakeFolder},
-      /* WriteTable    */ {"write  ", "", "管理テーブル書き込み: ", C::Table, false, true, R::WriteTable},
-      /* WriteJournal  */ {"write  ", " (journal)", "更新記録の書き込み: ", C::Nothing, false, true, R::WriteJournal},
-      /* Remove        */ {"delete ", "", "削除: ", C::Deletion, true, false, R::Remove},
-      /* RemoveScratch */ {"delete ", "", "削除: ", C::Nothing, true, false, R::RemoveScratch},
-      /* Rename        */ {"rename ", "", "名前の変更: ", C::Rename, true, true, R::Rename},
-      /* MoveAside     */ {"rename ", "", "名前の変更: ", C::Aside, true, true, R::Rename},
-      /* CopyIn        */ {"copy   ", "", "コピー: ", C::Copy, true, false, R::CopyIn},
-      /* RemoveJournal */ {"delete ", " (journal)", "更新記録の削除: ", C::Nothing, false, false, R::Remove},
+      /* MakeFolder    */ {"mkdir  ", "", "フォルダ作成: ", C::Nothing, false, true, false, R::MakeFolder},
+      /* WriteTable    */ {"write  ", "", "管理テーブル書き込み: ", C::Table, false, true, false, R::WriteTable},
+      /* WriteJournal  */ {"write  ", " (journal)", "更新記録の書き込み: ", C::Nothing, false, true, false,
+                           R::WriteJournal},
+      /* Remove        */ {"delete ", "", "削除: ", C::Deletion, true, false, false, R::Remove},
+      /* RemoveScratch */ {"delete ", "", "削除: ", C::Nothing, true, false, false, R::RemoveScratch},
+      /* Rename        */ {"rename ", "", "名前の変更: ", C::Rename, true, true, false, R::Rename},
+      /* MoveAside     */ {"rename ", "", "名前の変更: ", C::Aside, true, true, false, R::Rename},
+      /* CopyIn        */ {"copy   ", "", "コピー: ", C::Copy, true, false, false, R::CopyIn},
+      /* PlaceCopy     */ {"rename ", "", "コピー: ", C::Nothing, true, false, true, R::PlaceCopy},
+      /* RemoveJournal */ {"delete ", " (journal)", "更新記録の削除: ", C::Nothing, false, false, true, R::Remove},
   };
   static_assert(std::size(traits) == static_cast<size_t>(A::RemoveJournal) + 1);
   return traits[static_cast<size_t>(action)];
@@ -858,11 +875,8 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
     const StepTraits& traits = TraitsOf(s.action);
     if (s.status && s.status != shown) progress.Status(shown = s.status);
     progress.Step(static_cast<long>(i), total);
-    const bool lastStep = s.action == CommitStep::Action::RemoveJournal;
-    if (traits.changesContent || lastStep) {
-      if (metaDirty || lastStep) barrier();
-      result.contentTouched = true;
-    }
+    if (traits.flushedBefore || (traits.changesContent && metaDirty)) barrier();
+    result.contentTouched = result.contentTouched || traits.changesContent || traits.flushedBefore;
     if (const OpResult r = traits.run(runner, s); !r) {
       result.failures.push_back({FailureText(s), r.error});
       result.stopped = traits.stopsTheCommit;

@@ -28,7 +28,8 @@ struct CommitStep {
     RemoveScratch,  // src: a scratch file of an earlier commit; already gone is as good
     Rename,         // src -> dest, never over an existing file
     MoveAside,      // src -> dest: a file no table lists, kept under another name
-    CopyIn,         // src -> dest through a scratch name in dest's folder; ref: its journal item
+    CopyIn,         // src -> dest, the copy's scratch name beside its place; ref: its journal item
+    PlaceCopy,      // src (a copy's scratch name) -> dest, its place; ref: its journal item
     RemoveJournal,  // src
   };
   Action action = Action::MakeFolder;
@@ -56,6 +57,9 @@ struct StepTraits {
   // journal, a folder or a name the following steps count on). A copy that
   // cannot be made or a file that cannot be removed only concerns itself.
   bool stopsTheCommit;
+  // Everything written before must be on the card first (a copy takes its
+  // name only once its bytes are; the journal goes only once all is done).
+  bool flushedBefore;
   OpResult (*run)(StepRunner&, const CommitStep&);
 };
 const StepTraits& TraitsOf(CommitStep::Action action);

@@ -26,10 +26,12 @@ PlanSummary SummarizePlan(const CommitPlan& plan, const CardSession& session) {
   std::set<std::filesystem::path> laterSources;
   for (auto it = plan.steps.rbegin(); it != plan.steps.rend(); ++it) {
     const CommitStep& step = *it;
-    const bool onItsWay = !step.dest.empty() && laterSources.count(step.dest) > 0;
+    const StepTraits::Counts counts = TraitsOf(step.action).counts;
+    const bool onItsWay = (counts == StepTraits::Counts::Rename || counts == StepTraits::Counts::Aside) &&
+                          laterSources.count(step.dest) > 0;
     if (step.action != CommitStep::Action::CopyIn && !step.src.empty()) laterSources.insert(step.src);  // it leaves
     if (onItsWay) continue;
-    switch (TraitsOf(step.action).counts) {
+    switch (counts) {
       case StepTraits::Counts::Table: ++s.tables; break;
       case StepTraits::Counts::Deletion: ++s.deletions; break;
       case StepTraits::Counts::Rename: ++s.renames; break;
