@@ -617,17 +617,17 @@ std::filesystem::path TfrMain::CardRoot() const {
 }
 
 void TfrMain::ShowCardSpace() {
-  const CardSpace& g = session_.space;
-  std::int64_t maxValue = g.capacity < 0 ? 0 : g.capacity;
-  std::int64_t value = std::clamp<std::int64_t>(g.used, 0, maxValue);
+  const CardSpace& space = session_.space;
+  std::int64_t capacity = space.capacity < 0 ? 0 : space.capacity;
+  std::int64_t used = std::clamp<std::int64_t>(space.used, 0, capacity);
   // The bar holds ints: halve both until the card's size fits.
-  while (maxValue > INT_MAX) {
-    maxValue >>= 1;
-    value >>= 1;
+  while (capacity > INT_MAX) {
+    capacity >>= 1;
+    used >>= 1;
   }
-  spaceBar_->setRange(0, static_cast<int>(maxValue));
-  spaceBar_->setValue(static_cast<int>(value));
-  ShowFreeSpace(g.Free());
+  spaceBar_->setRange(0, static_cast<int>(capacity));
+  spaceBar_->setValue(static_cast<int>(used));
+  ShowFreeSpace(space.Free());
 }
 
 void TfrMain::ShowFreeSpace(std::int64_t freeBytes) {
