@@ -351,7 +351,7 @@ void ApplyEdit(CardSession& s, Edit edit) {
   for (MediaKind kind : kListKinds) {
     MediaCatalogue& c = s.Catalogue(kind);
     if (edit == Edit::DeleteFirstAndRenumber) {
-      if (!DeleteEntry(c, s.gauge, 1)) {  // rows count from 1
+      if (!DeleteEntry(c, s.space, 1)) {  // rows count from 1
         std::fprintf(stderr, "card_bench: nothing to delete\n");
         std::exit(1);
       }
@@ -626,7 +626,7 @@ int main(int argc, char** argv) {
       CardSession s;
       s.loaded = true;
       s.cardRoot = card;
-      s.gauge = {1LL << 40, 0};
+      s.space = {1LL << 40, 0};
       AlwaysYes yes;
       ours.push_back(Millis([&] {
         FileQueue batch(s, MediaKind::Image, yes);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "pictures.h"
+#include "convert/picture.h"
 #include "preview/image_preview.h"
 #include "preview/jpeg_decoder.h"
 
@@ -49,7 +50,7 @@ int main(int argc, char** argv) {
   const double scaled = MedianMs(runs, [&] {
     const JpegDecodeResult r = DecodeJpegFile(path, kPreviewPaneSize);
     scaledDenom = r.scaleDenom;
-    scaledSize = r.image.scaled(FitSize(r.sourceSize, kPreviewPaneSize), Qt::IgnoreAspectRatio,
+    scaledSize = r.image.scaled(convert::FitSize(r.sourceSize, kPreviewPaneSize), Qt::IgnoreAspectRatio,
                                 Qt::SmoothTransformation)
                      .size();
   });

@@ -6,6 +6,7 @@ find_package(JPEG REQUIRED)
 
 set(CONVERT_SOURCES
   src/convert/handset_fit.cpp
+  src/convert/jpeg_errors.cpp
   src/convert/jpeg_layout.cpp
   src/convert/picture.cpp
 )

@@ -75,15 +75,18 @@ void TfrMain::AddFiles(MediaKind kind) {
     return;
   }
   if (!session_.loaded) return;  // the button is enabled by the first load
-  // The kind's folder on the loaded card; made when the user agrees.
+  // The kind's folder is not on the loaded card: asked whether to make it.
+  // Nothing is written now; the commit makes it with the items' files. Once
+  // the user agreed, an item of the kind is queued and the question is not
+  // asked again.
+  const MediaCatalogue& catalogue = session_.Catalogue(kind);
+  bool queuedAlready = false;
+  for (int i = 0; i < catalogue.count && !queuedAlready; ++i) queuedAlready = catalogue.Slot(i).queued;
   if (const auto folder = ResolveCardPath(session_.cardRoot, profile.contentFolder);
-      folder && !fileOps_->IsFolder(*folder)) {
-    if (prompts_->Ask(Prompts::Question::MissingFolder, Prompts::Icon::Question,
-                      Prompts::Buttons::YesCancel,
-                      texts::Of(texts::kMissingFolder, kind)) != Prompts::Answer::Yes)
-      return;
-    fileOps_->MakeFolders(*folder);  // should it fail, the commit makes it or says why
-  }
+      !queuedAlready && folder && !fileOps_->IsFolder(*folder) &&
+      prompts_->Ask(Prompts::Question::MissingFolder, Prompts::Icon::Question, Prompts::Buttons::YesCancel,
+                    texts::Of(texts::kMissingFolder, kind)) != Prompts::Answer::Yes)
+    return;
   const QStringList paths =
       chooseFiles_(kind, DialogNameFilter(FileFilterText(session_.profile, kind), kind));
   if (paths.isEmpty()) return;  // cancelled
@@ -119,7 +122,7 @@ void TfrMain::QueueFiles(MediaKind kind, const QStringList& paths, bool refuseOt
       const QueueOutcome outcome = convert::AddFitted(queue, fit, kind, file, *prompts_);
       if (outcome == QueueOutcome::Queued) {
         queued = true;
-        InitDiskGauge();
+        ShowCardSpace();
         RefreshGrid(kind);
         repaint();  // the batch does not return to the event loop
       }

@@ -30,7 +30,7 @@ inline constexpr const char* kLeftOutVoices = "FM音色 %1 個";
 inline constexpr const char* kLeftOutVendor = "独自データ %1 個";
 inline constexpr const char* kLeftOutOther = "その他 %1 個";
 
-// The playback switch on btStopMelody: the caption is the state.
+// The captions of the playback switch (btStopMelody), on and off.
 inline constexpr const char* kPlaybackOn = "着メロを演奏する";
 inline constexpr const char* kPlaybackOff = "着メロを演奏しない";
 

@@ -1,6 +1,6 @@
 // The list operations of the main window: selecting a row, retitling, moving,
 // renumbering and deleting. The catalogue changes through the editing core;
-// the window mirrors the change in the grid, the gauge and the buttons.
+// the window mirrors the change in the grid, the space bar and the buttons.
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -40,7 +40,7 @@ bool IsEnter(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 }  // namespace
 
 // One list edit in the window's undo history: what the core's editing
-// function changed in the catalogue and the gauge.
+// function changed in the catalogue and the card space.
 class ListEditCommand : public QUndoCommand {
  public:
   ListEditCommand(TfrMain& window, CatalogueEdit edit) : window_(window), edit_(std::move(edit)) {}
@@ -72,11 +72,11 @@ void TfrMain::RestoreEdit(const CatalogueEdit& edit, bool forward) {
   if (forward) RedoEdit(session_, edit);
   else UndoEdit(session_, edit);
   const MediaKind kind = edit.kind;
-  pcMain_->setCurrentWidget(&Page(kind));  // the list that changes is the one shown
+  kindTabs_->setCurrentWidget(&Page(kind));  // the list that changes is the one shown
   const int row = SelectedRow(kind);
   RefreshGrid(kind);
   SelectRowQuietly(kind, std::clamp(row, 1, Page(kind).RowCount()));
-  InitDiskGauge();
+  ShowCardSpace();
   ShowSelection(kind, /*playMelody=*/false);
   UpdateCommitButton();
 }
@@ -129,7 +129,7 @@ void TfrMain::ShowSelection(MediaKind kind, bool playMelody) {
   if (!entry) {
     // The pane shows the selected image or nothing, never an item that is
     // no longer in the list.
-    if (kind == MediaKind::Image) dispPrev_->clear();
+    if (kind == MediaKind::Image) previewPane_->clear();
     return;
   }
   if (kind == MediaKind::Image) PreviewImage(*entry);
@@ -212,13 +212,13 @@ void TfrMain::RenumberList(MediaKind kind) {
 
 void TfrMain::DeleteItem(MediaKind kind) {
   const int row = SelectedRow(kind);
-  if (!RecordEdit(kind, [&] { return DeleteEntry(session_.Catalogue(kind), session_.gauge, row).has_value(); }))
+  if (!RecordEdit(kind, [&] { return DeleteEntry(session_.Catalogue(kind), session_.space, row).has_value(); }))
     return;
   RefreshGrid(kind);
   // The row stays selected and now shows the next item; after the last row
   // the selection moves to the new last row.
   SelectRowQuietly(kind, std::min(row, Page(kind).RowCount()));
-  InitDiskGauge();
+  ShowCardSpace();
   repaint();
   ShowChosenRow(kind);
 }

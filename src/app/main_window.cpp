@@ -118,7 +118,7 @@ void SetWhite(QWidget* w) {
   w->setPalette(p);
 }
 
-// A colour of a widget's palette in every group: the gauge is always
+// A colour of a widget's palette in every group: the space bar is always
 // disabled, and a disabled bar is drawn with the Disabled group.
 void SetColour(QWidget* w, QPalette::ColorRole role, QColor colour) {
   QPalette p = w->palette();
@@ -148,15 +148,15 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   framePosition_ = kFramePosition;
   setFont(PixelFont(kProportionalFace, 12));
 
-  pcMain_ = new QTabWidget(this);
-  pcMain_->setObjectName(QStringLiteral("pcMain"));
-  pcMain_->setMinimumSize(513, 513);
+  kindTabs_ = new QTabWidget(this);
+  kindTabs_->setObjectName(QStringLiteral("pcMain"));
+  kindTabs_->setMinimumSize(513, 513);
   for (MediaKind kind : kListKinds) {
-    auto* page = new KindPage(kind, pcMain_);
+    auto* page = new KindPage(kind, kindTabs_);
     pages_[static_cast<size_t>(KindIndex(kind))] = page;
-    pcMain_->addTab(page, QString::fromUtf8(page->names().tabCaption));
+    kindTabs_->addTab(page, QString::fromUtf8(page->names().tabCaption));
   }
-  connect(pcMain_, &QTabWidget::currentChanged, this, &TfrMain::ShowTab);
+  connect(kindTabs_, &QTabWidget::currentChanged, this, &TfrMain::ShowTab);
 
   // The tab control and the right-hand column side by side, the partner strip
   // under them, the status bar at the foot. The tab control takes every
@@ -164,7 +164,7 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   auto* top = new QHBoxLayout;
   top->setContentsMargins(8, kColumnTop, 8, 0);
   top->setSpacing(7);
-  top->addWidget(pcMain_, 1);
+  top->addWidget(kindTabs_, 1);
   top->addLayout(BuildRightColumn());
   auto* window = new QVBoxLayout(this);
   window->setContentsMargins(0, 0, 0, 0);
@@ -188,9 +188,9 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   statusProgress_ = std::make_unique<StatusProgress>(this, statusPanel_);
 
   for (KindPage* page : pages_) WireListPage(page);
-  connect(btRefreshData_, &QPushButton::clicked, this, &TfrMain::CommitToCard);
-  connect(btBackUp_, &QPushButton::clicked, this, &TfrMain::BackUpCard);
-  connect(btStopMelody_, &QPushButton::clicked, this, &TfrMain::TogglePlayback);
+  connect(commitButton_, &QPushButton::clicked, this, &TfrMain::CommitToCard);
+  connect(backupButton_, &QPushButton::clicked, this, &TfrMain::BackUpCard);
+  connect(playbackSwitch_, &QPushButton::clicked, this, &TfrMain::SwitchPlayback);
 
   // The real services; tests put their own in place.
   chooseFiles_ = [this](MediaKind, const QString& filter) {
@@ -268,100 +268,103 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
 
   // Branding: the program's icon, name, version and maker; a click opens the
   // about box, except on the version text.
-  auto* panel5 = new ClickLabel(this);
-  panel5->setObjectName(QStringLiteral("Panel5"));
-  panel5->setFixedWidth(kColumnWidth);
-  panel5->setFrameShape(QFrame::StyledPanel);
-  panel5->setFrameShadow(QFrame::Sunken);
-  panel5->setCursor(Qt::PointingHandCursor);
-  SetWhite(panel5);
-  connect(panel5, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
-  stack.At(8, panel5, 52);
+  auto* branding = new ClickLabel(this);
+  branding->setObjectName(QStringLiteral("Panel5"));
+  branding->setFixedWidth(kColumnWidth);
+  branding->setFrameShape(QFrame::StyledPanel);
+  branding->setFrameShadow(QFrame::Sunken);
+  branding->setCursor(Qt::PointingHandCursor);
+  SetWhite(branding);
+  connect(branding, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
+  stack.At(8, branding, 52);
 
-  auto* image4 = new ClickLabel(panel5);
-  image4->setObjectName(QStringLiteral("Image4"));
-  image4->setGeometry(8, 10, 32, 32);
-  image4->setPixmap(DataPixmap(QStringLiteral("fenmora-32.png"), {32, 32}));
-  connect(image4, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
+  auto* brandIcon = new ClickLabel(branding);
+  brandIcon->setObjectName(QStringLiteral("Image4"));
+  brandIcon->setGeometry(8, 10, 32, 32);
+  brandIcon->setPixmap(DataPixmap(QStringLiteral("fenmora-32.png"), {32, 32}));
+  connect(brandIcon, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
 
-  auto* label6 = new ClickLabel(QStringLiteral("Fenmora"), panel5);
-  label6->setObjectName(QStringLiteral("Label6"));
+  auto* brandName = new ClickLabel(QStringLiteral("Fenmora"), branding);
+  brandName->setObjectName(QStringLiteral("Label6"));
   QFont bold = PixelFont(kProportionalFace, 14);
   bold.setBold(true);
-  label6->setFont(bold);
-  label6->move(48, 4);
-  label6->adjustSize();
-  connect(label6, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
+  brandName->setFont(bold);
+  brandName->move(48, 4);
+  brandName->adjustSize();
+  connect(brandName, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
 
-  auto* label7 = new ClickLabel(QString::fromUtf8(app::texts::kVersionPrefix) + QStringLiteral(FENMORA_VERSION) + QStringLiteral(".0"), panel5);
-  label7->setObjectName(QStringLiteral("Label7"));  // takes its clicks and does nothing
-  label7->move(48, 22);
-  label7->adjustSize();
+  auto* versionText = new ClickLabel(QString::fromUtf8(app::texts::kVersionPrefix) + QStringLiteral(FENMORA_VERSION) + QStringLiteral(".0"), branding);
+  versionText->setObjectName(QStringLiteral("Label7"));  // takes its clicks and does nothing
+  versionText->move(48, 22);
+  versionText->adjustSize();
 
-  auto* label8 = new ClickLabel(QStringLiteral("Fenmora 開発チーム"), panel5);
-  label8->setObjectName(QStringLiteral("Label8"));
-  label8->move(48, 35);
-  label8->adjustSize();
-  connect(label8, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
+  auto* makerName = new ClickLabel(QStringLiteral("Fenmora 開発チーム"), branding);
+  makerName->setObjectName(QStringLiteral("Label8"));
+  makerName->move(48, 35);
+  makerName->adjustSize();
+  connect(makerName, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
 
   stack.At(66, bevel(66), 2);
 
   stack.At(72, MakeLabel(this, "Label1", "ドライブ選択"), 15);
-  curDrive_ = new QComboBox(this);
-  curDrive_->setObjectName(QStringLiteral("curDrive"));
-  curDrive_->setFixedWidth(kColumnWidth);
+  driveList_ = new QComboBox(this);
+  driveList_->setObjectName(QStringLiteral("curDrive"));
+  driveList_->setFixedWidth(kColumnWidth);
   // Shown while nothing is chosen (no card, no removable volume).
-  curDrive_->setPlaceholderText(QString::fromUtf8(app::texts::kChooseDrive));
+  driveList_->setPlaceholderText(QString::fromUtf8(app::texts::kChooseDrive));
   // The box is narrow: the whole text of the chosen entry shows as its tip.
-  connect(curDrive_, &QComboBox::currentTextChanged, curDrive_, &QWidget::setToolTip);
-  stack.At(87, curDrive_, 22);
+  connect(driveList_, &QComboBox::currentTextChanged, driveList_, &QWidget::setToolTip);
+  stack.At(87, driveList_, 22);
 
   QPushButton* btLoadMem = MakeButton(this, "btLoadMem", "メモリカード読込", "load.png", button);
   connect(btLoadMem, &QPushButton::clicked, this, &TfrMain::LoadChosenCard);
   stack.At(113, btLoadMem, 28);
 
   stack.At(147, MakeLabel(this, "Label5", "ディスク容量"), 15);
-  cgDiskSpace_ = new QProgressBar(this);
-  cgDiskSpace_->setObjectName(QStringLiteral("cgDiskSpace"));
-  cgDiskSpace_->setFixedWidth(kColumnWidth);
-  cgDiskSpace_->setTextVisible(false);
-  cgDiskSpace_->setRange(0, 100);
-  cgDiskSpace_->setValue(0);
-  cgDiskSpace_->setEnabled(false);  // display only
-  SetColour(cgDiskSpace_, QPalette::Highlight, QColor(0, 0, 128));
-  stack.At(162, cgDiskSpace_, 14);
+  spaceBar_ = new QProgressBar(this);
+  spaceBar_->setObjectName(QStringLiteral("cgDiskSpace"));
+  spaceBar_->setFixedWidth(kColumnWidth);
+  spaceBar_->setTextVisible(false);
+  spaceBar_->setRange(0, 100);
+  spaceBar_->setValue(0);
+  spaceBar_->setEnabled(false);  // display only
+  SetColour(spaceBar_, QPalette::Highlight, QColor(0, 0, 128));
+  stack.At(162, spaceBar_, 14);
 
   // Empty until a card is loaded: there is no space to tell of yet.
-  stFree_ = new QLabel(this);
-  stFree_->setObjectName(QStringLiteral("stFree"));
-  stFree_->setFixedWidth(kColumnWidth);
-  stFree_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  stFree_->setFrameShape(QFrame::StyledPanel);
-  stFree_->setFrameShadow(QFrame::Sunken);
-  stack.At(179, stFree_, 18);
+  freeSpace_ = new QLabel(this);
+  freeSpace_->setObjectName(QStringLiteral("stFree"));
+  freeSpace_->setFixedWidth(kColumnWidth);
+  freeSpace_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  freeSpace_->setFrameShape(QFrame::StyledPanel);
+  freeSpace_->setFrameShadow(QFrame::Sunken);
+  stack.At(179, freeSpace_, 18);
 
   stack.At(203, bevel(203), 2);
 
-  btRefreshData_ = MakeButton(this, "btRefreshData", "メモリカード更新", "commit.png", button);
-  btRefreshData_->setEnabled(false);
-  stack.At(209, btRefreshData_, 28);
+  commitButton_ = MakeButton(this, "btRefreshData", "メモリカード更新", "commit.png", button);
+  commitButton_->setEnabled(false);
+  stack.At(209, commitButton_, 28);
 
   stack.At(243, bevel(243), 2);
 
-  auto* frame = new QFrame(this);
-  frame->setObjectName(QStringLiteral("StaticText1"));
-  frame->setFixedSize(kColumnWidth, kColumnWidth);
-  frame->setFrameShape(QFrame::StyledPanel);
-  frame->setFrameShadow(QFrame::Sunken);
-  SetWhite(frame);
-  dispPrev_ = new QLabel(frame);
-  dispPrev_->setObjectName(QStringLiteral("DispPrev"));
-  dispPrev_->setGeometry(8, 8, 145, 145);
-  dispPrev_->setAlignment(Qt::AlignCenter);
-  stack.At(249, frame, kColumnWidth);
+  auto* previewFrame = new QFrame(this);
+  previewFrame->setObjectName(QStringLiteral("StaticText1"));
+  previewFrame->setFixedSize(kColumnWidth, kColumnWidth);
+  previewFrame->setFrameShape(QFrame::StyledPanel);
+  previewFrame->setFrameShadow(QFrame::Sunken);
+  SetWhite(previewFrame);
+  previewPane_ = new QLabel(previewFrame);
+  previewPane_->setObjectName(QStringLiteral("DispPrev"));
+  previewPane_->setGeometry(8, 8, 145, 145);
+  previewPane_->setAlignment(Qt::AlignCenter);
+  stack.At(249, previewFrame, kColumnWidth);
 
-  btStopMelody_ = MakeButton(this, "btStopMelody", "着メロを演奏しない", "melody-off.png", button);
-  stack.At(414, btStopMelody_, 28);
+  // The playback switch: checked while selecting a melody plays it; the
+  // caption and the glyph say which way it stands.
+  playbackSwitch_ = MakeButton(this, "btStopMelody", "着メロを演奏しない", "melody-off.png", button);
+  playbackSwitch_->setCheckable(true);
+  stack.At(414, playbackSwitch_, 28);
 
   // A taller window lengthens the column here: the card's work stays at the
   // top, backup, help and exit at the foot, level with the lists' foot.
@@ -370,14 +373,14 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   stack.At(448, bevel(448), 2);
 
   // The backup's row: room for more buttons about backups beside it.
-  btBackUp_ = MakeButton(this, "btBackUp", "データバックアップ", "backup.png", button);
-  btBackUp_->setEnabled(false);
-  btBackUp_->setMinimumWidth(0);
-  btBackUp_->setMaximumWidth(QWIDGETSIZE_MAX);
+  backupButton_ = MakeButton(this, "btBackUp", "データバックアップ", "backup.png", button);
+  backupButton_->setEnabled(false);
+  backupButton_->setMinimumWidth(0);
+  backupButton_->setMaximumWidth(QWIDGETSIZE_MAX);
   auto* backupRow = new QHBoxLayout;
   backupRow->setObjectName(QStringLiteral("BackupRow"));
   backupRow->setSpacing(3);
-  backupRow->addWidget(btBackUp_);
+  backupRow->addWidget(backupButton_);
   BuildRestoreButton(backupRow);
   stack.At(454, backupRow, 28);
 
@@ -399,20 +402,20 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
 QHBoxLayout* TfrMain::BuildBottomStrip() {
   constexpr int kStripHeight = 36;
   banner_ = MakeLabel(this, "Label9", fenmora::texts::Of(app::texts::kBanner, MediaKind::Image));
-  auto* image3 = new ClickLabel(this);
-  image3->setObjectName(QStringLiteral("Image3"));
-  image3->setCursor(Qt::PointingHandCursor);
+  auto* partnerLogo = new ClickLabel(this);
+  partnerLogo->setObjectName(QStringLiteral("Image3"));
+  partnerLogo->setCursor(Qt::PointingHandCursor);
   QPixmap banner = LoadBanner(DataFile(QStringLiteral("banner.jpg")));
   if (!banner.isNull() && banner.height() > kStripHeight)
     banner = banner.scaledToHeight(kStripHeight, Qt::SmoothTransformation);
-  image3->setPixmap(banner);
-  image3->setFixedSize(banner.isNull() ? QSize(120, kStripHeight) : banner.size());
-  connect(image3, &ClickLabel::clicked, this, &TfrMain::OpenPartnerSite);
+  partnerLogo->setPixmap(banner);
+  partnerLogo->setFixedSize(banner.isNull() ? QSize(120, kStripHeight) : banner.size());
+  connect(partnerLogo, &ClickLabel::clicked, this, &TfrMain::OpenPartnerSite);
   auto* strip = new QHBoxLayout;
   strip->setContentsMargins(12, 0, 0, 0);
   strip->setSpacing(8);
   strip->addWidget(banner_, 0, Qt::AlignVCenter);
-  strip->addWidget(image3, 0, Qt::AlignVCenter);
+  strip->addWidget(partnerLogo, 0, Qt::AlignVCenter);
   strip->addStretch(1);
   // The strip's height, whatever the banner's.
   strip->addStrut(kStripHeight);
@@ -469,21 +472,21 @@ KindPage& TfrMain::Page(MediaKind kind) {
 
 void TfrMain::AddCardFolder(const QString& folder) {
   const QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
-  int at = curDrive_->findData(path);
+  int at = driveList_->findData(path);
   if (at < 0) {
     addedFolders_ << path;
     AddFolderEntry(path);
-    at = curDrive_->count() - 1;
+    at = driveList_->count() - 1;
   }
-  curDrive_->setCurrentIndex(at);
+  driveList_->setCurrentIndex(at);
 }
 
 void TfrMain::AddFolderEntry(const QString& folder) {
   // A folder given by hand is marked as a volume is when it holds a card.
   const bool card = HoldsCardLayout(std::filesystem::path(QFile::encodeName(folder).toStdString()), *fileOps_);
-  curDrive_->addItem(DriveText(QDir::toNativeSeparators(folder), QString(), card), folder);
-  curDrive_->setItemData(curDrive_->count() - 1, card, kCardRole);
-  curDrive_->setItemData(curDrive_->count() - 1, curDrive_->itemText(curDrive_->count() - 1), Qt::ToolTipRole);
+  driveList_->addItem(DriveText(QDir::toNativeSeparators(folder), QString(), card), folder);
+  driveList_->setItemData(driveList_->count() - 1, card, kCardRole);
+  driveList_->setItemData(driveList_->count() - 1, driveList_->itemText(driveList_->count() - 1), Qt::ToolTipRole);
 }
 
 void TfrMain::SetMountTable(MountTableReader reader) {
@@ -512,7 +515,7 @@ void TfrMain::ReadMountTableChange() {
 
 void TfrMain::RefreshDriveList() {
   const std::vector<DriveChoice> drives = MountedDrives(readMountTable_ ? readMountTable_() : std::string());
-  const QString current = curDrive_->currentData().toString();
+  const QString current = driveList_->currentData().toString();
   QStringList volumes;
   for (const DriveChoice& d : drives) volumes << d.path;
 
@@ -526,30 +529,30 @@ void TfrMain::RefreshDriveList() {
       }
   }
   {
-    const QSignalBlocker quiet(curDrive_);
-    curDrive_->clear();
+    const QSignalBlocker quiet(driveList_);
+    driveList_->clear();
     for (const DriveChoice& d : drives) {
-      curDrive_->addItem(d.text, d.path);
-      curDrive_->setItemData(curDrive_->count() - 1, d.card, kCardRole);
-      curDrive_->setItemData(curDrive_->count() - 1, d.removable, kRemovableRole);
+      driveList_->addItem(d.text, d.path);
+      driveList_->setItemData(driveList_->count() - 1, d.card, kCardRole);
+      driveList_->setItemData(driveList_->count() - 1, d.removable, kRemovableRole);
     }
     for (const QString& folder : addedFolders_)
       if (!volumes.contains(folder)) AddFolderEntry(folder);
-    int select = curDrive_->findData(arrived.isEmpty() ? current : arrived);
+    int select = driveList_->findData(arrived.isEmpty() ? current : arrived);
     // Otherwise a card, else a removable volume; never the system's root,
     // which would be loaded with one careless click.
     for (size_t i = 0; select < 0 && i < drives.size(); ++i)
       if (drives[i].card || drives[i].removable) select = static_cast<int>(i);
-    curDrive_->setCurrentIndex(select);
+    driveList_->setCurrentIndex(select);
   }
   // The box is narrow: each entry's whole text shows as its tip, the chosen
   // one's on the box too (the change above was not signalled).
-  for (int i = 0; i < curDrive_->count(); ++i)
-    curDrive_->setItemData(i, curDrive_->itemText(i), Qt::ToolTipRole);
-  curDrive_->setToolTip(curDrive_->currentText());
+  for (int i = 0; i < driveList_->count(); ++i)
+    driveList_->setItemData(i, driveList_->itemText(i), Qt::ToolTipRole);
+  driveList_->setToolTip(driveList_->currentText());
   // The open list is as wide as its longest entry: long mount points and
   // the card mark stay readable although the box itself is narrow.
-  curDrive_->view()->setMinimumWidth(curDrive_->view()->sizeHintForColumn(0) + 24);
+  driveList_->view()->setMinimumWidth(driveList_->view()->sizeHintForColumn(0) + 24);
   listedVolumes_ = volumes;
 
   const bool leftTheTable = loadedFromVolume_ && !volumes.contains(LoadedRootText());
@@ -580,13 +583,13 @@ bool TfrMain::HasUncommittedEdits() const {
 }
 
 void TfrMain::UpdateCommitButton() {
-  btRefreshData_->setEnabled(session_.loaded && !cardGone_ && (commitDue_ || !undoStack_->isClean()));
+  commitButton_->setEnabled(session_.loaded && !cardGone_ && (commitDue_ || !undoStack_->isClean()));
 }
 
 void TfrMain::UpdateCardButtons() {
   UpdateCommitButton();
-  btBackUp_->setEnabled(session_.loaded && !cardGone_);
-  btRestore_->setEnabled(session_.loaded && !cardGone_);
+  backupButton_->setEnabled(session_.loaded && !cardGone_);
+  restoreButton_->setEnabled(session_.loaded && !cardGone_);
 }
 
 bool TfrMain::AskToDropEdits(const char* question) {
@@ -609,34 +612,34 @@ void TfrMain::closeEvent(QCloseEvent* event) {
 }
 
 std::filesystem::path TfrMain::CardRoot() const {
-  const QString path = curDrive_->currentData().toString();
+  const QString path = driveList_->currentData().toString();
   return std::filesystem::path(path.toStdString());
 }
 
-void TfrMain::InitDiskGauge() {
-  const DiskGauge& g = session_.gauge;
-  std::int64_t maxValue = g.maxValue < 0 ? 0 : g.maxValue;
-  std::int64_t value = std::clamp<std::int64_t>(g.progress, 0, maxValue);
+void TfrMain::ShowCardSpace() {
+  const CardSpace& space = session_.space;
+  std::int64_t capacity = space.capacity < 0 ? 0 : space.capacity;
+  std::int64_t used = std::clamp<std::int64_t>(space.used, 0, capacity);
   // The bar holds ints: halve both until the card's size fits.
-  while (maxValue > INT_MAX) {
-    maxValue >>= 1;
-    value >>= 1;
+  while (capacity > INT_MAX) {
+    capacity >>= 1;
+    used >>= 1;
   }
-  cgDiskSpace_->setRange(0, static_cast<int>(maxValue));
-  cgDiskSpace_->setValue(static_cast<int>(value));
-  ShowFreeSpace(g.Free());
+  spaceBar_->setRange(0, static_cast<int>(capacity));
+  spaceBar_->setValue(static_cast<int>(used));
+  ShowFreeSpace(space.Free());
 }
 
 void TfrMain::ShowFreeSpace(std::int64_t freeBytes) {
-  stFree_->setText(QString::fromStdString(FreeSpaceText(freeBytes)));
+  freeSpace_->setText(QString::fromStdString(FreeSpaceText(freeBytes)));
   const bool low = FreeSpaceIsLow(freeBytes);
-  SetColour(stFree_, QPalette::WindowText, low ? QColor(255, 0, 0) : QColor(0, 0, 0));
-  SetColour(cgDiskSpace_, QPalette::Highlight, low ? QColor(255, 0, 0) : QColor(0, 0, 128));
+  SetColour(freeSpace_, QPalette::WindowText, low ? QColor(255, 0, 0) : QColor(0, 0, 0));
+  SetColour(spaceBar_, QPalette::Highlight, low ? QColor(255, 0, 0) : QColor(0, 0, 128));
 }
 
 namespace {
 
-// The load sets the card's gauge values just before it turns the hourglass
+// The load sets the card's space just before it turns the hourglass
 // on; showing them at that moment lets the window, repainted with every
 // status text, show the new card's space while the tables are read.
 class LoadProgress : public Progress {
@@ -644,9 +647,9 @@ class LoadProgress : public Progress {
   LoadProgress(Progress& inner, TfrMain& window) : inner_(inner), window_(window) {}
   void Status(const std::string& text) override { inner_.Status(text); }
   void Busy(bool on) override {
-    if (on && !gaugeShown_) {
-      window_.InitDiskGauge();
-      gaugeShown_ = true;
+    if (on && !spaceShown_) {
+      window_.ShowCardSpace();
+      spaceShown_ = true;
     }
     inner_.Busy(on);
   }
@@ -655,7 +658,7 @@ class LoadProgress : public Progress {
  private:
   Progress& inner_;
   TfrMain& window_;
-  bool gaugeShown_ = false;
+  bool spaceShown_ = false;
 };
 
 }  // namespace
@@ -676,9 +679,9 @@ LoadResult TfrMain::LoadFrom(const std::filesystem::path& root, bool reload) {
   // reload after a commit asks nothing of either, nor what to do with an
   // update it left unfinished (its closing message says how: load again).
   const QString rootText = QDir::cleanPath(QFile::decodeName(QByteArray::fromStdString(root.native())));
-  const int entry = curDrive_->findData(rootText);
-  const bool knownReader = entry >= 0 && (curDrive_->itemData(entry, kCardRole).toBool() ||
-                                          curDrive_->itemData(entry, kRemovableRole).toBool());
+  const int entry = driveList_->findData(rootText);
+  const bool knownReader = entry >= 0 && (driveList_->itemData(entry, kCardRole).toBool() ||
+                                          driveList_->itemData(entry, kRemovableRole).toBool());
   LoadAsks asks;
   asks.driveWarning = !reload && !knownReader && !HoldsCardLayout(root, *fileOps_);
   asks.backupAdvice = !reload && !advisedCards_.contains(rootText);
@@ -687,7 +690,7 @@ LoadResult TfrMain::LoadFrom(const std::filesystem::path& root, bool reload) {
                reload ? InterruptedChoice::Tables : InterruptedChoice::Ask, asks);
   if (!result.Completed()) return result;  // declined, or no card: nothing changes
   if (asks.backupAdvice) advisedCards_ << rootText;
-  InitDiskGauge();
+  ShowCardSpace();
   struct stat st;
   loadedDevice_ = ::stat(session_.cardRoot.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_dev) : 0;
   cardGone_ = false;

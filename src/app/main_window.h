@@ -1,5 +1,5 @@
 // The main window: the three list pages, the drive list, the card-space
-// gauge, the commit, preview, backup, help and exit controls, the partner
+// bar, the commit, preview, backup, help and exit controls, the partner
 // banner and the status bar. Every control carries its name as objectName so
 // that tests and the drop routing find it by name.
 //
@@ -72,8 +72,8 @@ class TfrMain : public QWidget {
   using MountTableReader = std::function<std::string()>;
   // Puts another mount table in place (a test's) and rereads it at once.
   void SetMountTable(MountTableReader reader);
-  // The file operations of the commit, the backup and the folder made by
-  // "追加" (the real file system unless replaced).
+  // The file operations of the load, the commit, the backup and the restore
+  // (the real file system unless replaced).
   void SetFileOps(fenmora::FileOps& ops) { fileOps_ = &ops; }
   // The file dialog of "追加": gets the kind and the dialog's name filter,
   // returns the chosen paths (empty: cancelled).
@@ -116,9 +116,9 @@ class TfrMain : public QWidget {
   std::optional<std::filesystem::path> ItemPath(const fenmora::MediaEntry& entry) const;
   // The melody player, made at the first melody played (null before).
   fenmora::MelodyPlayer* melodyPlayer() const { return player_.get(); }
-  // Puts the session's gauge on the bar (scaled to fit an int when the card
+  // Puts the session's card space on the bar (scaled to fit an int when the card
   // is larger) and shows its free space.
-  void InitDiskGauge();
+  void ShowCardSpace();
   // The free-space text and the colours of the text and of the bar.
   void ShowFreeSpace(std::int64_t freeBytes);
 
@@ -139,8 +139,8 @@ class TfrMain : public QWidget {
   void BackUpCard();
   // "復元": restores a backup chosen in a folder dialog.
   void RestoreBackup();
-  // The playback switch.
-  void TogglePlayback();
+  // The playback switch clicked: on (checked) or off.
+  void SwitchPlayback(bool on);
   // "ヘルプ": opens the read-me.
   void OpenReadMe();
   // The read-me in the window's own view (when the desktop cannot show it).
@@ -181,7 +181,7 @@ class TfrMain : public QWidget {
 
   fenmora::app::KindPage& Page(fenmora::MediaKind kind);
   fenmora::Progress& progress();
-  // The playback switch: the caption of btStopMelody is the state.
+  // Selecting a melody plays it: the playback switch is checked.
   bool PlaybackOn() const;
   // Puts the frame at its place once the window manager has made it.
   void PlaceFrame();
@@ -196,7 +196,7 @@ class TfrMain : public QWidget {
   // command. True when the edit acted.
   bool RecordEdit(fenmora::MediaKind kind, const std::function<bool()>& edit);
   // Puts a kind's catalogue as it was before an edit (forward: after it) and
-  // shows it: grid, gauge, free space, selection, commit button.
+  // shows it: grid, space bar, free space, selection, commit button.
   void RestoreEdit(const fenmora::CatalogueEdit& edit, bool forward);
   friend class ListEditCommand;
   // The commit button: enabled while a loaded card is there and a commit
@@ -245,6 +245,7 @@ class TfrMain : public QWidget {
   void ForgetMoviePreview();
   void PlayMelody(const fenmora::MediaEntry& entry);
   fenmora::MelodyPlayer& Player();
+  // Sets the playback switch, its caption and its glyph.
   void SetPlayback(bool on);
   void OpenItem(const fenmora::MediaEntry& entry);
 
@@ -278,16 +279,16 @@ class TfrMain : public QWidget {
   // Per kind, the row whose title the edit was given (0: none).
   std::array<int, 3> titleRows_{};
 
-  QTabWidget* pcMain_ = nullptr;
+  QTabWidget* kindTabs_ = nullptr;
   std::array<fenmora::app::KindPage*, 3> pages_{};
-  QComboBox* curDrive_ = nullptr;
-  QProgressBar* cgDiskSpace_ = nullptr;
-  QLabel* stFree_ = nullptr;
-  QPushButton* btRefreshData_ = nullptr;
-  QLabel* dispPrev_ = nullptr;
-  QPushButton* btStopMelody_ = nullptr;
-  QPushButton* btBackUp_ = nullptr;
-  QPushButton* btRestore_ = nullptr;
+  QComboBox* driveList_ = nullptr;
+  QProgressBar* spaceBar_ = nullptr;
+  QLabel* freeSpace_ = nullptr;
+  QPushButton* commitButton_ = nullptr;
+  QLabel* previewPane_ = nullptr;
+  QPushButton* playbackSwitch_ = nullptr;
+  QPushButton* backupButton_ = nullptr;
+  QPushButton* restoreButton_ = nullptr;
   QUndoStack* undoStack_ = nullptr;
   // The lists come from an interrupted commit, or a commit stopped before it
   // touched the card: a commit is due without any edit in the history.

@@ -109,8 +109,8 @@ void TfrMain::PreviewMovie(const MediaEntry& entry) {
             [this](const QImage& picture, const QString& info) {
               // A file that cannot be decoded leaves the pane empty, without
               // a message, as an image does.
-              if (picture.isNull()) dispPrev_->clear();
-              else dispPrev_->setPixmap(QPixmap::fromImage(picture));
+              if (picture.isNull()) previewPane_->clear();
+              else previewPane_->setPixmap(QPixmap::fromImage(picture));
               ForgetMoviePreview();
               if (info.isEmpty()) return;
               movieStatus_ = info;
@@ -119,13 +119,13 @@ void TfrMain::PreviewMovie(const MediaEntry& entry) {
   }
   // Until the picture comes, the pane shows no other item.
   ForgetMoviePreview();
-  dispPrev_->clear();
+  previewPane_->clear();
   const auto path = ItemPath(entry);
   if (!path) {
     moviePreviewer_->Cancel();
     return;
   }
-  moviePreviewer_->Request(*path, dispPrev_->contentsRect().size());
+  moviePreviewer_->Request(*path, previewPane_->contentsRect().size());
 }
 
 void TfrMain::ForgetMoviePreview() {

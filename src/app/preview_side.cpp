@@ -53,37 +53,35 @@ void TfrMain::PreviewImage(const MediaEntry& entry) {
   ForgetMoviePreview();
   // A selected item that cannot be previewed leaves the pane empty: it must
   // not go on showing another item.
-  if (!IsPreviewableImage(entry.sourceName)) return dispPrev_->clear();
+  if (!IsPreviewableImage(entry.sourceName)) return previewPane_->clear();
   // Only while the images' tab is in front.
-  if (pcMain_->currentWidget() != &Page(MediaKind::Image)) return dispPrev_->clear();
+  if (kindTabs_->currentWidget() != &Page(MediaKind::Image)) return previewPane_->clear();
   const auto path = ItemPath(entry);
   const QImage image = path ? LoadPreviewImage(ToQString(*path)) : QImage();
   // The picture shown before is released. A file that cannot be decoded
   // leaves the pane empty: it must not go on showing another item.
-  if (image.isNull()) dispPrev_->clear();
-  else dispPrev_->setPixmap(QPixmap::fromImage(image));
+  if (image.isNull()) previewPane_->clear();
+  else previewPane_->setPixmap(QPixmap::fromImage(image));
 }
 
 void TfrMain::ShowTab(int index) {
-  const auto* page = qobject_cast<const KindPage*>(pcMain_->widget(index));
+  const auto* page = qobject_cast<const KindPage*>(kindTabs_->widget(index));
   if (!page || !banner_) return;
   banner_->setText(QString::fromUtf8(fenmora::texts::Of(app::texts::kBanner, page->kind())));
   // The pane belongs to the images: on the other tabs it is empty, and the
   // selected image comes back with its tab.
-  if (page->kind() != MediaKind::Image) return dispPrev_->clear();
+  if (page->kind() != MediaKind::Image) return previewPane_->clear();
   const MediaEntry* entry = session_.Catalogue(MediaKind::Image).EntryAtRow(SelectedRow(MediaKind::Image));
   if (entry) PreviewImage(*entry);
-  else dispPrev_->clear();
+  else previewPane_->clear();
 }
 
-bool TfrMain::PlaybackOn() const {
-  return btStopMelody_->text() == QString::fromUtf8(app::texts::kPlaybackOn);
-}
+bool TfrMain::PlaybackOn() const { return playbackSwitch_->isChecked(); }
 
 void TfrMain::SetPlayback(bool on) {
-  btStopMelody_->setText(QString::fromUtf8(on ? app::texts::kPlaybackOn : app::texts::kPlaybackOff));
-  // The two glyphs of ilMelody: 0 while playback is on, 1 while it is off.
-  btStopMelody_->setIcon(
+  playbackSwitch_->setChecked(on);
+  playbackSwitch_->setText(QString::fromUtf8(on ? app::texts::kPlaybackOn : app::texts::kPlaybackOff));
+  playbackSwitch_->setIcon(
       QIcon(DataPixmap(on ? QStringLiteral("melody-on.png") : QStringLiteral("melody-off.png"))));
 }
 
@@ -124,14 +122,13 @@ void TfrMain::PlayMelody(const MediaEntry& entry) {
                            player.lastError().toStdString());
 }
 
-void TfrMain::TogglePlayback() {
-  if (PlaybackOn()) {
+void TfrMain::SwitchPlayback(bool on) {
+  SetPlayback(on);
+  if (!on) {
     // No player operation unless a melody was ever given to the player.
     if (player_ && !player_->fileName().isEmpty()) player_->Stop();
-    SetPlayback(false);
     return;
   }
-  SetPlayback(true);
   ShowChosenRow(MediaKind::Melody);  // the selected melody starts at once, whichever tab shows
 }
 

@@ -21,16 +21,16 @@ using namespace fenmora::app;
 void TfrMain::BuildRestoreButton(QHBoxLayout* backupRow) {
   // The backup button gives the right part of its row.
   constexpr int kWidth = 44;
-  btRestore_ = new QPushButton(QString::fromUtf8(fenmora::texts::kRestoreButton), this);
-  btRestore_->setObjectName(QStringLiteral("btRestore"));
-  btRestore_->setFixedWidth(kWidth);
-  btRestore_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);  // the row's height
+  restoreButton_ = new QPushButton(QString::fromUtf8(fenmora::texts::kRestoreButton), this);
+  restoreButton_->setObjectName(QStringLiteral("btRestore"));
+  restoreButton_->setFixedWidth(kWidth);
+  restoreButton_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);  // the row's height
   // (Its caption may be cut rather than widen the column.)
-  btBackUp_->setSizePolicy(QSizePolicy::Ignored, btBackUp_->sizePolicy().verticalPolicy());
-  backupRow->addWidget(btRestore_);
-  btRestore_->setToolTip(QString::fromUtf8(fenmora::texts::kChooseBackup));
-  btRestore_->setEnabled(false);
-  connect(btRestore_, &QPushButton::clicked, this, &TfrMain::RestoreBackup);
+  backupButton_->setSizePolicy(QSizePolicy::Ignored, backupButton_->sizePolicy().verticalPolicy());
+  backupRow->addWidget(restoreButton_);
+  restoreButton_->setToolTip(QString::fromUtf8(fenmora::texts::kChooseBackup));
+  restoreButton_->setEnabled(false);
+  connect(restoreButton_, &QPushButton::clicked, this, &TfrMain::RestoreBackup);
   chooseBackup_ = [this](const QString& start) {
     return QFileDialog::getExistingDirectory(this, QString::fromUtf8(fenmora::texts::kChooseBackup), start);
   };

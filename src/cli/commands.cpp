@@ -160,7 +160,7 @@ Applied ApplyOps(CardSession& session, const std::vector<Op>& ops, CliPrompts& p
     }
     bool done = true;
     switch (op.type) {
-      case Op::Type::Delete: done = DeleteEntry(cat, session.gauge, op.position).has_value(); break;
+      case Op::Type::Delete: done = DeleteEntry(cat, session.space, op.position).has_value(); break;
       case Op::Type::Up: done = MoveUp(cat, op.position); break;
       case Op::Type::Down: done = MoveDown(cat, op.position); break;
       case Op::Type::Renumber: Renumber(session.profile, op.kind, cat); break;
@@ -241,12 +241,12 @@ void WriteListTable(const CardSession& session, std::ostream& out) {
   for (MediaKind k : kListKinds)
     out << session.Catalogue(k).LiveCount() << " " << PluralKind(k)
         << (k == MediaKind::Movie ? "; " : ", ");
-  out << session.gauge.Free() << " of " << session.gauge.maxValue << " bytes free\n";
+  out << session.space.Free() << " of " << session.space.capacity << " bytes free\n";
 }
 
 void WriteListJson(const CardSession& session, const std::string& cardText, std::ostream& out) {
-  out << "{\"card\": " << JsonString(cardText) << ", \"totalBytes\": " << session.gauge.maxValue
-      << ", \"freeBytes\": " << session.gauge.Free();
+  out << "{\"card\": " << JsonString(cardText) << ", \"totalBytes\": " << session.space.capacity
+      << ", \"freeBytes\": " << session.space.Free();
   for (MediaKind k : kListKinds) {
     out << ", \"" << KindWord(k) << "\": [";
     const MediaCatalogue& cat = session.Catalogue(k);

@@ -1,11 +1,11 @@
 #include "cli/ops.h"
 
-#include <charconv>
 #include <limits>
 #include <optional>
 
 #include "editing/editing.h"
 #include "platform/cp932.h"
+#include "platform/numbers.h"
 
 namespace fenmora::cli {
 
@@ -64,14 +64,10 @@ std::optional<std::int32_t> PositionOf(std::string_view w) {
     negative = w.front() == '-';
     w.remove_prefix(1);
   }
-  if (w.empty()) return std::nullopt;
-  for (char c : w)
-    if (c < '0' || c > '9') return std::nullopt;
-  std::int64_t value = 0;
-  const auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), value);
-  (void)end;
-  if (ec != std::errc() || value > std::numeric_limits<std::int32_t>::max()) return 0;
-  return static_cast<std::int32_t>(negative ? -value : value);
+  if (w.empty() || w.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
+  const auto value = ParseInteger(w);  // digits only: nullopt is a value past 64 bits
+  if (!value || *value > std::numeric_limits<std::int32_t>::max()) return 0;
+  return static_cast<std::int32_t>(negative ? -*value : *value);
 }
 
 std::string Quoted(std::string_view w) {

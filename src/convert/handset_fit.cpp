@@ -92,7 +92,7 @@ Fitted HandsetFit::FitPicture(const fs::path& file, Prompts& prompts) {
     return {};
   if (facts.animated) prompts.Tell(Icon::Warning, texts::kAnimationLost + shownPath);
 
-  const QSize target = FitSize(facts.size, limits);
+  const QSize target = FitSize(facts.size, limits.Screen());
   const QImage upright = ReadUpright(file, target);
   const QImage fitted = Downscale(upright, target);  // null when nothing was read
   if (fitted.isNull()) {

@@ -5,13 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <csetjmp>
-#include <cstdio>  // jpeglib.h needs FILE and size_t declared first
 #include <cstdlib>
 #include <vector>
 
-#include <jpeglib.h>
-
+#include "convert/jpeg_errors.h"
 #include "convert/jpeg_layout.h"
 
 namespace fenmora::convert {
@@ -66,12 +63,12 @@ PictureFacts InspectPicture(const fs::path& file, const PictureLimits& limits) {
   return facts;
 }
 
-QSize FitSize(QSize picture, const PictureLimits& limits) {
+QSize FitSize(QSize picture, QSize box) {
   if (picture.width() <= 0 || picture.height() <= 0) return {};
-  const double scale = std::min({1.0, static_cast<double>(limits.width) / picture.width(),
-                                 static_cast<double>(limits.height) / picture.height()});
-  return {std::max(1, static_cast<int>(std::lround(picture.width() * scale))),
-          std::max(1, static_cast<int>(std::lround(picture.height() * scale)))};
+  if (box.width() <= 0 || box.height() <= 0) return picture;
+  if (picture.width() <= box.width() && picture.height() <= box.height()) return picture;
+  const QSize fitted = picture.scaled(box, Qt::KeepAspectRatio);
+  return {std::max(1, fitted.width()), std::max(1, fitted.height())};
 }
 
 QImage ReadUpright(const fs::path& file, QSize fit) {
@@ -157,22 +154,11 @@ QImage Downscale(const QImage& picture, QSize target) {
 
 namespace {
 
-struct ErrorManager {
-  jpeg_error_mgr pub{};
-  std::jmp_buf jump{};
-};
-
-[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
-  std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
-}
-
-void NoMessage(j_common_ptr) {}
-
 // Owns libjpeg's state and output buffer, set up before setjmp, so a longjmp
 // back skips no destructor.
 struct EncodeContext {
   jpeg_compress_struct cinfo{};
-  ErrorManager err;
+  JpegErrors err;
   unsigned char* buffer = nullptr;
   unsigned long size = 0;
   bool created = false;
@@ -184,9 +170,7 @@ struct EncodeContext {
 
 bool Encode(EncodeContext& ctx, const QImage& rgb, int quality) {
   jpeg_compress_struct& cinfo = ctx.cinfo;
-  cinfo.err = jpeg_std_error(&ctx.err.pub);
-  ctx.err.pub.error_exit = ErrorExit;
-  ctx.err.pub.output_message = NoMessage;
+  cinfo.err = ctx.err.Install();
   if (setjmp(ctx.err.jump)) return false;
   jpeg_create_compress(&cinfo);
   ctx.created = true;

@@ -18,6 +18,7 @@ struct PictureLimits {
   int width = 240;
   int height = 320;
   std::int64_t bytes = 102400;
+  QSize Screen() const { return {width, height}; }
 };
 
 struct PictureFacts {
@@ -39,9 +40,11 @@ PictureFacts InspectPicture(const std::filesystem::path& file, const PictureLimi
 // image when it cannot be read.
 QImage ReadUpright(const std::filesystem::path& file, QSize fit);
 
-// The size inside `limits` with the picture's proportions, never larger than
-// the picture itself; at least one pixel each way.
-QSize FitSize(QSize picture, const PictureLimits& limits);
+// The size a picture takes in `box`: shrunk to fit keeping its proportions
+// (the parts cut down, as QSize::scaled does; at least one pixel each way),
+// never enlarged. An invalid or empty box leaves the size as it is; an empty
+// picture gives an invalid size.
+QSize FitSize(QSize picture, QSize box);
 
 // Downscaling by area averaging: every target pixel is the mean of the source
 // area it covers, so fine patterns become their average instead of moiré.

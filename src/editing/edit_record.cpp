@@ -8,7 +8,7 @@ EditRecorder::EditRecorder(const CardSession& session, MediaKind kind)
     : kind_(kind),
       count_(session.Catalogue(kind).count),
       deleted_(session.Catalogue(kind).deletedCount),
-      progress_(session.gauge.progress) {
+      used_(session.space.used) {
   const MediaCatalogue& c = session.Catalogue(kind);
   // Slots behind the ones in use may hold leftovers of an earlier load, which
   // an add overwrites: they are copied too, up to the last one holding
@@ -28,8 +28,8 @@ CatalogueEdit EditRecorder::Finish(const CardSession& session) const {
   edit.countAfter = c.count;
   edit.deletedBefore = deleted_;
   edit.deletedAfter = c.deletedCount;
-  edit.progressBefore = progress_;
-  edit.progressAfter = session.gauge.progress;
+  edit.usedBefore = used_;
+  edit.usedAfter = session.space.used;
   const int upTo = std::max<int>(static_cast<int>(slots_.size()), std::max(count_, c.count));
   const MediaEntry empty;
   for (int i = 0; i < upTo && i < MediaCatalogue::kSlots; ++i) {
@@ -46,7 +46,7 @@ void Apply(CardSession& session, const CatalogueEdit& edit, bool forward) {
   for (const CatalogueEdit::Slot& s : edit.changed) c.Slot(s.index) = forward ? s.after : s.before;
   c.count = forward ? edit.countAfter : edit.countBefore;
   c.deletedCount = forward ? edit.deletedAfter : edit.deletedBefore;
-  session.gauge.progress = forward ? edit.progressAfter : edit.progressBefore;
+  session.space.used = forward ? edit.usedAfter : edit.usedBefore;
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ struct CatalogueEdit {
   MediaKind kind = MediaKind::Image;
   std::int32_t countBefore = 0, countAfter = 0;
   std::int32_t deletedBefore = 0, deletedAfter = 0;
-  std::int64_t progressBefore = 0, progressAfter = 0;
+  std::int64_t usedBefore = 0, usedAfter = 0;
   struct Slot {
     int index = 0;
     MediaEntry before;
@@ -38,12 +38,12 @@ class EditRecorder {
   MediaKind kind_;
   std::int32_t count_;
   std::int32_t deleted_;
-  std::int64_t progress_;
+  std::int64_t used_;
   // The slots before the edit, up to the last one that held anything.
   std::vector<MediaEntry> slots_;
 };
 
-// Puts the catalogue and the gauge back as they were before the edit, or as
+// Puts the catalogue and the card space back as they were before the edit, or as
 // they were after it.
 void UndoEdit(CardSession& session, const CatalogueEdit& edit);
 void RedoEdit(CardSession& session, const CatalogueEdit& edit);

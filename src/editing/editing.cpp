@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <unordered_set>
 
 #include "catalogue/table.h"
 #include "media/file_info.h"
@@ -14,6 +13,8 @@
 #include "platform/cardname.h"
 #include "platform/cardpath.h"
 #include "platform/cp932.h"
+#include "platform/fileops.h"
+#include "platform/numbers.h"
 #include "sync/texts.h"
 
 namespace fenmora {
@@ -56,7 +57,7 @@ void Renumber(const HandsetProfile& profile, MediaKind kind, MediaCatalogue& cat
   }
 }
 
-std::optional<std::int64_t> DeleteEntry(MediaCatalogue& catalogue, DiskGauge& gauge,
+std::optional<std::int64_t> DeleteEntry(MediaCatalogue& catalogue, CardSpace& space,
                                         std::int32_t row) {
   MediaEntry* e = catalogue.EntryAtRow(row);
   if (!e) return std::nullopt;
@@ -69,7 +70,7 @@ std::optional<std::int64_t> DeleteEntry(MediaCatalogue& catalogue, DiskGauge& ga
   e->position = catalogue.count;
   e->toDelete = true;
   ++catalogue.deletedCount;
-  gauge.progress -= gauge.Footprint(e->size);
+  space.used -= space.Footprint(e->size);
   return e->size;
 }
 
@@ -92,21 +93,34 @@ std::int64_t NumberHeldBy(const HandsetProfile& profile, MediaKind kind, std::st
   if (stem.size() <= prefix.size() || stem.compare(0, prefix.size(), prefix) != 0) return -1;
   const std::string digits = stem.substr(prefix.size());
   if (digits.size() > 15) return -1;
-  char* end = nullptr;
-  const long long n = std::strtoll(digits.c_str(), &end, kind == MediaKind::Movie ? 16 : 10);
-  if (*end != '\0' || n < 1) return -1;
-  return profile.FileNumberText(kind, n) == digits ? n : -1;
+  const auto n = ParseInteger(digits, kind == MediaKind::Movie ? 16 : 10);
+  if (!n || *n < 1) return -1;
+  return profile.FileNumberText(kind, *n) == digits ? *n : -1;
+}
+
+FreeFileNumbers::FreeFileNumbers(const HandsetProfile& profile, MediaKind kind,
+                                 const MediaCatalogue& catalogue, const std::vector<std::string>& onCard) {
+  // The entries and the files hold at most this many numbers, and fewer than
+  // that many are ever taken (a kind holds kSlots entries), so the search
+  // never goes past it: only those numbers need remembering.
+  used_.assign(MediaCatalogue::kSlots + onCard.size() + 2, 0);
+  const auto hold = [&](const std::string& name) {
+    const std::int64_t n = NumberHeldBy(profile, kind, name);
+    if (n >= 1 && n < static_cast<std::int64_t>(used_.size())) used_[static_cast<size_t>(n)] = 1;
+  };
+  for (int i = 0; i < catalogue.count; ++i) hold(catalogue.Slot(i).cardName);
+  for (const std::string& name : onCard) hold(name);
+}
+
+std::int64_t FreeFileNumbers::Take() {
+  while (next_ < static_cast<std::int64_t>(used_.size()) && used_[static_cast<size_t>(next_)]) ++next_;
+  if (next_ < static_cast<std::int64_t>(used_.size())) used_[static_cast<size_t>(next_)] = 1;
+  return next_++;
 }
 
 std::int64_t FreeFileNumber(const HandsetProfile& profile, MediaKind kind,
                             const MediaCatalogue& catalogue, const std::vector<std::string>& onCard) {
-  std::unordered_set<std::int64_t> used;
-  used.reserve(static_cast<size_t>(catalogue.count) + onCard.size());
-  for (int i = 0; i < catalogue.count; ++i) used.insert(NumberHeldBy(profile, kind, catalogue.Slot(i).cardName));
-  for (const std::string& name : onCard) used.insert(NumberHeldBy(profile, kind, name));
-  std::int64_t n = 1;
-  while (used.count(n)) ++n;
-  return n;
+  return FreeFileNumbers(profile, kind, catalogue, onCard).Take();
 }
 
 std::optional<std::uint64_t> ContentFingerprints::Of(const fs::path& file) {
@@ -120,15 +134,11 @@ std::optional<std::uint64_t> ContentFingerprints::Of(const fs::path& file) {
   if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) ::close(fd);
   else if (fd >= 0) {
     // FNV-1a over every byte.
-    std::uint64_t h = 14695981039346656037ull;
+    std::uint64_t h = kFnv1aBasis;
     if (buffer_.empty()) buffer_.resize(65536);
     ssize_t n;
-    while ((n = ::read(fd, buffer_.data(), buffer_.size())) > 0) {
-      for (ssize_t i = 0; i < n; ++i) {
-        h ^= static_cast<unsigned char>(buffer_[static_cast<size_t>(i)]);
-        h *= 1099511628211ull;
-      }
-    }
+    while ((n = ::read(fd, buffer_.data(), buffer_.size())) > 0)
+      h = Fnv1a(std::string_view(buffer_.data(), static_cast<size_t>(n)), h);
     if (n == 0) print = h;
     ::close(fd);
   }
@@ -202,27 +212,11 @@ std::string FileFilterText(const HandsetProfile& profile, MediaKind kind) {
 }
 
 FileQueue::FileQueue(CardSession& session, MediaKind kind, Prompts& prompts)
-    : session_(session), kind_(kind), prompts_(prompts) {
-  // The search never goes past the number of slots plus the files on the
-  // card, so only those numbers need remembering.
-  const HandsetProfile& profile = session.profile;
-  const MediaCatalogue& catalogue = session.Catalogue(kind);
-  used_.assign(MediaCatalogue::kSlots + session.filesOnCard[KindIndex(kind)].size() + 2, 0);
-  const auto hold = [&](const std::string& name) {
-    const std::int64_t n = NumberHeldBy(profile, kind, name);
-    if (n >= 1 && n < static_cast<std::int64_t>(used_.size())) used_[static_cast<size_t>(n)] = 1;
-  };
-  for (int i = 0; i < catalogue.count; ++i) hold(catalogue.Slot(i).cardName);
-  for (const std::string& name : session.filesOnCard[KindIndex(kind)]) hold(name);
-}
-
-std::int64_t FileQueue::TakeNumber() {
-  // Numbers are only taken during a batch, so the next free one is never
-  // below the last one given.
-  while (next_ < static_cast<std::int64_t>(used_.size()) && used_[static_cast<size_t>(next_)]) ++next_;
-  if (next_ < static_cast<std::int64_t>(used_.size())) used_[static_cast<size_t>(next_)] = 1;
-  return next_++;
-}
+    : session_(session),
+      kind_(kind),
+      prompts_(prompts),
+      // Numbers are only taken during the batch: the ones found now stay held.
+      numbers_(session.profile, kind, session.Catalogue(kind), session.filesOnCard[KindIndex(kind)]) {}
 
 std::optional<struct stat> LookBeforeAdding(const fs::path& file, Prompts& prompts) {
   using Icon = Prompts::Icon;
@@ -315,12 +309,12 @@ QueueOutcome FileQueue::Add(const fs::path& file, const QueueAs* as) {
                                "」" + texts::kSameContentQuestion + shownPath) !=
                   Prompts::Answer::Yes)
     return QueueOutcome::Skipped;
-  DiskGauge& gauge = session_.gauge;
-  if (!gauge.Fits(size)) {
+  CardSpace& space = session_.space;
+  if (!space.Fits(size)) {
     prompts_.Tell(Icon::Warning, texts::kNoSpace);
     return QueueOutcome::NoSpace;
   }
-  gauge.progress += gauge.Footprint(size);
+  space.used += space.Footprint(size);
 
   // Room behind the live entries: the deleted ones move back a place.
   const std::int32_t live = catalogue.LiveCount();
@@ -334,7 +328,7 @@ QueueOutcome FileQueue::Add(const fs::path& file, const QueueAs* as) {
   e.sourceFolder = std::move(folder);
   e.sourceName = name;
   e.cardFolder = profile.Kind(kind_).contentFolder;
-  e.cardName = profile.ContentFileName(kind_, TakeNumber(), ext);
+  e.cardName = profile.ContentFileName(kind_, numbers_.Take(), ext);
   e.title = TitleForFile(kind_, as ? as->original : file);
   e.size = size;
   e.toDelete = false;

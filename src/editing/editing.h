@@ -42,7 +42,7 @@ void Renumber(const HandsetProfile& profile, MediaKind kind, MediaCatalogue& cat
 // Marks the entry at `row` for deletion: it goes behind every other entry,
 // the entries below move up a place, and its clusters no longer count against
 // the card. Returns the deleted entry's size, or nullopt when the row has none.
-std::optional<std::int64_t> DeleteEntry(MediaCatalogue& catalogue, DiskGauge& gauge,
+std::optional<std::int64_t> DeleteEntry(MediaCatalogue& catalogue, CardSpace& space,
                                         std::int32_t row);
 
 // ---- queueing a file from the computer as a new item
@@ -65,14 +65,27 @@ class ContentFingerprints {
   std::vector<char> buffer_;
 };
 
-// The smallest file number from 1 up that no entry of the kind (live, deleted
-// or queued) and no file of `onCard` holds.
+// The file numbers of a kind that no entry (live, deleted or queued) and no
+// file of `onCard` holds. Take gives the smallest from 1 up and keeps it from
+// being given again.
+class FreeFileNumbers {
+ public:
+  FreeFileNumbers(const HandsetProfile& profile, MediaKind kind, const MediaCatalogue& catalogue,
+                  const std::vector<std::string>& onCard);
+  std::int64_t Take();
+
+ private:
+  std::vector<char> used_;  // used_[n]: number n is held or was given
+  std::int64_t next_ = 1;   // no number below it is free
+};
+
+// The smallest free file number of a kind, as FreeFileNumbers gives it.
 std::int64_t FreeFileNumber(const HandsetProfile& profile, MediaKind kind,
                             const MediaCatalogue& catalogue,
                             const std::vector<std::string>& onCard = {});
 
 enum class QueueOutcome {
-  Queued,   // the catalogue, its grid and the gauge changed
+  Queued,   // the catalogue, its grid and the card space changed
   Skipped,  // the user declined an oversized file, or the file cannot be read
   NoSpace,  // the card cannot hold it: the rest of the batch is left out
   Full,     // the kind holds its 1024 items: the rest of the batch is left out
@@ -115,13 +128,11 @@ class FileQueue {
   bool Full() const { return session_.Catalogue(kind_).Full(); }
 
  private:
-  std::int64_t TakeNumber();
   CardSession& session_;
   MediaKind kind_;
   Prompts& prompts_;
-  std::vector<char> used_;  // used_[n]: some slot in use holds number n
+  FreeFileNumbers numbers_;
   ContentFingerprints prints_;
-  std::int64_t next_ = 1;
 };
 
 // The live entry of a kind whose file holds the bytes of `file` (`size` bytes

@@ -38,19 +38,18 @@ std::int64_t DiskFree(const std::filesystem::path& root);
 // file never counts for less than it takes; 1 when root cannot be read.
 std::int64_t DiskCluster(const std::filesystem::path& root);
 
-// The card-usage gauge: maxValue is the card's size, progress the bytes in use
-// once the pending edits are committed. The projected free space is always
-// maxValue - progress. Every file counts as the whole clusters it takes, so
-// that a file the gauge lets in fits on the card. Kept in 64 bits; the window
-// scales it for its bar.
-struct DiskGauge {
-  std::int64_t maxValue = 0;
-  std::int64_t progress = 0;
+// The card's space: its capacity and the bytes in use once the pending edits
+// are committed, so the projected free space is always capacity - used. Every
+// file counts as the whole clusters it takes, so that a file let in here fits
+// on the card. Kept in 64 bits; the window scales it for its bar.
+struct CardSpace {
+  std::int64_t capacity = 0;
+  std::int64_t used = 0;
   std::int64_t cluster = 1;
-  std::int64_t Free() const { return maxValue - progress; }
+  std::int64_t Free() const { return capacity - used; }
   void Init(std::int64_t size, std::int64_t free, std::int64_t clusterSize = 1) {
-    maxValue = size;
-    progress = size - free;
+    capacity = size;
+    used = size - free;
     cluster = clusterSize > 0 ? clusterSize : 1;
   }
   // The room a file of `bytes` takes: its size rounded up to whole clusters.

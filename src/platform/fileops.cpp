@@ -98,12 +98,16 @@ OpResult FileOps::MakeNewFolder(const fs::path& p) {
   return OpResult::Ok();
 }
 
-std::string HashBytes(std::string_view bytes) {
-  std::uint64_t h = 1469598103934665603ull;  // FNV-1a
+std::uint64_t Fnv1a(std::string_view bytes, std::uint64_t h) {
   for (unsigned char c : bytes) {
     h ^= c;
     h *= 1099511628211ull;
   }
+  return h;
+}
+
+std::string HashBytes(std::string_view bytes) {
+  const std::uint64_t h = Fnv1a(bytes, kStoredHashBasis);
   char buf[20];
   std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(h));
   return std::string(buf) + ":" + std::to_string(bytes.size());

@@ -78,7 +78,17 @@ class FileOps {
   virtual OpResult MakeNewFolder(const fs::path& p);
 };
 
-// A short fingerprint of bytes: FNV-1a and the length.
+// FNV-1a (64 bits) of bytes; a hash over bytes that come in pieces goes on
+// from the value of the pieces before (h).
+inline constexpr std::uint64_t kFnv1aBasis = 14695981039346656037ull;
+std::uint64_t Fnv1a(std::string_view bytes, std::uint64_t h = kFnv1aBasis);
+
+// The fingerprint of bytes that the journal and the backup manifests store:
+// FNV-1a's steps from the basis below, as 16 hexadecimal digits, then ":" and
+// the length. The basis is one digit short of FNV-1a's own; journals and
+// manifests already on cards and disks hold fingerprints made with it, so it
+// stays, or they would no longer match.
+inline constexpr std::uint64_t kStoredHashBasis = 1469598103934665603ull;
 std::string HashBytes(std::string_view bytes);
 
 // The real file system.

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 
+#include "convert/picture.h"
 #include "preview/jpeg_decoder.h"
 #include "profile/profile.h"
 
@@ -30,7 +31,7 @@ QImage ReadWithQt(const QString& path, QSize pane) {
   reader.setDecideFormatFromContent(true);
   const QSize source = reader.size();
   if (source.isValid() && reader.supportsOption(QImageIOHandler::ScaledSize)) {
-    const QSize fitted = FitSize(source, pane);
+    const QSize fitted = convert::FitSize(source, pane);
     if (fitted != source) reader.setScaledSize(fitted);
   }
   // Reads the first frame of a GIF and the first page of a TIFF. Qt refuses
@@ -51,7 +52,7 @@ QImage LoadPreviewImage(const QString& path, QSize pane) {
       // ratio by a pixel; the final size comes from the stored size.
       JpegDecodeResult r = DecodeJpegFile(path, pane);
       if (!r.ok || r.image.isNull()) return {};
-      const QSize fitted = FitSize(r.sourceSize, pane);
+      const QSize fitted = convert::FitSize(r.sourceSize, pane);
       if (fitted == r.image.size()) return std::move(r.image);
       return r.image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
@@ -61,7 +62,7 @@ QImage LoadPreviewImage(const QString& path, QSize pane) {
       break;
   }
   if (image.isNull()) return {};
-  const QSize fitted = FitSize(image.size(), pane);
+  const QSize fitted = convert::FitSize(image.size(), pane);
   if (fitted == image.size()) return image;
   return image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }

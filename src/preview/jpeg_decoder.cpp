@@ -5,12 +5,11 @@
 #include <QtGlobal>
 
 #include <algorithm>
-#include <csetjmp>
-#include <cstdio>  // jpeglib.h needs FILE and size_t declared first
 #include <memory>
 #include <vector>
 
-#include <jpeglib.h>
+#include "convert/jpeg_errors.h"
+#include "convert/picture.h"
 
 namespace fenmora {
 
@@ -24,50 +23,21 @@ constexpr int kMaxScans = 500;
 // file keeps all its coefficients: 6 bytes per pixel at full size).
 constexpr long kMaxLibjpegMemory = 512L * 1024 * 1024;
 
-// libjpeg's error manager with a way back: error_exit longjmps to the decoder
-// instead of calling exit(), and messages are kept instead of printed.
-struct ErrorManager {
-  jpeg_error_mgr pub{};
-  std::jmp_buf jump{};
-  char fatalText[JMSG_LENGTH_MAX] = {};
-  char firstWarning[JMSG_LENGTH_MAX] = {};
-  const char* ownError = nullptr;  // set by our own checks instead of libjpeg's
-};
-
 // Everything the decoder owns lives here, set up before setjmp, so that a
 // longjmp back never skips a destructor.
 struct DecodeContext {
   jpeg_decompress_struct cinfo{};
-  ErrorManager err;
+  convert::JpegErrors err;
   jpeg_progress_mgr progress{};
   bool created = false;
   std::vector<JSAMPLE> cmykRow;
   JpegDecodeResult result;
 };
 
-extern "C" void FatalError(j_common_ptr cinfo) {
-  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-  (*cinfo->err->format_message)(cinfo, err->fatalText);
-  std::longjmp(err->jump, 1);
-}
-
-extern "C" void KeepMessage(j_common_ptr cinfo, int msgLevel) {
-  if (msgLevel >= 0) return;  // trace messages
-  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-  if (cinfo->err->num_warnings == 0) (*cinfo->err->format_message)(cinfo, err->firstWarning);
-  cinfo->err->num_warnings++;
-}
-
-extern "C" void SilentOutput(j_common_ptr) {}
-
 extern "C" void WatchScans(j_common_ptr cinfo) {
   if (!cinfo->is_decompressor) return;
   auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-  if (d->input_scan_number > kMaxScans) {
-    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-    err->ownError = "too many scans";
-    std::longjmp(err->jump, 1);
-  }
+  if (d->input_scan_number > kMaxScans) convert::JpegErrors::Of(cinfo).Fail("too many scans");
 }
 
 inline int Mul255(int a, int b) { return (a * b + 127) / 255; }
@@ -95,10 +65,7 @@ void Decode(DecodeContext& ctx, const QByteArray& bytes, QSize fitInto) {
   jpeg_decompress_struct& cinfo = ctx.cinfo;
   JpegDecodeResult& r = ctx.result;
 
-  cinfo.err = jpeg_std_error(&ctx.err.pub);
-  ctx.err.pub.error_exit = FatalError;
-  ctx.err.pub.emit_message = KeepMessage;
-  ctx.err.pub.output_message = SilentOutput;
+  cinfo.err = ctx.err.Install();
 
   if (setjmp(ctx.err.jump)) {
     r.ok = false;
@@ -118,8 +85,7 @@ void Decode(DecodeContext& ctx, const QByteArray& bytes, QSize fitInto) {
   jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.constData()),
                static_cast<unsigned long>(bytes.size()));
   if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) {
-    ctx.err.ownError = "no image in the data";
-    std::longjmp(ctx.err.jump, 1);
+    ctx.err.Fail("no image in the data");
   }
   r.sourceSize = QSize(static_cast<int>(cinfo.image_width), static_cast<int>(cinfo.image_height));
 
@@ -138,13 +104,12 @@ void Decode(DecodeContext& ctx, const QByteArray& bytes, QSize fitInto) {
       cmyk = true;
       break;
     default:
-      ctx.err.ownError = "unsupported colour space";
-      std::longjmp(ctx.err.jump, 1);
+      ctx.err.Fail("unsupported colour space");
   }
 
   int denom = 1;
-  const QSize target = FitSize(r.sourceSize, fitInto);
-  if (target != r.sourceSize) {
+  const QSize target = convert::FitSize(r.sourceSize, fitInto);
+  if (target.isValid() && target != r.sourceSize) {
     for (int d : {8, 4, 2}) {
       cinfo.scale_num = 1;
       cinfo.scale_denom = static_cast<unsigned>(d);
@@ -163,8 +128,7 @@ void Decode(DecodeContext& ctx, const QByteArray& bytes, QSize fitInto) {
 
   const qint64 pixels = qint64{cinfo.output_width} * qint64{cinfo.output_height};
   if (pixels <= 0 || pixels > kMaxJpegOutputPixels) {
-    ctx.err.ownError = "picture too large";
-    std::longjmp(ctx.err.jump, 1);
+    ctx.err.Fail("picture too large");
   }
 
   jpeg_start_decompress(&cinfo);
@@ -172,8 +136,7 @@ void Decode(DecodeContext& ctx, const QByteArray& bytes, QSize fitInto) {
   const int height = static_cast<int>(cinfo.output_height);
   r.image = QImage(width, height, QImage::Format_RGB32);
   if (r.image.isNull()) {
-    ctx.err.ownError = "out of memory";
-    std::longjmp(ctx.err.jump, 1);
+    ctx.err.Fail("out of memory");
   }
   if (cmyk) ctx.cmykRow.resize(static_cast<size_t>(width) * 4);
 
@@ -184,8 +147,7 @@ void Decode(DecodeContext& ctx, const QByteArray& bytes, QSize fitInto) {
     if (jpeg_read_scanlines(&cinfo, &row, 1) != 1) {
       // Cannot happen with an in-memory source (it never suspends), but a
       // loop that makes no progress must not spin.
-      ctx.err.ownError = "decoder stalled";
-      std::longjmp(ctx.err.jump, 1);
+      ctx.err.Fail("decoder stalled");
     }
     if (cmyk) CmykRowToRgb(row, reinterpret_cast<QRgb*>(r.image.scanLine(y)), width, inverted);
   }
@@ -202,14 +164,6 @@ void Decode(DecodeContext& ctx, const QByteArray& bytes, QSize fitInto) {
 }
 
 }  // namespace
-
-QSize FitSize(QSize source, QSize box) {
-  if (box.width() <= 0 || box.height() <= 0 || source.width() <= 0 || source.height() <= 0)
-    return source;
-  if (source.width() <= box.width() && source.height() <= box.height()) return source;
-  const QSize fitted = source.scaled(box, Qt::KeepAspectRatio);
-  return QSize(std::max(1, fitted.width()), std::max(1, fitted.height()));
-}
 
 JpegDecodeResult DecodeJpeg(const QByteArray& bytes, QSize fitInto) {
   if (bytes.isEmpty()) {

@@ -49,9 +49,4 @@ inline constexpr qint64 kMaxJpegFileBytes = 64 * 1024 * 1024;
 // before any pixel memory is taken.
 inline constexpr qint64 kMaxJpegOutputPixels = qint64{1} << 25;  // 128 MB of picture
 
-// The size a picture of `source` pixels takes in `box`: shrunk to fit keeping
-// its aspect ratio (at least 1x1), never enlarged. An invalid box leaves the
-// size as it is.
-QSize FitSize(QSize source, QSize box);
-
 }  // namespace fenmora

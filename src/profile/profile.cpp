@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/numbers.h"
+
 namespace fenmora {
 
 std::string NumberText(std::int64_t n, int w) {
@@ -73,6 +75,12 @@ std::string HandsetProfile::ExpandTablePath(MediaKind k, int tableNumber) const 
   return path;
 }
 
+std::string HandsetProfile::TableFolderText(MediaKind k) const {
+  const std::string& path = Kind(k).tablePath;
+  const auto slash = path.rfind('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
 std::string HandsetProfile::FileNumberText(MediaKind k, std::int64_t number) const {
   const int digits = Kind(k).numberDigits;
   return k == MediaKind::Movie ? HexNumberText(number, digits) : NumberText(number, digits);
@@ -102,17 +110,8 @@ std::string HandsetProfile::TablePrefix(MediaKind k) {
 
 int HandsetProfile::ParseNumeral(MediaKind k, std::string_view digits) {
   if (digits.size() != 3) return -1;
-  const bool hex = k == MediaKind::Movie;
-  int n = 0;
-  for (char c : digits) {
-    int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else return -1;
-    n = n * (hex ? 16 : 10) + d;
-  }
-  return n;
+  const auto n = ParseInteger(digits, k == MediaKind::Movie ? 16 : 10);
+  return n && *n >= 0 ? static_cast<int>(*n) : -1;
 }
 
 int HandsetProfile::FirstTableNumber(MediaKind k) { return k == MediaKind::Movie ? 1 : 0; }

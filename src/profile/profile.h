@@ -34,7 +34,7 @@ struct KindProfile {
   std::string contentFolder;  // "\PRIVATE\DOCOMO\STILL\" (leading and trailing "\")
   std::string filePrefix;     // "STIL"
   std::int32_t numberDigits = 0;
-  std::vector<ExtensionRule> extensions;  // the used rows; extensionCount is its size
+  std::vector<ExtensionRule> extensions;  // the file types the kind takes
 };
 
 // NumberText(n, w): n modulo 10^w in decimal, zero-padded to w characters, for
@@ -68,6 +68,10 @@ class HandsetProfile {
   // tablePath with its placeholder ("#3F", or "#3H" for Movie) replaced by the
   // table number: three decimal digits, or three upper-case hexadecimal ones.
   std::string ExpandTablePath(MediaKind k, int tableNumber) const;
+
+  // The card folder of a kind's tables, without a trailing "\":
+  // "\PRIVATE\DOCOMO\TABLE\STILL".
+  std::string TableFolderText(MediaKind k) const;
 
   // The file number as it appears in a content file name: NumberText with
   // numberDigits, or for Movie upper-case hexadecimal with at least that many.

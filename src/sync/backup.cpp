@@ -4,10 +4,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <map>
 #include <system_error>
 
+#include "platform/numbers.h"
 #include "sync/texts.h"
 
 namespace fenmora {
@@ -182,8 +182,9 @@ std::optional<std::vector<ManifestEntry>> DecodeManifest(std::string_view bytes)
     return true;
   };
   auto number = [](std::string_view text, std::int64_t& n) {
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
-    return ec == std::errc() && end == text.data() + text.size() && n >= 0;
+    const auto value = ParseInteger(text);
+    if (value) n = *value;
+    return value && n >= 0;
   };
   while (!bytes.empty()) {
     std::string_view type, size, hash, length;

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <thread>
 
+#include "platform/numbers.h"
+
 namespace fenmora {
 
 namespace fs = std::filesystem;
@@ -50,11 +52,10 @@ std::optional<LockHolder> ParseHolder(std::string_view text) {
   }
   if (n < 3) return std::nullopt;
   h.host = fields[0];
-  char* end = nullptr;
-  h.pid = std::strtol(fields[1].c_str(), &end, 10);
-  if (*end || h.pid <= 0) return std::nullopt;
-  h.since = std::strtoll(fields[2].c_str(), &end, 10);
-  if (*end) return std::nullopt;
+  const auto pid = ParseInteger(fields[1]), since = ParseInteger(fields[2]);
+  if (!pid || *pid <= 0 || !since) return std::nullopt;
+  h.pid = *pid;
+  h.since = *since;
   return h;
 }
 

@@ -176,7 +176,7 @@ class Checker {
         continue;
       }
       fs::path parked = *file;
-      parked += "_";
+      parked += kParkSuffix;
       if (const auto id = IsInside(root_, parked) ? RegularFileId(parked) : std::nullopt) {
         parkedListed_.insert(*id);
         ++t.existing;
@@ -247,7 +247,7 @@ class Checker {
       // list it.
       std::optional<FileId> id;
       if (!S_ISLNK(st.st_mode) || IsInside(root_, p)) id = RegularFileId(p);
-      if (!name.empty() && name.back() == '_') {
+      if (name.ends_with(kParkSuffix)) {
         Add(CheckFinding::Type::ParkedFile, p,
             id && parkedListed_.count(*id) ? "the next commit gives it its name"
                                            : "no table lists it");

@@ -18,8 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The card folder that holds a table file ("\PRIVATE\DOCOMO\TABLE\STILL").
-std::string FolderOfTable(const std::string& tablePath) { return tablePath.substr(0, tablePath.rfind('\\')); }
+// The file name in a table's card path ("SUD000.TBL").
 std::string FileOfTable(const std::string& tablePath) { return tablePath.substr(tablePath.rfind('\\') + 1); }
 
 // A folder text as FAT compares it: normalized, ASCII case folded.
@@ -200,13 +199,13 @@ class Planner {
   }
 
   void Tables(const std::vector<TableFile>& tables) {
-    MakeFolderIfMissing(FolderOfTable(tables.front().tablePath));
+    MakeFolderIfMissing(session_.profile.TableFolderText(kind_));
     for (const TableFile& t : tables) {
       if (t.recordCount > 0) MakeFolderIfMissing(t.cardFolder);
       // The table is written beside its place and renamed over it, so a link
       // in its place is replaced, never written through; its folder must be
       // the card's own.
-      const auto to = PathOf(FolderOfTable(t.tablePath), FileOfTable(t.tablePath));
+      const auto to = PathOf(session_.profile.TableFolderText(kind_), FileOfTable(t.tablePath));
       if (!to) {
         plan_.blocked = true;
         continue;

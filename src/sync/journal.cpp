@@ -7,6 +7,7 @@
 #include "catalogue/table.h"
 #include "platform/cardname.h"
 #include "platform/cardpath.h"
+#include "platform/numbers.h"
 #include "sync/load.h"
 
 namespace fenmora {
@@ -96,20 +97,8 @@ std::vector<std::string_view> Split(std::string_view line) {
 }
 
 std::optional<long> Number(std::string_view s) {
-  if (s.empty() || s.size() > 12) return std::nullopt;
-  long v = 0;
-  bool negative = false;
-  size_t i = 0;
-  if (s[0] == '-') {
-    negative = true;
-    i = 1;
-  }
-  if (i == s.size()) return std::nullopt;
-  for (; i < s.size(); ++i) {
-    if (s[i] < '0' || s[i] > '9') return std::nullopt;
-    v = v * 10 + (s[i] - '0');
-  }
-  return negative ? -v : v;
+  if (s.size() > 12) return std::nullopt;
+  return ParseInteger(s);
 }
 
 std::optional<MediaKind> KindOf(long k) {
@@ -188,17 +177,7 @@ std::string EncodeJournal(const Journal& j) {
 
 namespace {
 
-std::optional<long long> BigNumber(std::string_view s) {
-  if (s.empty() || s.size() > 20) return std::nullopt;
-  long long v = 0;
-  size_t i = s[0] == '-' ? 1 : 0;
-  if (i == s.size()) return std::nullopt;
-  for (; i < s.size(); ++i) {
-    if (s[i] < '0' || s[i] > '9' || v > (1LL << 58)) return std::nullopt;
-    v = v * 10 + (s[i] - '0');
-  }
-  return s[0] == '-' ? -v : v;
-}
+std::optional<long long> BigNumber(std::string_view s) { return ParseInteger(s); }
 
 bool DecodeTable(const std::vector<std::string_view>& f, Journal& j) {
   const auto kind = Number(f[1]), existed = Number(f[3]);

@@ -1,8 +1,9 @@
 // The commit's journal. Before the first file of a commit changes, the commit
 // writes "fenmora.jnl" at the card's root: the lists it is about to write, the
 // tables as they were, and for every item where its file was and what the file
-// is (size and modification time; for an added file also the fingerprint of
-// the copy on the card, written once the copy is complete). Files are found
+// is (FileIdentity: its size, and fingerprints of its bytes where sizes are
+// shared; for an added file the fingerprint of the copy on the card, written
+// once the copy is complete). Files are found
 // again by what they are, never by the name they happen to have, so a load
 // that finds a journal (a card pulled out, or a full or failing card,
 // mid-commit) can finish the update or return the card to its state before it.

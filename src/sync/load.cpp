@@ -49,9 +49,8 @@ std::int64_t ProbeListedFile(const CardGuard& card, const fs::path& p, bool& exi
 std::vector<FoundTable> FindTableFiles(const HandsetProfile& profile, MediaKind kind,
                                        const fs::path& cardRoot) {
   std::vector<FoundTable> found;
-  const std::string first = profile.ExpandTablePath(kind, HandsetProfile::FirstTableNumber(kind));
-  const auto slash = first.rfind('\\');
-  const auto folder = ResolveCardPath(cardRoot, first.substr(0, slash));
+  const std::string tableFolder = profile.TableFolderText(kind);
+  const auto folder = ResolveCardPath(cardRoot, tableFolder);
   if (!folder) return found;
   const std::string prefix = HandsetProfile::TablePrefix(kind);
   // One look at the folder instead of a probe per possible number: the same
@@ -66,7 +65,7 @@ std::vector<FoundTable> FindTableFiles(const HandsetProfile& profile, MediaKind 
     if (n < HandsetProfile::FirstTableNumber(kind) || n > HandsetProfile::LastTableNumber(kind))
       continue;
     const std::string expected =
-        profile.ExpandTablePath(kind, n).substr(slash + 1);  // the handset's own spelling
+        profile.ExpandTablePath(kind, n).substr(tableFolder.size() + 1);  // the handset's own spelling
     auto at = byNumber.find(n);
     if (at == byNumber.end() || name == expected) byNumber[n] = name;
   }
@@ -154,9 +153,9 @@ void LoadKind(const HandsetProfile& profile, MediaKind kind, const fs::path& car
         // Left between the two renaming passes of an interrupted commit: the
         // file waits under its new name with "_"; the next commit finishes.
         fs::path parked = file;
-        parked += "_";
+        parked += kParkSuffix;
         size = ProbeListedFile(card, parked, exists);
-        if (size != -1) sourceName = name + "_";
+        if (size != -1) sourceName = name + kParkSuffix;
       }
       if (size == -1) {
         ++result.droppedRecords;
@@ -229,8 +228,7 @@ std::vector<fs::path> CommitScratchFiles(const HandsetProfile& profile, const fs
   std::vector<fs::path> seen;
   for (MediaKind kind : kListKinds) {
     if (!profile.Supported(kind)) continue;
-    const std::string first = profile.ExpandTablePath(kind, HandsetProfile::FirstTableNumber(kind));
-    const auto folder = card.Resolve(first.substr(0, first.rfind('\\')));
+    const auto folder = card.Resolve(profile.TableFolderText(kind));
     if (!folder || std::find(seen.begin(), seen.end(), *folder) != seen.end()) continue;
     seen.push_back(*folder);
     names.clear();
@@ -293,7 +291,7 @@ LoadResult LoadCard(CardSession& session, const fs::path& cardRoot, Prompts& pro
     return result;
   }
   if (asks.backupAdvice) prompts.Tell(Icon::Information, texts::kBackupAdvice);
-  session.gauge.Init(size, DiskFree(cardRoot), DiskCluster(cardRoot));
+  session.space.Init(size, DiskFree(cardRoot), DiskCluster(cardRoot));
   progress.Busy(true);
   session.catalogues.ResetCounters();
   session.cardRoot = cardRoot;

@@ -67,7 +67,7 @@ std::vector<FoundTable> FindTableFiles(const HandsetProfile& profile, MediaKind 
                                        const std::filesystem::path& cardRoot);
 
 // The whole load of the card at cardRoot. On Declined or NoCard the session is
-// unchanged. On Completed the catalogues, the card root and the gauge are set
+// unchanged. On Completed the catalogues, the card root and the card space are set
 // and session.loaded is true.
 LoadResult LoadCard(CardSession& session, const std::filesystem::path& cardRoot, Prompts& prompts,
                     Progress& progress, InterruptedChoice choice = InterruptedChoice::Ask);

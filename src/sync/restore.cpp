@@ -108,7 +108,7 @@ RestoreSetup PrepareRestore(const fs::path& backup, const fs::path& cardRoot, Fi
     LoadKind(session.profile, kind, backup, ops, fromBackup[kind], backupLoad);
     toCopy += PairKind(backup, ops, fromBackup[kind], session.Catalogue(kind), cardRoot, setup.kept);
   }
-  if (toCopy > session.gauge.Free()) {
+  if (toCopy > session.space.Free()) {
     setup.refusal.push_back(std::string(texts::kNoSpace) + " (" + std::to_string(toCopy) + texts::kBytes + ")");
     return setup;
   }

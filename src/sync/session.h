@@ -21,7 +21,7 @@ struct CardSession {
   Catalogues catalogues;
   std::filesystem::path cardRoot;
   bool loaded = false;
-  DiskGauge gauge;
+  CardSpace space;
   // What was loaded: the file system holding the card root (device and
   // file-system id) and every table file's fingerprint by card path. A commit
   // or a backup checks both before its first write.

@@ -53,7 +53,7 @@ class Adding : public WindowTest {
 TEST_F(Adding, TwoImagesAddedToAnEmptyListAreStil0001AndStil0002) {
   LoadEmptyCard();
   ASSERT_EQ(Grid(MediaKind::Image)->rowCount(), 1);
-  const std::int64_t freeBefore = session.gauge.Free();
+  const std::int64_t freeBefore = session.space.Free();
   Choose({desktop.Write("beach.jpg", std::string(500, 'x')), desktop.Write("CAT.JPG", std::string(700, 'y'))});
   Click("btAddImage");
   ASSERT_EQ(dialogs.size(), 1u);
@@ -67,9 +67,9 @@ TEST_F(Adding, TwoImagesAddedToAnEmptyListAreStil0001AndStil0002) {
   EXPECT_TRUE(prompts.asked().empty());
   EXPECT_TRUE(CommitEnabled());
   // Each file takes whole clusters of the card.
-  const std::int64_t taken = session.gauge.Footprint(500) + session.gauge.Footprint(700);
+  const std::int64_t taken = session.space.Footprint(500) + session.space.Footprint(700);
   EXPECT_GE(taken, 1200);
-  EXPECT_EQ(session.gauge.Free(), freeBefore - taken);
+  EXPECT_EQ(session.space.Free(), freeBefore - taken);
   EXPECT_EQ(Find<QLabel>("stFree")->text().toStdString(), FreeSpaceText(freeBefore - taken));
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   // The queued item remembers where it lies on the computer.
@@ -101,7 +101,8 @@ TEST_F(Adding, CancellingTheDialogChangesNothing) {
   EXPECT_FALSE(CommitEnabled());
 }
 
-TEST_F(Adding, AMissingFolderIsMadeOnlyWhenTheUserAgrees) {
+// Asked about at "追加"; made by the commit, like every other change.
+TEST_F(Adding, AMissingFolderIsMadeByTheCommitWhenTheUserAgrees) {
   WriteKind(card.path(), MediaKind::Image, {});
   LoadCard();  // no melody folder on this card
   prompts.Clear();
@@ -115,9 +116,20 @@ TEST_F(Adding, AMissingFolderIsMadeOnlyWhenTheUserAgrees) {
   prompts.Expect(Question::MissingFolder, Answer::Yes, texts::kMissingFolder[1]);
   Choose({desktop.Write("tune.mid", PianoMidi())});
   Click("btAddMelody");
-  EXPECT_TRUE(fs::is_directory(ringer));
+  EXPECT_FALSE(fs::exists(ringer));
   EXPECT_EQ(dialogs.size(), 1u);
   EXPECT_EQ(Column(MediaKind::Melody, 0), (std::vector<QString>{"RING0001.MID"}));
+  // A second melody: the folder is already agreed to.
+  Choose({desktop.Write("tune2.mld", MldWithTitle("b"))});
+  Click("btAddMelody");
+  EXPECT_EQ(Column(MediaKind::Melody, 0), (std::vector<QString>{"RING0001.MID", "RING0002.MLD"}));
+  EXPECT_FALSE(fs::exists(ringer));
+
+  prompts.Expect(Question::ConfirmCommit, Answer::Yes);
+  prompts.ExpectOk(texts::kCommitDone);
+  Click("btRefreshData");
+  EXPECT_TRUE(fs::is_regular_file(ringer / "RING0001.MID"));
+  EXPECT_TRUE(fs::is_regular_file(ringer / "RING0002.MLD"));
 }
 
 TEST_F(Adding, AnImageOfExactly102400BytesPassesAndOneByteMoreAsks) {
@@ -164,7 +176,7 @@ TEST_F(Adding, AnEmptyFileIsRefusedAndACopyOfAnItemAsksFirst) {
 TEST_F(Adding, OfThreeFilesTheSecondDoesNotFitAndTheThirdIsNeverLookedAt) {
   LoadEmptyCard();
   // Room for one cluster and 150 bytes: one small file, not two.
-  session.gauge.maxValue = session.gauge.progress + session.gauge.cluster + 150;
+  session.space.capacity = session.space.used + session.space.cluster + 150;
   const fs::path third = desktop.path() / "not-there.jpg";  // asked about if looked at
   Choose({desktop.Write("a.jpg", std::string(100, 'a')), desktop.Write("b.jpg", std::string(100, 'b')), third});
   prompts.ExpectOk(texts::kNoSpace);
@@ -325,7 +337,7 @@ TEST_F(Dropping, AMoveOfferedByTheFileManagerIsTakenAsACopy) {
 
 TEST_F(Dropping, NoSpaceStopsTheRestOfTheDrop) {
   LoadEmptyCard();
-  session.gauge.maxValue = session.gauge.progress + session.gauge.cluster + 10;
+  session.space.capacity = session.space.used + session.space.cluster + 10;
   prompts.ExpectOk(texts::kNoSpace);
   DropOnGrid(MediaKind::Image, {desktop.Write("a.jpg", "12345"), desktop.Write("b.jpg", "123456"),
                                 desktop.path() / "never-looked-at.txt"});

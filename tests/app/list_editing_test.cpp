@@ -187,15 +187,15 @@ TEST_F(Editing, RenumberingNamesTheListInOrderAndLeavesTheSelectionAndTheEdit) {
 }
 
 TEST_F(Editing, DeletingAMiddleRowShowsTheNextItemThereAndGrowsTheFreeSpace) {
-  const std::int64_t freeBefore = session.gauge.Free();
+  const std::int64_t freeBefore = session.space.Free();
   ClickRow(MediaKind::Image, 2);
   Click("btDelImage");
   EXPECT_EQ(Titles(), (std::vector<QString>{"夕焼け", "富士山"}));
   EXPECT_EQ(Grid(MediaKind::Image)->rowCount(), 2);
   EXPECT_EQ(window->SelectedRow(MediaKind::Image), 2);
   EXPECT_EQ(Edit()->text(), "富士山");
-  EXPECT_EQ(session.gauge.Free(), freeBefore + session.gauge.Footprint(2000));
-  EXPECT_EQ(Find<QLabel>("stFree")->text().toStdString(), FreeSpaceText(freeBefore + session.gauge.Footprint(2000)));
+  EXPECT_EQ(session.space.Free(), freeBefore + session.space.Footprint(2000));
+  EXPECT_EQ(Find<QLabel>("stFree")->text().toStdString(), FreeSpaceText(freeBefore + session.space.Footprint(2000)));
   EXPECT_TRUE(CommitEnabled());
   // The item stays in the catalogue, marked, until the commit deletes its file.
   const MediaCatalogue& images = session.Catalogue(MediaKind::Image);

@@ -79,8 +79,8 @@ TEST_F(Load, AFolderHoldingACardLoadsIntoTheThreeListsAfterOnlyTheBackupAdvice) 
   EXPECT_FALSE(Find("btRefreshData")->isEnabled());
   EXPECT_FALSE(Find("btEditImage")->isEnabled());
   EXPECT_TRUE(Find<QLabel>("StatusPanel0")->text().isEmpty());
-  EXPECT_EQ(Find<QLabel>("stFree")->text().toStdString(), FreeSpaceText(session.gauge.Free()));
-  EXPECT_GT(session.gauge.maxValue, 0);
+  EXPECT_EQ(Find<QLabel>("stFree")->text().toStdString(), FreeSpaceText(session.space.Free()));
+  EXPECT_GT(session.space.capacity, 0);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -145,7 +145,7 @@ TEST_F(Load, ShowsEachKindsStatusTextAtOnceAndClearsItAtTheEnd) {
                                                  "ムービーファイルの読み込み中...", ""}));
   // The card's space shows from the first status text on.
   ASSERT_FALSE(space.texts.empty());
-  EXPECT_EQ(space.texts.front().toStdString(), FreeSpaceText(session.gauge.Free()));
+  EXPECT_EQ(space.texts.front().toStdString(), FreeSpaceText(session.space.Free()));
 }
 
 TEST_F(Load, AMissingCardRootGivesTheInsertCardErrorAndChangesNothing) {

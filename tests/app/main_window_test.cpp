@@ -216,8 +216,8 @@ TEST_F(FreeSpace, TheBarStartsNavyAndIsNeverEnabled) {
 }
 
 TEST_F(FreeSpace, GaugeOfACardAbove2GiBIsScaledAndTheTextStaysExact) {
-  session.gauge.Init(std::int64_t{8} << 30, std::int64_t{2} << 30);  // 8 GiB card, 2 GiB free
-  window->InitDiskGauge();
+  session.space.Init(std::int64_t{8} << 30, std::int64_t{2} << 30);  // 8 GiB card, 2 GiB free
+  window->ShowCardSpace();
   auto* bar = Find<QProgressBar>("cgDiskSpace");
   EXPECT_LE(bar->maximum(), INT_MAX);
   EXPECT_GT(bar->maximum(), 1 << 29);  // scaled, not flattened
@@ -227,8 +227,8 @@ TEST_F(FreeSpace, GaugeOfACardAbove2GiBIsScaledAndTheTextStaysExact) {
 }
 
 TEST_F(FreeSpace, GaugeOfASmallCardHoldsExactBytes) {
-  session.gauge.Init(16'000'000, 900'000);
-  window->InitDiskGauge();
+  session.space.Init(16'000'000, 900'000);
+  window->ShowCardSpace();
   auto* bar = Find<QProgressBar>("cgDiskSpace");
   EXPECT_EQ(bar->maximum(), 16'000'000);
   EXPECT_EQ(bar->value(), 15'100'000);

@@ -205,6 +205,7 @@ class Playback : public Preview {
 
 TEST_F(Playback, AtStartSelectingAMelodyPlaysNothing) {
   EXPECT_EQ(Switch()->text(), "着メロを演奏しない");
+  EXPECT_FALSE(Switch()->isChecked());
   ClickRow(MediaKind::Melody, 1);
   EXPECT_EQ(Find<QLineEdit>("edMelodyTitle")->text(), "ピアノ");
   EXPECT_EQ(window->melodyPlayer(), nullptr);
@@ -216,6 +217,7 @@ TEST_F(Playback, SwitchingOnPlaysTheSelectedMelodyAtOnce) {
   ShowPage(MediaKind::Image);  // whichever tab shows
   Click("btStopMelody");
   EXPECT_EQ(Switch()->text(), "着メロを演奏する");
+  EXPECT_TRUE(Switch()->isChecked());
   EXPECT_NE(Switch()->icon().cacheKey(), offKey);
   ASSERT_NE(window->melodyPlayer(), nullptr);
   EXPECT_EQ(fs::path(PlayerFile().toStdString()), Ringer("RING0001.MID"));
@@ -238,6 +240,7 @@ TEST_F(Playback, SwitchingOnPlaysTheSelectedMelodyAtOnce) {
   // Off stops it.
   Click("btStopMelody");
   EXPECT_EQ(Switch()->text(), "着メロを演奏しない");
+  EXPECT_FALSE(Switch()->isChecked());
   EXPECT_FALSE(window->melodyPlayer()->isPlaying());
   ClickRow(MediaKind::Melody, 1);
   EXPECT_EQ(fs::path(PlayerFile().toStdString()), Ringer("RING0002.MLD"));
@@ -287,6 +290,7 @@ TEST_F(Playback, F4OnAMelodyAlsoSwitchesPlaybackOff) {
   ClickRow(MediaKind::Melody, 2);
   QTest::keyClick(Grid(MediaKind::Melody), Qt::Key_F4);
   EXPECT_EQ(Switch()->text(), "着メロを演奏しない");
+  EXPECT_FALSE(Switch()->isChecked());
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(fs::path(opened[0].toStdString()), Ringer("RING0002.MLD"));
 }

@@ -27,7 +27,7 @@ struct Seen {
   std::vector<QString> names, titles;
   QString freeText;
   int gauge;
-  std::int64_t progress;
+  std::int64_t used;
   bool operator==(const Seen&) const = default;
 };
 
@@ -49,7 +49,7 @@ class History : public WindowTest {
   }
   Seen Look() {
     return {Column(MediaKind::Image, 0), Column(MediaKind::Image, 3), Find<QLabel>("stFree")->text(),
-            Find<QProgressBar>("cgDiskSpace")->value(), session.gauge.progress};
+            Find<QProgressBar>("cgDiskSpace")->value(), session.space.used};
   }
   void Key(QKeySequence keys) {
     QTest::keySequence(window.get(), keys);

@@ -43,7 +43,7 @@ class AcrossTime : public CliTest {
   // Whether the cut left a journal.
   bool DeleteFirstCut(long n) {
     CardSession s = Reload();
-    DeleteEntry(s.Catalogue(MediaKind::Image), s.gauge, 1);
+    DeleteEntry(s.Catalogue(MediaKind::Image), s.space, 1);
     Renumber(s.profile, MediaKind::Image, s.Catalogue(MediaKind::Image));
     EXPECT_FALSE(CutCommit(s, n).Ok());
     return card.Exists(std::string("\\") + kJournalName);

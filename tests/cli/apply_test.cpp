@@ -305,7 +305,7 @@ TEST_F(CliApply, DryRunPrintsThePlanAndChangesNoByte) {
   ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, photo, prompts), QueueOutcome::Queued);
   for (int r = 4; r > 1; --r) ASSERT_TRUE(MoveUp(images, r));
   Renumber(s.profile, MediaKind::Image, images);
-  ASSERT_TRUE(DeleteEntry(s.Catalogue(MediaKind::Melody), s.gauge, 1));
+  ASSERT_TRUE(DeleteEntry(s.Catalogue(MediaKind::Melody), s.space, 1));
   std::vector<std::string> expected;
   const CommitPlan plan = PlanCommit(s);
   for (const CommitStep& step : plan.steps) expected.push_back(DescribeStep(plan, step));

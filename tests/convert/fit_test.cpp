@@ -45,7 +45,7 @@ class Fitting : public ::testing::Test {
   void SetUp() override {
     s.loaded = true;
     s.cardRoot = card.path();
-    s.gauge = {64 * 1024 * 1024, 0};
+    s.space = {64 * 1024 * 1024, 0};
   }
   QueueOutcome Add(MediaKind kind, const fs::path& file) {
     FileQueue queue(s, kind, prompts);
@@ -116,7 +116,7 @@ TEST_F(Fitting, PhotoConvertedIntoTheSessionFolderAndQueuedUnderItsOwnTitle) {
   EXPECT_EQ(copy.extension(), ".jpg");
   EXPECT_EQ(e.size, static_cast<std::int32_t>(fs::file_size(copy)));
   EXPECT_LE(e.size, 102400);
-  EXPECT_EQ(s.gauge.progress, e.size);
+  EXPECT_EQ(s.space.used, e.size);
   ExpectBaseline(e, 240, 180);
   // The user's file: the same bytes, the same time.
   const Original after = Look(photo);
@@ -214,7 +214,7 @@ TEST_F(Fitting, RefusedWhenNotEvenTheLowestQualityFits) {
   EXPECT_EQ(prompts.Texts(), (std::vector<std::string>{texts::kConvertPicture + noise.string(),
                                                        texts::kPictureTooLarge + noise.string()}));
   EXPECT_EQ(s.Catalogue(MediaKind::Image).count, 0);
-  EXPECT_EQ(s.gauge.progress, 0);
+  EXPECT_EQ(s.space.used, 0);
 }
 
 TEST_F(Fitting, LongMelodySlimmedAndQueuedWithItsTitle) {

@@ -30,7 +30,7 @@ class MovieFitting : public ::testing::Test {
   void SetUp() override {
     s.loaded = true;
     s.cardRoot = card.path();
-    s.gauge = {64 * 1024 * 1024, 0};
+    s.space = {64 * 1024 * 1024, 0};
   }
   fs::path Source(const std::string& name, const SourceMovie& m) {
     const fs::path file = pc.path() / name;

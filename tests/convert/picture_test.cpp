@@ -43,7 +43,7 @@ void ExpectHandsetJpeg(const std::string& bytes, int width, int height) {
 }  // namespace
 
 TEST(FitSize, KeepsProportionsAndNeverEnlarges) {
-  const PictureLimits screen;
+  const QSize screen = PictureLimits().Screen();
   EXPECT_EQ(FitSize({4000, 3000}, screen), QSize(240, 180));  // landscape: 240 wide
   EXPECT_EQ(FitSize({3000, 4000}, screen), QSize(240, 320));
   EXPECT_EQ(FitSize({1000, 4000}, screen), QSize(80, 320));   // tall: 320 high
@@ -52,6 +52,12 @@ TEST(FitSize, KeepsProportionsAndNeverEnlarges) {
   EXPECT_EQ(FitSize({240, 320}, screen), QSize(240, 320));
   EXPECT_EQ(FitSize({10000, 3}, screen), QSize(240, 1));       // never zero
   EXPECT_FALSE(FitSize({0, 10}, screen).isValid());
+  // The preview's pane: parts of a pixel are cut; no box, no change.
+  EXPECT_EQ(FitSize({200, 100}, {145, 145}), QSize(145, 72));
+  EXPECT_EQ(FitSize({4000, 3000}, {145, 145}), QSize(145, 108));
+  EXPECT_EQ(FitSize({60000, 2}, {145, 145}), QSize(145, 1));
+  EXPECT_EQ(FitSize({4000, 3000}, {}), QSize(4000, 3000));
+  EXPECT_EQ(FitSize({4000, 3000}, {0, 145}), QSize(4000, 3000));
 }
 
 TEST(Downscale, AveragesFinePatternsInsteadOfAliasing) {
@@ -197,7 +203,7 @@ TEST(ReadUpright, LargeJpegDecodedReducedButNotBelowTwiceTheTarget) {
     for (int x = 0; x < 2400; ++x) stored.setPixel(x, y, x < 1200 ? 0xFFFF0000 : 0xFF0000FF);
   const auto turned = pc.Write("turned.jpg", testpic::WithExifOrientation(
                                                  testpic::Jpeg(stored, testpic::JpegKind::Baseline), 6));
-  const QSize fit = FitSize(InspectPicture(turned, {}).size, {});
+  const QSize fit = FitSize(InspectPicture(turned, {}).size, PictureLimits().Screen());
   ASSERT_EQ(fit, QSize(160, 320));
   const QImage upright = ReadUpright(turned, fit);
   EXPECT_LT(upright.width(), upright.height());

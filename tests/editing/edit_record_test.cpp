@@ -12,16 +12,16 @@ namespace {
 using testcard::TempFolder;
 using testcard::WriteBytes;
 
-// Every slot, the counters and the gauge: what an undo must give back.
+// Every slot, the counters and the card space: what an undo must give back.
 struct State {
   std::vector<MediaEntry> slots;
   std::int32_t count, deleted;
-  std::int64_t progress;
+  std::int64_t used;
   bool operator==(const State&) const = default;
 };
 State Capture(const CardSession& s, MediaKind k) {
   const MediaCatalogue& c = s.Catalogue(k);
-  State st{{}, c.count, c.deletedCount, s.gauge.progress};
+  State st{{}, c.count, c.deletedCount, s.space.used};
   for (int i = 0; i < MediaCatalogue::kSlots; ++i) st.slots.push_back(c.Slot(i));
   return st;
 }
@@ -31,7 +31,7 @@ class EditRecord : public ::testing::Test {
   void SetUp() override {
     s.loaded = true;
     s.cardRoot = card.path();
-    s.gauge = {1 << 20, 3000};
+    s.space = {1 << 20, 3000};
     MediaCatalogue& c = s.Catalogue(MediaKind::Image);
     for (const char* n : {"STIL0001.JPG", "STIL0002.JPG", "STIL0005.JPG"}) {
       MediaEntry& e = c.Slot(c.count++);
@@ -70,7 +70,7 @@ TEST_F(EditRecord, EveryEditIsTakenBackAndMadeAgainExactly) {
   RoundTrip([&] { ApplyTitle(c, 2, "new"); });
   RoundTrip([&] { MoveUp(c, 3); });
   RoundTrip([&] { Renumber(s.profile, MediaKind::Image, c); });
-  RoundTrip([&] { DeleteEntry(c, s.gauge, 1); });
+  RoundTrip([&] { DeleteEntry(c, s.space, 1); });
   // A batch of adds, writing over the leftover slots behind the ones in use.
   RoundTrip([&] {
     FileQueue queue(s, MediaKind::Image, prompts);
@@ -96,7 +96,7 @@ TEST_F(EditRecord, KeepsOnlyWhatChanged) {
   EXPECT_TRUE(nothing.changed.empty());
   EXPECT_EQ(nothing.countBefore, nothing.countAfter);
   EXPECT_EQ(nothing.deletedBefore, nothing.deletedAfter);
-  EXPECT_EQ(nothing.progressBefore, nothing.progressAfter);
+  EXPECT_EQ(nothing.usedBefore, nothing.usedAfter);
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ TEST(Editing, MovesStopAtTheEnds) {
 
 TEST(Editing, DeleteGoesBehindEarlierDeletions) {
   MediaCatalogue c;
-  DiskGauge g{1000000, 500000};
+  CardSpace g{1000000, 500000};
   Fill(c, {"1", "2", "3", "4", "5"});
   ASSERT_TRUE(DeleteEntry(c, g, 5));
   ASSERT_EQ(DeleteEntry(c, g, 2), 1000);
@@ -58,7 +58,7 @@ TEST(Editing, DeleteGoesBehindEarlierDeletions) {
   EXPECT_EQ(c.Slot(1).position, 5);  // deleted last
   EXPECT_EQ(c.count, 5);
   EXPECT_EQ(c.deletedCount, 2);
-  EXPECT_EQ(g.progress, 498000);
+  EXPECT_EQ(g.used, 498000);
   // The blank row of an emptied list has no entry, although position 1 may
   // belong to a deleted one.
   MediaCatalogue one;
@@ -73,7 +73,7 @@ TEST(Editing, DeleteGoesBehindEarlierDeletions) {
 TEST(Editing, RenumberKeepsExtensionsAndLeavesDeletedNames) {
   const HandsetProfile p = HandsetProfile::F900i();
   MediaCatalogue c;
-  DiskGauge g;
+  CardSpace g;
   Fill(c, {"STIL0009.JPG", "STIL0005.jpg", "STIL0001.GIF", "NOEXT"});
   ASSERT_TRUE(DeleteEntry(c, g, 3));  // STIL0001.GIF keeps its name
   Renumber(p, MediaKind::Image, c);
@@ -105,8 +105,14 @@ TEST(Editing, FreeNumbersFillGapsAndCountDeletedItems) {
   EXPECT_EQ(FreeFileNumber(p, MediaKind::Image, c), 2);
   Fill(c, {"STIL0002.GIF"});
   EXPECT_EQ(FreeFileNumber(p, MediaKind::Image, c), 4);
+  // A batch takes the numbers one after the other, never one twice, never
+  // one a file on the card holds.
+  FreeFileNumbers batch(p, MediaKind::Image, c, {"STIL0005.JPG"});
+  EXPECT_EQ(batch.Take(), 4);
+  EXPECT_EQ(batch.Take(), 6);
+  EXPECT_EQ(batch.Take(), 7);
   MediaCatalogue deleted;
-  DiskGauge g;
+  CardSpace g;
   Fill(deleted, {"STIL0001.JPG"});
   DeleteEntry(deleted, g, 1);
   EXPECT_EQ(FreeFileNumber(p, MediaKind::Image, deleted), 2);
@@ -138,7 +144,7 @@ class Queueing : public ::testing::Test {
   void SetUp() override {
     s.loaded = true;
     s.cardRoot = card.path();
-    s.gauge = {10 * 1024 * 1024, 0};
+    s.space = {10 * 1024 * 1024, 0};
   }
   std::filesystem::path File(const std::string& name, size_t size) {
     // Bytes of its own (its name first): files of one size are not copies.
@@ -156,7 +162,7 @@ class Queueing : public ::testing::Test {
 TEST_F(Queueing, QueuesBehindLiveItemsWithFreeNames) {
   MediaCatalogue& c = s.Catalogue(MediaKind::Image);
   Fill(c, {"STIL0001.JPG", "STIL0002.JPG"});
-  DeleteEntry(c, s.gauge, 2);  // live 1, deleted at 2
+  DeleteEntry(c, s.space, 2);  // live 1, deleted at 2
   ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, File("photo.jpg", 500), prompts), QueueOutcome::Queued);
   const MediaEntry& e = c.Slot(2);
   EXPECT_EQ(e.position, 2);
@@ -169,7 +175,7 @@ TEST_F(Queueing, QueuesBehindLiveItemsWithFreeNames) {
   EXPECT_EQ(e.size, 500);
   EXPECT_TRUE(e.queued);
   EXPECT_EQ(e.dateText.size(), 19u);
-  EXPECT_EQ(s.gauge.progress, -1000 + 500);
+  EXPECT_EQ(s.space.used, -1000 + 500);
   EXPECT_TRUE(prompts.asked().empty());
 }
 
@@ -217,7 +223,7 @@ TEST_F(Queueing, UsualSpellingsTakeTheHandsetsExtensionAndUnfitOnesAreRefused) {
   }
   EXPECT_EQ(s.Catalogue(MediaKind::Image).count, 2);
   EXPECT_EQ(s.Catalogue(MediaKind::Melody).count, 1);
-  EXPECT_EQ(s.gauge.progress, 30);
+  EXPECT_EQ(s.space.used, 30);
 }
 
 TEST_F(Queueing, AnEmptyFileIsRefusedWithAWarning) {
@@ -262,7 +268,7 @@ TEST_F(Queueing, BytesAlreadyInTheKindAskBeforeTheyAreAddedAgain) {
   EXPECT_NE(prompts.asked()[1].text.find("STIL0002.JPG"), std::string::npos);
   EXPECT_EQ(images.LiveCount(), 3);
   // An item marked for deletion no longer counts.
-  DeleteEntry(images, s.gauge, 1);
+  DeleteEntry(images, s.space, 1);
   const auto third = pc.path() / "third.jpg";
   WriteBytes(third, "sea!");
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, third, prompts), QueueOutcome::Queued);
@@ -270,9 +276,9 @@ TEST_F(Queueing, BytesAlreadyInTheKindAskBeforeTheyAreAddedAgain) {
 }
 
 TEST_F(Queueing, StopsWhenTheCardIsFullAndRefusesUnreadableFiles) {
-  s.gauge = {1000, 400};
+  s.space = {1000, 400};
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Movie, File("a.3gp", 600), prompts), QueueOutcome::Queued);
-  EXPECT_EQ(s.gauge.Free(), 0);  // exactly filling the card passes
+  EXPECT_EQ(s.space.Free(), 0);  // exactly filling the card passes
   prompts.ExpectOk(texts::kNoSpace).ExpectOk().ExpectOk();
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Movie, File("b.3gp", 1), prompts), QueueOutcome::NoSpace);
   EXPECT_EQ(s.Catalogue(MediaKind::Movie).count, 1);
@@ -286,7 +292,7 @@ TEST_F(Queueing, StopsWhenTheCardIsFullAndRefusesUnreadableFiles) {
 // and one larger than a record's 32-bit size field is refused (it would be
 // listed as its low 32 bits: 2^32 + 50,000 as 50,000, without a question).
 TEST_F(Queueing, LargeFilesKeepTheirSizeAndTooLargeOnesAreRefused) {
-  s.gauge = {std::int64_t{1} << 40, 0};
+  s.space = {std::int64_t{1} << 40, 0};
   const auto sparse = [&](const char* name, std::uintmax_t size) {
     const auto p = File(name, 1);
     std::error_code ec;
@@ -299,7 +305,7 @@ TEST_F(Queueing, LargeFilesKeepTheirSizeAndTooLargeOnesAreRefused) {
                    "\nファイルサイズ: 4295017296 バイト　上限: 4294967295 バイト");
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Movie, huge, prompts), QueueOutcome::Skipped);
   EXPECT_EQ(s.Catalogue(MediaKind::Movie).count, 0);
-  EXPECT_EQ(s.gauge.progress, 0);
+  EXPECT_EQ(s.space.used, 0);
 
   const auto large = sparse("large.3gp", 0x80000005ULL);
   prompts.Expect(Prompts::Question::Oversize, Prompts::Answer::Yes,
@@ -307,10 +313,10 @@ TEST_F(Queueing, LargeFilesKeepTheirSizeAndTooLargeOnesAreRefused) {
                      "\nファイルサイズ: 2147483653 バイト　上限: 307200 バイト");
   ASSERT_EQ(QueueFileForCard(s, MediaKind::Movie, large, prompts), QueueOutcome::Queued);
   EXPECT_EQ(s.Catalogue(MediaKind::Movie).Slot(0).size, 2147483653LL);
-  EXPECT_EQ(s.gauge.progress, 2147483653LL);
+  EXPECT_EQ(s.space.used, 2147483653LL);
   EXPECT_EQ(RowOf(s.Catalogue(MediaKind::Movie).Slot(0)).size, "2147483653");
-  EXPECT_EQ(DeleteEntry(s.Catalogue(MediaKind::Movie), s.gauge, 1), 2147483653LL);
-  EXPECT_EQ(s.gauge.progress, 0);
+  EXPECT_EQ(DeleteEntry(s.Catalogue(MediaKind::Movie), s.space, 1), 2147483653LL);
+  EXPECT_EQ(s.space.used, 0);
 }
 
 // Only plain files are queued: a FIFO, a device or a folder is refused
@@ -340,19 +346,19 @@ TEST_F(Queueing, OnlyPlainFilesAreQueuedAndNothingElseIsOpened) {
 // (90,112 bytes) a file of 90,000 bytes (22 clusters) fits only when nothing
 // else is queued; a 1-byte file takes a whole cluster.
 TEST_F(Queueing, TheCardsFreeSpaceCountsWholeClusters) {
-  s.gauge = {};
-  s.gauge.Init(1 << 30, 22 * 4096, 4096);
-  EXPECT_EQ(s.gauge.Footprint(90000), 22 * 4096);
-  EXPECT_EQ(s.gauge.Footprint(4096), 4096);
+  s.space = {};
+  s.space.Init(1 << 30, 22 * 4096, 4096);
+  EXPECT_EQ(s.space.Footprint(90000), 22 * 4096);
+  EXPECT_EQ(s.space.Footprint(4096), 4096);
   ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, File("dot.gif", 1), prompts), QueueOutcome::Queued);
-  EXPECT_EQ(s.gauge.Free(), 21 * 4096);
+  EXPECT_EQ(s.space.Free(), 21 * 4096);
   const auto photo = File("photo.jpg", 90000);
   prompts.ExpectOk(texts::kNoSpace);
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, photo, prompts), QueueOutcome::NoSpace);
   // Taking the small one back frees its cluster: now it fits, exactly.
-  ASSERT_TRUE(DeleteEntry(s.Catalogue(MediaKind::Image), s.gauge, 1));
+  ASSERT_TRUE(DeleteEntry(s.Catalogue(MediaKind::Image), s.space, 1));
   EXPECT_EQ(QueueFileForCard(s, MediaKind::Image, photo, prompts), QueueOutcome::Queued);
-  EXPECT_EQ(s.gauge.Free(), 0);
+  EXPECT_EQ(s.space.Free(), 0);
   EXPECT_EQ(prompts.asked().size(), 1u);
 }
 
@@ -388,7 +394,7 @@ TEST_F(Queueing, ABatchTakesTheNamesTheSearchWouldGive) {
   const HandsetProfile p = HandsetProfile::F900i();
   MediaCatalogue& c = s.Catalogue(MediaKind::Image);
   Fill(c, {"STIL0001.JPG", "STIL0003.GIF", "STIL0007.JPG", "STIL0004.JPEG"});
-  DeleteEntry(c, s.gauge, 3);
+  DeleteEntry(c, s.space, 3);
   FileQueue batch(s, MediaKind::Image, prompts);
   for (int i = 0; i < 6; ++i) {
     // What searching the whole catalogue again gives for the next file.

@@ -107,5 +107,16 @@ TEST(FileOps, FaultyOpsFailTheChosenOperationsOnly) {
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "4"));
 }
 
+// FNV-1a gives its published values, in one piece or in several; the stored
+// fingerprint keeps the values journals and backup manifests already hold.
+TEST(Hashes, Fnv1aAndTheStoredFingerprint) {
+  EXPECT_EQ(Fnv1a(""), 0xcbf29ce484222325ull);
+  EXPECT_EQ(Fnv1a("a"), 0xaf63dc4c8601ec8cull);
+  EXPECT_EQ(Fnv1a("foobar"), 0x85944171f73967e8ull);
+  EXPECT_EQ(Fnv1a("bar", Fnv1a("foo")), Fnv1a("foobar"));
+  EXPECT_EQ(HashBytes("a"), "44bd8ad473cd9906:1");
+  EXPECT_EQ(HashBytes("fenmora.jnl"), "60fd34fed1db521b:11");
+}
+
 }  // namespace
 }  // namespace fenmora

@@ -98,17 +98,6 @@ QByteArray EncodeCmyk(int w, int h, const unsigned char ink[4], bool adobe, bool
   return bytes;
 }
 
-TEST(FitSize, ShrinksKeepingAspectAndNeverEnlarges) {
-  EXPECT_EQ(FitSize({200, 100}, {145, 145}), QSize(145, 72));
-  EXPECT_EQ(FitSize({100, 300}, {145, 145}), QSize(48, 145));
-  EXPECT_EQ(FitSize({4000, 3000}, {145, 145}), QSize(145, 108));
-  EXPECT_EQ(FitSize({40, 30}, {145, 145}), QSize(40, 30));
-  EXPECT_EQ(FitSize({145, 145}, {145, 145}), QSize(145, 145));
-  EXPECT_EQ(FitSize({60000, 2}, {145, 145}), QSize(145, 1));  // never 0 high
-  EXPECT_EQ(FitSize({4000, 3000}, {}), QSize(4000, 3000));
-  EXPECT_EQ(FitSize({4000, 3000}, {0, 145}), QSize(4000, 3000));
-}
-
 TEST(JpegDecoder, DecodesColourAndGreyAtFullSize) {
   const JpegDecodeResult colour = DecodeJpeg(Encode(Quadrants(64, 48)));
   ASSERT_TRUE(colour.ok) << colour.error.toStdString();

@@ -351,7 +351,7 @@ TEST_F(CardAsItIs, AFileTwoRecordsShareGoesOnlyWithTheLastOfThem) {
   Load(s);
   ShareTheFirstFile(Images(s));
   ASSERT_EQ(Titles(s), (std::vector<std::string>{"one", "again", "two"}));
-  ASSERT_TRUE(DeleteEntry(Images(s), s.gauge, 2));
+  ASSERT_TRUE(DeleteEntry(Images(s), s.space, 2));
   ASSERT_TRUE(Commit(s).Ok());
   EXPECT_EQ(card.Read(Still("STIL0001.JPG")), "shared");
   CardSession after;
@@ -399,7 +399,7 @@ class EveryCut : public CardAsItIs {
   // The deleted item's name goes to the added file.
   void Edit(CardSession& s) {
     ScriptedPrompts none;
-    ASSERT_TRUE(DeleteEntry(Images(s), s.gauge, 2));
+    ASSERT_TRUE(DeleteEntry(Images(s), s.space, 2));
     ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, pc.path() / "photo.jpg", none), QueueOutcome::Queued);
     ASSERT_TRUE(MoveUp(Images(s), 2));
     ASSERT_TRUE(MoveUp(Images(s), 3));
@@ -629,7 +629,7 @@ TEST_F(CardAsItIs, AShiftByOneRenamesEachFileOnceWithoutParking) {
   card.WriteTable(MediaKind::Image, 0, items);
   CardSession s;
   Load(s);
-  ASSERT_TRUE(DeleteEntry(Images(s), s.gauge, 1));
+  ASSERT_TRUE(DeleteEntry(Images(s), s.space, 1));
   Renumber(kProfile, MediaKind::Image, Images(s));
   ASSERT_TRUE(Commit(s).Ok());
   EXPECT_EQ(Renames(), 5);  // was 10: each file twice, through a "_" name
@@ -670,7 +670,7 @@ TEST(CardAsItIsAcrossKinds, AFileAnotherKindStillListsIsNeverDeleted) {
   testcard::RecordingProgress progress;
   ASSERT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
   ASSERT_EQ(s.Catalogue(MediaKind::Melody).LiveCount(), 1);
-  ASSERT_TRUE(DeleteEntry(s.Catalogue(MediaKind::Image), s.gauge, 1));
+  ASSERT_TRUE(DeleteEntry(s.Catalogue(MediaKind::Image), s.space, 1));
   const CommitPlan plan = PlanCommit(s);
   RealFileOps real;
   ASSERT_TRUE(ExecuteCommit(s, plan, real, progress).Ok());

@@ -191,7 +191,7 @@ TEST_F(Check, TheTableACommitLeavesWhenAListShrinksIsInformationOnly) {
   prompts.ExpectLoad();
   testcard::RecordingProgress progress;
   ASSERT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
-  ASSERT_TRUE(DeleteEntry(s.Catalogue(MediaKind::Image), s.gauge, 1));
+  ASSERT_TRUE(DeleteEntry(s.Catalogue(MediaKind::Image), s.space, 1));
   RealFileOps ops;
   ASSERT_TRUE(ExecuteCommit(s, PlanCommit(s), ops, progress).Ok());
   // The 64 items now fit the first table; the second still names the file

@@ -169,9 +169,9 @@ TEST_F(Commit, DeletionsShrinkTheTables) {
   card.WriteTable(MediaKind::Image, 1, Items(MediaKind::Image, 65, 70, ".JPG"));
   card.WriteTable(MediaKind::Movie, 1, Items(MediaKind::Movie, 1, 2, ".3GP"));
   Load();
-  for (int r : {1, 10, 20}) ASSERT_TRUE(DeleteEntry(Images(), s.gauge, r));
-  ASSERT_TRUE(DeleteEntry(s.Catalogue(MediaKind::Movie), s.gauge, 1));
-  ASSERT_TRUE(DeleteEntry(s.Catalogue(MediaKind::Movie), s.gauge, 1));
+  for (int r : {1, 10, 20}) ASSERT_TRUE(DeleteEntry(Images(), s.space, r));
+  ASSERT_TRUE(DeleteEntry(s.Catalogue(MediaKind::Movie), s.space, 1));
+  ASSERT_TRUE(DeleteEntry(s.Catalogue(MediaKind::Movie), s.space, 1));
   ASSERT_TRUE(Run().Ok());
   EXPECT_EQ(card.Read("\\PRIVATE\\DOCOMO\\TABLE\\STILL\\SUD000.TBL")[343], 64);
   EXPECT_EQ(card.Read("\\PRIVATE\\DOCOMO\\TABLE\\STILL\\SUD001.TBL").size(), 512u + 3 * 256);
@@ -224,7 +224,7 @@ TEST_F(Commit, QueuedFilesAreCopiedNeverMovedOrDeleted) {
             QueueOutcome::Queued);
   testcard::WriteBytes(pc.path() / "keep.jpg", "keep me");
   ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, pc.path() / "keep.jpg", prompts), QueueOutcome::Queued);
-  ASSERT_TRUE(DeleteEntry(Images(), s.gauge, 3));
+  ASSERT_TRUE(DeleteEntry(Images(), s.space, 3));
   // A file of the handset's own folders is refused: the commit may rename it
   // before it would be copied.
   prompts.ExpectOk();
@@ -242,7 +242,7 @@ TEST_F(Commit, QueuedFilesAreCopiedNeverMovedOrDeleted) {
 TEST_F(Commit, AWriteProtectedCardIsLeftAlone) {
   card.WriteTable(MediaKind::Image, 0, Items(MediaKind::Image, 1, 3, ".JPG"));
   Load();
-  ASSERT_TRUE(DeleteEntry(Images(), s.gauge, 1));
+  ASSERT_TRUE(DeleteEntry(Images(), s.space, 1));
   Renumber(kProfile, MediaKind::Image, Images());
   const auto before = card.Snapshot();
   RealFileOps real;
@@ -269,14 +269,14 @@ TEST_F(Commit, NoFileIsLostWhicheverOperationFails) {
   };
   auto edit = [&] {
     for (int r = 66; r > 1; --r) ASSERT_TRUE(MoveUp(Images(), r));  // 66th to the top
-    ASSERT_TRUE(DeleteEntry(Images(), s.gauge, 10));
+    ASSERT_TRUE(DeleteEntry(Images(), s.space, 10));
     Renumber(kProfile, MediaKind::Image, Images());
     ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, pc.path() / "new.jpg", prompts), QueueOutcome::Queued);
     MediaCatalogue& m = s.Catalogue(MediaKind::Melody);
     ASSERT_TRUE(MoveDown(m, 1));
     Renumber(kProfile, MediaKind::Melody, m);
     ASSERT_EQ(QueueFileForCard(s, MediaKind::Melody, pc.path() / "new.mid", prompts), QueueOutcome::Queued);
-    ASSERT_TRUE(DeleteEntry(s.Catalogue(MediaKind::Movie), s.gauge, 2));
+    ASSERT_TRUE(DeleteEntry(s.Catalogue(MediaKind::Movie), s.space, 2));
   };
   build();
   Load();

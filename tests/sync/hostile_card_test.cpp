@@ -118,7 +118,7 @@ TEST_P(HostileCard, NothingOutsideTheCardIsTouched) {
       EXPECT_TRUE(IsInside(card, *ResolveCardPath(card, c.Slot(i).sourceFolder, c.Slot(i).sourceName)));
   }
   for (MediaKind k : kListKinds) {
-    if (s.Catalogue(k).LiveCount() > 0) DeleteEntry(s.Catalogue(k), s.gauge, 1);
+    if (s.Catalogue(k).LiveCount() > 0) DeleteEntry(s.Catalogue(k), s.space, 1);
     Renumber(s.profile, k, s.Catalogue(k));
   }
   QueueFileForCard(s, MediaKind::Image, top.path() / "new.jpg", prompts);

@@ -67,7 +67,7 @@ class InterruptedCommit : public ::testing::Test {
   void Edit(CardSession& s) {
     ScriptedPrompts prompts;
     MediaCatalogue& images = s.Catalogue(MediaKind::Image);
-    if (int r = RowOfTitle(images, "title10")) DeleteEntry(images, s.gauge, r);
+    if (int r = RowOfTitle(images, "title10")) DeleteEntry(images, s.space, r);
     for (int r = RowOfTitle(images, "title66"); r > 1; --r) MoveUp(images, r);
     if (!RowOfTitle(images, "new.jpg"))
       ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, pc.path() / "new.jpg", prompts), QueueOutcome::Queued);
@@ -78,7 +78,7 @@ class InterruptedCommit : public ::testing::Test {
       ASSERT_EQ(QueueFileForCard(s, MediaKind::Melody, pc.path() / "new.mid", prompts), QueueOutcome::Queued);
     Renumber(kProfile, MediaKind::Melody, melodies);
     MediaCatalogue& movies = s.Catalogue(MediaKind::Movie);
-    if (int r = RowOfTitle(movies, "title2")) DeleteEntry(movies, s.gauge, r);
+    if (int r = RowOfTitle(movies, "title2")) DeleteEntry(movies, s.space, r);
   }
 
   CommitResult Commit(CardSession& s, FileOps& ops) {

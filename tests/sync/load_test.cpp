@@ -82,7 +82,7 @@ TEST(Load, ReadsTablesInNumberOrderAndDropsMissingFiles) {
   EXPECT_EQ(progress.statuses,
             (std::vector<std::string>{texts::kLoadingStatus[0], texts::kLoadingStatus[1],
                                       texts::kLoadingStatus[2], ""}));
-  EXPECT_GT(s.gauge.maxValue, 0);
+  EXPECT_GT(s.space.capacity, 0);
   EXPECT_EQ(s.cardRoot, card.root());
 }
 

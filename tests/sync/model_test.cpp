@@ -685,7 +685,7 @@ class CaseRun {
         }
         case EditSpec::Type::Delete:
           expected = onItem;
-          got = DeleteEntry(cat, s.gauge, e.row).has_value();
+          got = DeleteEntry(cat, s.space, e.row).has_value();
           if (onItem) {
             model_.deletedFiles.insert(list[static_cast<size_t>(e.row - 1)].file);
             list.erase(list.begin() + (e.row - 1));

@@ -26,7 +26,7 @@ TEST(PlanSummary, CountsThePlansOperationsAndNamesTheItemsDeletedAndAdded) {
   MediaCatalogue& images = s.Catalogue(MediaKind::Image);
   ASSERT_TRUE(MoveUp(images, 2));                  // STIL0002 before STIL0001
   Renumber(s.profile, MediaKind::Image, images);    // the two exchange names
-  ASSERT_TRUE(DeleteEntry(images, s.gauge, 3));    // STIL0003 goes
+  ASSERT_TRUE(DeleteEntry(images, s.space, 3));    // STIL0003 goes
   ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, photo, prompts), QueueOutcome::Queued);
   ApplyTitle(s.Catalogue(MediaKind::Melody), 1, "\x89\xB9");  // 音
 

@@ -134,7 +134,7 @@ class PowerCut : public ::testing::Test {
   void Edit(CardSession& s) {
     ScriptedPrompts none;
     MediaCatalogue& images = s.Catalogue(MediaKind::Image);
-    ASSERT_TRUE(DeleteEntry(images, s.gauge, 2));
+    ASSERT_TRUE(DeleteEntry(images, s.space, 2));
     ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, pc.path() / "photo.jpg", none), QueueOutcome::Queued);
     ASSERT_TRUE(MoveUp(images, 2));
     Renumber(kProfile, MediaKind::Image, images);
