@@ -556,7 +556,7 @@ std::vector<const JournalItem*> ItemsOf(const Journal& journal, MediaKind kind) 
 }
 
 // The lists the interrupted commit was writing.
-int FinishKind(const Journal& journal, MediaKind kind, const Finder& find, FileOps& ops,
+int FinishKind(const Journal& journal, MediaKind kind, const Finder& find,
                MediaCatalogue& c, std::vector<fs::path>& leftovers) {
   int dropped = 0;
   std::vector<std::pair<const JournalItem*, Place>> deleted;
@@ -670,7 +670,7 @@ int LoadKindFromJournal(const HandsetProfile& profile, const Journal& journal, M
     if (unplaced) unplaced->insert(unplaced->end(), find.Unplaced().begin(), find.Unplaced().end());
     return dropped;
   };
-  if (recovery == Recovery::Finish) return placed(FinishKind(journal, kind, find, ops, catalogue, leftovers));
+  if (recovery == Recovery::Finish) return placed(FinishKind(journal, kind, find, catalogue, leftovers));
   std::vector<Place> unlistedAsides;
   const int dropped = RevertKind(profile, journal, kind, find, catalogue, leftovers, unlistedAsides);
   if (putBack) {

@@ -82,8 +82,9 @@ LoadResult LoadCard(CardSession& session, const std::filesystem::path& cardRoot,
                     Progress& progress, FileOps& ops, InterruptedChoice choice = InterruptedChoice::Ask,
                     const LoadAsks& asks = {});
 
-// A table file as it was read: its kind, card path ("\PRIVATE\DOCOMO\
-// TABLE\STILL\SUD000.TBL") and bytes (none when it could not be read).
+// A table file as it was read: its kind, card path
+// ("\PRIVATE\DOCOMO\TABLE\STILL\SUD000.TBL") and bytes (none when it could not
+// be read).
 struct TableOnCard {
   MediaKind kind = MediaKind::Image;
   std::string cardPath;
