@@ -22,8 +22,7 @@ const char* const kExt[3] = {".JPG", ".MLD", ".3GP"};
 MediaCatalogue FullList(const HandsetProfile& profile, MediaKind kind, int items = MediaCatalogue::kSlots) {
   MediaCatalogue c;
   for (int i = 1; i <= items; ++i) {
-    MediaEntry& e = c.Slot(c.count++);
-    e.position = i;
+    MediaEntry& e = c.Append({});
     e.cardName = e.sourceName = profile.ContentFileName(kind, i, kExt[KindIndex(kind)]);
     e.title = "title " + std::to_string(i);
     e.dateText = "2004:02:14 00:00:00";
@@ -61,10 +60,12 @@ void WriteCard(const fs::path& root, int itemsPerKind, const std::function<bool(
   const HandsetProfile profile = HandsetProfile::F900i();
   for (MediaKind kind : kListKinds) {
     MediaCatalogue c = FullList(profile, kind, std::min(itemsPerKind, MediaCatalogue::kSlots));
-    for (const TableFile& t : LayoutTables(profile, kind, c)) WriteFile(HostPath(root, t.tablePath), t.bytes);
+    std::vector<std::string> folders;
+    for (const TableFile& t : LayoutTables(profile, kind, c, &folders)) WriteFile(HostPath(root, t.tablePath), t.bytes);
     for (int i = 0; i < c.count; ++i)
       if (write(KindIndex(kind), i + 1))
-        WriteFile(HostPath(root, c.Slot(i).cardFolder + c.Slot(i).cardName), FullCardItemContent(KindIndex(kind), i + 1));
+        WriteFile(HostPath(root, folders[static_cast<size_t>(i)] + c.Slot(i).cardName),
+                  FullCardItemContent(KindIndex(kind), i + 1));
   }
 }
 
@@ -129,19 +130,17 @@ std::vector<fs::path> FullCardItemPaths(const fs::path& root, int kindIndex) {
   const HandsetProfile profile = HandsetProfile::F900i();
   const MediaKind kind = kListKinds[static_cast<size_t>(kindIndex)];
   MediaCatalogue c = FullList(profile, kind);
-  LayoutTables(profile, kind, c);
+  std::vector<std::string> folders;
+  LayoutTables(profile, kind, c, &folders);
   std::vector<fs::path> paths;
-  for (int i = 0; i < c.count; ++i) paths.push_back(HostPath(root, c.Slot(i).cardFolder + c.Slot(i).cardName));
+  for (int i = 0; i < c.count; ++i) paths.push_back(HostPath(root, folders[static_cast<size_t>(i)] + c.Slot(i).cardName));
   return paths;
 }
 
 fs::path FullCardItemPath(const fs::path& root, int kindIndex, int position) {
   const HandsetProfile profile = HandsetProfile::F900i();
   const MediaKind kind = kListKinds[static_cast<size_t>(kindIndex)];
-  MediaCatalogue c = FullList(profile, kind);
-  LayoutTables(profile, kind, c);  // gives each entry its folder on the card
-  const MediaEntry& e = c.Slot(position - 1);
-  return HostPath(root, e.cardFolder + e.cardName);
+  return FullCardItemPaths(root, kindIndex)[static_cast<size_t>(position - 1)];
 }
 
 }  // namespace fenmora::bench

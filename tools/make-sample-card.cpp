@@ -203,19 +203,18 @@ bool WriteKind(FileOps& ops, const fs::path& root, const HandsetProfile& profile
                const std::vector<Sample>& samples) {
   MediaCatalogue catalogue;
   for (const Sample& s : samples) {
-    MediaEntry& e = catalogue.Slot(catalogue.count);
-    e.position = catalogue.count + 1;
+    MediaEntry& e = catalogue.Append({});
     e.cardName = s.cardName;
     e.title = Utf8ToCp932(s.title);
     e.dateText = s.date;
     e.size = static_cast<std::int32_t>(s.bytes.size());
-    ++catalogue.count;
   }
-  for (const TableFile& table : LayoutTables(profile, kind, catalogue))
+  std::vector<std::string> folders;
+  for (const TableFile& table : LayoutTables(profile, kind, catalogue, &folders))
     if (!WriteCardFile(ops, root, table.tablePath, table.bytes)) return false;
   for (int i = 0; i < catalogue.count; ++i) {
     const MediaEntry& e = catalogue.Slot(i);
-    if (!WriteCardFile(ops, root, e.cardFolder + e.cardName, samples[static_cast<size_t>(i)].bytes))
+    if (!WriteCardFile(ops, root, folders[static_cast<size_t>(i)] + e.cardName, samples[static_cast<size_t>(i)].bytes))
       return false;
   }
   return true;

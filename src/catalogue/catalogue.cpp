@@ -20,11 +20,33 @@ const MediaEntry* MediaCatalogue::EntryAtRow(std::int32_t r) const {
   return const_cast<MediaCatalogue*>(this)->EntryAtRow(r);
 }
 
-void Catalogues::ResetCounters() {
-  for (auto& c : cats_) {
-    c.count = 0;
-    c.deletedCount = 0;
+MediaEntry& MediaCatalogue::Append(MediaEntry entry) {
+  const std::int32_t live = LiveCount();
+  if (deletedCount > 0)
+    for (int i = 0; i < count; ++i)
+      if (Slot(i).position > live) ++Slot(i).position;
+  entry.position = live + 1;
+  entry.toDelete = false;
+  MediaEntry& e = Slot(count++);
+  e = std::move(entry);
+  return e;
+}
+
+MediaEntry* MediaCatalogue::MarkDeleted(std::int32_t r) {
+  MediaEntry* e = EntryAtRow(r);
+  if (!e) return nullptr;
+  for (int i = 0; i < count; ++i) {
+    MediaEntry& other = Slot(i);
+    if (&other != e && other.position > r) --other.position;
   }
+  e->position = count;
+  e->toDelete = true;
+  ++deletedCount;
+  return e;
+}
+
+void Catalogues::ResetCounters() {
+  for (auto& c : cats_) c.Clear();
 }
 
 GridRow RowOf(const MediaEntry& e) {

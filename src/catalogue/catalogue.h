@@ -51,6 +51,17 @@ class MediaCatalogue {
   std::int32_t LiveCount() const { return count - deletedCount; }
   bool Full() const { return count >= kSlots; }
 
+  // The list's own rules: live entries hold positions 1..LiveCount() in list
+  // order, the entries marked for deletion the positions behind them.
+  // Appends a live entry at the end of the live list (the marked ones move
+  // back a place); the catalogue must not be Full().
+  MediaEntry& Append(MediaEntry entry);
+  // Marks the live entry at grid row r for deletion: the entries behind it
+  // move up a place, it goes to the very end. False when r holds none.
+  MediaEntry* MarkDeleted(std::int32_t r);
+  // Empties the list (the slots keep their contents until they are reused).
+  void Clear() { count = deletedCount = 0; }
+
   // The first used slot (in slot order) whose position is p, or -1.
   int FindByPosition(std::int32_t p) const;
 

@@ -85,7 +85,11 @@ TableRecordBytes ComposeTableRecord(std::string_view cardName, std::string_view 
 }
 
 std::vector<TableFile> LayoutTables(const HandsetProfile& profile, MediaKind kind,
-                                    MediaCatalogue& catalogue) {
+                                    const MediaCatalogue& catalogue, std::vector<std::string>* folders) {
+  if (folders) {
+    folders->clear();
+    for (int i = 0; i < catalogue.count; ++i) folders->push_back(catalogue.Slot(i).cardFolder);
+  }
   const int live = catalogue.LiveCount();
   const std::string prefix = HandsetProfile::TablePrefix(kind);
   std::vector<TableFile> files;
@@ -114,12 +118,12 @@ std::vector<TableFile> LayoutTables(const HandsetProfile& profile, MediaKind kin
   for (int p = 1; p <= catalogue.count; ++p) {
     const int slot = byPosition[static_cast<size_t>(p)];
     if (slot < 0) continue;
-    MediaEntry& e = catalogue.Slot(slot);
+    const MediaEntry& e = catalogue.Slot(slot);
     if (e.toDelete) continue;
     if (written > 0 && written % kItemsPerTable == 0) open(written / kItemsPerTable);
     ++written;
     TableFile& f = files.back();
-    e.cardFolder = f.cardFolder;
+    if (folders) (*folders)[static_cast<size_t>(slot)] = f.cardFolder;
     const TableRecordBytes r =
         ComposeTableRecord(e.cardName, e.title, e.dateText, static_cast<std::uint32_t>(e.size));
     f.bytes.append(reinterpret_cast<const char*>(r.data()), r.size());

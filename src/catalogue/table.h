@@ -69,9 +69,10 @@ struct TableFile {
 };
 
 // Spreads the live entries of a kind, in list order, over table files of 64.
-// Sets each live entry's cardFolder to its group's content folder. Always
-// yields at least the first table file (header only when the kind is empty).
+// Always yields at least the first table file (header only when the kind is
+// empty). With folders: the card folder of each slot, by slot (a live entry's
+// is its group's content folder; an entry marked for deletion keeps its own).
 std::vector<TableFile> LayoutTables(const HandsetProfile& profile, MediaKind kind,
-                                    MediaCatalogue& catalogue);
+                                    const MediaCatalogue& catalogue, std::vector<std::string>* folders = nullptr);
 
 }  // namespace fenmora

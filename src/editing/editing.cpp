@@ -59,17 +59,8 @@ void Renumber(const HandsetProfile& profile, MediaKind kind, MediaCatalogue& cat
 
 std::optional<std::int64_t> DeleteEntry(MediaCatalogue& catalogue, CardSpace& space,
                                         std::int32_t row) {
-  MediaEntry* e = catalogue.EntryAtRow(row);
+  const MediaEntry* e = catalogue.MarkDeleted(row);
   if (!e) return std::nullopt;
-  // The entries behind it move up a place; it goes to the very end, behind
-  // the entries marked earlier.
-  for (int i = 0; i < catalogue.count; ++i) {
-    MediaEntry& other = catalogue.Slot(i);
-    if (&other != e && other.position > row) --other.position;
-  }
-  e->position = catalogue.count;
-  e->toDelete = true;
-  ++catalogue.deletedCount;
   space.used -= space.Footprint(e->size);
   return e->size;
 }
@@ -316,15 +307,9 @@ QueueOutcome FileQueue::Add(const fs::path& file, const QueueAs* as) {
   }
   space.used += space.Footprint(size);
 
-  // Room behind the live entries: the deleted ones move back a place.
-  const std::int32_t live = catalogue.LiveCount();
-  if (catalogue.deletedCount > 0)
-    for (int i = 0; i < catalogue.count; ++i)
-      if (catalogue.Slot(i).position > live) ++catalogue.Slot(i).position;
-
-  MediaEntry& e = catalogue.Slot(catalogue.count);
+  // At the end of the live list.
+  MediaEntry& e = catalogue.Append({});
   if (folder.empty()) folder = "./";
-  e.position = live + 1;
   e.sourceFolder = std::move(folder);
   e.sourceName = name;
   e.cardFolder = profile.Kind(kind_).contentFolder;
@@ -337,7 +322,6 @@ QueueOutcome FileQueue::Add(const fs::path& file, const QueueAs* as) {
   struct stat originalSt;
   const bool ownDate = !as || ::stat(as->original.c_str(), &originalSt) != 0;
   e.dateText = DateTextOf(ownDate ? st.st_mtime : originalSt.st_mtime);
-  ++catalogue.count;
   return QueueOutcome::Queued;
 }
 

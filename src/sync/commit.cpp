@@ -53,14 +53,9 @@ class Planner {
 
   void Kind(MediaKind kind) {
     kind_ = kind;
-    MediaCatalogue cat;  // a copy: planning leaves the session alone
-    const MediaCatalogue& real = session_.Catalogue(kind);
-    cat.count = real.count;
-    cat.deletedCount = real.deletedCount;
-    for (int i = 0; i < real.count; ++i) cat.Slot(i) = real.Slot(i);
-    std::vector<TableFile> tables = LayoutTables(session_.profile, kind, cat);
-    auto& folders = plan_.folders[static_cast<size_t>(KindIndex(kind))];
-    for (int i = 0; i < cat.count; ++i) folders.push_back(cat.Slot(i).cardFolder);
+    const MediaCatalogue& cat = session_.Catalogue(kind);
+    const std::vector<TableFile> tables =
+        LayoutTables(session_.profile, kind, cat, &plan_.folders[static_cast<size_t>(KindIndex(kind))]);
 
     Tables(tables);
     if (kind == MediaKind::Image) Leftovers();
@@ -292,8 +287,8 @@ class Planner {
       const std::string& keptFolder = folders[static_cast<size_t>(keeper)];
       const auto kept = PathOf(keptFolder, k.cardName);
       if (kept && !(to == KeyOf(keptFolder, k.cardName))) {
-        j.originFolder = kept->parent_path().string() + "/";
-        j.originName = kept->filename().string();
+        j.sourceFolder = kept->parent_path().string() + "/";
+        j.sourceName = kept->filename().string();
         Copy(*kept, j);
       }
       return;
@@ -510,15 +505,15 @@ void FingerprintLookalikes(CommitPlan& plan, FileOps& ops) {
   std::map<std::int64_t, std::vector<Named>> bySize;
   std::set<std::pair<std::string, std::string>> seen;  // one file two records name is one file
   for (JournalItem& i : plan.journal.items)
-    if (!i.queued && i.file.size >= 0 && seen.insert({CardNameKey(i.originFolder), CardNameKey(i.originName)}).second)
-      bySize[i.file.size].push_back({&i.file, pathOf(i.originFolder, i.originName)});
+    if (!i.queued && i.file.size >= 0 && seen.insert({CardNameKey(i.sourceFolder), CardNameKey(i.sourceName)}).second)
+      bySize[i.file.size].push_back({&i.file, pathOf(i.sourceFolder, i.sourceName)});
   for (JournalAside& a : plan.journal.asides)
     if (a.file.size >= 0) bySize[a.file.size].push_back({&a.file, pathOf(a.folder, a.from)});
   // A copy may come to stand where a file of the same size stood: told apart
   // by their first 4 KiB too (the copy's own size is known once it is made).
   for (JournalItem& i : plan.journal.items) {
     if (!i.queued || i.toDelete) continue;
-    const fs::path source = fs::path(i.originFolder) / i.originName;
+    const fs::path source = fs::path(i.sourceFolder) / i.sourceName;
     // (A second record's own copy of a shared file is made from a name the
     // commit gives first: nothing to look at yet.)
     const fs::path onCard = source.lexically_relative(plan.cardRoot);
@@ -548,7 +543,7 @@ void FingerprintLookalikes(CommitPlan& plan, FileOps& ops) {
   for (JournalItem& i : plan.journal.items)
     for (const JournalItem& o : plan.journal.items)
       if (&o != &i && !i.queued && !o.queued && i.file.head.empty() && !o.file.head.empty() &&
-          SameCardName(i.originFolder, o.originFolder) && SameCardName(i.originName, o.originName))
+          SameCardName(i.sourceFolder, o.sourceFolder) && SameCardName(i.sourceName, o.sourceName))
         i.file = o.file;
 }
 

@@ -141,7 +141,7 @@ std::string EncodeJournal(const Journal& j) {
     number(i.position);
     number(i.toDelete);
     number(i.queued);
-    for (const std::string* text : {&i.originFolder, &i.originName, &i.cardFolder, &i.cardName,
+    for (const std::string* text : {&i.sourceFolder, &i.sourceName, &i.cardFolder, &i.cardName,
                                     &i.dateText, &i.title})
       field(*text);
     number(i.size);
@@ -207,8 +207,8 @@ bool DecodeItem(const std::vector<std::string_view>& f, Journal& j) {
   i.position = static_cast<std::int32_t>(*pos);
   i.toDelete = *del == 1;
   i.queued = *queued == 1;
-  i.originFolder = *texts[0];
-  i.originName = *texts[1];
+  i.sourceFolder = *texts[0];
+  i.sourceName = *texts[1];
   i.cardFolder = *texts[2];
   i.cardName = *texts[3];
   i.dateText = *texts[4];
@@ -314,7 +314,7 @@ bool ConfinedToCard(const HandsetProfile& profile, const Journal& j, const fs::p
     if (i.queued && i.toDelete) continue;  // never copied: names only the computer's file
     if (!onCard(i.cardFolder, i.cardName)) return false;
     // A queued item's origin is the computer's: recovery never reads it.
-    if (!i.queued && !onCard(i.originFolder, i.originName)) return false;
+    if (!i.queued && !onCard(i.sourceFolder, i.sourceName)) return false;
   }
   for (const JournalAside& a : j.asides)
     if (!onCard(a.folder, a.from) || !onCard(a.folder, a.to)) return false;
@@ -426,11 +426,11 @@ class Finder {
 
   // The place of a card file that is what the item's file was.
   std::optional<Place> Resident(const JournalItem& i) const {
-    std::vector<Place> candidates = {{i.originFolder, i.originName},
+    std::vector<Place> candidates = {{i.sourceFolder, i.sourceName},
                                      {i.cardFolder, i.cardName},
                                      {i.cardFolder, i.cardName + kParkSuffix}};
     for (const JournalAside& a : journal_.asides)
-      if (a.kind == i.kind && SameCardName(a.from, i.originName)) candidates.push_back({a.folder, a.to});
+      if (a.kind == i.kind && SameCardName(a.from, i.sourceName)) candidates.push_back({a.folder, a.to});
     // A file the journal cannot tell from another file it names is not
     // placed on a guess.
     if (!Provable(i)) {
@@ -461,7 +461,7 @@ class Finder {
     auto items = [&](const Place& c) {
       return std::any_of(journal_.items.begin(), journal_.items.end(), [&](const JournalItem& i) {
         return i.kind == kind && !i.queued &&
-               ((SameCardName(i.originFolder, c.folder) && SameCardName(i.originName, c.name)) ||
+               ((SameCardName(i.sourceFolder, c.folder) && SameCardName(i.sourceName, c.name)) ||
                 (SameCardName(i.cardFolder, c.folder) &&
                  (SameCardName(i.cardName, c.name) || SameCardName(i.cardName + kParkSuffix, c.name))));
       });
@@ -490,7 +490,7 @@ class Finder {
   bool Provable(const JournalItem& i) const {
     for (const JournalItem& o : journal_.items)
       if (&o != &i && !o.queued && Indistinct(i.file, o.file) &&
-          !(SameCardName(o.originFolder, i.originFolder) && SameCardName(o.originName, i.originName)))
+          !(SameCardName(o.sourceFolder, i.sourceFolder) && SameCardName(o.sourceName, i.sourceName)))
         return false;
     for (const JournalAside& a : journal_.asides)
       if (Indistinct(i.file, a.file)) return false;
@@ -501,7 +501,7 @@ class Finder {
   // copied from, once that file had its final name (two records naming one
   // file: the second gets a copy of its own).
   std::optional<Place> Keeper(const JournalItem& i) const {
-    const fs::path from = fs::path(i.originFolder) / i.originName;
+    const fs::path from = fs::path(i.sourceFolder) / i.sourceName;
     for (const JournalItem& k : journal_.items) {
       if (k.queued || k.toDelete || k.kind != i.kind) continue;
       const auto place = Path({k.cardFolder, k.cardName});
@@ -526,24 +526,20 @@ class Finder {
   mutable std::vector<std::string> unplaced_;
 };
 
+// An item at the end of its list, its file where it is now; one marked for
+// deletion keeps its name until its file goes.
 void AddEntry(MediaCatalogue& c, const Place& now, const std::string& cardFolder, const std::string& cardName,
-              const std::string& date, const std::string& title, std::int64_t size, bool queued,
-              bool toDelete) {
-  MediaEntry& e = c.Slot(c.count++);
-  e.position = c.count - c.deletedCount;
-  e.sourceFolder = now.folder;
-  e.sourceName = now.name;
-  e.cardFolder = toDelete ? now.folder : cardFolder;
-  e.cardName = toDelete ? now.name : cardName;
-  e.dateText = date;
-  e.title = title;
-  e.size = size;
-  e.queued = queued;
-  e.toDelete = toDelete;
-  if (toDelete) {
-    e.position = 0;
-    ++c.deletedCount;
-  }
+              const std::string& date, const std::string& title, std::int64_t size, bool toDelete = false) {
+  MediaEntry entry;
+  entry.sourceFolder = now.folder;
+  entry.sourceName = now.name;
+  entry.cardFolder = toDelete ? now.folder : cardFolder;
+  entry.cardName = toDelete ? now.name : cardName;
+  entry.dateText = date;
+  entry.title = title;
+  entry.size = size;
+  c.Append(std::move(entry));
+  if (toDelete) c.MarkDeleted(c.LiveCount());
 }
 
 std::vector<const JournalItem*> ItemsOf(const Journal& journal, MediaKind kind) {
@@ -568,11 +564,11 @@ int FinishKind(const Journal& journal, MediaKind kind, const Finder& find,
       // (A copy not complete on the card is left out: the journal's word is
       // never a reason to read a file of the computer.)
       if (const auto copied = find.Copied(*i)) {
-        AddEntry(c, *copied, i->cardFolder, i->cardName, i->dateText, i->title, i->size, false, false);
+        AddEntry(c, *copied, i->cardFolder, i->cardName, i->dateText, i->title, i->size);
       } else if (const auto shared = find.Keeper(*i)) {
         // The second record of a shared file whose own copy was not made:
         // it names the file of the record that keeps it, wherever that is.
-        AddEntry(c, *shared, i->cardFolder, i->cardName, i->dateText, i->title, i->size, false, false);
+        AddEntry(c, *shared, i->cardFolder, i->cardName, i->dateText, i->title, i->size);
       } else {
         ++dropped;
       }
@@ -582,17 +578,13 @@ int FinishKind(const Journal& journal, MediaKind kind, const Finder& find,
     if (i->toDelete) {
       if (now) deleted.push_back({i, *now});
     } else if (now) {
-      AddEntry(c, *now, i->cardFolder, i->cardName, i->dateText, i->title, i->size, false, false);
+      AddEntry(c, *now, i->cardFolder, i->cardName, i->dateText, i->title, i->size);
     } else {
       ++dropped;
     }
   }
   for (const auto& [i, now] : deleted)
-    if (!c.Full()) AddEntry(c, now, "", "", i->dateText, i->title, i->size, false, true);
-  // Positions of the deleted entries follow the live ones.
-  int p = c.LiveCount();
-  for (int s = 0; s < c.count; ++s)
-    if (c.Slot(s).toDelete) c.Slot(s).position = ++p;
+    if (!c.Full()) AddEntry(c, now, "", "", i->dateText, i->title, i->size, true);
   return dropped;
 }
 
@@ -621,18 +613,18 @@ int RevertKind(const HandsetProfile& profile, const Journal& journal, MediaKind 
       size_t k = items.size();
       for (int pass = 0; pass < 2 && k == items.size(); ++pass)
         for (k = 0; k < items.size(); ++k)
-          if ((pass == 1 || !taken[k]) && !items[k]->queued && !items[k]->originFolder.empty() &&
-              items[k]->originFolder[0] == '\\' &&
-              (SameCardName(items[k]->originName, r.FileName()) ||
-               SameCardName(items[k]->originName, r.FileName() + kParkSuffix)) &&
-              SameCardName(items[k]->originFolder, *folder))
+          if ((pass == 1 || !taken[k]) && !items[k]->queued && !items[k]->sourceFolder.empty() &&
+              items[k]->sourceFolder[0] == '\\' &&
+              (SameCardName(items[k]->sourceName, r.FileName()) ||
+               SameCardName(items[k]->sourceName, r.FileName() + kParkSuffix)) &&
+              SameCardName(items[k]->sourceFolder, *folder))
             break;
       if (k == items.size()) {
         std::int64_t size = 0;
         if (const auto place = find.Unlisted(kind, *folder, r.FileName(), size)) {
           // Moved aside: the undoing moves it back as the record's file.
           if (!SameCardName(place->name, r.FileName())) unlistedAsides.push_back(*place);
-          AddEntry(c, *place, *folder, r.FileName(), r.dateText, r.title, size, false, false);
+          AddEntry(c, *place, *folder, r.FileName(), r.dateText, r.title, size);
         } else {
           ++dropped;
         }
@@ -642,15 +634,15 @@ int RevertKind(const HandsetProfile& profile, const Journal& journal, MediaKind 
       // A file two records named before the update is where the commit took
       // it for either of them.
       for (size_t o = 0; !now && k < items.size() && o < items.size(); ++o)
-        if (o != k && !items[o]->queued && SameCardName(items[o]->originName, items[k]->originName) &&
-            SameCardName(items[o]->originFolder, items[k]->originFolder))
+        if (o != k && !items[o]->queued && SameCardName(items[o]->sourceName, items[k]->sourceName) &&
+            SameCardName(items[o]->sourceFolder, items[k]->sourceFolder))
           now = find.Resident(*items[o]);
       if (!now) {
         ++dropped;
         continue;
       }
       taken[k] = true;
-      AddEntry(c, *now, *folder, r.FileName(), r.dateText, r.title, items[k]->size, false, false);
+      AddEntry(c, *now, *folder, r.FileName(), r.dateText, r.title, items[k]->size);
     }
   }
   (void)profile;
@@ -663,8 +655,7 @@ int LoadKindFromJournal(const HandsetProfile& profile, const Journal& journal, M
                         const fs::path& cardRoot, FileOps& ops, Recovery recovery, MediaCatalogue& catalogue,
                         std::vector<fs::path>& leftovers, std::vector<std::pair<fs::path, fs::path>>* putBack,
                         std::vector<std::string>* unplaced) {
-  catalogue.count = 0;
-  catalogue.deletedCount = 0;
+  catalogue.Clear();
   const Finder find(journal, cardRoot, ops);
   auto placed = [&](int dropped) {
     if (unplaced) unplaced->insert(unplaced->end(), find.Unplaced().begin(), find.Unplaced().end());
@@ -677,8 +668,8 @@ int LoadKindFromJournal(const HandsetProfile& profile, const Journal& journal, M
     for (const JournalAside& a : journal.asides) {
       if (a.kind != kind) continue;
       const bool itemsFile = std::any_of(journal.items.begin(), journal.items.end(), [&](const JournalItem& i) {
-        return i.kind == kind && !i.queued && SameCardName(i.originName, a.from) &&
-               SameCardName(i.originFolder, a.folder);
+        return i.kind == kind && !i.queued && SameCardName(i.sourceName, a.from) &&
+               SameCardName(i.sourceFolder, a.folder);
       });
       const auto from = find.Path({a.folder, a.to}), to = find.Path({a.folder, a.from});
       // (Its name may still be held by a file the undoing gives back its own.)

@@ -53,8 +53,8 @@ struct JournalItem {
   std::int32_t position = 0;
   bool toDelete = false;
   bool queued = false;
-  std::string originFolder;  // where the file was: a card folder text, or a host folder
-  std::string originName;
+  std::string sourceFolder;  // where the file was: a card folder text, or a host folder
+  std::string sourceName;
   std::string cardFolder;
   std::string cardName;
   std::string dateText;

@@ -165,8 +165,7 @@ void LoadKind(const HandsetProfile& profile, MediaKind kind, const fs::path& car
         overfull = true;
         break;
       }
-      MediaEntry& e = catalogue.Slot(catalogue.count);
-      e.position = catalogue.count + 1;
+      MediaEntry& e = catalogue.Append({});
       e.sourceFolder = *folderText;
       e.cardFolder = *folderText;
       e.sourceName = sourceName;
@@ -174,9 +173,6 @@ void LoadKind(const HandsetProfile& profile, MediaKind kind, const fs::path& car
       e.dateText = record.dateText;
       e.title = record.title;
       e.size = size;
-      e.toDelete = false;
-      e.queued = false;
-      ++catalogue.count;
     }
     if (overfull) break;
   }

@@ -150,15 +150,17 @@ TEST(TableLayout, SpreadsSixtyFourPerFile) {
   EXPECT_EQ(static_cast<unsigned char>(files[0].bytes[343]), 64);
 
   AddLive(c, "STIL0065.JPG");
-  files = LayoutTables(p, MediaKind::Image, c);
+  std::vector<std::string> folders;
+  files = LayoutTables(p, MediaKind::Image, c, &folders);
   ASSERT_EQ(files.size(), 2u);
   EXPECT_EQ(files[1].tablePath, "\\PRIVATE\\DOCOMO\\TABLE\\STILL\\SUD001.TBL");
   EXPECT_EQ(files[1].bytes.size(), 768u);
   EXPECT_EQ(At(files[1].bytes, 2, 29), std::string_view("\\PRIVATE\\DOCOMO\\STILL\\SUD001\0", 29));
   EXPECT_EQ(At(files[1].bytes, 258, 6), "SUD001");
   EXPECT_EQ(files[1].bytes[343], 1);
-  EXPECT_EQ(c.Slot(64).cardFolder, "\\PRIVATE\\DOCOMO\\STILL\\SUD001\\");
-  EXPECT_EQ(c.Slot(0).cardFolder, "\\PRIVATE\\DOCOMO\\STILL\\");
+  EXPECT_EQ(folders[64], "\\PRIVATE\\DOCOMO\\STILL\\SUD001\\");
+  EXPECT_EQ(folders[0], "\\PRIVATE\\DOCOMO\\STILL\\");
+  EXPECT_EQ(c.Slot(64).cardFolder, "");  // the catalogue is left as it was
 }
 
 TEST(TableLayout, DeletedItemsGetNoRecordAndOrderFollowsPositions) {
@@ -195,13 +197,14 @@ TEST(TableLayout, MovieGroupsAreHexadecimalFolders) {
   const HandsetProfile p = HandsetProfile::F900i();
   MediaCatalogue c;
   for (int i = 1; i <= 64 * 9 + 1; ++i) AddLive(c, p.ContentFileName(MediaKind::Movie, i, ".3GP"));
-  const auto files = LayoutTables(p, MediaKind::Movie, c);
+  std::vector<std::string> folders;
+  const auto files = LayoutTables(p, MediaKind::Movie, c, &folders);
   ASSERT_EQ(files.size(), 10u);
   EXPECT_EQ(files[0].folderText, "\\SD_VIDEO\\PRL001");
   EXPECT_EQ(files[9].tablePath, "\\PRIVATE\\DOCOMO\\TABLE\\SD_VIDEO\\PRL00A.TBL");
   EXPECT_EQ(At(files[9].bytes, 2, 16), "\\SD_VIDEO\\PRL00A");
   EXPECT_EQ(At(files[9].bytes, 258, 6), "PRL010");
-  EXPECT_EQ(c.Slot(64 * 9).cardFolder, "\\SD_VIDEO\\PRL00A\\");
+  EXPECT_EQ(folders[64 * 9], "\\SD_VIDEO\\PRL00A\\");
   EXPECT_EQ(At(files[0].bytes, 512 + 3, 8), std::string_view("MOL001\0\0", 8));
 }
 

@@ -133,8 +133,8 @@ TEST_F(AcrossTime, AForgedJournalNeverReadsAFileOfTheComputer) {
   JournalItem forged;
   forged.position = 4;
   forged.queued = true;
-  forged.originFolder = fs::path(secret).parent_path().string() + "/";
-  forged.originName = "id_ed25519";
+  forged.sourceFolder = fs::path(secret).parent_path().string() + "/";
+  forged.sourceName = "id_ed25519";
   forged.cardFolder = "\\PRIVATE\\DOCOMO\\STILL";
   forged.cardName = "STIL0004.JPG";
   forged.title = "forged";
@@ -148,7 +148,7 @@ TEST_F(AcrossTime, AForgedJournalNeverReadsAFileOfTheComputer) {
   // A journal naming a file outside the card as a record's own is damaged:
   // never acted on, set aside by the next commit.
   j.items[0].queued = false;
-  j.items[0].originFolder = "\\..\\..";
+  j.items[0].sourceFolder = "\\..\\..";
   card.Write(std::string("\\") + kJournalName, EncodeJournal(j));
   const CliRun list = RunCli({"list", Card()});
   EXPECT_NE(list.err.find("fenmora-damaged.jnl"), std::string::npos) << list.err;

@@ -188,7 +188,7 @@ TEST(Journal, RoundTripsAndRefusesDamage) {
   ASSERT_TRUE(back);
   EXPECT_EQ(EncodeJournal(*back), bytes);
   EXPECT_EQ(back->items[0].title, std::string("\x89\xb9\n\0x", 5));
-  EXPECT_EQ(back->items[0].originFolder, "/home/u/曲 1/");
+  EXPECT_EQ(back->items[0].sourceFolder, "/home/u/曲 1/");
   EXPECT_TRUE(back->removing);
   EXPECT_TRUE(back->recovery);
   ASSERT_EQ(back->sweeps.size(), 1u);
