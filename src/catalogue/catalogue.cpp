@@ -45,6 +45,15 @@ MediaEntry* MediaCatalogue::MarkDeleted(std::int32_t r) {
   return e;
 }
 
+bool MediaCatalogue::Exchange(std::int32_t r, std::int32_t other) {
+  MediaEntry* a = EntryAtRow(r);
+  MediaEntry* b = EntryAtRow(other);
+  if (!a || !b) return false;
+  a->position = other;
+  b->position = r;
+  return true;
+}
+
 void Catalogues::ResetCounters() {
   for (auto& c : cats_) c.Clear();
 }

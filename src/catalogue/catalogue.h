@@ -59,6 +59,9 @@ class MediaCatalogue {
   // Marks the live entry at grid row r for deletion: the entries behind it
   // move up a place, it goes to the very end. False when r holds none.
   MediaEntry* MarkDeleted(std::int32_t r);
+  // The live entries at grid rows r and other change places. False when
+  // either row holds none.
+  bool Exchange(std::int32_t r, std::int32_t other);
   // Empties the list (the slots keep their contents until they are reused).
   void Clear() { count = deletedCount = 0; }
 

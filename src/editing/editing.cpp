@@ -28,25 +28,12 @@ bool ApplyTitle(MediaCatalogue& catalogue, std::int32_t row, std::string_view cp
   return true;
 }
 
-namespace {
-
-bool Exchange(MediaCatalogue& catalogue, std::int32_t row, std::int32_t other) {
-  MediaEntry* a = catalogue.EntryAtRow(row);
-  MediaEntry* b = catalogue.EntryAtRow(other);
-  if (!a || !b) return false;
-  a->position = other;
-  b->position = row;
-  return true;
-}
-
-}  // namespace
-
 bool MoveUp(MediaCatalogue& catalogue, std::int32_t row) {
-  return row >= 2 && Exchange(catalogue, row, row - 1);
+  return row >= 2 && catalogue.Exchange(row, row - 1);
 }
 
 bool MoveDown(MediaCatalogue& catalogue, std::int32_t row) {
-  return row >= 1 && row < catalogue.LiveCount() && Exchange(catalogue, row, row + 1);
+  return row >= 1 && row < catalogue.LiveCount() && catalogue.Exchange(row, row + 1);
 }
 
 void Renumber(const HandsetProfile& profile, MediaKind kind, MediaCatalogue& catalogue) {

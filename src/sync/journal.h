@@ -28,6 +28,9 @@ inline constexpr const char* kJournalName = "fenmora.jnl";
 inline constexpr const char* kParkSuffix = "_";           // a file caught in an exchange of names
 inline constexpr const char* kCopySuffix = ".fmcopy";     // an added file while it is copied
 inline constexpr const char* kAsideSuffix = ".fmkeep";    // a file no table lists, moved out of the way
+// The table header scratch file earlier versions wrote at the card root and
+// may have left there (swept and reported; never written now).
+inline constexpr const char* kOldHeaderScratch = "tbl.tmp";
 
 // What a file is, by its bytes only: copying the card off and back (which
 // gives every file a new time) changes nothing of it. Its size always; the

@@ -217,7 +217,7 @@ std::vector<fs::path> CommitScratchFiles(const HandsetProfile& profile, const fs
   std::vector<std::string> names;
   if (ops.ListFolder(cardRoot, names).ok) std::sort(names.begin(), names.end());
   for (const std::string& name : names)
-    if (SameCardName(name, std::string(kJournalName) + ".tmp") || SameCardName(name, "tbl.tmp"))
+    if (SameCardName(name, std::string(kJournalName) + ".tmp") || SameCardName(name, kOldHeaderScratch))
       add(cardRoot / name);
   // A table is written beside its place as "<name>.tmp".
   const CardGuard card(cardRoot);

@@ -168,7 +168,6 @@ TEST_F(Commit, TheRoadOfOneChangeFromADropToTheReloadedList) {
   EXPECT_FALSE(session.Catalogue(MediaKind::Image).Slot(0).queued);
   // The photo was copied, not moved.
   EXPECT_EQ(ReadBytes(photo), photoBytes);
-  EXPECT_FALSE(fs::exists(card.path() / "tbl.tmp"));
   // The end of a commit: the button off, the status empty, the cursor back.
   EXPECT_FALSE(Find("btRefreshData")->isEnabled());
   EXPECT_TRUE(Find("btUpImage")->isEnabled());

@@ -114,7 +114,6 @@ TEST_F(Commit, RoadOfOneChange) {
   EXPECT_EQ(card.Read("\\PRIVATE\\DOCOMO\\STILL\\STIL0002.JPG"), "content of 1");
   EXPECT_EQ(card.Read("\\PRIVATE\\DOCOMO\\STILL\\STIL0004.JPG"), "content of 3");
   EXPECT_EQ(testcard::ReadBytes(pc.path() / "photo.jpg"), "the photo");
-  EXPECT_FALSE(card.Exists("\\tbl.tmp"));
   const std::string table = card.Read("\\PRIVATE\\DOCOMO\\TABLE\\STILL\\SUD000.TBL");
   ASSERT_EQ(table.size(), 512u + 4 * 256);
   EXPECT_EQ(table[343], 4);
