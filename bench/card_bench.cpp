@@ -561,6 +561,19 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc == 3 && std::string(argv[1]) == "--start-only") return 0;
+  if (argc == 3 && std::string(argv[1]) == "--make-card") {  // for a look with strace or perf
+    bench::MakeFullCard(argv[2]);
+    return 0;
+  }
+  // Load, delete the first item of each kind and renumber, commit: once.
+  if (argc == 3 && std::string(argv[1]) == "--commit-once") {
+    CardSession s;
+    Load(argv[2], s);
+    ApplyEdit(s, Edit::DeleteFirstAndRenumber);
+    RealFileOps ops;
+    SilentProgress quiet;
+    return ExecuteCommit(s, PlanCommit(s, ops), ops, quiet).Ok() ? 0 : 1;
+  }
   int runs = 5;
   fs::path dir = fs::temp_directory_path();
   g_label = "tmp";
@@ -603,6 +616,18 @@ int main(int argc, char** argv) {
   commits[1024] = MeasureCommit(card, 1024, Edit::DeleteFirstAndRenumber, runs, true);
   PrintCommit("commit", commits[1024], commitTarget);
   Row("commit flushes", static_cast<double>(commits[1024].flushes), 3, "calls", 1.0);
+  {
+    FreshCard(card, 1024);
+    const long withCommit = CountSyscalls({self.string(), "--commit-once", card.string()}, work / "strace-commit");
+    FreshCard(card, 1024);
+    const long loadOnly = CountSyscalls({self.string(), "--load-once", card.string()}, work / "strace-load");
+    FreshCard(card, 1024);
+    if (withCommit > 0 && loadOnly > 0) {
+      // The direct work: one rename per moving file, one unlink per deleted one.
+      Row("commit syscalls", static_cast<double>(withCommit - loadOnly),
+          static_cast<double>(commits[1024].moving + 3), "calls", 1.5);
+    }
+  }
   const CommitFigures reversed = MeasureCommit(card, 1024, Edit::Reverse, std::max(3, runs / 2), true);
   PrintCommit("reversed commit", reversed, commitTarget);
   ok = ok && commits[1024].ok && reversed.ok;

@@ -493,22 +493,31 @@ std::string Relative(const fs::path& p, const fs::path& root) {
 void FingerprintLookalikes(CommitPlan& plan, FileOps& ops) {
   const CardGuard card(plan.cardRoot);
   std::map<std::string, std::optional<fs::path>> folders;  // each folder's links followed once
-  auto pathOf = [&](const std::string& folderText, const std::string& name) -> std::optional<fs::path> {
-    auto folder = folders.find(folderText);
-    if (folder == folders.end()) folder = folders.emplace(folderText, card.Resolve(folderText)).first;
-    return folder->second ? card.ResolveIn(*folder->second, name) : std::nullopt;
-  };
+  // A file the journal names: its place is worked out (links checked) only
+  // when another file has its size.
   struct Named {
     FileIdentity* id;
-    std::optional<fs::path> path;
+    std::string folder, name;            // a card file, or
+    std::optional<fs::path> source;      // a file of the computer
+    std::optional<fs::path> Path(const CardGuard& card, std::map<std::string, std::optional<fs::path>>& folders) const {
+      if (source) return source;
+      auto f = folders.find(folder);
+      if (f == folders.end()) f = folders.emplace(folder, card.Resolve(folder)).first;
+      return f->second ? card.ResolveIn(*f->second, name) : std::nullopt;
+    }
   };
   std::map<std::int64_t, std::vector<Named>> bySize;
-  std::set<std::pair<std::string, std::string>> seen;  // one file two records name is one file
-  for (JournalItem& i : plan.journal.items)
-    if (!i.queued && i.file.size >= 0 && seen.insert({CardNameKey(i.sourceFolder), CardNameKey(i.sourceName)}).second)
-      bySize[i.file.size].push_back({&i.file, pathOf(i.sourceFolder, i.sourceName)});
+  // One file two records name is one file; the records share what is learnt of it.
+  std::map<std::pair<std::string, std::string>, FileIdentity*> firstOf;
+  std::vector<std::pair<FileIdentity*, FileIdentity*>> sharing;
+  for (JournalItem& i : plan.journal.items) {
+    if (i.queued || i.file.size < 0) continue;
+    const auto [at, first] = firstOf.emplace(std::make_pair(CardNameKey(i.sourceFolder), CardNameKey(i.sourceName)), &i.file);
+    if (first) bySize[i.file.size].push_back({&i.file, i.sourceFolder, i.sourceName, std::nullopt});
+    else sharing.emplace_back(&i.file, at->second);
+  }
   for (JournalAside& a : plan.journal.asides)
-    if (a.file.size >= 0) bySize[a.file.size].push_back({&a.file, pathOf(a.folder, a.from)});
+    if (a.file.size >= 0) bySize[a.file.size].push_back({&a.file, a.folder, a.from, std::nullopt});
   // A copy may come to stand where a file of the same size stood: told apart
   // by their first 4 KiB too (the copy's own size is known once it is made).
   for (JournalItem& i : plan.journal.items) {
@@ -518,14 +527,16 @@ void FingerprintLookalikes(CommitPlan& plan, FileOps& ops) {
     // commit gives first: nothing to look at yet.)
     const fs::path onCard = source.lexically_relative(plan.cardRoot);
     if (!onCard.empty() && *onCard.begin() != "..") continue;
-    if (const FileStat st = ops.Stat(source); st.regular) bySize[st.size].push_back({&i.file, source});
+    if (const FileStat st = ops.Stat(source); st.regular) bySize[st.size].push_back({&i.file, "", "", source});
   }
   for (auto& [size, files] : bySize) {
     if (files.size() < 2) continue;
-    std::map<std::string, std::vector<Named*>> byHead;
-    for (Named& f : files) {
-      if (f.path) f.id->head = HeadOf(ops, *f.path);
-      byHead[f.id->head].push_back(&f);
+    std::vector<std::optional<fs::path>> paths;
+    std::map<std::string, std::vector<size_t>> byHead;
+    for (size_t k = 0; k < files.size(); ++k) {
+      paths.push_back(files[k].Path(card, folders));
+      if (paths[k]) files[k].id->head = HeadOf(ops, *paths[k]);
+      byHead[files[k].id->head].push_back(k);
     }
     if (size <= kHeadBytes) {  // the head is all of it
       for (Named& f : files) f.id->hash = f.id->head;
@@ -533,18 +544,14 @@ void FingerprintLookalikes(CommitPlan& plan, FileOps& ops) {
     }
     for (auto& [head, same] : byHead) {
       if (same.size() < 2) continue;
-      for (Named* f : same) {
+      for (size_t k : same) {
         std::string bytes;
-        if (f->path && ops.ReadPrefix(*f->path, size + 1, bytes)) f->id->hash = HashBytes(bytes);
+        if (paths[k] && ops.ReadPrefix(*paths[k], size + 1, bytes)) files[k].id->hash = HashBytes(bytes);
       }
     }
   }
-  // The records sharing a file share what was learnt of it.
-  for (JournalItem& i : plan.journal.items)
-    for (const JournalItem& o : plan.journal.items)
-      if (&o != &i && !i.queued && !o.queued && i.file.head.empty() && !o.file.head.empty() &&
-          SameCardName(i.sourceFolder, o.sourceFolder) && SameCardName(i.sourceName, o.sourceName))
-        i.file = o.file;
+  for (const auto& [second, first] : sharing)
+    if (second->head.empty() && !first->head.empty()) *second = *first;
 }
 
 }  // namespace
