@@ -742,20 +742,23 @@ const StepTraits& TraitsOf(CommitStep::Action action) {
   using A = CommitStep::Action;
   using C = StepTraits::Counts;
   using R = StepRunner;
+  constexpr unsigned L = StepTraits::kLists, B = StepTraits::kBytes, N = StepTraits::kNames,
+                     All = StepTraits::kAll;
   // verb, note, failure, counted as, changes content, stops the commit,
-  // flushed before, run
+  // leaves unflushed, needs flushed, run
   static const StepTraits traits[] = {
-      /* MakeFolder    */ {"mkdir  ", "", "フォルダ作成: ", C::Nothing, false, true, false, R::MakeFolder},
-      /* WriteTable    */ {"write  ", "", "管理テーブル書き込み: ", C::Table, false, true, false, R::WriteTable},
-      /* WriteJournal  */ {"write  ", " (journal)", "更新記録の書き込み: ", C::Nothing, false, true, false,
+      /* MakeFolder    */ {"mkdir  ", "", "フォルダ作成: ", C::Nothing, false, true, L, 0, R::MakeFolder},
+      /* WriteTable    */ {"write  ", "", "管理テーブル書き込み: ", C::Table, false, true, L, 0, R::WriteTable},
+      /* WriteJournal  */ {"write  ", " (journal)", "更新記録の書き込み: ", C::Nothing, false, true, L, 0,
                            R::WriteJournal},
-      /* Remove        */ {"delete ", "", "削除: ", C::Deletion, true, false, false, R::Remove},
-      /* RemoveScratch */ {"delete ", "", "削除: ", C::Nothing, true, false, false, R::RemoveScratch},
-      /* Rename        */ {"rename ", "", "名前の変更: ", C::Rename, true, true, false, R::Rename},
-      /* MoveAside     */ {"rename ", "", "名前の変更: ", C::Aside, true, true, false, R::Rename},
-      /* CopyIn        */ {"copy   ", "", "コピー: ", C::Copy, true, false, false, R::CopyIn},
-      /* PlaceCopy     */ {"rename ", "", "コピー: ", C::Nothing, true, false, true, R::PlaceCopy},
-      /* RemoveJournal */ {"delete ", " (journal)", "更新記録の削除: ", C::Nothing, false, false, true, R::Remove},
+      /* Remove        */ {"delete ", "", "削除: ", C::Deletion, true, false, N, L, R::Remove},
+      /* RemoveScratch */ {"delete ", "", "削除: ", C::Nothing, true, false, N, L, R::RemoveScratch},
+      /* Rename        */ {"rename ", "", "名前の変更: ", C::Rename, true, true, N, L, R::Rename},
+      /* MoveAside     */ {"rename ", "", "名前の変更: ", C::Aside, true, true, N, L, R::Rename},
+      /* CopyIn        */ {"copy   ", "", "コピー: ", C::Copy, true, false, B, L, R::CopyIn},
+      /* PlaceCopy     */ {"rename ", "", "コピー: ", C::Nothing, true, false, N, L | B, R::PlaceCopy},
+      /* RemoveJournal */ {"delete ", " (journal)", "更新記録の削除: ", C::Nothing, false, false, L, All,
+                           R::Remove},
   };
   static_assert(std::size(traits) == static_cast<size_t>(A::RemoveJournal) + 1);
   return traits[static_cast<size_t>(action)];
@@ -860,12 +863,12 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
     return result;
   }
   StepRunner runner(plan, ops, std::move(journal));
-  // Tables and the journal must be on the card before any file moves, and the
-  // files before the journal goes: one flush of the card at each such turn.
-  bool metaDirty = false, contentDirty = false;
+  // What was written and not yet flushed (StepTraits::Unflushed); a flush of
+  // the card whenever a step needs some of it on the card first.
+  unsigned unflushed = StepTraits::kNothing;
   auto barrier = [&] {
-    if (!metaDirty && !contentDirty) return;
-    metaDirty = contentDirty = false;
+    if (unflushed == StepTraits::kNothing) return;
+    unflushed = StepTraits::kNothing;
     if (OpResult r = ops.Flush(plan.cardRoot); !r)
       result.failures.push_back({"書き込みの確定: " + plan.cardRoot.string(), r.error});
   };
@@ -876,13 +879,13 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
     const StepTraits& traits = TraitsOf(s.action);
     if (s.status && s.status != shown) progress.Status(shown = s.status);
     progress.Step(static_cast<long>(i), total);
-    if (traits.flushedBefore || (traits.changesContent && metaDirty)) barrier();
-    result.contentTouched = result.contentTouched || traits.changesContent || traits.flushedBefore;
+    if (unflushed & traits.needsFlushed) barrier();
+    result.contentTouched = result.contentTouched || traits.changesContent || s.action == CommitStep::Action::RemoveJournal;
     if (const OpResult r = traits.run(runner, s); !r) {
       result.failures.push_back({FailureText(s), r.error});
       result.stopped = traits.stopsTheCommit;
     } else {
-      (traits.changesContent ? contentDirty : metaDirty) = true;
+      unflushed |= traits.leaves;
     }
   }
   barrier();

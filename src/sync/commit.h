@@ -57,9 +57,12 @@ struct StepTraits {
   // journal, a folder or a name the following steps count on). A copy that
   // cannot be made or a file that cannot be removed only concerns itself.
   bool stopsTheCommit;
-  // Everything written before must be on the card first (a copy takes its
-  // name only once its bytes are; the journal goes only once all is done).
-  bool flushedBefore;
+  // What the step leaves to be flushed, and what must be on the card before
+  // it runs (a flush of the card at each such turn): the tables and the
+  // journal before any file moves; a copy's bytes before it takes its name;
+  // everything before the journal goes.
+  enum Unflushed : unsigned { kNothing = 0, kLists = 1, kBytes = 2, kNames = 4, kAll = 7 };
+  unsigned leaves, needsFlushed;
   OpResult (*run)(StepRunner&, const CommitStep&);
 };
 const StepTraits& TraitsOf(CommitStep::Action action);
