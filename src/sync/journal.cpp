@@ -379,11 +379,28 @@ fs::path SetAsideJournalName(const fs::path& cardRoot, CardJournal::State state,
 }
 
 std::vector<fs::path> SweepsOnCard(const Journal& journal, const fs::path& cardRoot, FileOps& ops) {
+  // A name an item of the update stands on or is given is never swept: once
+  // a sweep is done, the update may give its name to a file with the same
+  // bytes (a copy made again from the same file).
+  auto key = [](std::string folder, const std::string& name) {
+    std::replace(folder.begin(), folder.end(), '\\', '/');
+    while (!folder.empty() && folder.front() == '/') folder.erase(0, 1);
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    return CardNameKey(folder + name);
+  };
+  std::set<std::string> itemNames;
+  for (const JournalItem& i : journal.items) {
+    itemNames.insert(key(i.cardFolder, i.cardName));
+    itemNames.insert(key(i.cardFolder, i.cardName + kParkSuffix));
+    if (!i.queued) itemNames.insert(key(i.sourceFolder, i.sourceName));
+  }
   std::vector<fs::path> found;
   const CardGuard card(cardRoot);
   for (const JournalSweep& s : journal.sweeps) {
     const fs::path p = (cardRoot / s.path).lexically_normal();
-    if (!s.path.empty() && card.Contains(p.parent_path()) && IsTheFile(ops, p, s.file, true)) found.push_back(p);
+    if (!s.path.empty() && !itemNames.count(CardNameKey(s.path)) && card.Contains(p.parent_path()) &&
+        IsTheFile(ops, p, s.file, true))
+      found.push_back(p);
   }
   return found;
 }
@@ -458,12 +475,14 @@ class Finder {
     candidates.push_back({folder, name});
     // A name the update gave or took from one of its items holds that item's
     // file (or a file the update moved there), never this record's.
+    // (An added file's name too, once its complete copy stands there.)
     auto items = [&](const Place& c) {
       return std::any_of(journal_.items.begin(), journal_.items.end(), [&](const JournalItem& i) {
-        return i.kind == kind && !i.queued &&
-               ((SameCardName(i.sourceFolder, c.folder) && SameCardName(i.sourceName, c.name)) ||
+        return i.kind == kind &&
+               ((!i.queued && SameCardName(i.sourceFolder, c.folder) && SameCardName(i.sourceName, c.name)) ||
                 (SameCardName(i.cardFolder, c.folder) &&
-                 (SameCardName(i.cardName, c.name) || SameCardName(i.cardName + kParkSuffix, c.name))));
+                 (SameCardName(i.cardName, c.name) || SameCardName(i.cardName + kParkSuffix, c.name)) &&
+                 (!i.queued || Copied(i))));
       });
     };
     for (const Place& c : candidates) {

@@ -599,6 +599,33 @@ TEST_F(CardAsItIs, UndoingNeverPutsAKeptFileBackOnANameAListedFileHolds) {
   }
 }
 
+// A record whose file is missing names the number an added file then takes:
+// undone, the copy goes and the record never takes it for its own file.
+TEST_F(CardAsItIs, UndoingNeverGivesACopyToARecordWhoseFileWasMissing) {
+  for (long n = 1;; ++n) {
+    SCOPED_TRACE("every operation from " + std::to_string(n) + " on fails");
+    fs::remove_all(card.root());
+    fs::create_directories(card.root());
+    card.WriteTable(MediaKind::Image, 0, {{"STIL0002.JPG", "missing", "", false}});
+    card.Write(Still("STIL0001.JPG"), "a file no table lists");
+    testcard::WriteBytes(pc.path() / "photo.jpg", "the photo");
+    CardSession s;
+    Load(s);
+    ScriptedPrompts none;
+    ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, pc.path() / "photo.jpg", none), QueueOutcome::Queued);
+    FaultyFileOps pulled(real, n);
+    if (Commit(s, pulled).Ok()) break;
+    CardSession again;
+    if (!Load(again, Prompts::Answer::No).reverting) continue;
+    EXPECT_EQ(Images(again).LiveCount(), 0);  // the record's file is still missing
+    const CommitResult r = Commit(again);
+    ASSERT_TRUE(r.Ok()) << CommitReport(r);
+    for (const auto& [path, bytes] : card.Snapshot()) EXPECT_NE(bytes, "the photo") << path;
+    EXPECT_EQ(card.Read(Still("STIL0001.JPG")), "a file no table lists");
+    if (HasFailure()) break;
+  }
+}
+
 TEST_F(CardAsItIs, ACardThatChangedSinceItWasLoadedIsNotWritten) {
   card.WriteTable(MediaKind::Image, 0, {{"STIL0001.JPG", "one", "1"}, {"STIL0002.JPG", "two", "2"}});
   CardSession s;

@@ -202,5 +202,24 @@ TEST(Journal, RoundTripsAndRefusesDamage) {
   EXPECT_FALSE(DecodeJournal("FENMORA-JOURNAL 2\nitem 0 x 0 0 = = = = = = 1 1 1 =\nend\n"));
 }
 
+// A sweep is done once: a file an item of the update stands on or is given
+// is never swept, even with the swept file's bytes (the update may make the
+// same copy again under that name after sweeping it).
+TEST(Sweeps, ANameAnItemIsGivenIsNeverSwept) {
+  TempCard card;
+  const std::string bytes = "a copy of the same photo";
+  card.Write("\\PRIVATE\\DOCOMO\\STILL\\STIL0002.JPG", bytes);
+  Journal j;
+  j.sweeps.push_back({"PRIVATE/DOCOMO/STILL/STIL0002.JPG",
+                      {static_cast<std::int64_t>(bytes.size()), 0, HashBytes(bytes), ""}});
+  RealFileOps ops;
+  EXPECT_EQ(SweepsOnCard(j, card.root(), ops).size(), 1u);
+  JournalItem item;
+  item.cardFolder = "\\PRIVATE\\DOCOMO\\STILL\\";
+  item.cardName = "stil0002.jpg";
+  j.items.push_back(item);
+  EXPECT_TRUE(SweepsOnCard(j, card.root(), ops).empty());
+}
+
 }  // namespace
 }  // namespace fenmora
