@@ -704,9 +704,10 @@ LoadResult TfrMain::LoadFrom(const std::filesystem::path& root, bool reload) {
   }
   for (KindPage* page : pages_) page->EnableListButtons();
   undoStack_->clear();
-  // The lists come from the journal of a commit that did not finish: the
-  // next commit completes it (or, reverting, undoes it).
-  commitDue_ = result.interrupted && session_.journalUse != CardSession::JournalUse::Blocks;
+  // The lists come from a journal of the old format: the next commit
+  // completes that update (or, reverting, undoes it). (One of today's is
+  // finished or undone as the load begins.)
+  commitDue_ = session_.recovering && session_.journalUse != CardSession::JournalUse::Blocks;
   revertDue_ = result.reverting;
   // A status left from an earlier card (gone, back) no longer holds.
   statusPanel_->clear();

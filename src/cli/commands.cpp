@@ -72,12 +72,13 @@ bool Load(CardSession& session, const fs::path& card, CliPrompts& prompts, std::
   if (loaded) *loaded = result;
   prompts.SetSubject({});
   if (!result.Completed()) return false;
-  if (result.interrupted && choice == InterruptedChoice::Tables && result.lockedBy.empty())
+  if (result.interrupted && choice == InterruptedChoice::Tables)
     err << "an update of this card was interrupted (" << kJournalName
-        << " at its root); the lists are its tables as they are now.\n"
+        << " at its root), or another program is writing the card now; the lists are its tables as they are now.\n"
            "  to finish that update:                 fenmora-cli finish "
         << card.string() << "\n  to return the card to its state before: fenmora-cli revert " << card.string()
         << "\n";
+  if (result.recovered) err << result.recoveryMessage << "\n";
   if (result.droppedRecords > 0)
     err << result.droppedRecords
         << " record(s) left out: their file is missing or they lead outside the card"
@@ -354,6 +355,15 @@ int RunRecovery(const fs::path& card, Recovery recovery, Streams io) {
   if (!loaded.interrupted) {
     io.err << "no interrupted update on the card: nothing to "
            << (recovery == Recovery::Finish ? "finish\n" : "return to\n");
+    return kExitOk;
+  }
+  // Taken up as the load began: finished or undone, or said why not.
+  if (loaded.recovered || !loaded.recoveryMessage.empty()) {
+    if (!loaded.recovered) {
+      io.err << "nothing more was done (see above)\n";
+      return kExitProblems;
+    }
+    WriteListTable(session, io.out);
     return kExitOk;
   }
   if (recovery == Recovery::Revert && !loaded.reverting) {

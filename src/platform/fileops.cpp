@@ -106,6 +106,43 @@ std::uint64_t Fnv1a(std::string_view bytes, std::uint64_t h) {
   return h;
 }
 
+std::string HashFile(FileOps& ops, const fs::path& p) {
+  std::uint64_t h = kStoredHashBasis;
+  std::uint64_t length = 0;
+  const OpResult r = ops.ReadPieces(p, [&](std::string_view piece) {
+    h = Fnv1a(piece, h);
+    length += piece.size();
+    return true;
+  });
+  if (!r) return "";
+  char buf[20];
+  std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(h));
+  return std::string(buf) + ":" + std::to_string(length);
+}
+
+OpResult FileOps::ReadPieces(const fs::path& p, const std::function<bool(std::string_view)>& each) {
+  const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return Errno("open");
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return OpResult::Fail("not a plain file");
+  }
+  std::string piece(kPieceBytes, '\0');
+  for (;;) {
+    const ssize_t n = ::read(fd, piece.data(), piece.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const OpResult r = Errno("read");
+      ::close(fd);
+      return r;
+    }
+    if (n == 0 || !each(std::string_view(piece.data(), static_cast<size_t>(n)))) break;
+  }
+  ::close(fd);
+  return OpResult::Ok();
+}
+
 std::string HashBytes(std::string_view bytes) {
   const std::uint64_t h = Fnv1a(bytes, kStoredHashBasis);
   char buf[20];

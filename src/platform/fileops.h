@@ -68,6 +68,10 @@ class FileOps {
   // Reads at most limit bytes of a plain file (a folder, a device or a fifo
   // is refused without blocking).
   virtual OpResult ReadPrefix(const fs::path& p, std::int64_t limit, std::string& bytes);
+  // Reads a plain file from its start in pieces of at most kPieceBytes, each
+  // handed to each, which returns false to stop early; memory stays one piece
+  // whatever the file's size.
+  virtual OpResult ReadPieces(const fs::path& p, const std::function<bool(std::string_view)>& each);
   // The file system that holds p: its device and file-system id, as a text
   // ("" when p cannot be looked at).
   virtual std::string VolumeOf(const fs::path& p);
@@ -90,6 +94,10 @@ std::uint64_t Fnv1a(std::string_view bytes, std::uint64_t h = kFnv1aBasis);
 // stays, or they would no longer match.
 inline constexpr std::uint64_t kStoredHashBasis = 1469598103934665603ull;
 std::string HashBytes(std::string_view bytes);
+// The same fingerprint of a whole file, read in pieces ("" when it cannot be
+// read as a plain file).
+inline constexpr size_t kPieceBytes = 1 << 16;
+std::string HashFile(FileOps& ops, const fs::path& p);
 
 // The real file system.
 class RealFileOps : public FileOps {

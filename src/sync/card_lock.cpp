@@ -10,9 +10,12 @@
 #include <cstring>
 #include <ctime>
 #include <algorithm>
+#include <mutex>
+#include <set>
 #include <thread>
 
 #include "platform/numbers.h"
+#include "sync/texts.h"
 
 namespace fenmora {
 
@@ -33,6 +36,18 @@ std::string HostName() {
 }
 
 bool ProcessRuns(long pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM); }
+
+// The lock files this process holds now (by device and inode): a lock file
+// that names this process and is none of them was left by this process
+// itself (a card that went read-only before the file could go), never by
+// another program.
+std::mutex heldMutex;
+std::set<std::pair<dev_t, ino_t>> held;
+
+bool HeldHere(dev_t dev, ino_t ino) {
+  std::lock_guard<std::mutex> guard(heldMutex);
+  return held.count({dev, ino}) > 0;
+}
 
 // "fenmora-lock <host> <pid> <since>\n"; anything else (the file comes from
 // the card, and a card can come from anyone) is no holder.
@@ -66,10 +81,17 @@ struct Look {
   bool flockKnown = false;  // the file system answers flock()
   std::optional<LockHolder> holder;
   ino_t inode = 0;
+  dev_t device = 0;
+  bool notAFile = false;  // a folder, a link, a device: nothing a lock ever is
 };
 
 Look LookAt(const fs::path& path, int* keepFd = nullptr) {
   Look look;
+  struct stat lst{};
+  if (::lstat(path.c_str(), &lst) == 0 && !S_ISREG(lst.st_mode)) {
+    look.exists = look.notAFile = true;
+    return look;
+  }
   const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     look.exists = errno != ENOENT;
@@ -77,7 +99,10 @@ Look LookAt(const fs::path& path, int* keepFd = nullptr) {
   }
   look.exists = true;
   struct stat st{};
-  if (::fstat(fd, &st) == 0) look.inode = st.st_ino;
+  if (::fstat(fd, &st) == 0) {
+    look.inode = st.st_ino;
+    look.device = st.st_dev;
+  }
   if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
     look.flockKnown = true;
   } else if (errno == EWOULDBLOCK) {
@@ -86,7 +111,13 @@ Look LookAt(const fs::path& path, int* keepFd = nullptr) {
   char buf[512];
   ssize_t got = S_ISREG(st.st_mode) ? ::read(fd, buf, sizeof buf) : -1;
   if (got > 0) look.holder = ParseHolder(std::string_view(buf, static_cast<size_t>(got)));
-  if (look.holder) look.holder->gone = !look.flockHeld && look.holder->host == HostName() && !ProcessRuns(look.holder->pid);
+  // A holder of this host is gone when its process no longer runs, when
+  // nobody holds the file's flock (whatever process has that id now: ids
+  // come round again after a restart), or when it names this process and
+  // this process holds no such lock.
+  if (look.holder && !look.flockHeld && look.holder->host == HostName())
+    look.holder->gone = look.flockKnown || !ProcessRuns(look.holder->pid) ||
+                        (look.holder->pid == ::getpid() && !HeldHere(look.device, look.inode));
   if (keepFd && look.flockKnown && !look.flockHeld) {
     *keepFd = fd;  // still holding its flock: nobody else can take it over meanwhile
   } else {
@@ -117,6 +148,8 @@ std::string StampText(long long since) {
 }
 
 }  // namespace
+
+bool LockHolder::OtherHost() const { return host != HostName(); }
 
 std::string DescribeHolder(const LockHolder& h) {
   return "ホスト " + h.host + " のプロセス " + std::to_string(h.pid) + "（" + StampText(h.since) + " から）";
@@ -151,6 +184,10 @@ CardLock::Taken CardLock::Take(const fs::path& cardRoot, std::chrono::millisecon
         return taken;
       }
       taken.lock.reset(new CardLock(path, fd));
+      if (struct stat mine{}; ::fstat(fd, &mine) == 0) {
+        std::lock_guard<std::mutex> guard(heldMutex);
+        held.insert({mine.st_dev, mine.st_ino});
+      }
       return taken;
     }
     if (errno != EEXIST) {
@@ -159,6 +196,11 @@ CardLock::Taken CardLock::Take(const fs::path& cardRoot, std::chrono::millisecon
     }
     int oldFd = -1;
     const Look look = LookAt(path, &oldFd);
+    if (look.notAFile) {
+      taken.message = "メモリカードのロックファイルの名前に、ファイルではないもの（フォルダなど）があります．"
+                      "何も書き込んでいません．\n確かめて取り除いてください: " + path.string();
+      return taken;
+    }
     const auto now = std::chrono::steady_clock::now();
     if (!Silent(look)) {
       silentInode = 0;
@@ -186,8 +228,8 @@ CardLock::Taken CardLock::Take(const fs::path& cardRoot, std::chrono::millisecon
     taken.message = "別のプログラムがメモリカードに書き込んでいます";
     taken.message += look.holder ? "：" + DescribeHolder(*look.holder) : "．";
     taken.message += "\n終わるのを待ってから、もう一度やり直してください．何も書き込んでいません．";
-    if (look.holder && !look.flockHeld && look.holder->host != HostName())
-      taken.message += "\nそのプログラムが動いていないことが確かなら、次のファイルを削除してください: " + path.string();
+    if (look.holder && !look.flockHeld && look.holder->OtherHost())
+      taken.message += texts::kRemoveLockIfSure + path.string();
     return taken;
   }
 }
@@ -196,6 +238,10 @@ void CardLock::Release() {
   if (fd_ < 0) return;
   // Only the file this lock made goes (never one that replaced it).
   struct stat mine{}, now{};
+  if (::fstat(fd_, &mine) == 0) {
+    std::lock_guard<std::mutex> guard(heldMutex);
+    held.erase({mine.st_dev, mine.st_ino});
+  }
   if (::fstat(fd_, &mine) == 0 && ::lstat(path_.c_str(), &now) == 0 && mine.st_ino == now.st_ino &&
       mine.st_dev == now.st_dev)
     ::unlink(path_.c_str());

@@ -24,6 +24,9 @@ struct LockHolder {
   long long since = 0;  // seconds since the epoch
   // The holder is a process of this host that no longer runs.
   bool gone = false;
+  // The lock was taken on another computer (or under another host name):
+  // only the user can tell whether its holder still runs.
+  bool OtherHost() const;
 };
 
 class CardLock {

@@ -14,7 +14,7 @@
 #include "platform/cardname.h"
 #include "platform/cardpath.h"
 #include "sync/card_lock.h"
-#include "sync/journal.h"
+#include "sync/recovery.h"
 #include "sync/load.h"
 
 namespace fenmora {
@@ -306,21 +306,32 @@ std::string NoControls(std::string s) {
 
 // An interrupted update, reported first, explains the names it had not given
 // yet: a record waiting for its file, a file waiting under a "_" name.
-void ForgiveTheUpdate(const Journal& j, const fs::path& cardRoot, CheckReport& report) {
+void ForgiveTheUpdate(const CardJournal& found, const fs::path& cardRoot, CheckReport& report) {
   std::set<fs::path> finals, parked;
-  for (const JournalItem& i : j.items) {
-    if (i.toDelete) continue;
-    if (const auto p = ResolveCardPath(cardRoot, i.cardFolder, i.cardName)) finals.insert(*p);
-    if (const auto p = ResolveCardPath(cardRoot, i.cardFolder, i.cardName + kParkSuffix)) parked.insert(*p);
+  if (found.journal) {
+    for (const JournalStep& s : found.journal->steps) {
+      if (s.dest.empty() || fs::path(s.dest).is_absolute()) continue;
+      const fs::path p = (cardRoot / s.dest).lexically_normal();
+      finals.insert(p);
+      if (s.dest.size() > 1 && s.dest.back() == kParkSuffix[0]) parked.insert(p);
+    }
+  }
+  if (found.legacy) {
+    for (const v3::JournalItem& i : found.legacy->items) {
+      if (i.toDelete) continue;
+      if (const auto p = ResolveCardPath(cardRoot, i.cardFolder, i.cardName)) finals.insert(*p);
+      if (const auto p = ResolveCardPath(cardRoot, i.cardFolder, i.cardName + kParkSuffix)) parked.insert(*p);
+    }
   }
   auto& f = report.findings;
   f.erase(std::remove_if(f.begin(), f.end(),
                          [&](const CheckFinding& x) {
-                           return x.type == CheckFinding::Type::MissingFile && finals.count(x.path);
+                           return x.type == CheckFinding::Type::MissingFile && finals.count(x.path.lexically_normal());
                          }),
           f.end());
   for (CheckFinding& x : f)
-    if (x.type == CheckFinding::Type::ParkedFile && parked.count(x.path)) x.detail = "the next commit gives it its name";
+    if (x.type == CheckFinding::Type::ParkedFile && parked.count(x.path.lexically_normal()))
+      x.detail = "finishing the update gives it its name";
 }
 
 }  // namespace
@@ -334,17 +345,22 @@ CheckReport CheckCard(const HandsetProfile& profile, const fs::path& cardRoot) {
     f.type = CheckFinding::Type::InterruptedCommit;
     f.path = journal;
     const CardJournal found = InspectCardJournal(profile, cardRoot, ops);
-    const auto& j = found.journal;
     const auto holder = LiveLockHolder(cardRoot);
+    const bool removing = found.journal ? ReadJournalState(*found.journal, cardRoot, ops).removing
+                                        : found.legacy && found.legacy->removing;
+    const bool chosen = found.journal ? found.journal->mode != Journal::Mode::Update
+                                      : found.legacy && found.legacy->recovery;
     f.detail = holder ? "another program is writing the card now (" + holder->host + ", process " +
-                            std::to_string(holder->pid) + "): this is its journal"
+                            std::to_string(holder->pid) + "): this is its journal, or that of an update it "
+                            "left interrupted" + (holder->OtherHost() ? "; if that program is surely not running, "
+                            "remove " + (cardRoot / kLockName).string() : std::string())
                : found.state == CardJournal::State::Stale
                    ? "stale: it fits none of the tables on the card (an older backup copied back, or the card "
                      "edited elsewhere); it is never acted on, and the next commit sets it aside"
                : found.state == CardJournal::State::Damaged
                    ? "damaged or cut short: it is never acted on, and the next commit sets it aside"
-               : j->removing ? "an update stopped while removing files: fenmora-cli finish CARD finishes it"
-               : j->recovery ? "the finishing or undoing of an earlier update stopped half way: "
+               : removing ? "an update stopped while removing files: fenmora-cli finish CARD finishes it"
+               : chosen ? "the finishing or undoing of an earlier update stopped half way: "
                                "fenmora-cli finish CARD finishes it"
                              : "an update stopped half way: fenmora-cli finish CARD finishes it, "
                                "fenmora-cli revert CARD returns the card to its state before it";
@@ -354,7 +370,8 @@ CheckReport CheckCard(const HandsetProfile& profile, const fs::path& cardRoot) {
   Checker checker(profile, cardRoot, report);
   for (MediaKind kind : kListKinds)
     if (profile.Supported(kind)) checker.Kind(kind);
-  if (const auto j = ReadCardJournal(profile, cardRoot, ops)) ForgiveTheUpdate(*j, cardRoot, report);
+  if (const CardJournal found = InspectCardJournal(profile, cardRoot, ops); found.Interrupted())
+    ForgiveTheUpdate(found, cardRoot, report);
   return report;
 }
 

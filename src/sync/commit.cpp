@@ -5,11 +5,14 @@
 #include <set>
 #include <tuple>
 
+#include <unistd.h>
+
 #include "platform/cardname.h"
 #include "platform/drives.h"
 #include "platform/cardpath.h"
 #include "sync/card_lock.h"
 #include "sync/load.h"
+#include "sync/recovery.h"
 #include "sync/texts.h"
 
 namespace fenmora {
@@ -44,8 +47,13 @@ struct Folder {
 struct Move {
   Key from, to;
   fs::path src, dest;
+  int file = -1;  // its file in the journal
 };
 
+// Plans the steps in the order that keeps the journal's invariants
+// (journal.h): folders and copies under scratch names first, then every name
+// and table, then the removals. Each kind is planned on its own; the steps
+// of all kinds are put in that order at the end.
 class Planner {
  public:
   Planner(const CardSession& session, FileOps& ops, CommitPlan& plan)
@@ -63,31 +71,33 @@ class Planner {
     ClearTargets();
     status_ = texts::Of(texts::kRenameStatus, kind);
     OrderRenames();
-    // The copies under their scratch names; the journal with what each is;
-    // then, on the card, each takes its name.
-    if (!copies_.empty()) {
-      status_ = texts::Of(texts::kCopyStatus, kind);
-      for (const CommitStep& c : copies_) plan_.steps.push_back(c);
-      Add(CommitStep::Action::WriteJournal).ref = 0;
-      for (const CommitStep& c : copies_) {
-        CommitStep& place = Add(CommitStep::Action::PlaceCopy);
-        place.src = c.dest;
-        place.dest = c.dest.parent_path() / c.dest.stem();
-        place.ref = c.ref;
-      }
+    // Each copy takes its name once every copy is on the card.
+    status_ = texts::Of(texts::kCopyStatus, kind);
+    for (const CommitStep& c : copiesOfKind_) {
+      CommitStep& place = Add(names_, CommitStep::Action::PlaceCopy);
+      place.src = c.dest;
+      place.dest = c.dest.parent_path() / c.dest.stem();
+      place.file = c.file;
     }
-    copies_.clear();
+    copies_.insert(copies_.end(), copiesOfKind_.begin(), copiesOfKind_.end());
+    copiesOfKind_.clear();
+    names_.insert(names_.end(), tablesOfKind_.begin(), tablesOfKind_.end());
+    tablesOfKind_.clear();
   }
 
-  // The files of deleted items, removed once everything else is done; then
-  // the files no table lists that an update being undone had moved aside go
-  // back to their names, which nothing holds any more.
-  void Removals() {
-    if (!removals_.empty()) Add(CommitStep::Action::WriteJournal).ref = 1;
-    for (const auto& [kind, p] : removals_) {
+  // The steps in their order: folders, copies, names and tables, then the
+  // files of deleted items, removed once everything else is on the card;
+  // then the files no table lists that an update of the old journal format
+  // being undone had moved aside go back to their names, which nothing holds
+  // any more.
+  void Finish() {
+    for (auto* part : {&makeFolders_, &sweeps_, &copies_, &names_}) plan_.steps.insert(plan_.steps.end(), part->begin(), part->end());
+    for (const auto& [kind, p, file] : removals_) {
       kind_ = kind;
       status_ = texts::Of(texts::kDeleteStatus, kind);
-      Add(CommitStep::Action::Remove).src = p;
+      CommitStep& s = Add(plan_.steps, CommitStep::Action::Remove);
+      s.src = p;
+      s.file = file;
     }
     status_ = texts::kFolderStatus;
     for (const auto& [from, to] : session_.putBack) {
@@ -96,20 +106,41 @@ class Planner {
       // another case on FAT) stays that file's: the kept file keeps its
       // kept name.
       if (TakenByPlan(to)) continue;
-      CommitStep& s = Add(CommitStep::Action::MoveAside);
+      CommitStep& s = Add(plan_.steps, CommitStep::Action::MoveAside);
       s.src = from;
       s.dest = to;
+      s.file = NewFile(from, from.filename().string(), ops_.Stat(from).size);
     }
   }
 
  private:
-  CommitStep& Add(CommitStep::Action action) {
+  CommitStep& Add(std::vector<CommitStep>& to, CommitStep::Action action) {
     CommitStep s;
     s.kind = kind_;
     s.status = status_;
     s.action = action;
-    plan_.steps.push_back(std::move(s));
-    return plan_.steps.back();
+    to.push_back(std::move(s));
+    return to.back();
+  }
+
+  // A file the journal names: where it is now, how messages name it, its size.
+  int NewFile(const fs::path& source, std::string label, std::int64_t size) {
+    JournalFile f;
+    f.id.size = size;
+    f.label = std::move(label);
+    plan_.journal.files.push_back(std::move(f));
+    plan_.fileSources.push_back(source);
+    return static_cast<int>(plan_.journal.files.size()) - 1;
+  }
+
+  // The journal's file for a card file, one per file however many records
+  // name it.
+  int FileOf(const Key& k, const fs::path& path, const std::string& label) {
+    const auto known = fileOfKey_.find(k);
+    if (known != fileOfKey_.end()) return known->second;
+    const int f = NewFile(path, label, ops_.Stat(path).size);
+    fileOfKey_.emplace(k, f);
+    return f;
   }
 
   // Two folder texts name one folder when the file system says so ("\STILL"
@@ -190,7 +221,7 @@ class Planner {
     }
     if (ops_.Stat(*f.path).exists || !madeFolders_.insert(*f.path).second) return;
     status_ = texts::kFolderStatus;
-    Add(CommitStep::Action::MakeFolder).dest = *f.path;
+    Add(makeFolders_, CommitStep::Action::MakeFolder).dest = *f.path;
   }
 
   void Tables(const std::vector<TableFile>& tables) {
@@ -206,26 +237,31 @@ class Planner {
         continue;
       }
       status_ = texts::Of(texts::kTableStatus, kind_);
-      CommitStep& s = Add(CommitStep::Action::WriteTable);
+      CommitStep& s = Add(tablesOfKind_, CommitStep::Action::WriteTable);
       s.dest = *to;
       s.ref = static_cast<int>(plan_.tables.size());
       plan_.tables.push_back(t);
-      plan_.journal.tables.push_back({kind_, t.tablePath, false, "", HashBytes(t.bytes)});
+      JournalTable j;
+      j.kind = kind_;
+      j.cardPath = t.tablePath;
+      j.written = true;
+      j.newBytes = t.bytes;
+      plan_.journal.tables.push_back(std::move(j));
     }
   }
 
-  // Copies and scratch files an interrupted update left behind.
+  // Copies and scratch files an interrupted update left behind, removed
+  // first. A copy is known by what it is, so that a name it frees and a copy
+  // made there again later are never taken for each other.
   void Leftovers() {
     for (const fs::path& p : session_.leftovers) {
       if (!card_.Contains(p.parent_path()) || !leftovers_.insert(p.lexically_normal()).second) continue;
       status_ = texts::kFolderStatus;
-      Add(CommitStep::Action::RemoveScratch).src = p;
-      // Finishing this update, if it is cut short, removes it as well.
-      std::string bytes;
-      if (ops_.ReadPrefix(p, std::int64_t{1} << 32, bytes)) {
-        const FileStat st = ops_.Stat(p);
-        plan_.journal.sweeps.push_back({p.lexically_relative(plan_.cardRoot).generic_string(),
-                                        {static_cast<std::int64_t>(bytes.size()), st.mtimeNs, HashBytes(bytes), {}}});
+      CommitStep& s = Add(sweeps_, CommitStep::Action::RemoveScratch);
+      s.src = p;
+      if (IsScratchCopyName(p.filename().string())) {
+        s.file = NewFile(p, p.filename().string(), ops_.Stat(p).size);
+        plan_.journal.files[static_cast<size_t>(s.file)].id.hash = HashFile(ops_, p);
       }
     }
   }
@@ -251,67 +287,55 @@ class Planner {
     }
     for (int i = 0; i < cat.count; ++i) {
       const MediaEntry& e = cat.Slot(i);
-      JournalItem j{kind_, e.position, e.toDelete, e.queued, e.sourceFolder, e.sourceName,
-                    e.toDelete ? e.sourceFolder : folders[static_cast<size_t>(i)], e.cardName, e.dateText,
-                    e.title, e.size, {}};
+      const std::string cardFolder = e.toDelete ? e.sourceFolder : folders[static_cast<size_t>(i)];
       if (e.queued) {
-        if (!e.toDelete) Copy(fs::path(e.sourceFolder) / e.sourceName, j);
-        plan_.journal.items.push_back(std::move(j));
+        if (!e.toDelete) Copy(fs::path(e.sourceFolder) / e.sourceName, cardFolder, e);
         continue;
       }
       const auto src = PathOf(e.sourceFolder, e.sourceName);
-      const FileStat st = src ? ops_.Stat(*src) : FileStat{};
-      j.file = {st.exists ? st.size : -1, st.mtimeNs, "", ""};
-      if (src && st.exists) Resident(cat, i, owner, *src, j);
-      plan_.journal.items.push_back(std::move(j));
+      if (src && ops_.Stat(*src).exists) Resident(cat, i, owner, *src, cardFolder);
     }
   }
 
+  static std::string Label(const MediaEntry& e, const std::string& name) { return name + " " + e.title; }
+
   void Resident(const MediaCatalogue& cat, int i, const std::map<Key, int>& owner, const fs::path& src,
-                JournalItem& j) {
-    const auto& folders = plan_.folders[static_cast<size_t>(KindIndex(kind_))];
+                const std::string& cardFolder) {
     const MediaEntry& e = cat.Slot(i);
     const Key from = KeyOf(e.sourceFolder, e.sourceName);
     if (e.toDelete) {
       // A file a live record still names, of any kind, is that record's file.
       if (!sources_.count(from) && !liveAnyKind_.count(from) && deleted_.insert(from).second)
-        removals_.push_back({kind_, src});
+        removals_.push_back({kind_, src, FileOf(from, src, Label(e, e.sourceName))});
       return;
     }
-    const Key to = KeyOf(j.cardFolder, e.cardName);
+    const Key to = KeyOf(cardFolder, e.cardName);
     const int keeper = owner.at(from);
     if (keeper != i) {
-      // The second record of a shared file gets a copy of its own, made from
-      // the file once it has its final name.
+      // The second record of a shared file gets a copy of its own, made
+      // before any name changes.
       const MediaEntry& k = cat.Slot(keeper);
-      const std::string& keptFolder = folders[static_cast<size_t>(keeper)];
-      const auto kept = PathOf(keptFolder, k.cardName);
-      if (kept && !(to == KeyOf(keptFolder, k.cardName))) {
-        j.sourceFolder = kept->parent_path().string() + "/";
-        j.sourceName = kept->filename().string();
-        Copy(*kept, j);
-      }
+      const std::string& keptFolder = plan_.folders[static_cast<size_t>(KindIndex(kind_))][static_cast<size_t>(keeper)];
+      if (!(to == KeyOf(keptFolder, k.cardName))) Copy(src, cardFolder, e);
       return;
     }
     if (from == to && FolderOf(e.sourceFolder).names[from.name] == e.cardName) return;
-    if (const auto dest = PathOf(j.cardFolder, e.cardName)) moves_.push_back({from, to, src, *dest});
+    if (const auto dest = PathOf(cardFolder, e.cardName))
+      moves_.push_back({from, to, src, *dest, FileOf(from, src, Label(e, e.sourceName))});
   }
 
-  void Copy(const fs::path& src, JournalItem& j) {
-    const auto dest = PathOf(j.cardFolder, j.cardName, true);
+  void Copy(const fs::path& src, const std::string& cardFolder, const MediaEntry& e) {
+    const auto dest = PathOf(cardFolder, e.cardName, true);
     if (!dest) return;
-    CommitStep s;
-    s.kind = kind_;
-    s.status = texts::Of(texts::kCopyStatus, kind_);
-    s.action = CommitStep::Action::CopyIn;
+    status_ = texts::Of(texts::kCopyStatus, kind_);
+    CommitStep& s = Add(copiesOfKind_, CommitStep::Action::CopyIn);
     s.src = src;
     s.dest = *dest;
     s.dest += kCopySuffix;
-    s.ref = static_cast<int>(plan_.journal.items.size());
-    copies_.push_back(s);
-    targets_.push_back(KeyOf(j.cardFolder, j.cardName));
-    targets_.push_back(KeyOf(j.cardFolder, j.cardName + kCopySuffix));
-    j.queued = true;
+    // (Its identity is the source's, fingerprinted whole when the commit runs.)
+    s.file = NewFile(src, Label(e, e.cardName), -1);
+    targets_.push_back(KeyOf(cardFolder, e.cardName));
+    targets_.push_back(KeyOf(cardFolder, e.cardName + kCopySuffix));
   }
 
   // Every name the plan will give a file must be free of files the plan does
@@ -336,18 +360,16 @@ class Planner {
       for (int n = 2; f.names.count(CardNameKey(aside)); ++n) aside = name + kAsideSuffix + std::to_string(n);
       status_ = texts::kFolderStatus;
       // (A deleted item's file only makes way: its removal follows.)
-      CommitStep& s = Add(deletedFile ? CommitStep::Action::Rename : CommitStep::Action::MoveAside);
+      CommitStep& s = Add(names_, deletedFile ? CommitStep::Action::Rename : CommitStep::Action::MoveAside);
       s.src = *f.path / name;
       s.dest = *f.path / aside;
+      s.file = FileOf(k, s.src, name);
       Free(k);
       Take({k.folder, CardNameKey(aside)}, aside);
       const std::string folderOnCard = s.src.parent_path().lexically_relative(plan_.cardRoot).string();
-      JournalAside a{kind_, f.text, name, aside, {}};
-      a.file.size = ops_.Stat(s.src).size;
-      plan_.journal.asides.push_back(std::move(a));
       if (deletedFile) {
         for (auto& r : removals_)
-          if (r.second == s.src) r.second = s.dest;
+          if (std::get<1>(r) == s.src) std::get<1>(r) = s.dest;
       } else {
         plan_.asides.push_back(folderOnCard + "/" + name + " -> " + aside);
       }
@@ -406,9 +428,10 @@ class Planner {
       parked += kParkSuffix;
       const Key parkKey{m.to.folder, m.to.name + kParkSuffix};
       if (Occupied(parkKey) && !(parkKey == m.from)) {  // a "_" name no table lists: cleared above, or ours
-        CommitStep& s = Add(CommitStep::Action::Rename);
+        CommitStep& s = Add(names_, CommitStep::Action::Rename);
         s.src = m.src;
         s.dest = m.dest;  // fails and stops the commit: nothing is overwritten
+        s.file = m.file;
         finish(front);
         continue;
       }
@@ -418,7 +441,7 @@ class Planner {
         rename(m, m.dest);
         continue;
       }
-      Move rest{parkKey, m.to, parked, m.dest};
+      Move rest{parkKey, m.to, parked, m.dest, m.file};
       rename(m, parked, parkKey);
       if (m.from == m.to) {  // a change of case only: the way back out of "_" is free now
         finish(front);
@@ -430,10 +453,12 @@ class Planner {
     }
   }
 
+
   void Rename(const Move& m, const fs::path& dest, std::optional<Key> to = std::nullopt) {
-    CommitStep& s = Add(CommitStep::Action::Rename);
+    CommitStep& s = Add(names_, CommitStep::Action::Rename);
     s.src = m.src;
     s.dest = dest;
+    s.file = m.file;
     const Key k = to.value_or(m.to);
     Free(m.from);
     Take(k, dest.filename().string());
@@ -455,11 +480,13 @@ class Planner {
   std::set<Key> sources_;   // files live entries stand on
   std::set<Key> deleted_;   // files of deleted entries that go
   std::vector<Move> moves_;
-  std::vector<CommitStep> copies_;
+  std::vector<CommitStep> copiesOfKind_, tablesOfKind_;
   std::vector<Key> targets_;  // names the plan gives files
   std::set<fs::path> leftovers_;
-  // For the whole commit:
-  std::vector<std::pair<MediaKind, fs::path>> removals_;
+  // For the whole commit, in the order they run:
+  std::vector<CommitStep> makeFolders_, sweeps_, copies_, names_;
+  std::vector<std::tuple<MediaKind, fs::path, int>> removals_;
+  std::map<Key, int> fileOfKey_;  // the journal's file of each card file it names
   std::set<Key> liveAnyKind_;  // files live entries of any kind stand on
 
  public:
@@ -489,69 +516,37 @@ std::string Relative(const fs::path& p, const fs::path& root) {
 // Files the journal names that their size alone cannot tell apart are
 // fingerprinted by their first 4 KiB, and those whose first 4 KiB agree too
 // by all of their bytes: the only files a commit reads that it does not copy.
-// Times are never asked: a card copied off and back has new ones.
+// A copy is known by all of its bytes (taken when the commit runs), and its
+// source stands with the files of its size: it may come to stand where a
+// file of the same size stood. Times are never asked: a card copied off and
+// back has new ones.
 void FingerprintLookalikes(CommitPlan& plan, FileOps& ops) {
-  const CardGuard card(plan.cardRoot);
-  std::map<std::string, std::optional<fs::path>> folders;  // each folder's links followed once
-  // A file the journal names: its place is worked out (links checked) only
-  // when another file has its size.
-  struct Named {
-    FileIdentity* id;
-    std::string folder, name;            // a card file, or
-    std::optional<fs::path> source;      // a file of the computer
-    std::optional<fs::path> Path(const CardGuard& card, std::map<std::string, std::optional<fs::path>>& folders) const {
-      if (source) return source;
-      auto f = folders.find(folder);
-      if (f == folders.end()) f = folders.emplace(folder, card.Resolve(folder)).first;
-      return f->second ? card.ResolveIn(*f->second, name) : std::nullopt;
+  std::map<std::int64_t, std::vector<size_t>> bySize;
+  for (size_t f = 0; f < plan.journal.files.size(); ++f) {
+    FileIdentity& id = plan.journal.files[f].id;
+    if (id.size < 0) {  // a copy: its source's size
+      const FileStat st = ops.Stat(plan.fileSources[f]);
+      if (!st.regular) continue;
+      id.size = st.size;
     }
-  };
-  std::map<std::int64_t, std::vector<Named>> bySize;
-  // One file two records name is one file; the records share what is learnt of it.
-  std::map<std::pair<std::string, std::string>, FileIdentity*> firstOf;
-  std::vector<std::pair<FileIdentity*, FileIdentity*>> sharing;
-  for (JournalItem& i : plan.journal.items) {
-    if (i.queued || i.file.size < 0) continue;
-    const auto [at, first] = firstOf.emplace(std::make_pair(CardNameKey(i.sourceFolder), CardNameKey(i.sourceName)), &i.file);
-    if (first) bySize[i.file.size].push_back({&i.file, i.sourceFolder, i.sourceName, std::nullopt});
-    else sharing.emplace_back(&i.file, at->second);
-  }
-  for (JournalAside& a : plan.journal.asides)
-    if (a.file.size >= 0) bySize[a.file.size].push_back({&a.file, a.folder, a.from, std::nullopt});
-  // A copy may come to stand where a file of the same size stood: told apart
-  // by their first 4 KiB too (the copy's own size is known once it is made).
-  for (JournalItem& i : plan.journal.items) {
-    if (!i.queued || i.toDelete) continue;
-    const fs::path source = fs::path(i.sourceFolder) / i.sourceName;
-    // (A second record's own copy of a shared file is made from a name the
-    // commit gives first: nothing to look at yet.)
-    const fs::path onCard = source.lexically_relative(plan.cardRoot);
-    if (!onCard.empty() && *onCard.begin() != "..") continue;
-    if (const FileStat st = ops.Stat(source); st.regular) bySize[st.size].push_back({&i.file, "", "", source});
+    bySize[id.size].push_back(f);
   }
   for (auto& [size, files] : bySize) {
     if (files.size() < 2) continue;
-    std::vector<std::optional<fs::path>> paths;
     std::map<std::string, std::vector<size_t>> byHead;
-    for (size_t k = 0; k < files.size(); ++k) {
-      paths.push_back(files[k].Path(card, folders));
-      if (paths[k]) files[k].id->head = HeadOf(ops, *paths[k]);
-      byHead[files[k].id->head].push_back(k);
+    for (size_t f : files) {
+      FileIdentity& id = plan.journal.files[f].id;
+      id.head = HeadOf(ops, plan.fileSources[f]);
+      byHead[id.head].push_back(f);
     }
     if (size <= kHeadBytes) {  // the head is all of it
-      for (Named& f : files) f.id->hash = f.id->head;
+      for (size_t f : files) plan.journal.files[f].id.hash = plan.journal.files[f].id.head;
       continue;
     }
-    for (auto& [head, same] : byHead) {
-      if (same.size() < 2) continue;
-      for (size_t k : same) {
-        std::string bytes;
-        if (paths[k] && ops.ReadPrefix(*paths[k], size + 1, bytes)) files[k].id->hash = HashBytes(bytes);
-      }
-    }
+    for (auto& [head, same] : byHead)
+      if (same.size() > 1)
+        for (size_t f : same) plan.journal.files[f].id.hash = HashFile(ops, plan.fileSources[f]);
   }
-  for (const auto& [second, first] : sharing)
-    if (second->head.empty() && !first->head.empty()) *second = *first;
 }
 
 }  // namespace
@@ -589,22 +584,21 @@ void ShowWhatStepsPrepare(CommitPlan& plan) {
 CommitPlan PlanCommit(const CardSession& session, FileOps& ops) {
   CommitPlan plan;
   plan.cardRoot = session.cardRoot;
-  plan.journal.recovery = session.recovering;
+  // (Carrying out the user's choice about an update of the old journal
+  // format: never undone, or it would return to that half-done card.)
+  if (session.recovering) plan.journal.mode = Journal::Mode::FinishOnly;
   Planner planner(session, ops, plan);
   planner.NoteLiveFiles();
   for (MediaKind kind : kListKinds) {
     planner.Kind(kind);
     planner.NextKind();
   }
-  planner.Removals();
+  planner.Finish();
   const fs::path journalPath = plan.cardRoot / kJournalName;
   if (std::none_of(plan.steps.begin(), plan.steps.end(),
                    [](const CommitStep& s) { return TraitsOf(s.action).changesContent; })) {
     // Only tables change, each replaced whole: nothing to journal.
-    plan.steps.erase(std::remove_if(plan.steps.begin(), plan.steps.end(),
-                                    [](const CommitStep& s) { return s.action == CommitStep::Action::WriteJournal; }),
-                     plan.steps.end());
-    // The journal of an interrupted commit whose work is done by now.
+    // (The journal of an interrupted update whose work is done by now goes.)
     if (session.recovering && ops.Stat(journalPath).exists) plan.steps.push_back(RemoveJournalStep(journalPath));
     SetJournalAside(session, plan);
     ShowWhatStepsPrepare(plan);
@@ -612,12 +606,9 @@ CommitPlan PlanCommit(const CardSession& session, FileOps& ops) {
   }
   plan.journaled = true;
   FingerprintLookalikes(plan, ops);
-  for (CommitStep& s : plan.steps)
-    if (s.action == CommitStep::Action::WriteJournal) s.dest = journalPath;
   CommitStep first;
   first.action = CommitStep::Action::WriteJournal;
   first.dest = journalPath;
-  first.ref = 0;
   plan.steps.insert(plan.steps.begin(), first);
   plan.steps.push_back(RemoveJournalStep(journalPath));
   SetJournalAside(session, plan);
@@ -682,8 +673,8 @@ OpResult WriteJournalFile(FileOps& ops, const fs::path& path, const Journal& jou
 // Carries out the steps of one plan: one small function per action.
 class StepRunner {
  public:
-  StepRunner(const CommitPlan& plan, FileOps& ops, Journal journal)
-      : plan_(plan), ops_(ops), journal_(std::move(journal)) {}
+  StepRunner(const CommitPlan& plan, FileOps& ops, const Journal& journal)
+      : plan_(plan), ops_(ops), journal_(journal) {}
 
   static OpResult MakeFolder(StepRunner& r, const CommitStep& s) { return r.ops_.MakeFolders(s.dest); }
   // The table, header and records as the plan composed them, written beside
@@ -692,76 +683,107 @@ class StepRunner {
     return WriteWhole(r.ops_, s.dest, r.plan_.tables[static_cast<size_t>(s.ref)].bytes);
   }
   static OpResult WriteJournal(StepRunner& r, const CommitStep& s) {
-    r.journal_.removing = s.ref == 1;
     return WriteJournalFile(r.ops_, s.dest, r.journal_);
   }
   static OpResult Remove(StepRunner& r, const CommitStep& s) { return r.ops_.Remove(s.src); }
   static OpResult RemoveScratch(StepRunner& r, const CommitStep& s) {
-    // (The journal's and the tables' scratch files are taken up by the next
-    // write through them.)
     return r.ops_.Stat(s.src).exists ? r.ops_.Remove(s.src) : OpResult::Ok();
   }
   static OpResult Rename(StepRunner& r, const CommitStep& s) { return r.ops_.Rename(s.src, s.dest); }
+  // (A folder that is not empty stays: it holds something the commit did not
+  // put there.)
+  static OpResult RemoveFolder(StepRunner& r, const CommitStep& s) {
+    std::vector<std::string> names;
+    if (r.ops_.ListFolder(s.dest, names) && names.empty()) ::rmdir(s.dest.c_str());
+    return OpResult::Ok();
+  }
 
-  // Copied to a scratch name beside its place; the journal learns what the
-  // complete copy is (written once for all the copies of a kind, before any
-  // of them takes its name). A copy cut short never bears the final name.
+  // Copied to a scratch name beside its place. A copy cut short never bears
+  // the final name; one that is not the size the journal says (its source
+  // changed since) is not taken.
   static OpResult CopyIn(StepRunner& r, const CommitStep& s) {
     OpResult result = r.ops_.CopyFile(s.src, s.dest);
-    std::string bytes;
-    if (result) result = r.ops_.ReadPrefix(s.dest, std::int64_t{1} << 32, bytes);
-    if (result) {
-      FileIdentity& id = r.journal_.items[static_cast<size_t>(s.ref)].file;
-      id.size = static_cast<std::int64_t>(bytes.size());
-      id.hash = HashBytes(bytes);
-      return result;
-    }
-    r.unmade_.insert(s.ref);
-    // A copy that was not made goes: the file it copies is still where the
-    // user has it. (One that cannot be removed now is swept by the next
-    // commit.)
-    if (r.ops_.Stat(s.dest).exists) r.ops_.Remove(s.dest);
-    return result;
-  }
-  // The copy, on the card by now, takes its name.
-  static OpResult PlaceCopy(StepRunner& r, const CommitStep& s) {
-    if (r.unmade_.count(s.ref)) return OpResult::Ok();  // its copy failed, and said so
-    OpResult result = r.ops_.Rename(s.src, s.dest);
-    if (!result && r.ops_.Stat(s.src).exists) r.ops_.Remove(s.src);
+    if (result && s.file >= 0 && r.ops_.Stat(s.dest).size != r.journal_.files[static_cast<size_t>(s.file)].id.size)
+      result = OpResult::Fail("the file changed while it was copied");
     return result;
   }
 
  private:
   const CommitPlan& plan_;
   FileOps& ops_;
-  Journal journal_;
-  std::set<int> unmade_;  // copies that failed, by journal item
+  const Journal& journal_;
 };
 
 const StepTraits& TraitsOf(CommitStep::Action action) {
   using A = CommitStep::Action;
   using C = StepTraits::Counts;
+  using D = StepTraits::Done;
+  using I = StepTraits::Inverse;
   using R = StepRunner;
   constexpr unsigned L = StepTraits::kLists, B = StepTraits::kBytes, N = StepTraits::kNames,
                      All = StepTraits::kAll;
   // verb, note, failure, counted as, changes content, stops the commit,
-  // leaves unflushed, needs flushed, run
+  // leaves unflushed, needs flushed, done when, undone by, run
   static const StepTraits traits[] = {
-      /* MakeFolder    */ {"mkdir  ", "", "フォルダ作成: ", C::Nothing, false, true, L, 0, R::MakeFolder},
-      /* WriteTable    */ {"write  ", "", "管理テーブル書き込み: ", C::Table, false, true, L, 0, R::WriteTable},
-      /* WriteJournal  */ {"write  ", " (journal)", "更新記録の書き込み: ", C::Nothing, false, true, L, 0,
-                           R::WriteJournal},
-      /* Remove        */ {"delete ", "", "削除: ", C::Deletion, true, false, N, L, R::Remove},
-      /* RemoveScratch */ {"delete ", "", "削除: ", C::Nothing, true, false, N, L, R::RemoveScratch},
-      /* Rename        */ {"rename ", "", "名前の変更: ", C::Rename, true, true, N, L, R::Rename},
-      /* MoveAside     */ {"rename ", "", "名前の変更: ", C::Aside, true, true, N, L, R::Rename},
-      /* CopyIn        */ {"copy   ", "", "コピー: ", C::Copy, true, false, B, L, R::CopyIn},
-      /* PlaceCopy     */ {"rename ", "", "コピー: ", C::Nothing, true, false, N, L | B, R::PlaceCopy},
-      /* RemoveJournal */ {"delete ", " (journal)", "更新記録の削除: ", C::Nothing, false, false, L, All,
-                           R::Remove},
+      /* MakeFolder    */ {"mkdir  ", "", "フォルダ作成: ", C::Nothing, false, true, N, 0, D::Folder, I::RemoveFolder,
+                           R::MakeFolder},
+      /* WriteTable    */ {"write  ", "", "管理テーブル書き込み: ", C::Table, false, true, L, B, D::Table, I::OldTable,
+                           R::WriteTable},
+      /* WriteJournal  */ {"write  ", " (journal)", "更新記録の書き込み: ", C::Nothing, false, true, 0, 0, D::Never,
+                           I::Nothing, R::WriteJournal},
+      /* Remove        */ {"delete ", "", "削除: ", C::Deletion, true, false, N, All, D::Chain, I::None, R::Remove},
+      /* RemoveScratch */ {"delete ", "", "削除: ", C::Nothing, true, false, N, 0, D::Gone, I::Nothing,
+                           R::RemoveScratch},
+      /* Rename        */ {"rename ", "", "名前の変更: ", C::Rename, true, true, N, B, D::Chain, I::NameBack, R::Rename},
+      /* MoveAside     */ {"rename ", "", "名前の変更: ", C::Aside, true, true, N, B, D::Chain, I::NameBack, R::Rename},
+      /* CopyIn        */ {"copy   ", "", "コピー: ", C::Copy, true, true, B | N, 0, D::Chain, I::RemoveIt, R::CopyIn},
+      /* PlaceCopy     */ {"rename ", "", "コピー: ", C::Nothing, true, true, N, B, D::Chain, I::NameBack, R::Rename},
+      /* RemoveJournal */ {"delete ", " (journal)", "更新記録の削除: ", C::Nothing, false, false, N, All, D::Never,
+                           I::Nothing, R::Remove},
+      /* RemoveFolder  */ {"rmdir  ", "", "フォルダ削除: ", C::Nothing, false, false, N, 0, D::Never, I::Nothing,
+                           R::RemoveFolder},
   };
-  static_assert(std::size(traits) == static_cast<size_t>(A::RemoveJournal) + 1);
+  static_assert(std::size(traits) == static_cast<size_t>(A::RemoveFolder) + 1);
   return traits[static_cast<size_t>(action)];
+}
+
+void RunSteps(const CommitPlan& plan, const Journal& journal, FileOps& ops, Progress& progress,
+              CommitResult& result) {
+  StepRunner runner(plan, ops, journal);
+  // What was written and not yet flushed (StepTraits::Unflushed); a flush of
+  // the card whenever a step needs some of it on the card first.
+  unsigned unflushed = StepTraits::kNothing;
+  auto barrier = [&] {
+    if (unflushed == StepTraits::kNothing) return true;
+    unflushed = StepTraits::kNothing;
+    if (OpResult r = ops.Flush(plan.cardRoot); !r) {
+      result.failures.push_back({"書き込みの確定: " + plan.cardRoot.string(), r.error});
+      return false;
+    }
+    return true;
+  };
+  const long total = static_cast<long>(plan.steps.size());
+  const char* shown = nullptr;
+  for (size_t i = 0; i < plan.steps.size() && !result.stopped; ++i) {
+    const CommitStep& s = plan.steps[i];
+    const StepTraits& traits = TraitsOf(s.action);
+    if (s.status && s.status != shown) progress.Status(shown = s.status);
+    progress.Step(static_cast<long>(i), total);
+    // (A flush that fails: what it was to make durable first is not.)
+    if ((unflushed & traits.needsFlushed) && !barrier()) {
+      result.stopped = true;
+      break;
+    }
+    result.contentTouched = result.contentTouched || traits.changesContent || s.action == CommitStep::Action::RemoveJournal;
+    if (const OpResult r = traits.run(runner, s); !r) {
+      result.failures.push_back({FailureText(s), r.error});
+      result.stopped = traits.stopsTheCommit;
+    } else {
+      unflushed |= traits.leaves;
+    }
+  }
+  barrier();
+  progress.Step(total, total);
 }
 
 namespace {
@@ -812,11 +834,49 @@ void KeepOldTables(Journal& journal, std::vector<TableOnCard> tables) {
   for (TableOnCard& t : tables) {
     auto known = std::find_if(journal.tables.begin(), journal.tables.end(),
                               [&](const JournalTable& j) { return j.cardPath == t.cardPath; });
-    if (known == journal.tables.end())
-      known = journal.tables.insert(journal.tables.end(), {t.kind, t.cardPath, false, "", ""});
+    if (known == journal.tables.end()) {
+      known = journal.tables.insert(journal.tables.end(), JournalTable{});
+      known->kind = t.kind;
+      known->cardPath = t.cardPath;
+    }
     known->existed = t.bytes.has_value();
     if (t.bytes) known->oldBytes = std::move(*t.bytes);
   }
+}
+
+// The journal's steps: the plan's between the journal's writing and its
+// removal, their paths relative to the card (a copy's source on the
+// computer stays whole).
+void JournalSteps(const CommitPlan& plan, Journal& journal) {
+  bool inside = false;
+  auto rel = [&](const fs::path& p) {
+    if (p.empty()) return std::string();
+    const fs::path r = p.lexically_relative(plan.cardRoot);
+    return r.empty() || *r.begin() == ".." ? p.string() : r.generic_string();
+  };
+  for (const CommitStep& s : plan.steps) {
+    if (s.action == CommitStep::Action::WriteJournal) {
+      inside = true;
+      continue;
+    }
+    if (!inside || s.action == CommitStep::Action::RemoveJournal) continue;
+    journal.steps.push_back({s.action, rel(s.src), rel(s.dest), s.file, s.action == CommitStep::Action::WriteTable ? s.ref : -1});
+  }
+}
+
+// Each copy is known by all of its source's bytes, taken now: finishing an
+// update cut short copies again only a source that is still exactly this.
+// The name of a source that cannot be read when empty.
+std::string FingerprintCopies(const CommitPlan& plan, Journal& journal, FileOps& ops) {
+  for (const CommitStep& s : plan.steps) {
+    if (s.action != CommitStep::Action::CopyIn || s.file < 0) continue;
+    FileIdentity& id = journal.files[static_cast<size_t>(s.file)].id;
+    const FileStat st = ops.Stat(s.src);
+    id.hash = st.regular ? HashFile(ops, s.src) : "";
+    id.size = st.size;
+    if (id.hash.empty()) return s.src.string();
+  }
+  return "";
 }
 
 }  // namespace
@@ -854,7 +914,15 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
     return result;
   }
   Journal journal = plan.journal;
-  if (plan.journaled) KeepOldTables(journal, std::move(tables));
+  if (plan.journaled) {
+    KeepOldTables(journal, std::move(tables));
+    if (const std::string unreadable = FingerprintCopies(plan, journal, ops); !unreadable.empty()) {
+      result.stopped = true;
+      result.failures.push_back({TraitsOf(CommitStep::Action::CopyIn).failure + unreadable, "cannot be read"});
+      return result;
+    }
+    JournalSteps(plan, journal);
+  }
   // Room for the copies, counted in whole clusters, checked before the first
   // write: a card that fills up half way would list a file it does not hold.
   if (const std::string short_ = SpaceShortfall(plan, journal); !short_.empty()) {
@@ -862,33 +930,17 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
     result.refusal = short_;
     return result;
   }
-  StepRunner runner(plan, ops, std::move(journal));
-  // What was written and not yet flushed (StepTraits::Unflushed); a flush of
-  // the card whenever a step needs some of it on the card first.
-  unsigned unflushed = StepTraits::kNothing;
-  auto barrier = [&] {
-    if (unflushed == StepTraits::kNothing) return;
-    unflushed = StepTraits::kNothing;
-    if (OpResult r = ops.Flush(plan.cardRoot); !r)
-      result.failures.push_back({"書き込みの確定: " + plan.cardRoot.string(), r.error});
-  };
-  const long total = static_cast<long>(plan.steps.size());
-  const char* shown = nullptr;
-  for (size_t i = 0; i < plan.steps.size() && !result.stopped; ++i) {
-    const CommitStep& s = plan.steps[i];
-    const StepTraits& traits = TraitsOf(s.action);
-    if (s.status && s.status != shown) progress.Status(shown = s.status);
-    progress.Step(static_cast<long>(i), total);
-    if (unflushed & traits.needsFlushed) barrier();
-    result.contentTouched = result.contentTouched || traits.changesContent || s.action == CommitStep::Action::RemoveJournal;
-    if (const OpResult r = traits.run(runner, s); !r) {
-      result.failures.push_back({FailureText(s), r.error});
-      result.stopped = traits.stopsTheCommit;
-    } else {
-      unflushed |= traits.leaves;
-    }
+  RunSteps(plan, journal, ops, progress, result);
+  const fs::path journalPath = plan.cardRoot / kJournalName;
+  if (result.stopped && plan.journaled && ops.Stat(journalPath).exists) {
+    // What was done is undone while the card can still be written: no table
+    // lists a file that a step failing left out. Otherwise the journal stays
+    // for the next load.
+    const RecoveryResult undo = RecoverUpdate(session.profile, plan.cardRoot, journal, Recovery::Revert, ops, progress);
+    result.undone = undo.ok && !undo.journalLeft;
+  } else if (result.stopped && !result.contentTouched) {
+    result.undone = true;
   }
-  barrier();
   if (!result.stopped) {
     // Each entry where its file now is.
     for (MediaKind kind : kListKinds) {
@@ -899,17 +951,16 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
     session.putBack.clear();
   }
   if (result.Ok()) session.recovering = false;
-  progress.Step(total, total);
   return result;
 }
 
 std::string CommitReport(const CommitResult& result, std::string* details) {
   if (result.refused) return result.refusal;
-  std::string text = result.Ok()              ? texts::kCommitDone
-                     : result.cardChanged     ? texts::kCardChanged
-                     : !result.stopped        ? texts::kCommitFailures
-                     : result.contentTouched ? texts::kCommitStoppedLater
-                                             : texts::kCommitStopped;
+  std::string text = result.Ok()          ? texts::kCommitDone
+                     : result.cardChanged ? texts::kCardChanged
+                     : !result.stopped    ? texts::kCommitFailures
+                     : result.undone      ? texts::kCommitStopped
+                                          : texts::kCommitStoppedLater;
   if (!result.Ok() && !result.cardChanged) AppendFailures(text, result.failures, 20, details);
   if (!result.lockMessage.empty()) text = result.lockMessage + "\n" + text;
   if (!result.asides.empty()) {

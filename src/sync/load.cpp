@@ -13,7 +13,9 @@
 #include "platform/drives.h"
 #include "platform/fileops.h"
 #include "sync/card_lock.h"
+#include "sync/commit.h"
 #include "sync/journal.h"
+#include "sync/recovery.h"
 #include "sync/texts.h"
 
 namespace fenmora {
@@ -251,9 +253,9 @@ namespace {
 // The card holds the journal of an update that did not finish: the user
 // chooses to finish it or to undo it (undoing is no longer possible once the
 // deleted items' files are being removed).
-Recovery ChooseRecovery(const Journal& journal, Prompts& prompts, InterruptedChoice choice) {
-  if (journal.recovery) return Recovery::Finish;  // the user chose before
-  if (journal.removing) {
+Recovery ChooseRecovery(bool finishOnly, bool removing, Prompts& prompts, InterruptedChoice choice) {
+  if (finishOnly) return Recovery::Finish;  // the user chose before
+  if (removing) {
     if (choice == InterruptedChoice::Ask) prompts.Tell(Prompts::Icon::Warning, texts::kInterruptedFinishOnly);
     return Recovery::Finish;
   }
@@ -264,6 +266,40 @@ Recovery ChooseRecovery(const Journal& journal, Prompts& prompts, InterruptedCho
                  Prompts::Answer::No
              ? Recovery::Revert
              : Recovery::Finish;
+}
+
+// Finishes or undoes the update of the card's journal as the user chooses,
+// under the card's lock, before anything of the card is read for the lists.
+// False (said) when it could not: the journal stays, and nothing of the
+// card is written until it is dealt with.
+bool TakeUpUpdate(const HandsetProfile& profile, const fs::path& cardRoot, const Journal& journal, Prompts& prompts,
+                  Progress& progress, FileOps& ops, InterruptedChoice choice, LoadResult& result) {
+  const JournalState state = ReadJournalState(journal, cardRoot, ops);
+  if (choice == InterruptedChoice::Revert && (state.removing || journal.mode == Journal::Mode::FinishOnly)) {
+    result.recoveryMessage = texts::kRevertImpossible;
+    prompts.Tell(Prompts::Icon::Error, result.recoveryMessage);
+    return false;
+  }
+  const Recovery recovery = journal.mode == Journal::Mode::Undoing ? Recovery::Revert
+                            : ChooseRecovery(journal.mode == Journal::Mode::FinishOnly, state.removing, prompts, choice);
+  result.reverting = recovery == Recovery::Revert;
+  CardLock::Taken lock = CardLock::Take(cardRoot);
+  if (!lock.lock) {
+    result.recoveryMessage = lock.message;
+  } else {
+    const RecoveryResult r = RecoverUpdate(profile, cardRoot, journal, recovery, ops, progress);
+    if (r.ok) {
+      result.recovered = true;
+      result.recoveryMessage = result.reverting ? texts::kRevertDone : texts::kFinishDone;
+      if (!lock.message.empty()) result.recoveryMessage = lock.message + "\n" + result.recoveryMessage;
+      if (choice == InterruptedChoice::Ask) prompts.Tell(Prompts::Icon::Information, result.recoveryMessage);
+      return true;
+    }
+    result.recoveryMessage = !r.refusal.empty() ? r.refusal : texts::kRecoveryStopped;
+    AppendFailures(result.recoveryMessage, r.failures, 20);
+  }
+  prompts.Tell(Prompts::Icon::Error, result.recoveryMessage);
+  return false;
 }
 
 }  // namespace
@@ -292,43 +328,58 @@ LoadResult LoadCard(CardSession& session, const fs::path& cardRoot, Prompts& pro
   session.catalogues.ResetCounters();
   session.cardRoot = cardRoot;
   session.loaded = true;
-  session.volume = ops.VolumeOf(cardRoot);
-  HashCardTables(session.profile, cardRoot, ops, session.tableHashes, &result.unreadableTables);
-  session.leftovers = CommitScratchFiles(session.profile, cardRoot, ops);
   session.putBack.clear();
   session.recovering = false;
   session.journalUse = CardSession::JournalUse::None;
   session.journalAside.clear();
   CardJournal found = InspectCardJournal(session.profile, cardRoot, ops);
-  session.journalHash = found.fileHash;
   result.journal = found.state;
+  result.interrupted = found.Interrupted();
   // Another program at work on the card: its journal is its own business.
   if (const auto holder = LiveLockHolder(cardRoot); holder && found.state != CardJournal::State::None) {
     result.lockedBy = DescribeHolder(*holder);
+    if (holder->OtherHost()) result.lockedBy += texts::kRemoveLockIfSure + (cardRoot / kLockName).string();
     session.journalUse = CardSession::JournalUse::Blocks;
     found.journal.reset();
+    found.legacy.reset();
   } else if (found.state == CardJournal::State::Stale || found.state == CardJournal::State::Damaged) {
     session.journalUse = CardSession::JournalUse::SetAside;
     session.journalAside = SetAsideJournalName(cardRoot, found.state, ops);
-  } else if (found.journal && choice == InterruptedChoice::Tables) {
+  } else if (found.Interrupted() && choice == InterruptedChoice::Tables) {
     session.journalUse = CardSession::JournalUse::Blocks;
     found.journal.reset();
+    found.legacy.reset();
+  } else if (found.journal) {
+    if (!TakeUpUpdate(session.profile, cardRoot, *found.journal, prompts, progress, ops, choice, result))
+      session.journalUse = CardSession::JournalUse::Blocks;
+  } else if (choice == InterruptedChoice::Finish || choice == InterruptedChoice::Revert) {
+    // Told to deal with the card's update: a lock a process that is gone
+    // left goes too, whether or not it had written a journal.
+    if (ops.Stat(cardRoot / kLockName).exists && !LiveLockHolder(cardRoot)) CardLock::Take(cardRoot);
   }
-  const std::optional<Journal>& journal = found.journal;
-  result.interrupted = found.state == CardJournal::State::Fits;
-  const Recovery recovery = journal ? ChooseRecovery(*journal, prompts, choice) : Recovery::Finish;
-  result.reverting = journal && recovery == Recovery::Revert;
+  // (The card as it is now, after any update taken up.)
+  if (result.recovered) session.space.Init(size, DiskFree(cardRoot), DiskCluster(cardRoot));
+  session.volume = ops.VolumeOf(cardRoot);
+  HashCardTables(session.profile, cardRoot, ops, session.tableHashes, &result.unreadableTables);
+  session.leftovers = CommitScratchFiles(session.profile, cardRoot, ops);
+  session.journalHash = JournalFileHash(cardRoot, ops);
+  // An update of the old journal format: the lists it was writing, or those
+  // before it, each file found again, carried out by the next commit.
+  const std::optional<v3::Journal>& journal = found.legacy;
+  const Recovery recovery =
+      journal ? ChooseRecovery(journal->recovery, journal->removing, prompts, choice) : Recovery::Finish;
+  if (journal) result.reverting = recovery == Recovery::Revert;
   if (journal) {
     session.recovering = true;
-    for (const fs::path& p : SweepsOnCard(*journal, cardRoot, ops))
+    for (const fs::path& p : v3::SweepsOnCard(*journal, cardRoot, ops))
       if (std::find(session.leftovers.begin(), session.leftovers.end(), p) == session.leftovers.end())
         session.leftovers.push_back(p);
     std::vector<std::string> unplaced;
     for (MediaKind kind : kListKinds) {
       progress.Status(texts::Of(texts::kLoadingStatus, kind));
-      result.droppedRecords += LoadKindFromJournal(session.profile, *journal, kind, cardRoot, ops, recovery,
-                                                   session.Catalogue(kind), session.leftovers, &session.putBack,
-                                                   &unplaced);
+      result.droppedRecords += v3::LoadKindFromJournal(session.profile, *journal, kind, cardRoot, ops, recovery,
+                                                       session.Catalogue(kind), session.leftovers, &session.putBack,
+                                                       &unplaced);
     }
     for (const std::string& u : unplaced)
       if (std::find(result.unplaced.begin(), result.unplaced.end(), u) == result.unplaced.end())

@@ -1,5 +1,6 @@
 // Loading the card: the drive checks, then the three catalogues filled from
-// the management tables. Nothing on the card is written.
+// the management tables. Nothing on the card is written, but for finishing or
+// undoing an interrupted update when the user chooses so.
 #pragma once
 
 #include <filesystem>
@@ -10,7 +11,7 @@
 #include <vector>
 
 #include "platform/fileops.h"
-#include "sync/journal.h"
+#include "sync/recovery.h"
 #include "sync/prompts.h"
 #include "sync/session.h"
 
@@ -33,6 +34,11 @@ struct LoadResult {
   bool interrupted = false;
   // ... and the lists are those before it: the next commit undoes it.
   bool reverting = false;
+  // The interrupted update was finished or undone as the load began (its
+  // message in recoveryMessage); or, when not, why (said, and the journal
+  // stays: nothing is written until it is dealt with).
+  bool recovered = false;
+  std::string recoveryMessage;
   // What the card's journal was found to be (see CardJournal).
   CardJournal::State journal = CardJournal::State::None;
   // Another program holds the card's lock: its journal, if any, is its own
@@ -51,10 +57,11 @@ struct LoadResult {
 // than a kind can use.
 inline constexpr std::int64_t kMaxTableBytes = 512 + 256 * 4096;
 
-// What to do when the card holds the journal of an interrupted update.
-// Tables: neither; the lists are the tables as they are, and the session
-// writes nothing until the update is finished or undone (a listing, a check,
-// an apply that refuses to go on top of an unfinished update).
+// What to do when the card holds the journal of an interrupted update: ask,
+// finish it or undo it (at once, under the card's lock, before the tables
+// are read). Tables: neither; the lists are the tables as they are, and the
+// session writes nothing until the update is finished or undone (a listing,
+// a check, an apply that refuses to go on top of an unfinished update).
 enum class InterruptedChoice { Ask, Finish, Revert, Tables };
 
 // The table files of a kind on the card, in rising table number, as the

@@ -92,7 +92,7 @@ RestoreSetup PrepareRestore(const fs::path& backup, const fs::path& cardRoot, Fi
   CardSession& session = setup.session;
   QuietPrompts prompts;
   SilentProgress progress;
-  const LoadResult loaded = LoadCard(session, cardRoot, prompts, progress, ops, InterruptedChoice::Finish);
+  const LoadResult loaded = LoadCard(session, cardRoot, prompts, progress, ops, InterruptedChoice::Tables);
   if (!loaded.Completed()) {
     setup.refusal.push_back(texts::kInsertCard);
     return setup;

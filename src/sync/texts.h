@@ -26,14 +26,37 @@ inline constexpr const char* kInterruptedCommit =
     "前回のメモリカード更新が途中で中断されています．\n"
     "「更新を完了する」: 更新を最後まで行います．\n"
     "「更新前に戻す」: カードを更新前の状態に戻します．\n"
-    "選んだ内容は「メモリカード更新」を押すと実行されます．";
+    "選んだ内容をすぐに行ってから、カードを読み込みます．";
 // The buttons of that question (Yes, No).
 inline constexpr const char* kFinishUpdate = "更新を完了する";
 inline constexpr const char* kUndoUpdate = "更新前に戻す";
 inline constexpr const char* kInterruptedFinishOnly =
     "前回のメモリカード更新が途中で中断されています．\n"
     "ファイルの削除が始まっていたため、更新前の状態には戻せません．\n"
-    "「メモリカード更新」を押すと更新を完了します．";
+    "更新を最後まで行ってから、カードを読み込みます．";
+
+// Finishing or undoing an interrupted update.
+inline constexpr const char* kRecoveryStatus = "中断された更新の処理中...";
+inline constexpr const char* kFinishDone = "前回中断されたメモリカードの更新を完了しました";
+inline constexpr const char* kRecoveryConflict =
+    "前回中断された更新を続けられません．次のデータのファイルが、更新前にも更新後にもない状態です"
+    "（ほかのプログラムが変更した、など）．\n"
+    "ファイルは一つも動かしていません．更新記録（fenmora.jnl）は残してあります:";
+inline constexpr const char* kRecoverySourceChanged =
+    "前回中断された更新を完了できません．追加するファイルがなくなったか、変更されています．\n"
+    "ファイルは一つも動かしていません．更新前に戻すことはできます"
+    "（読み込み直して「更新前に戻す」を選ぶか、fenmora-cli revert）:\n";
+inline constexpr const char* kRevertImpossible =
+    "前回中断された更新は、ファイルの削除が始まっていたか、それ自体が前の更新の完了か取り消しだったため、"
+    "更新前の状態には戻せません．何もしていません．\n"
+    "更新を完了してください（読み込み直して「更新を完了する」を選ぶか、fenmora-cli finish）．";
+inline constexpr const char* kRecoveryStopped =
+    "前回中断された更新の処理中に、次の処理が失敗しました．\n"
+    "更新記録（fenmora.jnl）は残してあります．カードを確認してから、もう一度読み込んでください．";
+// Said with a lock another computer holds: how to go on when it is surely
+// not at work any more.
+inline constexpr const char* kRemoveLockIfSure =
+    "\nそのプログラムが動いていないことが確かなら、次のファイルを削除してください: ";
 
 // Said at load when the card's journal is not acted on.
 inline constexpr const char* kCardLocked =

@@ -247,7 +247,7 @@ TEST_F(Commit, ADeletedItemsFileGoesAndATitleReachesTheTable) {
   EXPECT_EQ(Column(MediaKind::Melody, 3), (std::vector<QString>{"新しい題"}));
 }
 
-TEST_F(Commit, AFailedCopyEndsWithAWarningThatNamesIt) {
+TEST_F(Commit, AFailedCopyStopsTheCommitUndoesItAndNamesIt) {
   WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "一", "first")});
   const fs::path photo = desktop.Write("photo.jpg", "photo bytes");
   CopiesFail failing(real);
@@ -256,11 +256,12 @@ TEST_F(Commit, AFailedCopyEndsWithAWarningThatNamesIt) {
   LoadCard();
   prompts.Clear();
   ASSERT_TRUE(DropOnGrid(MediaKind::Image, {photo}));
-  ExpectCommitEnding(Icon::Warning);
+  ExpectCommitEnding(Icon::Error);
   Click("btRefreshData");
   CheckClosingIcon();
+  // The commit stops there and undoes what it did: the card is as it was.
   const std::string message = prompts.asked().back().text;
-  EXPECT_EQ(message.rfind(texts::kCommitFailures, 0), 0u) << message;
+  EXPECT_EQ(message.rfind(texts::kCommitStopped, 0), 0u) << message;
   EXPECT_NE(message.find("STIL0002.JPG"), std::string::npos) << message;
   EXPECT_NE(message.find("No space left on device"), std::string::npos) << message;
   // The reload shows the card as it is: the copy never arrived.
@@ -363,17 +364,14 @@ TEST_F(Commit, AnInterruptedCommitIsFinishedByTheNextOne) {
   ASSERT_TRUE(fs::exists(card.path() / kJournalName));
   EXPECT_FALSE(Find("btRefreshData")->isEnabled());
 
-  // Loaded again, the card asks: finish it. The lists show the edits, and
-  // the commit button is on to finish them.
+  // Loaded again, the card asks: finish it, at once. The lists show the
+  // edits, done.
   pulled.Heal();
   prompts.Clear();
   prompts.Expect(Prompts::Question::InterruptedUpdate, Answer::Yes, texts::kInterruptedCommit);
+  prompts.ExpectOk(texts::kFinishDone);
   ClickLoad();
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"B", "A"}));
-  EXPECT_TRUE(Find("btRefreshData")->isEnabled());
-  prompts.Clear();
-  ExpectCommitEnding(Icon::Information, texts::kCommitDone);
-  Click("btRefreshData");
   EXPECT_EQ(ReadBytes(Still("STIL0001.JPG")), "content of B");
   EXPECT_EQ(ReadBytes(Still("STIL0002.JPG")), "content of A");
   EXPECT_FALSE(fs::exists(card.path() / kJournalName));
@@ -391,12 +389,10 @@ TEST_F(Commit, AnInterruptedCommitCanBeUndoneFromTheQuestionAtLoad) {
   pulled.Heal();
   prompts.Clear();
   prompts.Expect(Prompts::Question::InterruptedUpdate, Answer::No, texts::kInterruptedCommit);  // back to before
+  prompts.ExpectOk(texts::kRevertDone);  // says what it did
   ClickLoad();
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"A", "B"}));
-  EXPECT_TRUE(Find("btRefreshData")->isEnabled());
-  prompts.Clear();
-  ExpectCommitEnding(Icon::Information, texts::kRevertDone);  // says what it did
-  Click("btRefreshData");
+  EXPECT_FALSE(Find("btRefreshData")->isEnabled());
   EXPECT_EQ(ReadBytes(Still("STIL0001.JPG")), "content of A");
   EXPECT_EQ(ReadBytes(Still("STIL0002.JPG")), "content of B");
   EXPECT_EQ(ReadBytes(card.path() / "PRIVATE/DOCOMO/TABLE/STILL/SUD000.TBL"), table);
@@ -423,7 +419,7 @@ TEST_F(Commit, TheStatusShowsEachPhaseAndALongCommitShowsItsProgress) {
   ExpectCommitEnding(Icon::Information, texts::kCommitDone);
   Click("btRefreshData");
   ASSERT_FALSE(statuses.empty());
-  EXPECT_EQ(statuses.front(), "待ち受け画像テーブルの更新中...");
+  EXPECT_EQ(statuses.front(), "サブディレクトリの整合性調整中...");
   EXPECT_NE(std::find(statuses.begin(), statuses.end(), "待ち受け画像のリネーム中..."), statuses.end());
   EXPECT_EQ(statuses.back(), "ムービーテーブルの更新中...");
   // The dialog follows the status texts; it is gone when the message shows.

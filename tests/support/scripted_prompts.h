@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "sync/card_lock.h"
 #include "sync/prompts.h"
+#include "sync/recovery.h"
 #include "sync/texts.h"
 
 namespace fenmora::testcard {
@@ -42,6 +44,24 @@ class ScriptedPrompts : public Prompts {
   // that is no removable drive (Yes), then the backup advice.
   ScriptedPrompts& ExpectLoad() {
     return Expect(Question::NotRemovable, Answer::Yes, texts::kNotRemovable).ExpectOk(texts::kBackupAdvice);
+  }
+  // What a load that asks says of the interrupted update on the card at
+  // root, if any: the choice (answered with answer), or that finishing is
+  // all that is left, or nothing when the choice was made before; then what
+  // finishing or undoing did (for an update of the old journal format, done
+  // by the next commit: nothing).
+  ScriptedPrompts& ExpectTakingUp(const std::filesystem::path& root, Answer answer) {
+    const HandsetProfile profile = HandsetProfile::F900i();
+    RealFileOps ops;
+    const CardJournal found = InspectCardJournal(profile, root, ops);
+    if (!found.Interrupted() || LiveLockHolder(root)) return *this;
+    const bool removing = found.journal ? ReadJournalState(*found.journal, root, ops).removing
+                                        : found.legacy->removing;
+    const bool chosen = found.journal ? found.journal->mode != Journal::Mode::Update : found.legacy->recovery;
+    if (!chosen && removing) ExpectOk(texts::kInterruptedFinishOnly);
+    else if (!chosen) Expect(Question::InterruptedUpdate, answer, texts::kInterruptedCommit);
+    if (found.journal) ExpectOk();
+    return *this;
   }
   // As Expect, and runs `whileShown` while the question is up (to look at the
   // window as the user sees it behind the box).

@@ -87,15 +87,12 @@ class CardAsItIs : public ::testing::Test {
   // Loads the card; an interrupted update is finished (Yes) or undone (No)
   // when the load asks (it only says so when finishing is all that is left,
   // and says nothing when the update was itself a finishing or an undoing).
-  LoadResult Load(CardSession& session, Prompts::Answer interrupted = Prompts::Answer::Yes) {
+  LoadResult Load(CardSession& session, Prompts::Answer interrupted = Prompts::Answer::Yes, FileOps* ops = nullptr) {
     ScriptedPrompts prompts;
     prompts.ExpectLoad();
-    if (const auto j = ReadCardJournal(kProfile, card.root(), real); j && !j->recovery) {
-      if (j->removing) prompts.ExpectOk(texts::kInterruptedFinishOnly);
-      else prompts.Expect(Prompts::Question::InterruptedUpdate, interrupted, texts::kInterruptedCommit);
-    }
+    prompts.ExpectTakingUp(card.root(), interrupted);
     RecordingProgress progress;
-    const LoadResult r = LoadCard(session, card.root(), prompts, progress);
+    const LoadResult r = LoadCard(session, card.root(), prompts, progress, ops ? *ops : real);
     asked = prompts.Texts();
     return r;
   }
@@ -159,20 +156,56 @@ TEST_F(CardAsItIs, ACopyCutShortNeverBearsItsFinalNameAndIsLeftOutNotReadAgain) 
     return f.type == CheckFinding::Type::ScratchFile && f.path.filename() == name + kCopySuffix;
   }));
 
-  // Finishing leaves the item out and says so: the journal names a file of
-  // the computer, and a journal is never a reason to read one.
+  // Finishing copies it again: the computer's file is still exactly the
+  // one the journal fingerprinted when the commit was planned.
   CardSession again;
   const LoadResult loaded = Load(again, Prompts::Answer::Yes);
-  EXPECT_TRUE(loaded.interrupted);
-  EXPECT_EQ(loaded.droppedRecords, 1);
-  EXPECT_EQ(Images(again).LiveCount(), 1);
-  ASSERT_TRUE(Commit(again).Ok());
-  EXPECT_FALSE(card.Exists(Still(name)));
+  EXPECT_TRUE(loaded.interrupted && loaded.recovered) << loaded.recoveryMessage;
+  EXPECT_EQ(Images(again).LiveCount(), 2);
+  EXPECT_EQ(testcard::ReadBytes(card.root() / "PRIVATE/DOCOMO/STILL" / name), photo);
   EXPECT_FALSE(card.Exists(Still(name + kCopySuffix)));
   EXPECT_EQ(testcard::ReadBytes(pc.path() / "photo.jpg"), photo);
   EXPECT_FALSE(card.Exists(std::string("\\") + kJournalName));
   const CheckReport report = CheckCard(kProfile, card.root());
   EXPECT_TRUE(testcard::Clean(report)) << DescribeFinding(report.findings.front(), card.root());
+}
+
+// The computer's file changed (or is a link now) before the update is
+// finished: finishing refuses, naming it, and reads nothing; undoing is still
+// open and leaves the card as it was.
+TEST_F(CardAsItIs, AnAddedFileThatChangedIsNeverCopiedOnTheJournalsWord) {
+  card.WriteTable(MediaKind::Image, 0, {{"STIL0001.JPG", "one", "1"}});
+  const std::string photo(100000, 'p');
+  testcard::WriteBytes(pc.path() / "photo.jpg", photo);
+  for (int link = 0; link < 2; ++link) {
+    CardSession s;
+    Load(s);
+    ScriptedPrompts none;
+    ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, pc.path() / "photo.jpg", none), QueueOutcome::Queued);
+    const std::string name = Images(s).Slot(1).cardName;
+    PulledMidCopy pulled(real);
+    ASSERT_FALSE(Commit(s, pulled).Ok());
+    if (link) {
+      fs::rename(pc.path() / "photo.jpg", pc.path() / "real.jpg");
+      fs::create_symlink(pc.path() / "real.jpg", pc.path() / "photo.jpg");
+    } else {
+      testcard::WriteBytes(pc.path() / "photo.jpg", std::string(100000, 'q'));
+    }
+    CardSession finish;
+    const LoadResult refused = Load(finish, Prompts::Answer::Yes);
+    EXPECT_FALSE(refused.recovered);
+    EXPECT_NE(refused.recoveryMessage.find((pc.path() / "photo.jpg").string()), std::string::npos)
+        << refused.recoveryMessage;
+    EXPECT_FALSE(card.Exists(Still(name)));
+    EXPECT_TRUE(card.Exists(std::string("\\") + kJournalName));
+    CardSession undo;
+    EXPECT_TRUE(Load(undo, Prompts::Answer::No).recovered);
+    EXPECT_EQ(Images(undo).LiveCount(), 1);
+    EXPECT_FALSE(card.Exists(Still(name + kCopySuffix)));
+    EXPECT_TRUE(testcard::Clean(CheckCard(kProfile, card.root())));
+    fs::remove(pc.path() / "photo.jpg");
+    testcard::WriteBytes(pc.path() / "photo.jpg", photo);
+  }
 }
 
 // Any one operation of an update that adds a file fails on its own; the next
@@ -208,11 +241,10 @@ TEST_F(CardAsItIs, AnUndoingCutShortIsFinishedWithoutAQuestion) {
       Commit(s, cut);
       if (!card.Exists(std::string("\\") + kJournalName)) break;
       CardSession undo;
-      Load(undo, Prompts::Answer::No);
       FaultyFileOps cutAgain(real, m);
-      if (Commit(undo, cutAgain).Ok()) break;
-      const auto undoing = ReadCardJournal(kProfile, card.root(), real);
-      copyLeft += undoing && undoing->recovery && card.Exists(Still("STIL0001.JPG"));
+      if (Load(undo, Prompts::Answer::No, &cutAgain).recovered) break;
+      const auto undoing = InspectCardJournal(kProfile, card.root(), real).journal;
+      copyLeft += undoing && undoing->mode == Journal::Mode::Undoing && card.Exists(Still("STIL0001.JPG.fmcopy"));
       // No question once the undoing has its journal on the card (the
       // scripted prompts fail on any); the user undoes again when it has not.
       CardSession finish;

@@ -87,9 +87,20 @@ TEST(CardLock, ALockOfAnotherHostOrALiveProcessOrAFreshUnreadableFileIsNeverTake
   EXPECT_FALSE(refused.lock);
   EXPECT_NE(refused.message.find("other-host"), std::string::npos);
   EXPECT_NE(refused.message.find((card.root() / kLockName).string()), std::string::npos) << refused.message;
-  // A process of this host that runs (this one's parent).
+  // A process of this host that runs (this one's parent) and holds the
+  // file's flock.
   card.Write(lock, "fenmora-lock " + Host() + " " + std::to_string(getppid()) + " " + now + "\n");
-  EXPECT_FALSE(CardLock::Take(card.root(), 0ms).lock);
+  {
+    const int held = ::open((card.root() / kLockName).c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    EXPECT_FALSE(CardLock::Take(card.root(), 0ms).lock);
+    ::close(held);
+  }
+  // The same process id with the flock free: ids come round again after a
+  // restart, and only a holder of the flock holds the card.
+  auto reused = CardLock::Take(card.root(), 0ms);
+  EXPECT_TRUE(reused.lock) << reused.message;
+  reused.lock.reset();
   // A file that says no holder while some process holds its flock (its maker
   // about to write it).
   card.Write(lock, std::string("\x01\x02garbage", 9));
@@ -100,9 +111,21 @@ TEST(CardLock, ALockOfAnotherHostOrALiveProcessOrAFreshUnreadableFileIsNeverTake
   // Once nobody holds it and it has said nothing for a while, it is left
   // over.
   close(fd);
-  const auto taken = CardLock::Take(card.root(), 0ms);
+  auto taken = CardLock::Take(card.root(), 0ms);
   EXPECT_TRUE(taken.lock);
   EXPECT_NE(taken.message.find("引き継ぎました"), std::string::npos);
+  taken.lock.reset();
+  // One this very process left (a card gone read-only before the file could
+  // go) is its own, never another program's.
+  card.Write(lock, "fenmora-lock " + Host() + " " + std::to_string(getpid()) + " " + now + "\n");
+  EXPECT_TRUE(CardLock::Take(card.root(), 0ms).lock);
+  // Anything at the lock's name that is no file is refused at once, named.
+  std::filesystem::create_directory(card.root() / kLockName);
+  const auto start = std::chrono::steady_clock::now();
+  const auto folder = CardLock::Take(card.root(), 2000ms);
+  EXPECT_FALSE(folder.lock);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
+  EXPECT_NE(folder.message.find((card.root() / kLockName).string()), std::string::npos) << folder.message;
 }
 
 }  // namespace

@@ -102,11 +102,13 @@ TEST_F(Commit, RoadOfOneChange) {
   const CommitResult result = Run();
   EXPECT_TRUE(result.Ok()) << CommitReport(result);
   EXPECT_EQ(CommitReport(result), texts::kCommitDone);
-  // The texts of the steps, in the order the steps run (the two kinds the
-  // card has no table of get their table folders made).
+  // The texts of the steps, in the order the steps run: the folders (the
+  // two kinds the card has no table of get their table folders made), the
+  // copy under its scratch name, the names, the copy taking its name, the
+  // tables.
   EXPECT_EQ(progress.statuses,
-            (std::vector<std::string>{texts::kTableStatus[0], texts::kRenameStatus[0], texts::kCopyStatus[0],
-                                      texts::kFolderStatus, texts::kTableStatus[1], texts::kFolderStatus,
+            (std::vector<std::string>{texts::kFolderStatus, texts::kCopyStatus[0], texts::kRenameStatus[0],
+                                      texts::kCopyStatus[0], texts::kTableStatus[0], texts::kTableStatus[1],
                                       texts::kTableStatus[2], texts::kUpdateStatus[0], texts::kUpdateStatus[1],
                                       texts::kUpdateStatus[2]}));
 
@@ -335,14 +337,15 @@ TEST_F(Commit, DryRunPlanChangesNothing) {
   EXPECT_EQ(card.Snapshot(), before);
   const std::vector<std::string> expected = {
       "write  fenmora.jnl (journal)",
-      "write  PRIVATE/DOCOMO/TABLE/STILL/SUD000.TBL (2 records)",
+      // Folders first, then names, then tables.
+      "mkdir  PRIVATE/DOCOMO/TABLE/RINGER",
+      "mkdir  PRIVATE/DOCOMO/TABLE/SD_VIDEO",
       // An exchange of two names: one file waits under a "_" name.
       "rename PRIVATE/DOCOMO/STILL/STIL0001.JPG -> PRIVATE/DOCOMO/STILL/STIL0002.JPG_",
       "rename PRIVATE/DOCOMO/STILL/STIL0002.JPG -> PRIVATE/DOCOMO/STILL/STIL0001.JPG",
       "rename PRIVATE/DOCOMO/STILL/STIL0002.JPG_ -> PRIVATE/DOCOMO/STILL/STIL0002.JPG",
-      "mkdir  PRIVATE/DOCOMO/TABLE/RINGER",
+      "write  PRIVATE/DOCOMO/TABLE/STILL/SUD000.TBL (2 records)",
       "write  PRIVATE/DOCOMO/TABLE/RINGER/RUD000.TBL (0 records)",
-      "mkdir  PRIVATE/DOCOMO/TABLE/SD_VIDEO",
       "write  PRIVATE/DOCOMO/TABLE/SD_VIDEO/PRL001.TBL (0 records)",
       "delete fenmora.jnl (journal)"};
   EXPECT_EQ(lines, expected);

@@ -9,6 +9,7 @@
 #include "support/temp_card.h"
 #include "sync/commit.h"
 #include "sync/journal.h"
+#include "sync/recovery.h"
 #include "sync/load.h"
 
 namespace fenmora {
@@ -53,11 +54,7 @@ class InterruptedCommit : public ::testing::Test {
     prompts.ExpectLoad();
     // A commit cut short leaves its journal: the load asks, and it is
     // finished (or says that finishing is all that is left).
-    RealFileOps ops;
-    if (const auto j = ReadCardJournal(kProfile, card.root(), ops); j && !j->recovery) {
-      if (j->removing) prompts.ExpectOk(texts::kInterruptedFinishOnly);
-      else prompts.Expect(Prompts::Question::InterruptedUpdate, Prompts::Answer::Yes, texts::kInterruptedCommit);
-    }
+    prompts.ExpectTakingUp(card.root(), Prompts::Answer::Yes);
     RecordingProgress progress;
     ASSERT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
   }
@@ -174,32 +171,45 @@ TEST_F(InterruptedCommit, AStaleJournalIsIgnored) {
 
 TEST(Journal, RoundTripsAndRefusesDamage) {
   Journal j;
-  j.removing = true;
+  j.mode = Journal::Mode::Undoing;
   j.tables.push_back({MediaKind::Movie, "\\PRIVATE\\DOCOMO\\TABLE\\SD_VIDEO\\PRL001.TBL", true,
-                      std::string("\x01\0 %\n", 5) + std::string(600, '\0') + "z", "abc:512"});
-  j.items.push_back({MediaKind::Melody, 3, false, true, "/home/u/曲 1/", "a b.mid", "\\PRIVATE\\DOCOMO\\RINGER\\",
-                     "RING0003.MID", "2004:02:14 00:00:00", std::string("\x89\xb9\n\0x", 5), 40960,
-                     {40960, 1700000000123456789, "0123456789abcdef:40960"}});
-  j.asides.push_back({MediaKind::Image, "\\PRIVATE\\DOCOMO\\STILL", "STIL0002.JPG", "STIL0002.JPG.fmkeep"});
-  j.recovery = true;
-  j.sweeps.push_back({"PRIVATE/DOCOMO/STILL/STIL 1.JPG", {5, 17, "ab:5"}});
+                      std::string("\x01\0 %\n", 5) + std::string(600, '\0') + "z", true, "new"});
+  j.files.push_back({{40960, 0, "0123456789abcdef:40960", "fedcba:4096"}, std::string("RING0003.MID \x89\xb9\n\0x", 18)});
+  j.steps.push_back({StepAction::CopyIn, "/home/u/曲 1/a b.mid", "PRIVATE/DOCOMO/RINGER/RING0003.MID.fmcopy", 0, -1});
+  j.steps.push_back({StepAction::WriteTable, "", "PRIVATE/DOCOMO/TABLE/SD_VIDEO/PRL001.TBL", -1, 0});
   const std::string bytes = EncodeJournal(j);
   const auto back = DecodeJournal(bytes);
   ASSERT_TRUE(back);
   EXPECT_EQ(EncodeJournal(*back), bytes);
-  EXPECT_EQ(back->items[0].title, std::string("\x89\xb9\n\0x", 5));
-  EXPECT_EQ(back->items[0].sourceFolder, "/home/u/曲 1/");
-  EXPECT_TRUE(back->removing);
-  EXPECT_TRUE(back->recovery);
-  ASSERT_EQ(back->sweeps.size(), 1u);
-  EXPECT_EQ(back->sweeps[0].path, "PRIVATE/DOCOMO/STILL/STIL 1.JPG");
-  EXPECT_EQ(back->sweeps[0].file.hash, "ab:5");
-  EXPECT_EQ(back->items[0].file.mtimeNs, 1700000000123456789);
+  EXPECT_EQ(back->files[0].label, std::string("RING0003.MID \x89\xb9\n\0x", 18));
+  EXPECT_EQ(back->steps[0].src, "/home/u/曲 1/a b.mid");
+  EXPECT_EQ(back->mode, Journal::Mode::Undoing);
   EXPECT_EQ(back->tables[0].oldBytes, std::string("\x01\0 %\n", 5) + std::string(600, '\0') + "z");
-  EXPECT_LT(bytes.size(), 600u);  // a table's runs of zero bytes are written short
+  EXPECT_LT(bytes.size(), 800u);  // a table's runs of zero bytes are written short
   for (size_t cut = 0; cut < bytes.size(); cut += 7) EXPECT_FALSE(DecodeJournal(bytes.substr(0, cut)));
-  EXPECT_FALSE(DecodeJournal("FENMORA-JOURNAL 2\nitem 9 1 0 0 = = = = = = 1 1 1 =\nend\n"));
-  EXPECT_FALSE(DecodeJournal("FENMORA-JOURNAL 2\nitem 0 x 0 0 = = = = = = 1 1 1 =\nend\n"));
+  // A step naming a file or a table the journal does not have.
+  Journal wrong = j;
+  wrong.steps[0].file = 1;
+  EXPECT_FALSE(DecodeJournal(EncodeJournal(wrong)));
+  EXPECT_FALSE(v3::DecodeJournal("FENMORA-JOURNAL 2\nitem 9 1 0 0 = = = = = = 1 1 1 =\nend\n"));
+  EXPECT_FALSE(v3::DecodeJournal("FENMORA-JOURNAL 2\nitem 0 x 0 0 = = = = = = 1 1 1 =\nend\n"));
+}
+
+// A small journal never becomes a large one in memory: runs of zero bytes
+// ("%zFFFF": six bytes for 65,535) are paid for from what the journal's own
+// size allows, in every format.
+TEST(Journal, ReadWithinWhatItsSizeHolds) {
+  auto sealed = [](std::string body) { return body + "end " + HashBytes(body) + "\n"; };
+  std::string bomb = "=";
+  for (int i = 0; i < 40000; ++i) bomb += "%zffff";
+  const std::string v4 = sealed("FENMORA-JOURNAL 4\nmode 0\nfile 1 = = " + bomb + "\n");
+  const std::string v3 = sealed("FENMORA-JOURNAL 3\nstage 0\ntable 0 =\\PRIVATE\\DOCOMO\\TABLE\\STILL\\SUD000.TBL 1 " +
+                                bomb + " =\n");
+  EXPECT_FALSE(DecodeJournal(v4));
+  EXPECT_FALSE(v3::DecodeJournal(v3));
+  // The same runs in a journal's real share (a table of zeros) are read.
+  const std::string fair = sealed("FENMORA-JOURNAL 4\nmode 0\nfile 1 = = =%zffff\n");
+  ASSERT_TRUE(DecodeJournal(fair));
 }
 
 // A sweep is done once: a file an item of the update stands on or is given
@@ -209,16 +219,16 @@ TEST(Sweeps, ANameAnItemIsGivenIsNeverSwept) {
   TempCard card;
   const std::string bytes = "a copy of the same photo";
   card.Write("\\PRIVATE\\DOCOMO\\STILL\\STIL0002.JPG", bytes);
-  Journal j;
+  v3::Journal j;
   j.sweeps.push_back({"PRIVATE/DOCOMO/STILL/STIL0002.JPG",
                       {static_cast<std::int64_t>(bytes.size()), 0, HashBytes(bytes), ""}});
   RealFileOps ops;
-  EXPECT_EQ(SweepsOnCard(j, card.root(), ops).size(), 1u);
-  JournalItem item;
+  EXPECT_EQ(v3::SweepsOnCard(j, card.root(), ops).size(), 1u);
+  v3::JournalItem item;
   item.cardFolder = "\\PRIVATE\\DOCOMO\\STILL\\";
   item.cardName = "stil0002.jpg";
   j.items.push_back(item);
-  EXPECT_TRUE(SweepsOnCard(j, card.root(), ops).empty());
+  EXPECT_TRUE(v3::SweepsOnCard(j, card.root(), ops).empty());
 }
 
 }  // namespace

@@ -582,8 +582,10 @@ class CaseRun {
       for (int attempt = 0; again && attempt < 2; ++attempt) {
         const bool cutAgain = attempt == 0 && c_.recoveryFaultAt > 0;
         CardSession session;
-        if (!Load(session, attempt == 0 ? "load after the cut" : "load after the second cut")) return findings_;
+        // (Finishing or undoing runs as the card is loaded: the card may fail
+        // there too.)
         CaseOps ops(real_, cutAgain ? FaultMode::FailFrom : FaultMode::None, c_.recoveryFaultAt);
+        if (!Load(session, attempt == 0 ? "load after the cut" : "load after the second cut", &ops)) return findings_;
         const CommitPlan plan = PlanCommit(session);
         const CommitResult r = ExecuteCommit(session, plan, ops, progress_);
         again = ops.hit();
@@ -654,9 +656,9 @@ class CaseRun {
     for (const auto& [name, bytes] : c_.pcFiles) testcard::WriteBytes(pc_ / name, bytes);
   }
 
-  bool Load(CardSession& s, const char* what) {
+  bool Load(CardSession& s, const char* what, FileOps* ops = nullptr) {
     ModelPrompts prompts(c_.revert);
-    const LoadResult r = LoadCard(s, root_, prompts, progress_);
+    const LoadResult r = ops ? LoadCard(s, root_, prompts, progress_, *ops) : LoadCard(s, root_, prompts, progress_);
     for (const std::string& q : prompts.unexpected) Add("unexpected question", std::string(what) + ": " + q);
     if (!r.Completed()) {
       Add("load failed", what);
