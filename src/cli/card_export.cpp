@@ -11,6 +11,7 @@
 #include "platform/cp932.h"
 #include "platform/fileops.h"
 #include "profile/profile.h"
+#include "sync/card_lock.h"
 #include "sync/load.h"
 
 namespace fenmora::cli {
@@ -147,6 +148,13 @@ int RunExport(const fs::path& card, const fs::path& into, Streams io) {
     io.err << "the export folder lies on the card itself: " << root.string() << "\n";
     return kExitUsage;
   }
+  // The card is read under its lock: no commit moves a file between the
+  // lists being read and the files being copied under their titles.
+  const CardLock::Taken lock = CardLock::Take(card);
+  if (!lock.lock) {
+    io.err << lock.message << "\nnothing was exported\n";
+    return kExitProblems;
+  }
   CliPrompts prompts(io.err, false);
   prompts.SetSubject(card.string());
   CardSession session;
@@ -155,8 +163,10 @@ int RunExport(const fs::path& card, const fs::path& into, Streams io) {
   if (!loaded.Completed()) return kExitUsage;
   if (loaded.interrupted) {
     // Its files are between two states; the lists would not name them all.
-    io.err << "the card holds an interrupted update: finish it (fenmora-cli finish) or undo it (revert) first;"
-              " nothing was exported\n";
+    io.err << "the card holds an interrupted update; nothing was exported.\n"
+              "  to finish that update:                 fenmora-cli finish "
+           << card.string() << "\n  to return the card to its state before: fenmora-cli revert " << card.string()
+           << "\n";
     return kExitProblems;
   }
 

@@ -403,6 +403,10 @@ int RunBackup(const fs::path& card, const std::optional<fs::path>& into, Streams
   RealFileOps ops;
   SilentProgress progress;
   const BackupResult result = BackupCard(card, root, std::time(nullptr), ops, progress);
+  if (!result.refusal.empty()) {
+    io.err << result.refusal << "\nnothing was backed up\n";
+    return kExitProblems;
+  }
   io.out << result.folder.string() << "\n";
   if (result.complete) return kExitOk;
   io.err << BackupReport(result) << "\n";

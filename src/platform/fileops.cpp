@@ -120,6 +120,33 @@ std::string HashFile(FileOps& ops, const fs::path& p) {
   return std::string(buf) + ":" + std::to_string(length);
 }
 
+bool SameBytes(FileOps& ops, const fs::path& a, const fs::path& b) {
+  const FileStat sa = ops.Stat(a), sb = ops.Stat(b);
+  if (!sa.regular || !sb.regular || sa.size != sb.size) return false;
+  // a is read in pieces; b alongside, piece by piece.
+  const int fd = ::open(b.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  std::string other(kPieceBytes, '\0');
+  bool same = true;
+  std::int64_t length = 0;
+  const OpResult r = ops.ReadPieces(a, [&](std::string_view piece) {
+    size_t got = 0;
+    while (got < piece.size()) {
+      const ssize_t n = ::read(fd, other.data() + got, piece.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += static_cast<size_t>(n);
+    }
+    length += static_cast<std::int64_t>(piece.size());
+    same = got == piece.size() && std::string_view(other.data(), got) == piece;
+    return same;
+  });
+  char extra;
+  const bool ended = ::read(fd, &extra, 1) == 0;
+  ::close(fd);
+  return r && same && ended && length == sa.size;
+}
+
 OpResult FileOps::ReadPieces(const fs::path& p, const std::function<bool(std::string_view)>& each) {
   const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return Errno("open");

@@ -98,6 +98,8 @@ std::string HashBytes(std::string_view bytes);
 // read as a plain file).
 inline constexpr size_t kPieceBytes = 1 << 16;
 std::string HashFile(FileOps& ops, const fs::path& p);
+// Whether two plain files hold the same bytes, compared in pieces.
+bool SameBytes(FileOps& ops, const fs::path& a, const fs::path& b);
 
 // The real file system.
 class RealFileOps : public FileOps {

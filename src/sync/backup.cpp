@@ -8,6 +8,8 @@
 #include <system_error>
 
 #include "platform/numbers.h"
+#include "sync/card_lock.h"
+#include "sync/recovery.h"
 #include "sync/texts.h"
 
 namespace fenmora {
@@ -128,12 +130,12 @@ void ListInto(FileOps& ops, const fs::path& folder, const std::string& prefix,
     if (st.folder) {
       ListInto(ops, p, path + "/", out, failures);
     } else if (st.regular) {
-      std::string bytes;
-      if (OpResult r = ops.ReadPrefix(p, st.size + 1, bytes); !r) {
-        failures.push_back({"読み込み: " + p.string(), r.error});
+      const std::string hash = HashFile(ops, p);
+      if (hash.empty()) {
+        failures.push_back({"読み込み: " + p.string(), "読み込めません"});
         continue;
       }
-      out.push_back({path, false, static_cast<std::int64_t>(bytes.size()), HashBytes(bytes)});
+      out.push_back({path, false, std::stoll(hash.substr(hash.find(':') + 1)), hash});
     } else {
       std::error_code ec;
       const fs::path target = fs::read_symlink(p, ec);
@@ -277,6 +279,15 @@ BackupResult BackupCard(const fs::path& cardRoot, const fs::path& backupRoot, st
   progress.Busy(true);
   progress.Status(texts::kBackupStatus);
   BackupResult result;
+  const CardLock::Taken lock = CardLock::Take(cardRoot);
+  if (!lock.lock) {
+    result.refusal = lock.message;
+    return result;
+  }
+  if (InspectCardJournal(HandsetProfile::F900i(), cardRoot, ops).Interrupted()) {
+    result.refusal = texts::kBackupInterrupted;
+    return result;
+  }
   result.folder = backupRoot / BackupStamp(now);
   OpResult r = ops.MakeFolders(backupRoot);
   if (r) r = MakeUniqueFolder(ops, backupRoot, BackupStamp(now), result.folder);
@@ -314,6 +325,7 @@ BackupResult BackupCard(const fs::path& cardRoot, const fs::path& backupRoot, st
 }
 
 std::string BackupReport(const BackupResult& result, std::string* details) {
+  if (!result.refusal.empty()) return result.refusal;
   std::string text = result.complete    ? texts::kBackupDone
                      : result.cancelled ? texts::kBackupCancelled
                                         : texts::kBackupFailed;

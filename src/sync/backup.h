@@ -72,12 +72,19 @@ std::optional<std::vector<ManifestEntry>> DecodeManifest(std::string_view bytes)
 std::vector<std::string> VerifyBackup(const std::filesystem::path& backup, FileOps& ops);
 
 struct BackupResult {
+  // Why no backup was begun (another program writes the card, or an update
+  // of it was interrupted): nothing was copied.
+  std::string refusal;
   std::filesystem::path folder;         // backupRoot/stamp, or what it was renamed to
   bool complete = false;                // copied without a failure, manifest and mark written
   bool cancelled = false;               // the user stopped it
   std::vector<CommitFailure> failures;
 };
 
+// The card is read under its lock, so no commit moves its files meanwhile,
+// and a card whose journal says an update was interrupted is refused (its
+// lists name files between two states): a backup marked complete always
+// restores to a card the handset reads right.
 // The card's three folders (those it has: a card without DCIM or SD_VIDEO is
 // backed up whole without them) into a new folder of backupRoot: the stamp of
 // now, or the stamp with "-2", "-3", ... when that name is taken (never an

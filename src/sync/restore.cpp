@@ -6,6 +6,7 @@
 
 #include "platform/cardpath.h"
 #include "sync/backup.h"
+#include "sync/card_lock.h"
 #include "sync/load.h"
 #include "sync/texts.h"
 
@@ -25,11 +26,8 @@ class QuietPrompts : public Prompts {
   }
 };
 
-// A file's bytes through the file-operation layer ("" and false when it
-// cannot be read).
-bool ReadWhole(FileOps& ops, const std::optional<fs::path>& p, std::string& bytes) {
-  return p && ops.ReadPrefix(*p, std::int64_t{1} << 32, bytes);
-}
+// A file's fingerprint, read in pieces ("" when it cannot be read).
+std::string FingerprintOf(FileOps& ops, const std::optional<fs::path>& p) { return p ? HashFile(ops, *p) : ""; }
 
 // The backup's items of one kind, each paired with a live card item holding
 // the same bytes (that file is only renamed), otherwise queued from the
@@ -44,22 +42,17 @@ std::int64_t PairKind(const fs::path& backup, FileOps& ops, MediaCatalogue& from
   for (int i = 0; i < fromBackup.count; ++i) {
     MediaEntry& e = fromBackup.Slot(i);
     const auto file = backupGuard.Resolve(e.sourceFolder, e.sourceName);
-    std::string bytes;
-    if (!ReadWhole(ops, file, bytes)) continue;  // the commit names it as a failed copy
-    const std::string hash = HashBytes(bytes);
+    const std::string hash = FingerprintOf(ops, file);
+    if (hash.empty()) continue;  // the commit names it as a failed copy
     int match = -1;
     for (int j = 0; j < onCard.count && match < 0; ++j) {
       const MediaEntry& c = onCard.Slot(j);
       if (used[static_cast<size_t>(j)] || c.toDelete || c.queued || c.size != e.size) continue;
       auto known = cardHashes.find(j);
-      if (known == cardHashes.end()) {
-        std::string cardBytes;
-        known = cardHashes.emplace(j, ReadWhole(ops, cardFile(j), cardBytes) ? HashBytes(cardBytes) : "").first;
-      }
+      if (known == cardHashes.end()) known = cardHashes.emplace(j, FingerprintOf(ops, cardFile(j))).first;
       // The same fingerprint, then the same bytes: a file is only ever
       // taken for the backup's when it is the backup's.
-      std::string cardBytes;
-      if (known->second == hash && ReadWhole(ops, cardFile(j), cardBytes) && cardBytes == bytes) match = j;
+      if (known->second == hash && cardFile(j) && SameBytes(ops, *file, *cardFile(j))) match = j;
     }
     if (match >= 0) {
       used[static_cast<size_t>(match)] = true;
@@ -69,7 +62,7 @@ std::int64_t PairKind(const fs::path& backup, FileOps& ops, MediaCatalogue& from
     } else {
       e.sourceFolder = file->parent_path().string() + "/";
       e.queued = true;
-      toCopy += static_cast<std::int64_t>(bytes.size());
+      toCopy += e.size;
     }
   }
   for (int j = 0; j < onCard.count; ++j) {
@@ -87,6 +80,13 @@ RestoreSetup PrepareRestore(const fs::path& backup, const fs::path& cardRoot, Fi
   if (const auto differences = VerifyBackup(backup, ops); !differences.empty()) {
     setup.refusal.push_back(texts::kRestoreBadBackup);
     setup.refusal.insert(setup.refusal.end(), differences.begin(), differences.end());
+    return setup;
+  }
+  // The card is read under its lock: no commit moves its files while they
+  // are paired with the backup's.
+  const CardLock::Taken lock = CardLock::Take(cardRoot);
+  if (!lock.lock) {
+    setup.refusal.push_back(lock.message);
     return setup;
   }
   CardSession& session = setup.session;

@@ -35,6 +35,12 @@ inline constexpr const char* kInterruptedFinishOnly =
     "ファイルの削除が始まっていたため、更新前の状態には戻せません．\n"
     "更新を最後まで行ってから、カードを読み込みます．";
 
+// A backup of a card whose update was interrupted would hold files between
+// two states.
+inline constexpr const char* kBackupInterrupted =
+    "前回のメモリカード更新が途中で中断されたままのため、バックアップしませんでした．\n"
+    "メモリカードを読み込み直して、中断された更新を完了するか、更新前に戻してから"
+    "バックアップしてください（fenmora-cli finish / revert）．";
 // Finishing or undoing an interrupted update.
 inline constexpr const char* kRecoveryStatus = "中断された更新の処理中...";
 inline constexpr const char* kFinishDone = "前回中断されたメモリカードの更新を完了しました";
