@@ -2,6 +2,7 @@
 // copied off and back, a journal someone else wrote.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -29,6 +30,12 @@ CommitResult CutCommit(CardSession& s, long n) {
 }
 
 std::string Still(const std::string& name) { return "\\PRIVATE\\DOCOMO\\STILL\\" + name; }
+
+std::string Host() {
+  char buf[256] = {};
+  gethostname(buf, sizeof buf - 1);
+  return buf;
+}
 
 class AcrossTime : public CliTest {
  protected:
@@ -96,6 +103,70 @@ TEST_F(AcrossTime, ARetryNeverGoesOnTopOfAnInterruptedUpdate) {
   // Finished: only the photo the user deleted is gone.
   ASSERT_EQ(RunCli({"finish", Card()}).exitCode, 0);
   EXPECT_EQ(Listed(), (std::vector<std::string>{"two=2", "three=3"}));
+}
+
+// A reader that copies the card's content (a backup, an export) waits for a
+// commit and refuses a card whose update was interrupted, naming the two ways
+// out: a backup marked complete and an export never put a title on another
+// photo. Once the update is finished, both go.
+TEST_F(AcrossTime, ReadersNeverCopyACardBetweenTwoStates) {
+  ThreePhotos();
+  const fs::path into = pc.path() / "backups", exported = pc.path() / "exported";
+  {
+    auto held = CardLock::Take(card.root());  // another program, between its renames
+    ASSERT_TRUE(held.lock);
+    const CliRun backup = RunCli({"backup", Card(), "--into", into.string()});
+    EXPECT_EQ(backup.exitCode, 1);
+    EXPECT_NE(backup.err.find("プロセス " + std::to_string(getpid())), std::string::npos) << backup.err;
+    const CliRun exporting = RunCli({"export", Card(), "--into", exported.string()});
+    EXPECT_EQ(exporting.exitCode, 1);
+    EXPECT_FALSE(fs::exists(into) && !fs::is_empty(into));
+    EXPECT_FALSE(fs::exists(exported) && !fs::is_empty(exported));
+  }
+  ASSERT_TRUE(DeleteFirstCut(4));  // a commit cut between its renames
+  for (const CliRun& refused : {RunCli({"backup", Card(), "--into", into.string()}),
+                                RunCli({"export", Card(), "--into", exported.string()})}) {
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("finish"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("revert"), std::string::npos) << refused.err;
+  }
+  EXPECT_FALSE(fs::exists(into) && !fs::is_empty(into));
+  EXPECT_FALSE(fs::exists(exported) && !fs::is_empty(exported));
+  ASSERT_EQ(RunCli({"finish", Card()}).exitCode, 0);
+  EXPECT_EQ(RunCli({"backup", Card(), "--into", into.string()}).exitCode, 0);
+  EXPECT_EQ(RunCli({"export", Card(), "--into", exported.string()}).exitCode, 0);
+  EXPECT_EQ(testcard::ReadBytes(exported / "images" / "001 two.jpg").substr(0, 1), "2");
+}
+
+// A lock another computer left, with an interrupted update under it: the
+// listing says the update is interrupted, and every command that refuses
+// names the file to remove once the user is sure; a lock a process of this
+// computer left goes with the next finish even when it wrote no journal.
+TEST_F(AcrossTime, ALockOfAnotherComputerIsNamedAndOneOfAGoneProcessGoes) {
+  ThreePhotos();
+  ASSERT_TRUE(DeleteFirstCut(4));
+  const std::string lock = std::string("\\") + kLockName;
+  card.Write(lock, "fenmora-lock another-computer 4242 " + std::to_string(std::time(nullptr)) + "\n");
+  const CliRun list = RunCli({"list", Card()});
+  EXPECT_EQ(list.exitCode, 0);
+  EXPECT_NE(list.err.find("interrupted"), std::string::npos) << list.err;
+  const std::string ops = PcFile("ops.txt", "delete image 1\n");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"finish", Card()}, {"revert", Card()}, {"apply", Card(), ops},
+        {"backup", Card(), "--into", (pc.path() / "b").string()}, {"export", Card(), "--into", (pc.path() / "e").string()}}) {
+    const CliRun refused = RunCli(args);
+    EXPECT_NE(refused.exitCode, 0) << args[0];
+    EXPECT_NE(refused.err.find((card.root() / kLockName).string()), std::string::npos) << args[0] << ": " << refused.err;
+  }
+  fs::remove(card.Host(lock));
+  ASSERT_EQ(RunCli({"finish", Card()}).exitCode, 0);
+  // A process of this computer that made its lock and died at once.
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  waitpid(child, nullptr, 0);
+  card.Write(lock, "fenmora-lock " + Host() + " " + std::to_string(child) + " " + std::to_string(std::time(nullptr)) + "\n");
+  EXPECT_EQ(RunCli({"finish", Card()}).exitCode, 0);
+  EXPECT_FALSE(card.Exists(lock));
 }
 
 TEST_F(AcrossTime, ACardCopiedOffAndBackIsFinishedByWhatItsFilesAre) {

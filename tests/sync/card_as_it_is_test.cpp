@@ -208,6 +208,43 @@ TEST_F(CardAsItIs, AnAddedFileThatChangedIsNeverCopiedOnTheJournalsWord) {
   }
 }
 
+// The card fills up (another program writes it) while the copies are made:
+// the commit stops and undoes what it did. No table lists a file that is not
+// there, the photo the user deleted is still listed under its title, and
+// nothing of the edits is half written.
+TEST_F(CardAsItIs, ACopyFailingForSpaceUndoesTheWholeCommit) {
+  card.WriteTable(MediaKind::Image, 0, {{"STIL0001.JPG", "one", "1"}, {"STIL0002.JPG", "two", "22"},
+                                        {"STIL0003.JPG", "three", "333"}});
+  testcard::WriteBytes(pc.path() / "photo.jpg", std::string(90000, 'p'));
+  testcard::WriteBytes(pc.path() / "photo2.jpg", std::string(90000, 'q'));
+  class FillsUp : public FaultyFileOps {
+   public:
+    using FaultyFileOps::FaultyFileOps;
+    OpResult CopyFile(const fs::path& from, const fs::path& to) override {
+      if (++copies_ < 2) return FaultyFileOps::CopyFile(from, to);
+      testcard::WriteBytes(to, "half");
+      return OpResult::Fail("write: No space left on device");
+    }
+   private:
+    int copies_ = 0;
+  };
+  const auto before = card.Snapshot();
+  CardSession s;
+  Load(s);
+  ScriptedPrompts none;
+  ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, pc.path() / "photo.jpg", none), QueueOutcome::Queued);
+  ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, pc.path() / "photo2.jpg", none), QueueOutcome::Queued);
+  ASSERT_TRUE(ApplyTitle(Images(s), 1, "retitled"));
+  ASSERT_TRUE(DeleteEntry(Images(s), s.space, 2));
+  FillsUp full(real);
+  const CommitResult r = Commit(s, full);
+  EXPECT_FALSE(r.Ok());
+  EXPECT_TRUE(r.undone);
+  EXPECT_EQ(CommitReport(r).rfind(texts::kCommitStopped, 0), 0u) << CommitReport(r);
+  EXPECT_EQ(card.Snapshot(), before);
+  EXPECT_TRUE(testcard::Clean(CheckCard(kProfile, card.root())));
+}
+
 // Any one operation of an update that adds a file fails on its own; the next
 // commit leaves neither a scratch copy nor a journal's scratch behind.
 TEST_F(CardAsItIs, NoScratchFileOutlivesTheNextCommit) {
