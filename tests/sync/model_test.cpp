@@ -35,8 +35,10 @@
 #include "platform/cardname.h"
 #include "platform/fileops.h"
 #include "support/temp_card.h"
+#include "sync/backup.h"
 #include "sync/commit.h"
 #include "sync/load.h"
+#include "sync/recovery.h"
 #include "sync/texts.h"
 
 namespace fenmora {
@@ -84,7 +86,7 @@ struct EditSpec {
   std::string text;  // Add: the computer file's name; Title: the title
 };
 
-enum class FaultMode { None, FailFrom, FailOnce, Torn, Unmount };
+enum class FaultMode { None, FailFrom, FailOnce, Torn, Unmount, NoSpace };
 
 struct CaseSpec {
   std::uint64_t seed = 0;
@@ -108,6 +110,7 @@ const char* FaultWord(FaultMode f) {
     case FaultMode::FailOnce: return "only operation fails:";
     case FaultMode::Torn: return "the process dies half way through operation";
     case FaultMode::Unmount: return "the card is taken away before the commit";
+    case FaultMode::NoSpace: return "the card is full (another program filled it) at copy";
   }
   return "";
 }
@@ -158,7 +161,8 @@ std::string Describe(const CaseSpec& c) {
     o << "\n";
   }
   o << "fault: " << FaultWord(c.fault);
-  if (c.fault == FaultMode::FailFrom || c.fault == FaultMode::FailOnce || c.fault == FaultMode::Torn)
+  if (c.fault == FaultMode::FailFrom || c.fault == FaultMode::FailOnce || c.fault == FaultMode::Torn ||
+      c.fault == FaultMode::NoSpace)
     o << " " << c.faultAt;
   if (c.fault == FaultMode::Unmount)
     o << (c.faultAt % 2 == 0 ? " (another card put in)" : " (the mount point left bare)");
@@ -182,11 +186,12 @@ class Draw {
     for (int i = 0; i < edits; ++i) c.edits.push_back(Edit(c));
     const int mode = Int(0, 99);
     c.fault = mode < 25 ? FaultMode::None
-              : mode < 55 ? FaultMode::FailFrom
+              : mode < 45 ? FaultMode::FailFrom
+              : mode < 55 ? FaultMode::NoSpace
               : mode < 70 ? FaultMode::FailOnce
               : mode < 95 ? (f_.tornOperations ? FaultMode::Torn : FaultMode::FailFrom)
                           : (f_.unmount ? FaultMode::Unmount : FaultMode::FailFrom);
-    c.faultAt = Int(1, 40);
+    c.faultAt = c.fault == FaultMode::NoSpace ? Int(1, 3) : Int(1, 40);
     c.revert = Chance(50);
     if (Chance(15)) c.recoveryFaultAt = Int(1, 30);
     return c;
@@ -419,6 +424,14 @@ class CaseOps : public FileOps {
   }
   OpResult CopyFile(const fs::path& from, const fs::path& to) override {
     Trace("copy", from, to);
+    if (mode_ == FaultMode::NoSpace && ++copies_ == at_) {
+      // What fitted of it stays until the commit takes it away.
+      hit_ = true;
+      std::string bytes;
+      inner_.ReadFile(from, bytes);
+      testcard::WriteBytes(to, std::string_view(bytes).substr(0, bytes.size() / 3));
+      return OpResult::Fail("write: No space left on device");
+    }
     return Change([&] { return inner_.CopyFile(from, to); },
                   [&] {
                     std::string bytes;
@@ -466,6 +479,7 @@ class CaseOps : public FileOps {
   FaultMode mode_;
   long at_;
   long changes_ = 0;
+  long copies_ = 0;
   bool hit_ = false;
 };
 
@@ -575,6 +589,7 @@ class CaseRun {
       if (faulted && result.Ok()) Add("failure reported as success", "the commit hit an injected failure and said it was done");
     }
     bool journalLeft = fs::exists(root_ / "fenmora.jnl");
+    if (faulted) BackupBesideTheCut();
     if (faulted) {
       // The user loads the card again and commits what the load shows; the
       // card may fail again during that commit, and then the user once more.
@@ -755,6 +770,38 @@ class CaseRun {
   }
 
   static std::string ReadHost(const fs::path& p) { return testcard::ReadBytes(p); }
+
+  // The lists the tables at root show, each item with its file's bytes.
+  static Lists ListsAt(const fs::path& root) {
+    Lists lists;
+    RealFileOps ops;
+    for (MediaKind kind : kListKinds) {
+      MediaCatalogue cat;
+      LoadResult r;
+      LoadKind(kProfile, kind, root, ops, cat, r);
+      for (int row = 1; row <= cat.LiveCount(); ++row) {
+        const MediaEntry* e = cat.EntryAtRow(row);
+        const std::string path = JoinCard(e->sourceFolder, e->sourceName);
+        lists[static_cast<size_t>(KindIndex(kind))].push_back({e->title, ReadHost(root / path), path});
+      }
+    }
+    return lists;
+  }
+
+  // A backup taken where the commit stopped: refused while the card is
+  // between two states (its journal says so), otherwise complete and
+  // showing what the card shows, each title on its own bytes.
+  void BackupBesideTheCut() {
+    testcard::TempFolder into{"fenmora-model-backup"};
+    const BackupResult b = BackupCard(root_, into.path(), std::time(nullptr), real_, progress_);
+    const bool between = InspectCardJournal(kProfile, root_, real_).Interrupted();
+    if (between && b.complete) Add("backup of a card between two states", b.folder.string());
+    if (!between && !b.complete) Add("backup of a whole card refused or failed", BackupReport(b));
+    if (!b.complete) return;
+    const Lists card = ListsAt(root_), backup = ListsAt(b.folder);
+    for (size_t k = 0; k < 3; ++k)
+      if (!Same(card[k], backup[k])) Add("backup differs from the card", KindWord(kListKinds[k]));
+  }
 
   // The lists a load shows, each item with the bytes of its file.
   Lists Shown(const CardSession& s, std::vector<std::string>* paths = nullptr) {
