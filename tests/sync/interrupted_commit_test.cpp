@@ -9,6 +9,7 @@
 #include "support/temp_card.h"
 #include "sync/commit.h"
 #include "sync/journal.h"
+#include "sync/journal_v3.h"
 #include "sync/recovery.h"
 #include "sync/load.h"
 
@@ -210,6 +211,51 @@ TEST(Journal, ReadWithinWhatItsSizeHolds) {
   // The same runs in a journal's real share (a table of zeros) are read.
   const std::string fair = sealed("FENMORA-JOURNAL 4\nmode 0\nfile 1 = = =%zffff\n");
   ASSERT_TRUE(DecodeJournal(fair));
+}
+
+// An update the previous version left (its journal in format 3: the lists
+// it was writing, each file known by what it is) is still finished or undone.
+TEST(OldJournal, AnUpdateOfTheFormerFormatIsFinishedOrUndone) {
+  for (const Prompts::Answer choice : {Prompts::Answer::Yes, Prompts::Answer::No}) {
+    TempCard card;
+    RealFileOps real;
+    card.WriteTable(MediaKind::Image, 0, {{"STIL0001.JPG", "A", "aaaaa"}, {"STIL0002.JPG", "B", "bbbbbbb"}});
+    const std::string table = "\\PRIVATE\\DOCOMO\\TABLE\\STILL\\SUD000.TBL";
+    const std::string oldTable = card.Read(table);
+    // Cut after its table was written, before the file was renamed: the
+    // first photo, retitled, is to be STIL0003.JPG.
+    card.WriteTable(MediaKind::Image, 0, {{"STIL0003.JPG", "A2", "", false}, {"STIL0002.JPG", "B", "bbbbbbb"}});
+    const std::string newTable = card.Read(table);
+    v3::Journal j;
+    j.tables.push_back({MediaKind::Image, table, true, oldTable, HashBytes(newTable)});
+    const std::string folder = "\\PRIVATE\\DOCOMO\\STILL\\";
+    j.items.push_back({MediaKind::Image, 1, false, false, folder, "STIL0001.JPG", folder, "STIL0003.JPG",
+                       "2004:02:14 00:00:00", "A2", 5, {5, 0, "", ""}});
+    j.items.push_back({MediaKind::Image, 2, false, false, folder, "STIL0002.JPG", folder, "STIL0002.JPG",
+                       "2004:02:14 00:00:00", "B", 7, {7, 0, "", ""}});
+    card.Write(std::string("\\") + kJournalName, v3::EncodeJournal(j));
+
+    CardSession s;
+    ScriptedPrompts prompts;
+    prompts.ExpectLoad().ExpectTakingUp(card.root(), choice);
+    RecordingProgress progress;
+    ASSERT_TRUE(LoadCard(s, card.root(), prompts, progress).Completed());
+    const CommitResult r = ExecuteCommit(s, PlanCommit(s), real, progress);
+    ASSERT_TRUE(r.Ok()) << CommitReport(r);
+    EXPECT_FALSE(card.Exists(std::string("\\") + kJournalName));
+    MediaCatalogue listed;
+    LoadResult none;
+    LoadKind(kProfile, MediaKind::Image, card.root(), real, listed, none);
+    ASSERT_EQ(listed.LiveCount(), 2);
+    if (choice == Prompts::Answer::Yes) {
+      EXPECT_EQ(listed.EntryAtRow(1)->cardName, "STIL0003.JPG");
+      EXPECT_EQ(listed.EntryAtRow(1)->title, "A2");
+      EXPECT_EQ(card.Read(folder + "STIL0003.JPG"), "aaaaa");
+    } else {
+      EXPECT_EQ(card.Read(table), oldTable);
+      EXPECT_EQ(card.Read(folder + "STIL0001.JPG"), "aaaaa");
+    }
+  }
 }
 
 // A sweep is done once: a file an item of the update stands on or is given
