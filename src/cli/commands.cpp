@@ -570,7 +570,8 @@ const Command kCommands[] = {
      {"CARD"},
      {{"--into", "DIR"}},
      "    Copy PRIVATE, SD_VIDEO and DCIM into a new time-stamped folder in DIR\n"
-     "    (default: the window's backup folder) and print that folder.\n",
+     "    (default: the window's backup folder) and print that folder. Reads the\n"
+     "    card under its lock; a card whose update was interrupted is refused.\n",
      [](const Args& a, Streams io) {
        const auto into = a.Value("--into");
        return RunBackup(a.Card(), into ? std::optional<fs::path>(*into) : std::nullopt, io);
@@ -601,15 +602,19 @@ const Command kCommands[] = {
      {"CARD"},
      {},
      "    Finish an update of the card that was interrupted (a card pulled out, a\n"
-     "    crash), reload it and print the lists. apply never does this by itself:\n"
-     "    on a card with an interrupted update it refuses, and list and check say\n"
-     "    so first. Nothing is done when a file cannot be told apart from another.\n",
+     "    crash): carry out the steps of its journal the card shows not done, then\n"
+     "    print the lists. apply never does this by itself: on a card with an\n"
+     "    interrupted update it refuses, and list and check say so first. Nothing\n"
+     "    is done where the card is neither before nor after a step, or where a\n"
+     "    file to copy again is no longer exactly the one the update chose.\n",
      [](const Args& a, Streams io) { return RunRecovery(a.Card(), Recovery::Finish, io); }},
     {"revert",
      {"CARD"},
      {},
      "    Return a card whose last update was interrupted to its state before that\n"
-     "    update (finish completes it instead), reload it and print the lists.\n",
+     "    update (finish completes it instead): undo, in reverse, the steps of its\n"
+     "    journal the card shows done, then print the lists. Once the update had\n"
+     "    begun removing files it can only be finished.\n",
      [](const Args& a, Streams io) { return RunRecovery(a.Card(), Recovery::Revert, io); }},
     {"midi",
      {"SOURCE", "DEST"},
