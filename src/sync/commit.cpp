@@ -829,6 +829,15 @@ std::string SpaceShortfall(const CommitPlan& plan, const Journal& journal) {
          std::to_string(free) + texts::kBytes;
 }
 
+// A file added from the computer as the journal names it: the file itself,
+// by its whole path, wherever the user's link to it led (a journal is read
+// again from anywhere, and finishing never follows a link).
+fs::path SourceOnComputer(const fs::path& p) {
+  std::error_code ec;
+  fs::path whole = fs::weakly_canonical(fs::absolute(p, ec), ec);
+  return ec ? fs::absolute(p, ec) : whole;
+}
+
 // The tables as they were before the commit, in the journal.
 void KeepOldTables(Journal& journal, std::vector<TableOnCard> tables) {
   for (TableOnCard& t : tables) {
@@ -852,7 +861,7 @@ void JournalSteps(const CommitPlan& plan, Journal& journal) {
   auto rel = [&](const fs::path& p) {
     if (p.empty()) return std::string();
     const fs::path r = p.lexically_relative(plan.cardRoot);
-    return r.empty() || *r.begin() == ".." ? p.string() : r.generic_string();
+    return r.empty() || *r.begin() == ".." ? SourceOnComputer(p).string() : r.generic_string();
   };
   for (const CommitStep& s : plan.steps) {
     if (s.action == CommitStep::Action::WriteJournal) {
@@ -871,8 +880,9 @@ std::string FingerprintCopies(const CommitPlan& plan, Journal& journal, FileOps&
   for (const CommitStep& s : plan.steps) {
     if (s.action != CommitStep::Action::CopyIn || s.file < 0) continue;
     FileIdentity& id = journal.files[static_cast<size_t>(s.file)].id;
-    const FileStat st = ops.Stat(s.src);
-    id.hash = st.regular ? HashFile(ops, s.src) : "";
+    const fs::path source = SourceOnComputer(s.src);
+    const FileStat st = ops.Stat(source);
+    id.hash = st.regular ? HashFile(ops, source) : "";
     id.size = st.size;
     if (id.hash.empty()) return s.src.string();
   }
@@ -938,7 +948,8 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
     // for the next load.
     const RecoveryResult undo = RecoverUpdate(session.profile, plan.cardRoot, journal, Recovery::Revert, ops, progress);
     result.undone = undo.ok && !undo.journalLeft;
-  } else if (result.stopped && !result.contentTouched) {
+  } else if (result.stopped && (plan.journaled || !result.contentTouched)) {
+    // (Journaled, it stopped at the journal: no step of the plan ran.)
     result.undone = true;
   }
   if (!result.stopped) {

@@ -208,6 +208,29 @@ TEST_F(CardAsItIs, AnAddedFileThatChangedIsNeverCopiedOnTheJournalsWord) {
   }
 }
 
+// A file added by a path relative to the working folder, or through a link:
+// the journal names the file itself by its whole path, so the update is
+// finished from any folder.
+TEST_F(CardAsItIs, AFileAddedByARelativePathIsFinishedFromAnywhere) {
+  card.WriteTable(MediaKind::Image, 0, {{"STIL0001.JPG", "one", "1"}});
+  testcard::WriteBytes(pc.path() / "photo.jpg", std::string(5000, 'p'));
+  fs::create_symlink(pc.path() / "photo.jpg", pc.path() / "link.jpg");
+  const fs::path was = fs::current_path();
+  CardSession s;
+  Load(s);
+  fs::current_path(pc.path());
+  ScriptedPrompts none;
+  ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, "link.jpg", none), QueueOutcome::Queued);
+  PulledMidCopy pulled(real);
+  const CommitResult cut = Commit(s, pulled);
+  fs::current_path(was);
+  ASSERT_FALSE(cut.Ok());
+  EXPECT_EQ(InspectCardJournal(kProfile, card.root(), real).state, CardJournal::State::Fits);
+  CardSession again;
+  EXPECT_TRUE(Load(again, Prompts::Answer::Yes).recovered);
+  EXPECT_EQ(Images(again).LiveCount(), 2);
+}
+
 // The card fills up (another program writes it) while the copies are made:
 // the commit stops and undoes what it did. No table lists a file that is not
 // there, the photo the user deleted is still listed under its title, and
