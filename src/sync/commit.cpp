@@ -135,10 +135,10 @@ class Planner {
 
   // The journal's file for a card file, one per file however many records
   // name it.
-  int FileOf(const Key& k, const fs::path& path, const std::string& label) {
+  int FileOf(const Key& k, const fs::path& path, const std::string& label, std::int64_t size = -1) {
     const auto known = fileOfKey_.find(k);
     if (known != fileOfKey_.end()) return known->second;
-    const int f = NewFile(path, label, ops_.Stat(path).size);
+    const int f = NewFile(path, label, size >= 0 ? size : ops_.Stat(path).size);
     fileOfKey_.emplace(k, f);
     return f;
   }
@@ -293,20 +293,21 @@ class Planner {
         continue;
       }
       const auto src = PathOf(e.sourceFolder, e.sourceName);
-      if (src && ops_.Stat(*src).exists) Resident(cat, i, owner, *src, cardFolder);
+      if (const FileStat st = src ? ops_.Stat(*src) : FileStat{}; st.exists)
+        Resident(cat, i, owner, *src, st.size, cardFolder);
     }
   }
 
   static std::string Label(const MediaEntry& e, const std::string& name) { return name + " " + e.title; }
 
   void Resident(const MediaCatalogue& cat, int i, const std::map<Key, int>& owner, const fs::path& src,
-                const std::string& cardFolder) {
+                std::int64_t size, const std::string& cardFolder) {
     const MediaEntry& e = cat.Slot(i);
     const Key from = KeyOf(e.sourceFolder, e.sourceName);
     if (e.toDelete) {
       // A file a live record still names, of any kind, is that record's file.
       if (!sources_.count(from) && !liveAnyKind_.count(from) && deleted_.insert(from).second)
-        removals_.push_back({kind_, src, FileOf(from, src, Label(e, e.sourceName))});
+        removals_.push_back({kind_, src, FileOf(from, src, Label(e, e.sourceName), size)});
       return;
     }
     const Key to = KeyOf(cardFolder, e.cardName);
@@ -321,7 +322,7 @@ class Planner {
     }
     if (from == to && FolderOf(e.sourceFolder).names[from.name] == e.cardName) return;
     if (const auto dest = PathOf(cardFolder, e.cardName))
-      moves_.push_back({from, to, src, *dest, FileOf(from, src, Label(e, e.sourceName))});
+      moves_.push_back({from, to, src, *dest, FileOf(from, src, Label(e, e.sourceName), size)});
   }
 
   void Copy(const fs::path& src, const std::string& cardFolder, const MediaEntry& e) {
