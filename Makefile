@@ -64,7 +64,7 @@ check-package: build
 # fuzz/regressions/<target>/, where the core tests replay it.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := fuzz_table fuzz_mld fuzz_mfi_midi fuzz_smf fuzz_cardpath fuzz_cp932 fuzz_movie
+FUZZ_TARGETS := fuzz_table fuzz_mld fuzz_mfi_midi fuzz_smf fuzz_cardpath fuzz_cp932 fuzz_journal fuzz_movie
 
 .PHONY: fuzz fuzz-smoke fuzz-build
 

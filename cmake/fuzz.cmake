@@ -9,7 +9,7 @@
 # the kept findings of fuzz/regressions/.)
 option(FENMORA_FUZZ "Build the libFuzzer targets (needs clang)" OFF)
 
-set(FENMORA_FUZZ_TARGETS fuzz_table fuzz_mld fuzz_mfi_midi fuzz_smf fuzz_cardpath fuzz_cp932 fuzz_movie)
+set(FENMORA_FUZZ_TARGETS fuzz_table fuzz_mld fuzz_mfi_midi fuzz_smf fuzz_cardpath fuzz_cp932 fuzz_journal fuzz_movie)
 
 if(NOT FENMORA_FUZZ)
   return()

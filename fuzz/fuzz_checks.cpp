@@ -1,5 +1,8 @@
 #include "fuzz_checks.h"
 
+#include "sync/journal.h"
+#include "sync/journal_v3.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -527,6 +530,23 @@ std::string CheckCardPath(const CardFixture& card, std::string_view bytes) {
   return {};
 }
 
+// ------------------------------------------------------------------ journals
+
+std::string CheckJournal(std::string_view bytes) {
+  (void)v3::DecodeJournal(bytes);
+  const auto j = DecodeJournal(bytes);
+  if (!j) return "";
+  size_t decoded = 0;
+  for (const JournalTable& t : j->tables) decoded += t.cardPath.size() + t.oldBytes.size() + t.newBytes.size();
+  for (const JournalFile& f : j->files) decoded += f.id.head.size() + f.id.hash.size() + f.label.size();
+  for (const JournalStep& s : j->steps) decoded += s.src.size() + s.dest.size();
+  if (decoded > bytes.size() * 16 + (1u << 20)) return "decoded " + std::to_string(decoded) + " bytes from " + std::to_string(bytes.size());
+  const std::string again = EncodeJournal(*j);
+  const auto back = DecodeJournal(again);
+  if (!back || EncodeJournal(*back) != again) return "a decoded journal does not write back the same";
+  return "";
+}
+
 // ------------------------------------------------------------------ by name
 
 namespace {
@@ -544,6 +564,7 @@ CheckFunction CheckOfTarget(std::string_view target) {
   if (target == "fuzz_smf") return &WithoutCard<CheckSmf>;
   if (target == "fuzz_mfi_midi") return &WithoutCard<CheckMfiMidi>;
   if (target == "fuzz_cp932") return &WithoutCard<CheckCp932>;
+  if (target == "fuzz_journal") return &WithoutCard<CheckJournal>;
   if (target == "fuzz_cardpath") return &CheckCardPath;
   return nullptr;
 }

@@ -42,6 +42,11 @@ std::string CheckSmf(std::string_view bytes);
 // exactly, representable characters come back, cuts fall on boundaries.
 std::string CheckCp932(std::string_view bytes);
 
+// A journal as the card may hold it: either format decodes without growing
+// past what its size allows, and a journal that decodes writes back to bytes
+// that decode to the same.
+std::string CheckJournal(std::string_view bytes);
+
 // A temporary card root made once: real folders, a link out of the card
 // (absolute), a link inside it (relative), a relative link that climbs out, a
 // dangling link that points outside, a link loop and a file link outside. A

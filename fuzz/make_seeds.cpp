@@ -9,6 +9,8 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/table.h"
+#include "sync/journal.h"
+#include "sync/journal_v3.h"
 #include "platform/cp932.h"
 #include "profile/profile.h"
 #include "support/mfi_writer.h"
@@ -238,6 +240,27 @@ void Cp932Seeds(const fs::path& dir) {
   Write(dir, "bad-utf8.bin", "a\xFF" "b\xC0\x80\xE3\x81" "A\xED\xA0\x80\xF4\x90\x80\x80"s);
 }
 
+// ------------------------------------------------------------------ journals
+
+// A journal of each format, written by the program's own writers.
+void JournalSeeds(const fs::path& dir) {
+  Journal j;
+  j.tables.push_back({MediaKind::Image, "\\PRIVATE\\DOCOMO\\TABLE\\STILL\\SUD000.TBL", true,
+                      std::string(768, '\0'), true, std::string(1024, '\0')});
+  j.files.push_back({{3000, 0, "", ""}, "STIL0001.JPG one"});
+  j.files.push_back({{9000, 0, "0123456789abcdef:9000", ""}, "STIL0002.JPG photo"});
+  j.steps.push_back({StepAction::CopyIn, "/home/u/photo.jpg", "PRIVATE/DOCOMO/STILL/STIL0002.JPG.fmcopy", 1, -1});
+  j.steps.push_back({StepAction::Rename, "PRIVATE/DOCOMO/STILL/STIL0001.JPG", "PRIVATE/DOCOMO/STILL/STIL0003.JPG", 0, -1});
+  j.steps.push_back({StepAction::PlaceCopy, "PRIVATE/DOCOMO/STILL/STIL0002.JPG.fmcopy",
+                     "PRIVATE/DOCOMO/STILL/STIL0002.JPG", 1, -1});
+  j.steps.push_back({StepAction::WriteTable, "", "PRIVATE/DOCOMO/TABLE/STILL/SUD000.TBL", -1, 0});
+  Write(dir, "update.jnl", EncodeJournal(j));
+  v3::Journal old;
+  old.tables.push_back({MediaKind::Image, "\\PRIVATE\\DOCOMO\\TABLE\\STILL\\SUD000.TBL", true,
+                        std::string(768, '\0'), "ab:1"});
+  Write(dir, "format3.jnl", v3::EncodeJournal(old));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -252,6 +275,7 @@ int main(int argc, char** argv) {
   SmfSeeds(out / "fuzz_smf");
   CardPathSeeds(out / "fuzz_cardpath");
   Cp932Seeds(out / "fuzz_cp932");
+  JournalSeeds(out / "fuzz_journal");
   std::printf("make_seeds: %d seed files in %s\n", written, out.c_str());
   return 0;
 }

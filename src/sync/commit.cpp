@@ -909,6 +909,13 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
     result.refusal = texts::kJournalBlocks;
     return result;
   }
+  // A card folder that is gone (the card pulled, the folder deleted) is a
+  // card that changed, said as such, not a lock that cannot be made.
+  if (std::error_code ec; !fs::is_directory(plan.cardRoot, ec)) {
+    result.stopped = result.cardChanged = true;
+    result.failures.push_back({plan.cardRoot.string(), "gone"});
+    return result;
+  }
   CardLock::Taken lock = CardLock::Take(plan.cardRoot);
   if (!lock.lock) {
     result.stopped = result.refused = true;
