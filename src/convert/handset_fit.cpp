@@ -129,10 +129,12 @@ Fitted HandsetFit::FitMelody(const fs::path& file, Prompts& prompts) {
     prompts.Tell(Icon::Warning, texts::kSlimFailed + shownPath);
     return {};
   }
-  // Still over the limit: said, and the slimmed copy goes on to the size
-  // question, which then names its size, not the original's.
+  // Still over the limit: said. A slimmed copy smaller than the original
+  // goes on to the size question, which then names its size; one that is not
+  // smaller is no use, and the user's own file goes on instead.
   if (static_cast<std::int64_t>(slim->size()) > limit)
     prompts.Tell(Icon::Warning, texts::kMelodyStillLarge + shownPath);
+  if (static_cast<qint64>(slim->size()) >= bytes.size()) return {};
   const fs::path stored = Store(file, ".mid", *slim);
   if (stored.empty()) {
     prompts.Tell(Icon::Warning, texts::kConvertFailed + shownPath);

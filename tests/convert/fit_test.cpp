@@ -254,6 +254,32 @@ TEST_F(Fitting, MelodyStillTooLargeGoesSlimmedToTheSizeQuestionWithItsSlimmedSiz
   EXPECT_EQ(e.userFile, midi.string());
 }
 
+// A melody that slimming cannot make smaller (nothing but notes, running
+// status already): the user's own file goes to the size question, never a
+// copy as large as it or larger.
+TEST_F(Fitting, AMelodySlimmingCannotShrinkGoesAsItIsToTheSizeQuestion) {
+  std::string body = std::string("\0\x90", 2);
+  for (int i = 0; i < 12000; ++i) {
+    const char note = static_cast<char>(48 + i % 24);
+    body += std::string{note, '\x64', '\x60', note, '\0', '\0'};
+  }
+  body += std::string("\xFF\x2F\0", 3);  // after the last note's delta time
+  auto be = [](std::uint32_t v, int n) {
+    std::string o;
+    for (int i = n - 1; i >= 0; --i) o.push_back(static_cast<char>(v >> (8 * i)));
+    return o;
+  };
+  const fs::path midi = pc.Write("dense.mid", "MThd" + be(6, 4) + be(0, 2) + be(1, 2) + be(96, 2) + "MTrk" +
+                                                  be(static_cast<std::uint32_t>(body.size()), 4) + body);
+  prompts.Expect(Prompts::Question::SlimMelody, Prompts::Answer::Yes)
+      .ExpectOk(texts::kMelodyStillLarge + midi.string())
+      .Expect(Prompts::Question::Oversize, Prompts::Answer::Yes);
+  ASSERT_EQ(Add(MediaKind::Melody, midi), QueueOutcome::Queued);
+  EXPECT_EQ(SourceOf(Last(MediaKind::Melody)), midi);
+  EXPECT_EQ(Last(MediaKind::Melody).size, static_cast<std::int64_t>(fs::file_size(midi)));
+  EXPECT_TRUE(fs::is_empty(temp.path()));
+}
+
 // A FIFO with a picture's or a melody's name is refused before the
 // conversion looks at it (reading it would wait for a writer for ever); no
 // question is asked and nothing is converted.
