@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "convert/fit_texts.h"
 #include "convert/movie_texts.h"
 #include "convert/picture.h"
 #include "media/file_info.h"
@@ -84,12 +85,33 @@ Fitted HandsetFit::FitPicture(const fs::path& file, Prompts& prompts) {
   PictureLimits limits;
   limits.bytes = LimitOf(profile_, MediaKind::Image, ".JPG");
   const PictureFacts facts = InspectPicture(file, limits);
+  const std::string shownPath = file.string();
+  // Decided by the bytes, whatever the name: an iPhone's photo named .jpg is
+  // no JPEG the handset shows, and no reader here decodes it.
+  if (!facts.readable && (facts.format == "heic" || facts.format == "avif")) {
+    std::string name = facts.format;
+    for (char& c : name) c = static_cast<char>(c - 'a' + 'A');
+    prompts.Tell(Icon::Warning, texts::PictureFormatNotRead(name) + shownPath);
+    return {Fitted::Step::Skip, {}, {}};
+  }
+  if (facts.cutShort) {
+    prompts.Tell(Icon::Warning, texts::kPictureCutShort + shownPath);
+    return {Fitted::Step::Skip, {}, {}};
+  }
   // What no reader knows goes on as before: the size question, the copy.
   if (!facts.readable || facts.handsetReady) return {};
-  const std::string shownPath = file.string();
   if (prompts.Ask(Prompts::Question::ConvertPicture, Icon::Question, Prompts::Buttons::YesNo, texts::kConvertPicture + shownPath) !=
-      Prompts::Answer::Yes)
+      Prompts::Answer::Yes) {
+    // Under a name the handset's tables hold (.JPG), bytes of another format
+    // (a PNG, a WebP) would sit on the card unshown: not added as they are.
+    const bool handsetFormat = facts.format == "jpeg" || facts.format == "gif";
+    const auto ext = CardExtensionFor(MediaKind::Image, file.filename().string());
+    if (!handsetFormat && ext && profile_.FindExtension(MediaKind::Image, *ext)) {
+      prompts.Tell(Icon::Warning, texts::Of(texts::kNotHandsetFormat, MediaKind::Image) + shownPath);
+      return {Fitted::Step::Skip, {}, {}};
+    }
     return {};
+  }
   if (facts.animated) prompts.Tell(Icon::Warning, texts::kAnimationLost + shownPath);
 
   const QSize target = FitSize(facts.size, limits.Screen());
@@ -234,6 +256,10 @@ bool ConvertibleMovie(MediaKind kind, const fs::path& file) {
 
 bool ConvertiblePicture(MediaKind kind, const fs::path& file) {
   if (kind != MediaKind::Image || !PlainFileStatus(file)) return false;
+  // A photo format no reader here decodes is still taken, to be named.
+  QFile in(QtPath(file));
+  const std::string format = in.open(QIODevice::ReadOnly) ? PictureFormatOf(in.read(4096).toStdString()) : "";
+  if (format == "heic" || format == "avif") return true;
   QImageReader reader(QtPath(file));
   reader.setDecideFormatFromContent(true);
   return reader.canRead();

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <utime.h>
 
+#include "convert/fit_texts.h"
 #include "convert/handset_fit.h"
 #include "convert/jpeg_layout.h"
 #include "convert/test_pictures.h"
@@ -215,6 +216,36 @@ TEST_F(Fitting, RefusedWhenNotEvenTheLowestQualityFits) {
                                                        texts::kPictureTooLarge + noise.string()}));
   EXPECT_EQ(s.Catalogue(MediaKind::Image).count, 0);
   EXPECT_EQ(s.space.used, 0);
+}
+
+// The kind of a picture is its bytes': under a handset name (.jpg) an
+// iPhone's HEIC or AVIF photo is named and refused, a PNG is offered the
+// conversion, and a JPEG cut short says so; nothing of them reaches the card.
+TEST_F(Fitting, APictureIsKnownByItsBytesNotByItsName) {
+  using namespace std::string_literals;
+  const std::string heic = "\0\0\0\x18" "ftypheic\0\0\0\0mif1heic"s + std::string(300, '\x11');
+  const std::string avif = "\0\0\0\x1C" "ftypavif\0\0\0\0avifmif1miaf"s + std::string(300, '\x22');
+  const fs::path iphone = pc.Write("IMG_0001.jpg", heic);
+  const fs::path android = pc.Write("PXL_0002.JPG", avif);
+  prompts.ExpectOk(texts::PictureFormatNotRead("HEIC") + iphone.string())
+      .ExpectOk(texts::PictureFormatNotRead("AVIF") + android.string());
+  EXPECT_EQ(Add(MediaKind::Image, iphone), QueueOutcome::Skipped);
+  EXPECT_EQ(Add(MediaKind::Image, android), QueueOutcome::Skipped);
+  EXPECT_TRUE(ConvertiblePicture(MediaKind::Image, iphone));
+
+  const fs::path png = pc.Write("small.jpg", testpic::Png(testpic::Plain(100, 80, Qt::blue)));
+  prompts.Expect(Prompts::Question::ConvertPicture, Prompts::Answer::No)
+      .ExpectOk(texts::Of(texts::kNotHandsetFormat, MediaKind::Image) + png.string());
+  EXPECT_EQ(Add(MediaKind::Image, png), QueueOutcome::Skipped);
+
+  const std::string whole = testpic::Jpeg(testpic::Noise(200, 150), testpic::JpegKind::Baseline);
+  const fs::path cut = pc.Write("cut.jpg", whole.substr(0, whole.size() * 2 / 3));
+  prompts.ExpectOk(texts::kPictureCutShort + cut.string());
+  EXPECT_EQ(Add(MediaKind::Image, cut), QueueOutcome::Skipped);
+  // The whole one is the handset's as it is: no question.
+  EXPECT_EQ(Add(MediaKind::Image, pc.Write("whole.jpg", whole)), QueueOutcome::Queued);
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).count, 1);
+  EXPECT_TRUE(fs::is_empty(temp.path()));
 }
 
 TEST_F(Fitting, LongMelodySlimmedAndQueuedWithItsTitle) {
