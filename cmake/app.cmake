@@ -109,7 +109,7 @@ target_compile_definitions(fenmora_gui_tests PRIVATE
   FENMORA_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
   FENMORA_SAMPLE_CARD="${CMAKE_BINARY_DIR}/sample-card")
 add_dependencies(fenmora_gui_tests sample_card)
-target_link_libraries(fenmora_gui_tests PRIVATE fenmora_gui Qt6::Test GTest::gtest)
+target_link_libraries(fenmora_gui_tests PRIVATE fenmora_gui Qt6::Test GTest::gtest PkgConfig::FFMPEG)
 gtest_discover_tests(fenmora_gui_tests PROPERTIES TIMEOUT 120 DISCOVERY_TIMEOUT 60)
 
 # The window under a real X server with a window manager (Xvfb, twm): where

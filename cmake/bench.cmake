@@ -44,4 +44,5 @@ endif()
 # ffmpeg command line (the bench group of scripts/install-deps installs it).
 add_executable(movie_bench EXCLUDE_FROM_ALL bench/movie_bench.cpp tests/movie/test_movies.cpp)
 target_include_directories(movie_bench PRIVATE tests)
-target_link_libraries(movie_bench PRIVATE fenmora_movie)
+target_link_libraries(movie_bench PRIVATE fenmora_movie PkgConfig::FFMPEG)
+add_dependencies(movie_bench fenmora-movie)

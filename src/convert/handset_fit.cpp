@@ -171,21 +171,27 @@ Fitted HandsetFit::FitMovie(const fs::path& file, Prompts& prompts) {
   target.maxBytes = LimitOf(profile_, MediaKind::Movie, ".3GP");
   const movie::MovieFacts facts = movie::ProbeMovie(file);
   const std::string shownPath = file.string();
+  const Fitted skip{Fitted::Step::Skip, {}, {}};
   using Status = movie::MovieFacts::Status;
   switch (facts.status) {
     // What is no movie container at all goes on as before: the size
     // question, the copy (an empty file is refused by the queue).
     case Status::Unknown: return {};
-    case Status::Broken: prompts.Tell(Icon::Warning, texts::kMovieBroken + shownPath); return {Fitted::Step::Skip, {}, {}};
-    case Status::NoVideo: prompts.Tell(Icon::Warning, texts::kMovieNoVideo + shownPath); return {Fitted::Step::Skip, {}, {}};
-    case Status::FrameTooLarge:
-      prompts.Tell(Icon::Warning, texts::kMovieFrameTooLarge + shownPath);
-      return {Fitted::Step::Skip, {}, {}};
+    case Status::Broken: prompts.Tell(Icon::Warning, texts::kMovieBroken + shownPath); return skip;
+    case Status::NoVideo: prompts.Tell(Icon::Warning, texts::kMovieNoVideo + shownPath); return skip;
+    case Status::FrameTooLarge: prompts.Tell(Icon::Warning, texts::kMovieFrameTooLarge + shownPath); return skip;
+    case Status::Crashed: prompts.Tell(Icon::Warning, texts::kMovieHelperFailed + shownPath); return skip;
     case Status::Movie: break;
+  }
+  // Frames that stop too early to make a movie of.
+  constexpr double kShortest = 0.5;
+  if (facts.cutShort && facts.readableSeconds < kShortest) {
+    prompts.Tell(Icon::Warning, texts::kMovieBroken + shownPath);
+    return skip;
   }
   if (movie::HandsetPlays(facts, target)) {
     // Queued byte for byte; under a card name the handset's tables hold
-    // (".3GP") when its own extension is none of them (".MOV", ".M4V").
+    // (".3GP") when its own extension is none of them.
     const auto ext = CardExtensionFor(MediaKind::Movie, file.filename().string());
     if (ext && profile_.FindExtension(MediaKind::Movie, *ext)) return {};
     return {Fitted::Step::Converted, file, ".3GP"};
@@ -193,19 +199,22 @@ Fitted HandsetFit::FitMovie(const fs::path& file, Prompts& prompts) {
   if (prompts.Ask(Prompts::Question::ConvertMovie, Icon::Question, Prompts::Buttons::YesNo,
                   texts::kConvertMovie + shownPath) != Prompts::Answer::Yes)
     return {};
-  const double length = movie::FittingLength(facts.seconds, target);
-  if (length < facts.seconds &&
+  const double whole = facts.cutShort ? facts.readableSeconds : facts.seconds;
+  if (facts.cutShort)
+    prompts.Tell(Icon::Warning, texts::MovieCutShort(movie::LengthText(whole)) + shownPath);
+  const double length = movie::FittingLength(whole, target);
+  if (length < whole &&
       prompts.Ask(Prompts::Question::KeepMovieStart, Icon::Question, Prompts::Buttons::YesNo,
-                  texts::KeepMovieStart(movie::LengthText(facts.seconds), static_cast<int>(length)) +
-                      shownPath) != Prompts::Answer::Yes)
-    return {Fitted::Step::Skip, {}, {}};
+                  texts::KeepMovieStart(movie::LengthText(whole), static_cast<int>(length)) + shownPath) !=
+          Prompts::Answer::Yes)
+    return skip;
 
   // The name is taken first (an empty file), then written by the conversion,
   // which removes it when it fails or is cancelled.
   const fs::path stored = Store(file, ".3gp", {});
   if (stored.empty()) {
     prompts.Tell(Icon::Warning, texts::kConvertFailed + shownPath);
-    return {Fitted::Step::Skip, {}, {}};
+    return skip;
   }
   movie::Converted converted;
   LongWork inPlace;
@@ -217,18 +226,21 @@ Fitted HandsetFit::FitMovie(const fs::path& file, Prompts& prompts) {
   switch (converted.status) {
     case movie::Converted::Status::Done:
       work.Note(std::string(texts::kMovieConverting) + shownPath + " -> " +
-                movie::LengthText(converted.seconds) + (length < facts.seconds ? " (" : " (全体, ") +
+                movie::LengthText(converted.seconds) + (converted.seconds + 0.05 < facts.seconds ? " (" : " (全体, ") +
                 std::to_string(converted.bytes) + " bytes, " + std::to_string(converted.videoRate / 1000) +
                 " kbit/s)");
       return {Fitted::Step::Converted, stored, ".3GP"};
     case movie::Converted::Status::Cancelled:
       fs::remove(stored, ec);
-      return {Fitted::Step::Skip, {}, {}};
+      return skip;
     case movie::Converted::Status::Failed: break;
   }
   fs::remove(stored, ec);
-  prompts.Tell(Icon::Warning, texts::kConvertFailed + shownPath);
-  return {Fitted::Step::Skip, {}, {}};
+  const char* why = converted.crashed          ? texts::kMovieHelperFailed
+                    : converted.detail == "rate" ? texts::kMovieTooBusy
+                                                 : texts::kConvertFailed;
+  prompts.Tell(Icon::Warning, why + shownPath);
+  return skip;
 }
 
 QueueOutcome AddFitted(FileQueue& queue, HandsetFit& fit, MediaKind kind, const fs::path& file,

@@ -71,9 +71,14 @@ bool MakeMovie(const std::filesystem::path& file, const SourceMovie& m) {
   v.c->bit_rate = m.videoRate;
   v.c->gop_size = m.fps;
   v.c->max_b_frames = 0;
-  if (vc->id == AV_CODEC_ID_MPEG4 && m.width <= 176) v.c->profile = FF_PROFILE_MPEG4_SIMPLE, v.c->level = 0;
+  if (vc->id == AV_CODEC_ID_MPEG4 && m.width <= 176)
+    v.c->profile = m.profileAndLevel >> 4, v.c->level = m.profileAndLevel & 0x0F;
   if (oc->oformat->flags & AVFMT_GLOBALHEADER) v.c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   if (std::string(vc->name) == "libx264") av_opt_set(v.c->priv_data, "preset", "ultrafast", 0);
+  if (std::string(vc->name) == "libvpx") {
+    av_opt_set(v.c->priv_data, "deadline", "realtime", 0);
+    av_opt_set_int(v.c->priv_data, "cpu-used", 8, 0);
+  }
   if (avcodec_open2(v.c, vc, nullptr) < 0) return false;
   vs = avformat_new_stream(oc, nullptr);
   avcodec_parameters_from_context(vs->codecpar, v.c);
@@ -104,7 +109,13 @@ bool MakeMovie(const std::filesystem::path& file, const SourceMovie& m) {
     as->time_base = a.c->time_base;
   }
   if (avio_open(&oc->pb, file.c_str(), AVIO_FLAG_WRITE) < 0) return false;
-  if (avformat_write_header(oc, nullptr) < 0) return false;
+  AVDictionary* options = nullptr;
+  if (m.indexFirst) av_dict_set(&options, "movflags", "+faststart", 0);
+  if (m.live) av_dict_set(&options, "live", "1", 0);
+  const int header = avformat_write_header(oc, &options);
+  av_dict_free(&options);
+  if (header < 0) return false;
+  std::uint32_t seed = 12345;
 
   AVFrame* f = av_frame_alloc();
   const auto frames = static_cast<int>(std::lround(m.seconds * m.fps));
@@ -118,6 +129,8 @@ bool MakeMovie(const std::filesystem::path& file, const SourceMovie& m) {
       const double t = static_cast<double>(k) / m.fps;
       auto luma = PatternLuma(m.width, m.height, t);
       if (t < m.blackUntil) std::fill(luma.begin(), luma.end(), 16);
+      if (m.noise)
+        for (std::uint8_t& px : luma) px = static_cast<std::uint8_t>((seed = seed * 1664525 + 1013904223) >> 24);
       for (int j = 0; j < m.height; ++j)
         std::copy_n(luma.begin() + static_cast<std::ptrdiff_t>(j) * m.width, m.width,
                     f->data[0] + static_cast<std::ptrdiff_t>(j) * f->linesize[0]);
@@ -147,7 +160,7 @@ bool MakeMovie(const std::filesystem::path& file, const SourceMovie& m) {
           if (f->format == AV_SAMPLE_FMT_FLTP) reinterpret_cast<float*>(f->extended_data[ch])[i] = static_cast<float>(s);
           else if (f->format == AV_SAMPLE_FMT_S16 && ch == 0) reinterpret_cast<std::int16_t*>(f->data[0])[i] = static_cast<std::int16_t>(s * 32767);
         }
-      f->pts = samplesDone;
+      f->pts = samplesDone + std::llround(m.soundStart * a.c->sample_rate);
       samplesDone += f->nb_samples;
       ok = avcodec_send_frame(a.c, f) >= 0 && ok;
       av_frame_unref(f);
@@ -211,6 +224,42 @@ std::vector<std::vector<std::uint8_t>> DecodedLuma(const std::filesystem::path& 
   avcodec_free_context(&c);
   avformat_close_input(&ic);
   return frames;
+}
+
+std::vector<float> DecodedSound(const std::filesystem::path& file, int& rate) {
+  std::vector<float> sound;
+  AVFormatContext* ic = nullptr;
+  if (avformat_open_input(&ic, file.c_str(), nullptr, nullptr) < 0) return sound;
+  avformat_find_stream_info(ic, nullptr);
+  const int as = av_find_best_stream(ic, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+  if (as >= 0) {
+    const AVCodec* codec = avcodec_find_decoder(ic->streams[as]->codecpar->codec_id);
+    AVCodecContext* c = avcodec_alloc_context3(codec);
+    avcodec_parameters_to_context(c, ic->streams[as]->codecpar);
+    avcodec_open2(c, codec, nullptr);
+    rate = c->sample_rate;
+    AVPacket* p = av_packet_alloc();
+    AVFrame* f = av_frame_alloc();
+    auto take = [&] {
+      while (avcodec_receive_frame(c, f) >= 0)
+        for (int i = 0; i < f->nb_samples; ++i) {
+          if (f->format == AV_SAMPLE_FMT_FLTP) sound.push_back(reinterpret_cast<const float*>(f->extended_data[0])[i]);
+          else if (f->format == AV_SAMPLE_FMT_FLT) sound.push_back(reinterpret_cast<const float*>(f->data[0])[i * f->ch_layout.nb_channels]);
+          else if (f->format == AV_SAMPLE_FMT_S16) sound.push_back(reinterpret_cast<const std::int16_t*>(f->data[0])[i * f->ch_layout.nb_channels] / 32768.0f);
+        }
+    };
+    while (av_read_frame(ic, p) >= 0) {
+      if (p->stream_index == as) avcodec_send_packet(c, p), take();
+      av_packet_unref(p);
+    }
+    avcodec_send_packet(c, nullptr);
+    take();
+    av_frame_free(&f);
+    av_packet_free(&p);
+    avcodec_free_context(&c);
+  }
+  avformat_close_input(&ic);
+  return sound;
 }
 
 double Psnr(const std::uint8_t* a, int aStride, const std::vector<std::uint8_t>& b, int w, int h) {

@@ -1,0 +1,211 @@
+#include "movie/helper_protocol.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace fenmora::movie::wire {
+
+namespace {
+
+// The words of a line after its leading keyword; nothing when the keyword
+// differs.
+std::optional<std::vector<std::string_view>> Words(std::string_view line, std::string_view keyword) {
+  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+  std::vector<std::string_view> words;
+  std::size_t at = 0;
+  while (at < line.size() && words.size() < 64) {
+    const std::size_t end = std::min(line.find(' ', at), line.size());
+    if (end > at) words.push_back(line.substr(at, end - at));
+    at = end + 1;
+  }
+  if (words.empty() || words.front() != keyword) return std::nullopt;
+  words.erase(words.begin());
+  return words;
+}
+
+template <class T>
+bool Number(std::string_view text, T& out) {
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, out);
+  if (ec != std::errc() || ptr != end) return false;
+  if constexpr (std::is_floating_point_v<T>) return std::isfinite(out);
+  return true;
+}
+
+std::string Real(double v) {
+  if (!std::isfinite(v)) v = 0;
+  char text[64];
+  std::snprintf(text, sizeof text, "%.6g", v);
+  return text;
+}
+
+// A name from a file (a codec's, a brand) as one word of printable ASCII.
+std::string Word(const std::string& name) {
+  std::string out;
+  for (char c : name.substr(0, 64)) out += (c > ' ' && c <= '~' && c != '=') ? c : '_';
+  return out.empty() ? "-" : out;
+}
+std::string Unword(std::string_view w) { return w == "-" ? std::string() : std::string(w); }
+
+int Hex(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::string ProgressLine(double share) { return "progress " + Real(share) + "\n"; }
+
+std::optional<double> ParseProgress(std::string_view line) {
+  const auto w = Words(line, "progress");
+  double share = 0;
+  if (!w || w->size() != 1 || !Number((*w)[0], share) || share < 0 || share > 1) return std::nullopt;
+  return share;
+}
+
+std::string FactsLine(const MovieFacts& f) {
+  std::string line = "facts";
+  auto put = [&](const char* key, const std::string& value) { line += std::string(" ") + key + "=" + value; };
+  put("status", std::to_string(static_cast<int>(f.status)));
+  put("container", Word(f.container));
+  put("mp4", f.mp4Family ? "1" : "0");
+  put("brand", Word(f.brand));
+  put("vcodec", Word(f.videoCodec));
+  put("vprofile", std::to_string(f.videoProfile));
+  put("vlevel", std::to_string(f.videoLevel));
+  put("vrate", std::to_string(f.videoBitRate));
+  put("pli", std::to_string(f.profileAndLevel));
+  put("width", std::to_string(f.width));
+  put("height", std::to_string(f.height));
+  put("rotation", std::to_string(f.rotation));
+  put("fps", Real(f.fps));
+  put("audio", f.hasAudio ? "1" : "0");
+  put("acodec", Word(f.audioCodec));
+  put("aprofile", std::to_string(f.audioProfile));
+  put("samplerate", std::to_string(f.sampleRate));
+  put("channels", std::to_string(f.channels));
+  put("arate", std::to_string(f.audioBitRate));
+  put("seconds", Real(f.seconds));
+  put("cut", f.cutShort ? "1" : "0");
+  put("readable", Real(f.readableSeconds));
+  put("bytes", std::to_string(f.bytes));
+  put("moov", f.moovBeforeMdat ? "1" : "0");
+  return line + "\n";
+}
+
+std::optional<MovieFacts> ParseFacts(std::string_view line) {
+  const auto words = Words(line, "facts");
+  if (!words) return std::nullopt;
+  MovieFacts f;
+  int status = -1;
+  for (std::string_view word : *words) {
+    const std::size_t eq = word.find('=');
+    if (eq == std::string_view::npos) return std::nullopt;
+    const std::string_view key = word.substr(0, eq), value = word.substr(eq + 1);
+    int flag = 0;
+    auto boolean = [&](bool& out) {
+      if (!Number(value, flag) || (flag != 0 && flag != 1)) return false;
+      out = flag == 1;
+      return true;
+    };
+    bool ok = true;
+    if (key == "status") ok = Number(value, status);
+    else if (key == "container") f.container = Unword(value);
+    else if (key == "mp4") ok = boolean(f.mp4Family);
+    else if (key == "brand") f.brand = Unword(value);
+    else if (key == "vcodec") f.videoCodec = Unword(value);
+    else if (key == "vprofile") ok = Number(value, f.videoProfile);
+    else if (key == "vlevel") ok = Number(value, f.videoLevel);
+    else if (key == "vrate") ok = Number(value, f.videoBitRate);
+    else if (key == "pli") ok = Number(value, f.profileAndLevel);
+    else if (key == "width") ok = Number(value, f.width);
+    else if (key == "height") ok = Number(value, f.height);
+    else if (key == "rotation") ok = Number(value, f.rotation);
+    else if (key == "fps") ok = Number(value, f.fps);
+    else if (key == "audio") ok = boolean(f.hasAudio);
+    else if (key == "acodec") f.audioCodec = Unword(value);
+    else if (key == "aprofile") ok = Number(value, f.audioProfile);
+    else if (key == "samplerate") ok = Number(value, f.sampleRate);
+    else if (key == "channels") ok = Number(value, f.channels);
+    else if (key == "arate") ok = Number(value, f.audioBitRate);
+    else if (key == "seconds") ok = Number(value, f.seconds);
+    else if (key == "cut") ok = boolean(f.cutShort);
+    else if (key == "readable") ok = Number(value, f.readableSeconds);
+    else if (key == "bytes") ok = Number(value, f.bytes);
+    else if (key == "moov") ok = boolean(f.moovBeforeMdat);
+    // Keys of a later helper are passed by.
+    if (!ok) return std::nullopt;
+  }
+  if (status < 0 || status > static_cast<int>(MovieFacts::Status::Movie)) return std::nullopt;
+  f.status = static_cast<MovieFacts::Status>(status);
+  return f;
+}
+
+std::string PictureLine(const PreviewPicture& p) {
+  static const char digits[] = "0123456789abcdef";
+  std::string line = "picture " + std::to_string(p.valid() ? p.width : 0) + " " +
+                     std::to_string(p.valid() ? p.height : 0) + " " + std::to_string(p.frameWidth) + " " +
+                     std::to_string(p.frameHeight) + " " + Real(p.seconds) + " ";
+  if (!p.valid()) return line + "-\n";
+  line.reserve(line.size() + p.rgb.size() * 2 + 1);
+  for (std::uint8_t b : p.rgb) {
+    line += digits[b >> 4];
+    line += digits[b & 15];
+  }
+  return line + "\n";
+}
+
+std::optional<PreviewPicture> ParsePicture(std::string_view line) {
+  const auto w = Words(line, "picture");
+  if (!w || w->size() != 6) return std::nullopt;
+  PreviewPicture p;
+  if (!Number((*w)[0], p.width) || !Number((*w)[1], p.height) || !Number((*w)[2], p.frameWidth) ||
+      !Number((*w)[3], p.frameHeight) || !Number((*w)[4], p.seconds))
+    return std::nullopt;
+  if (p.width == 0 && p.height == 0 && (*w)[5] == "-") return PreviewPicture{};  // none
+  if (p.width <= 0 || p.height <= 0 || p.width > kMaxPictureSide || p.height > kMaxPictureSide)
+    return std::nullopt;
+  const std::string_view hex = (*w)[5];
+  const std::size_t bytes = static_cast<std::size_t>(p.width) * p.height * 3;
+  if (hex.size() != bytes * 2) return std::nullopt;
+  p.rgb.resize(bytes);
+  for (std::size_t i = 0; i < bytes; ++i) {
+    const int hi = Hex(hex[2 * i]), lo = Hex(hex[2 * i + 1]);
+    if (hi < 0 || lo < 0) return std::nullopt;
+    p.rgb[i] = static_cast<std::uint8_t>(hi << 4 | lo);
+  }
+  return p;
+}
+
+std::string ResultLine(const Converted& c) {
+  switch (c.status) {
+    case Converted::Status::Done:
+      return "converted " + std::to_string(c.bytes) + " " + std::to_string(c.videoRate) + " " + Real(c.seconds) + "\n";
+    case Converted::Status::Cancelled: return "failed cancelled -\n";
+    case Converted::Status::Failed: break;
+  }
+  return "failed failed " + Word(c.detail) + "\n";
+}
+
+std::optional<Converted> ParseResult(std::string_view line) {
+  Converted c;
+  if (const auto w = Words(line, "converted")) {
+    if (w->size() != 3 || !Number((*w)[0], c.bytes) || !Number((*w)[1], c.videoRate) ||
+        !Number((*w)[2], c.seconds) || c.bytes < 0 || c.seconds < 0)
+      return std::nullopt;
+    c.status = Converted::Status::Done;
+    return c;
+  }
+  const auto w = Words(line, "failed");
+  if (!w || w->size() != 2) return std::nullopt;
+  if ((*w)[0] == "cancelled") c.status = Converted::Status::Cancelled;
+  else if ((*w)[0] == "failed") c.status = Converted::Status::Failed;
+  else return std::nullopt;
+  c.detail = Unword((*w)[1]);
+  return c;
+}
+
+}  // namespace fenmora::movie::wire
