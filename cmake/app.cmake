@@ -61,13 +61,15 @@ target_link_libraries(fenmora PRIVATE fenmora_gui)
 
 # A small card for trying the window without a handset, made at build time by
 # the project's own table writer: `make run` offers it in the drive list.
-add_executable(make-sample-card tools/make-sample-card.cpp)
-target_link_libraries(make-sample-card PRIVATE fenmora_core Qt6::Gui)
+add_executable(make-sample-card tools/make-sample-card.cpp tests/movie/test_movies.cpp)
+target_include_directories(make-sample-card PRIVATE tests)  # the tests' MFi and movie writers
+target_link_libraries(make-sample-card PRIVATE fenmora_core fenmora_movie PkgConfig::FFMPEG Qt6::Gui)
+add_dependencies(make-sample-card fenmora-movie)
 set(SAMPLE_CARD ${CMAKE_BINARY_DIR}/sample-card)
 add_custom_command(
   OUTPUT ${SAMPLE_CARD}/FENMORA-SAMPLE-CARD.txt
   COMMAND make-sample-card ${SAMPLE_CARD}
-  DEPENDS make-sample-card
+  DEPENDS make-sample-card fenmora-movie
   COMMENT "Writing the sample card ${SAMPLE_CARD}")
 add_custom_target(sample_card ALL DEPENDS ${SAMPLE_CARD}/FENMORA-SAMPLE-CARD.txt)
 
