@@ -286,22 +286,37 @@ std::optional<Fail> DecodeSource(const std::filesystem::path& file, double secon
                            : 0;
   const AVStream* audioStream = audio ? in.ctx()->streams[in.audioStream] : nullptr;
   std::optional<std::vector<std::uint8_t>> shown;  // the latest source frame, composed
+  FramePtr pending;           // the latest source frame
+  bool pendingShown = false;  // ... and `shown` is its picture
   bool failedCompose = false, stopped = false;
+  auto composePending = [&] {
+    if (pendingShown) return true;
+    shown = compose(pending.get());
+    pendingShown = shown.has_value();
+    failedCompose = !pendingShown;
+    return pendingShown;
+  };
   std::vector<std::int16_t> chunk;
   const bool complete = DecodeFrames(in, video.get(), audio.get(), 1L << 30, [&](bool isVideo, AVFrame* f) {
     if (isVideo) {
       const std::int64_t pts = f->best_effort_timestamp;
       const double t = pts == AV_NOPTS_VALUE ? 0 : pts * av_q2d(stream->time_base) - start;
-      // Output frames before this frame's time show the frame before it.
-      while (shown && static_cast<std::int64_t>(decoded.frames.size()) < total &&
-             static_cast<double>(decoded.frames.size()) / target.fps < t - 1e-6)
+      // Output frames before this frame's time show the frame before it,
+      // scaled once it is known to be shown: a source of 60 frames a second
+      // has three of every four passed by unscaled.
+      while (pending && static_cast<std::int64_t>(decoded.frames.size()) < total &&
+             static_cast<double>(decoded.frames.size()) / target.fps < t - 1e-6) {
+        if (!composePending()) return false;
         decoded.frames.push_back(*shown);
+      }
       if (static_cast<std::int64_t>(decoded.frames.size()) < total) {
-        shown = compose(f);
-        if (!shown) {
+        if (!pending) pending.reset(av_frame_alloc());
+        av_frame_unref(pending.get());
+        if (!pending || av_frame_ref(pending.get(), f) < 0) {
           failedCompose = true;
           return false;
         }
+        pendingShown = false;
       }
       if (!progress(kDecodeShare * std::min(1.0, t / length)) || cancel.load()) {
         stopped = true;
@@ -346,6 +361,7 @@ std::optional<Fail> DecodeSource(const std::filesystem::path& file, double secon
   if (stopped || cancel.load()) return Fail{"cancel"};
   if (failedCompose) return Fail{"scale"};
   if (in.Expired()) return Fail{"time"};  // the time bound: not a movie to keep
+  if (pending && !composePending()) return Fail{"scale"};
   // A read error after frames came: the file's data stops there (a copy cut
   // short), and so does the movie.
   if (!complete && !shown) return Fail{"read"};
