@@ -357,11 +357,12 @@ std::optional<Fail> DecodeSource(const std::filesystem::path& file, double secon
     const bool audioDone = !resampler || static_cast<std::int64_t>(decoded.samples.size()) >= samples;
     return !(videoDone && audioDone);
   });
+  // The last source frame is shown (to the end, or for its own time).
+  if (pending && !stopped && !failedCompose) composePending();
   sws_freeContext(scaler);
   if (stopped || cancel.load()) return Fail{"cancel"};
   if (failedCompose) return Fail{"scale"};
   if (in.Expired()) return Fail{"time"};  // the time bound: not a movie to keep
-  if (pending && !composePending()) return Fail{"scale"};
   // A read error after frames came: the file's data stops there (a copy cut
   // short), and so does the movie.
   if (!complete && !shown) return Fail{"read"};
