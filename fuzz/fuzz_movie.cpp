@@ -34,6 +34,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (const auto c = wire::ParseResult(bytes)) {
     if (!wire::ParseResult(wire::ResultLine(*c))) std::abort();
   }
+  if (const auto asked = wire::ParsePreviewRequest(bytes)) {
+    const auto again = wire::ParsePreviewRequest(wire::PreviewRequest(asked->file, asked->width, asked->height));
+    if (!again || again->file != asked->file) std::abort();
+  }
   if (const auto share = wire::ParseProgress(bytes))
     if (!(*share >= 0 && *share <= 1)) std::abort();
   return 0;

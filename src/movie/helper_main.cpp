@@ -5,6 +5,8 @@
 //   fenmora-movie probe FILE
 //   fenmora-movie preview FILE BOX-WIDTH BOX-HEIGHT
 //   fenmora-movie convert SOURCE OUT SECONDS MAX-BYTES
+//   fenmora-movie serve    (preview requests on standard input, one a line,
+//                           until it ends)
 //
 // It answers on its standard output in the lines of helper_protocol.h and
 // ends with 0; anything else (a signal, another status, no answer line) is a
@@ -16,6 +18,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <string>
 #include <string_view>
 
@@ -46,7 +49,17 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Ends with the program that started it.
+  if (argc == 2 && std::string_view(argv[1]) == "serve") {
+    // Kept running by the program that started it, whichever of its threads
+    // asks: it ends when the program closes its end (or ends).
+    std::string line;
+    while (std::getline(std::cin, line)) {
+      const auto asked = wire::ParsePreviewRequest(line);
+      Say(wire::PictureLine(asked ? codec::Preview(asked->file, asked->width, asked->height) : PreviewPicture{}));
+    }
+    return 0;
+  }
+  // One task: ends with the program that started it.
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (argc < 3) return Usage();
   const std::string_view task = argv[1];

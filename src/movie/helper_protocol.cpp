@@ -180,6 +180,33 @@ std::optional<PreviewPicture> ParsePicture(std::string_view line) {
   return p;
 }
 
+std::string PreviewRequest(const std::string& file, int width, int height) {
+  static const char digits[] = "0123456789abcdef";
+  std::string line = "preview " + std::to_string(width) + " " + std::to_string(height) + " ";
+  for (const char c : file) {
+    line += digits[static_cast<unsigned char>(c) >> 4];
+    line += digits[static_cast<unsigned char>(c) & 15];
+  }
+  return line + "\n";
+}
+
+std::optional<PreviewAsked> ParsePreviewRequest(std::string_view line) {
+  const auto w = Words(line, "preview");
+  PreviewAsked asked;
+  if (!w || w->size() != 3 || !Number((*w)[0], asked.width) || !Number((*w)[1], asked.height) ||
+      asked.width <= 0 || asked.height <= 0 || asked.width > kMaxPictureSide || asked.height > kMaxPictureSide ||
+      (*w)[2].size() % 2 != 0)
+    return std::nullopt;
+  const std::string_view hex = (*w)[2];
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    const int hi = Hex(hex[i]), lo = Hex(hex[i + 1]);
+    if (hi < 0 || lo < 0) return std::nullopt;
+    asked.file += static_cast<char>(hi << 4 | lo);
+  }
+  if (asked.file.empty() || asked.file.find('\0') != std::string::npos) return std::nullopt;
+  return asked;
+}
+
 std::string ResultLine(const Converted& c) {
   switch (c.status) {
     case Converted::Status::Done:

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "movie/helper_protocol.h"
 #include "movie/movie.h"
@@ -64,6 +65,35 @@ TEST(MovieHelper, CancelEndsTheHelperAtOnce) {
   EXPECT_FALSE(fs::exists(out));
 }
 
+// Previews go to one helper kept running; one that dies on a file is
+// replaced for the next, and one that hangs is ended by the cancel.
+TEST(MovieHelper, APreviewHelperThatDiesOnAFileIsReplacedForTheNext) {
+  // "crash" in hex: 6372617368. "hang": 68616e67.
+  FakeHelper helper(
+      "while read kind w h file; do\n"
+      "  case \"$file\" in *6372617368*) kill -ABRT $$ ;; *68616e67*) sleep 60 ;; esac\n"
+      "  echo \"picture 1 1 1 1 2 $(printf %06x $$ | cut -c1-6)\"\n"
+      "done\n");
+  const PreviewPicture first = PreviewFrame("a.mp4", 145, 145);
+  ASSERT_TRUE(first.valid());
+  EXPECT_EQ(PreviewFrame("b.mp4", 145, 145).rgb, first.rgb);  // the same helper
+  EXPECT_FALSE(PreviewFrame("crash.mp4", 145, 145).valid());
+  const PreviewPicture after = PreviewFrame("c.mp4", 145, 145);
+  ASSERT_TRUE(after.valid());
+  EXPECT_NE(after.rgb, first.rgb);  // another helper
+
+  std::atomic<bool> cancel{false};
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    cancel = true;
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(PreviewFrame("hang.mp4", 145, 145, &cancel).valid());
+  canceller.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_TRUE(PreviewFrame("d.mp4", 145, 145).valid());
+}
+
 TEST(HelperLines, WhatIsWrittenIsReadBackAndNothingElse) {
   MovieFacts f;
   f.status = MovieFacts::Status::Movie;
@@ -94,6 +124,13 @@ TEST(HelperLines, WhatIsWrittenIsReadBackAndNothingElse) {
   EXPECT_EQ(wire::ParsePicture(line)->rgb, p.rgb);
   EXPECT_FALSE(wire::ParsePicture(line.substr(0, line.size() - 3)));  // cut short
   EXPECT_FALSE(wire::ParsePicture("picture 5000 5000 1 1 1 00"));
+
+  const auto asked = wire::ParsePreviewRequest(wire::PreviewRequest("/tmp/a b\n.mp4", 145, 90));
+  ASSERT_TRUE(asked);
+  EXPECT_EQ(asked->file, "/tmp/a b\n.mp4");
+  EXPECT_EQ(asked->width, 145);
+  EXPECT_FALSE(wire::ParsePreviewRequest("preview 145 90 6"));
+  EXPECT_FALSE(wire::ParsePreviewRequest("preview 0 90 61"));
 
   for (const char* bad : {"facts", "facts status=9", "facts status=4 width=x", "facts status=4 mp4=2",
                           "progress 1.5", "progress nan", "converted -1 0 1", "failed maybe -", ""})
