@@ -9,8 +9,10 @@
 // pass (as the conversion) and in two. Each run is a process of its own: time
 // and peak memory from wait4 (the largest process waited for). Quality: PSNR
 // of the picture against the source pattern at each output frame's time.
-// Then the preview: the picture a tenth of the way in, against decoding the
-// first frame alone.
+// Then the preview: the picture a tenth of the way in (from the helper kept
+// running), against decoding the first frame alone; what starting the helper
+// costs a movie task (a probe); and the command line's start now that it
+// loads no FFmpeg: `fenmora-cli list` on a full card against `ls -lR`.
 //
 //   cmake --build build --target movie_bench && build/movie_bench [runs]
 #include <sys/resource.h>
@@ -27,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "full_card.h"
 #include "movie/movie.h"
 #include "movie/test_movies.h"
 
@@ -181,6 +184,19 @@ int main(int argc, char** argv) {
     test::DecodedLuma(source, w, h, 1);
   });
   Row("preview picture (10% in)", preview, first, "first frame", 3.0);
+  // A movie task's own start: the helper started, FFmpeg's libraries loaded,
+  // the file's headers read.
+  const Run probe = Median(15, [&] { return Program({HelperProgram().string(), "probe", source.string()}); });
+  std::printf("%-34s %9.1f ms (the helper started for a task, FFmpeg loaded, the headers read)\n", "a probe",
+              probe.ms);
+
+#ifdef FENMORA_CLI
+  const fs::path card = dir / "card";
+  fenmora::bench::MakeFullCard(card);
+  const Run list = Median(15, [&] { return Program({"sh", "-c", std::string(FENMORA_CLI) + " list " + card.string() + " >/dev/null"}); });
+  const Run ls = Median(15, [&] { return Program({"sh", "-c", "ls -lR " + card.string() + " >/dev/null"}); });
+  Row("fenmora-cli list, full card", list.ms, ls.ms, "ls -lR", 1.5);
+#endif
   fs::remove_all(dir);
   return picture.valid() ? 0 : 1;
 }
