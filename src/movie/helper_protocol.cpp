@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 namespace fenmora::movie::wire {
@@ -66,33 +68,66 @@ std::optional<double> ParseProgress(std::string_view line) {
   return share;
 }
 
+namespace {
+
+// The facts a line carries, each by its key: one list for writing and reading.
+using Member = std::variant<int MovieFacts::*, std::int64_t MovieFacts::*, double MovieFacts::*,
+                            bool MovieFacts::*, std::string MovieFacts::*>;
+struct Field {
+  const char* key;
+  Member member;
+};
+const Field kFields[] = {
+    {"container", &MovieFacts::container},   {"mp4", &MovieFacts::mp4Family},
+    {"brand", &MovieFacts::brand},           {"vcodec", &MovieFacts::videoCodec},
+    {"vprofile", &MovieFacts::videoProfile}, {"vlevel", &MovieFacts::videoLevel},
+    {"vrate", &MovieFacts::videoBitRate},    {"pli", &MovieFacts::profileAndLevel},
+    {"width", &MovieFacts::width},           {"height", &MovieFacts::height},
+    {"rotation", &MovieFacts::rotation},     {"fps", &MovieFacts::fps},
+    {"audio", &MovieFacts::hasAudio},        {"acodec", &MovieFacts::audioCodec},
+    {"aprofile", &MovieFacts::audioProfile}, {"samplerate", &MovieFacts::sampleRate},
+    {"channels", &MovieFacts::channels},     {"arate", &MovieFacts::audioBitRate},
+    {"seconds", &MovieFacts::seconds},       {"cut", &MovieFacts::cutShort},
+    {"readable", &MovieFacts::readableSeconds}, {"bytes", &MovieFacts::bytes},
+    {"moov", &MovieFacts::moovBeforeMdat},
+};
+
+std::string Written(const MovieFacts& f, const Member& member) {
+  return std::visit(
+      [&](auto m) -> std::string {
+        using T = std::decay_t<decltype(f.*m)>;
+        if constexpr (std::is_same_v<T, std::string>) return Word(f.*m);
+        else if constexpr (std::is_same_v<T, bool>) return f.*m ? "1" : "0";
+        else if constexpr (std::is_same_v<T, double>) return Real(f.*m);
+        else return std::to_string(f.*m);
+      },
+      member);
+}
+
+bool ReadInto(MovieFacts& f, const Member& member, std::string_view value) {
+  return std::visit(
+      [&](auto m) -> bool {
+        using T = std::decay_t<decltype(f.*m)>;
+        if constexpr (std::is_same_v<T, std::string>) {
+          f.*m = Unword(value);
+          return true;
+        } else if constexpr (std::is_same_v<T, bool>) {
+          int flag = 0;
+          if (!Number(value, flag) || (flag != 0 && flag != 1)) return false;
+          f.*m = flag == 1;
+          return true;
+        } else {
+          return Number(value, f.*m);
+        }
+      },
+      member);
+}
+
+}  // namespace
+
 std::string FactsLine(const MovieFacts& f) {
-  std::string line = "facts";
-  auto put = [&](const char* key, const std::string& value) { line += std::string(" ") + key + "=" + value; };
-  put("status", std::to_string(static_cast<int>(f.status)));
-  put("container", Word(f.container));
-  put("mp4", f.mp4Family ? "1" : "0");
-  put("brand", Word(f.brand));
-  put("vcodec", Word(f.videoCodec));
-  put("vprofile", std::to_string(f.videoProfile));
-  put("vlevel", std::to_string(f.videoLevel));
-  put("vrate", std::to_string(f.videoBitRate));
-  put("pli", std::to_string(f.profileAndLevel));
-  put("width", std::to_string(f.width));
-  put("height", std::to_string(f.height));
-  put("rotation", std::to_string(f.rotation));
-  put("fps", Real(f.fps));
-  put("audio", f.hasAudio ? "1" : "0");
-  put("acodec", Word(f.audioCodec));
-  put("aprofile", std::to_string(f.audioProfile));
-  put("samplerate", std::to_string(f.sampleRate));
-  put("channels", std::to_string(f.channels));
-  put("arate", std::to_string(f.audioBitRate));
-  put("seconds", Real(f.seconds));
-  put("cut", f.cutShort ? "1" : "0");
-  put("readable", Real(f.readableSeconds));
-  put("bytes", std::to_string(f.bytes));
-  put("moov", f.moovBeforeMdat ? "1" : "0");
+  std::string line = "facts status=" + std::to_string(static_cast<int>(f.status));
+  for (const Field& field : kFields) line += std::string(" ") + field.key + "=" + Written(f, field.member);
   return line + "\n";
 }
 
@@ -105,39 +140,13 @@ std::optional<MovieFacts> ParseFacts(std::string_view line) {
     const std::size_t eq = word.find('=');
     if (eq == std::string_view::npos) return std::nullopt;
     const std::string_view key = word.substr(0, eq), value = word.substr(eq + 1);
-    int flag = 0;
-    auto boolean = [&](bool& out) {
-      if (!Number(value, flag) || (flag != 0 && flag != 1)) return false;
-      out = flag == 1;
-      return true;
-    };
-    bool ok = true;
-    if (key == "status") ok = Number(value, status);
-    else if (key == "container") f.container = Unword(value);
-    else if (key == "mp4") ok = boolean(f.mp4Family);
-    else if (key == "brand") f.brand = Unword(value);
-    else if (key == "vcodec") f.videoCodec = Unword(value);
-    else if (key == "vprofile") ok = Number(value, f.videoProfile);
-    else if (key == "vlevel") ok = Number(value, f.videoLevel);
-    else if (key == "vrate") ok = Number(value, f.videoBitRate);
-    else if (key == "pli") ok = Number(value, f.profileAndLevel);
-    else if (key == "width") ok = Number(value, f.width);
-    else if (key == "height") ok = Number(value, f.height);
-    else if (key == "rotation") ok = Number(value, f.rotation);
-    else if (key == "fps") ok = Number(value, f.fps);
-    else if (key == "audio") ok = boolean(f.hasAudio);
-    else if (key == "acodec") f.audioCodec = Unword(value);
-    else if (key == "aprofile") ok = Number(value, f.audioProfile);
-    else if (key == "samplerate") ok = Number(value, f.sampleRate);
-    else if (key == "channels") ok = Number(value, f.channels);
-    else if (key == "arate") ok = Number(value, f.audioBitRate);
-    else if (key == "seconds") ok = Number(value, f.seconds);
-    else if (key == "cut") ok = boolean(f.cutShort);
-    else if (key == "readable") ok = Number(value, f.readableSeconds);
-    else if (key == "bytes") ok = Number(value, f.bytes);
-    else if (key == "moov") ok = boolean(f.moovBeforeMdat);
+    if (key == "status") {
+      if (!Number(value, status)) return std::nullopt;
+      continue;
+    }
     // Keys of a later helper are passed by.
-    if (!ok) return std::nullopt;
+    for (const Field& field : kFields)
+      if (key == field.key && !ReadInto(f, field.member, value)) return std::nullopt;
   }
   if (status < 0 || status > static_cast<int>(MovieFacts::Status::Movie)) return std::nullopt;
   f.status = static_cast<MovieFacts::Status>(status);

@@ -10,6 +10,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 
 namespace fenmora::movie::test {
@@ -186,36 +187,35 @@ std::string WithFrameSize(std::string avi, int w, int h) {
   return avi;
 }
 
-std::vector<std::vector<std::uint8_t>> DecodedLuma(const std::filesystem::path& file, int& w, int& h,
-                                                   std::size_t maxFrames) {
-  std::vector<std::vector<std::uint8_t>> frames;
+namespace {
+
+// Decodes the best stream of a kind, handing each frame to `onFrame` until
+// it returns false; false when the file or the stream cannot be opened.
+bool DecodeStream(const std::filesystem::path& file, AVMediaType type,
+                  const std::function<bool(const AVFrame*)>& onFrame) {
   AVFormatContext* ic = nullptr;
-  if (avformat_open_input(&ic, file.c_str(), nullptr, nullptr) < 0) return frames;
+  if (avformat_open_input(&ic, file.c_str(), nullptr, nullptr) < 0) return false;
   avformat_find_stream_info(ic, nullptr);
-  const int vs = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  if (vs < 0) {
+  const int stream = av_find_best_stream(ic, type, -1, -1, nullptr, 0);
+  if (stream < 0) {
     avformat_close_input(&ic);
-    return frames;
+    return false;
   }
-  const AVCodec* codec = avcodec_find_decoder(ic->streams[vs]->codecpar->codec_id);
+  const AVCodec* codec = avcodec_find_decoder(ic->streams[stream]->codecpar->codec_id);
   AVCodecContext* c = avcodec_alloc_context3(codec);
-  avcodec_parameters_to_context(c, ic->streams[vs]->codecpar);
+  avcodec_parameters_to_context(c, ic->streams[stream]->codecpar);
   avcodec_open2(c, codec, nullptr);
   AVPacket* p = av_packet_alloc();
   AVFrame* f = av_frame_alloc();
+  bool more = true;
   auto take = [&] {
-    while (avcodec_receive_frame(c, f) >= 0) {
-      w = f->width, h = f->height;
-      std::vector<std::uint8_t> y(static_cast<std::size_t>(w) * h);
-      for (int j = 0; j < h; ++j) std::copy_n(f->data[0] + j * f->linesize[0], w, y.begin() + j * w);
-      frames.push_back(std::move(y));
-    }
+    while (more && avcodec_receive_frame(c, f) >= 0) more = onFrame(f);
   };
-  while (frames.size() < maxFrames && av_read_frame(ic, p) >= 0) {
-    if (p->stream_index == vs) avcodec_send_packet(c, p), take();
+  while (more && av_read_frame(ic, p) >= 0) {
+    if (p->stream_index == stream) avcodec_send_packet(c, p), take();
     av_packet_unref(p);
   }
-  if (frames.size() < maxFrames) {
+  if (more) {
     avcodec_send_packet(c, nullptr);
     take();
   }
@@ -223,42 +223,37 @@ std::vector<std::vector<std::uint8_t>> DecodedLuma(const std::filesystem::path& 
   av_packet_free(&p);
   avcodec_free_context(&c);
   avformat_close_input(&ic);
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::vector<std::uint8_t>> DecodedLuma(const std::filesystem::path& file, int& w, int& h,
+                                                   std::size_t maxFrames) {
+  std::vector<std::vector<std::uint8_t>> frames;
+  if (maxFrames == 0) return frames;
+  DecodeStream(file, AVMEDIA_TYPE_VIDEO, [&](const AVFrame* f) {
+    w = f->width, h = f->height;
+    std::vector<std::uint8_t> y(static_cast<std::size_t>(w) * h);
+    for (int j = 0; j < h; ++j) std::copy_n(f->data[0] + j * f->linesize[0], w, y.begin() + j * w);
+    frames.push_back(std::move(y));
+    return frames.size() < maxFrames;
+  });
   return frames;
 }
 
 std::vector<float> DecodedSound(const std::filesystem::path& file, int& rate) {
   std::vector<float> sound;
-  AVFormatContext* ic = nullptr;
-  if (avformat_open_input(&ic, file.c_str(), nullptr, nullptr) < 0) return sound;
-  avformat_find_stream_info(ic, nullptr);
-  const int as = av_find_best_stream(ic, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-  if (as >= 0) {
-    const AVCodec* codec = avcodec_find_decoder(ic->streams[as]->codecpar->codec_id);
-    AVCodecContext* c = avcodec_alloc_context3(codec);
-    avcodec_parameters_to_context(c, ic->streams[as]->codecpar);
-    avcodec_open2(c, codec, nullptr);
-    rate = c->sample_rate;
-    AVPacket* p = av_packet_alloc();
-    AVFrame* f = av_frame_alloc();
-    auto take = [&] {
-      while (avcodec_receive_frame(c, f) >= 0)
-        for (int i = 0; i < f->nb_samples; ++i) {
-          if (f->format == AV_SAMPLE_FMT_FLTP) sound.push_back(reinterpret_cast<const float*>(f->extended_data[0])[i]);
-          else if (f->format == AV_SAMPLE_FMT_FLT) sound.push_back(reinterpret_cast<const float*>(f->data[0])[i * f->ch_layout.nb_channels]);
-          else if (f->format == AV_SAMPLE_FMT_S16) sound.push_back(reinterpret_cast<const std::int16_t*>(f->data[0])[i * f->ch_layout.nb_channels] / 32768.0f);
-        }
-    };
-    while (av_read_frame(ic, p) >= 0) {
-      if (p->stream_index == as) avcodec_send_packet(c, p), take();
-      av_packet_unref(p);
+  DecodeStream(file, AVMEDIA_TYPE_AUDIO, [&](const AVFrame* f) {
+    rate = f->sample_rate;
+    const int channels = f->ch_layout.nb_channels;
+    for (int i = 0; i < f->nb_samples; ++i) {
+      if (f->format == AV_SAMPLE_FMT_FLTP) sound.push_back(reinterpret_cast<const float*>(f->extended_data[0])[i]);
+      else if (f->format == AV_SAMPLE_FMT_FLT) sound.push_back(reinterpret_cast<const float*>(f->data[0])[i * channels]);
+      else if (f->format == AV_SAMPLE_FMT_S16) sound.push_back(reinterpret_cast<const std::int16_t*>(f->data[0])[i * channels] / 32768.0f);
     }
-    avcodec_send_packet(c, nullptr);
-    take();
-    av_frame_free(&f);
-    av_packet_free(&p);
-    avcodec_free_context(&c);
-  }
-  avformat_close_input(&ic);
+    return true;
+  });
   return sound;
 }
 
