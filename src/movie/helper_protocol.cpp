@@ -38,9 +38,10 @@ bool Number(std::string_view text, T& out) {
 
 std::string Real(double v) {
   if (!std::isfinite(v)) v = 0;
+  // Locale-free: a decimal point whatever the program's locale.
   char text[64];
-  std::snprintf(text, sizeof text, "%.6g", v);
-  return text;
+  const auto written = std::to_chars(text, text + sizeof text, v, std::chars_format::general, 6);
+  return std::string(text, written.ptr);
 }
 
 // A name from a file (a codec's, a brand) as one word of printable ASCII.

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
@@ -241,8 +242,11 @@ Converted ConvertMovie(const fs::path& source, const fs::path& out, double secon
   Converted result;
   bool answered = false;
   std::atomic<bool> cancelled{false};
+  // In the C locale's form whatever the program's locale (a window in a
+  // German locale would write "3,5").
   char length[64];
-  std::snprintf(length, sizeof length, "%.6f", seconds);
+  const auto written = std::to_chars(length, length + sizeof length - 1, seconds);
+  *written.ptr = '\0';
   const Ended ended = RunHelper(
       {"convert", source.string(), out.string(), length, std::to_string(target.maxBytes)},
       [&](std::string_view line) {
