@@ -43,7 +43,7 @@ gtest_discover_tests(fenmora_cli_tests PROPERTIES TIMEOUT 120 DISCOVERY_TIMEOUT 
 # is started for a movie task (the check sees the helper's, so it can fail).
 if(TARGET fenmora)
   add_test(NAME MovieHelper.OnlyTheHelperLinksFFmpeg
-           COMMAND sh -c "readelf -d \"$1\" | grep -q libavcodec && ! readelf -d \"$2\" \"$3\" | grep -E 'libav|libsw'"
+           COMMAND sh -c "readelf -d \"$1\" | grep -q libavcodec && ! readelf -d \"$2\" \"$3\" | grep -E 'libav|libsw|libheif'"
                    sh $<TARGET_FILE:fenmora-movie> $<TARGET_FILE:fenmora> $<TARGET_FILE:fenmora-cli>)
   set_tests_properties(MovieHelper.OnlyTheHelperLinksFFmpeg PROPERTIES TIMEOUT 30)
 endif()

@@ -24,5 +24,6 @@ set(CONVERT_TESTS
 )
 add_executable(fenmora_convert_tests ${CONVERT_TESTS} tests/support/temp_card.cpp)
 target_include_directories(fenmora_convert_tests PRIVATE tests)
-target_link_libraries(fenmora_convert_tests PRIVATE fenmora_convert PkgConfig::FFMPEG GTest::gtest GTest::gtest_main)
+# The tests write their HEIF photos with libheif.
+target_link_libraries(fenmora_convert_tests PRIVATE fenmora_convert PkgConfig::FFMPEG PkgConfig::HEIF GTest::gtest GTest::gtest_main)
 gtest_discover_tests(fenmora_convert_tests PROPERTIES TIMEOUT 120 DISCOVERY_TIMEOUT 60)

@@ -7,6 +7,8 @@
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
   libavformat>=59.27 libavcodec>=59.37 libswscale>=6.7 libswresample>=4.7 libavutil>=57.28)
+# HEIF photos (an iPhone's HEIC, AVIF) are decoded by the same helper.
+pkg_check_modules(HEIF REQUIRED IMPORTED_TARGET libheif>=1.12)
 
 # The helper's place from the programs' folder once installed.
 file(RELATIVE_PATH FENMORA_HELPER_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR}
@@ -22,12 +24,13 @@ target_compile_definitions(fenmora_movie PRIVATE FENMORA_HELPER_FROM_BIN="${FENM
 
 set(MOVIE_CODEC_SOURCES
   src/movie/av_tools.cpp
+  src/movie/heif_picture.cpp
   src/movie/movie_convert.cpp
   src/movie/movie_picture.cpp
   src/movie/movie_probe.cpp
 )
 add_library(fenmora_movie_codecs STATIC ${MOVIE_CODEC_SOURCES})
-target_link_libraries(fenmora_movie_codecs PUBLIC fenmora_movie PkgConfig::FFMPEG)
+target_link_libraries(fenmora_movie_codecs PUBLIC fenmora_movie PkgConfig::FFMPEG PkgConfig::HEIF)
 
 add_executable(fenmora-movie src/movie/helper_main.cpp)
 target_link_libraries(fenmora-movie PRIVATE fenmora_movie_codecs)

@@ -6,9 +6,10 @@
 
 namespace fenmora::texts {
 
-// A picture format the conversion does not read, named ("HEIC", "AVIF").
+// A photo of a format only the helper program reads ("HEIC", "AVIF") that
+// it could not decode.
 inline std::string PictureFormatNotRead(const std::string& format) {
-  return "下記のファイルは" + format + "形式の写真です．この形式は変換できません．\n読込をスキップします．\n";
+  return "下記のファイルは" + format + "形式の写真ですが、読めませんでした．\n読込をスキップします．\n";
 }
 inline constexpr const char* kPictureCutShort =
     "下記のファイルは途中で切れているJPEGです（画像の下の部分がありません）．\n読込をスキップします．\n";

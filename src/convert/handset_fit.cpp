@@ -86,50 +86,63 @@ Fitted HandsetFit::FitPicture(const fs::path& file, Prompts& prompts) {
   limits.bytes = LimitOf(profile_, MediaKind::Image, ".JPG");
   const PictureFacts facts = InspectPicture(file, limits);
   const std::string shownPath = file.string();
-  // Decided by the bytes, whatever the name: an iPhone's photo named .jpg is
-  // no JPEG the handset shows, and no reader here decodes it.
-  if (!facts.readable && (facts.format == "heic" || facts.format == "avif")) {
-    std::string name = facts.format;
-    for (char& c : name) c = static_cast<char>(c - 'a' + 'A');
-    prompts.Tell(Icon::Warning, texts::PictureFormatNotRead(name) + shownPath);
-    return {Fitted::Step::Skip, {}, {}};
-  }
+  const Fitted skip{Fitted::Step::Skip, {}, {}};
+  // Decided by the bytes, whatever the name: an iPhone's photo (HEIC) or an
+  // AVIF, named .jpg or not, is no picture the handset shows; the helper
+  // program decodes it.
+  const bool heif = !facts.readable && (facts.format == "heic" || facts.format == "avif");
   if (facts.cutShort) {
     prompts.Tell(Icon::Warning, texts::kPictureCutShort + shownPath);
-    return {Fitted::Step::Skip, {}, {}};
+    return skip;
   }
   // What no reader knows goes on as before: the size question, the copy.
-  if (!facts.readable || facts.handsetReady) return {};
+  if ((!facts.readable && !heif) || facts.handsetReady) return {};
   if (prompts.Ask(Prompts::Question::ConvertPicture, Icon::Question, Prompts::Buttons::YesNo, texts::kConvertPicture + shownPath) !=
       Prompts::Answer::Yes) {
     // Under a name the handset's tables hold (.JPG), bytes of another format
-    // (a PNG, a WebP) would sit on the card unshown: not added as they are.
+    // (a PNG, a WebP, a HEIC) would sit on the card unshown: not added as they
+    // are.
     const bool handsetFormat = facts.format == "jpeg" || facts.format == "gif";
     const auto ext = CardExtensionFor(MediaKind::Image, file.filename().string());
     if (!handsetFormat && ext && profile_.FindExtension(MediaKind::Image, *ext)) {
       prompts.Tell(Icon::Warning, texts::Of(texts::kNotHandsetFormat, MediaKind::Image) + shownPath);
-      return {Fitted::Step::Skip, {}, {}};
+      return skip;
     }
     return {};
   }
   if (facts.animated) prompts.Tell(Icon::Warning, texts::kAnimationLost + shownPath);
 
-  const QSize target = FitSize(facts.size, limits.Screen());
-  const QImage upright = ReadUpright(file, target);
+  QSize target;
+  QImage upright;
+  if (heif) {
+    // At twice the screen at most, which the averaging below brings down.
+    const movie::PreviewPicture photo = movie::DecodePhoto(file, limits.width * 2, limits.height * 2);
+    if (!photo.valid()) {
+      std::string name = facts.format;
+      for (char& c : name) c = static_cast<char>(c - 'a' + 'A');
+      prompts.Tell(Icon::Warning, texts::PictureFormatNotRead(name) + shownPath);
+      return skip;
+    }
+    target = FitSize(QSize(photo.frameWidth, photo.frameHeight), limits.Screen());
+    upright = QImage(photo.rgb.data(), photo.width, photo.height, photo.width * 3, QImage::Format_RGB888).copy();
+  } else {
+    target = FitSize(facts.size, limits.Screen());
+    upright = ReadUpright(file, target);
+  }
   const QImage fitted = Downscale(upright, target);  // null when nothing was read
   if (fitted.isNull()) {
     prompts.Tell(Icon::Warning, texts::kConvertFailed + shownPath);
-    return {Fitted::Step::Skip, {}, {}};
+    return skip;
   }
   const auto encoded = EncodeWithin(fitted, limits.bytes);
   if (!encoded) {
     prompts.Tell(Icon::Warning, texts::kPictureTooLarge + shownPath);
-    return {Fitted::Step::Skip, {}, {}};
+    return skip;
   }
   const fs::path stored = Store(file, ".jpg", encoded->bytes);
   if (stored.empty()) {
     prompts.Tell(Icon::Warning, texts::kConvertFailed + shownPath);
-    return {Fitted::Step::Skip, {}, {}};
+    return skip;
   }
   return {Fitted::Step::Converted, stored, ".JPG"};
 }

@@ -22,6 +22,11 @@ MovieFacts ProbeBytes(std::string_view bytes);
 PreviewPicture Preview(const std::filesystem::path& file, int boxWidth, int boxHeight,
                        const std::atomic<bool>* cancel = nullptr);
 
+// A photo of the HEIF family (HEIC, AVIF) decoded upright and fitted into
+// the box (never enlarged); its own size in frameWidth and frameHeight.
+// Invalid when it cannot be read.
+PreviewPicture HeifPicture(const std::filesystem::path& file, int boxWidth, int boxHeight);
+
 Converted Convert(const std::filesystem::path& source, const std::filesystem::path& out, double seconds,
                   const ProgressFn& progress, const HandsetMovie& target = {});
 

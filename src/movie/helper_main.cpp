@@ -5,6 +5,7 @@
 //   fenmora-movie probe FILE
 //   fenmora-movie preview FILE BOX-WIDTH BOX-HEIGHT
 //   fenmora-movie convert SOURCE OUT SECONDS MAX-BYTES
+//   fenmora-movie photo FILE BOX-WIDTH BOX-HEIGHT   (HEIC, AVIF)
 //   fenmora-movie serve    (preview requests on standard input, one a line,
 //                           until it ends)
 //
@@ -41,7 +42,8 @@ bool Number(std::string_view text, T& out) {
 }
 
 int Usage() {
-  std::fputs("usage: fenmora-movie probe FILE | preview FILE W H | convert SOURCE OUT SECONDS MAX-BYTES\n",
+  std::fputs("usage: fenmora-movie probe FILE | preview FILE W H | photo FILE W H | convert SOURCE OUT SECONDS "
+             "MAX-BYTES | serve\n",
              stderr);
   return 2;
 }
@@ -68,12 +70,12 @@ int main(int argc, char** argv) {
     Say(wire::FactsLine(codec::Probe(file)));
     return 0;
   }
-  if (task == "preview" && argc == 5) {
+  if ((task == "preview" || task == "photo") && argc == 5) {
     int w = 0, h = 0;
     if (!Number(argv[3], w) || !Number(argv[4], h) || w <= 0 || h <= 0 || w > wire::kMaxPictureSide ||
         h > wire::kMaxPictureSide)
       return Usage();
-    Say(wire::PictureLine(codec::Preview(file, w, h)));
+    Say(wire::PictureLine(task == "preview" ? codec::Preview(file, w, h) : codec::HeifPicture(file, w, h)));
     return 0;
   }
   if (task == "convert" && argc == 6) {

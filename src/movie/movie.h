@@ -112,6 +112,11 @@ struct PreviewPicture {
 PreviewPicture PreviewFrame(const std::filesystem::path& file, int boxWidth, int boxHeight,
                             const std::atomic<bool>* cancel = nullptr);
 
+// A photo of a format only the helper reads (HEIC, AVIF), decoded upright
+// and fitted into the box (never enlarged), its own size in frameWidth and
+// frameHeight; invalid when it cannot be read or the helper fails.
+PreviewPicture DecodePhoto(const std::filesystem::path& file, int boxWidth, int boxHeight);
+
 // The length of the converted movie that fits the byte limit: the whole
 // length when the lowest video rate holds it, else the whole seconds that
 // the lowest rate holds.

@@ -237,6 +237,22 @@ PreviewPicture PreviewFrame(const fs::path& file, int boxWidth, int boxHeight, c
   return helper.Request(file, boxWidth, boxHeight, cancel ? *cancel : kNever).value_or(PreviewPicture{});
 }
 
+PreviewPicture DecodePhoto(const fs::path& file, int boxWidth, int boxHeight) {
+  PreviewPicture picture;
+  bool answered = false;
+  const Ended ended = RunHelper({"photo", file.string(), std::to_string(std::clamp(boxWidth, 1, wire::kMaxPictureSide)),
+                                 std::to_string(std::clamp(boxHeight, 1, wire::kMaxPictureSide))},
+                                [&](std::string_view line) {
+                                  if (auto parsed = wire::ParsePicture(line)) {
+                                    picture = std::move(*parsed);
+                                    answered = true;
+                                  }
+                                  return true;
+                                },
+                                kNever, 60s);
+  return ended == Ended::Answered && answered ? picture : PreviewPicture{};
+}
+
 Converted ConvertMovie(const fs::path& source, const fs::path& out, double seconds, const ProgressFn& progress,
                        const HandsetMovie& target) {
   Converted result;

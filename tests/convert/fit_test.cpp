@@ -8,6 +8,7 @@
 #include "convert/fit_texts.h"
 #include "convert/handset_fit.h"
 #include "convert/jpeg_layout.h"
+#include "convert/picture.h"
 #include "convert/test_pictures.h"
 #include "editing/editing.h"
 #include "media/melody_title.h"
@@ -219,19 +220,31 @@ TEST_F(Fitting, RefusedWhenNotEvenTheLowestQualityFits) {
 }
 
 // The kind of a picture is its bytes': under a handset name (.jpg) an
-// iPhone's HEIC or AVIF photo is named and refused, a PNG is offered the
-// conversion, and a JPEG cut short says so; nothing of them reaches the card.
+// iPhone's HEIC or an AVIF photo is decoded by the helper program and
+// converted (one it cannot read is named), a PNG is offered the conversion,
+// and a JPEG cut short says so; nothing else of them reaches the card.
 TEST_F(Fitting, APictureIsKnownByItsBytesNotByItsName) {
   using namespace std::string_literals;
-  const std::string heic = "\0\0\0\x18" "ftypheic\0\0\0\0mif1heic"s + std::string(300, '\x11');
-  const std::string avif = "\0\0\0\x1C" "ftypavif\0\0\0\0avifmif1miaf"s + std::string(300, '\x22');
-  const fs::path iphone = pc.Write("IMG_0001.jpg", heic);
-  const fs::path android = pc.Write("PXL_0002.JPG", avif);
-  prompts.ExpectOk(texts::PictureFormatNotRead("HEIC") + iphone.string())
-      .ExpectOk(texts::PictureFormatNotRead("AVIF") + android.string());
-  EXPECT_EQ(Add(MediaKind::Image, iphone), QueueOutcome::Skipped);
-  EXPECT_EQ(Add(MediaKind::Image, android), QueueOutcome::Skipped);
-  EXPECT_TRUE(ConvertiblePicture(MediaKind::Image, iphone));
+  for (const bool avif : {false, true}) {
+    const QColor colour = avif ? QColor(40, 180, 60) : QColor(200, 40, 40);
+    const std::string heif = testpic::Heif(testpic::Plain(800, 600, colour), avif);
+    ASSERT_FALSE(heif.empty()) << "libheif has no encoder, avif " << avif;
+    const fs::path photo = pc.Write(avif ? "PXL_0002.JPG" : "IMG_0001.jpg", heif);
+    EXPECT_EQ(PictureFormatOf(heif), avif ? "avif" : "heic");
+    EXPECT_TRUE(ConvertiblePicture(MediaKind::Image, photo));
+    prompts.Expect(Prompts::Question::ConvertPicture, Prompts::Answer::Yes, texts::kConvertPicture + photo.string());
+    ASSERT_EQ(Add(MediaKind::Image, photo), QueueOutcome::Queued);
+    const QImage made(QString::fromStdString(SourceOf(Last(MediaKind::Image)).string()));
+    EXPECT_EQ(made.size(), QSize(240, 180));
+    const QColor mean = testpic::MeanColour(made, 0, 0, 240, 180);
+    EXPECT_NEAR(mean.red(), colour.red(), 12);
+    EXPECT_NEAR(mean.green(), colour.green(), 12);
+  }
+  const std::string broken = "\0\0\0\x18" "ftypheic\0\0\0\0mif1heic"s + std::string(300, '\x11');
+  const fs::path unreadable = pc.Write("IMG_0003.jpg", broken);
+  prompts.Expect(Prompts::Question::ConvertPicture, Prompts::Answer::Yes)
+      .ExpectOk(texts::PictureFormatNotRead("HEIC") + unreadable.string());
+  EXPECT_EQ(Add(MediaKind::Image, unreadable), QueueOutcome::Skipped);
 
   const fs::path png = pc.Write("small.jpg", testpic::Png(testpic::Plain(100, 80, Qt::blue)));
   prompts.Expect(Prompts::Question::ConvertPicture, Prompts::Answer::No)
@@ -244,8 +257,7 @@ TEST_F(Fitting, APictureIsKnownByItsBytesNotByItsName) {
   EXPECT_EQ(Add(MediaKind::Image, cut), QueueOutcome::Skipped);
   // The whole one is the handset's as it is: no question.
   EXPECT_EQ(Add(MediaKind::Image, pc.Write("whole.jpg", whole)), QueueOutcome::Queued);
-  EXPECT_EQ(s.Catalogue(MediaKind::Image).count, 1);
-  EXPECT_TRUE(fs::is_empty(temp.path()));
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).count, 3);
 }
 
 TEST_F(Fitting, LongMelodySlimmedAndQueuedWithItsTitle) {
