@@ -61,13 +61,15 @@ target_link_libraries(fenmora PRIVATE fenmora_gui)
 
 # A small card for trying the window without a handset, made at build time by
 # the project's own table writer: `make run` offers it in the drive list.
-add_executable(make-sample-card tools/make-sample-card.cpp)
-target_link_libraries(make-sample-card PRIVATE fenmora_core Qt6::Gui)
+add_executable(make-sample-card tools/make-sample-card.cpp tests/movie/test_movies.cpp)
+target_include_directories(make-sample-card PRIVATE tests)  # the tests' MFi and movie writers
+target_link_libraries(make-sample-card PRIVATE fenmora_core fenmora_movie PkgConfig::FFMPEG Qt6::Gui)
+add_dependencies(make-sample-card fenmora-movie)
 set(SAMPLE_CARD ${CMAKE_BINARY_DIR}/sample-card)
 add_custom_command(
   OUTPUT ${SAMPLE_CARD}/FENMORA-SAMPLE-CARD.txt
   COMMAND make-sample-card ${SAMPLE_CARD}
-  DEPENDS make-sample-card
+  DEPENDS make-sample-card fenmora-movie
   COMMENT "Writing the sample card ${SAMPLE_CARD}")
 add_custom_target(sample_card ALL DEPENDS ${SAMPLE_CARD}/FENMORA-SAMPLE-CARD.txt)
 
@@ -109,7 +111,7 @@ target_compile_definitions(fenmora_gui_tests PRIVATE
   FENMORA_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
   FENMORA_SAMPLE_CARD="${CMAKE_BINARY_DIR}/sample-card")
 add_dependencies(fenmora_gui_tests sample_card)
-target_link_libraries(fenmora_gui_tests PRIVATE fenmora_gui Qt6::Test GTest::gtest)
+target_link_libraries(fenmora_gui_tests PRIVATE fenmora_gui Qt6::Test GTest::gtest PkgConfig::FFMPEG)
 gtest_discover_tests(fenmora_gui_tests PROPERTIES TIMEOUT 120 DISCOVERY_TIMEOUT 60)
 
 # The window under a real X server with a window manager (Xvfb, twm): where

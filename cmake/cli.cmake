@@ -32,9 +32,18 @@ set(CLI_TESTS
 )
 add_executable(fenmora_cli_tests ${CLI_TESTS} tests/support/temp_card.cpp tests/movie/test_movies.cpp)
 target_include_directories(fenmora_cli_tests PRIVATE tests)
-target_link_libraries(fenmora_cli_tests PRIVATE fenmora_cli_lib GTest::gtest GTest::gtest_main)
+target_link_libraries(fenmora_cli_tests PRIVATE fenmora_cli_lib PkgConfig::FFMPEG GTest::gtest GTest::gtest_main)
 target_compile_definitions(fenmora_cli_tests PRIVATE
   FENMORA_CLI="$<TARGET_FILE:fenmora-cli>"
   FENMORA_VERSION="${PROJECT_VERSION}")
 add_dependencies(fenmora_cli_tests fenmora-cli)
 gtest_discover_tests(fenmora_cli_tests PROPERTIES TIMEOUT 120 DISCOVERY_TIMEOUT 60)
+
+# Neither program links FFmpeg's libraries: the movie helper alone does, and
+# is started for a movie task (the check sees the helper's, so it can fail).
+if(TARGET fenmora)
+  add_test(NAME MovieHelper.OnlyTheHelperLinksFFmpeg
+           COMMAND sh -c "readelf -d \"$1\" | grep -q libavcodec && ! readelf -d \"$2\" \"$3\" | grep -E 'libav|libsw|libheif'"
+                   sh $<TARGET_FILE:fenmora-movie> $<TARGET_FILE:fenmora> $<TARGET_FILE:fenmora-cli>)
+  set_tests_properties(MovieHelper.OnlyTheHelperLinksFFmpeg PROPERTIES TIMEOUT 30)
+endif()

@@ -12,6 +12,8 @@ set(CONVERT_SOURCES
 )
 add_library(fenmora_convert STATIC ${CONVERT_SOURCES})
 target_link_libraries(fenmora_convert PUBLIC fenmora_core fenmora_movie Qt6::Gui JPEG::JPEG)
+# Every program that converts finds the movie helper beside it.
+add_dependencies(fenmora_convert fenmora-movie)
 
 set(CONVERT_TESTS
   tests/convert/fit_test.cpp
@@ -22,5 +24,6 @@ set(CONVERT_TESTS
 )
 add_executable(fenmora_convert_tests ${CONVERT_TESTS} tests/support/temp_card.cpp)
 target_include_directories(fenmora_convert_tests PRIVATE tests)
-target_link_libraries(fenmora_convert_tests PRIVATE fenmora_convert GTest::gtest GTest::gtest_main)
+# The tests write their HEIF photos with libheif.
+target_link_libraries(fenmora_convert_tests PRIVATE fenmora_convert PkgConfig::FFMPEG PkgConfig::HEIF GTest::gtest GTest::gtest_main)
 gtest_discover_tests(fenmora_convert_tests PROPERTIES TIMEOUT 120 DISCOVERY_TIMEOUT 60)

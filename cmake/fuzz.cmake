@@ -49,7 +49,8 @@ endforeach()
 # The movie probe, instrumented, on FFmpeg's libraries as Debian builds them.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libswscale libswresample libavutil)
-target_sources(fuzz_movie PRIVATE src/movie/av_tools.cpp src/movie/movie_probe.cpp)
+target_sources(fuzz_movie PRIVATE src/movie/av_tools.cpp src/movie/movie_probe.cpp
+               src/movie/movie_facts.cpp src/movie/helper_protocol.cpp)
 target_link_libraries(fuzz_movie PRIVATE PkgConfig::FFMPEG)
 
 # Seeds are written by the program's own table writer and converters.

@@ -1,7 +1,10 @@
 // make-sample-card FOLDER: writes a small F900i card into FOLDER so that the
 // window has something to load without a handset: standby images (JPEG and
-// GIF), ring melodies (a playable MIDI file with a track name, MLD files with
-// a title) and movies, listed with Japanese titles in the handset's own
+// GIF), ring melodies (playable MIDI files with a track name, MLD melodies
+// with a title and notes, drums on their percussion part, written by the
+// tests' MFi writer) and movies (a moving pattern with a tone, made through
+// FFmpeg's libraries and converted into the handset's 3GP by the program's
+// own conversion), listed with Japanese titles in the handset's own
 // management tables, written by the program's own table writer.
 //
 // The build runs it to make <build>/sample-card; `make run` offers that
@@ -13,6 +16,8 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QBuffer>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +25,9 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "movie/movie.h"
+#include "movie/test_movies.h"
+#include "support/mfi_writer.h"
 #include "catalogue/table.h"
 #include "platform/cardpath.h"
 #include "platform/cp932.h"
@@ -163,30 +171,41 @@ std::string MidiBytes(const std::string& cp932Name, int program, const std::vect
          Be32(static_cast<std::uint32_t>(track.size())) + track;
 }
 
-// An MLD file: the "melo" header, then a "titl" chunk at offset 13 with the
-// title, then the chunks the handset puts after it.
-std::string MldBytes(const std::string& cp932Title) {
-  std::string chunks;
-  chunks += "titl" + Be16(static_cast<std::uint16_t>(cp932Title.size())) + cp932Title;
-  chunks += "sorc" + Be16(1) + std::string(1, '\x00');
-  chunks += "note" + Be16(2) + std::string(2, '\x00');
-  // header length, content type, content class, number of tracks
-  std::string body = Be16(static_cast<std::uint16_t>(3 + chunks.size())) + std::string("\x01\x00\x01", 3);
-  body += chunks;
-  const std::string events = std::string("\x00\xFF\x00\x00", 4);
-  body += "trac" + Be32(static_cast<std::uint32_t>(events.size())) + events;
-  return "melo" + Be32(static_cast<std::uint32_t>(body.size())) + body;
+// An MLD melody: the title first (where the handset's own reader looks, at
+// offset 13), a melody on two parts and drums on the percussion part
+// (track 2, part 1), 48 ticks a beat at 120 beats a minute.
+std::string MldBytes(const std::string& cp932Title, const std::vector<int>& tune) {
+  using namespace testmfi;
+  MfiFile f;
+  f.Info("titl", cp932Title).Info("sorc", std::string(1, '\x00')).Info("note", std::string(2, '\x00'));
+  std::string melody = ChannelExt(0, 0xE0, 0, 10), bass = ChannelExt(0, 0xE0, 1, 33), drums;
+  int beat = 0;
+  for (int key : tune) {
+    const int beats = key < 0 ? 2 : 1;
+    melody += Note(beat == 0 ? 0 : 48, 0, (key < 0 ? -key : key) - 45, 44 * beats);
+    if (beats == 2) melody += Ext(48, 0xDE, 0);  // a no-operation: the half note's second beat
+    beat += beats;
+  }
+  for (int b = 0; b < beat; b += 2) bass += Note(b == 0 ? 0 : 96, 1, 48 - 45 + (b / 4 % 2) * 7, 90);
+  for (int b = 0; b < beat; ++b) drums += Note(b == 0 ? 0 : 48, 1, b % 2 == 0 ? 1 : 3, 20);
+  f.tracks = {melody + EndOfTrack(48), bass + EndOfTrack(96), drums + EndOfTrack(48)};
+  return f.Bytes();
 }
 
 // ---------------------------------------------------------------- movies
 
-// Not a film: a 3GP file type box and filler, enough to be listed.
-std::string MovieBytes(const char* tag, int kilobytes) {
-  std::string ftyp = "ftyp3gp4" + Be32(0x200) + "isom3gp4";
-  std::string box = Be32(static_cast<std::uint32_t>(ftyp.size() + 4)) + ftyp;
-  std::string filler(static_cast<size_t>(kilobytes) * 1024, '\0');
-  for (size_t i = 0; i < filler.size(); ++i) filler[i] = tag[i % 4];
-  return box + Be32(static_cast<std::uint32_t>(filler.size() + 8)) + "free" + filler;
+// A real movie of the handset: a moving pattern with a tone, converted by
+// the program's own conversion (its helper beside this program). Empty when
+// it cannot be made.
+std::string MovieBytes(const fs::path& scratch, const char* name, const movie::test::SourceMovie& source) {
+  const fs::path from = scratch / (std::string(name) + ".mp4"), to = scratch / (std::string(name) + ".3gp");
+  if (!movie::test::MakeMovie(from, source)) return {};
+  const movie::Converted done = movie::ConvertMovie(from, to, source.seconds, nullptr);
+  if (done.status != movie::Converted::Status::Done) return {};
+  std::string bytes;
+  RealFileOps ops;
+  if (!ops.ReadPrefix(to, 307200, bytes)) return {};
+  return bytes;
 }
 
 // ---------------------------------------------------------------- the card
@@ -255,13 +274,23 @@ int main(int argc, char** argv) {
   const std::vector<int> scale = {60, 62, 64, 65, 67, 69, 71, -72};
   const std::vector<Sample> melodies = {
       {"RING0001.MID", "きらきら星", "2004:03:02 09:00:00", MidiBytes(Utf8ToCp932("きらきら星"), 10, twinkle)},
-      {"RING0002.MLD", "着信音サンプル", "2004:03:03 09:00:00", MldBytes(Utf8ToCp932("着信音サンプル"))},
+      {"RING0002.MLD", "着信音サンプル", "2004:03:03 09:00:00", MldBytes(Utf8ToCp932("着信音サンプル"), twinkle)},
       {"RING0003.MID", "ドレミの練習", "2004:03:04 09:00:00", MidiBytes(Utf8ToCp932("ドレミの練習"), 0, scale)},
   };
+  const fs::path scratch = fs::temp_directory_path() / ("fenmora-sample-" + std::to_string(getpid()));
+  fs::create_directories(scratch, ec);
   const std::vector<Sample> movies = {
-      {"MOL001.3GP", "花火大会", "2004:08:01 20:00:00", MovieBytes("HANA", 24)},
-      {"MOL002.3GP", "運動会", "2004:10:10 11:30:00", MovieBytes("UNDO", 12)},
+      {"MOL001.3GP", "花火大会", "2004:08:01 20:00:00",
+       MovieBytes(scratch, "hanabi", {.width = 640, .height = 360, .fps = 30, .seconds = 6, .videoRate = 800000})},
+      {"MOL002.3GP", "運動会", "2004:10:10 11:30:00",
+       MovieBytes(scratch, "undokai", {.width = 360, .height = 640, .fps = 30, .seconds = 4, .videoRate = 800000})},
   };
+  fs::remove_all(scratch, ec);
+  for (const Sample& m : movies)
+    if (m.bytes.empty()) {
+      std::fprintf(stderr, "make-sample-card: cannot make the movie %s\n", m.cardName.c_str());
+      return 1;
+    }
 
   RealFileOps ops;
   const bool ok = ops.MakeFolders(root) &&

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "convert/fit_texts.h"
 #include "convert/movie_texts.h"
 #include "convert/picture.h"
 #include "media/file_info.h"
@@ -84,30 +85,64 @@ Fitted HandsetFit::FitPicture(const fs::path& file, Prompts& prompts) {
   PictureLimits limits;
   limits.bytes = LimitOf(profile_, MediaKind::Image, ".JPG");
   const PictureFacts facts = InspectPicture(file, limits);
-  // What no reader knows goes on as before: the size question, the copy.
-  if (!facts.readable || facts.handsetReady) return {};
   const std::string shownPath = file.string();
+  const Fitted skip{Fitted::Step::Skip, {}, {}};
+  // Decided by the bytes, whatever the name: an iPhone's photo (HEIC) or an
+  // AVIF, named .jpg or not, is no picture the handset shows; the helper
+  // program decodes it.
+  const bool heif = !facts.readable && (facts.format == "heic" || facts.format == "avif");
+  if (facts.cutShort) {
+    prompts.Tell(Icon::Warning, texts::kPictureCutShort + shownPath);
+    return skip;
+  }
+  // What no reader knows goes on as before: the size question, the copy.
+  if ((!facts.readable && !heif) || facts.handsetReady) return {};
   if (prompts.Ask(Prompts::Question::ConvertPicture, Icon::Question, Prompts::Buttons::YesNo, texts::kConvertPicture + shownPath) !=
-      Prompts::Answer::Yes)
+      Prompts::Answer::Yes) {
+    // Under a name the handset's tables hold (.JPG), bytes of another format
+    // (a PNG, a WebP, a HEIC) would sit on the card unshown: not added as they
+    // are.
+    const bool handsetFormat = facts.format == "jpeg" || facts.format == "gif";
+    const auto ext = CardExtensionFor(MediaKind::Image, file.filename().string());
+    if (!handsetFormat && ext && profile_.FindExtension(MediaKind::Image, *ext)) {
+      prompts.Tell(Icon::Warning, texts::Of(texts::kNotHandsetFormat, MediaKind::Image) + shownPath);
+      return skip;
+    }
     return {};
+  }
   if (facts.animated) prompts.Tell(Icon::Warning, texts::kAnimationLost + shownPath);
 
-  const QSize target = FitSize(facts.size, limits.Screen());
-  const QImage upright = ReadUpright(file, target);
+  QSize target;
+  QImage upright;
+  if (heif) {
+    // At twice the screen at most, which the averaging below brings down.
+    const movie::PreviewPicture photo = movie::DecodePhoto(file, limits.width * 2, limits.height * 2);
+    if (!photo.valid()) {
+      std::string name = facts.format;
+      for (char& c : name) c = static_cast<char>(c - 'a' + 'A');
+      prompts.Tell(Icon::Warning, texts::PictureFormatNotRead(name) + shownPath);
+      return skip;
+    }
+    target = FitSize(QSize(photo.frameWidth, photo.frameHeight), limits.Screen());
+    upright = QImage(photo.rgb.data(), photo.width, photo.height, photo.width * 3, QImage::Format_RGB888).copy();
+  } else {
+    target = FitSize(facts.size, limits.Screen());
+    upright = ReadUpright(file, target);
+  }
   const QImage fitted = Downscale(upright, target);  // null when nothing was read
   if (fitted.isNull()) {
     prompts.Tell(Icon::Warning, texts::kConvertFailed + shownPath);
-    return {Fitted::Step::Skip, {}, {}};
+    return skip;
   }
   const auto encoded = EncodeWithin(fitted, limits.bytes);
   if (!encoded) {
     prompts.Tell(Icon::Warning, texts::kPictureTooLarge + shownPath);
-    return {Fitted::Step::Skip, {}, {}};
+    return skip;
   }
   const fs::path stored = Store(file, ".jpg", encoded->bytes);
   if (stored.empty()) {
     prompts.Tell(Icon::Warning, texts::kConvertFailed + shownPath);
-    return {Fitted::Step::Skip, {}, {}};
+    return skip;
   }
   return {Fitted::Step::Converted, stored, ".JPG"};
 }
@@ -129,10 +164,12 @@ Fitted HandsetFit::FitMelody(const fs::path& file, Prompts& prompts) {
     prompts.Tell(Icon::Warning, texts::kSlimFailed + shownPath);
     return {};
   }
-  // Still over the limit: said, and the slimmed copy goes on to the size
-  // question, which then names its size, not the original's.
+  // Still over the limit: said. A slimmed copy smaller than the original
+  // goes on to the size question, which then names its size; one that is not
+  // smaller is no use, and the user's own file goes on instead.
   if (static_cast<std::int64_t>(slim->size()) > limit)
     prompts.Tell(Icon::Warning, texts::kMelodyStillLarge + shownPath);
+  if (static_cast<qint64>(slim->size()) >= bytes.size()) return {};
   const fs::path stored = Store(file, ".mid", *slim);
   if (stored.empty()) {
     prompts.Tell(Icon::Warning, texts::kConvertFailed + shownPath);
@@ -147,21 +184,27 @@ Fitted HandsetFit::FitMovie(const fs::path& file, Prompts& prompts) {
   target.maxBytes = LimitOf(profile_, MediaKind::Movie, ".3GP");
   const movie::MovieFacts facts = movie::ProbeMovie(file);
   const std::string shownPath = file.string();
+  const Fitted skip{Fitted::Step::Skip, {}, {}};
   using Status = movie::MovieFacts::Status;
   switch (facts.status) {
     // What is no movie container at all goes on as before: the size
     // question, the copy (an empty file is refused by the queue).
     case Status::Unknown: return {};
-    case Status::Broken: prompts.Tell(Icon::Warning, texts::kMovieBroken + shownPath); return {Fitted::Step::Skip, {}, {}};
-    case Status::NoVideo: prompts.Tell(Icon::Warning, texts::kMovieNoVideo + shownPath); return {Fitted::Step::Skip, {}, {}};
-    case Status::FrameTooLarge:
-      prompts.Tell(Icon::Warning, texts::kMovieFrameTooLarge + shownPath);
-      return {Fitted::Step::Skip, {}, {}};
+    case Status::Broken: prompts.Tell(Icon::Warning, texts::kMovieBroken + shownPath); return skip;
+    case Status::NoVideo: prompts.Tell(Icon::Warning, texts::kMovieNoVideo + shownPath); return skip;
+    case Status::FrameTooLarge: prompts.Tell(Icon::Warning, texts::kMovieFrameTooLarge + shownPath); return skip;
+    case Status::Crashed: prompts.Tell(Icon::Warning, texts::kMovieHelperFailed + shownPath); return skip;
     case Status::Movie: break;
+  }
+  // Frames that stop too early to make a movie of.
+  constexpr double kShortest = 0.5;
+  if (facts.cutShort && facts.readableSeconds < kShortest) {
+    prompts.Tell(Icon::Warning, texts::kMovieBroken + shownPath);
+    return skip;
   }
   if (movie::HandsetPlays(facts, target)) {
     // Queued byte for byte; under a card name the handset's tables hold
-    // (".3GP") when its own extension is none of them (".MOV", ".M4V").
+    // (".3GP") when its own extension is none of them.
     const auto ext = CardExtensionFor(MediaKind::Movie, file.filename().string());
     if (ext && profile_.FindExtension(MediaKind::Movie, *ext)) return {};
     return {Fitted::Step::Converted, file, ".3GP"};
@@ -169,19 +212,22 @@ Fitted HandsetFit::FitMovie(const fs::path& file, Prompts& prompts) {
   if (prompts.Ask(Prompts::Question::ConvertMovie, Icon::Question, Prompts::Buttons::YesNo,
                   texts::kConvertMovie + shownPath) != Prompts::Answer::Yes)
     return {};
-  const double length = movie::FittingLength(facts.seconds, target);
-  if (length < facts.seconds &&
+  const double whole = facts.cutShort ? facts.readableSeconds : facts.seconds;
+  if (facts.cutShort)
+    prompts.Tell(Icon::Warning, texts::MovieCutShort(movie::LengthText(whole)) + shownPath);
+  const double length = movie::FittingLength(whole, target);
+  if (length < whole &&
       prompts.Ask(Prompts::Question::KeepMovieStart, Icon::Question, Prompts::Buttons::YesNo,
-                  texts::KeepMovieStart(movie::LengthText(facts.seconds), static_cast<int>(length)) +
-                      shownPath) != Prompts::Answer::Yes)
-    return {Fitted::Step::Skip, {}, {}};
+                  texts::KeepMovieStart(movie::LengthText(whole), static_cast<int>(length)) + shownPath) !=
+          Prompts::Answer::Yes)
+    return skip;
 
   // The name is taken first (an empty file), then written by the conversion,
   // which removes it when it fails or is cancelled.
   const fs::path stored = Store(file, ".3gp", {});
   if (stored.empty()) {
     prompts.Tell(Icon::Warning, texts::kConvertFailed + shownPath);
-    return {Fitted::Step::Skip, {}, {}};
+    return skip;
   }
   movie::Converted converted;
   LongWork inPlace;
@@ -193,18 +239,21 @@ Fitted HandsetFit::FitMovie(const fs::path& file, Prompts& prompts) {
   switch (converted.status) {
     case movie::Converted::Status::Done:
       work.Note(std::string(texts::kMovieConverting) + shownPath + " -> " +
-                movie::LengthText(converted.seconds) + (length < facts.seconds ? " (" : " (全体, ") +
+                movie::LengthText(converted.seconds) + (converted.seconds + 0.05 < facts.seconds ? " (" : " (全体, ") +
                 std::to_string(converted.bytes) + " bytes, " + std::to_string(converted.videoRate / 1000) +
                 " kbit/s)");
       return {Fitted::Step::Converted, stored, ".3GP"};
     case movie::Converted::Status::Cancelled:
       fs::remove(stored, ec);
-      return {Fitted::Step::Skip, {}, {}};
+      return skip;
     case movie::Converted::Status::Failed: break;
   }
   fs::remove(stored, ec);
-  prompts.Tell(Icon::Warning, texts::kConvertFailed + shownPath);
-  return {Fitted::Step::Skip, {}, {}};
+  const char* why = converted.crashed          ? texts::kMovieHelperFailed
+                    : converted.detail == "rate" ? texts::kMovieTooBusy
+                                                 : texts::kConvertFailed;
+  prompts.Tell(Icon::Warning, why + shownPath);
+  return skip;
 }
 
 QueueOutcome AddFitted(FileQueue& queue, HandsetFit& fit, MediaKind kind, const fs::path& file,
@@ -232,6 +281,10 @@ bool ConvertibleMovie(MediaKind kind, const fs::path& file) {
 
 bool ConvertiblePicture(MediaKind kind, const fs::path& file) {
   if (kind != MediaKind::Image || !PlainFileStatus(file)) return false;
+  // A photo format no reader here decodes is still taken, to be named.
+  QFile in(QtPath(file));
+  const std::string format = in.open(QIODevice::ReadOnly) ? PictureFormatOf(in.read(4096).toStdString()) : "";
+  if (format == "heic" || format == "avif") return true;
   QImageReader reader(QtPath(file));
   reader.setDecideFormatFromContent(true);
   return reader.canRead();

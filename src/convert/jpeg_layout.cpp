@@ -26,7 +26,10 @@ std::optional<JpegLayout> ParseJpegLayout(std::string_view bytes) {
     const std::string_view body = bytes.substr(pos + 2, length - 2);
     pos += length;
     layout.markers.push_back(marker);
-    if (marker == 0xDA) return layout.frame ? std::optional(layout) : std::nullopt;
+    if (marker == 0xDA) {
+      layout.scanData = pos;
+      return layout.frame ? std::optional(layout) : std::nullopt;
+    }
     if (marker == 0xE0 && body.size() >= 5 && body.substr(0, 5) == std::string_view("JFIF\0", 5))
       layout.jfif = true;
     const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&

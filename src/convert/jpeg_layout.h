@@ -24,6 +24,7 @@ struct JpegLayout {
   int height = 0;
   std::vector<JpegComponent> components;
   bool jfif = false;  // an APP0 segment starting "JFIF\0"
+  std::size_t scanData = 0;  // where the first scan's coded data begins
   bool Has(std::uint8_t marker) const;
 };
 

@@ -27,6 +27,23 @@ std::string ReadHead(const fs::path& file, size_t limit) {
   return f.read(static_cast<qint64>(limit)).toStdString();
 }
 
+// A JPEG's coded data reaches the end-of-image marker (FF D9 cannot occur
+// inside coded data, where FF is followed by 00 or a restart marker). Read in
+// pieces from the first scan on.
+bool JpegComplete(const fs::path& file, std::size_t scanData) {
+  QFile f(QtPath(file));
+  if (!f.open(QIODevice::ReadOnly) || !f.seek(static_cast<qint64>(scanData))) return false;
+  bool afterFF = false;
+  for (;;) {
+    const QByteArray piece = f.read(1 << 16);
+    if (piece.isEmpty()) return false;
+    for (const char c : piece) {
+      if (afterFF && static_cast<unsigned char>(c) == 0xD9) return true;
+      afterFF = static_cast<unsigned char>(c) == 0xFF;
+    }
+  }
+}
+
 bool JpegReady(const std::string& head) {
   const auto layout = ParseJpegLayout(head);
   if (!layout || layout->frame != 0xC0) return false;  // progressive, extended, lossless, ...
@@ -35,14 +52,46 @@ bool JpegReady(const std::string& head) {
 
 }  // namespace
 
+std::string PictureFormatOf(std::string_view h) {
+  auto starts = [&](std::string_view magic, std::size_t at = 0) {
+    return h.size() >= at + magic.size() && h.substr(at, magic.size()) == magic;
+  };
+  if (starts("\xFF\xD8\xFF")) return "jpeg";
+  if (starts("\x89PNG\r\n\x1A\n")) return "png";
+  if (starts("GIF87a") || starts("GIF89a")) return "gif";
+  if (starts("BM")) return "bmp";
+  if (starts("RIFF") && starts("WEBP", 8)) return "webp";
+  if (starts("II*\0") || starts("MM\0*")) return "tiff";
+  // HEIF (HEIC, AVIF): an ISO media file whose ftyp box names an image brand,
+  // as its major brand or among its compatible ones.
+  if (starts("ftyp", 4)) {
+    std::size_t size = 0;
+    for (int i = 0; i < 4; ++i) size = size << 8 | static_cast<unsigned char>(h[i]);
+    size = std::min(size, h.size());
+    bool heic = false;
+    for (std::size_t at = 8; at + 4 <= size; at += 4) {
+      if (at == 12) continue;  // the minor version
+      const std::string_view brand = h.substr(at, 4);
+      if (brand == "avif" || brand == "avis") return "avif";
+      if (brand == "heic" || brand == "heix" || brand == "heim" || brand == "heis" || brand == "hevc" ||
+          brand == "hevx" || brand == "mif1" || brand == "msf1")
+        heic = true;
+    }
+    if (heic) return "heic";
+  }
+  return {};
+}
+
 PictureFacts InspectPicture(const fs::path& file, const PictureLimits& limits) {
   PictureFacts facts;
+  const std::string head = ReadHead(file, 256 * 1024);
+  facts.format = PictureFormatOf(head);
   QImageReader reader(QtPath(file));
   reader.setDecideFormatFromContent(true);
   reader.setAutoTransform(true);
   if (!reader.canRead()) return facts;
   facts.readable = true;
-  facts.format = reader.format().toLower().toStdString();
+  if (facts.format.empty()) facts.format = reader.format().toLower().toStdString();
   QSize size = reader.size();
   const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
   if (turned) size.transpose();
@@ -56,9 +105,13 @@ PictureFacts InspectPicture(const fs::path& file, const PictureLimits& limits) {
   if (facts.format == "gif") {
     facts.handsetReady = fits;
   } else if (facts.format == "jpeg") {
+    const auto layout = ParseJpegLayout(head);
+    // Markers that end before any scan are a cut only when the whole file
+    // was read.
+    facts.cutShort = layout ? !JpegComplete(file, layout->scanData) : head.size() < 256 * 1024;
     // The handset ignores a stored turn: such a picture would show on its side.
-    facts.handsetReady = fits && reader.transformation() == QImageIOHandler::TransformationNone &&
-                         JpegReady(ReadHead(file, 256 * 1024));
+    facts.handsetReady = fits && !facts.cutShort &&
+                         reader.transformation() == QImageIOHandler::TransformationNone && JpegReady(head);
   }
   return facts;
 }

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace fenmora::convert {
 
@@ -28,7 +29,13 @@ struct PictureFacts {
   bool animated = false;      // more than one frame
   std::int64_t bytes = 0;
   bool handsetReady = false;  // the handset shows the file as it is
+  bool cutShort = false;      // a JPEG whose data ends before its end marker
 };
+
+// The kind of picture the bytes at the start of a file hold, whatever its
+// name says: "jpeg", "png", "gif", "bmp", "webp", "tiff", "heic", "avif";
+// empty for none of them.
+std::string PictureFormatOf(std::string_view head);
 
 // Looks at the file's header only. The handset shows a baseline JPEG (grey or
 // colour, no stored turn) or a GIF, within the screen and the byte limit.

@@ -127,8 +127,15 @@ Header ReadHeader(const Bytes& b) {
 // One track's events at their absolute tick, up to its end event or its last
 // whole event.
 void ReadTrack(const Bytes& b, size_t p, size_t end, int track, const Header& h,
-               std::vector<RawEvent>& out, MfiLeftOut& leftOut) {
+               std::vector<RawEvent>& out, MfiLeftOut& leftOut, std::uint64_t& trackEnd) {
   std::uint64_t tick = 0;
+  // The track lasts to its end event: a rest after the last note is part of
+  // the melody.
+  struct Ends {
+    std::uint64_t& end;
+    std::uint64_t& tick;
+    ~Ends() { end = std::max(end, tick); }
+  } ends{trackEnd, tick};
   std::uint64_t pause = 0;  // ticks added by long-pause events to the next delta
   auto cut = [&] { leftOut.truncated = true; };
   while (p < end) {
@@ -229,7 +236,8 @@ struct OutTrack {
 struct SoundingNote {
   size_t track;
   int logical, key;
-  std::uint64_t end;  // in MFi ticks
+  std::uint64_t end;       // in MFi ticks
+  std::uint64_t smfStart;  // in MIDI ticks
 };
 
 std::string Chunk(const std::string& body) {
@@ -263,6 +271,7 @@ std::optional<MfiConversion> ConvertMfiToSmf(std::string_view bytes, std::string
   // The chunks after the header: audio data (left out) and up to four tracks.
   // Whatever follows them is not read.
   std::vector<RawEvent> events;
+  std::uint64_t melodyEnd = 0;  // in MFi ticks: the last track's end
   size_t p = header.bodyStart;
   while (b.Has(p, 8)) {
     const std::string_view tag = b.Sub(p, 4);
@@ -277,12 +286,16 @@ std::optional<MfiConversion> ConvertMfiToSmf(std::string_view bytes, std::string
       // Each track's events come in the order of their ticks: merged in,
       // events of one tick keep the order of their tracks.
       const size_t first = events.size();
-      ReadTrack(b, data, end, result.tracks, header, events, leftOut);
+      ReadTrack(b, data, end, result.tracks, header, events, leftOut, melodyEnd);
       std::inplace_merge(events.begin(), events.begin() + static_cast<std::ptrdiff_t>(first), events.end(),
                          [](const RawEvent& x, const RawEvent& y) { return x.tick < y.tick; });
       ++result.tracks;
     }
     p = end;
+  }
+  if (result.tracks == 0) {
+    if (why) *why = "not an MFi melody: it holds no track";
+    return std::nullopt;
   }
 
   // Tempo first: notes end at ticks still to come.
@@ -300,9 +313,8 @@ std::optional<MfiConversion> ConvertMfiToSmf(std::string_view bytes, std::string
   std::vector<OutTrack> tracks(static_cast<size_t>(result.tracks));
   for (OutTrack& t : tracks) t.events.reserve(events.size() / tracks.size() + 16);
   std::uint32_t seq = 0;
-  auto put = [&](size_t track, std::uint64_t mfiTick, int logical, std::initializer_list<char> bytes,
-                 bool off = false) {
-    const std::uint64_t tick = tempo.Smf(mfiTick);
+  auto putAt = [&](size_t track, std::uint64_t tick, int logical, std::initializer_list<char> bytes,
+                   bool off = false) {
     if (tick > kLastSmfTick) {
       ++leftOut.otherEvents;
       return false;
@@ -312,8 +324,15 @@ std::optional<MfiConversion> ConvertMfiToSmf(std::string_view bytes, std::string
     (off ? tracks[track].offs : tracks[track].events).push_back(e);
     return true;
   };
+  auto put = [&](size_t track, std::uint64_t mfiTick, int logical, std::initializer_list<char> bytes) {
+    return putAt(track, tempo.Smf(mfiTick), logical, bytes);
+  };
 
-  std::array<bool, 16> drums{};    // MFi channels switched to percussion (0xBA)
+  // MFi channels that play percussion. Channel 9 (the second part of the
+  // third track) does unless the melody says otherwise (0xBA), as the
+  // handsets play it; 0xBA switches any channel either way.
+  std::array<bool, 16> drums{};
+  drums[9] = true;
   std::array<int, 16> bankBit{};   // program bit 6 of each MFi channel (0xE1)
   std::vector<SoundingNote> notes;
   // By logical channel and key: 1 + the index in `notes` of the last note
@@ -343,10 +362,11 @@ std::optional<MfiConversion> ConvertMfiToSmf(std::string_view bytes, std::string
         notes[last - 1].end = std::max(notes[last - 1].end, end);
         continue;
       }
-      if (!put(track, e.tick, logical, {Byte(0x90), Byte(midiKey), Byte(std::max(1, Scale63(velocity)))}))
+      const std::uint64_t start = tempo.Smf(e.tick);
+      if (!putAt(track, start, logical, {Byte(0x90), Byte(midiKey), Byte(std::max(1, Scale63(velocity)))}))
         continue;
       last = static_cast<std::uint32_t>(notes.size() + 1);
-      notes.push_back({track, logical, midiKey, end});
+      notes.push_back({track, logical, midiKey, end, start});
       continue;
     }
     const int channel = e.track * 4 + (e.param >> 6);
@@ -405,7 +425,10 @@ std::optional<MfiConversion> ConvertMfiToSmf(std::string_view bytes, std::string
         break;
     }
   }
-  for (const SoundingNote& n : notes) put(n.track, n.end, n.logical, {Byte(0x90), Byte(n.key), Byte(0)}, true);
+  // A note of gate time 0 still ends after it begins: one MIDI tick on (a
+  // note-off at its own tick would come before it and leave it sounding).
+  for (const SoundingNote& n : notes)
+    putAt(n.track, std::max(tempo.Smf(n.end), n.smfStart + 1), n.logical, {Byte(0x90), Byte(n.key), Byte(0)}, true);
 
   // MIDI channel 10 is percussion in General MIDI: an MFi channel 9 that
   // plays melody moves to a channel no other MFi channel uses.
@@ -426,9 +449,11 @@ std::optional<MfiConversion> ConvertMfiToSmf(std::string_view bytes, std::string
   PutBe(smf, static_cast<std::uint32_t>(1 + tracks.size()), 2);
   PutBe(smf, kDivision, 2);
 
-  std::uint64_t lastTick = 0;
+  // Every track ends where the melody does, its last rest included.
+  std::uint64_t lastTick = std::min<std::uint64_t>(tempo.Smf(melodyEnd), kLastSmfTick);
   std::vector<std::string> bodies;
   std::vector<OutEvent> merged;
+  std::vector<std::uint64_t> ends;
   for (OutTrack& t : tracks) {
     std::sort(t.offs.begin(), t.offs.end(), [](const OutEvent& x, const OutEvent& y) {
       return x.tick != y.tick ? x.tick < y.tick : x.seq < y.seq;
@@ -464,9 +489,9 @@ std::optional<MfiConversion> ConvertMfiToSmf(std::string_view bytes, std::string
       body.append(e.bytes.data() + 1, e.size - 1u);
       if (noteOn) ++result.notes;
     }
+    bodies.push_back(body);
+    ends.push_back(at);
     lastTick = std::max(lastTick, at);
-    body += std::string("\x00\xFF\x2F\x00", 4);
-    bodies.push_back(Chunk(body));
   }
 
   // The conductor track: the title (as a track name, where the program's
@@ -485,14 +510,20 @@ std::optional<MfiConversion> ConvertMfiToSmf(std::string_view bytes, std::string
     if (piece.smfStart > kLastSmfTick) break;
     PutVlq(conductor, piece.smfStart - at);
     at = piece.smfStart;
-    const std::uint32_t microseconds = static_cast<std::uint32_t>(60'000'000 / piece.tempo);
+    // The field holds 24 bits: tempos under 4 beats a minute (1 to 3) play
+    // at its slowest, 3.58 beats a minute, instead of wrapping round.
+    const std::uint32_t microseconds = std::min<std::uint32_t>(60'000'000 / piece.tempo, 0xFFFFFF);
     conductor += std::string("\xFF\x51\x03", 3);
     PutBe(conductor, microseconds, 3);
   }
   PutVlq(conductor, lastTick > at ? lastTick - at : 0);
   conductor += std::string("\xFF\x2F\x00", 3);
   smf += Chunk(conductor);
-  for (const std::string& body : bodies) smf += body;
+  for (size_t i = 0; i < bodies.size(); ++i) {
+    PutVlq(bodies[i], lastTick - ends[i]);
+    bodies[i] += std::string("\xFF\x2F\x00", 3);
+    smf += Chunk(bodies[i]);
+  }
   result.smf = std::move(smf);
   return result;
 }

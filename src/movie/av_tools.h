@@ -51,6 +51,8 @@ class Input {
   Opened OpenBytes(std::string_view bytes, std::chrono::milliseconds budget);
   // Sets a new time budget from now (each phase of the work its own).
   void Budget(std::chrono::milliseconds budget);
+  // The time budget has run out: reading stopped for that, not at the end.
+  bool Expired() const { return std::chrono::steady_clock::now() > deadline_; }
 
   AVFormatContext* ctx() const { return ctx_.get(); }
   int videoStream = -1;

@@ -1,8 +1,11 @@
-// Movies as the handset plays them, through FFmpeg's libraries: what a file
-// holds (probe), a picture of it for the preview pane, and the conversion of
-// today's videos into the handset's form. No Qt: the window and the command
-// line share it. Everything read from a file is untrusted: reading is bounded
-// in bytes, frames and time, and a bad file gives a status, never a crash.
+// Movies as the handset plays them: what a file holds (probe), a picture of
+// it for the preview pane, and the conversion of today's videos into the
+// handset's form. No Qt and no FFmpeg here: the work inside FFmpeg's
+// libraries runs in the helper program fenmora-movie, started for each task
+// (movie_client.cpp), so that a codec's crash or hang ends that task with a
+// status and the libraries are loaded only by the first movie task. Every
+// file read is untrusted: reading is bounded in bytes, frames and time, and a
+// bad file gives a status, never a crash.
 #pragma once
 
 #include <atomic>
@@ -24,6 +27,8 @@ struct HandsetMovie {
   int maxVideoRate = 64000;  // bit/s
   int minVideoRate = 24000;  // below it the picture is no longer worth watching
   int audioRate = 12200;     // AMR-NB 12.2 kbit/s, 8 kHz mono
+  // MPEG-4 Visual Simple Profile level 0: its video buffer (VBV), in bits.
+  int videoBuffer = 163840;
 };
 
 struct MovieFacts {
@@ -33,13 +38,19 @@ struct MovieFacts {
     NoVideo,        // readable, but without a picture
     FrameTooLarge,  // a frame size no decoder should be asked to allocate
     Movie,
+    Crashed,        // the helper ended without an answer (a fault inside a codec)
   };
   Status status = Status::Unknown;
   std::string container;  // the demuxer's name ("mov,mp4,m4a,3gp,3g2,mj2", ...)
-  bool mp4Family = false;  // MP4, 3GP
+  bool mp4Family = false;  // MP4, 3GP, QuickTime
+  std::string brand;       // the MP4 family's major brand ("3gp4", "isom", "qt  ")
   std::string videoCodec;  // "mpeg4", "h263", "h264", ...
   int videoProfile = -99;  // FFmpeg's profile and level numbers, -99 unknown
   int videoLevel = -99;
+  // MPEG-4 Visual's profile_and_level_indication as the file writes it
+  // (FFmpeg reads 0x08 and the reserved 0x00 both as level 0); -1 unknown.
+  int profileAndLevel = -1;
+  std::int64_t videoBitRate = 0;  // bit/s, 0 unknown
   int width = 0, height = 0;  // as stored
   int rotation = 0;           // clockwise degrees to show it upright: 0, 90, 180, 270
   double fps = 0;
@@ -48,19 +59,35 @@ struct MovieFacts {
   int audioProfile = -99;
   int sampleRate = 0;
   int channels = 0;
-  double seconds = 0;
+  std::int64_t audioBitRate = 0;
+  double seconds = 0;     // the length: the header's, or measured by reading
+  // The file's data stops before the length its header gives: frames are
+  // there only up to `readableSeconds`.
+  bool cutShort = false;
+  double readableSeconds = 0;
   std::int64_t bytes = 0;
   bool moovBeforeMdat = false;  // the index comes first (MP4 family)
 };
 
-// Probes a file: reads at most a few megabytes, stops after a few seconds.
-MovieFacts ProbeMovie(const std::filesystem::path& file);
-// The same from bytes in memory (the fuzz target's way in).
-MovieFacts ProbeMovieBytes(std::string_view bytes);
+// MPEG-4 Visual Simple Profile at the levels the handset plays, as
+// profile_and_level_indication gives them (ISO/IEC 14496-2 Annex G).
+inline constexpr int kSimpleLevel0 = 0x08;
+inline constexpr int kSimpleLevel0b = 0x09;
+inline constexpr int kSimpleLevel1 = 0x01;  // the same frame and rate limits as level 0
 
-// The handset plays the file as it is: an MP4-family file of MPEG-4 Visual
-// Simple Profile or H.263 video no larger than the screen, at most its frame
-// rate, with AMR-NB or AAC-LC sound (or none), within the byte limit.
+// Probes a file (in the helper): reads at most a few megabytes of headers;
+// a file without a length in its header is measured by reading it.
+MovieFacts ProbeMovie(const std::filesystem::path& file);
+
+// The helper program: $FENMORA_MOVIE_HELPER when set, else fenmora-movie
+// beside this program or in its libexec folder; empty when there is none.
+std::filesystem::path HelperProgram();
+
+// The handset plays the file as it is, with everything the conversion
+// guarantees: a 3GP brand with the index first, MPEG-4 Visual Simple Profile
+// level 0 or H.263 video no larger than the screen, at most its frame rate
+// and its video rate, AMR-NB 8 kHz mono sound (or none), within the byte
+// limit, whole.
 bool HandsetPlays(const MovieFacts& facts, const HandsetMovie& target = {});
 
 // The top-level boxes of an MP4-family file: whether `moov` comes before
@@ -85,6 +112,11 @@ struct PreviewPicture {
 PreviewPicture PreviewFrame(const std::filesystem::path& file, int boxWidth, int boxHeight,
                             const std::atomic<bool>* cancel = nullptr);
 
+// A photo of a format only the helper reads (HEIC, AVIF), decoded upright
+// and fitted into the box (never enlarged), its own size in frameWidth and
+// frameHeight; invalid when it cannot be read or the helper fails.
+PreviewPicture DecodePhoto(const std::filesystem::path& file, int boxWidth, int boxHeight);
+
 // The length of the converted movie that fits the byte limit: the whole
 // length when the lowest video rate holds it, else the whole seconds that
 // the lowest rate holds.
@@ -97,17 +129,19 @@ struct Converted {
   enum class Status { Done, Cancelled, Failed };
   Status status = Status::Failed;
   std::string detail;  // what failed, for the message (FFmpeg's words)
-  int videoRate = 0;   // the rate of the file written
+  int videoRate = 0;   // the video rate of the file written, measured (bit/s)
+  bool crashed = false;  // the helper ended without an answer (a codec's fault)
   std::int64_t bytes = 0;
   double seconds = 0;
 };
 
-// Converts the first `seconds` of `source` (the whole when it is shorter)
-// into the handset's form at `out`: 176 x 144 with black bars, 15 frames a
-// second, MPEG-4 Visual Simple Profile level 0, AMR-NB 12.2 kbit/s 8 kHz mono
-// (silence when the source has none), a 3GP file with its index first, no
-// larger than the byte limit. The video rate is chosen from the length, and
-// lowered until the written file fits. On failure or cancel `out` is removed.
+// Converts the first `seconds` of `source` (the whole when it is shorter, up
+// to where its frames stop when its data stops early) into the handset's
+// form at `out`: 176 x 144 with black bars, 15 frames a second, MPEG-4 Visual
+// Simple Profile level 0 within the level's rate and buffer, AMR-NB 12.2
+// kbit/s 8 kHz mono placed by its timestamps (silence when the source has
+// none), a 3GP file with its index first, no larger than the byte limit. On
+// failure, cancel or a crash of the helper `out` is removed.
 Converted ConvertMovie(const std::filesystem::path& source, const std::filesystem::path& out,
                        double seconds, const ProgressFn& progress, const HandsetMovie& target = {});
 

@@ -1,6 +1,14 @@
 // Today's videos made into the handset's movies: decoded once into small
-// frames and 8 kHz sound, then encoded in two passes at the rate the length
-// allows, and again lower until the file written really fits.
+// frames and 8 kHz sound placed by their timestamps, then encoded in one pass
+// at the rate the length allows within level 0's rate and buffer, and again
+// lower until the file written really fits, its video rate measured.
+//
+// One pass with a rate buffer, not two: FFmpeg's second pass refuses a rate
+// it judges too low for the content ("bitrate too low for this video with
+// these parameters"), and FFmpeg 5.1 then frees its rate control twice and
+// aborts. One pass never refuses: at its coarsest quantiser it writes more
+// than asked, which the measured rate and size show, and the next try asks
+// less.
 extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/opt.h>
@@ -13,9 +21,10 @@ extern "C" {
 #include <optional>
 
 #include "movie/av_tools.h"
-#include "movie/movie.h"
+#include "movie/budget.h"
+#include "movie/codec_work.h"
 
-namespace fenmora::movie {
+namespace fenmora::movie::codec {
 
 namespace {
 
@@ -23,26 +32,15 @@ using namespace std::chrono_literals;
 
 constexpr int kAudioSampleRate = 8000;
 constexpr int kAmrFrame = 160;          // samples of one 20 ms AMR-NB frame
-constexpr double kAmrBytesPerSecond = 1600;  // 32 bytes a frame at 12.2 kbit/s
 constexpr double kMaxSeconds = 600;     // what a conversion holds in memory at most
 constexpr double kDecodeShare = 0.8;    // of the progress bar
-constexpr int kMaxTries = 5;
-
-// The container's own bytes besides the two streams: header boxes, and the
-// index growing with the length.
-double OverheadBytes(double seconds) { return 1500 + 150 * seconds; }
-
-// What the rate leaves for the picture: the byte limit, kept a little short
-// of it, less the sound and the container.
-double VideoBudget(double seconds, const HandsetMovie& target) {
-  return static_cast<double>(target.maxBytes) * 0.97 - OverheadBytes(seconds) -
-         kAmrBytesPerSecond * seconds;
-}
-
-int RateFor(double seconds, const HandsetMovie& target) {
-  const double rate = VideoBudget(seconds, target) * 8 / std::max(seconds, 0.5);
-  return static_cast<int>(std::min<double>(rate, target.maxVideoRate));
-}
+constexpr int kMaxTries = 6;
+// A source's picture may end this much before its length (its sound goes on
+// a little longer) and show its last frame to the end; a longer stretch
+// without frames is not made up.
+constexpr double kLastFrameHold = 0.5;
+// Sound is moved to its timestamp when it strays further than this.
+constexpr int kSyncSamples = kAudioSampleRate / 100;  // 10 ms
 
 struct Fail {
   std::string detail;
@@ -59,17 +57,17 @@ class Encoder {
  public:
   Encoder(const HandsetMovie& target, const Decoded& source) : target_(target), source_(source) {}
 
-  // Pass 1 (out empty): only the statistics; pass 2: the file.
-  std::string Run(int rate, const std::filesystem::path& out, const std::string& statsIn,
-                  std::string* statsOut, const std::function<bool(double)>& progress);
+  // Writes the file at `rate`; `videoBytes` is what the picture took.
+  std::string Run(int rate, const std::filesystem::path& out, std::int64_t& videoBytes,
+                  const std::function<bool(double)>& progress);
 
  private:
-  CodecPtr VideoEncoder(int rate, bool global, const std::string& statsIn, bool firstPass);
+  CodecPtr VideoEncoder(int rate, bool global);
   const HandsetMovie& target_;
   const Decoded& source_;
 };
 
-CodecPtr Encoder::VideoEncoder(int rate, bool global, const std::string& statsIn, bool firstPass) {
+CodecPtr Encoder::VideoEncoder(int rate, bool global) {
   const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
   if (!codec) return nullptr;
   CodecPtr c(avcodec_alloc_context3(codec));
@@ -82,23 +80,27 @@ CodecPtr Encoder::VideoEncoder(int rate, bool global, const std::string& statsIn
   c->bit_rate = rate;
   c->gop_size = target_.fps * 2;
   c->max_b_frames = 0;
+  // Simple Profile level 0: the encoder writes profile << 4 | level as
+  // profile_and_level_indication, 0x08 (level 0 is 8 in that field; 0x00
+  // is reserved).
   c->profile = FF_PROFILE_MPEG4_SIMPLE;
-  c->level = 0;
+  c->level = kSimpleLevel0 & 0x0F;
+  // Level 0's video buffer: no stretch of the movie goes over the rate by
+  // more than the buffer holds.
+  c->rc_max_rate = target_.maxVideoRate;
+  c->rc_buffer_size = target_.videoBuffer;
+  c->rc_initial_buffer_occupancy = target_.videoBuffer * 3 / 4;
   c->thread_count = 1;
   if (global) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-  c->flags |= firstPass ? AV_CODEC_FLAG_PASS1 : AV_CODEC_FLAG_PASS2;
-  if (!firstPass) c->stats_in = av_strdup(statsIn.c_str());
   if (avcodec_open2(c.get(), codec, nullptr) < 0) return nullptr;
   return c;
 }
 
-std::string Encoder::Run(int rate, const std::filesystem::path& out, const std::string& statsIn,
-                         std::string* statsOut, const std::function<bool(double)>& progress) {
-  const bool firstPass = out.empty();
+std::string Encoder::Run(int rate, const std::filesystem::path& out, std::int64_t& videoBytes,
+                         const std::function<bool(double)>& progress) {
+  videoBytes = 0;
   AVFormatContext* oc = nullptr;
-  if (!firstPass &&
-      avformat_alloc_output_context2(&oc, nullptr, "3gp", out.string().c_str()) < 0)
-    return "3gp";
+  if (avformat_alloc_output_context2(&oc, nullptr, "3gp", out.string().c_str()) < 0) return "3gp";
   struct OutputCloser {
     AVFormatContext* oc;
     ~OutputCloser() {
@@ -107,13 +109,13 @@ std::string Encoder::Run(int rate, const std::filesystem::path& out, const std::
       avformat_free_context(oc);
     }
   } closer{oc};
-  const bool global = oc && (oc->oformat->flags & AVFMT_GLOBALHEADER);
-  CodecPtr video = VideoEncoder(rate, global, statsIn, firstPass);
+  const bool global = oc->oformat->flags & AVFMT_GLOBALHEADER;
+  CodecPtr video = VideoEncoder(rate, global);
   if (!video) return "mpeg4";
   CodecPtr audio;
   AVStream* videoOut = nullptr;
   AVStream* audioOut = nullptr;
-  if (oc) {
+  {
     const AVCodec* amr = avcodec_find_encoder_by_name("libopencore_amrnb");
     if (!amr) return "libopencore_amrnb";
     audio.reset(avcodec_alloc_context3(amr));
@@ -145,15 +147,13 @@ std::string Encoder::Run(int rate, const std::filesystem::path& out, const std::
   FramePtr frame(av_frame_alloc());
   if (!packet || !frame) return "memory";
   std::string failed;
-  // Everything an encoder has ready goes to the file (or, in pass 1, away).
+  // Everything an encoder has ready goes to the file.
   auto collect = [&](AVCodecContext* codec, AVStream* stream) {
     while (avcodec_receive_packet(codec, packet.get()) >= 0) {
-      if (statsOut && codec == video.get() && codec->stats_out) *statsOut += codec->stats_out;
-      if (oc) {
-        av_packet_rescale_ts(packet.get(), codec->time_base, stream->time_base);
-        packet->stream_index = stream->index;
-        if (av_interleaved_write_frame(oc, packet.get()) < 0) failed = "write";
-      }
+      if (codec == video.get()) videoBytes += packet->size;
+      av_packet_rescale_ts(packet.get(), codec->time_base, stream->time_base);
+      packet->stream_index = stream->index;
+      if (av_interleaved_write_frame(oc, packet.get()) < 0) failed = "write";
       av_packet_unref(packet.get());
     }
   };
@@ -207,7 +207,7 @@ std::string Encoder::Run(int rate, const std::filesystem::path& out, const std::
     collect(audio.get(), audioOut);
   }
   if (!failed.empty()) return failed;
-  if (oc && av_write_trailer(oc) < 0) return "trailer";
+  if (av_write_trailer(oc) < 0) return "trailer";
   return {};
 }
 
@@ -280,26 +280,43 @@ std::optional<Fail> DecodeSource(const std::filesystem::path& file, double secon
     return planes;
   };
 
+  // The picture's first time is the movie's zero, for the sound as well.
   const double start = stream->start_time != AV_NOPTS_VALUE
                            ? static_cast<double>(stream->start_time) * av_q2d(stream->time_base)
                            : 0;
+  const AVStream* audioStream = audio ? in.ctx()->streams[in.audioStream] : nullptr;
   std::optional<std::vector<std::uint8_t>> shown;  // the latest source frame, composed
+  FramePtr pending;           // the latest source frame
+  bool pendingShown = false;  // ... and `shown` is its picture
   bool failedCompose = false, stopped = false;
+  auto composePending = [&] {
+    if (pendingShown) return true;
+    shown = compose(pending.get());
+    pendingShown = shown.has_value();
+    failedCompose = !pendingShown;
+    return pendingShown;
+  };
   std::vector<std::int16_t> chunk;
   const bool complete = DecodeFrames(in, video.get(), audio.get(), 1L << 30, [&](bool isVideo, AVFrame* f) {
     if (isVideo) {
       const std::int64_t pts = f->best_effort_timestamp;
       const double t = pts == AV_NOPTS_VALUE ? 0 : pts * av_q2d(stream->time_base) - start;
-      // Output frames before this frame's time show the frame before it.
-      while (shown && static_cast<std::int64_t>(decoded.frames.size()) < total &&
-             static_cast<double>(decoded.frames.size()) / target.fps < t - 1e-6)
+      // Output frames before this frame's time show the frame before it,
+      // scaled once it is known to be shown: a source of 60 frames a second
+      // has three of every four passed by unscaled.
+      while (pending && static_cast<std::int64_t>(decoded.frames.size()) < total &&
+             static_cast<double>(decoded.frames.size()) / target.fps < t - 1e-6) {
+        if (!composePending()) return false;
         decoded.frames.push_back(*shown);
+      }
       if (static_cast<std::int64_t>(decoded.frames.size()) < total) {
-        shown = compose(f);
-        if (!shown) {
+        if (!pending) pending.reset(av_frame_alloc());
+        av_frame_unref(pending.get());
+        if (!pending || av_frame_ref(pending.get(), f) < 0) {
           failedCompose = true;
           return false;
         }
+        pendingShown = false;
       }
       if (!progress(kDecodeShare * std::min(1.0, t / length)) || cancel.load()) {
         stopped = true;
@@ -310,40 +327,66 @@ std::optional<Fail> DecodeSource(const std::filesystem::path& file, double secon
       if (room <= 0) return true;
       chunk.resize(static_cast<std::size_t>(room));
       auto* out = reinterpret_cast<std::uint8_t*>(chunk.data());
+      // Where this sound belongs on the picture's clock: its own timestamp,
+      // less what the resampler still holds back.
+      const std::int64_t pts = f->best_effort_timestamp;
+      std::optional<std::int64_t> at;
+      if (pts != AV_NOPTS_VALUE) {
+        const double t = static_cast<double>(pts) * av_q2d(audioStream->time_base) - start;
+        at = std::llround(t * kAudioSampleRate) -
+             swr_get_delay(resampler, kAudioSampleRate);
+      }
       const int got = swr_convert(resampler, &out, room, const_cast<const std::uint8_t**>(f->extended_data), f->nb_samples);
-      if (got > 0) decoded.samples.insert(decoded.samples.end(), chunk.begin(), chunk.begin() + got);
+      if (got <= 0) return true;
+      auto first = chunk.begin(), last = chunk.begin() + got;
+      if (at) {
+        const auto have = static_cast<std::int64_t>(decoded.samples.size());
+        if (*at > have + kSyncSamples) {
+          // Sound that starts late, or a gap in it: silence until it comes.
+          decoded.samples.resize(static_cast<std::size_t>(std::min(*at, samples)), 0);
+        } else if (*at < have - kSyncSamples) {
+          // Sound ahead of its place (overlapping, or before the picture
+          // starts): what is already there stays, the overlap goes.
+          const std::int64_t drop = std::min<std::int64_t>(have - *at, got);
+          first += drop;
+        }
+      }
+      decoded.samples.insert(decoded.samples.end(), first, last);
     }
     const bool videoDone = static_cast<std::int64_t>(decoded.frames.size()) >= total;
     const bool audioDone = !resampler || static_cast<std::int64_t>(decoded.samples.size()) >= samples;
     return !(videoDone && audioDone);
   });
+  // The last source frame is shown (to the end, or for its own time).
+  if (pending && !stopped && !failedCompose) composePending();
   sws_freeContext(scaler);
   if (stopped || cancel.load()) return Fail{"cancel"};
   if (failedCompose) return Fail{"scale"};
-  if (!complete) return Fail{"read"};  // a read error or the time bound: not a movie to keep
+  if (in.Expired()) return Fail{"time"};  // the time bound: not a movie to keep
+  // A read error after frames came: the file's data stops there (a copy cut
+  // short), and so does the movie.
+  if (!complete && !shown) return Fail{"read"};
   if (!shown) return Fail{"no frame"};
-  // A source that ends early (or is cut short) shows its last picture on.
-  while (static_cast<std::int64_t>(decoded.frames.size()) < total) decoded.frames.push_back(*shown);
-  if (static_cast<std::int64_t>(decoded.samples.size()) > samples) decoded.samples.resize(static_cast<std::size_t>(samples));
+  // The last frame shows for its own time and, where the sound goes on a
+  // little longer, to the end; a longer stretch without frames is cut off,
+  // never filled with a frozen picture.
+  decoded.frames.push_back(*shown);
+  const auto held = std::min<std::int64_t>(total, static_cast<std::int64_t>(decoded.frames.size()) +
+                                                      std::llround(kLastFrameHold * target.fps));
+  if (held < total) {
+    length = static_cast<double>(decoded.frames.size()) / target.fps;
+  } else {
+    while (static_cast<std::int64_t>(decoded.frames.size()) < total) decoded.frames.push_back(*shown);
+  }
+  if (static_cast<std::int64_t>(decoded.frames.size()) > total) decoded.frames.resize(static_cast<std::size_t>(total));
+  decoded.samples.resize(static_cast<std::size_t>(std::llround(length * kAudioSampleRate)), 0);
   return std::nullopt;
 }
 
 }  // namespace
 
-double FittingLength(double seconds, const HandsetMovie& target) {
-  if (!(seconds > 0)) return 0;
-  if (RateFor(seconds, target) >= target.minVideoRate) return seconds;
-  // The longest whole-second length the lowest rate holds: from the length
-  // the sizes allow (the same sums as RateFor), down to the first that fits.
-  const double most = (static_cast<double>(target.maxBytes) * 0.97 - OverheadBytes(0)) /
-                      (kAmrBytesPerSecond + OverheadBytes(1) - OverheadBytes(0) + target.minVideoRate / 8.0);
-  double n = std::floor(std::min(seconds, most + 1));
-  while (n > 1 && RateFor(n, target) < target.minVideoRate) n -= 1;
-  return std::max(n, 1.0);
-}
-
-Converted ConvertMovie(const std::filesystem::path& source, const std::filesystem::path& out,
-                       double seconds, const ProgressFn& progress, const HandsetMovie& target) {
+Converted Convert(const std::filesystem::path& source, const std::filesystem::path& out,
+                  double seconds, const ProgressFn& progress, const HandsetMovie& target) {
   Converted result;
   std::atomic<bool> cancel{false};
   auto report = [&](double share) {
@@ -364,39 +407,42 @@ Converted ConvertMovie(const std::filesystem::path& source, const std::filesyste
                 failed->detail);
 
   Encoder encoder(target, decoded);
-  const double passes = 2;
-  auto passProgress = [&](int pass) {
-    return [&, pass](double share) {
-      return report(kDecodeShare + (1 - kDecodeShare) * std::min(1.0, (pass + share) / passes));
-    };
+  // The first try takes the rest of the bar; another try holds it where it
+  // stands (the bar never goes back).
+  double shown = 0;
+  auto encodeProgress = [&](double share) {
+    shown = std::max(shown, kDecodeShare + (1 - kDecodeShare) * share);
+    return report(shown);
   };
-  std::string stats;
-  const int startRate = RateFor(length, target);
-  if (std::string e = encoder.Run(startRate, {}, {}, &stats, passProgress(0)); !e.empty())
-    return fail(e == "cancel" ? Converted::Status::Cancelled : Converted::Status::Failed, e);
-  // The rate control aims near the rate, not under it: the size written is
-  // what counts, and the rate is lowered by what it missed.
-  int rate = startRate;
+  // The rate control aims near the rate, not under it: the size and the
+  // video rate written are what count, and the rate asked is lowered by what
+  // either missed.
+  int rate = RateFor(length, target);
   const double fixed = OverheadBytes(length) + kAmrBytesPerSecond * length;
   for (int attempt = 0; attempt < kMaxTries; ++attempt) {
-    if (std::string e = encoder.Run(rate, out, stats, nullptr, passProgress(1)); !e.empty())
+    std::int64_t videoBytes = 0;
+    if (std::string e = encoder.Run(rate, out, videoBytes, encodeProgress); !e.empty())
       return fail(e == "cancel" ? Converted::Status::Cancelled : Converted::Status::Failed, e);
     std::error_code ec;
     const auto size = static_cast<std::int64_t>(std::filesystem::file_size(out, ec));
     if (ec) return fail(Converted::Status::Failed, "size");
-    if (size <= target.maxBytes) {
+    const double measured = static_cast<double>(videoBytes) * 8 / length;
+    if (size <= target.maxBytes && measured <= target.maxVideoRate) {
       result.status = Converted::Status::Done;
-      result.videoRate = rate;
+      result.videoRate = static_cast<int>(std::lround(measured));
       result.bytes = size;
       result.seconds = length;
       return result;
     }
-    const double videoBytes = std::max(1.0, static_cast<double>(size) - fixed);
     const double budget = static_cast<double>(target.maxBytes) * 0.97 - fixed;
-    rate = static_cast<int>(rate * std::min(0.95, budget / videoBytes));
-    if (rate < target.minVideoRate * 3 / 4) break;
+    const double bySize = budget / std::max(1.0, static_cast<double>(size) - fixed);
+    const double byRate = target.maxVideoRate * 0.97 / std::max(1.0, measured);
+    rate = static_cast<int>(rate * std::min({0.95, bySize, byRate}));
+    if (rate < target.minVideoRate / 4) break;
   }
-  return fail(Converted::Status::Failed, "size");
+  // Even the coarsest picture the encoder makes is more than the handset
+  // takes (noise, fast motion): the file is not made.
+  return fail(Converted::Status::Failed, "rate");
 }
 
-}  // namespace fenmora::movie
+}  // namespace fenmora::movie::codec

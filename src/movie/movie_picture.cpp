@@ -1,16 +1,17 @@
 // A picture of a movie for the preview pane.
 #include "movie/av_tools.h"
-#include "movie/movie.h"
+#include "movie/codec_work.h"
 
-namespace fenmora::movie {
+namespace fenmora::movie::codec {
 
 namespace {
 
 using namespace std::chrono_literals;
 
-// Frames decoded at most, from the seek point on, looking for the picture.
-constexpr int kMaxFrames = 240;
-constexpr long kMaxPackets = 4000;
+// How far past the tenth the search for a picture that is not black goes,
+// in the movie's time, whatever its frame rate.
+constexpr double kSearchSeconds = 10;
+constexpr long kMaxPackets = 20000;
 
 // Nearly black: the bright pixels are too few to show anything.
 bool Black(const AVFrame* rgb) {
@@ -25,7 +26,7 @@ bool Black(const AVFrame* rgb) {
 
 }  // namespace
 
-PreviewPicture PreviewFrame(const std::filesystem::path& file, int boxWidth, int boxHeight,
+PreviewPicture Preview(const std::filesystem::path& file, int boxWidth, int boxHeight,
                             const std::atomic<bool>* cancel) {
   PreviewPicture picture;
   Input in;
@@ -54,21 +55,32 @@ PreviewPicture PreviewFrame(const std::filesystem::path& file, int boxWidth, int
                               stream->codecpar->sample_aspect_ratio, rotation, boxWidth, boxHeight,
                               /*enlarge=*/false, /*even=*/false);
   SwsContext* scaler = nullptr;
-  FramePtr chosen;
-  int frames = 0;
+  const std::int64_t searchEnd =
+      target + av_rescale_q(static_cast<std::int64_t>(kSearchSeconds * AV_TIME_BASE), AV_TIME_BASE_Q, stream->time_base);
+  FramePtr chosen, before;
+  int untimed = 0;
   DecodeFrames(in, decoder.get(), nullptr, kMaxPackets, [&](bool, AVFrame* frame) {
-    ++frames;
     const std::int64_t pts = frame->best_effort_timestamp;
-    // Frames before the target (from the key frame on) are passed by, but
-    // the last one is kept should the target never come.
-    const bool reached = pts == AV_NOPTS_VALUE || pts >= target || at <= 0;
-    if (!reached && frames < kMaxFrames) return true;
+    // Frames without a time count as a tenth of a second each.
+    const bool timed = pts != AV_NOPTS_VALUE;
+    if (!timed) ++untimed;
+    // Frames before the target (from the key frame on) are passed by, the
+    // last of them kept should the target never come.
+    const bool reached = !timed || pts >= target || at <= 0;
+    if (!reached) {
+      if (!before) before.reset(av_frame_alloc());
+      av_frame_unref(before.get());
+      return before && av_frame_ref(before.get(), frame) >= 0;
+    }
     FramePtr rgb = ScaleUpright(scaler, frame, rotation, size, AV_PIX_FMT_RGB24);
     if (!rgb) return false;
     const bool black = Black(rgb.get());
     if (!chosen || !black) chosen = std::move(rgb);
-    return black && frames < kMaxFrames;  // on past black frames
+    const bool searched = timed ? pts >= searchEnd : untimed >= kSearchSeconds * 10;
+    return black && !searched;  // on past black frames
   });
+  if (!chosen && before && before->width > 0)
+    chosen = ScaleUpright(scaler, before.get(), rotation, size, AV_PIX_FMT_RGB24);
   sws_freeContext(scaler);
   if (!chosen) return picture;
   picture.width = chosen->width;
@@ -84,4 +96,4 @@ PreviewPicture PreviewFrame(const std::filesystem::path& file, int boxWidth, int
   return picture;
 }
 
-}  // namespace fenmora::movie
+}  // namespace fenmora::movie::codec

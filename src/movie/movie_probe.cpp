@@ -1,48 +1,65 @@
-// What a movie file holds, and whether the handset plays it as it is.
+// What a movie file holds, read by FFmpeg in the helper program.
+extern "C" {
+#include <libavutil/dict.h>
+}
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 
 #include "movie/av_tools.h"
-#include "movie/movie.h"
+#include "movie/boxes.h"
+#include "movie/codec_work.h"
 
-namespace fenmora::movie {
+namespace fenmora::movie::codec {
 
 namespace {
 
 using namespace std::chrono_literals;
 
-std::uint64_t BigEndian(std::string_view bytes, std::size_t at, int count) {
-  std::uint64_t value = 0;
-  for (int i = 0; i < count; ++i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-  return value;
+// The byte after MPEG-4 Visual's visual_object_sequence_start_code
+// (00 00 01 B0) in the stream's header; -1 when there is none.
+int ProfileAndLevel(const std::uint8_t* data, int size) {
+  for (int i = 0; data && i + 4 < size; ++i)
+    if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1 && data[i + 3] == 0xB0) return data[i + 4];
+  return -1;
 }
 
-// Walks the top-level boxes of an MP4-family file of `total` bytes: whether
-// `moov` comes before `mdat`. `read(at, out)` reads up to 16 bytes at `at`.
-template <class Read>
-bool MoovFirst(std::int64_t total, Read read) {
-  std::int64_t at = 0;
-  for (int box = 0; box < 1024 && total - at >= 8; ++box) {
-    char head[16];
-    const std::int64_t got = read(at, head);
-    if (got < 8) return false;
-    const std::string_view h(head, static_cast<std::size_t>(got));
-    std::uint64_t size = BigEndian(h, 0, 4);
-    if (size == 1) {
-      if (got < 16) return false;
-      size = BigEndian(h, 8, 8);
-    } else if (size == 0) {
-      size = static_cast<std::uint64_t>(total - at);  // to the end of the file
+// Where the video's frames really stop. An MP4-family index names every
+// frame's place: the first that lies past the end of the file is where the
+// data stops. A stream whose header gives no length (a live WebM recording, a
+// phone's recording cut short) is read to its end, packets only.
+void MeasureReach(Input& in, MovieFacts& facts) {
+  AVStream* video = in.ctx()->streams[in.videoStream];
+  const double base = av_q2d(video->time_base);
+  const std::int64_t start = video->start_time != AV_NOPTS_VALUE ? video->start_time : 0;
+  const int entries = avformat_index_get_entries_count(video);
+  if (facts.mp4Family && entries > 0 && facts.bytes > 0) {
+    for (int i = 0; i < entries; ++i) {
+      const AVIndexEntry* e = avformat_index_get_entry(video, i);
+      if (e && e->pos + e->size > facts.bytes) {
+        facts.cutShort = true;
+        facts.readableSeconds = std::max(0.0, static_cast<double>(e->timestamp - start) * base);
+        return;
+      }
     }
-    const std::string_view type = h.substr(4, 4);
-    if (type == "moov") return true;
-    if (type == "mdat") return false;
-    if (size < 8 || size > static_cast<std::uint64_t>(total - at)) return false;
-    at += static_cast<std::int64_t>(size);
+    return;
   }
-  return false;
+  if (facts.seconds > 0) return;
+  // Packets only, up to half an hour of movie or 30 s of reading.
+  in.Budget(30000ms);
+  PacketPtr packet(av_packet_alloc());
+  if (!packet) return;
+  double end = 0;
+  for (long n = 0; n < 2000000; ++n) {
+    if (av_read_frame(in.ctx(), packet.get()) < 0) break;
+    if (packet->stream_index == in.videoStream && packet->pts != AV_NOPTS_VALUE)
+      end = std::max(end, static_cast<double>(packet->pts - start + std::max<std::int64_t>(packet->duration, 0)) * base);
+    av_packet_unref(packet.get());
+    if (end > 1800) break;
+  }
+  facts.seconds = end;
 }
 
 MovieFacts FactsOf(Input& in, Input::Opened opened) {
@@ -55,6 +72,8 @@ MovieFacts FactsOf(Input& in, Input::Opened opened) {
   const AVFormatContext* ctx = in.ctx();
   facts.container = ctx->iformat->name;
   facts.mp4Family = facts.container == "mov,mp4,m4a,3gp,3g2,mj2";
+  if (const AVDictionaryEntry* brand = av_dict_get(ctx->metadata, "major_brand", nullptr, 0))
+    facts.brand = brand->value;
   if (ctx->duration > 0) facts.seconds = static_cast<double>(ctx->duration) / AV_TIME_BASE;
   if (in.audioStream >= 0) {
     const AVCodecParameters* a = ctx->streams[in.audioStream]->codecpar;
@@ -63,6 +82,7 @@ MovieFacts FactsOf(Input& in, Input::Opened opened) {
     facts.audioProfile = a->profile;
     facts.sampleRate = a->sample_rate;
     facts.channels = a->ch_layout.nb_channels;
+    facts.audioBitRate = a->bit_rate;
   }
   if (in.videoStream < 0) {
     facts.status = MovieFacts::Status::NoVideo;
@@ -73,6 +93,8 @@ MovieFacts FactsOf(Input& in, Input::Opened opened) {
   facts.videoCodec = avcodec_get_name(v->codec_id);
   facts.videoProfile = v->profile;
   facts.videoLevel = v->level;
+  facts.videoBitRate = v->bit_rate;
+  if (v->codec_id == AV_CODEC_ID_MPEG4) facts.profileAndLevel = ProfileAndLevel(v->extradata, v->extradata_size);
   facts.width = v->width;
   facts.height = v->height;
   facts.rotation = StreamRotation(video);
@@ -87,15 +109,16 @@ MovieFacts FactsOf(Input& in, Input::Opened opened) {
     facts.status = MovieFacts::Status::FrameTooLarge;
     return facts;
   }
-  // Some containers give no length: such a file cannot be cut to fit.
-  if (!(facts.seconds > 0) || !std::isfinite(facts.seconds)) return facts;
+  if (!std::isfinite(facts.seconds) || facts.seconds < 0) facts.seconds = 0;
+  MeasureReach(in, facts);
+  if (!(facts.seconds > 0)) return facts;  // not one frame with a time: Broken
   facts.status = MovieFacts::Status::Movie;
   return facts;
 }
 
 }  // namespace
 
-MovieFacts ProbeMovie(const std::filesystem::path& file) {
+MovieFacts Probe(const std::filesystem::path& file) {
   Input in;
   const Input::Opened opened = in.OpenFile(file, 5000ms);
   MovieFacts facts = FactsOf(in, opened);
@@ -111,7 +134,7 @@ MovieFacts ProbeMovie(const std::filesystem::path& file) {
   return facts;
 }
 
-MovieFacts ProbeMovieBytes(std::string_view bytes) {
+MovieFacts ProbeBytes(std::string_view bytes) {
   Input in;
   const Input::Opened opened = in.OpenBytes(bytes, 2000ms);
   MovieFacts facts = FactsOf(in, opened);
@@ -119,35 +142,5 @@ MovieFacts ProbeMovieBytes(std::string_view bytes) {
   return facts;
 }
 
-bool MoovBeforeMdat(std::string_view head) {
-  return MoovFirst(static_cast<std::int64_t>(head.size()), [&](std::int64_t at, char* out) {
-    const std::string_view part = head.substr(static_cast<std::size_t>(at), 16);
-    std::copy(part.begin(), part.end(), out);
-    return static_cast<std::int64_t>(part.size());
-  });
-}
 
-bool HandsetPlays(const MovieFacts& f, const HandsetMovie& target) {
-  if (f.status != MovieFacts::Status::Movie || !f.mp4Family || f.bytes > target.maxBytes) return false;
-  const bool mpeg4Simple = f.videoCodec == "mpeg4" && f.videoProfile == FF_PROFILE_MPEG4_SIMPLE;
-  if (!mpeg4Simple && f.videoCodec != "h263") return false;
-  const bool upright = f.rotation == 0;
-  if (!upright || f.width > target.width || f.height > target.height) return false;
-  if (f.fps > target.fps * 1.02) return false;  // the rate of a file is measured, not exact
-  if (!f.hasAudio) return true;
-  if (f.audioCodec == "amr_nb") return true;
-  return f.audioCodec == "aac" && (f.audioProfile == FF_PROFILE_AAC_LOW || f.audioProfile == -99);
-}
-
-std::string LengthText(double seconds) {
-  if (!(seconds > 0) || !std::isfinite(seconds)) seconds = 0;
-  const auto total = static_cast<long long>(std::lround(seconds));
-  char text[32];
-  if (total >= 3600)
-    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60, total % 60);
-  else
-    std::snprintf(text, sizeof text, "%lld:%02lld", total / 60, total % 60);
-  return text;
-}
-
-}  // namespace fenmora::movie
+}  // namespace fenmora::movie::codec

@@ -3,6 +3,7 @@
 // dialog, and キャンセル in the middle of it.
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QProgressDialog>
 #include <QTimer>
@@ -126,6 +127,42 @@ TEST_F(MovieWindow, CancelStopsTheConversionAndQueuesNothing) {
   EXPECT_EQ(session.Catalogue(MediaKind::Movie).count, 0);
   EXPECT_EQ(FilesIn(scratch), filesBefore);
   EXPECT_FALSE(Find<QWidget>("btRefreshData")->isEnabled());
+}
+
+// A fault inside the codecs (here a helper that aborts halfway through, as
+// FFmpeg 5.1's double free did) is a message: the window and its edits
+// stay, and the half-written copy goes.
+TEST_F(MovieWindow, ACodecCrashIsAMessageAndTheEditsStay) {
+  WriteKind(card.path(), MediaKind::Movie, {Item("MOL001.3GP", "花火", "x")});
+  LoadCard();
+  prompts.Clear();
+  ClickRow(MediaKind::Movie, 1);
+  Find<QLineEdit>("edMovieTitle")->setText(QStringLiteral("夏の花火"));
+  Click("btEditMovie");
+  ASSERT_EQ(Cell(MediaKind::Movie, 1, 3), "夏の花火");
+
+  const fs::path helper = pc.Write("helper.sh",
+                                   "#!/bin/sh\n"
+                                   "case \"$1\" in\n"
+                                   "probe) echo 'facts status=4 container=matroska,webm vcodec=h264 width=640 "
+                                   "height=360 fps=30 seconds=2 bytes=1000' ;;\n"
+                                   "convert) printf x > \"$3\"; echo 'progress 0.3'; kill -ABRT $$ ;;\n"
+                                   "*) kill -SEGV $$ ;;\n"
+                                   "esac\n");
+  fs::permissions(helper, fs::perms::owner_all);
+  qputenv("FENMORA_MOVIE_HELPER", QByteArray(helper.c_str()));
+  const fs::path clip = pc.Write("clip.mkv", "stands for a movie");
+  const fs::path scratch = convert::SessionFolder();
+  const std::size_t filesBefore = FilesIn(scratch);
+  prompts.Expect(Question::ConvertMovie, Answer::Yes).ExpectOk(texts::kMovieHelperFailed + clip.string());
+  const bool dropped = DropOnGrid(MediaKind::Movie, {clip});
+  qunsetenv("FENMORA_MOVIE_HELPER");
+  ASSERT_TRUE(dropped);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(session.Catalogue(MediaKind::Movie).count, 1);
+  EXPECT_EQ(Cell(MediaKind::Movie, 1, 3), "夏の花火");
+  EXPECT_TRUE(Find<QWidget>("btRefreshData")->isEnabled());
+  EXPECT_EQ(FilesIn(scratch), filesBefore);
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include "app/window_fixture.h"
 #include "catalogue/table.h"
 #include "media/melody_title.h"
+#include "media/mfi_midi.h"
+#include "movie/movie.h"
 #include "platform/cp932.h"
 
 namespace fenmora::testcard {
@@ -196,6 +198,20 @@ TEST(SampleCard, FilesMatchTheirTables) {
   const TableContents movies = table("\\PRIVATE\\DOCOMO\\TABLE\\SD_VIDEO\\PRL001.TBL");
   EXPECT_GE(movies.records.size(), 1u);
   EXPECT_EQ(movies.folderText, "\\SD_VIDEO\\PRL001");
+  // Its movies are the handset's own (they preview and play), its MLD
+  // melodies have notes.
+  for (const TableRecord& r : movies.records) {
+    const auto file = CardHostPath(root, movies.folderText + "\\" + r.FileName());
+    EXPECT_TRUE(movie::HandsetPlays(movie::ProbeMovie(file))) << r.FileName();
+    EXPECT_TRUE(movie::PreviewFrame(file, 145, 145).valid()) << r.FileName();
+  }
+  for (const TableRecord& r : melodies.records)
+    if (r.ext == "MLD") {
+      std::ifstream in(CardHostPath(root, melodies.folderText + "\\" + r.FileName()), std::ios::binary);
+      const auto converted = ConvertMfiToSmf(std::string(std::istreambuf_iterator<char>(in), {}));
+      ASSERT_TRUE(converted) << r.FileName();
+      EXPECT_GT(converted->notes, 10) << r.FileName();
+    }
 }
 
 }  // namespace

@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 #include <utime.h>
 
+#include "convert/fit_texts.h"
 #include "convert/handset_fit.h"
 #include "convert/jpeg_layout.h"
+#include "convert/picture.h"
 #include "convert/test_pictures.h"
 #include "editing/editing.h"
 #include "media/melody_title.h"
@@ -217,6 +219,47 @@ TEST_F(Fitting, RefusedWhenNotEvenTheLowestQualityFits) {
   EXPECT_EQ(s.space.used, 0);
 }
 
+// The kind of a picture is its bytes': under a handset name (.jpg) an
+// iPhone's HEIC or an AVIF photo is decoded by the helper program and
+// converted (one it cannot read is named), a PNG is offered the conversion,
+// and a JPEG cut short says so; nothing else of them reaches the card.
+TEST_F(Fitting, APictureIsKnownByItsBytesNotByItsName) {
+  using namespace std::string_literals;
+  for (const bool avif : {false, true}) {
+    const QColor colour = avif ? QColor(40, 180, 60) : QColor(200, 40, 40);
+    const std::string heif = testpic::Heif(testpic::Plain(800, 600, colour), avif);
+    ASSERT_FALSE(heif.empty()) << "libheif has no encoder, avif " << avif;
+    const fs::path photo = pc.Write(avif ? "PXL_0002.JPG" : "IMG_0001.jpg", heif);
+    EXPECT_EQ(PictureFormatOf(heif), avif ? "avif" : "heic");
+    EXPECT_TRUE(ConvertiblePicture(MediaKind::Image, photo));
+    prompts.Expect(Prompts::Question::ConvertPicture, Prompts::Answer::Yes, texts::kConvertPicture + photo.string());
+    ASSERT_EQ(Add(MediaKind::Image, photo), QueueOutcome::Queued);
+    const QImage made(QString::fromStdString(SourceOf(Last(MediaKind::Image)).string()));
+    EXPECT_EQ(made.size(), QSize(240, 180));
+    const QColor mean = testpic::MeanColour(made, 0, 0, 240, 180);
+    EXPECT_NEAR(mean.red(), colour.red(), 12);
+    EXPECT_NEAR(mean.green(), colour.green(), 12);
+  }
+  const std::string broken = "\0\0\0\x18" "ftypheic\0\0\0\0mif1heic"s + std::string(300, '\x11');
+  const fs::path unreadable = pc.Write("IMG_0003.jpg", broken);
+  prompts.Expect(Prompts::Question::ConvertPicture, Prompts::Answer::Yes)
+      .ExpectOk(texts::PictureFormatNotRead("HEIC") + unreadable.string());
+  EXPECT_EQ(Add(MediaKind::Image, unreadable), QueueOutcome::Skipped);
+
+  const fs::path png = pc.Write("small.jpg", testpic::Png(testpic::Plain(100, 80, Qt::blue)));
+  prompts.Expect(Prompts::Question::ConvertPicture, Prompts::Answer::No)
+      .ExpectOk(texts::Of(texts::kNotHandsetFormat, MediaKind::Image) + png.string());
+  EXPECT_EQ(Add(MediaKind::Image, png), QueueOutcome::Skipped);
+
+  const std::string whole = testpic::Jpeg(testpic::Noise(200, 150), testpic::JpegKind::Baseline);
+  const fs::path cut = pc.Write("cut.jpg", whole.substr(0, whole.size() * 2 / 3));
+  prompts.ExpectOk(texts::kPictureCutShort + cut.string());
+  EXPECT_EQ(Add(MediaKind::Image, cut), QueueOutcome::Skipped);
+  // The whole one is the handset's as it is: no question.
+  EXPECT_EQ(Add(MediaKind::Image, pc.Write("whole.jpg", whole)), QueueOutcome::Queued);
+  EXPECT_EQ(s.Catalogue(MediaKind::Image).count, 3);
+}
+
 TEST_F(Fitting, LongMelodySlimmedAndQueuedWithItsTitle) {
   const std::string title = "\x83\x65\x83\x58\x83\x67";  // CP932
   const fs::path midi = pc.Write("long.mid", LongMelody(2500, title));
@@ -252,6 +295,32 @@ TEST_F(Fitting, MelodyStillTooLargeGoesSlimmedToTheSizeQuestionWithItsSlimmedSiz
   EXPECT_EQ(fs::path(e.sourceFolder), temp.path() / "");
   EXPECT_EQ(e.cardName, "RING0001.MID");
   EXPECT_EQ(e.userFile, midi.string());
+}
+
+// A melody that slimming cannot make smaller (nothing but notes, running
+// status already): the user's own file goes to the size question, never a
+// copy as large as it or larger.
+TEST_F(Fitting, AMelodySlimmingCannotShrinkGoesAsItIsToTheSizeQuestion) {
+  std::string body = std::string("\0\x90", 2);
+  for (int i = 0; i < 12000; ++i) {
+    const char note = static_cast<char>(48 + i % 24);
+    body += std::string{note, '\x64', '\x60', note, '\0', '\0'};
+  }
+  body += std::string("\xFF\x2F\0", 3);  // after the last note's delta time
+  auto be = [](std::uint32_t v, int n) {
+    std::string o;
+    for (int i = n - 1; i >= 0; --i) o.push_back(static_cast<char>(v >> (8 * i)));
+    return o;
+  };
+  const fs::path midi = pc.Write("dense.mid", "MThd" + be(6, 4) + be(0, 2) + be(1, 2) + be(96, 2) + "MTrk" +
+                                                  be(static_cast<std::uint32_t>(body.size()), 4) + body);
+  prompts.Expect(Prompts::Question::SlimMelody, Prompts::Answer::Yes)
+      .ExpectOk(texts::kMelodyStillLarge + midi.string())
+      .Expect(Prompts::Question::Oversize, Prompts::Answer::Yes);
+  ASSERT_EQ(Add(MediaKind::Melody, midi), QueueOutcome::Queued);
+  EXPECT_EQ(SourceOf(Last(MediaKind::Melody)), midi);
+  EXPECT_EQ(Last(MediaKind::Melody).size, static_cast<std::int64_t>(fs::file_size(midi)));
+  EXPECT_TRUE(fs::is_empty(temp.path()));
 }
 
 // A FIFO with a picture's or a melody's name is refused before the

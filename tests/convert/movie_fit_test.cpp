@@ -101,7 +101,7 @@ TEST_F(MovieFitting, AMovieTooLongIsCutToTheSecondsTheQuestionNames) {
 TEST_F(MovieFitting, AMovieInTheHandsetsFormIsQueuedAsItIs) {
   const fs::path ready = Source("ready.3gp", {.width = 176, .height = 144, .fps = 15, .seconds = 1,
                                               .videoCodec = "mpeg4", .audioCodec = "libopencore_amrnb",
-                                              .container = "3gp", .videoRate = 48000});
+                                              .container = "3gp", .videoRate = 48000, .indexFirst = true});
   ASSERT_EQ(Add(ready), QueueOutcome::Queued);  // no question
   EXPECT_EQ(SourceOf(Last()), ready);
   EXPECT_EQ(Last().cardName, "MOL001.3GP");

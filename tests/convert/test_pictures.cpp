@@ -1,5 +1,9 @@
 #include "convert/test_pictures.h"
 
+#include <libheif/heif.h>
+
+#include <cstring>
+
 #include <QBuffer>
 
 #include <cstdio>
@@ -129,6 +133,36 @@ std::string Gif(int width, int height, const std::vector<QColor>& frames) {
     out += '\0';
   }
   return out + ";";
+}
+
+std::string Heif(const QImage& picture, bool avif) {
+  const heif_compression_format format = avif ? heif_compression_AV1 : heif_compression_HEVC;
+  if (!heif_have_encoder_for_format(format)) return {};
+  const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+  heif_image* image = nullptr;
+  if (heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &image).code)
+    return {};
+  heif_image_add_plane(image, heif_channel_interleaved, rgb.width(), rgb.height(), 8);
+  int stride = 0;
+  std::uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+  for (int y = 0; y < rgb.height(); ++y) std::memcpy(plane + y * stride, rgb.constScanLine(y), rgb.width() * 3);
+  heif_context* context = heif_context_alloc();
+  heif_encoder* encoder = nullptr;
+  std::string bytes;
+  if (heif_context_get_encoder_for_format(context, format, &encoder).code == heif_error_Ok) {
+    heif_encoder_set_lossy_quality(encoder, 80);
+    if (heif_context_encode_image(context, image, encoder, nullptr, nullptr).code == heif_error_Ok) {
+      heif_writer writer{1, [](heif_context*, const void* data, size_t size, void* out) {
+                           static_cast<std::string*>(out)->append(static_cast<const char*>(data), size);
+                           return heif_error{heif_error_Ok, heif_suberror_Unspecified, ""};
+                         }};
+      heif_context_write(context, &writer, &bytes);
+    }
+    heif_encoder_release(encoder);
+  }
+  heif_context_free(context);
+  heif_image_release(image);
+  return bytes;
 }
 
 QColor MeanColour(const QImage& picture, int x, int y, int w, int h) {

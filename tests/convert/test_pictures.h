@@ -27,6 +27,10 @@ std::string Png(const QImage& picture);
 // A GIF of width x height with one frame per colour, each frame one colour.
 std::string Gif(int width, int height, const std::vector<QColor>& frames);
 
+// The picture as a HEIF file (an iPhone's HEIC with HEVC, or an AVIF with
+// AV1), written by libheif; empty when libheif has no encoder for it.
+std::string Heif(const QImage& picture, bool avif);
+
 // The mean colour of a rectangle of the picture.
 QColor MeanColour(const QImage& picture, int x, int y, int w, int h);
 

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fuzz_checks.h"
@@ -177,9 +178,73 @@ TEST(MfiControls, ProgramsBankBitVolumePanBendAndModulation) {
 TEST(MfiControls, PercussionChannelsPlayOnMidiChannelTenAndChannelNineMoves) {
   MfiFile f;
   // 0xBA: MFi channel in bits 3-6, bit 0 on. Channel 1 is drums from tick 0;
-  // channel 9 (track 2, voice 1) plays melody and must leave MIDI channel 10.
-  f.tracks = {Ext(0, 0xBA, 1 << 3 | 1) + Note(0, 1, 1, 4) + Note(0, 0, 15, 4), "", Note(0, 1, 15, 4)};
+  // channel 9 (track 2, voice 1), percussion unless told otherwise, is told
+  // to play melody and must leave MIDI channel 10.
+  f.tracks = {Ext(0, 0xBA, 1 << 3 | 1) + Note(0, 1, 1, 4) + Note(0, 0, 15, 4), "",
+              Ext(0, 0xBA, 9 << 3) + Note(0, 1, 15, 4)};
   ExpectNotes(Convert(f), {{0, 4 * kTick, 9, 36, 127}, {0, 4 * kTick, 0, 60, 127}, {0, 4 * kTick, 1, 60, 127}});
+}
+
+// Every part of four tracks in use, as most ring melodies have them, read
+// here independently: MFi channel c (track c / 4, part c % 4) is MIDI channel
+// c, channel 9 the drums on MIDI channel 10 (key + 35), the others melody
+// (key + 45). A note of gate time 0 ends, and the rest after the last note
+// is kept.
+TEST(MfiNotes, EveryPartOfFourTracksIsHeardTheDrumsOnChannelTen) {
+  MfiFile f;
+  f.Info("note", "\x00\x01"s);
+  f.tracks.resize(4);
+  std::vector<Heard> expected;
+  std::mt19937 random(7);
+  int lastEnd = 0;
+  for (int t = 0; t < 4; ++t) {
+    int tick = 0;
+    for (int n = 0; n < 24; ++n) {
+      const int delta = static_cast<int>(random() % 20), part = static_cast<int>(random() % 4);
+      // Keys apart within a track: no note is struck again while it sounds.
+      const int key = 5 + n, gate = n == 5 ? 0 : 1 + static_cast<int>(random() % 30);
+      const int velocity = 1 + static_cast<int>(random() % 63);
+      tick += delta;
+      f.tracks[static_cast<size_t>(t)] += Note4(delta, part, key, gate, velocity, 0);
+      const int channel = t * 4 + part;
+      const double length = gate == 0 ? kTick / 40 : gate * kTick;  // one MIDI tick of 1920 a beat
+      expected.push_back({tick * kTick, length, channel, key + (channel == 9 ? 35 : 45), (velocity * 127 + 31) / 63});
+      lastEnd = std::max(lastEnd, tick + gate);
+    }
+    if (t == 3) f.tracks[3] += EndOfTrack(lastEnd + 96 - tick);  // a rest of two beats
+  }
+  const MfiConversion c = Convert(f);
+  EXPECT_FALSE(c.leftOut.Any()) << DescribeLeftOut(c.leftOut);
+  std::vector<Heard> heard = NotesOf(c);
+  auto order = [](const Heard& a, const Heard& b) {
+    return std::tie(a.start, a.channel, a.key) < std::tie(b.start, b.channel, b.key);
+  };
+  std::sort(heard.begin(), heard.end(), order);
+  std::sort(expected.begin(), expected.end(), order);
+  ASSERT_EQ(heard.size(), expected.size());
+  for (size_t i = 0; i < heard.size(); ++i) {
+    SCOPED_TRACE(::testing::Message() << "heard " << heard[i] << ", expected " << expected[i]);
+    EXPECT_NEAR(heard[i].start, expected[i].start, 1e-6);
+    EXPECT_EQ(heard[i].channel, expected[i].channel);
+    EXPECT_EQ(heard[i].key, expected[i].key);
+    EXPECT_EQ(heard[i].velocity, expected[i].velocity);
+    EXPECT_GT(heard[i].length, 0);
+    EXPECT_LE(heard[i].length, expected[i].length + 1e-6);
+  }
+  const auto smf = ReadSmf(c.smf);
+  ASSERT_TRUE(smf);
+  EXPECT_NEAR(static_cast<double>(smf->endTick) / 1920 * 0.5, (lastEnd + 96) * kTick, 1e-6);
+}
+
+TEST(MfiNotes, ATempoUnderFourBeatsIsTheSlowestTheFieldHolds) {
+  MfiFile f;
+  f.tracks = {Ext(0, 0xC0, 2) + Note(1, 0, 15, 1)};
+  const auto smf = ReadSmf(Convert(f).smf);
+  ASSERT_TRUE(smf);
+  const auto tempo = std::find_if(smf->events.begin(), smf->events.end(),
+                                  [](const SmfEvent& e) { return e.status == 0xFF && e.metaType == 0x51; });
+  ASSERT_NE(tempo, smf->events.end());
+  EXPECT_EQ(tempo->data, "\xFF\xFF\xFF"s);
 }
 
 TEST(MfiControls, LoopsPlayOncePassingTheirPoints) {
@@ -268,10 +333,10 @@ TEST(MfiLenient, TrailingBytesLyingLengthsAndTracksCutShort) {
     EXPECT_TRUE(cut->leftOut.truncated);
     ExpectNotes(*cut, {all[0], all[1]});
   }
-  const auto headerOnly = ConvertMfiToSmf(std::string(bytes, 0, bytes.find("trac") + 6));
-  ASSERT_TRUE(headerOnly);
-  EXPECT_EQ(headerOnly->notes, 0);
-  EXPECT_EQ(headerOnly->title, "T");
+  // Cut inside the first track's header: no track, nothing to play.
+  const std::string headerOnly(bytes, 0, bytes.find("trac") + 6);
+  EXPECT_FALSE(ConvertMfiToSmf(headerOnly));
+  EXPECT_EQ(FindMfiTitleChunk(headerOnly), "T");
 }
 
 TEST(MfiLenient, ATrackLengthThatLiesEndsWithTheFile) {
@@ -292,6 +357,11 @@ TEST(MfiLenient, WhatIsNotAnMfiMelodyIsRefusedWithAReason) {
   EXPECT_FALSE(ConvertMfiToSmf("MThd\x00\x00\x00\x06\x00\x00\x00\x01\x00\x60"s, &why));
   EXPECT_FALSE(ConvertMfiToSmf("melo\x00\x00\x00\x10\x00"s, &why));
   EXPECT_NE(why.find("cut short"), std::string::npos);
+  // A header and no track: nothing a MIDI file could play.
+  MfiFile empty;
+  empty.Info("titl", "Empty");
+  EXPECT_FALSE(ConvertMfiToSmf(empty.Bytes(), &why));
+  EXPECT_NE(why.find("no track"), std::string::npos);
 }
 
 // Every prefix of a melody using every kind of event, and copies with bytes

@@ -10,6 +10,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 
 namespace fenmora::movie::test {
@@ -71,9 +72,14 @@ bool MakeMovie(const std::filesystem::path& file, const SourceMovie& m) {
   v.c->bit_rate = m.videoRate;
   v.c->gop_size = m.fps;
   v.c->max_b_frames = 0;
-  if (vc->id == AV_CODEC_ID_MPEG4 && m.width <= 176) v.c->profile = FF_PROFILE_MPEG4_SIMPLE, v.c->level = 0;
+  if (vc->id == AV_CODEC_ID_MPEG4 && m.width <= 176)
+    v.c->profile = m.profileAndLevel >> 4, v.c->level = m.profileAndLevel & 0x0F;
   if (oc->oformat->flags & AVFMT_GLOBALHEADER) v.c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   if (std::string(vc->name) == "libx264") av_opt_set(v.c->priv_data, "preset", "ultrafast", 0);
+  if (std::string(vc->name) == "libvpx") {
+    av_opt_set(v.c->priv_data, "deadline", "realtime", 0);
+    av_opt_set_int(v.c->priv_data, "cpu-used", 8, 0);
+  }
   if (avcodec_open2(v.c, vc, nullptr) < 0) return false;
   vs = avformat_new_stream(oc, nullptr);
   avcodec_parameters_from_context(vs->codecpar, v.c);
@@ -104,7 +110,13 @@ bool MakeMovie(const std::filesystem::path& file, const SourceMovie& m) {
     as->time_base = a.c->time_base;
   }
   if (avio_open(&oc->pb, file.c_str(), AVIO_FLAG_WRITE) < 0) return false;
-  if (avformat_write_header(oc, nullptr) < 0) return false;
+  AVDictionary* options = nullptr;
+  if (m.indexFirst) av_dict_set(&options, "movflags", "+faststart", 0);
+  if (m.live) av_dict_set(&options, "live", "1", 0);
+  const int header = avformat_write_header(oc, &options);
+  av_dict_free(&options);
+  if (header < 0) return false;
+  std::uint32_t seed = 12345;
 
   AVFrame* f = av_frame_alloc();
   const auto frames = static_cast<int>(std::lround(m.seconds * m.fps));
@@ -118,6 +130,8 @@ bool MakeMovie(const std::filesystem::path& file, const SourceMovie& m) {
       const double t = static_cast<double>(k) / m.fps;
       auto luma = PatternLuma(m.width, m.height, t);
       if (t < m.blackUntil) std::fill(luma.begin(), luma.end(), 16);
+      if (m.noise)
+        for (std::uint8_t& px : luma) px = static_cast<std::uint8_t>((seed = seed * 1664525 + 1013904223) >> 24);
       for (int j = 0; j < m.height; ++j)
         std::copy_n(luma.begin() + static_cast<std::ptrdiff_t>(j) * m.width, m.width,
                     f->data[0] + static_cast<std::ptrdiff_t>(j) * f->linesize[0]);
@@ -147,7 +161,7 @@ bool MakeMovie(const std::filesystem::path& file, const SourceMovie& m) {
           if (f->format == AV_SAMPLE_FMT_FLTP) reinterpret_cast<float*>(f->extended_data[ch])[i] = static_cast<float>(s);
           else if (f->format == AV_SAMPLE_FMT_S16 && ch == 0) reinterpret_cast<std::int16_t*>(f->data[0])[i] = static_cast<std::int16_t>(s * 32767);
         }
-      f->pts = samplesDone;
+      f->pts = samplesDone + std::llround(m.soundStart * a.c->sample_rate);
       samplesDone += f->nb_samples;
       ok = avcodec_send_frame(a.c, f) >= 0 && ok;
       av_frame_unref(f);
@@ -173,36 +187,35 @@ std::string WithFrameSize(std::string avi, int w, int h) {
   return avi;
 }
 
-std::vector<std::vector<std::uint8_t>> DecodedLuma(const std::filesystem::path& file, int& w, int& h,
-                                                   std::size_t maxFrames) {
-  std::vector<std::vector<std::uint8_t>> frames;
+namespace {
+
+// Decodes the best stream of a kind, handing each frame to `onFrame` until
+// it returns false; false when the file or the stream cannot be opened.
+bool DecodeStream(const std::filesystem::path& file, AVMediaType type,
+                  const std::function<bool(const AVFrame*)>& onFrame) {
   AVFormatContext* ic = nullptr;
-  if (avformat_open_input(&ic, file.c_str(), nullptr, nullptr) < 0) return frames;
+  if (avformat_open_input(&ic, file.c_str(), nullptr, nullptr) < 0) return false;
   avformat_find_stream_info(ic, nullptr);
-  const int vs = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  if (vs < 0) {
+  const int stream = av_find_best_stream(ic, type, -1, -1, nullptr, 0);
+  if (stream < 0) {
     avformat_close_input(&ic);
-    return frames;
+    return false;
   }
-  const AVCodec* codec = avcodec_find_decoder(ic->streams[vs]->codecpar->codec_id);
+  const AVCodec* codec = avcodec_find_decoder(ic->streams[stream]->codecpar->codec_id);
   AVCodecContext* c = avcodec_alloc_context3(codec);
-  avcodec_parameters_to_context(c, ic->streams[vs]->codecpar);
+  avcodec_parameters_to_context(c, ic->streams[stream]->codecpar);
   avcodec_open2(c, codec, nullptr);
   AVPacket* p = av_packet_alloc();
   AVFrame* f = av_frame_alloc();
+  bool more = true;
   auto take = [&] {
-    while (avcodec_receive_frame(c, f) >= 0) {
-      w = f->width, h = f->height;
-      std::vector<std::uint8_t> y(static_cast<std::size_t>(w) * h);
-      for (int j = 0; j < h; ++j) std::copy_n(f->data[0] + j * f->linesize[0], w, y.begin() + j * w);
-      frames.push_back(std::move(y));
-    }
+    while (more && avcodec_receive_frame(c, f) >= 0) more = onFrame(f);
   };
-  while (frames.size() < maxFrames && av_read_frame(ic, p) >= 0) {
-    if (p->stream_index == vs) avcodec_send_packet(c, p), take();
+  while (more && av_read_frame(ic, p) >= 0) {
+    if (p->stream_index == stream) avcodec_send_packet(c, p), take();
     av_packet_unref(p);
   }
-  if (frames.size() < maxFrames) {
+  if (more) {
     avcodec_send_packet(c, nullptr);
     take();
   }
@@ -210,7 +223,38 @@ std::vector<std::vector<std::uint8_t>> DecodedLuma(const std::filesystem::path& 
   av_packet_free(&p);
   avcodec_free_context(&c);
   avformat_close_input(&ic);
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::vector<std::uint8_t>> DecodedLuma(const std::filesystem::path& file, int& w, int& h,
+                                                   std::size_t maxFrames) {
+  std::vector<std::vector<std::uint8_t>> frames;
+  if (maxFrames == 0) return frames;
+  DecodeStream(file, AVMEDIA_TYPE_VIDEO, [&](const AVFrame* f) {
+    w = f->width, h = f->height;
+    std::vector<std::uint8_t> y(static_cast<std::size_t>(w) * h);
+    for (int j = 0; j < h; ++j) std::copy_n(f->data[0] + j * f->linesize[0], w, y.begin() + j * w);
+    frames.push_back(std::move(y));
+    return frames.size() < maxFrames;
+  });
   return frames;
+}
+
+std::vector<float> DecodedSound(const std::filesystem::path& file, int& rate) {
+  std::vector<float> sound;
+  DecodeStream(file, AVMEDIA_TYPE_AUDIO, [&](const AVFrame* f) {
+    rate = f->sample_rate;
+    const int channels = f->ch_layout.nb_channels;
+    for (int i = 0; i < f->nb_samples; ++i) {
+      if (f->format == AV_SAMPLE_FMT_FLTP) sound.push_back(reinterpret_cast<const float*>(f->extended_data[0])[i]);
+      else if (f->format == AV_SAMPLE_FMT_FLT) sound.push_back(reinterpret_cast<const float*>(f->data[0])[i * channels]);
+      else if (f->format == AV_SAMPLE_FMT_S16) sound.push_back(reinterpret_cast<const std::int16_t*>(f->data[0])[i * channels] / 32768.0f);
+    }
+    return true;
+  });
+  return sound;
 }
 
 double Psnr(const std::uint8_t* a, int aStride, const std::vector<std::uint8_t>& b, int w, int h) {

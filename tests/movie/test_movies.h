@@ -23,6 +23,11 @@ struct SourceMovie {
   int videoRate = 2000000;
   int rotation = 0;  // clockwise degrees stored in the display matrix
   double blackUntil = 0;  // the picture is black before this time (a fade-in)
+  int profileAndLevel = 0x08;  // MPEG-4 Visual at 176 wide or less: Simple Profile level 0
+  bool indexFirst = false;     // MP4 family: moov before mdat
+  double soundStart = 0;       // the sound's first timestamp, in seconds
+  bool noise = false;          // a new random picture every frame: as hard as video gets
+  bool live = false;           // Matroska/WebM as a browser records it: no length, no index
 };
 
 // Writes the movie; false when it could not.
@@ -40,6 +45,10 @@ std::string WithFrameSize(std::string avi, int w, int h);
 // `maxFrames`), decoded by libavcodec; empty when the file cannot be read.
 std::vector<std::vector<std::uint8_t>> DecodedLuma(const std::filesystem::path& file, int& w, int& h,
                                                    std::size_t maxFrames = SIZE_MAX);
+
+// The sound of a movie as mono samples at its own rate (`rate`), decoded by
+// libavcodec; empty when there is none.
+std::vector<float> DecodedSound(const std::filesystem::path& file, int& rate);
 
 // PSNR of a w x h region of a plane (at a, rows aStride apart) against b.
 double Psnr(const std::uint8_t* a, int aStride, const std::vector<std::uint8_t>& b, int w, int h);
