@@ -39,6 +39,7 @@
 #include "sync/commit.h"
 #include "sync/load.h"
 #include "sync/recovery.h"
+#include "sync/restore.h"
 #include "sync/texts.h"
 
 namespace fenmora {
@@ -97,6 +98,7 @@ struct CaseSpec {
   long faultAt = 0;  // the changing file operation (1-based) the fault hits
   bool revert = false;  // asked, the user undoes the interrupted update instead of finishing it
   long recoveryFaultAt = 0;  // > 0: the commit after the cut fails from this operation on
+  long restoreFaultAt = 0;   // restoring the backup taken beside the cut fails from this operation on (0: never)
 };
 
 const char* KindWord(MediaKind k) {
@@ -168,6 +170,7 @@ std::string Describe(const CaseSpec& c) {
     o << (c.faultAt % 2 == 0 ? " (another card put in)" : " (the mount point left bare)");
   o << "\nafter the cut the user " << (c.revert ? "undoes" : "finishes") << " the update when asked";
   if (c.recoveryFaultAt > 0) o << "; that commit fails from operation " << c.recoveryFaultAt << " on, and the user goes again";
+  if (c.restoreFaultAt > 0) o << "; restoring the backup taken beside the cut fails from operation " << c.restoreFaultAt << " on";
   o << "\n";
   return o.str();
 }
@@ -194,6 +197,7 @@ class Draw {
     c.faultAt = c.fault == FaultMode::NoSpace ? Int(1, 3) : Int(1, 40);
     c.revert = Chance(50);
     if (Chance(15)) c.recoveryFaultAt = Int(1, 30);
+    if (Chance(50)) c.restoreFaultAt = Int(1, 30);
     return c;
   }
 
@@ -544,6 +548,10 @@ using ModelPrompts = PromptsFor<Prompts>;
 
 // ------------------------------------------------------------ one run
 
+// How often the cases took a backup beside a cut and restored it (said with
+// the run's summary, so that a change that leaves them out is seen).
+long backupsTaken = 0, restoresRun = 0;
+
 struct Finding {
   std::string kind;    // the category, for counting
   std::string detail;  // what exactly
@@ -643,6 +651,7 @@ class CaseRun {
     }
     Check(final, eitherAllowed);
     if (testcard::SnapshotOf(pc_) != pcBefore) Add("computer file changed", "a file the user added was changed or removed");
+    if (backup_) RestoreTheBackup();
     return findings_;
   }
 
@@ -792,8 +801,7 @@ class CaseRun {
   // between two states (its journal says so), otherwise complete and
   // showing what the card shows, each title on its own bytes.
   void BackupBesideTheCut() {
-    testcard::TempFolder into{"fenmora-model-backup"};
-    const BackupResult b = BackupCard(root_, into.path(), std::time(nullptr), real_, progress_);
+    const BackupResult b = BackupCard(root_, backups_.path(), std::time(nullptr), real_, progress_);
     const bool between = InspectCardJournal(kProfile, root_, real_).Interrupted();
     if (between && b.complete) Add("backup of a card between two states", b.folder.string());
     if (!between && !b.complete) Add("backup of a whole card refused or failed", BackupReport(b));
@@ -801,6 +809,46 @@ class CaseRun {
     const Lists card = ListsAt(root_), backup = ListsAt(b.folder);
     for (size_t k = 0; k < 3; ++k)
       if (!Same(card[k], backup[k])) Add("backup differs from the card", KindWord(kListKinds[k]));
+    backup_ = b.folder;
+    ++backupsTaken;
+  }
+
+  // The backup taken beside the cut restored onto the card as the case left
+  // it, the restore itself cut (in some cases) and finished or undone as the
+  // user chooses: the card shows the backup's lists or its own, and every
+  // content file it held is still there (a restore deletes nothing).
+  void RestoreTheBackup() {
+    const Lists want = ListsAt(*backup_), was = ListsAt(root_);
+    auto contents = [&] {
+      std::multiset<std::string> bytes;
+      for (const auto& [path, b] : testcard::SnapshotOf(root_))
+        if (path.find("/TABLE/") == std::string::npos && path.rfind("fenmora", 0) != 0) bytes.insert(b);
+      return bytes;
+    };
+    const auto held = contents();
+    ++restoresRun;
+    RestoreSetup setup = PrepareRestore(*backup_, root_, real_);
+    if (!setup.refusal.empty()) {
+      Add("restore refused", setup.refusal.front());
+      return;
+    }
+    CaseOps ops(real_, c_.restoreFaultAt > 0 ? FaultMode::FailFrom : FaultMode::None, c_.restoreFaultAt);
+    const CommitPlan plan = PlanCommit(setup.session, real_);
+    const CommitResult r = ExecuteCommit(setup.session, plan, ops, progress_);
+    if (!ops.hit() && !r.Ok()) Add("restore failed without a fault", CommitReport(r));
+    CardSession after;
+    if (!Load(after, "load after the restore")) return;
+    const Lists shown = ListsAt(root_);
+    bool same = true, before = true;
+    for (size_t k = 0; k < 3; ++k) {
+      same = same && Same(shown[k], want[k]);
+      before = before && Same(shown[k], was[k]);
+    }
+    if (!same && !(before && ops.hit())) Add("restore ends in neither the backup's lists nor the card's", "");
+    const auto now = contents();
+    for (const std::string& b : held)
+      if (!now.count(b)) Add("restore lost a file", Short(b));
+    if (fs::exists(root_ / "fenmora.jnl")) Add("journal left after the restore", "");
   }
 
   // The lists a load shows, each item with the bytes of its file.
@@ -971,6 +1019,8 @@ class CaseRun {
   SilentProgress progress_;
   std::map<std::string, std::string> initial_;
   std::vector<Finding> findings_;
+  testcard::TempFolder backups_{"fenmora-model-backup"};
+  std::optional<fs::path> backup_;
 };
 
 // ------------------------------------------------------------ driving
@@ -1141,7 +1191,8 @@ void Expect(const RunSettings& settings) {
   const auto start = std::chrono::steady_clock::now();
   const std::string report = RunCases(settings, EnvNumber("FENMORA_MODEL_SURVEY", 0) != 0);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::cout << settings.cases << " cases from seed " << settings.seed << " in " << seconds << " s\n";
+  std::cout << settings.cases << " cases from seed " << settings.seed << " in " << seconds << " s (" << backupsTaken
+            << " backups taken beside a cut, " << restoresRun << " restored onto the card)\n";
   if (!report.empty()) ADD_FAILURE() << report;
 }
 
