@@ -483,6 +483,7 @@ namespace {
 struct Option {
   const char* name;   // "--json"
   const char* value;  // "DIR", or nullptr for a flag
+  bool required = false;
 };
 
 // A command's arguments once read: its positional arguments, in order, and
@@ -513,8 +514,10 @@ struct Command {
   std::string Synopsis() const {
     std::string line = name;
     for (const char* p : positionals) line += std::string(" ") + p;
-    for (const Option& o : options)
-      line += std::string(" [") + o.name + (o.value ? std::string(" ") + o.value : "") + "]";
+    for (const Option& o : options) {
+      const std::string text = o.name + (o.value ? std::string(" ") + o.value : "");
+      line += o.required ? " " + text : " [" + text + "]";
+    }
     return line;
   }
   const Option* Find(const std::string& option) const {
@@ -627,7 +630,7 @@ const Command kCommands[] = {
      [](const Args& a, Streams io) { return RunMidi(a.positionals[0], a.positionals[1], io); }},
     {"export",
      {"CARD"},
-     {{"--into", "DIR"}},
+     {{"--into", "DIR", true}},
      "    Copy every item of the three lists into DIR/images, DIR/melodies and\n"
      "    DIR/movies as \"001 <title>.<ext>\", and each MLD melody also as a MIDI\n"
      "    file beside it (\"001 <title>.mid\"). Nothing on the card is written and\n"

@@ -167,12 +167,12 @@ TEST(MelodyTitleRandomInput, NeverReadsOutsideTheInput) {
     ASSERT_LE(title.size(), kMldTitleBuffer);
     ASSERT_EQ(title.find('\0'), std::string::npos);
     // A title chunk not first among the info chunks gives its own bytes.
-    if (!title.empty() && input.compare(13, 4, "titl") == 0) ASSERT_EQ(input.compare(19, title.size(), title), 0);
-    if (!title.empty()) ASSERT_NE(input.find(title), std::string::npos);
+    if (!title.empty() && input.compare(13, 4, "titl") == 0) { ASSERT_EQ(input.compare(19, title.size(), title), 0); }
+    if (!title.empty()) { ASSERT_NE(input.find(title), std::string::npos); }
 
     const std::string name = ParseSmfTrackName(input);
     ASSERT_LE(name.size(), 255u);
-    if (!name.empty()) ASSERT_NE(input.find(name), std::string::npos);
+    if (!name.empty()) { ASSERT_NE(input.find(name), std::string::npos); }
   }
 }
 

@@ -49,8 +49,9 @@ TEST(MountTable, OnlyADevicesNameIsTakenForACardReader) {
     EXPECT_FALSE(IsCardReaderSource(source)) << source;
   // The system's own disk (the root's source, when it is a device) is no reader.
   for (const MountedVolume& v : VolumesFromMountInfo(ReadMountInfo()))
-    if (v.mountPoint == "/" && v.source.rfind("/dev/", 0) == 0 && !IsRemovableDrive("/"))
+    if (v.mountPoint == "/" && v.source.rfind("/dev/", 0) == 0 && !IsRemovableDrive("/")) {
       EXPECT_FALSE(IsCardReaderSource(v.source)) << v.source;
+    }
 }
 
 TEST(MountTable, ACardLayoutIsFoundInAnyCase) {

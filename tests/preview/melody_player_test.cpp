@@ -215,7 +215,7 @@ TEST_F(MelodyPlayerDisk, MldAndSmfMelodiesSoundAndAnMldLoopPlaysOnce) {
   // One pass of 1.5 s and the release of the note: a repeat would sound
   // from 1.5 s to 3 s again.
   const qint64 afterNote = start + 5 * kBytesPerSecond / 2;
-  if (end > afterNote) EXPECT_LT(Loudest(afterNote, end), 500);
+  if (end > afterNote) { EXPECT_LT(Loudest(afterNote, end), 500); }
 
   ASSERT_TRUE(player.Open(smf)) << player.lastError().toStdString();
   EXPECT_FALSE(player.leftOut());

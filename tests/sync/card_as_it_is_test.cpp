@@ -576,7 +576,7 @@ TEST_F(EveryCut, UndoingGivesBackTheCardAsItWas) {
     if (!loaded.reverting) {
       // Nothing written yet, or past the point of no return (the removals):
       // then the update can only be finished.
-      if (interrupted) EXPECT_NE(std::find(asked.begin(), asked.end(), texts::kInterruptedFinishOnly), asked.end());
+      if (interrupted) { EXPECT_NE(std::find(asked.begin(), asked.end(), texts::kInterruptedFinishOnly), asked.end()); }
       continue;
     }
     const CommitResult r = Commit(again);

@@ -146,7 +146,7 @@ TEST_F(Check, ACommitStoppedBetweenItsRenamingPasses) {
     EXPECT_NE(report.findings[0].detail.find("finishes"), std::string::npos) << report.findings[0].detail;
     for (const CheckFinding& f : report.findings) {
       EXPECT_NE(f.type, Type::MissingFile) << DescribeFinding(f, c.root());
-      if (f.type == Type::ParkedFile) EXPECT_EQ(f.detail, "finishing the update gives it its name");
+      if (f.type == Type::ParkedFile) { EXPECT_EQ(f.detail, "finishing the update gives it its name"); }
     }
     return;
   }

@@ -129,9 +129,10 @@ TEST_P(HostileCard, NothingOutsideTheCardIsTouched) {
     // its place is replaced, not followed, so its folder is what counts.
     const fs::path target =
         step.action == CommitStep::Action::WriteTable ? step.dest.parent_path() : step.dest;
-    if (!target.empty()) EXPECT_TRUE(IsInside(card, target)) << DescribeStep(plan, step);
-    if (!step.src.empty() && step.action != CommitStep::Action::CopyIn)
+    if (!target.empty()) { EXPECT_TRUE(IsInside(card, target)) << DescribeStep(plan, step); }
+    if (!step.src.empty() && step.action != CommitStep::Action::CopyIn) {
       EXPECT_TRUE(IsInside(card, step.src)) << DescribeStep(plan, step);
+    }
   }
   const CommitResult result = ExecuteCommit(s, plan, ops, progress);
   if (plan.blocked) {

@@ -28,8 +28,8 @@ const HandsetProfile kProfile = HandsetProfile::F900i();
 // One operation that changes the card, and what flushes it.
 struct Recorded {
   enum class Type { MakeFolders, Remove, Rename, Replace, WriteFile, CopyFile, Flush, SyncFolder } type;
-  fs::path a, b;      // the path (and the target of a rename or a copy)
-  std::string bytes;  // what a write or a copy put there
+  fs::path a, b = {};      // the path (and the target of a rename or a copy)
+  std::string bytes = {};  // what a write or a copy put there
 };
 
 // Passes everything to the real file system and keeps a log of the changes.
@@ -212,7 +212,7 @@ TEST_F(PowerCut, EveryUnflushedOperationLostEndsInTheOldOrTheNewLists) {
       for (const auto& [path, bytes] : testcard::SnapshotOf(card))
         if (path.rfind("PRIVATE/DOCOMO/STILL/", 0) == 0 && !bytes.empty()) present.insert(bytes[0]);
       for (char kept : {'a', 'c'}) EXPECT_TRUE(present.count(kept)) << "the bytes of a photo are gone: " << kept;
-      if (shown == before) EXPECT_TRUE(present.count('b'));
+      if (shown == before) { EXPECT_TRUE(present.count('b')); }
       EXPECT_FALSE(fs::exists(card / kJournalName));
       if (HasFailure()) {
         static const char* kTypes[] = {"mkdir", "remove", "rename", "replace", "write", "copy", "flush", "syncdir"};
