@@ -231,6 +231,39 @@ TEST_F(CardAsItIs, AFileAddedByARelativePathIsFinishedFromAnywhere) {
   EXPECT_EQ(Images(again).LiveCount(), 2);
 }
 
+// Another program moved a file of the interrupted update while it waited:
+// the card is neither before nor after that step, so recovery moves nothing,
+// names the item and the names it looked at, and keeps the journal; with the
+// file back, the update is finished.
+TEST_F(CardAsItIs, RecoveryMovesNothingWhereTheCardIsNeitherBeforeNorAfterAStep) {
+  card.WriteTable(MediaKind::Image, 0, {{"STIL0001.JPG", "one", "11111"}, {"STIL0002.JPG", "two", "2222222"}});
+  CardSession s;
+  Load(s);
+  ASSERT_TRUE(MoveUp(Images(s), 2));
+  Renumber(kProfile, MediaKind::Image, Images(s));
+  FaultyFileOps cut(real, 3);  // the journal, the first rename, then the card is gone
+  ASSERT_FALSE(Commit(s, cut).Ok());
+  ASSERT_TRUE(card.Exists(std::string("\\") + kJournalName));
+  const auto stray = card.root() / "elsewhere.jpg";
+  std::string moved;
+  for (const char* name : {"STIL0001.JPG", "STIL0002.JPG", "STIL0001.JPG_", "STIL0002.JPG_"})
+    if (card.Exists(Still(name)) && card.Read(Still(name)) == "11111") moved = name;
+  ASSERT_FALSE(moved.empty());
+  fs::rename(card.root() / "PRIVATE/DOCOMO/STILL" / moved, stray);
+  const auto before = card.Snapshot();
+  CardSession refused;
+  const LoadResult r = Load(refused, Prompts::Answer::Yes);
+  EXPECT_FALSE(r.recovered);
+  EXPECT_NE(r.recoveryMessage.find("STIL0001.JPG one"), std::string::npos) << r.recoveryMessage;
+  EXPECT_EQ(card.Snapshot(), before);
+  fs::rename(stray, card.root() / "PRIVATE/DOCOMO/STILL" / moved);
+  CardSession finished;
+  EXPECT_TRUE(Load(finished, Prompts::Answer::Yes).recovered);
+  EXPECT_EQ(card.Read(Still("STIL0001.JPG")), "2222222");
+  EXPECT_EQ(card.Read(Still("STIL0002.JPG")), "11111");
+  EXPECT_TRUE(testcard::Clean(CheckCard(kProfile, card.root())));
+}
+
 // The card fills up (another program writes it) while the copies are made:
 // the commit stops and undoes what it did. No table lists a file that is not
 // there, the photo the user deleted is still listed under its title, and
