@@ -6,7 +6,7 @@
 
 #include "platform/cardname.h"
 #include "platform/cardpath.h"
-#include "sync/commit.h"
+#include "sync/steps.h"
 #include "sync/load.h"
 #include "sync/texts.h"
 

@@ -13,10 +13,9 @@
 #include "sync/journal.h"
 #include "sync/journal_v3.h"
 #include "sync/prompts.h"
+#include "sync/steps.h"
 
 namespace fenmora {
-
-struct CommitFailure;
 
 // What the card's root holds of a journal. A journal is input like any file of
 // the card: it is acted on only when it passes its own check (complete, its
