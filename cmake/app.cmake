@@ -112,7 +112,7 @@ target_compile_definitions(fenmora_gui_tests PRIVATE
   FENMORA_SAMPLE_CARD="${CMAKE_BINARY_DIR}/sample-card")
 add_dependencies(fenmora_gui_tests sample_card)
 target_link_libraries(fenmora_gui_tests PRIVATE fenmora_gui Qt6::Test GTest::gtest PkgConfig::FFMPEG)
-gtest_discover_tests(fenmora_gui_tests PROPERTIES TIMEOUT 120 DISCOVERY_TIMEOUT 60)
+gtest_discover_tests(fenmora_gui_tests PROPERTIES TIMEOUT 120 ENVIRONMENT FENMORA_LANG=ja DISCOVERY_TIMEOUT 60)
 
 # The window under a real X server with a window manager (Xvfb, twm): where
 # its frame stands. Skipped when the X tools are missing.

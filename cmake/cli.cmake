@@ -37,7 +37,7 @@ target_compile_definitions(fenmora_cli_tests PRIVATE
   FENMORA_CLI="$<TARGET_FILE:fenmora-cli>"
   FENMORA_VERSION="${PROJECT_VERSION}")
 add_dependencies(fenmora_cli_tests fenmora-cli)
-gtest_discover_tests(fenmora_cli_tests PROPERTIES TIMEOUT 120 DISCOVERY_TIMEOUT 60)
+gtest_discover_tests(fenmora_cli_tests PROPERTIES TIMEOUT 120 ENVIRONMENT FENMORA_LANG=ja DISCOVERY_TIMEOUT 60)
 
 # Neither program links FFmpeg's libraries: the movie helper alone does, and
 # is started for a movie task (the check sees the helper's, so it can fail).

@@ -26,4 +26,4 @@ add_executable(fenmora_convert_tests ${CONVERT_TESTS} tests/support/temp_card.cp
 target_include_directories(fenmora_convert_tests PRIVATE tests)
 # The tests write their HEIF photos with libheif.
 target_link_libraries(fenmora_convert_tests PRIVATE fenmora_convert PkgConfig::FFMPEG PkgConfig::HEIF GTest::gtest GTest::gtest_main)
-gtest_discover_tests(fenmora_convert_tests PROPERTIES TIMEOUT 120 DISCOVERY_TIMEOUT 60)
+gtest_discover_tests(fenmora_convert_tests PROPERTIES TIMEOUT 120 ENVIRONMENT FENMORA_LANG=ja DISCOVERY_TIMEOUT 60)

@@ -6,5 +6,5 @@ if(TARGET fenmora_cli_tests)
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/exfat/run-on-exfat.sh
       $<TARGET_FILE:fenmora_core_tests> -- $<TARGET_FILE:fenmora_cli_tests>)
   set_tests_properties(exfat_card_tests PROPERTIES
-    SKIP_RETURN_CODE 77 TIMEOUT 900 LABELS exfat)
+    SKIP_RETURN_CODE 77 TIMEOUT 900 LABELS exfat ENVIRONMENT FENMORA_LANG=ja)
 endif()

@@ -46,4 +46,4 @@ target_include_directories(fenmora_movie_tests PRIVATE tests)
 # The tests make their sources with FFmpeg's libraries themselves.
 target_link_libraries(fenmora_movie_tests PRIVATE fenmora_movie PkgConfig::FFMPEG fenmora_core GTest::gtest GTest::gtest_main)
 add_dependencies(fenmora_movie_tests fenmora-movie)
-gtest_discover_tests(fenmora_movie_tests PROPERTIES TIMEOUT 240 DISCOVERY_TIMEOUT 60)
+gtest_discover_tests(fenmora_movie_tests PROPERTIES TIMEOUT 240 ENVIRONMENT FENMORA_LANG=ja DISCOVERY_TIMEOUT 60)

@@ -6,6 +6,9 @@
 
 #include "app/app_paths.h"
 
+// The window's own texts are Japanese only for now (see src/app/main.cpp).
+extern "C" const bool fenmora_japanese_only = true;
+
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);  // tests that listen set "disk" themselves

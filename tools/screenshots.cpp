@@ -228,6 +228,9 @@ void Shoot(const QString& folder, const fs::path& sample, const fs::path& scratc
 
 }  // namespace
 
+// The window's own texts are Japanese only for now (see src/app/main.cpp).
+extern "C" const bool fenmora_japanese_only = true;
+
 int main(int argc, char** argv) {
   if (argc != 3) {
     std::fprintf(stderr, "usage: fenmora_screenshots SAMPLE-CARD FOLDER\n");

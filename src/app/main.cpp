@@ -87,6 +87,10 @@ int AnswerInformationOptions(int argc, char** argv) {
 
 }  // namespace
 
+// The window's own texts are Japanese only for now: it speaks Japanese
+// whatever the locale (the command line follows the locale).
+extern "C" const bool fenmora_japanese_only = true;
+
 int main(int argc, char** argv) {
   if (const int answered = AnswerInformationOptions(argc, argv); answered >= 0) return answered;
 

@@ -35,6 +35,28 @@ TEST(CliUsage, HelpAndVersion) {
   EXPECT_EQ(version.out, std::string("fenmora-cli ") + FENMORA_VERSION + "\n");
 }
 
+// The command line answers in the language the locale asks for (the
+// messages of the card's core, here "no card"), FENMORA_LANG above it.
+TEST(CliUsage, AnswersInTheLanguageOfTheLocale) {
+  auto firstLine = [](const std::vector<std::string>& env) {
+    RunOptions options;
+    options.env = env;
+    const CliRun run = RunCli({"list", "/nonexistent/card"}, options);
+    EXPECT_EQ(run.exitCode, 2);
+    return run.err.substr(0, run.err.find('\n'));
+  };
+  const std::vector<std::string> none = {"FENMORA_LANG=", "LC_ALL=", "LC_MESSAGES="};
+  auto with = [&](std::string lang) {
+    auto env = none;
+    env.push_back(std::move(lang));
+    return env;
+  };
+  EXPECT_EQ(firstLine(with("LANG=en_US.UTF-8")), "Put an SD memory card into the drive.");
+  EXPECT_EQ(firstLine(with("LANG=ja_JP.UTF-8")), "ドライブにSDメモリカードを挿入してください．");
+  EXPECT_EQ(firstLine(with("LANG=C")), "ドライブにSDメモリカードを挿入してください．");
+  EXPECT_EQ(firstLine({"FENMORA_LANG=en", "LANG=ja_JP.UTF-8"}), "Put an SD memory card into the drive.");
+}
+
 TEST(CliUsage, BadUsageExitsTwo) {
   TempFolder card{"fenmora-card"};
   const std::string c = card.path().string();

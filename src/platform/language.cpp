@@ -1,0 +1,58 @@
+#include "platform/language.h"
+
+#include <cstdlib>
+#include <mutex>
+#include <string>
+
+namespace fenmora {
+
+namespace {
+
+Language FromName(std::string_view name, Language otherwise) {
+  if (name.rfind("en", 0) == 0) return Language::English;
+  if (name.rfind("ja", 0) == 0) return Language::Japanese;
+  return otherwise;
+}
+
+std::vector<TextPair>& Registry() {
+  static std::vector<TextPair> pairs;
+  return pairs;
+}
+
+std::mutex& RegistryMutex() {
+  static std::mutex m;
+  return m;
+}
+
+}  // namespace
+
+// A program whose own texts are not written in English yet defines this as
+// true: it speaks Japanese whatever the locale, so that no window mixes the two
+// languages. (Constant-initialized, so it is there before any text is said.)
+extern "C" const bool fenmora_japanese_only __attribute__((weak));
+
+Language LanguageFromEnvironment() {
+  if (&fenmora_japanese_only != nullptr && fenmora_japanese_only) return Language::Japanese;
+  if (const char* forced = std::getenv("FENMORA_LANG"); forced && *forced)
+    return FromName(forced, Language::Japanese);
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
+    if (const char* value = std::getenv(name); value && *value) return FromName(value, Language::Japanese);
+  return Language::Japanese;
+}
+
+Language CurrentLanguage() {
+  static const Language chosen = LanguageFromEnvironment();
+  return chosen;
+}
+
+const char* Say(const char* japanese, const char* english) {
+  {
+    const std::lock_guard<std::mutex> guard(RegistryMutex());
+    Registry().push_back({japanese, english});
+  }
+  return CurrentLanguage() == Language::English ? english : japanese;
+}
+
+const std::vector<TextPair>& SaidTexts() { return Registry(); }
+
+}  // namespace fenmora

@@ -1,0 +1,73 @@
+// Every text the user reads is there in both languages, shaped alike: the
+// same lines, the same ending where another text or a path is joined on.
+#include "platform/language.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "convert/movie_texts.h"
+#include "sync/texts.h"
+
+namespace fenmora {
+namespace {
+
+size_t Lines(std::string_view s) { return static_cast<size_t>(std::count(s.begin(), s.end(), '\n')); }
+
+// How a text ends where something is joined on: a line break, a colon (with a
+// space or not), or plain.
+int Ending(std::string_view s) {
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  if (!s.empty() && s.back() == '\n') return 1;
+  if (s.size() >= 1 && s.back() == ':') return 2;
+  if (s.size() >= 3 && s.substr(s.size() - 3) == "：") return 2;
+  return 0;
+}
+
+TEST(Language, EveryTextHasBothLanguagesShapedAlike) {
+  (void)texts::kInsertCard;  // (the texts are said as the program starts)
+  const auto& said = SaidTexts();
+  ASSERT_GT(said.size(), 90u);
+  for (const TextPair& t : said) {
+    const std::string_view ja = t.japanese, en = t.english;
+    SCOPED_TRACE(std::string(ja) + " / " + std::string(en));
+    // (Only a unit Japanese writes after a number may have no English.)
+    EXPECT_TRUE(!en.empty() || ja == " 件");
+    EXPECT_EQ(Lines(ja), Lines(en));
+    EXPECT_EQ(Ending(ja), Ending(en));
+    if (!en.empty()) {
+      EXPECT_EQ(ja.front() == '\n', en.front() == '\n');
+    }
+    // No Japanese left in the English.
+    EXPECT_TRUE(std::all_of(en.begin(), en.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }));
+  }
+}
+
+TEST(Language, TheLocaleChoosesAndFenmoraLangOverrides) {
+  struct Case {
+    const char *forced, *all, *messages, *lang;
+    Language want;
+  };
+  const Case cases[] = {
+      {"", "", "", "en_US.UTF-8", Language::English},
+      {"", "", "", "ja_JP.UTF-8", Language::Japanese},
+      {"", "", "", "C", Language::Japanese},
+      {"", "", "", "", Language::Japanese},
+      {"", "", "en_GB.UTF-8", "ja_JP.UTF-8", Language::English},
+      {"", "ja_JP.UTF-8", "en_GB.UTF-8", "en_US.UTF-8", Language::Japanese},
+      {"en", "ja_JP.UTF-8", "", "", Language::English},
+      {"ja", "", "", "en_US.UTF-8", Language::Japanese},
+  };
+  for (const Case& c : cases) {
+    setenv("FENMORA_LANG", c.forced, 1);
+    setenv("LC_ALL", c.all, 1);
+    setenv("LC_MESSAGES", c.messages, 1);
+    setenv("LANG", c.lang, 1);
+    EXPECT_EQ(LanguageFromEnvironment(), c.want) << c.forced << "|" << c.all << "|" << c.messages << "|" << c.lang;
+  }
+  setenv("FENMORA_LANG", "ja", 1);
+}
+
+}  // namespace
+}  // namespace fenmora
