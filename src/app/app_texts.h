@@ -45,13 +45,26 @@ inline constexpr const char* kDropEditsOnLoad =
 inline constexpr const char* kDropEditsOnRestore =
     "メモリカードに更新していない変更があります．\n変更を破棄してバックアップから復元しますか？";
 
+// The tip of the drive list's entry of the loaded card, after its place.
+inline constexpr const char* kLoadedCardMark = "（読み込んだメモリカード）";
 // Status text when the loaded card leaves the mount table or its folder goes.
 inline constexpr const char* kCardGone =
     "読み込んだメモリカードが取り外されました．更新するには、もう一度読み込んでください．";
-// Status text when the card that was pulled out is back: editing goes on, the
-// commit waits for a load.
+// Status text when the card that was pulled out is back with other tables:
+// editing goes on, the commit waits for a load.
 inline constexpr const char* kCardBack =
-    "メモリカードが戻りました．更新するには、もう一度読み込んでください．";
+    "メモリカードが戻りましたが、読み込んだ後に内容が変わっています．更新するには、もう一度読み込んでください．";
+// ... back as it was loaded: the lists and their edits go on as before.
+inline constexpr const char* kCardBackUnchanged =
+    "読み込んだメモリカードが戻りました．変更はそのまま更新できます．";
+// The commit or the backup pressed after the loaded card's folder went
+// (nothing watched saw it go).
+inline constexpr const char* kCardPulledBeforeWrite =
+    "読み込んだメモリカードが取り外されました．メモリカードには何も書き込んでいません．\n"
+    "メモリカードを入れ直してください．";
+// First line of the commit's closing message when the card went while it
+// was written.
+inline constexpr const char* kCardPulledDuringWrite = "更新中にメモリカードが取り外されました．";
 // The backup pressed while the loaded card is gone or changed.
 inline constexpr const char* kBackupCardGone =
     "読み込んだ後にメモリカードが変わっています．バックアップは取っていません．\n"

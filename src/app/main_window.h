@@ -20,6 +20,7 @@
 #include "sync/prompts.h"
 #include "sync/session.h"
 
+class QAction;
 class QCloseEvent;
 class QComboBox;
 class QUrl;
@@ -34,6 +35,7 @@ class QTabWidget;
 class TfrAbout;
 
 namespace fenmora::app {
+class CardWork;
 class HelpView;
 class KindPage;
 class MoviePreviewer;
@@ -103,8 +105,10 @@ class TfrMain : public QWidget {
   // ---- what tests look at besides the controls (found by objectName)
   // The card root chosen in the drive list (empty when the list is empty).
   std::filesystem::path CardRoot() const;
-  // The card that was loaded is no longer there (until the next load).
-  bool LoadedCardGone() const { return cardGone_; }
+  // The loaded card is no longer there (until it is back or loaded again).
+  bool LoadedCardGone() const;
+  // Where the card's work stands.
+  fenmora::app::CardWork& cardWork() const { return *work_; }
   // One command per list edit; a load or a commit clears it.
   QUndoStack* undoStack() const { return undoStack_; }
   // Edits that a commit would still write to the card.
@@ -199,9 +203,24 @@ class TfrMain : public QWidget {
   // shows it: grid, space bar, free space, selection, commit button.
   void RestoreEdit(const fenmora::CatalogueEdit& edit, bool forward);
   friend class ListEditCommand;
-  // The commit button: enabled while a loaded card is there and a commit
-  // would change it.
-  void UpdateCommitButton();
+  // The controls follow the card's work: off while a worker holds the card;
+  // the commit while a loaded card is there and a commit would change it.
+  void FollowCardWork();
+  // Runs `job` on a worker with the core's questions and progress carried
+  // to the window: the window answers its events meanwhile.
+  void RunOnWorker(const std::function<void(fenmora::Prompts&, fenmora::Progress&)>& job,
+                   fenmora::Progress& progress);
+  // The loaded card's folder went, or another file system stands there:
+  // said in the status bar, nothing more is written to it.
+  void NoticeCardPulled();
+  // The loaded card's folder is there, on the file system loaded.
+  bool LoadedFolderThere() const;
+  // The commit, the restore and the backup begin: false (and said) when the
+  // loaded card is no longer there.
+  bool StartCardWrite();
+  // The card that was pulled is there again: unchanged (its tables as
+  // loaded), its lists and edits go on; otherwise it waits for a load.
+  void NoticeCardBack();
   // Asks with the plan's summary, carries it out with the commit's progress,
   // reloads the card and tells report(result): the commit and the restore.
   // (report may put the system's reasons into details.)
@@ -214,6 +233,9 @@ class TfrMain : public QWidget {
   // The selected row's item in the title edit, the preview and (when
   // playMelody) the player; nothing when the row holds no item.
   void ShowSelection(fenmora::MediaKind kind, bool playMelody);
+  // Each drive entry cut in the middle to the box's width, its whole text
+  // as its tip, the loaded card marked.
+  void ShowDriveEntries();
   void WatchMountTable();
   void ReadMountTableChange();
   bool LoadedCardStillThere() const;
@@ -226,8 +248,6 @@ class TfrMain : public QWidget {
   // A folder added by hand as an entry of the drive list, marked when it
   // holds a card.
   void AddFolderEntry(const QString& folder);
-  // The commit button, and the backup: on while the loaded card is there.
-  void UpdateCardButtons();
   // Rewrites a kind's grid and selects a row without running the selection:
   // the callers run it themselves when the operation asks for it.
   void RefreshGrid(fenmora::MediaKind kind);
@@ -290,14 +310,11 @@ class TfrMain : public QWidget {
   QPushButton* backupButton_ = nullptr;
   QPushButton* restoreButton_ = nullptr;
   QUndoStack* undoStack_ = nullptr;
-  // The lists come from an interrupted commit, or a commit stopped before it
-  // touched the card: a commit is due without any edit in the history.
-  bool commitDue_ = false;
-  // ... and that commit returns the card to its state before the update.
-  bool revertDue_ = false;
+  fenmora::app::CardWork* work_ = nullptr;
+  QAction* undoAction_ = nullptr;
+  QAction* redoAction_ = nullptr;
   // Cards (their roots) the backup advice was given for in this session.
   QStringList advisedCards_;
-  bool cardGone_ = false;
   std::uint64_t loadedDevice_ = 0;
   // The loaded card is a volume of the mount table (not a folder added by
   // hand): it is gone when it leaves the table.
@@ -308,6 +325,8 @@ class TfrMain : public QWidget {
   // Folders added to the drive list by hand (not from the mount table).
   QStringList addedFolders_;
   QStringList listedVolumes_;
+  // The entry the user chose in the drive list (a mount never replaces it).
+  QString chosenEntry_;
   QLabel* statusPanel_ = nullptr;
   std::unique_ptr<fenmora::app::MoviePreviewer> moviePreviewer_;
   QString movieStatus_;  // the movie's line the status bar shows, if any
