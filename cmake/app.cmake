@@ -93,6 +93,7 @@ set(GUI_TESTS
   tests/app/card_work_test.cpp
   tests/app/commit_backup_test.cpp
   tests/app/drive_watch_test.cpp
+  tests/app/keyboard_test.cpp
   tests/app/list_editing_test.cpp
   tests/app/load_test.cpp
   tests/app/main_window_test.cpp

@@ -92,6 +92,29 @@ inline constexpr const char* kBanner[3] = {"待ち受け画像のダウンロー
                                            "着メロのダウンロードはこちらのサイトからどうぞ →",
                                            "ムービーのダウンロードはこちらのサイトからどうぞ →"};
 
+// The menu bar: menus and commands (the button's caption where there is
+// one), with their access keys.
+inline constexpr const char* kMenuFile = "ファイル(&F)";
+inline constexpr const char* kMenuEdit = "編集(&E)";
+inline constexpr const char* kMenuCard = "カード(&C)";
+inline constexpr const char* kMenuHelp = "ヘルプ(&H)";
+inline constexpr const char* kOpenFolderAsCard = "フォルダーをカードとして開く(&O)...";
+inline constexpr const char* kChooseCardFolder = "カードとして開くフォルダーを選んでください";
+inline constexpr const char* kQuit = "終了(&X)";
+inline constexpr const char* kUndo = "元に戻す(&U)";
+inline constexpr const char* kRedo = "やり直し(&R)";
+inline constexpr const char* kMenuUp = "上へ(&P)";
+inline constexpr const char* kMenuDown = "下へ(&N)";
+inline constexpr const char* kMenuRenumber = "リナンバ(&M)";
+inline constexpr const char* kMenuDelete = "削除(&D)";
+inline constexpr const char* kMenuAdd = "追加(&A)...";
+inline constexpr const char* kMenuLoad = "メモリカード読込(&L)";
+inline constexpr const char* kMenuCommit = "メモリカード更新(&W)";
+inline constexpr const char* kMenuBackup = "データバックアップ(&B)";
+inline constexpr const char* kMenuRestore = "復元(&R)...";
+inline constexpr const char* kMenuHelpCommand = "ヘルプ(&H)";
+inline constexpr const char* kMenuAbout = "バージョン情報(&A)";
+
 // The about box.
 inline constexpr const char* kAboutTitle = "バージョン情報";
 // Before the version number, in the about box and the branding panel.

@@ -99,6 +99,8 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grid_->setShowGrid(true);
   grid_->setWordWrap(false);
+  // Tab leaves the list for the next control; the arrows walk the rows.
+  grid_->setTabKeyNavigation(false);
   grid_->setTextElideMode(Qt::ElideRight);
   grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   grid_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);

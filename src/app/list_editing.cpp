@@ -183,7 +183,7 @@ void TfrMain::TitleKey(MediaKind kind, int key) {
 void TfrMain::GridKey(MediaKind kind, int key) {
   if (key == Qt::Key_F4) OpenChosenItem(kind);
   else if (IsEnter(key)) Page(kind).FocusTitle();
-  else if (key == Qt::Key_Delete && Page(kind).DeleteEnabled()) DeleteItem(kind);
+  // (Delete is the menu's command "削除".)
 }
 
 void TfrMain::MoveItemUp(MediaKind kind) {

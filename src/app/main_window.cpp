@@ -19,6 +19,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -226,6 +228,17 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   connect(driveList_, &QComboBox::activated, this,
           [this](int index) { chosenEntry_ = driveList_->itemData(index).toString(); });
 
+  chooseCardFolder_ = [this](const QString& start) {
+    return QFileDialog::getExistingDirectory(this, QString::fromUtf8(app::texts::kChooseCardFolder), start);
+  };
+  // The menu bar above everything: the window grows by its height, the
+  // controls below keep their places.
+  QMenuBar* menu = BuildMenuBar();
+  window->setMenuBar(menu);
+  const QSize first = kLeastSize + QSize(0, menu->sizeHint().height());
+  setMinimumSize(first);
+  resize(first);
+
   readMountTable_ = [] { return ReadMountInfo(); };
   RefreshDriveList();
   WatchMountTable();
@@ -262,6 +275,104 @@ void TfrMain::WireListPage(KindPage* page) {
   connect(page, &KindPage::renumberClicked, this, [this, kind] { RenumberList(kind); });
   connect(page, &KindPage::deleteClicked, this, [this, kind] { DeleteItem(kind); });
   connect(page, &KindPage::addClicked, this, [this, kind] { AddFiles(kind); });
+}
+
+QMenuBar* TfrMain::BuildMenuBar() {
+  auto* bar = new QMenuBar(this);
+  bar->setObjectName(QStringLiteral("MainMenu"));
+  bar->setAccessibleName(QStringLiteral("メニュー"));
+  // A command presses its button, so that it runs exactly when the button
+  // could be pressed (never while a worker holds the card).
+  const auto press = [](QPushButton* button) {
+    return [button] {
+      if (button->isEnabled() && button->isVisibleTo(button->window())) button->click();
+    };
+  };
+  // The list command of the list in front (its page's button).
+  const auto pageButton = [this](const char* KindPageNames::*name) {
+    return [this, name] {
+      const auto* page = qobject_cast<const KindPage*>(kindTabs_->currentWidget());
+      if (!page || !kindTabs_->isEnabled()) return;
+      if (auto* b = page->findChild<QPushButton*>(QString::fromUtf8(page->names().*name)); b && b->isEnabled())
+        b->click();
+    };
+  };
+  const auto command = [this](QMenu* menu, const char* name, const char* caption, const QKeySequence& key,
+                              const std::function<void()>& run) {
+    QAction* action = menu->addAction(QString::fromUtf8(caption));
+    action->setObjectName(QString::fromUtf8(name));
+    action->setShortcut(key);
+    connect(action, &QAction::triggered, this, run);
+    addAction(action);  // the shortcut works with the menu closed
+    return action;
+  };
+  const auto button = [this](const char* name) { return findChild<QPushButton*>(QString::fromUtf8(name)); };
+
+  QMenu* file = bar->addMenu(QString::fromUtf8(app::texts::kMenuFile));
+  command(file, "acOpenFolder", app::texts::kOpenFolderAsCard, QKeySequence(Qt::CTRL | Qt::Key_O),
+          [this] { OpenFolderAsCard(); });
+  file->addSeparator();
+  command(file, "acQuit", app::texts::kQuit, QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
+
+  QMenu* edit = bar->addMenu(QString::fromUtf8(app::texts::kMenuEdit));
+  undoAction_->setText(QString::fromUtf8(app::texts::kUndo));
+  redoAction_->setText(QString::fromUtf8(app::texts::kRedo));
+  edit->addAction(undoAction_);
+  edit->addAction(redoAction_);
+  edit->addSeparator();
+  command(edit, "acUp", app::texts::kMenuUp, QKeySequence(), pageButton(&KindPageNames::up));
+  command(edit, "acDown", app::texts::kMenuDown, QKeySequence(), pageButton(&KindPageNames::down));
+  command(edit, "acRenumber", app::texts::kMenuRenumber, QKeySequence(), pageButton(&KindPageNames::renumber));
+  // Delete acts on the list only while the focus is in the list's page (a
+  // title edit keeps the key for its own text).
+  command(edit, "acDelete", app::texts::kMenuDelete, QKeySequence(Qt::Key_Delete), [this, pageButton] {
+    if (kindTabs_->isAncestorOf(QApplication::focusWidget())) pageButton (&KindPageNames::remove)();
+  });
+  command(edit, "acAdd", app::texts::kMenuAdd, QKeySequence(), pageButton(&KindPageNames::add));
+
+  QMenu* card = bar->addMenu(QString::fromUtf8(app::texts::kMenuCard));
+  command(card, "acLoad", app::texts::kMenuLoad, QKeySequence(Qt::Key_F5), press(button("btLoadMem")));
+  command(card, "acCommit", app::texts::kMenuCommit, QKeySequence(Qt::CTRL | Qt::Key_S), press(commitButton_));
+  card->addSeparator();
+  command(card, "acBackup", app::texts::kMenuBackup, QKeySequence(Qt::CTRL | Qt::Key_B), press(backupButton_));
+  command(card, "acRestore", app::texts::kMenuRestore, QKeySequence(), press(restoreButton_));
+
+  QMenu* help = bar->addMenu(QString::fromUtf8(app::texts::kMenuHelp));
+  command(help, "acHelp", app::texts::kMenuHelpCommand, QKeySequence(Qt::Key_F1), press(button("btHelp")));
+  command(help, "acAbout", app::texts::kMenuAbout, QKeySequence(), [this] { ShowAbout(); });
+
+  // Each menu shows which of its commands can run now.
+  for (QMenu* menu : {file, edit, card, help})
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+      const auto* page = qobject_cast<const KindPage*>(kindTabs_->currentWidget());
+      for (QAction* action : menu->actions()) {
+        const QString name = action->objectName();
+        QPushButton* b = name == QLatin1String("acLoad")     ? findChild<QPushButton*>(QStringLiteral("btLoadMem"))
+                         : name == QLatin1String("acCommit") ? commitButton_
+                         : name == QLatin1String("acBackup") ? backupButton_
+                         : name == QLatin1String("acRestore") ? restoreButton_
+                                                              : nullptr;
+        const char* KindPageNames::*listCommand =
+            name == QLatin1String("acUp")         ? &KindPageNames::up
+            : name == QLatin1String("acDown")     ? &KindPageNames::down
+            : name == QLatin1String("acRenumber") ? &KindPageNames::renumber
+            : name == QLatin1String("acDelete")   ? &KindPageNames::remove
+            : name == QLatin1String("acAdd")      ? &KindPageNames::add
+                                                  : nullptr;
+        if (listCommand && page)
+          b = page->findChild<QPushButton*>(QString::fromUtf8(page->names().*listCommand));
+        if (b) action->setEnabled(b->isEnabled() && kindTabs_->isEnabled());
+      }
+    });
+  return bar;
+}
+
+void TfrMain::OpenFolderAsCard() {
+  if (work_->Busy()) return;
+  const QString folder = chooseCardFolder_(QDir::homePath());
+  if (folder.isEmpty()) return;
+  AddCardFolder(folder);
+  LoadChosenCard();
 }
 
 void TfrMain::SetBackupFolders(std::filesystem::path programFolder,
@@ -451,7 +562,7 @@ void TfrMain::showEvent(QShowEvent* event) {
 void TfrMain::RememberPlaceIn(const QString& settingsFile) {
   placeSettings_ = settingsFile;
   const WindowPlace place = PlaceOnScreens(ReadWindowPlace(settingsFile), AvailableScreenAreas(),
-                                           kFramePosition, kLeastSize, QSize());
+                                           kFramePosition, minimumSize(), QSize());
   framePosition_ = place.framePosition;
   startMaximized_ = place.maximized;
   resize(place.size);

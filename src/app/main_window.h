@@ -22,6 +22,7 @@
 
 class QAction;
 class QCloseEvent;
+class QMenuBar;
 class QComboBox;
 class QUrl;
 class QHBoxLayout;
@@ -99,6 +100,9 @@ class TfrMain : public QWidget {
   // the chosen backup folder (empty: cancelled).
   using FolderChooser = std::function<QString(const QString& startFolder)>;
   void SetBackupChooser(FolderChooser chooser) { chooseBackup_ = std::move(chooser); }
+  // The folder dialog of "フォルダーをカードとして開く" (Ctrl+O): returns the
+  // chosen folder (empty: cancelled).
+  void SetCardFolderChooser(FolderChooser chooser) { chooseCardFolder_ = std::move(chooser); }
   // How long a commit or a backup runs before its progress dialog shows.
   void SetProgressDelay(int milliseconds) { progressDelayMs_ = milliseconds; }
 
@@ -190,6 +194,11 @@ class TfrMain : public QWidget {
   // Puts the frame at its place once the window manager has made it.
   void PlaceFrame();
   QVBoxLayout* BuildRightColumn();
+  // The menu bar: every command of the buttons with its shortcut; a command
+  // runs only while its button could be pressed.
+  QMenuBar* BuildMenuBar();
+  // A folder chosen in a dialog, added to the drive list and loaded.
+  void OpenFolderAsCard();
   QHBoxLayout* BuildBottomStrip();
   // Another tab brought to the front: the banner's words and the preview
   // follow its kind.
@@ -287,6 +296,7 @@ class TfrMain : public QWidget {
   fenmora::FileOps* fileOps_ = &realFileOps_;
   FileChooser chooseFiles_;
   FolderChooser chooseBackup_;
+  FolderChooser chooseCardFolder_;
   Opener open_;
   UrlOpener openUrl_;
   std::filesystem::path programFolder_;
