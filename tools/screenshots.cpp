@@ -114,9 +114,11 @@ struct Shot {
 
 // When a message box comes up: opens its details (if any), lets it lay out,
 // saves its picture and presses No (or OK).
-void ShootTheNextBox(Shot& shot, const char* file, bool openDetails) {
-  QTimer::singleShot(0, [&shot, file, openDetails] {
+// (The box may come up only after work the window runs on its worker.)
+void ShootTheNextBox(Shot& shot, const char* file, bool openDetails, int triesLeft = 250) {
+  QTimer::singleShot(triesLeft == 250 ? 0 : 20, [&shot, file, openDetails, triesLeft] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box && triesLeft > 0) return ShootTheNextBox(shot, file, openDetails, triesLeft - 1);
     if (!box) return Fail(shot.name, "no message box came up");
     if (openDetails)
       for (QAbstractButton* b : box->buttons())

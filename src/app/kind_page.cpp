@@ -1,6 +1,7 @@
 #include "app/kind_page.h"
 
 #include <QLocale>
+#include <QStyledItemDelegate>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -65,6 +66,23 @@ const KindPageNames& NamesOf(MediaKind kind) {
   return kNames[i >= 0 && i < 3 ? i : 0];
 }
 
+namespace {
+
+// The title column cuts a title that does not fit with "…" (the other
+// columns hold short texts of a known width).
+class TitleDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->textElideMode = Qt::ElideRight;
+  }
+};
+
+}  // namespace
+
 KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kind) {
   const KindPageNames& n = names();
   setObjectName(QString::fromUtf8(n.tab));
@@ -101,7 +119,8 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   grid_->setWordWrap(false);
   // Tab leaves the list for the next control; the arrows walk the rows.
   grid_->setTabKeyNavigation(false);
-  grid_->setTextElideMode(Qt::ElideRight);
+  grid_->setTextElideMode(Qt::ElideNone);
+  grid_->setItemDelegateForColumn(kGridColumns - 1, new TitleDelegate(grid_));
   grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   grid_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   grid_->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);

@@ -1,6 +1,7 @@
 // The window's layout: at its first size every control stands where it stood
 // when the window was built of fixed places; a larger window gives its room to
 // the lists; its size and place come back at the next run where they fit.
+#include <QHeaderView>
 #include <QLabel>
 #include <QScreen>
 #include <QSettings>
@@ -154,6 +155,24 @@ TEST(WindowPlace, AKeptPlaceIsTakenBackOnlyWhereItFitsOnAScreen) {
   p = PlaceOnScreens(WindowPlace{{50, 60}, {100, 100}, false}, screens, first, least, frame);
   EXPECT_EQ(p.framePosition, QPoint(50, 60));
   EXPECT_EQ(p.size, least);
+}
+
+TEST_F(Layout, AWiderTitleColumnShowsTheWholeTitleTheFirstWidthTheHandsetsCut) {
+  const QString title = QStringLiteral("家族旅行の写真　北海道の夏の思い出");
+  WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "家族旅行の写真　北海道の夏の思い出")});
+  ShowWindow();
+  LoadCard();
+  EXPECT_EQ(Cell(MediaKind::Image, 1, 3), QStringLiteral("家族旅行の写真　北…"));
+  EXPECT_EQ(Grid(MediaKind::Image)->item(0, 3)->toolTip(), title);
+  window->resize(1000, 700);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Cell(MediaKind::Image, 1, 3), title);
+  // A column widened by hand does the same.
+  window->resize(FirstSize(window.get()));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Cell(MediaKind::Image, 1, 3), QStringLiteral("家族旅行の写真　北…"));
+  Grid(MediaKind::Image)->horizontalHeader()->resizeSection(3, 300);
+  EXPECT_EQ(Cell(MediaKind::Image, 1, 3), title);
 }
 
 TEST_F(Layout, TheSizeAndPlaceComeBackAtTheNextRunFromTheSettingsFile) {
