@@ -32,6 +32,9 @@ class ExitAfterFirstPaint : public QObject {
         getrusage(RUSAGE_SELF, &usage);
         std::printf("first-paint-steady-ns %lld\npeak-rss-kb %ld\n",
                     static_cast<long long>(std::chrono::nanoseconds(now).count()), usage.ru_maxrss);
+        // The words of a message box's Yes button, as the user would see
+        // them (Qt's own Japanese texts, when they were found).
+        std::printf("yes-button %s\n", qPrintable(QCoreApplication::translate("QPlatformTheme", "&Yes")));
         std::fflush(stdout);
         QCoreApplication::quit();
       });
@@ -97,7 +100,9 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Fenmora"));
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.fenmora.Fenmora"));
   fenmora::app::InstallFontSubstitutions();
-  fenmora::app::InstallQtTranslation();
+  if (!fenmora::app::InstallQtTranslation())
+    std::fprintf(stderr, "fenmora: Qt's Japanese texts (qtbase_ja, package qt6-translations-l10n) are missing: "
+                         "message boxes show English buttons\n");
   if (fenmora::app::FindDataDir(QApplication::applicationDirPath()).isEmpty())
     std::fprintf(stderr, "fenmora: no data folder (icons, ReadMe.txt) beside the program or in %s\n",
                  qPrintable(fenmora::app::DataDir()));
