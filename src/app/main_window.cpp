@@ -199,8 +199,20 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   connect(playbackSwitch_, &QPushButton::clicked, this, &TfrMain::SwitchPlayback);
 
   // The real services; tests put their own in place.
-  chooseFiles_ = [this](MediaKind, const QString& filter) {
-    return QFileDialog::getOpenFileNames(this, QString(), QString(), filter);
+  // The file dialog starts where the user keeps that kind of file (the
+  // home folder when the desktop names no such place), then where the last
+  // files came from.
+  chooseFiles_ = [this](MediaKind kind, const QString& filter) {
+    static QString last;
+    const QStandardPaths::StandardLocation kept = kind == MediaKind::Image    ? QStandardPaths::PicturesLocation
+                                                  : kind == MediaKind::Melody ? QStandardPaths::MusicLocation
+                                                                              : QStandardPaths::MoviesLocation;
+    QString start = last;
+    if (start.isEmpty() || !QDir(start).exists()) start = QStandardPaths::writableLocation(kept);
+    if (start.isEmpty() || !QDir(start).exists()) start = QDir::homePath();
+    const QStringList chosen = QFileDialog::getOpenFileNames(this, QString(), start, filter);
+    if (!chosen.isEmpty()) last = QFileInfo(chosen.front()).absolutePath();
+    return chosen;
   };
   open_ = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
   openUrl_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
