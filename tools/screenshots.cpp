@@ -237,12 +237,15 @@ void Shoot(const QString& folder, const fs::path& sample, const fs::path& scratc
     }
   }
   {
-    Shot s(folder, "the window at 800 x 600");
+    Shot s(folder, "the window at 800 x 600 and at its least size");
     s.window.resize(800, 600);
     s.window.show();
     s.Load(sample);
     QCoreApplication::processEvents();
     s.Save(s.window.grab().toImage(), "main-800x600.png");
+    s.window.resize(1, 1);
+    QCoreApplication::processEvents();
+    s.Save(s.window.grab().toImage(), "main-least.png");
   }
   {
     Shot s(folder, "the drive list");

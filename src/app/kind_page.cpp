@@ -110,7 +110,8 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   // each time the grid_'s geometry changes.
   grid_ = new QTableWidget(0, kGridColumns, this);
   grid_->setObjectName(QString::fromUtf8(n.grid));
-  grid_->setMinimumSize(kGridWidth, kGridHeight);
+  // At first this high; in a low window it keeps a few rows.
+  grid_->setMinimumSize(kGridWidth, kGridHeight / 4);
   grid_->setFont(PixelFont(kFixedFace, 12));
   grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
   grid_->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -132,6 +132,30 @@ void SetColour(QWidget* w, QPalette::ColorRole role, QColor colour) {
   w->setPalette(p);
 }
 
+// The window's first size: the 697 x 587 of the form and the menu bar above.
+// (The least size is what the layouts need, which fits 800 x 600.)
+QSize FirstSize(const QWidget& window) {
+  const auto* menu = window.findChild<const QMenuBar*>();
+  return kLeastSize + QSize(0, menu ? menu->sizeHint().height() : 0);
+}
+
+// The preview pane's frame: square at the column's width, lower when the
+// window is low; the picture's label fills it inside an 8-pixel margin.
+constexpr int kLeastPreview = 40;
+class PreviewFrame : public QFrame {
+ public:
+  using QFrame::QFrame;
+  QSize sizeHint() const override { return {kColumnWidth, kColumnWidth}; }
+  QSize minimumSizeHint() const override { return {kColumnWidth, kLeastPreview}; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QFrame::resizeEvent(event);
+    for (QWidget* inside : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+      inside->setGeometry(rect().adjusted(8, 8, -8, -8));
+  }
+};
+
 // The partner banner, decoded by the program's own JPEG decoder. A damaged
 // file still shows what could be decoded; a missing one shows nothing.
 QPixmap LoadBanner(const QString& path) {
@@ -149,14 +173,15 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   setObjectName(QStringLiteral("frMain"));
   setWindowTitle(QStringLiteral("Fenmora"));
   setWindowIcon(QIcon(DataPixmap(QStringLiteral("fenmora.png"))));
-  setMinimumSize(kLeastSize);
   resize(kLeastSize);
   framePosition_ = kFramePosition;
   setFont(PixelFont(kProportionalFace, 12));
 
   kindTabs_ = new QTabWidget(this);
   kindTabs_->setObjectName(QStringLiteral("pcMain"));
-  kindTabs_->setMinimumSize(513, 513);
+  // As wide as at first; lower in a small window (800 x 600, or a large
+  // screen at scale 2), the lists giving up rows first.
+  kindTabs_->setMinimumWidth(513);
   for (MediaKind kind : kListKinds) {
     auto* page = new KindPage(kind, kindTabs_);
     pages_[static_cast<size_t>(KindIndex(kind))] = page;
@@ -247,9 +272,7 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   // controls below keep their places.
   QMenuBar* menu = BuildMenuBar();
   window->setMenuBar(menu);
-  const QSize first = kLeastSize + QSize(0, menu->sizeHint().height());
-  setMinimumSize(first);
-  resize(first);
+  resize(FirstSize(*this));
 
   readMountTable_ = [] { return ReadMountInfo(); };
   RefreshDriveList();
@@ -482,17 +505,21 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
 
   stack.At(243, bevel(243), 2);
 
-  auto* previewFrame = new QFrame(this);
+  auto* previewFrame = new PreviewFrame(this);
   previewFrame->setObjectName(QStringLiteral("StaticText1"));
-  previewFrame->setFixedSize(kColumnWidth, kColumnWidth);
   previewFrame->setFrameShape(QFrame::StyledPanel);
   previewFrame->setFrameShadow(QFrame::Sunken);
   SetWhite(previewFrame);
   previewPane_ = new QLabel(previewFrame);
   previewPane_->setObjectName(QStringLiteral("DispPrev"));
-  previewPane_->setGeometry(8, 8, 145, 145);
+  previewPane_->setGeometry(8, 8, kColumnWidth - 16, kColumnWidth - 16);
   previewPane_->setAlignment(Qt::AlignCenter);
   stack.At(249, previewFrame, kColumnWidth);
+  // (The pane alone gives up height when the window is low.)
+  previewFrame->setFixedWidth(kColumnWidth);
+  previewFrame->setMinimumHeight(kLeastPreview);
+  previewFrame->setMaximumHeight(kColumnWidth);
+  previewFrame->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Maximum);
 
   // The playback switch: checked while selecting a melody plays it; the
   // caption and the glyph say which way it stands.
@@ -574,7 +601,7 @@ void TfrMain::showEvent(QShowEvent* event) {
 void TfrMain::RememberPlaceIn(const QString& settingsFile) {
   placeSettings_ = settingsFile;
   const WindowPlace place = PlaceOnScreens(ReadWindowPlace(settingsFile), AvailableScreenAreas(),
-                                           kFramePosition, minimumSize(), QSize());
+                                           kFramePosition, FirstSize(*this), QSize());
   framePosition_ = place.framePosition;
   startMaximized_ = place.maximized;
   resize(place.size);

@@ -122,10 +122,24 @@ TEST_F(Layout, ALargerWindowGivesItsRoomToTheListsAndNothingOverlaps) {
   for (const char* name : kPage) page.push_back(Find(name));
   ExpectNoOverlap(window.get(), topLevel);
   ExpectNoOverlap(window.get(), page);
+}
 
-  window->resize(300, 200);  // never smaller than the first size
+TEST_F(Layout, TheLeastSizeFitsAn800x600ScreenAndFullHdAtScale2WithNothingHidden) {
+  ShowWindow();
+  window->resize(300, 200);
   QCoreApplication::processEvents();
-  EXPECT_EQ(window->size(), FirstSize(window.get()));
+  // 1920 x 1080 at scale 2 leaves 960 x 540, less a title bar and a panel.
+  EXPECT_LE(window->width(), 800);
+  EXPECT_LE(window->height(), 540 - 50);
+  std::vector<QWidget*> topLevel, page;
+  for (const char* name : kTopLevel) topLevel.push_back(Find(name));
+  for (const char* name : kPage) page.push_back(Find(name));
+  ExpectNoOverlap(window.get(), topLevel);
+  ExpectNoOverlap(window.get(), page);
+  for (QWidget* w : page) EXPECT_TRUE(InWindow(Find("pcMain")).contains(InWindow(w))) << w->objectName().toStdString();
+  // The list keeps a few rows, the preview some of its height.
+  EXPECT_GE(Grid(MediaKind::Image)->viewport()->height() / Grid(MediaKind::Image)->rowHeight(0), 4);
+  EXPECT_GE(Find("DispPrev")->height(), 20);
 }
 
 TEST(WindowPlace, AKeptPlaceIsTakenBackOnlyWhereItFitsOnAScreen) {
