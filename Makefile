@@ -30,7 +30,7 @@ run: build
 # headless.
 screenshot: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/fenmora_screenshots $(BUILD)/sample-card $(BUILD)/screenshots
-	@echo "screenshots: $(BUILD)/screenshots/ (main-loaded, main-large, help, main-start, about, message-box, interrupted-update, commit-confirmation, drive-list, main-drive-chosen)"
+	@echo "screenshots: $(BUILD)/screenshots/ (main-loaded, main-large, help, main-start, about, message-box, interrupted-update, commit-confirmation, menu, main-800x600, main-least, drive-list, main-drive-chosen)"
 
 clean:
 	rm -rf $(BUILD)

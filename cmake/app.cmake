@@ -15,12 +15,14 @@ set(GUI_SOURCES
   src/app/adding.cpp
   src/app/app_paths.cpp
   src/app/card_sync.cpp
+  src/app/card_work.cpp
   src/app/drive_list.cpp
   src/app/help_view.cpp
   src/app/kind_page.cpp
   src/app/list_editing.cpp
   src/app/main_window.cpp
   src/app/movie_side.cpp
+  src/app/off_thread.cpp
   src/app/preview_side.cpp
   src/app/qt_prompts.cpp
   src/app/restoring.cpp
@@ -34,12 +36,14 @@ set(GUI_HEADERS
   src/app/about_box.h
   src/app/app_paths.h
   src/app/app_texts.h
+  src/app/card_work.h
   src/app/drive_list.h
   src/app/help_view.h
   src/app/kind_page.h
   src/app/links.h
   src/app/main_window.h
   src/app/movie_side.h
+  src/app/off_thread.h
   src/app/qt_prompts.h
   src/app/widgets.h
   src/app/window_place.h
@@ -86,8 +90,10 @@ set(GUI_TESTS
   tests/app/about_help_test.cpp
   tests/app/adding_test.cpp
   tests/app/app_paths_test.cpp
+  tests/app/card_work_test.cpp
   tests/app/commit_backup_test.cpp
   tests/app/drive_watch_test.cpp
+  tests/app/keyboard_test.cpp
   tests/app/list_editing_test.cpp
   tests/app/load_test.cpp
   tests/app/main_window_test.cpp

@@ -97,9 +97,11 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The libraries the programs link, found by dpkg-shlibdeps; besides them, what
 # the window opens at run time: SDL2_mixer (loaded at the first melody), the
 # General MIDI SoundFont it plays with, the Japanese fonts, and FFmpeg's codecs
-# with the AMR-NB encoder the movie conversion writes the sound with.
+# with the AMR-NB encoder the movie conversion writes the sound with, and Qt's
+# Japanese texts (はい/いいえ on Qt's own buttons).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsdl2-mixer-2.0-0, timgm6mb-soundfont, fonts-ipafont-gothic, libavcodec-extra59")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libsdl2-mixer-2.0-0, timgm6mb-soundfont, fonts-ipafont-gothic, libavcodec-extra59, qt6-translations-l10n")
 # TIFF pictures in the preview.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-image-formats-plugins")
 include(CPack)

@@ -17,7 +17,10 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QMimeData>
 #include <QPixmap>
 #include <QPushButton>
@@ -114,9 +117,11 @@ struct Shot {
 
 // When a message box comes up: opens its details (if any), lets it lay out,
 // saves its picture and presses No (or OK).
-void ShootTheNextBox(Shot& shot, const char* file, bool openDetails) {
-  QTimer::singleShot(0, [&shot, file, openDetails] {
+// (The box may come up only after work the window runs on its worker.)
+void ShootTheNextBox(Shot& shot, const char* file, bool openDetails, int triesLeft = 250) {
+  QTimer::singleShot(triesLeft == 250 ? 0 : 20, [&shot, file, openDetails, triesLeft] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box && triesLeft > 0) return ShootTheNextBox(shot, file, openDetails, triesLeft - 1);
     if (!box) return Fail(shot.name, "no message box came up");
     if (openDetails)
       for (QAbstractButton* b : box->buttons())
@@ -208,6 +213,39 @@ void Shoot(const QString& folder, const fs::path& sample, const fs::path& scratc
     ShootTheNextBox(s, "commit-confirmation.png", true);
     s.Click("btRefreshData");
     s.window.SetPrompts(s.goOn);
+  }
+  {
+    Shot s(folder, "the card menu");
+    s.window.show();
+    s.Load(sample);
+    auto* bar = s.Find<QMenuBar>("MainMenu");
+    QMenu* card = bar ? bar->actions().value(2)->menu() : nullptr;
+    if (!card) {
+      Fail(s.name, "no カード menu");
+    } else {
+      const QPoint at = bar->actionGeometry(bar->actions().value(2)).bottomLeft();
+      emit card->aboutToShow();
+      card->popup(bar->mapToGlobal(at));
+      QCoreApplication::processEvents();
+      // The window with the open menu drawn where it stands.
+      QImage picture = s.window.grab().toImage();
+      QPainter painter(&picture);
+      painter.drawImage(bar->mapTo(&s.window, at), card->grab().toImage());
+      painter.end();
+      s.Save(picture, "menu.png");
+      card->hide();
+    }
+  }
+  {
+    Shot s(folder, "the window at 800 x 600 and at its least size");
+    s.window.resize(800, 600);
+    s.window.show();
+    s.Load(sample);
+    QCoreApplication::processEvents();
+    s.Save(s.window.grab().toImage(), "main-800x600.png");
+    s.window.resize(1, 1);
+    QCoreApplication::processEvents();
+    s.Save(s.window.grab().toImage(), "main-least.png");
   }
   {
     Shot s(folder, "the drive list");

@@ -79,10 +79,9 @@ QUrl LinkUrl(const char* link) {
 }
 
 QString ReadMePath() {
-  const QString name = QStringLiteral("ReadMe.txt");
-  const QFileInfo here(QDir::current().filePath(name));
-  if (here.isFile()) return here.absoluteFilePath();
-  const QFileInfo shipped(DataFile(name));
+  // The program's own, never one that happens to lie in the folder the
+  // program was started from.
+  const QFileInfo shipped(DataFile(QStringLiteral("ReadMe.txt")));
   if (shipped.isFile()) return shipped.absoluteFilePath();
   return {};
 }

@@ -45,8 +45,8 @@ QPixmap DataPixmap(const QString& relative, QSize fit = {});
 // relative one names a page in the data folder and becomes a file URL.
 QUrl LinkUrl(const char* link);
 
-// The file that "ヘルプ" opens: ReadMe.txt in the current folder first, then
-// in the data folder; empty when there is none.
+// The file that "ヘルプ" opens: ReadMe.txt in the data folder; empty when
+// there is none.
 QString ReadMePath();
 
 }  // namespace fenmora::app

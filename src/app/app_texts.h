@@ -45,13 +45,26 @@ inline constexpr const char* kDropEditsOnLoad =
 inline constexpr const char* kDropEditsOnRestore =
     "メモリカードに更新していない変更があります．\n変更を破棄してバックアップから復元しますか？";
 
+// The tip of the drive list's entry of the loaded card, after its place.
+inline constexpr const char* kLoadedCardMark = "（読み込んだメモリカード）";
 // Status text when the loaded card leaves the mount table or its folder goes.
 inline constexpr const char* kCardGone =
     "読み込んだメモリカードが取り外されました．更新するには、もう一度読み込んでください．";
-// Status text when the card that was pulled out is back: editing goes on, the
-// commit waits for a load.
+// Status text when the card that was pulled out is back with other tables:
+// editing goes on, the commit waits for a load.
 inline constexpr const char* kCardBack =
-    "メモリカードが戻りました．更新するには、もう一度読み込んでください．";
+    "メモリカードが戻りましたが、読み込んだ後に内容が変わっています．更新するには、もう一度読み込んでください．";
+// ... back as it was loaded: the lists and their edits go on as before.
+inline constexpr const char* kCardBackUnchanged =
+    "読み込んだメモリカードが戻りました．変更はそのまま更新できます．";
+// The commit or the backup pressed after the loaded card's folder went
+// (nothing watched saw it go).
+inline constexpr const char* kCardPulledBeforeWrite =
+    "読み込んだメモリカードが取り外されました．メモリカードには何も書き込んでいません．\n"
+    "メモリカードを入れ直してください．";
+// First line of the commit's closing message when the card went while it
+// was written.
+inline constexpr const char* kCardPulledDuringWrite = "更新中にメモリカードが取り外されました．";
 // The backup pressed while the loaded card is gone or changed.
 inline constexpr const char* kBackupCardGone =
     "読み込んだ後にメモリカードが変わっています．バックアップは取っていません．\n"
@@ -78,6 +91,29 @@ inline constexpr const char* kTitleNotApplied =
 inline constexpr const char* kBanner[3] = {"待ち受け画像のダウンロードはこちらのサイトからどうぞ →",
                                            "着メロのダウンロードはこちらのサイトからどうぞ →",
                                            "ムービーのダウンロードはこちらのサイトからどうぞ →"};
+
+// The menu bar: menus and commands (the button's caption where there is
+// one), with their access keys.
+inline constexpr const char* kMenuFile = "ファイル(&F)";
+inline constexpr const char* kMenuEdit = "編集(&E)";
+inline constexpr const char* kMenuCard = "カード(&C)";
+inline constexpr const char* kMenuHelp = "ヘルプ(&H)";
+inline constexpr const char* kOpenFolderAsCard = "フォルダーをカードとして開く(&O)...";
+inline constexpr const char* kChooseCardFolder = "カードとして開くフォルダーを選んでください";
+inline constexpr const char* kQuit = "終了(&X)";
+inline constexpr const char* kUndo = "元に戻す(&U)";
+inline constexpr const char* kRedo = "やり直し(&R)";
+inline constexpr const char* kMenuUp = "上へ(&P)";
+inline constexpr const char* kMenuDown = "下へ(&N)";
+inline constexpr const char* kMenuRenumber = "リナンバ(&M)";
+inline constexpr const char* kMenuDelete = "削除(&D)";
+inline constexpr const char* kMenuAdd = "追加(&A)...";
+inline constexpr const char* kMenuLoad = "メモリカード読込(&L)";
+inline constexpr const char* kMenuCommit = "メモリカード更新(&W)";
+inline constexpr const char* kMenuBackup = "データバックアップ(&B)";
+inline constexpr const char* kMenuRestore = "復元(&R)...";
+inline constexpr const char* kMenuHelpCommand = "ヘルプ(&H)";
+inline constexpr const char* kMenuAbout = "バージョン情報(&A)";
 
 // The about box.
 inline constexpr const char* kAboutTitle = "バージョン情報";

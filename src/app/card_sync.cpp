@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "app/app_texts.h"
+#include "app/card_work.h"
 #include "app/main_window.h"
 #include "app/qt_prompts.h"
 #include "sync/backup.h"
@@ -19,12 +20,30 @@
 using namespace fenmora;
 using namespace fenmora::app;
 
+bool TfrMain::LoadedFolderThere() const {
+  return std::filesystem::is_directory(session_.cardRoot) && LoadedCardStillThere();
+}
+
+bool TfrMain::StartCardWrite() {
+  if (!work_->CardThere()) return false;
+  // A card folder that went unseen (nothing signals a folder's removal) is
+  // noticed here, before any plan or question.
+  if (!LoadedFolderThere()) {
+    NoticeCardPulled();
+    prompts_->Tell(Prompts::Icon::Error, app::texts::kCardPulledBeforeWrite);
+    return false;
+  }
+  work_->WriteStarted();
+  return true;
+}
+
 void TfrMain::CommitToCard() {
-  if (!session_.loaded || cardGone_) return;  // nothing to commit to
+  if (!work_->CommitDue() || !StartCardWrite()) return;
   // (Whether the card is still the one loaded is seen once, by the commit,
   // just before its first write.)
-  const bool reverting = revertDue_;
-  const CommitPlan plan = PlanCommit(session_, *fileOps_);
+  const bool reverting = work_->Reverting();
+  CommitPlan plan;
+  RunOnWorker([&](Prompts&, Progress&) { plan = PlanCommit(session_, *fileOps_); }, progress());
   // What happened: the update, or the return to the state before an
   // interrupted one.
   RunPlannedCommit(session_, plan, [reverting](const CommitResult& result, std::string& details) {
@@ -33,21 +52,28 @@ void TfrMain::CommitToCard() {
 }
 
 void TfrMain::RunPlannedCommit(CardSession& session, const CommitPlan& plan,
-                               const std::function<std::string(const CommitResult&, std::string&)>& report) {
+                               const std::function<std::string(const CommitResult&, std::string& details)>& report) {
   // What the commit will do, before it writes anything; a plan blocked from
   // the start changes nothing and says so itself.
   if (!plan.blocked) {
     const PlanSummary summary = SummarizePlan(plan, session);
     if (prompts_->AskWithDetails(Prompts::Question::ConfirmCommit, Prompts::Icon::Question,
                                  Prompts::Buttons::YesNo, summary.text,
-                                 summary.details) != Prompts::Answer::Yes)
+                                 summary.details) != Prompts::Answer::Yes) {
+      work_->WriteLeftCardAsItWas();
       return;
+    }
   }
   Progress& status = progress();
   status.Busy(true);
   DialogProgress steps(this, status, QString(), /*cancellable=*/false, progressDelayMs_);
-  const CommitResult result = ExecuteCommit(session, plan, *fileOps_, steps);
+  CommitResult result;
+  RunOnWorker([&](Prompts&, Progress& shown) { result = ExecuteCommit(session, plan, *fileOps_, shown); },
+              steps);
   steps.Close();
+  // The card went while it was written: said in those words, before the
+  // core's account of the steps.
+  const bool pulled = !result.Ok() && !LoadedFolderThere();
 
   // A commit stopped before it touched any file on the card (a write-protected
   // card) leaves the card as it was: the lists keep the user's edits, so that
@@ -58,20 +84,26 @@ void TfrMain::RunPlannedCommit(CardSession& session, const CommitPlan& plan,
     // Not the card that was loaded: nothing was written, and nothing is read
     // back from whatever lies at the card root now; nothing more is written
     // to it either.
-    cardGone_ = true;
-  } else if (!cardUnchanged) {
+    work_->WriteFoundCardGone();
+  } else if (cardUnchanged) {
+    work_->WriteLeftCardAsItWas();
+  } else if (pulled) {
+    // Nothing to read back: the card is out. Its journal holds what the
+    // next load finishes or undoes; the edits are in it.
+    work_->WriteFoundCardGone();
+    undoStack_->clear();
+  } else {
     status.Status(fenmora::texts::kReloadStatus);
     // Reread the card that was written, and show it in the drive list.
     const std::filesystem::path root = session_.cardRoot;
     AddCardFolder(QString::fromStdString(root.string()));
+    reloaded = LoadFrom(root, /*reload=*/true).Completed();
     // The edits are on the card now (or in its journal): no undo reaches
     // back past the commit.
-    reloaded = LoadFrom(root, /*reload=*/true).Completed();
-    if (!reloaded) commitDue_ = false;
     undoStack_->clear();
   }
-  status.Status("");
-  UpdateCardButtons();
+  status.Status(pulled ? app::texts::kCardGone : "");
+  FollowCardWork();
   status.Busy(false);
 
   const Prompts::Icon icon = result.Ok() && reloaded ? Prompts::Icon::Information
@@ -81,25 +113,31 @@ void TfrMain::RunPlannedCommit(CardSession& session, const CommitPlan& plan,
   // system's reasons for failures go to the details.
   std::string details;
   std::string text = report(result, details);
+  if (pulled) text = std::string(app::texts::kCardPulledDuringWrite) + "\n" + text;
   if (!reloaded) text += std::string("\n") + fenmora::texts::kReloadFailed;
   prompts_->AskWithDetails(Prompts::Question::Message, icon, Prompts::Buttons::Ok, text, details);
 }
 
 void TfrMain::BackUpCard() {
-  if (!session_.loaded || cardGone_) return;  // the button is off then
-  if (!CardChangedSinceLoad(session_, *fileOps_).empty()) {
-    cardGone_ = true;
-    UpdateCardButtons();
+  // (The backup holds the card's lock as a write would: nothing else starts.)
+  if (!StartCardWrite()) return;
+  std::string changed;
+  RunOnWorker([&](Prompts&, Progress&) { changed = CardChangedSinceLoad(session_, *fileOps_); }, progress());
+  if (!changed.empty()) {
+    work_->WriteFoundCardGone();
     prompts_->Tell(Prompts::Icon::Error, app::texts::kBackupCardGone);
     return;
   }
   DialogProgress copies(this, progress(), QString::fromUtf8(fenmora::texts::kCopying),
                         /*cancellable=*/true, progressDelayMs_);
   // BackupCard turns the hourglass on and puts up its status text.
-  const BackupResult result =
-      BackupCard(session_.cardRoot, ChooseBackupRoot(programFolder_, userDataFolder_, *fileOps_),
-                 std::time(nullptr), *fileOps_, copies);
+  const std::filesystem::path root = ChooseBackupRoot(programFolder_, userDataFolder_, *fileOps_);
+  BackupResult result;
+  RunOnWorker([&](Prompts&, Progress& shown) {
+    result = BackupCard(session_.cardRoot, root, std::time(nullptr), *fileOps_, shown);
+  }, copies);
   copies.Close();
+  work_->WriteLeftCardAsItWas();
   // The status text and the hourglass go with the work, before the closing
   // message: the backup is over when it is read.
   progress().Status("");

@@ -15,8 +15,8 @@ constexpr const char* kCardMark = "［カード］";
 }  // namespace
 
 QString DriveText(const QString& mountPoint, const QString& label, bool card) {
-  const QString text =
-      label.isEmpty() ? mountPoint : mountPoint + QStringLiteral(" (") + label + QLatin1Char(')');
+  // The label first: two cards mounted side by side differ there.
+  const QString text = label.isEmpty() ? mountPoint : label + QStringLiteral("  ") + mountPoint;
   return card ? QString::fromUtf8(kCardMark) + text : text;
 }
 

@@ -13,6 +13,8 @@ namespace fenmora::app {
 inline constexpr int kCardRole = Qt::UserRole + 1;
 // ... and that its reader is a removable one (USB mass storage, SD/MMC).
 inline constexpr int kRemovableRole = Qt::UserRole + 2;
+// ... and its whole text (what the list shows is cut in the middle to fit).
+inline constexpr int kWholeTextRole = Qt::UserRole + 3;
 
 struct DriveChoice {
   QString path;   // the card root: the mount point or the folder
@@ -28,7 +30,7 @@ std::vector<DriveChoice> MountedDrives(const std::string& mountInfo);
 // Cards first, then removable ones, keeping the order within each group.
 void OrderDrives(std::vector<DriveChoice>& drives);
 
-// "/media/sd (CARD)": the mount point and, when there is one, the label; a
+// "CARD  /media/sd": the label, when there is one, and the mount point; a
 // card is marked in front.
 QString DriveText(const QString& mountPoint, const QString& label, bool card = false);
 

@@ -1,5 +1,9 @@
 #include "app/kind_page.h"
 
+#include <QLocale>
+#include <QStyledItemDelegate>
+#include <QRegularExpression>
+
 #include <algorithm>
 
 #include <QBoxLayout>
@@ -62,6 +66,23 @@ const KindPageNames& NamesOf(MediaKind kind) {
   return kNames[i >= 0 && i < 3 ? i : 0];
 }
 
+namespace {
+
+// The title column cuts a title that does not fit with "…" (the other
+// columns hold short texts of a known width).
+class TitleDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->textElideMode = Qt::ElideRight;
+  }
+};
+
+}  // namespace
+
 KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kind) {
   const KindPageNames& n = names();
   setObjectName(QString::fromUtf8(n.tab));
@@ -89,14 +110,18 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   // each time the grid_'s geometry changes.
   grid_ = new QTableWidget(0, kGridColumns, this);
   grid_->setObjectName(QString::fromUtf8(n.grid));
-  grid_->setMinimumSize(kGridWidth, kGridHeight);
+  // At first this high; in a low window it keeps a few rows.
+  grid_->setMinimumSize(kGridWidth, kGridHeight / 4);
   grid_->setFont(PixelFont(kFixedFace, 12));
   grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
   grid_->setSelectionMode(QAbstractItemView::SingleSelection);
   grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grid_->setShowGrid(true);
   grid_->setWordWrap(false);
+  // Tab leaves the list for the next control; the arrows walk the rows.
+  grid_->setTabKeyNavigation(false);
   grid_->setTextElideMode(Qt::ElideNone);
+  grid_->setItemDelegateForColumn(kGridColumns - 1, new TitleDelegate(grid_));
   grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   grid_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   grid_->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
@@ -106,13 +131,17 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   rows->setSectionResizeMode(QHeaderView::Fixed);
   rows->setMinimumSectionSize(kRowHeight);
   rows->setDefaultSectionSize(kRowHeight);
+  // The columns keep their first widths and can be widened by hand.
   QHeaderView* header = grid_->horizontalHeader();
-  header->setSectionResizeMode(QHeaderView::Fixed);
+  header->setSectionResizeMode(QHeaderView::Interactive);
   header->setStretchLastSection(false);
   header->setHighlightSections(false);
   header->setSectionsClickable(false);
   header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   header->setMinimumSectionSize(1);
+  connect(header, &QHeaderView::sectionResized, this, [this](int column) {
+    if (column == kGridColumns - 1) ShowTitles();
+  });
   header->setFixedHeight(kRowHeight + 2);
   for (int c = 0; c < kGridColumns; ++c) {
     grid_->setColumnWidth(c, kColumnWidths[c]);
@@ -193,15 +222,41 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   connect(add, &QPushButton::clicked, this, &KindPage::addClicked);
 }
 
+namespace {
+
+// "2004/03/01 18:30" for the table's "2004:03:01 18:30:00"; any other text
+// as it is.
+QString DateForList(const QString& stamp) {
+  static const QRegularExpression form(QStringLiteral("^(\\d{4}):(\\d{2}):(\\d{2}) (\\d{2}:\\d{2}):\\d{2}$"));
+  const QRegularExpressionMatch m = form.match(stamp);
+  if (!m.hasMatch()) return stamp;
+  return m.captured(1) + QLatin1Char('/') + m.captured(2) + QLatin1Char('/') + m.captured(3) + QLatin1Char(' ') +
+         m.captured(4);
+}
+
+// Whole kilobytes as the free space shows them ("1,234 KB"), rounded up: a
+// file of a few bytes is not "0 KB".
+QString SizeForList(const QString& bytes) {
+  bool number = false;
+  const qlonglong size = bytes.toLongLong(&number);
+  if (!number || size < 0) return bytes;
+  return QLocale(QLocale::Japanese, QLocale::Japan).toString((size + 1023) / 1024) + QStringLiteral(" KB");
+}
+
+}  // namespace
+
 void KindPage::SetCells(int row, const GridRow& cells) {
   const std::string* texts[kGridColumns] = {&cells.cardName, &cells.dateText, &cells.size,
                                             &cells.title};
   for (int c = 0; c < kGridColumns; ++c) {
-    const QString text = QString::fromStdString(Cp932ToUtf8(*texts[c]));
+    QString text = QString::fromStdString(Cp932ToUtf8(*texts[c]));
+    if (c == 1) text = DateForList(text);
+    if (c == 2) text = SizeForList(text);
     QTableWidgetItem* item = grid_->item(row - 1, c);
     if (!item) {
       item = new QTableWidgetItem(text);
       item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+      if (c == 2) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       grid_->setItem(row - 1, c, item);
     } else if (item->text() != text) {
       item->setText(text);
@@ -213,6 +268,7 @@ void KindPage::WriteTitle(int row, const MediaEntry& entry) {
   if (row < 1 || row > grid_->rowCount()) return;
   const QString text = QString::fromStdString(Cp932ToUtf8(RowOf(entry).title));
   if (QTableWidgetItem* item = grid_->item(row - 1, 3)) item->setText(text);
+  SetWholeTitle(row, entry);
 }
 
 void KindPage::RefreshRows(const MediaCatalogue& catalogue) {
@@ -223,6 +279,7 @@ void KindPage::RefreshRows(const MediaCatalogue& catalogue) {
   for (int r = 1; r <= rows; ++r) {
     const MediaEntry* e = catalogue.EntryAtRow(r);
     SetCells(r, e ? RowOf(*e) : GridRow{});
+    if (e) SetWholeTitle(r, *e);
   }
   if (grid_->currentRow() < 0 && rows > 0) grid_->setCurrentCell(0, 0);
   grid_->setUpdatesEnabled(updates);
@@ -258,6 +315,29 @@ void KindPage::SetEditEnabled(bool on) { editButton_->setEnabled(on); }
 bool KindPage::TitlePending() const { return editButton_->isEnabled(); }
 void KindPage::FocusTitle() { titleEdit_->setFocus(); }
 bool KindPage::DeleteEnabled() const { return deleteButton_->isEnabled(); }
+
+void KindPage::SetWholeTitle(int row, const MediaEntry& entry) {
+  QTableWidgetItem* item = grid_->item(row - 1, kGridColumns - 1);
+  if (!item) return;
+  const QString whole = QString::fromStdString(Cp932ToUtf8(entry.title));
+  item->setData(kShortTitleRole, item->text());
+  item->setData(kWholeTitleRole, whole);
+  item->setToolTip(whole);
+  ShowTitleFor(item);
+}
+
+void KindPage::ShowTitleFor(QTableWidgetItem* item) const {
+  // At the first width the handset's own cut (21 bytes); a wider column
+  // shows the whole title, cut by the view where it still does not fit.
+  const bool wide = grid_->columnWidth(kGridColumns - 1) > kColumnWidths[kGridColumns - 1];
+  const QVariant text = item->data(wide ? kWholeTitleRole : kShortTitleRole);
+  if (text.isValid() && item->text() != text.toString()) item->setText(text.toString());
+}
+
+void KindPage::ShowTitles() {
+  for (int r = 0; r < grid_->rowCount(); ++r)
+    if (QTableWidgetItem* item = grid_->item(r, kGridColumns - 1)) ShowTitleFor(item);
+}
 
 bool KindPage::eventFilter(QObject* watched, QEvent* event) {
   // The title column takes the room a grid wider than at first gives.

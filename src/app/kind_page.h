@@ -13,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
+class QTableWidgetItem;
 class QFrame;
 
 namespace fenmora::app {
@@ -107,6 +108,13 @@ class KindPage : public QWidget {
 
  private:
   void SetCells(int row, const GridRow& cells);
+  // The whole title kept beside the handset's cut, as the tip and for a
+  // title column wider than at first.
+  void SetWholeTitle(int row, const MediaEntry& entry);
+  void ShowTitleFor(QTableWidgetItem* item) const;
+  void ShowTitles();
+  static constexpr int kShortTitleRole = Qt::UserRole + 1;
+  static constexpr int kWholeTitleRole = Qt::UserRole + 2;
 
   MediaKind kind_;
   QLineEdit* titleEdit_ = nullptr;

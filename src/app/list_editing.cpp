@@ -64,7 +64,7 @@ bool TfrMain::RecordEdit(MediaKind kind, const std::function<bool()>& edit) {
   const EditRecorder recorder(session_, kind);
   if (!edit()) return false;
   undoStack_->push(new ListEditCommand(*this, recorder.Finish(session_)));
-  UpdateCommitButton();
+  FollowCardWork();
   return true;
 }
 
@@ -78,7 +78,7 @@ void TfrMain::RestoreEdit(const CatalogueEdit& edit, bool forward) {
   SelectRowQuietly(kind, std::clamp(row, 1, Page(kind).RowCount()));
   ShowCardSpace();
   ShowSelection(kind, /*playMelody=*/false);
-  UpdateCommitButton();
+  FollowCardWork();
 }
 
 int TfrMain::SelectedRow(MediaKind kind) const {
@@ -183,7 +183,7 @@ void TfrMain::TitleKey(MediaKind kind, int key) {
 void TfrMain::GridKey(MediaKind kind, int key) {
   if (key == Qt::Key_F4) OpenChosenItem(kind);
   else if (IsEnter(key)) Page(kind).FocusTitle();
-  else if (key == Qt::Key_Delete && Page(kind).DeleteEnabled()) DeleteItem(kind);
+  // (Delete is the menu's command "削除".)
 }
 
 void TfrMain::MoveItemUp(MediaKind kind) {

@@ -19,12 +19,16 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QSignalBlocker>
 #include <QSocketNotifier>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QUndoStack>
@@ -34,10 +38,12 @@
 #include "app/about_box.h"
 #include "app/app_texts.h"
 #include "app/app_paths.h"
+#include "app/card_work.h"
 #include "app/drive_list.h"
 #include "app/help_view.h"
 #include "app/kind_page.h"
 #include "app/links.h"
+#include "app/off_thread.h"
 #include "app/qt_prompts.h"
 #include "app/widgets.h"
 #include "app/window_place.h"
@@ -126,6 +132,30 @@ void SetColour(QWidget* w, QPalette::ColorRole role, QColor colour) {
   w->setPalette(p);
 }
 
+// The window's first size: the 697 x 587 of the form and the menu bar above.
+// (The least size is what the layouts need, which fits 800 x 600.)
+QSize FirstSize(const QWidget& window) {
+  const auto* menu = window.findChild<const QMenuBar*>();
+  return kLeastSize + QSize(0, menu ? menu->sizeHint().height() : 0);
+}
+
+// The preview pane's frame: square at the column's width, lower when the
+// window is low; the picture's label fills it inside an 8-pixel margin.
+constexpr int kLeastPreview = 40;
+class PreviewFrame : public QFrame {
+ public:
+  using QFrame::QFrame;
+  QSize sizeHint() const override { return {kColumnWidth, kColumnWidth}; }
+  QSize minimumSizeHint() const override { return {kColumnWidth, kLeastPreview}; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QFrame::resizeEvent(event);
+    for (QWidget* inside : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+      inside->setGeometry(rect().adjusted(8, 8, -8, -8));
+  }
+};
+
 // The partner banner, decoded by the program's own JPEG decoder. A damaged
 // file still shows what could be decoded; a missing one shows nothing.
 QPixmap LoadBanner(const QString& path) {
@@ -143,14 +173,15 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   setObjectName(QStringLiteral("frMain"));
   setWindowTitle(QStringLiteral("Fenmora"));
   setWindowIcon(QIcon(DataPixmap(QStringLiteral("fenmora.png"))));
-  setMinimumSize(kLeastSize);
   resize(kLeastSize);
   framePosition_ = kFramePosition;
   setFont(PixelFont(kProportionalFace, 12));
 
   kindTabs_ = new QTabWidget(this);
   kindTabs_->setObjectName(QStringLiteral("pcMain"));
-  kindTabs_->setMinimumSize(513, 513);
+  // As wide as at first; lower in a small window (800 x 600, or a large
+  // screen at scale 2), the lists giving up rows first.
+  kindTabs_->setMinimumWidth(513);
   for (MediaKind kind : kListKinds) {
     auto* page = new KindPage(kind, kindTabs_);
     pages_[static_cast<size_t>(KindIndex(kind))] = page;
@@ -193,8 +224,20 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   connect(playbackSwitch_, &QPushButton::clicked, this, &TfrMain::SwitchPlayback);
 
   // The real services; tests put their own in place.
-  chooseFiles_ = [this](MediaKind, const QString& filter) {
-    return QFileDialog::getOpenFileNames(this, QString(), QString(), filter);
+  // The file dialog starts where the user keeps that kind of file (the
+  // home folder when the desktop names no such place), then where the last
+  // files came from.
+  chooseFiles_ = [this](MediaKind kind, const QString& filter) {
+    static QString last;
+    const QStandardPaths::StandardLocation kept = kind == MediaKind::Image    ? QStandardPaths::PicturesLocation
+                                                  : kind == MediaKind::Melody ? QStandardPaths::MusicLocation
+                                                                              : QStandardPaths::MoviesLocation;
+    QString start = last;
+    if (start.isEmpty() || !QDir(start).exists()) start = QStandardPaths::writableLocation(kept);
+    if (start.isEmpty() || !QDir(start).exists()) start = QDir::homePath();
+    const QStringList chosen = QFileDialog::getOpenFileNames(this, QString(), start, filter);
+    if (!chosen.isEmpty()) last = QFileInfo(chosen.front()).absolutePath();
+    return chosen;
   };
   open_ = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
   openUrl_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
@@ -208,14 +251,28 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
 
   // Undo and redo of the list edits, from anywhere in the window (a title
   // edit with the focus undoes its own typing first).
+  work_ = new CardWork(this);
+  connect(work_, &CardWork::stateChanged, this, &TfrMain::FollowCardWork);
   undoStack_ = new QUndoStack(this);
-  connect(undoStack_, &QUndoStack::cleanChanged, this, &TfrMain::UpdateCommitButton);
-  QAction* undo = undoStack_->createUndoAction(this);
-  undo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z)});
-  QAction* redo = undoStack_->createRedoAction(this);
-  redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-  addAction(undo);
-  addAction(redo);
+  connect(undoStack_, &QUndoStack::cleanChanged, work_, [this](bool clean) { work_->EditsChanged(!clean); });
+  undoAction_ = undoStack_->createUndoAction(this);
+  undoAction_->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z)});
+  redoAction_ = undoStack_->createRedoAction(this);
+  redoAction_->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+  addAction(undoAction_);
+  addAction(redoAction_);
+  // The user's own choice in the drive list, which a mount never replaces.
+  connect(driveList_, &QComboBox::activated, this,
+          [this](int index) { chosenEntry_ = driveList_->itemData(index).toString(); });
+
+  chooseCardFolder_ = [this](const QString& start) {
+    return QFileDialog::getExistingDirectory(this, QString::fromUtf8(app::texts::kChooseCardFolder), start);
+  };
+  // The menu bar above everything: the window grows by its height, the
+  // controls below keep their places.
+  QMenuBar* menu = BuildMenuBar();
+  window->setMenuBar(menu);
+  resize(FirstSize(*this));
 
   readMountTable_ = [] { return ReadMountInfo(); };
   RefreshDriveList();
@@ -228,6 +285,7 @@ TfrMain::~TfrMain() {
   // The history goes with the window's children and says it is clean on its
   // way out: the buttons it would update may be gone by then.
   undoStack_->disconnect(this);
+  undoStack_->disconnect(work_);
   if (mountWatch_) mountWatch_->setEnabled(false);
   if (mountTableFd_ >= 0) ::close(mountTableFd_);
   // The controls are destroyed after this part of the window: a selection
@@ -252,6 +310,104 @@ void TfrMain::WireListPage(KindPage* page) {
   connect(page, &KindPage::renumberClicked, this, [this, kind] { RenumberList(kind); });
   connect(page, &KindPage::deleteClicked, this, [this, kind] { DeleteItem(kind); });
   connect(page, &KindPage::addClicked, this, [this, kind] { AddFiles(kind); });
+}
+
+QMenuBar* TfrMain::BuildMenuBar() {
+  auto* bar = new QMenuBar(this);
+  bar->setObjectName(QStringLiteral("MainMenu"));
+  bar->setAccessibleName(QStringLiteral("メニュー"));
+  // A command presses its button, so that it runs exactly when the button
+  // could be pressed (never while a worker holds the card).
+  const auto press = [](QPushButton* button) {
+    return [button] {
+      if (button->isEnabled() && button->isVisibleTo(button->window())) button->click();
+    };
+  };
+  // The list command of the list in front (its page's button).
+  const auto pageButton = [this](const char* KindPageNames::*name) {
+    return [this, name] {
+      const auto* page = qobject_cast<const KindPage*>(kindTabs_->currentWidget());
+      if (!page || !kindTabs_->isEnabled()) return;
+      if (auto* b = page->findChild<QPushButton*>(QString::fromUtf8(page->names().*name)); b && b->isEnabled())
+        b->click();
+    };
+  };
+  const auto command = [this](QMenu* menu, const char* name, const char* caption, const QKeySequence& key,
+                              const std::function<void()>& run) {
+    QAction* action = menu->addAction(QString::fromUtf8(caption));
+    action->setObjectName(QString::fromUtf8(name));
+    action->setShortcut(key);
+    connect(action, &QAction::triggered, this, run);
+    addAction(action);  // the shortcut works with the menu closed
+    return action;
+  };
+  const auto button = [this](const char* name) { return findChild<QPushButton*>(QString::fromUtf8(name)); };
+
+  QMenu* file = bar->addMenu(QString::fromUtf8(app::texts::kMenuFile));
+  command(file, "acOpenFolder", app::texts::kOpenFolderAsCard, QKeySequence(Qt::CTRL | Qt::Key_O),
+          [this] { OpenFolderAsCard(); });
+  file->addSeparator();
+  command(file, "acQuit", app::texts::kQuit, QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
+
+  QMenu* edit = bar->addMenu(QString::fromUtf8(app::texts::kMenuEdit));
+  undoAction_->setText(QString::fromUtf8(app::texts::kUndo));
+  redoAction_->setText(QString::fromUtf8(app::texts::kRedo));
+  edit->addAction(undoAction_);
+  edit->addAction(redoAction_);
+  edit->addSeparator();
+  command(edit, "acUp", app::texts::kMenuUp, QKeySequence(), pageButton(&KindPageNames::up));
+  command(edit, "acDown", app::texts::kMenuDown, QKeySequence(), pageButton(&KindPageNames::down));
+  command(edit, "acRenumber", app::texts::kMenuRenumber, QKeySequence(), pageButton(&KindPageNames::renumber));
+  // Delete acts on the list only while the focus is in the list's page (a
+  // title edit keeps the key for its own text).
+  command(edit, "acDelete", app::texts::kMenuDelete, QKeySequence(Qt::Key_Delete), [this, pageButton] {
+    if (kindTabs_->isAncestorOf(QApplication::focusWidget())) pageButton (&KindPageNames::remove)();
+  });
+  command(edit, "acAdd", app::texts::kMenuAdd, QKeySequence(), pageButton(&KindPageNames::add));
+
+  QMenu* card = bar->addMenu(QString::fromUtf8(app::texts::kMenuCard));
+  command(card, "acLoad", app::texts::kMenuLoad, QKeySequence(Qt::Key_F5), press(button("btLoadMem")));
+  command(card, "acCommit", app::texts::kMenuCommit, QKeySequence(Qt::CTRL | Qt::Key_S), press(commitButton_));
+  card->addSeparator();
+  command(card, "acBackup", app::texts::kMenuBackup, QKeySequence(Qt::CTRL | Qt::Key_B), press(backupButton_));
+  command(card, "acRestore", app::texts::kMenuRestore, QKeySequence(), press(restoreButton_));
+
+  QMenu* help = bar->addMenu(QString::fromUtf8(app::texts::kMenuHelp));
+  command(help, "acHelp", app::texts::kMenuHelpCommand, QKeySequence(Qt::Key_F1), press(button("btHelp")));
+  command(help, "acAbout", app::texts::kMenuAbout, QKeySequence(), [this] { ShowAbout(); });
+
+  // Each menu shows which of its commands can run now.
+  for (QMenu* menu : {file, edit, card, help})
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+      const auto* page = qobject_cast<const KindPage*>(kindTabs_->currentWidget());
+      for (QAction* action : menu->actions()) {
+        const QString name = action->objectName();
+        QPushButton* b = name == QLatin1String("acLoad")     ? findChild<QPushButton*>(QStringLiteral("btLoadMem"))
+                         : name == QLatin1String("acCommit") ? commitButton_
+                         : name == QLatin1String("acBackup") ? backupButton_
+                         : name == QLatin1String("acRestore") ? restoreButton_
+                                                              : nullptr;
+        const char* KindPageNames::*listCommand =
+            name == QLatin1String("acUp")         ? &KindPageNames::up
+            : name == QLatin1String("acDown")     ? &KindPageNames::down
+            : name == QLatin1String("acRenumber") ? &KindPageNames::renumber
+            : name == QLatin1String("acDelete")   ? &KindPageNames::remove
+            : name == QLatin1String("acAdd")      ? &KindPageNames::add
+                                                  : nullptr;
+        if (listCommand && page)
+          b = page->findChild<QPushButton*>(QString::fromUtf8(page->names().*listCommand));
+        if (b) action->setEnabled(b->isEnabled() && kindTabs_->isEnabled());
+      }
+    });
+  return bar;
+}
+
+void TfrMain::OpenFolderAsCard() {
+  if (work_->Busy()) return;
+  const QString folder = chooseCardFolder_(QDir::homePath());
+  if (folder.isEmpty()) return;
+  AddCardFolder(folder);
+  LoadChosenCard();
 }
 
 void TfrMain::SetBackupFolders(std::filesystem::path programFolder,
@@ -313,7 +469,8 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   // Shown while nothing is chosen (no card, no removable volume).
   driveList_->setPlaceholderText(QString::fromUtf8(app::texts::kChooseDrive));
   // The box is narrow: the whole text of the chosen entry shows as its tip.
-  connect(driveList_, &QComboBox::currentTextChanged, driveList_, &QWidget::setToolTip);
+  connect(driveList_, &QComboBox::currentIndexChanged, driveList_,
+          [this](int index) { driveList_->setToolTip(driveList_->itemData(index, Qt::ToolTipRole).toString()); });
   stack.At(87, driveList_, 22);
 
   QPushButton* btLoadMem = MakeButton(this, "btLoadMem", "メモリカード読込", "load.png", button);
@@ -348,17 +505,21 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
 
   stack.At(243, bevel(243), 2);
 
-  auto* previewFrame = new QFrame(this);
+  auto* previewFrame = new PreviewFrame(this);
   previewFrame->setObjectName(QStringLiteral("StaticText1"));
-  previewFrame->setFixedSize(kColumnWidth, kColumnWidth);
   previewFrame->setFrameShape(QFrame::StyledPanel);
   previewFrame->setFrameShadow(QFrame::Sunken);
   SetWhite(previewFrame);
   previewPane_ = new QLabel(previewFrame);
   previewPane_->setObjectName(QStringLiteral("DispPrev"));
-  previewPane_->setGeometry(8, 8, 145, 145);
+  previewPane_->setGeometry(8, 8, kColumnWidth - 16, kColumnWidth - 16);
   previewPane_->setAlignment(Qt::AlignCenter);
   stack.At(249, previewFrame, kColumnWidth);
+  // (The pane alone gives up height when the window is low.)
+  previewFrame->setFixedWidth(kColumnWidth);
+  previewFrame->setMinimumHeight(kLeastPreview);
+  previewFrame->setMaximumHeight(kColumnWidth);
+  previewFrame->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Maximum);
 
   // The playback switch: checked while selecting a melody plays it; the
   // caption and the glyph say which way it stands.
@@ -440,7 +601,7 @@ void TfrMain::showEvent(QShowEvent* event) {
 void TfrMain::RememberPlaceIn(const QString& settingsFile) {
   placeSettings_ = settingsFile;
   const WindowPlace place = PlaceOnScreens(ReadWindowPlace(settingsFile), AvailableScreenAreas(),
-                                           kFramePosition, kLeastSize, QSize());
+                                           kFramePosition, FirstSize(*this), QSize());
   framePosition_ = place.framePosition;
   startMaximized_ = place.maximized;
   resize(place.size);
@@ -478,15 +639,18 @@ void TfrMain::AddCardFolder(const QString& folder) {
     AddFolderEntry(path);
     at = driveList_->count() - 1;
   }
+  chosenEntry_ = path;
   driveList_->setCurrentIndex(at);
 }
 
 void TfrMain::AddFolderEntry(const QString& folder) {
   // A folder given by hand is marked as a volume is when it holds a card.
   const bool card = HoldsCardLayout(std::filesystem::path(QFile::encodeName(folder).toStdString()), *fileOps_);
-  driveList_->addItem(DriveText(QDir::toNativeSeparators(folder), QString(), card), folder);
+  const QString text = DriveText(QDir::toNativeSeparators(folder), QString(), card);
+  driveList_->addItem(text, folder);
   driveList_->setItemData(driveList_->count() - 1, card, kCardRole);
-  driveList_->setItemData(driveList_->count() - 1, driveList_->itemText(driveList_->count() - 1), Qt::ToolTipRole);
+  driveList_->setItemData(driveList_->count() - 1, text, kWholeTextRole);
+  ShowDriveEntries();
 }
 
 void TfrMain::SetMountTable(MountTableReader reader) {
@@ -519,54 +683,96 @@ void TfrMain::RefreshDriveList() {
   QStringList volumes;
   for (const DriveChoice& d : drives) volumes << d.path;
 
-  // A card that arrives while no card is loaded is the one to load.
-  QString arrived;
-  if (!session_.loaded || cardGone_) {
+  // What stays chosen: the user's choice, else the loaded card; a card that
+  // arrives is chosen only when neither is listed.
+  QString keep;
+  const QString loadedRoot = session_.loaded ? LoadedRootText() : QString();
+  for (const QString& wanted : {chosenEntry_, loadedRoot})
+    if (keep.isEmpty() && !wanted.isEmpty() && (volumes.contains(wanted) || addedFolders_.contains(wanted)))
+      keep = wanted;
+  if (keep.isEmpty())
     for (const DriveChoice& d : drives)
       if (d.card && !listedVolumes_.contains(d.path)) {
-        arrived = d.path;
+        keep = d.path;
         break;
       }
-  }
   {
     const QSignalBlocker quiet(driveList_);
     driveList_->clear();
     for (const DriveChoice& d : drives) {
       driveList_->addItem(d.text, d.path);
+      driveList_->setItemData(driveList_->count() - 1, d.text, kWholeTextRole);
       driveList_->setItemData(driveList_->count() - 1, d.card, kCardRole);
       driveList_->setItemData(driveList_->count() - 1, d.removable, kRemovableRole);
     }
     for (const QString& folder : addedFolders_)
       if (!volumes.contains(folder)) AddFolderEntry(folder);
-    int select = driveList_->findData(arrived.isEmpty() ? current : arrived);
+    int select = driveList_->findData(keep.isEmpty() ? current : keep);
     // Otherwise a card, else a removable volume; never the system's root,
     // which would be loaded with one careless click.
     for (size_t i = 0; select < 0 && i < drives.size(); ++i)
       if (drives[i].card || drives[i].removable) select = static_cast<int>(i);
     driveList_->setCurrentIndex(select);
   }
-  // The box is narrow: each entry's whole text shows as its tip, the chosen
-  // one's on the box too (the change above was not signalled).
-  for (int i = 0; i < driveList_->count(); ++i)
-    driveList_->setItemData(i, driveList_->itemText(i), Qt::ToolTipRole);
-  driveList_->setToolTip(driveList_->currentText());
-  // The open list is as wide as its longest entry: long mount points and
-  // the card mark stay readable although the box itself is narrow.
-  driveList_->view()->setMinimumWidth(driveList_->view()->sizeHintForColumn(0) + 24);
+  ShowDriveEntries();
   listedVolumes_ = volumes;
 
+  // (A worker holds the card and the session now: it sees for itself.)
+  if (work_->Busy()) return;
   const bool leftTheTable = loadedFromVolume_ && !volumes.contains(LoadedRootText());
   const bool there = !leftTheTable && std::filesystem::is_directory(session_.cardRoot);
-  if (session_.loaded && !cardGone_ && (!there || !LoadedCardStillThere())) {
-    cardGone_ = true;
-    statusPanel_->setText(QString::fromUtf8(app::texts::kCardGone));
-    UpdateCardButtons();
-  } else if (session_.loaded && cardGone_ && there &&
-             statusPanel_->text() == QString::fromUtf8(app::texts::kCardGone)) {
-    // Back in the reader (or mounted again): the lists may no longer be what
-    // it holds, so the commit still waits for a load; the status says so.
-    statusPanel_->setText(QString::fromUtf8(app::texts::kCardBack));
+  if (work_->CardThere() && (!there || !LoadedCardStillThere())) NoticeCardPulled();
+  else if (work_->state() == CardWork::State::Pulled && there) NoticeCardBack();
+}
+
+void TfrMain::NoticeCardPulled() {
+  work_->CardPulled();
+  statusPanel_->setText(QString::fromUtf8(app::texts::kCardGone));
+}
+
+void TfrMain::NoticeCardBack() {
+  // Mounted again, perhaps as another file system: the same card when its
+  // tables (and its journal) are byte for byte those loaded.
+  CardSession now;
+  now.profile = session_.profile;
+  now.cardRoot = session_.cardRoot;
+  now.volume = fileOps_->VolumeOf(session_.cardRoot);
+  now.journalHash = session_.journalHash;
+  now.tableHashes = session_.tableHashes;
+  const bool unchanged = !now.volume.empty() && CardChangedSinceLoad(now, *fileOps_).empty();
+  if (unchanged) {
+    session_.volume = now.volume;
+    struct stat st;
+    loadedDevice_ = ::stat(session_.cardRoot.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_dev) : 0;
   }
+  work_->CardBack(unchanged);
+  statusPanel_->setText(QString::fromUtf8(unchanged ? app::texts::kCardBackUnchanged : app::texts::kCardBack));
+}
+
+bool TfrMain::LoadedCardGone() const { return work_->state() == CardWork::State::Pulled; }
+
+void TfrMain::ShowDriveEntries() {
+  QStyleOptionComboBox box;
+  box.initFrom(driveList_);
+  const QRect field = driveList_->style()->subControlRect(QStyle::CC_ComboBox, &box,
+                                                          QStyle::SC_ComboBoxEditField, driveList_);
+  const QString loaded = work_ && work_->state() != CardWork::State::NoCard ? LoadedRootText() : QString();
+  const QIcon loadedMark(DataPixmap(QStringLiteral("load.png")));
+  const QFontMetrics metrics = driveList_->fontMetrics();
+  for (int i = 0; i < driveList_->count(); ++i) {
+    const QString whole = driveList_->itemData(i, kWholeTextRole).toString();
+    const bool isLoaded = !loaded.isEmpty() && driveList_->itemData(i).toString() == loaded;
+    // The loaded card is marked; both ends of every entry show in the
+    // narrow box (the label, or the mark, and the folder's own name), the
+    // whole text as its tip.
+    driveList_->setItemIcon(i, isLoaded ? loadedMark : QIcon());
+    const int room = field.width() - (isLoaded ? driveList_->iconSize().width() + 4 : 0) - 4;
+    driveList_->setItemText(i, metrics.elidedText(whole, Qt::ElideMiddle, room));
+    driveList_->setItemData(
+        i, isLoaded ? whole + QLatin1Char('\n') + QString::fromUtf8(app::texts::kLoadedCardMark) : whole,
+        Qt::ToolTipRole);
+  }
+  driveList_->setToolTip(driveList_->currentData(Qt::ToolTipRole).toString());
 }
 
 QString TfrMain::LoadedRootText() const {
@@ -578,27 +784,36 @@ bool TfrMain::LoadedCardStillThere() const {
   return ::stat(session_.cardRoot.c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_dev) == loadedDevice_;
 }
 
-bool TfrMain::HasUncommittedEdits() const {
-  return session_.loaded && (commitDue_ || !undoStack_->isClean());
+bool TfrMain::HasUncommittedEdits() const { return work_->HoldsEdits(); }
+
+void TfrMain::FollowCardWork() {
+  const bool busy = work_->Busy();
+  commitButton_->setEnabled(work_->CommitDue());
+  backupButton_->setEnabled(work_->CardThere());
+  restoreButton_->setEnabled(work_->CardThere());
+  // While a worker holds the card and the lists, nothing else starts.
+  kindTabs_->setEnabled(!busy);
+  driveList_->setEnabled(!busy);
+  if (auto* load = findChild<QPushButton*>(QStringLiteral("btLoadMem"))) load->setEnabled(!busy);
+  undoAction_->setEnabled(!busy && undoStack_->canUndo());
+  redoAction_->setEnabled(!busy && undoStack_->canRedo());
 }
 
-void TfrMain::UpdateCommitButton() {
-  commitButton_->setEnabled(session_.loaded && !cardGone_ && (commitDue_ || !undoStack_->isClean()));
-}
-
-void TfrMain::UpdateCardButtons() {
-  UpdateCommitButton();
-  backupButton_->setEnabled(session_.loaded && !cardGone_);
-  restoreButton_->setEnabled(session_.loaded && !cardGone_);
+void TfrMain::RunOnWorker(const std::function<void(Prompts&, Progress&)>& job, Progress& progress) {
+  ThreadedPrompts prompts(this, *prompts_);
+  ThreadedProgress steps(this, progress);
+  RunOffThread([&] { job(prompts, steps); });
 }
 
 bool TfrMain::AskToDropEdits(const char* question) {
   if (!HasUncommittedEdits()) return true;
-  return prompts_->Ask(Prompts::Question::DropEdits, Prompts::Icon::Question, Prompts::Buttons::YesNo,
+  return prompts_->Ask(Prompts::Question::DropEdits, Prompts::Icon::Question, Prompts::Buttons::YesCancel,
                        question) == Prompts::Answer::Yes;
 }
 
 void TfrMain::closeEvent(QCloseEvent* event) {
+  // A worker is writing the card: the window stays until it is done.
+  if (work_->Busy()) return event->ignore();
   if (!AskToDropEdits(app::texts::kDropEditsOnClose)) return event->ignore();
   event->accept();
   // The size and place of the window as it would stand unmaximized.
@@ -685,33 +900,45 @@ LoadResult TfrMain::LoadFrom(const std::filesystem::path& root, bool reload) {
   LoadAsks asks;
   asks.driveWarning = !reload && !knownReader && !HoldsCardLayout(root, *fileOps_);
   asks.backupAdvice = !reload && !advisedCards_.contains(rootText);
-  const LoadResult result =
-      LoadCard(session_, root, *prompts_, loadProgress, *fileOps_,
-               reload ? InterruptedChoice::Tables : InterruptedChoice::Ask, asks);
-  if (!result.Completed()) return result;  // declined, or no card: nothing changes
+  LoadResult result;
+  work_->LoadStarted();
+  RunOnWorker(
+      [&](Prompts& prompts, Progress& steps) {
+        result = LoadCard(session_, root, prompts, steps, *fileOps_,
+                          reload ? InterruptedChoice::Tables : InterruptedChoice::Ask, asks);
+      },
+      loadProgress);
+  if (!result.Completed()) {  // declined, or no card: nothing changes
+    work_->LoadEnded(false);
+    return result;
+  }
   if (asks.backupAdvice) advisedCards_ << rootText;
   ShowCardSpace();
   struct stat st;
   loadedDevice_ = ::stat(session_.cardRoot.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_dev) : 0;
-  cardGone_ = false;
   loadedFromVolume_ = listedVolumes_.contains(LoadedRootText());
   // Each list shows its first item: selected, its title in the edit, an
   // image in the preview (a melody is not played).
   for (MediaKind kind : kListKinds) {
     RefreshGrid(kind);
     SelectRowQuietly(kind, 1);
-    ShowSelection(kind, /*playMelody=*/false);
+    ShowSelectedTitle(kind);
   }
+  // The pane shows the first item of the list in front (another list's
+  // movie picture, coming later from its worker, would take its place).
+  if (const auto* front = qobject_cast<const KindPage*>(kindTabs_->currentWidget()))
+    ShowSelection(front->kind(), /*playMelody=*/false);
   for (KindPage* page : pages_) page->EnableListButtons();
-  undoStack_->clear();
   // The lists come from a journal of the old format: the next commit
   // completes that update (or, reverting, undoes it). (One of today's is
   // finished or undone as the load begins.)
-  commitDue_ = session_.recovering && session_.journalUse != CardSession::JournalUse::Blocks;
-  revertDue_ = result.reverting;
+  work_->LoadEnded(true, session_.recovering && session_.journalUse != CardSession::JournalUse::Blocks,
+                   result.reverting);
+  undoStack_->clear();
   // A status left from an earlier card (gone, back) no longer holds.
   statusPanel_->clear();
-  UpdateCardButtons();
+  FollowCardWork();
+  ShowDriveEntries();
   return result;
 }
 

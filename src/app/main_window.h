@@ -20,7 +20,9 @@
 #include "sync/prompts.h"
 #include "sync/session.h"
 
+class QAction;
 class QCloseEvent;
+class QMenuBar;
 class QComboBox;
 class QUrl;
 class QHBoxLayout;
@@ -34,6 +36,7 @@ class QTabWidget;
 class TfrAbout;
 
 namespace fenmora::app {
+class CardWork;
 class HelpView;
 class KindPage;
 class MoviePreviewer;
@@ -97,14 +100,19 @@ class TfrMain : public QWidget {
   // the chosen backup folder (empty: cancelled).
   using FolderChooser = std::function<QString(const QString& startFolder)>;
   void SetBackupChooser(FolderChooser chooser) { chooseBackup_ = std::move(chooser); }
+  // The folder dialog of "フォルダーをカードとして開く" (Ctrl+O): returns the
+  // chosen folder (empty: cancelled).
+  void SetCardFolderChooser(FolderChooser chooser) { chooseCardFolder_ = std::move(chooser); }
   // How long a commit or a backup runs before its progress dialog shows.
   void SetProgressDelay(int milliseconds) { progressDelayMs_ = milliseconds; }
 
   // ---- what tests look at besides the controls (found by objectName)
   // The card root chosen in the drive list (empty when the list is empty).
   std::filesystem::path CardRoot() const;
-  // The card that was loaded is no longer there (until the next load).
-  bool LoadedCardGone() const { return cardGone_; }
+  // The loaded card is no longer there (until it is back or loaded again).
+  bool LoadedCardGone() const;
+  // Where the card's work stands.
+  fenmora::app::CardWork& cardWork() const { return *work_; }
   // One command per list edit; a load or a commit clears it.
   QUndoStack* undoStack() const { return undoStack_; }
   // Edits that a commit would still write to the card.
@@ -186,6 +194,11 @@ class TfrMain : public QWidget {
   // Puts the frame at its place once the window manager has made it.
   void PlaceFrame();
   QVBoxLayout* BuildRightColumn();
+  // The menu bar: every command of the buttons with its shortcut; a command
+  // runs only while its button could be pressed.
+  QMenuBar* BuildMenuBar();
+  // A folder chosen in a dialog, added to the drive list and loaded.
+  void OpenFolderAsCard();
   QHBoxLayout* BuildBottomStrip();
   // Another tab brought to the front: the banner's words and the preview
   // follow its kind.
@@ -199,9 +212,24 @@ class TfrMain : public QWidget {
   // shows it: grid, space bar, free space, selection, commit button.
   void RestoreEdit(const fenmora::CatalogueEdit& edit, bool forward);
   friend class ListEditCommand;
-  // The commit button: enabled while a loaded card is there and a commit
-  // would change it.
-  void UpdateCommitButton();
+  // The controls follow the card's work: off while a worker holds the card;
+  // the commit while a loaded card is there and a commit would change it.
+  void FollowCardWork();
+  // Runs `job` on a worker with the core's questions and progress carried
+  // to the window: the window answers its events meanwhile.
+  void RunOnWorker(const std::function<void(fenmora::Prompts&, fenmora::Progress&)>& job,
+                   fenmora::Progress& progress);
+  // The loaded card's folder went, or another file system stands there:
+  // said in the status bar, nothing more is written to it.
+  void NoticeCardPulled();
+  // The loaded card's folder is there, on the file system loaded.
+  bool LoadedFolderThere() const;
+  // The commit, the restore and the backup begin: false (and said) when the
+  // loaded card is no longer there.
+  bool StartCardWrite();
+  // The card that was pulled is there again: unchanged (its tables as
+  // loaded), its lists and edits go on; otherwise it waits for a load.
+  void NoticeCardBack();
   // Asks with the plan's summary, carries it out with the commit's progress,
   // reloads the card and tells report(result): the commit and the restore.
   // (report may put the system's reasons into details.)
@@ -214,6 +242,9 @@ class TfrMain : public QWidget {
   // The selected row's item in the title edit, the preview and (when
   // playMelody) the player; nothing when the row holds no item.
   void ShowSelection(fenmora::MediaKind kind, bool playMelody);
+  // Each drive entry cut in the middle to the box's width, its whole text
+  // as its tip, the loaded card marked.
+  void ShowDriveEntries();
   void WatchMountTable();
   void ReadMountTableChange();
   bool LoadedCardStillThere() const;
@@ -226,8 +257,6 @@ class TfrMain : public QWidget {
   // A folder added by hand as an entry of the drive list, marked when it
   // holds a card.
   void AddFolderEntry(const QString& folder);
-  // The commit button, and the backup: on while the loaded card is there.
-  void UpdateCardButtons();
   // Rewrites a kind's grid and selects a row without running the selection:
   // the callers run it themselves when the operation asks for it.
   void RefreshGrid(fenmora::MediaKind kind);
@@ -267,6 +296,7 @@ class TfrMain : public QWidget {
   fenmora::FileOps* fileOps_ = &realFileOps_;
   FileChooser chooseFiles_;
   FolderChooser chooseBackup_;
+  FolderChooser chooseCardFolder_;
   Opener open_;
   UrlOpener openUrl_;
   std::filesystem::path programFolder_;
@@ -290,14 +320,11 @@ class TfrMain : public QWidget {
   QPushButton* backupButton_ = nullptr;
   QPushButton* restoreButton_ = nullptr;
   QUndoStack* undoStack_ = nullptr;
-  // The lists come from an interrupted commit, or a commit stopped before it
-  // touched the card: a commit is due without any edit in the history.
-  bool commitDue_ = false;
-  // ... and that commit returns the card to its state before the update.
-  bool revertDue_ = false;
+  fenmora::app::CardWork* work_ = nullptr;
+  QAction* undoAction_ = nullptr;
+  QAction* redoAction_ = nullptr;
   // Cards (their roots) the backup advice was given for in this session.
   QStringList advisedCards_;
-  bool cardGone_ = false;
   std::uint64_t loadedDevice_ = 0;
   // The loaded card is a volume of the mount table (not a folder added by
   // hand): it is gone when it leaves the table.
@@ -308,6 +335,8 @@ class TfrMain : public QWidget {
   // Folders added to the drive list by hand (not from the mount table).
   QStringList addedFolders_;
   QStringList listedVolumes_;
+  // The entry the user chose in the drive list (a mount never replaces it).
+  QString chosenEntry_;
   QLabel* statusPanel_ = nullptr;
   std::unique_ptr<fenmora::app::MoviePreviewer> moviePreviewer_;
   QString movieStatus_;  // the movie's line the status bar shows, if any

@@ -63,6 +63,9 @@ Prompts::Answer QtPrompts::AskWithDetails(Question question, Icon icon, Buttons 
     box.button(QMessageBox::Yes)->setText(QString::fromUtf8(texts::kFinishUpdate));
     box.button(QMessageBox::No)->setText(QString::fromUtf8(texts::kUndoUpdate));
   }
+  // Dropping edits is never what a stray Enter does.
+  if (question == Question::DropEdits)
+    box.setDefaultButton(buttons == Buttons::YesCancel ? QMessageBox::Cancel : QMessageBox::No);
   // The busy cursor of a running operation must not hide the arrow over the box.
   const bool busy = QApplication::overrideCursor() != nullptr;
   if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);

@@ -8,6 +8,7 @@
 #include <QUndoStack>
 
 #include "app/app_texts.h"
+#include "app/card_work.h"
 #include "app/main_window.h"
 #include "sync/backup.h"
 #include "sync/commit.h"
@@ -37,20 +38,27 @@ void TfrMain::BuildRestoreButton(QHBoxLayout* backupRow) {
 }
 
 void TfrMain::RestoreBackup() {
-  if (!session_.loaded || cardGone_) return;
+  if (!work_->CardThere()) return;
   if (!AskToDropEdits(app::texts::kDropEditsOnRestore)) return;
   const std::filesystem::path root = ChooseBackupRoot(programFolder_, userDataFolder_, *fileOps_);
   const QString chosen = chooseBackup_(QString::fromStdString(root.string()));
-  if (chosen.isEmpty()) return;
+  if (chosen.isEmpty() || !StartCardWrite()) return;
   const std::filesystem::path backup = chosen.toStdString();
-  RestoreSetup setup = PrepareRestore(backup, session_.cardRoot, *fileOps_);
+  RestoreSetup setup;
+  CommitPlan plan;
+  RunOnWorker(
+      [&](Prompts&, Progress&) {
+        setup = PrepareRestore(backup, session_.cardRoot, *fileOps_);
+        if (setup.refusal.empty()) plan = PlanCommit(setup.session, *fileOps_);
+      },
+      progress());
   if (!setup.refusal.empty()) {
+    work_->WriteLeftCardAsItWas();
     std::string text;
     for (const std::string& line : setup.refusal) text += (text.empty() ? "" : "\n") + line;
     prompts_->Tell(Prompts::Icon::Error, text);
     return;
   }
-  const CommitPlan plan = PlanCommit(setup.session, *fileOps_);
   // Asked, run and reloaded as a commit; the closing message names what the
   // backup did not have.
   RunPlannedCommit(setup.session, plan,

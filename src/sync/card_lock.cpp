@@ -214,6 +214,12 @@ CardLock::Taken CardLock::Take(const fs::path& cardRoot, std::chrono::millisecon
       struct stat now{};
       if (::lstat(path.c_str(), &now) == 0 && now.st_ino == look.inode) ::unlink(path.c_str());
       if (oldFd >= 0) ::close(oldFd);
+      // This very process's own (left on a card pulled while it was written)
+      // is taken back without a word: no other program was involved.
+      if (look.holder && look.holder->pid == ::getpid() && !look.holder->OtherHost()) {
+        taken.message.clear();
+        continue;
+      }
       taken.message = look.holder ? "前回メモリカードに書き込んでいた" + DescribeHolder(*look.holder) +
                                         "はもう動いていないため、そのロックを引き継ぎました．"
                                   : "中身のないロックファイルが残っていたため、引き継ぎました: " + path.string();

@@ -63,7 +63,7 @@ TEST_F(Adding, TwoImagesAddedToAnEmptyListAreStil0001AndStil0002) {
             "*.WEBP *.webp *.TIF *.tif *.TIFF *.tiff)");
   EXPECT_EQ(Column(MediaKind::Image, 0), (std::vector<QString>{"STIL0001.JPG", "STIL0002.JPG"}));
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"beach.jpg", "CAT.JPG"}));
-  EXPECT_EQ(Column(MediaKind::Image, 2), (std::vector<QString>{"500", "700"}));
+  EXPECT_EQ(Column(MediaKind::Image, 2), (std::vector<QString>{"1 KB", "1 KB"}));
   EXPECT_TRUE(prompts.asked().empty());
   EXPECT_TRUE(CommitEnabled());
   // Each file takes whole clusters of the card.
@@ -249,7 +249,7 @@ TEST_F(Dropping, APictureOfAnotherFormatIsConvertedWhenTheUserAgrees) {
   EXPECT_NE(copy, png);
   EXPECT_EQ(copy.extension(), ".jpg");
   EXPECT_EQ(QImage(QString::fromStdString(copy.string())).size(), QSize(240, 180));
-  EXPECT_EQ(Column(MediaKind::Image, 2), (std::vector<QString>{QString::number(fs::file_size(copy))}));
+  EXPECT_EQ(Column(MediaKind::Image, 2), (std::vector<QString>{QString::number((fs::file_size(copy) + 1023) / 1024) + " KB"}));
 }
 
 TEST_F(Dropping, AFolderIsRefusedLikeAFileOfAnotherType) {

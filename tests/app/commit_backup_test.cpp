@@ -15,6 +15,7 @@
 
 #include "app/media_files.h"
 #include "app/app_texts.h"
+#include "app/off_thread.h"
 #include "app/window_fixture.h"
 #include "platform/cp932.h"
 #include "platform/fileops.h"
@@ -32,24 +33,26 @@ using Icon = Prompts::Icon;
 using testcard::ReadBytes;
 using testcard::SnapshotOf;
 
-// Calls `hook` before every file operation that changes something.
+// Calls `hook` before every file operation that changes something, on the
+// window's thread (the operations run on the window's worker).
 class WatchedFileOps : public FaultyFileOps {
  public:
   WatchedFileOps(FileOps& inner, std::function<void()> hook) : FaultyFileOps(inner), hook_(std::move(hook)) {}
   OpResult CopyFile(const fs::path& from, const fs::path& to) override {
-    hook_();
+    Hook();
     return FaultyFileOps::CopyFile(from, to);
   }
   OpResult Rename(const fs::path& from, const fs::path& to) override {
-    hook_();
+    Hook();
     return FaultyFileOps::Rename(from, to);
   }
   OpResult WriteFile(const fs::path& p, std::string_view bytes) override {
-    hook_();
+    Hook();
     return FaultyFileOps::WriteFile(p, bytes);
   }
 
  private:
+  void Hook() { app::OnThreadOf(qApp, hook_); }
   std::function<void()> hook_;
 };
 
@@ -142,7 +145,7 @@ TEST_F(Commit, TheRoadOfOneChangeFromADropToTheReloadedList) {
   EXPECT_EQ(Column(MediaKind::Image, 0),
             (std::vector<QString>{"STIL0001.JPG", "STIL0002.JPG", "STIL0003.JPG", "STIL0004.JPG"}));
   EXPECT_EQ(Cell(MediaKind::Image, 4, 3), "photo.jpg");
-  EXPECT_EQ(Cell(MediaKind::Image, 4, 2), QString::number(photoBytes.size()));
+  EXPECT_EQ(Cell(MediaKind::Image, 4, 2), QString::number((photoBytes.size() + 1023) / 1024) + " KB");
   EXPECT_TRUE(Find("btRefreshData")->isEnabled());
 
   // To the top with three "上へ", then "リナンバ".

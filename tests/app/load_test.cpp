@@ -68,9 +68,9 @@ TEST_F(Load, AFolderHoldingACardLoadsIntoTheThreeListsAfterOnlyTheBackupAdvice) 
   EXPECT_EQ(Grid(MediaKind::Image)->rowCount(), 3);
   EXPECT_EQ(Column(MediaKind::Image, 0), (std::vector<QString>{"STIL0001.JPG", "STIL0002.GIF", "STIL0003.JPG"}));
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"夕焼けの海", "猫", "Mt. Fuji"}));
-  EXPECT_EQ(Cell(MediaKind::Image, 1, 1), "2004:03:01 12:00:00");
-  EXPECT_EQ(Cell(MediaKind::Image, 1, 2), "3000");
-  EXPECT_EQ(Cell(MediaKind::Image, 2, 2), "5");
+  EXPECT_EQ(Cell(MediaKind::Image, 1, 1), "2004/03/01 12:00");
+  EXPECT_EQ(Cell(MediaKind::Image, 1, 2), "3 KB");
+  EXPECT_EQ(Cell(MediaKind::Image, 2, 2), "1 KB");
   EXPECT_EQ(Column(MediaKind::Melody, 3), (std::vector<QString>{"着信音１", "春の歌"}));
   EXPECT_EQ(Column(MediaKind::Movie, 0), (std::vector<QString>{"MOL001.3GP"}));
 

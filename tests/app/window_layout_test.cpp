@@ -1,6 +1,7 @@
 // The window's layout: at its first size every control stands where it stood
 // when the window was built of fixed places; a larger window gives its room to
 // the lists; its size and place come back at the next run where they fit.
+#include <QHeaderView>
 #include <QLabel>
 #include <QScreen>
 #include <QSettings>
@@ -17,7 +18,8 @@ namespace {
 using Layout = WindowTest;
 
 // Each control's place in the window (x, y, width, height) as the window of
-// fixed places showed it at 697 x 587, with the images' tab in front.
+// fixed places showed it at 697 x 587, with the images' tab in front; the
+// menu bar now stands above them all.
 struct Place {
   const char* name;
   QRect rect;
@@ -45,13 +47,19 @@ const Place kFirstPlaces[] = {
 
 QRect InWindow(QWidget* w) { return QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size()); }
 
+// The window's first size: the fixed places' 697 x 587 and the menu bar.
+QSize FirstSize(QWidget* window) {
+  return QSize(697, 587 + window->findChild<QWidget*>(QStringLiteral("MainMenu"))->sizeHint().height());
+}
+
 // A few pixels either way: labels are as wide as their text, which the
 // layout measures where the fixed places were typed in.
 constexpr int kTolerance = 3;
 
 TEST_F(Layout, AtTheFirstSizeEveryControlStandsWhereItStood) {
   ShowWindow();
-  ASSERT_EQ(window->size(), QSize(697, 587));
+  ASSERT_EQ(window->size(), FirstSize(window.get()));
+  const int menu = FirstSize(window.get()).height() - 587;
   for (const Place& p : kFirstPlaces) {
     QWidget* w = Find(p.name);
     ASSERT_NE(w, nullptr);
@@ -59,7 +67,7 @@ TEST_F(Layout, AtTheFirstSizeEveryControlStandsWhereItStood) {
     // The strip's caption changed its words ("待ち受け"): its place, not its width.
     const int widthTolerance = QByteArray(p.name) == "Label9" ? 20 : kTolerance;
     EXPECT_LE(std::abs(r.x() - p.rect.x()), kTolerance) << p.name;
-    EXPECT_LE(std::abs(r.y() - p.rect.y()), kTolerance) << p.name;
+    EXPECT_LE(std::abs(r.y() - menu - p.rect.y()), kTolerance) << p.name;
     EXPECT_LE(std::abs(r.width() - p.rect.width()), widthTolerance) << p.name;
     EXPECT_LE(std::abs(r.height() - p.rect.height()), kTolerance) << p.name;
   }
@@ -98,7 +106,7 @@ TEST_F(Layout, ALargerWindowGivesItsRoomToTheListsAndNothingOverlaps) {
   ASSERT_EQ(window->size(), QSize(1200, 1000));
 
   EXPECT_EQ(grid->width() - gridBefore.width(), 1200 - 697);
-  EXPECT_EQ(grid->height() - gridBefore.height(), 1000 - 587);
+  EXPECT_EQ(grid->height() - gridBefore.height(), 1000 - FirstSize(window.get()).height());
   EXPECT_EQ(grid->columnWidth(3) - titleBefore, 1200 - 697);  // the title column takes it
   // Forty rows and more show at once.
   EXPECT_GE(grid->viewport()->height() / grid->rowHeight(0), 40);
@@ -114,10 +122,24 @@ TEST_F(Layout, ALargerWindowGivesItsRoomToTheListsAndNothingOverlaps) {
   for (const char* name : kPage) page.push_back(Find(name));
   ExpectNoOverlap(window.get(), topLevel);
   ExpectNoOverlap(window.get(), page);
+}
 
-  window->resize(300, 200);  // never smaller than the first size
+TEST_F(Layout, TheLeastSizeFitsAn800x600ScreenAndFullHdAtScale2WithNothingHidden) {
+  ShowWindow();
+  window->resize(300, 200);
   QCoreApplication::processEvents();
-  EXPECT_EQ(window->size(), QSize(697, 587));
+  // 1920 x 1080 at scale 2 leaves 960 x 540, less a title bar and a panel.
+  EXPECT_LE(window->width(), 800);
+  EXPECT_LE(window->height(), 540 - 50);
+  std::vector<QWidget*> topLevel, page;
+  for (const char* name : kTopLevel) topLevel.push_back(Find(name));
+  for (const char* name : kPage) page.push_back(Find(name));
+  ExpectNoOverlap(window.get(), topLevel);
+  ExpectNoOverlap(window.get(), page);
+  for (QWidget* w : page) EXPECT_TRUE(InWindow(Find("pcMain")).contains(InWindow(w))) << w->objectName().toStdString();
+  // The list keeps a few rows, the preview some of its height.
+  EXPECT_GE(Grid(MediaKind::Image)->viewport()->height() / Grid(MediaKind::Image)->rowHeight(0), 4);
+  EXPECT_GE(Find("DispPrev")->height(), 20);
 }
 
 TEST(WindowPlace, AKeptPlaceIsTakenBackOnlyWhereItFitsOnAScreen) {
@@ -149,11 +171,29 @@ TEST(WindowPlace, AKeptPlaceIsTakenBackOnlyWhereItFitsOnAScreen) {
   EXPECT_EQ(p.size, least);
 }
 
+TEST_F(Layout, AWiderTitleColumnShowsTheWholeTitleTheFirstWidthTheHandsetsCut) {
+  const QString title = QStringLiteral("家族旅行の写真　北海道の夏の思い出");
+  WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "家族旅行の写真　北海道の夏の思い出")});
+  ShowWindow();
+  LoadCard();
+  EXPECT_EQ(Cell(MediaKind::Image, 1, 3), QStringLiteral("家族旅行の写真　北…"));
+  EXPECT_EQ(Grid(MediaKind::Image)->item(0, 3)->toolTip(), title);
+  window->resize(1000, 700);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Cell(MediaKind::Image, 1, 3), title);
+  // A column widened by hand does the same.
+  window->resize(FirstSize(window.get()));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Cell(MediaKind::Image, 1, 3), QStringLiteral("家族旅行の写真　北…"));
+  Grid(MediaKind::Image)->horizontalHeader()->resizeSection(3, 300);
+  EXPECT_EQ(Cell(MediaKind::Image, 1, 3), title);
+}
+
 TEST_F(Layout, TheSizeAndPlaceComeBackAtTheNextRunFromTheSettingsFile) {
   TempDir config;
   const QString file = QString::fromStdString((config.path() / "window.conf").string());
   window->RememberPlaceIn(file);  // nothing kept yet: the first run
-  EXPECT_EQ(window->size(), QSize(697, 587));
+  EXPECT_EQ(window->size(), FirstSize(window.get()));
   ShowWindow();
   // A little larger, within the screen there is (800 x 600 headless).
   const QRect screen = window->screen()->availableGeometry();

@@ -118,7 +118,10 @@ TEST(CardLock, ALockOfAnotherHostOrALiveProcessOrAFreshUnreadableFileIsNeverTake
   // One this very process left (a card gone read-only before the file could
   // go) is its own, never another program's.
   card.Write(lock, "fenmora-lock " + Host() + " " + std::to_string(getpid()) + " " + now + "\n");
-  EXPECT_TRUE(CardLock::Take(card.root(), 0ms).lock);
+  auto own = CardLock::Take(card.root(), 0ms);
+  EXPECT_TRUE(own.lock);
+  EXPECT_EQ(own.message, "");  // and taken back without a word
+  own.lock.reset();
   // Anything at the lock's name that is no file is refused at once, named.
   std::filesystem::create_directory(card.root() / kLockName);
   const auto start = std::chrono::steady_clock::now();
