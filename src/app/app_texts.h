@@ -92,6 +92,11 @@ inline constexpr const char* kBanner[3] = {"待ち受け画像のダウンロー
                                            "着メロのダウンロードはこちらのサイトからどうぞ →",
                                            "ムービーのダウンロードはこちらのサイトからどうぞ →"};
 
+// Names of controls without a caption of their own, for screen readers.
+inline constexpr const char* kPreviewName = "プレビュー";
+inline constexpr const char* kFreeSpaceName = "空き容量";
+inline constexpr const char* kKindTabsName = "データの種類";
+
 // The menu bar: menus and commands (the button's caption where there is
 // one), with their access keys.
 inline constexpr const char* kMenuFile = "ファイル(&F)";

@@ -92,6 +92,8 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   titleLabel->setFixedHeight(14);
 
   titleEdit_ = new QLineEdit(this);
+  titleLabel->setBuddy(titleEdit_);
+  titleEdit_->setAccessibleName(titleLabel->text());
   titleEdit_->setObjectName(QString::fromUtf8(n.edit));
   titleEdit_->setFixedHeight(22);
   titleEdit_->setMaxLength(static_cast<int>(kTitleFieldBytes));
@@ -110,6 +112,8 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   // each time the grid_'s geometry changes.
   grid_ = new QTableWidget(0, kGridColumns, this);
   grid_->setObjectName(QString::fromUtf8(n.grid));
+  // "待ち受け画像の一覧": the tab's caption without its padding.
+  grid_->setAccessibleName(QString::fromUtf8(n.tabCaption).trimmed() + QStringLiteral("の一覧"));
   // At first this high; in a low window it keeps a few rows.
   grid_->setMinimumSize(kGridWidth, kGridHeight / 4);
   grid_->setFont(PixelFont(kFixedFace, 12));

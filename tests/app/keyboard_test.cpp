@@ -2,7 +2,9 @@
 // buttons (and only when the button could be pressed), and Tab leaves the
 // list instead of walking its cells.
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QUndoStack>
 #include <QtTest/QTest>
@@ -79,6 +81,19 @@ TEST_F(Keyboard, TheShortcutsRunTheCommandsOfTheButtons) {
   QStringList menus;
   for (QAction* a : bar->actions()) menus << a->text();
   EXPECT_EQ(menus, (QStringList{"ファイル(&F)", "編集(&E)", "カード(&C)", "ヘルプ(&H)"}));
+}
+
+TEST_F(Keyboard, EveryControlThatTakesTheFocusHasANameForScreenReaders) {
+  for (QWidget* w : window->findChildren<QWidget*>()) {
+    if (w->focusPolicy() == Qt::NoFocus || !w->isVisibleTo(window.get()) || qobject_cast<QMenu*>(w)) continue;
+    if (w->parentWidget() && w->parentWidget()->inherits("QAbstractScrollArea")) continue;  // a viewport
+    const auto* button = qobject_cast<QAbstractButton*>(w);
+    const bool named = !w->accessibleName().isEmpty() || (button && !button->text().isEmpty());
+    EXPECT_TRUE(named) << w->objectName().toStdString() << " (" << w->metaObject()->className() << ")";
+  }
+  // Each caption leads to its control.
+  EXPECT_EQ(Find<QLabel>("Label1")->buddy(), Find("curDrive"));
+  EXPECT_EQ(Find<QLabel>("Label2")->buddy(), Find("edImageTitle"));
 }
 
 TEST_F(Keyboard, TabLeavesTheListAndTheArrowsWalkIt) {
