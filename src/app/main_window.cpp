@@ -48,6 +48,7 @@
 #include "app/qt_prompts.h"
 #include "app/widgets.h"
 #include "app/window_place.h"
+#include "editing/editing.h"
 #include "platform/drives.h"
 #include "preview/jpeg_decoder.h"
 #include "preview/melody_player.h"
@@ -309,6 +310,19 @@ void TfrMain::WireListPage(KindPage* page) {
   connect(page, &KindPage::titleKeyPressed, this, [this, kind](int key) { TitleKey(kind, key); });
   connect(page, &KindPage::editClicked, this, [this, kind] { StoreTitle(kind); });
   connect(page, &KindPage::upClicked, this, [this, kind] { MoveItemUp(kind); });
+  // A row dragged to another place: one move, undone as one.
+  connect(page, &KindPage::rowDragged, this, [this, kind](int from, int to) {
+    const bool moved = RecordEdit(kind, [&] {
+      bool any = false;
+      for (int r = from; r > to; --r) any = MoveUp(session_.Catalogue(kind), r) || any;
+      for (int r = from; r < to; ++r) any = MoveDown(session_.Catalogue(kind), r) || any;
+      return any;
+    });
+    if (!moved) return;
+    RefreshGrid(kind);
+    SelectRowQuietly(kind, to);
+    ShowChosenRow(kind);
+  });
   connect(page, &KindPage::downClicked, this, [this, kind] { MoveItemDown(kind); });
   connect(page, &KindPage::renumberClicked, this, [this, kind] { RenumberList(kind); });
   connect(page, &KindPage::deleteClicked, this, [this, kind] { DeleteItem(kind); });
