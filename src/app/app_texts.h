@@ -45,6 +45,10 @@ inline constexpr const char* kDropEditsOnLoad =
 inline constexpr const char* kDropEditsOnRestore =
     "メモリカードに更新していない変更があります．\n変更を破棄してバックアップから復元しますか？";
 
+// Before the plan's summary in the restore's question; the backup's folder
+// follows.
+inline constexpr const char* kRestoreFrom = "次のバックアップから復元します：\n";
+
 // The tip of the drive list's entry of the loaded card, after its place.
 inline constexpr const char* kLoadedCardMark = "（読み込んだメモリカード）";
 // Status text when the loaded card leaves the mount table or its folder goes.
@@ -91,6 +95,11 @@ inline constexpr const char* kTitleNotApplied =
 inline constexpr const char* kBanner[3] = {"待ち受け画像のダウンロードはこちらのサイトからどうぞ →",
                                            "着メロのダウンロードはこちらのサイトからどうぞ →",
                                            "ムービーのダウンロードはこちらのサイトからどうぞ →"};
+
+// Names of controls without a caption of their own, for screen readers.
+inline constexpr const char* kPreviewName = "プレビュー";
+inline constexpr const char* kFreeSpaceName = "空き容量";
+inline constexpr const char* kKindTabsName = "データの種類";
 
 // The menu bar: menus and commands (the button's caption where there is
 // one), with their access keys.

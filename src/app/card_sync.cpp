@@ -52,13 +52,15 @@ void TfrMain::CommitToCard() {
 }
 
 void TfrMain::RunPlannedCommit(CardSession& session, const CommitPlan& plan,
-                               const std::function<std::string(const CommitResult&, std::string& details)>& report) {
+                               const std::function<std::string(const CommitResult&, std::string& details)>& report,
+                               const std::string& headline) {
   // What the commit will do, before it writes anything; a plan blocked from
   // the start changes nothing and says so itself.
   if (!plan.blocked) {
     const PlanSummary summary = SummarizePlan(plan, session);
     if (prompts_->AskWithDetails(Prompts::Question::ConfirmCommit, Prompts::Icon::Question,
-                                 Prompts::Buttons::YesNo, summary.text,
+                                 Prompts::Buttons::YesNo,
+                                 headline.empty() ? summary.text : headline + "\n\n" + summary.text,
                                  summary.details) != Prompts::Answer::Yes) {
       work_->WriteLeftCardAsItWas();
       return;

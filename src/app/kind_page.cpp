@@ -1,6 +1,8 @@
 #include "app/kind_page.h"
 
+#include <QApplication>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QStyledItemDelegate>
 #include <QRegularExpression>
 
@@ -92,6 +94,8 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   titleLabel->setFixedHeight(14);
 
   titleEdit_ = new QLineEdit(this);
+  titleLabel->setBuddy(titleEdit_);
+  titleEdit_->setAccessibleName(titleLabel->text());
   titleEdit_->setObjectName(QString::fromUtf8(n.edit));
   titleEdit_->setFixedHeight(22);
   titleEdit_->setMaxLength(static_cast<int>(kTitleFieldBytes));
@@ -110,6 +114,8 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   // each time the grid_'s geometry changes.
   grid_ = new QTableWidget(0, kGridColumns, this);
   grid_->setObjectName(QString::fromUtf8(n.grid));
+  // "待ち受け画像の一覧": the tab's caption without its padding.
+  grid_->setAccessibleName(QString::fromUtf8(n.tabCaption).trimmed() + QStringLiteral("の一覧"));
   // At first this high; in a low window it keeps a few rows.
   grid_->setMinimumSize(kGridWidth, kGridHeight / 4);
   grid_->setFont(PixelFont(kFixedFace, 12));
@@ -339,11 +345,55 @@ void KindPage::ShowTitles() {
     if (QTableWidgetItem* item = grid_->item(r, kGridColumns - 1)) ShowTitleFor(item);
 }
 
+bool KindPage::DragRow(QEvent* event) {
+  const auto* mouse = dynamic_cast<QMouseEvent*>(event);
+  if (!mouse) return false;
+  const QPoint at = mouse->position().toPoint();
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+      dragging_ = false;
+      dragFrom_ = mouse->button() == Qt::LeftButton && grid_->item(grid_->rowAt(at.y()), 0) &&
+                          !grid_->item(grid_->rowAt(at.y()), 0)->text().isEmpty()
+                      ? grid_->rowAt(at.y())
+                      : -1;
+      dragStart_ = at;
+      return false;
+    case QEvent::MouseMove:
+      if (dragFrom_ < 0 || !(mouse->buttons() & Qt::LeftButton)) return false;
+      if (!dragging_ && (at - dragStart_).manhattanLength() >= QApplication::startDragDistance()) {
+        dragging_ = true;
+        grid_->viewport()->setCursor(Qt::DragMoveCursor);
+      }
+      // While dragging, the selection stays on the row taken (no melody of
+      // every row passed over).
+      return dragging_;
+    case QEvent::MouseButtonRelease: {
+      if (!dragging_) {
+        dragFrom_ = -1;
+        return false;
+      }
+      dragging_ = false;
+      grid_->viewport()->unsetCursor();
+      const int rows = RowCount();
+      int to = grid_->rowAt(at.y());
+      if (to < 0) to = at.y() < 0 ? 0 : rows - 1;  // above or below the rows
+      while (to > 0 && (!grid_->item(to, 0) || grid_->item(to, 0)->text().isEmpty())) --to;  // blank rows
+      const int from = dragFrom_;
+      dragFrom_ = -1;
+      if (to != from) emit rowDragged(from + 1, to + 1);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
 bool KindPage::eventFilter(QObject* watched, QEvent* event) {
   // The title column takes the room a grid wider than at first gives.
   if (event->type() == QEvent::Resize && watched == grid_)
     grid_->setColumnWidth(kGridColumns - 1,
                           kColumnWidths[kGridColumns - 1] + std::max(0, grid_->width() - kGridWidth));
+  if (watched == grid_->viewport() && DragRow(event)) return true;
   // The keys go on to the control: the signals only add to what it does.
   if (event->type() == QEvent::MouseButtonPress && watched == grid_->viewport())
     rowBeforePress_ = grid_->currentRow();

@@ -98,6 +98,9 @@ class KindPage : public QWidget {
   void titleKeyPressed(int key);
   void editClicked();
   void upClicked();
+  // A row dragged with the mouse and dropped on another (rows as the
+  // handset counts them).
+  void rowDragged(int from, int to);
   void downClicked();
   void renumberClicked();
   void deleteClicked();
@@ -105,6 +108,9 @@ class KindPage : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Follows a mouse drag of a row over the grid; true when it takes the
+  // event.
+  bool DragRow(QEvent* event);
 
  private:
   void SetCells(int row, const GridRow& cells);
@@ -125,6 +131,10 @@ class KindPage : public QWidget {
   // The row that was current when the mouse was pressed on the grid: a click
   // on the row already selected chooses it again.
   int rowBeforePress_ = -1;
+  // A drag of a row: where the press was, and whether it has become a drag.
+  int dragFrom_ = -1;
+  QPoint dragStart_;
+  bool dragging_ = false;
 };
 
 }  // namespace fenmora::app

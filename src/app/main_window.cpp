@@ -29,6 +29,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionComboBox>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QUndoStack>
@@ -47,6 +48,7 @@
 #include "app/qt_prompts.h"
 #include "app/widgets.h"
 #include "app/window_place.h"
+#include "editing/editing.h"
 #include "platform/drives.h"
 #include "preview/jpeg_decoder.h"
 #include "preview/melody_player.h"
@@ -182,6 +184,8 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   // As wide as at first; lower in a small window (800 x 600, or a large
   // screen at scale 2), the lists giving up rows first.
   kindTabs_->setMinimumWidth(513);
+  kindTabs_->setAccessibleName(QString::fromUtf8(app::texts::kKindTabsName));
+  kindTabs_->tabBar()->setAccessibleName(QString::fromUtf8(app::texts::kKindTabsName));
   for (MediaKind kind : kListKinds) {
     auto* page = new KindPage(kind, kindTabs_);
     pages_[static_cast<size_t>(KindIndex(kind))] = page;
@@ -306,6 +310,19 @@ void TfrMain::WireListPage(KindPage* page) {
   connect(page, &KindPage::titleKeyPressed, this, [this, kind](int key) { TitleKey(kind, key); });
   connect(page, &KindPage::editClicked, this, [this, kind] { StoreTitle(kind); });
   connect(page, &KindPage::upClicked, this, [this, kind] { MoveItemUp(kind); });
+  // A row dragged to another place: one move, undone as one.
+  connect(page, &KindPage::rowDragged, this, [this, kind](int from, int to) {
+    const bool moved = RecordEdit(kind, [&] {
+      bool any = false;
+      for (int r = from; r > to; --r) any = MoveUp(session_.Catalogue(kind), r) || any;
+      for (int r = from; r < to; ++r) any = MoveDown(session_.Catalogue(kind), r) || any;
+      return any;
+    });
+    if (!moved) return;
+    RefreshGrid(kind);
+    SelectRowQuietly(kind, to);
+    ShowChosenRow(kind);
+  });
   connect(page, &KindPage::downClicked, this, [this, kind] { MoveItemDown(kind); });
   connect(page, &KindPage::renumberClicked, this, [this, kind] { RenumberList(kind); });
   connect(page, &KindPage::deleteClicked, this, [this, kind] { DeleteItem(kind); });
@@ -462,8 +479,11 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
 
   stack.At(66, bevel(66), 2);
 
-  stack.At(72, MakeLabel(this, "Label1", "ドライブ選択"), 15);
+  QLabel* driveLabel = MakeLabel(this, "Label1", "ドライブ選択");
+  stack.At(72, driveLabel, 15);
   driveList_ = new QComboBox(this);
+  driveLabel->setBuddy(driveList_);
+  driveList_->setAccessibleName(driveLabel->text());
   driveList_->setObjectName(QStringLiteral("curDrive"));
   driveList_->setFixedWidth(kColumnWidth);
   // Shown while nothing is chosen (no card, no removable volume).
@@ -477,8 +497,11 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   connect(btLoadMem, &QPushButton::clicked, this, &TfrMain::LoadChosenCard);
   stack.At(113, btLoadMem, 28);
 
-  stack.At(147, MakeLabel(this, "Label5", "ディスク容量"), 15);
+  QLabel* spaceLabel = MakeLabel(this, "Label5", "ディスク容量");
+  stack.At(147, spaceLabel, 15);
   spaceBar_ = new QProgressBar(this);
+  spaceLabel->setBuddy(spaceBar_);
+  spaceBar_->setAccessibleName(spaceLabel->text());
   spaceBar_->setObjectName(QStringLiteral("cgDiskSpace"));
   spaceBar_->setFixedWidth(kColumnWidth);
   spaceBar_->setTextVisible(false);
@@ -491,6 +514,7 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   // Empty until a card is loaded: there is no space to tell of yet.
   freeSpace_ = new QLabel(this);
   freeSpace_->setObjectName(QStringLiteral("stFree"));
+  freeSpace_->setAccessibleName(QString::fromUtf8(app::texts::kFreeSpaceName));
   freeSpace_->setFixedWidth(kColumnWidth);
   freeSpace_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   freeSpace_->setFrameShape(QFrame::StyledPanel);
@@ -512,6 +536,7 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   SetWhite(previewFrame);
   previewPane_ = new QLabel(previewFrame);
   previewPane_->setObjectName(QStringLiteral("DispPrev"));
+  previewPane_->setAccessibleName(QString::fromUtf8(app::texts::kPreviewName));
   previewPane_->setGeometry(8, 8, kColumnWidth - 16, kColumnWidth - 16);
   previewPane_->setAlignment(Qt::AlignCenter);
   stack.At(249, previewFrame, kColumnWidth);

@@ -233,8 +233,10 @@ class TfrMain : public QWidget {
   // Asks with the plan's summary, carries it out with the commit's progress,
   // reloads the card and tells report(result): the commit and the restore.
   // (report may put the system's reasons into details.)
+  // `headline`, when given, goes before the plan's summary in the question.
   void RunPlannedCommit(fenmora::CardSession& session, const fenmora::CommitPlan& plan,
-                        const std::function<std::string(const fenmora::CommitResult&, std::string& details)>& report);
+                        const std::function<std::string(const fenmora::CommitResult&, std::string& details)>& report,
+                        const std::string& headline = {});
   // "復元" beside "データバックアップ", sharing its row.
   void BuildRestoreButton(QHBoxLayout* backupRow);
   // With edits not yet committed, asks whether to drop them; true to go on.

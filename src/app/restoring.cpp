@@ -2,6 +2,7 @@
 // card. The core checks the backup against its manifest and plans the restore
 // as a commit; the window asks with the commit's summary, runs it with the
 // commit's progress, reloads the card and names what the backup did not have.
+#include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -61,6 +62,9 @@ void TfrMain::RestoreBackup() {
   }
   // Asked, run and reloaded as a commit; the closing message names what the
   // backup did not have.
-  RunPlannedCommit(setup.session, plan,
-                   [&](const CommitResult& result, std::string&) { return RestoreReport(setup, plan, result); });
+  // The question names the backup it restores.
+  RunPlannedCommit(
+      setup.session, plan,
+      [&](const CommitResult& result, std::string&) { return RestoreReport(setup, plan, result); },
+      app::texts::kRestoreFrom + QDir::toNativeSeparators(chosen).toStdString());
 }

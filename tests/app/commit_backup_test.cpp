@@ -631,6 +631,9 @@ TEST_F(Backup, ABackupIsRestoredAfterTheCommitsQuestion) {
   prompts.Expect(Question::ConfirmCommit, Answer::No);
   Click("btRestore");
   EXPECT_EQ(SnapshotOf(card.path()), before);
+  // The question names the backup.
+  ASSERT_FALSE(prompts.asked().empty());
+  EXPECT_NE(prompts.asked().back().text.find(backup.string()), std::string::npos) << prompts.asked().back().text;
   EXPECT_EQ(startedIn.toStdString(), (program.path() / "BackUp").string());
 
   prompts.Expect(Question::ConfirmCommit, Answer::Yes);

@@ -2,7 +2,10 @@
 // buttons (and only when the button could be pressed), and Tab leaves the
 // list instead of walking its cells.
 #include <QAction>
+#include <QLabel>
+#include <QMouseEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QUndoStack>
 #include <QtTest/QTest>
@@ -79,6 +82,41 @@ TEST_F(Keyboard, TheShortcutsRunTheCommandsOfTheButtons) {
   QStringList menus;
   for (QAction* a : bar->actions()) menus << a->text();
   EXPECT_EQ(menus, (QStringList{"ファイル(&F)", "編集(&E)", "カード(&C)", "ヘルプ(&H)"}));
+}
+
+TEST_F(Keyboard, EveryControlThatTakesTheFocusHasANameForScreenReaders) {
+  for (QWidget* w : window->findChildren<QWidget*>()) {
+    if (w->focusPolicy() == Qt::NoFocus || !w->isVisibleTo(window.get()) || qobject_cast<QMenu*>(w)) continue;
+    if (w->parentWidget() && w->parentWidget()->inherits("QAbstractScrollArea")) continue;  // a viewport
+    const auto* button = qobject_cast<QAbstractButton*>(w);
+    const bool named = !w->accessibleName().isEmpty() || (button && !button->text().isEmpty());
+    EXPECT_TRUE(named) << w->objectName().toStdString() << " (" << w->metaObject()->className() << ")";
+  }
+  // Each caption leads to its control.
+  EXPECT_EQ(Find<QLabel>("Label1")->buddy(), Find("curDrive"));
+  EXPECT_EQ(Find<QLabel>("Label2")->buddy(), Find("edImageTitle"));
+}
+
+TEST_F(Keyboard, ARowDraggedToAnotherPlaceIsOneMoveUndoneAsOne) {
+  LoadCard();
+  prompts.Clear();
+  QWidget* viewport = Grid(MediaKind::Image)->viewport();
+  const auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+    QMouseEvent event(type, QPointF(at), viewport->mapToGlobal(QPointF(at)), Qt::LeftButton, held,
+                      Qt::NoModifier);
+    QApplication::sendEvent(viewport, &event);
+  };
+  const QPoint from = RowPoint(MediaKind::Image, 3), to = RowPoint(MediaKind::Image, 1);
+  send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+  send(QEvent::MouseMove, from + QPoint(0, -10), Qt::LeftButton);
+  send(QEvent::MouseMove, to, Qt::LeftButton);
+  EXPECT_EQ(window->SelectedRow(MediaKind::Image), 3);  // the rows passed over are not chosen
+  send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"C", "A", "B"}));
+  EXPECT_EQ(window->SelectedRow(MediaKind::Image), 1);
+  EXPECT_EQ(window->undoStack()->count(), 1);
+  window->undoStack()->undo();
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"A", "B", "C"}));
 }
 
 TEST_F(Keyboard, TabLeavesTheListAndTheArrowsWalkIt) {

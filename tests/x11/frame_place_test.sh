@@ -39,7 +39,11 @@ abs() { xwininfo -id "$1" | awk -v k="$2" '$0 ~ k {print $NF}'; }
 frameY="" frameX="" innerY=""
 for _ in $(seq 100); do
   sleep 0.1
-  id=$(xwininfo -root -tree | awk '/\("fenmora" "Fenmora"\)/ {print $1; exit}')
+  # The main window, not a message box of the load the card given starts
+  # (its windows are of the same class): the one at least 600 wide.
+  id=$(xwininfo -root -tree | awk '/\("fenmora" "Fenmora"\)/ {
+    for (i = 1; i <= NF; i++) if ($i ~ /^[0-9]+x[0-9]+\+/) { split($i, g, "x"); if (g[1] + 0 >= 600) { print $1; exit } }
+  }')
   [ -n "$id" ] || continue
   parent=$(xwininfo -children -id "$id" | awk '/Parent window id/ {print $4}')
   [ -n "$parent" ] && [ "$(xwininfo -root | awk '/Window id/ {print $4}')" != "$parent" ] || continue
