@@ -54,15 +54,28 @@ FileStat FileOps::Stat(const fs::path& p) {
   return f;
 }
 
-OpResult FileOps::ReadPrefix(const fs::path& p, std::int64_t limit, std::string& out) {
-  out.clear();
-  const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+namespace {
+
+// Opens a plain file for reading; a folder, a device or a FIFO is refused
+// without blocking (O_NONBLOCK; reads of a plain file do not heed it).
+OpResult OpenPlainFile(const fs::path& p, int& fd, struct stat& st) {
+  fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return Errno("open");
-  struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
+    fd = -1;
     return OpResult::Fail("not a plain file");
   }
+  return OpResult::Ok();
+}
+
+}  // namespace
+
+OpResult FileOps::ReadPrefix(const fs::path& p, std::int64_t limit, std::string& out) {
+  out.clear();
+  int fd = -1;
+  struct stat st;
+  if (OpResult r = OpenPlainFile(p, fd, st); !r) return r;
   out.resize(static_cast<size_t>(std::min<std::int64_t>(st.st_size, limit)));
   size_t got = 0;
   while (got < out.size()) {
@@ -148,13 +161,9 @@ bool SameBytes(FileOps& ops, const fs::path& a, const fs::path& b) {
 }
 
 OpResult FileOps::ReadPieces(const fs::path& p, const std::function<bool(std::string_view)>& each) {
-  const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return Errno("open");
+  int fd = -1;
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return OpResult::Fail("not a plain file");
-  }
+  if (OpResult r = OpenPlainFile(p, fd, st); !r) return r;
   std::string piece(kPieceBytes, '\0');
   for (;;) {
     const ssize_t n = ::read(fd, piece.data(), piece.size());

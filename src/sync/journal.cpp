@@ -121,6 +121,14 @@ std::optional<std::vector<std::string_view>> Lines(std::string_view bytes, std::
   return lines;
 }
 
+std::set<std::string> HandsetTablePaths(const HandsetProfile& profile) {
+  std::set<std::string> paths;
+  for (MediaKind kind : kListKinds)
+    for (int n = HandsetProfile::FirstTableNumber(kind); n <= HandsetProfile::LastTableNumber(kind); ++n)
+      paths.insert(profile.ExpandTablePath(kind, n));
+  return paths;
+}
+
 }  // namespace journal_text
 
 namespace {
@@ -135,49 +143,38 @@ constexpr int kLastAction = static_cast<int>(StepAction::RemoveFolder);
 }  // namespace
 
 std::string EncodeJournal(const Journal& j) {
-  std::string out(kMagic);
-  out += "\n";
-  auto field = [&](std::string_view text) {
-    out += ' ';
-    AppendEscaped(out, text);
-  };
-  auto number = [&](long long n) {
-    out += ' ';
-    out += std::to_string(n);
-  };
-  out += "mode";
-  number(static_cast<int>(j.mode));
-  out += '\n';
+  Writer w(kMagic);
+  w.out += "mode";
+  w.Number(static_cast<int>(j.mode));
+  w.out += '\n';
   for (const JournalTable& t : j.tables) {
-    out += "table";
-    number(KindIndex(t.kind));
-    field(t.cardPath);
-    number(t.existed);
-    field(t.oldBytes);
-    number(t.written);
-    field(t.newBytes);
-    out += '\n';
+    w.out += "table";
+    w.Number(KindIndex(t.kind));
+    w.Field(t.cardPath);
+    w.Number(t.existed);
+    w.Field(t.oldBytes);
+    w.Number(t.written);
+    w.Field(t.newBytes);
+    w.out += '\n';
   }
   for (const JournalFile& f : j.files) {
-    out += "file";
-    number(f.id.size);
-    field(f.id.head);
-    field(f.id.hash);
-    field(f.label);
-    out += '\n';
+    w.out += "file";
+    w.Number(f.id.size);
+    w.Field(f.id.head);
+    w.Field(f.id.hash);
+    w.Field(f.label);
+    w.out += '\n';
   }
   for (const JournalStep& s : j.steps) {
-    out += "step";
-    number(static_cast<int>(s.action));
-    field(s.src);
-    field(s.dest);
-    number(s.file);
-    number(s.table);
-    out += '\n';
+    w.out += "step";
+    w.Number(static_cast<int>(s.action));
+    w.Field(s.src);
+    w.Field(s.dest);
+    w.Number(s.file);
+    w.Number(s.table);
+    w.out += '\n';
   }
-  // Cut short or damaged, it fails this.
-  out += "end " + HashBytes(out) + "\n";
-  return out;
+  return w.Sealed();
 }
 
 std::optional<Journal> DecodeJournal(std::string_view bytes) {

@@ -7,10 +7,12 @@
 
 #include <cstddef>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/fileops.h"
 #include "profile/profile.h"
 
 namespace fenmora::journal_text {
@@ -30,5 +32,26 @@ std::optional<MediaKind> KindOf(std::optional<long long> k);
 // with checksum, the fingerprint of everything before it); nullopt when cut
 // short or failing that check.
 std::optional<std::vector<std::string_view>> Lines(std::string_view bytes, std::string_view magic, bool checksum);
+
+// Writes a journal's lines: its magic first, then records of fields.
+struct Writer {
+  std::string out;
+  explicit Writer(std::string_view magic) : out(magic) { out += '\n'; }
+  void Field(std::string_view text) {
+    out += ' ';
+    AppendEscaped(out, text);
+  }
+  void Number(long long n) {
+    out += ' ';
+    out += std::to_string(n);
+  }
+  // The last line: the fingerprint of everything before it (cut short or
+  // damaged, a journal fails it).
+  std::string Sealed() { return out + "end " + HashBytes(out) + "\n"; }
+};
+
+// The card paths of every table the handset may have: the only tables a
+// journal may name.
+std::set<std::string> HandsetTablePaths(const HandsetProfile& profile);
 
 }  // namespace fenmora::journal_text

@@ -27,16 +27,10 @@ constexpr std::string_view kMagic2 = "FENMORA-JOURNAL 2";
 }  // namespace
 
 std::string EncodeJournal(const Journal& j) {
-  std::string out(kMagic);
-  out += "\n";
-  auto field = [&](std::string_view text) {
-    out += ' ';
-    AppendEscaped(out, text);
-  };
-  auto number = [&](long long n) {
-    out += ' ';
-    out += std::to_string(n);
-  };
+  Writer w(kMagic);
+  std::string& out = w.out;
+  auto field = [&](std::string_view text) { w.Field(text); };
+  auto number = [&](long long n) { w.Number(n); };
   out += "stage";
   number(j.removing ? 1 : 0);
   out += '\n';
@@ -85,9 +79,7 @@ std::string EncodeJournal(const Journal& j) {
     field(s.file.hash);
     out += '\n';
   }
-  // Cut short or damaged, it fails this.
-  out += "end " + HashBytes(out) + "\n";
-  return out;
+  return w.Sealed();
 }
 
 namespace {
@@ -170,26 +162,11 @@ bool DecodeSweep(const std::vector<std::string_view>& f, Journal& j, Budget& bud
 std::optional<Journal> DecodeJournal(std::string_view bytes) {
   Journal j;
   Budget budget{bytes.size() * 16 + (1u << 20)};
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    const size_t end = bytes.find('\n', start);
-    if (end == std::string_view::npos) return std::nullopt;  // cut short
-    lines.push_back(bytes.substr(start, end - start));
-    start = end + 1;
-  }
-  if (lines.size() < 3) return std::nullopt;
-  const bool v3 = lines.front() == kMagic;
-  if (!v3 && lines.front() != kMagic2) return std::nullopt;
-  if (v3) {
-    const std::string_view last = lines.back();
-    const size_t body = bytes.size() - last.size() - 1;
-    if (last.substr(0, 4) != "end " || last.substr(4) != HashBytes(bytes.substr(0, body))) return std::nullopt;
-  } else if (lines.back() != "end") {
-    return std::nullopt;
-  }
-  for (size_t n = 1; n + 1 < lines.size(); ++n) {
-    const auto f = Split(lines[n]);
+  const bool v3 = bytes.substr(0, kMagic.size()) == kMagic;
+  const auto lines = v3 ? Lines(bytes, kMagic, true) : Lines(bytes, kMagic2, false);
+  if (!lines || lines->empty()) return std::nullopt;
+  for (const std::string_view line : *lines) {
+    const auto f = Split(line);
     bool ok = false;
     if (f[0] == "stage" && f.size() == 2) {
       ok = f[1] == "0" || f[1] == "1";
@@ -214,12 +191,9 @@ std::optional<Journal> DecodeJournal(std::string_view bytes) {
 // tables are the handset's own, every card folder and name stays on the card,
 // and nothing of the computer is ever named as the file of a record.
 bool ConfinedToCard(const HandsetProfile& profile, const Journal& j, const fs::path& cardRoot) {
-  std::set<std::string> tablePaths;
-  for (MediaKind kind : kListKinds)
-    for (int n = HandsetProfile::FirstTableNumber(kind); n <= HandsetProfile::LastTableNumber(kind); ++n)
-      tablePaths.insert(profile.ExpandTablePath(kind, n));
+  const std::set<std::string> tables = HandsetTablePaths(profile);
   for (const JournalTable& t : j.tables)
-    if (!tablePaths.count(t.cardPath)) return false;
+    if (!tables.count(t.cardPath)) return false;
   const CardGuard card(cardRoot);
   auto onCard = [&](const std::string& folder, const std::string& name) {
     return NormalizeCardFolder(folder) && IsSafeCardFileName(name) && card.Resolve(folder, name);

@@ -7,6 +7,7 @@
 #include "platform/cardname.h"
 #include "platform/cardpath.h"
 #include "sync/steps.h"
+#include "sync/journal_text.h"
 #include "sync/load.h"
 #include "sync/texts.h"
 
@@ -53,12 +54,9 @@ std::string StepPathOfTable(const std::string& cardPath) {
 // Whether a step's paths are ones it may name: the card's own, a table step
 // its own table's place, and the computer only as the source of a copy.
 bool Confined(const HandsetProfile& profile, const Journal& j, const CardGuard& card) {
-  std::set<std::string> tablePaths;
-  for (MediaKind kind : kListKinds)
-    for (int n = HandsetProfile::FirstTableNumber(kind); n <= HandsetProfile::LastTableNumber(kind); ++n)
-      tablePaths.insert(profile.ExpandTablePath(kind, n));
+  const std::set<std::string> tables = journal_text::HandsetTablePaths(profile);
   for (const JournalTable& t : j.tables)
-    if (!tablePaths.count(t.cardPath)) return false;
+    if (!tables.count(t.cardPath)) return false;
   for (const JournalStep& s : j.steps) {
     switch (s.action) {
       case A::MakeFolder:
