@@ -284,7 +284,7 @@ void ScratchFiles(const HandsetProfile& profile, const fs::path& root, CheckRepo
     CheckFinding f;
     f.type = CheckFinding::Type::ScratchFile;
     f.path = p;
-    f.detail = SameCardName(name, std::string(kJournalName) + ".tmp") ? "the scratch of a commit journal"
+    f.detail = SameCardName(name, std::string(kJournalName) + kWriteSuffix) ? "the scratch of a commit journal"
                : SameCardName(name, kOldHeaderScratch)                ? "the scratch of a table header"
                                                                       : "a table written beside its place and never renamed";
     report.findings.push_back(std::move(f));

@@ -799,7 +799,7 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
     // What was done is undone while the card can still be written: no table
     // lists a file that a step failing left out. Otherwise the journal stays
     // for the next load.
-    const RecoveryResult undo = RecoverUpdate(session.profile, plan.cardRoot, journal, Recovery::Revert, ops, progress);
+    const RecoveryResult undo = RecoverUpdate(plan.cardRoot, journal, Recovery::Revert, ops, progress);
     result.undone = undo.ok && !undo.journalLeft;
   } else if (result.stopped && (plan.journaled || !result.contentTouched)) {
     // (Journaled, it stopped at the journal: no step of the plan ran.)

@@ -58,6 +58,7 @@ inline constexpr const char* kJournalName = "fenmora.jnl";
 inline constexpr const char* kParkSuffix = "_";           // a file caught in an exchange of names
 inline constexpr const char* kCopySuffix = ".fmcopy";     // an added file while it is copied
 inline constexpr const char* kAsideSuffix = ".fmkeep";    // a file no table lists, moved out of the way
+inline constexpr const char* kWriteSuffix = ".tmp";       // a table or the journal, written beside its place
 // The table header scratch file earlier versions wrote at the card root and
 // may have left there (swept and reported; never written now).
 inline constexpr const char* kOldHeaderScratch = "tbl.tmp";

@@ -219,7 +219,7 @@ std::vector<fs::path> CommitScratchFiles(const HandsetProfile& profile, const fs
   std::vector<std::string> names;
   if (ops.ListFolder(cardRoot, names).ok) std::sort(names.begin(), names.end());
   for (const std::string& name : names)
-    if (SameCardName(name, std::string(kJournalName) + ".tmp") || SameCardName(name, kOldHeaderScratch))
+    if (SameCardName(name, std::string(kJournalName) + kWriteSuffix) || SameCardName(name, kOldHeaderScratch))
       add(cardRoot / name);
   // A table is written beside its place as "<name>.tmp".
   const CardGuard card(cardRoot);
@@ -272,7 +272,7 @@ Recovery ChooseRecovery(bool finishOnly, bool removing, Prompts& prompts, Interr
 // under the card's lock, before anything of the card is read for the lists.
 // False (said) when it could not: the journal stays, and nothing of the
 // card is written until it is dealt with.
-bool TakeUpUpdate(const HandsetProfile& profile, const fs::path& cardRoot, const Journal& journal, Prompts& prompts,
+bool TakeUpUpdate(const fs::path& cardRoot, const Journal& journal, Prompts& prompts,
                   Progress& progress, FileOps& ops, InterruptedChoice choice, LoadResult& result) {
   const JournalState state = ReadJournalState(journal, cardRoot, ops);
   if (choice == InterruptedChoice::Revert && (state.removing || journal.mode == Journal::Mode::FinishOnly)) {
@@ -287,7 +287,7 @@ bool TakeUpUpdate(const HandsetProfile& profile, const fs::path& cardRoot, const
   if (!lock.lock) {
     result.recoveryMessage = lock.message;
   } else {
-    const RecoveryResult r = RecoverUpdate(profile, cardRoot, journal, recovery, ops, progress);
+    const RecoveryResult r = RecoverUpdate(cardRoot, journal, recovery, ops, progress);
     if (r.ok) {
       result.recovered = true;
       result.recoveryMessage = result.reverting ? texts::kRevertDone : texts::kFinishDone;
@@ -350,7 +350,7 @@ LoadResult LoadCard(CardSession& session, const fs::path& cardRoot, Prompts& pro
     found.journal.reset();
     found.legacy.reset();
   } else if (found.journal) {
-    if (!TakeUpUpdate(session.profile, cardRoot, *found.journal, prompts, progress, ops, choice, result))
+    if (!TakeUpUpdate(cardRoot, *found.journal, prompts, progress, ops, choice, result))
       session.journalUse = CardSession::JournalUse::Blocks;
   } else if (choice == InterruptedChoice::Finish || choice == InterruptedChoice::Revert) {
     // Told to deal with the card's update: a lock a process that is gone

@@ -304,11 +304,11 @@ JournalState ReadJournalState(const Journal& j, const fs::path& cardRoot, FileOp
   }
   for (size_t i = 0; i < j.steps.size(); ++i) {
     const JournalStep& s = j.steps[i];
-    if (s.file >= 0) continue;
-    switch (s.action) {
-      case A::MakeFolder: state.done[i] = look.Folder(s.dest); break;
-      case A::RemoveScratch: state.done[i] = !look.Exists(s.src); break;
-      case A::WriteTable: {
+    if (s.file >= 0) continue;  // (a file's steps: by its chain, above)
+    switch (TraitsOf(s.action).done) {
+      case StepTraits::Done::Folder: state.done[i] = look.Folder(s.dest); break;
+      case StepTraits::Done::Gone: state.done[i] = !look.Exists(s.src); break;
+      case StepTraits::Done::Table: {
         const JournalTable& t = j.tables[static_cast<size_t>(s.table)];
         const std::string now = look.TableHash(s.dest);
         if (now == HashBytes(t.newBytes)) {
@@ -318,7 +318,8 @@ JournalState ReadJournalState(const Journal& j, const fs::path& cardRoot, FileOp
         }
         break;
       }
-      default: break;
+      case StepTraits::Done::Chain:
+      case StepTraits::Done::Never: break;
     }
   }
   return state;
@@ -419,9 +420,9 @@ class RecoveryPlanner {
   // The scratch files of the journal's tables (a table is written beside
   // its place, then renamed over it) and of the journal itself.
   void Scratch() {
-    std::vector<std::string> scratch = {std::string(kJournalName) + ".tmp"};
+    std::vector<std::string> scratch = {std::string(kJournalName) + kWriteSuffix};
     for (const JournalStep& s : j_.steps)
-      if (s.action == A::WriteTable) scratch.push_back(s.dest + ".tmp");
+      if (s.action == A::WriteTable) scratch.push_back(s.dest + kWriteSuffix);
     for (const std::string& rel : scratch)
       if (const auto p = OnCard(card_, rel); p && ops_.Stat(*p).regular) Add(A::RemoveScratch, rel, "");
   }
@@ -435,9 +436,8 @@ class RecoveryPlanner {
 
 }  // namespace
 
-RecoveryResult RecoverUpdate(const HandsetProfile& profile, const fs::path& cardRoot, const Journal& journal,
-                             Recovery recovery, FileOps& ops, Progress& progress) {
-  (void)profile;
+RecoveryResult RecoverUpdate(const fs::path& cardRoot, const Journal& journal, Recovery recovery, FileOps& ops,
+                             Progress& progress) {
   RecoveryResult result;
   const JournalState state = ReadJournalState(journal, cardRoot, ops);
   if (!state.conflicts.empty()) {

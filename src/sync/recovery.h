@@ -71,7 +71,7 @@ struct RecoveryResult {
 
 // Finishes or undoes the update of the journal on the card at cardRoot. The
 // caller holds the card's lock. Progress shows the steps.
-RecoveryResult RecoverUpdate(const HandsetProfile& profile, const std::filesystem::path& cardRoot,
-                             const Journal& journal, Recovery recovery, FileOps& ops, Progress& progress);
+RecoveryResult RecoverUpdate(const std::filesystem::path& cardRoot, const Journal& journal, Recovery recovery,
+                             FileOps& ops, Progress& progress);
 
 }  // namespace fenmora

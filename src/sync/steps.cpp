@@ -31,7 +31,7 @@ namespace {
 // a power cut never leaves the name on bytes that were not yet written.
 OpResult WriteWhole(FileOps& ops, const fs::path& to, std::string_view bytes) {
   fs::path temp = to;
-  temp += ".tmp";
+  temp += kWriteSuffix;
   OpResult r = ops.WriteFile(temp, bytes);
   if (r) r = ops.Replace(temp, to);
   if (!r) ops.Remove(temp);

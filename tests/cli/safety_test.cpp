@@ -38,7 +38,9 @@ TEST_F(CliSafety, AnExtensionNoRecordHoldsIsRefusedAndTheUsualOnesMapped) {
   EXPECT_NE(refused.err.find(texts::kUnfitExtension + webp), std::string::npos) << refused.err;
   // Nothing queued: the commit writes the empty first tables only.
   for (const auto& [path, bytes] : card.Snapshot())
-    if (!before.count(path)) EXPECT_NE(path.find("TABLE/"), std::string::npos) << path;
+    if (!before.count(path)) {
+      EXPECT_NE(path.find("TABLE/"), std::string::npos) << path;
+    }
 
   const CliRun mapped = RunCli({"apply", Card(), Ops("add image " + jpeg + "\n")});
   ASSERT_EQ(mapped.exitCode, 0) << mapped.err;

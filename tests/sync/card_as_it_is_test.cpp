@@ -112,6 +112,17 @@ class CardAsItIs : public ::testing::Test {
     return ExecuteCommit(session, plan, ops, progress);
   }
   CommitResult Commit(CardSession& session) { return Commit(session, real); }
+  // The computer's photo.jpg added, the card pulled in the middle of its copy;
+  // name: the card name it was to take.
+  void AddPhotoCutMidCopy(std::string& name) {
+    CardSession s;
+    Load(s);
+    ScriptedPrompts none;
+    ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, pc.path() / "photo.jpg", none), QueueOutcome::Queued);
+    name = Images(s).Slot(1).cardName;
+    PulledMidCopy pulled(real);
+    ASSERT_FALSE(Commit(s, pulled).Ok());
+  }
   MediaCatalogue& Images(CardSession& s) { return s.Catalogue(MediaKind::Image); }
   std::vector<std::string> Titles(const CardSession& s) {
     std::vector<std::string> out;
@@ -143,13 +154,8 @@ TEST_F(CardAsItIs, ACopyCutShortNeverBearsItsFinalNameAndIsLeftOutNotReadAgain) 
   card.WriteTable(MediaKind::Image, 0, {{"STIL0001.JPG", "one", "1"}});
   const std::string photo(100000, 'p');
   testcard::WriteBytes(pc.path() / "photo.jpg", photo);
-  CardSession s;
-  Load(s);
-  ScriptedPrompts none;
-  ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, pc.path() / "photo.jpg", none), QueueOutcome::Queued);
-  const std::string name = Images(s).Slot(1).cardName;
-  PulledMidCopy pulled(real);
-  ASSERT_FALSE(Commit(s, pulled).Ok());
+  std::string name;
+  ASSERT_NO_FATAL_FAILURE(AddPhotoCutMidCopy(name));
   EXPECT_FALSE(card.Exists(Still(name)));  // only the scratch copy is short
   const CheckReport cut = CheckCard(kProfile, card.root());
   EXPECT_TRUE(std::any_of(cut.findings.begin(), cut.findings.end(), [&](const CheckFinding& f) {
@@ -178,13 +184,8 @@ TEST_F(CardAsItIs, AnAddedFileThatChangedIsNeverCopiedOnTheJournalsWord) {
   const std::string photo(100000, 'p');
   testcard::WriteBytes(pc.path() / "photo.jpg", photo);
   for (int link = 0; link < 2; ++link) {
-    CardSession s;
-    Load(s);
-    ScriptedPrompts none;
-    ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, pc.path() / "photo.jpg", none), QueueOutcome::Queued);
-    const std::string name = Images(s).Slot(1).cardName;
-    PulledMidCopy pulled(real);
-    ASSERT_FALSE(Commit(s, pulled).Ok());
+    std::string name;
+    ASSERT_NO_FATAL_FAILURE(AddPhotoCutMidCopy(name));
     if (link) {
       fs::rename(pc.path() / "photo.jpg", pc.path() / "real.jpg");
       fs::create_symlink(pc.path() / "real.jpg", pc.path() / "photo.jpg");
