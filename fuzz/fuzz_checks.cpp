@@ -190,7 +190,7 @@ std::string CheckMfiMidi(std::string_view bytes) {
   const auto conversion = ConvertMfiToSmf(bytes, &why);
   const bool mfi = bytes.size() >= 13 && bytes.substr(0, 4) == "melo";
   // A whole header converts unless no track follows it.
-  if (!conversion) return mfi && why.find("no track") == std::string::npos ? "an MFi header that does not convert" : std::string();
+  if (!conversion) return mfi && why != kMfiNoTrack ? "an MFi header that does not convert" : std::string();
   if (!mfi) return "converted bytes that are no MFi melody";
   if (conversion->tracks > 4) return std::to_string(conversion->tracks) + " MFi tracks";
   const auto smf = ReadSmf(conversion->smf);

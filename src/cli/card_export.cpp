@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "cli/cli_prompts.h"
+#include "cli/cli_texts.h"
 #include "media/mfi_midi.h"
 #include "media/smf_read.h"
 #include "platform/cardpath.h"
@@ -31,11 +32,11 @@ constexpr size_t kMaxNameBytes = 240;
 bool WriteNew(FileOps& ops, const fs::path& to, std::string_view bytes, std::string& why) {
   const fs::path scratch = fs::path(to).concat(".fmpart");
   if (ops.Exists(to)) {
-    why = "it exists and is never replaced";
+    why = say::kNeverReplaced;
     return false;
   }
   if (ops.Exists(scratch)) {
-    why = "the scratch file " + scratch.filename().string() + " is in the way";
+    why = Fill(say::kScratchInTheWay, {scratch.filename().string()});
     return false;
   }
   if (OpResult written = ops.WriteFile(scratch, bytes); !written) {
@@ -45,7 +46,7 @@ bool WriteNew(FileOps& ops, const fs::path& to, std::string_view bytes, std::str
   }
   if (OpResult renamed = ops.Rename(scratch, to); !renamed) {
     ops.Remove(scratch);
-    why = ops.Exists(to) ? "it exists and is never replaced" : renamed.error;
+    why = ops.Exists(to) ? say::kNeverReplaced : renamed.error;
     return false;
   }
   return true;
@@ -61,16 +62,15 @@ std::optional<std::string> MidiOf(const std::string& bytes, std::string& why, Mf
     return std::move(converted->smf);
   }
   if (ReadSmf(bytes)) return bytes;
-  why = bytes.compare(0, 4, "MThd") == 0 ? "a MIDI file that cannot be read to its end"
-                                         : "neither an MFi melody (MLD) nor a MIDI file";
+  why = bytes.compare(0, 4, "MThd") == 0 ? say::kMidiCutShort : say::kNotAMelody;
   return std::nullopt;
 }
 
 std::string LeftOutLine(const MfiLeftOut& leftOut) {
   std::string line;
-  if (leftOut.Any()) line += "left out: " + DescribeLeftOut(leftOut) + "\n";
-  if (leftOut.loopIgnored) line += "loop points: the melody plays once\n";
-  if (leftOut.truncated) line += "the file ends inside a chunk or an event: what comes before it is kept\n";
+  if (leftOut.Any()) line += Fill(say::kLeftOut, {DescribeLeftOut(leftOut)}) + "\n";
+  if (leftOut.loopIgnored) line += std::string(say::kPlaysOnce) + "\n";
+  if (leftOut.truncated) line += std::string(say::kEndsInside) + "\n";
   return line;
 }
 
@@ -114,24 +114,24 @@ int RunMidi(const fs::path& source, const fs::path& dest, Streams io) {
   RealFileOps ops;
   std::string bytes;
   if (OpResult read = ops.ReadPrefix(source, kMaxMelodyBytes + 1, bytes); !read) {
-    io.err << "cannot read " << source.string() << ": " << read.error << "\n";
+    io.err << Fill(say::kCannotRead, {source.string(), read.error}) << "\n";
     return kExitProblems;
   }
   if (static_cast<std::int64_t>(bytes.size()) > kMaxMelodyBytes) {
-    io.err << "cannot read " << source.string() << " as a melody: it is larger than "
-           << kMaxMelodyBytes / (1024 * 1024) << " MB\n";
+    io.err << Fill(say::kMelodyTooLarge, {source.string(), std::to_string(kMaxMelodyBytes / (1024 * 1024))})
+           << "\n";
     return kExitProblems;
   }
   std::string why;
   MfiLeftOut leftOut;
   const auto midi = MidiOf(bytes, why, &leftOut);
   if (!midi) {
-    io.err << "cannot read " << source.string() << " as a melody: " << why << "\n";
+    io.err << Fill(say::kNotReadAsMelody, {source.string(), why}) << "\n";
     return kExitProblems;
   }
   io.err << LeftOutLine(leftOut);
   if (!WriteNew(ops, dest, *midi, why)) {
-    io.err << "not written: " << dest.string() << ": " << why << "\n";
+    io.err << Fill(say::kNotWritten, {dest.string(), why}) << "\n";
     return kExitProblems;
   }
   return kExitOk;
@@ -140,19 +140,19 @@ int RunMidi(const fs::path& source, const fs::path& dest, Streams io) {
 int RunExport(const fs::path& card, const fs::path& into, Streams io) {
   std::error_code ec;
   if (!fs::is_directory(card, ec)) {
-    io.err << "no card at " << card.string() << ": not a folder\n";
+    io.err << Fill(say::kNoCardAt, {card.string()}) << "\n";
     return kExitUsage;
   }
   const fs::path root = fs::absolute(into);
   if (IsInside(fs::absolute(card), root)) {
-    io.err << "the export folder lies on the card itself: " << root.string() << "\n";
+    io.err << Fill(say::kExportOnCard, {root.string()}) << "\n";
     return kExitUsage;
   }
   // The card is read under its lock: no commit moves a file between the
   // lists being read and the files being copied under their titles.
   const CardLock::Taken lock = CardLock::Take(card);
   if (!lock.lock) {
-    io.err << lock.message << "\nnothing was exported\n";
+    io.err << lock.message << "\n" << say::kNothingExported << "\n";
     return kExitProblems;
   }
   CliPrompts prompts(io.err, false);
@@ -163,10 +163,7 @@ int RunExport(const fs::path& card, const fs::path& into, Streams io) {
   if (!loaded.Completed()) return kExitUsage;
   if (loaded.interrupted) {
     // Its files are between two states; the lists would not name them all.
-    io.err << "the card holds an interrupted update; nothing was exported.\n"
-              "  to finish that update:                 fenmora-cli finish "
-           << card.string() << "\n  to return the card to its state before: fenmora-cli revert " << card.string()
-           << "\n";
+    io.err << Fill(say::kExportInterrupted, {card.string()});
     return kExitProblems;
   }
 
@@ -180,7 +177,7 @@ int RunExport(const fs::path& card, const fs::path& into, Streams io) {
       ++written;
       return;
     }
-    io.err << "not exported: " << to.string() << ": " << why << "\n";
+    io.err << Fill(say::kNotExported, {to.string(), why}) << "\n";
     ++problems;
   };
   for (MediaKind kind : kListKinds) {
@@ -188,7 +185,7 @@ int RunExport(const fs::path& card, const fs::path& into, Streams io) {
     if (list.LiveCount() == 0) continue;
     const fs::path folder = root / PluralKind(kind);
     if (OpResult made = ops.MakeFolders(folder); !made) {
-      io.err << "cannot make " << folder.string() << ": " << made.error << "\n";
+      io.err << Fill(say::kCannotMake, {folder.string(), made.error}) << "\n";
       problems += list.LiveCount();
       continue;
     }
@@ -201,12 +198,12 @@ int RunExport(const fs::path& card, const fs::path& into, Streams io) {
       std::string bytes;
       // A plain file only (a fifo or a device would block), read as it is now.
       const FileStat stat = from ? ops.Stat(*from) : FileStat{};
-      OpResult read = !from             ? OpResult::Fail("it lies outside the card")
-                      : !stat.regular   ? OpResult::Fail("it is not a plain file")
+      OpResult read = !from             ? OpResult::Fail(say::kOutsideTheCard)
+                      : !stat.regular   ? OpResult::Fail(say::kNotPlainFile)
                                         : ops.ReadPrefix(*from, stat.size + 1, bytes);
-      if (read && static_cast<std::int64_t>(bytes.size()) != stat.size) read = OpResult::Fail("it changed while read");
+      if (read && static_cast<std::int64_t>(bytes.size()) != stat.size) read = OpResult::Fail(say::kChangedWhileRead);
       if (!read) {
-        io.err << "not exported: " << to.string() << ": cannot read the card's file: " << read.error << "\n";
+        io.err << Fill(say::kNotExported, {to.string(), Fill(say::kCardFileUnreadable, {read.error})}) << "\n";
         ++problems;
         continue;
       }
@@ -217,16 +214,17 @@ int RunExport(const fs::path& card, const fs::path& into, Streams io) {
       const auto midi = MidiOf(bytes, why, &leftOut);
       const fs::path mid = fs::path(to).replace_extension(".mid");
       if (!midi) {
-        io.err << "not converted: " << mid.string() << ": " << why << "\n";
+        io.err << Fill(say::kNotConverted, {mid.string(), why}) << "\n";
         ++problems;
         continue;
       }
-      if (leftOut.Any()) io.err << mid.filename().string() << ": left out: " << DescribeLeftOut(leftOut) << "\n";
+      if (leftOut.Any())
+        io.err << mid.filename().string() << ": " << Fill(say::kLeftOut, {DescribeLeftOut(leftOut)}) << "\n";
       put(mid, *midi);
     }
   }
-  io.err << written << " file(s) exported into " << root.string();
-  if (problems > 0) io.err << ", " << problems << " not";
+  io.err << Fill(say::kExported, {std::to_string(written), root.string()});
+  if (problems > 0) io.err << Fill(say::kNotExportedCount, {std::to_string(problems)});
   io.err << "\n";
   return problems == 0 ? kExitOk : kExitProblems;
 }

@@ -1,5 +1,7 @@
 #include "cli/cli_prompts.h"
 
+#include "cli/cli_texts.h"
+
 namespace fenmora::cli {
 
 namespace {
@@ -11,7 +13,7 @@ bool EndsWith(const std::string& text, const std::string& tail) {
 }  // namespace
 
 void CliPrompts::Write(const std::string& text) {
-  if (line_ > 0) err_ << "line " << line_ << ": ";
+  if (line_ > 0) err_ << Fill(say::kLine, {std::to_string(line_)});
   err_ << text;
   if (!subject_.empty() && !EndsWith(text, subject_)) err_ << "\n" << subject_;
   err_ << "\n";
@@ -27,23 +29,23 @@ Prompts::Answer CliPrompts::Ask(Question question, Icon icon, Buttons buttons,
   if (question == Question::NotRemovable) return Answer::Yes;
   if (question == Question::KeepMovieStart && convert_) {
     Write(text);  // what is left out is said
-    err_ << "-> converted (--convert)\n";
+    err_ << say::kConverted << "\n";
     return Answer::Yes;
   }
   if (question == Question::ConvertPicture || question == Question::SlimMelody ||
       question == Question::ConvertMovie || question == Question::KeepMovieStart) {
     if (convert_) return Answer::Yes;
     Write(text);
-    err_ << "-> not converted (--convert converts it)\n";
+    err_ << say::kNotConvertedAsked << "\n";
   } else if (question == Question::Oversize || question == Question::Duplicate) {
     // The questions about a file to add (too large, or a copy of an item the
     // list holds): --yes adds it.
     if (yes_) return Answer::Yes;
     Write(text);
-    err_ << "-> skipped (--yes adds it anyway)\n";
+    err_ << say::kSkipped << "\n";
   } else {
     Write(text);
-    err_ << "-> answered no\n";
+    err_ << say::kAnsweredNo << "\n";
   }
   err_.flush();
   ++declined;

@@ -16,6 +16,7 @@
 #include "cli/cli_prompts.h"
 #include "cli/json.h"
 #include "cli/ops.h"
+#include "cli/cli_texts.h"
 #include "cli/cli_work.h"
 #include "convert/handset_fit.h"
 #include "editing/editing.h"
@@ -53,6 +54,28 @@ std::string OneLine(std::string s) {
 
 std::string TitleText(const MediaEntry& e) { return Cp932ToUtf8(e.title); }
 
+// How many terminal columns a UTF-8 text takes: the wide characters of
+// Japanese take two.
+size_t Columns(std::string_view s) {
+  size_t columns = 0;
+  for (size_t i = 0; i < s.size();) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    char32_t code = length == 1 ? c : c & (0x7F >> length);
+    for (size_t k = 1; k < length && i + k < s.size(); ++k) code = (code << 6) | (s[i + k] & 0x3F);
+    const bool wide = (code >= 0x1100 && code <= 0x115F) || (code >= 0x2E80 && code <= 0xA4CF) ||
+                      (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0xF900 && code <= 0xFAFF) ||
+                      (code >= 0xFE30 && code <= 0xFE4F) || (code >= 0xFF00 && code <= 0xFF60) ||
+                      (code >= 0xFFE0 && code <= 0xFFE6) || (code >= 0x1F300 && code <= 0x1FAFF) ||
+                      (code >= 0x20000 && code <= 0x3FFFD);
+    columns += wide ? 2 : 1;
+    i += length;
+  }
+  return columns;
+}
+
+const char* KindName(MediaKind kind) { return say::kKindWords[KindIndex(kind)]; }
+
 // Says there is no card at CARD, as the window says it, with the path.
 bool CardFolderOrSay(const fs::path& card, std::ostream& err) {
   std::error_code ec;
@@ -73,16 +96,10 @@ bool Load(CardSession& session, const fs::path& card, CliPrompts& prompts, std::
   prompts.SetSubject({});
   if (!result.Completed()) return false;
   if (result.interrupted && choice == InterruptedChoice::Tables)
-    err << "an update of this card was interrupted (" << kJournalName
-        << " at its root), or another program is writing the card now; the lists are its tables as they are now.\n"
-           "  to finish that update:                 fenmora-cli finish "
-        << card.string() << "\n  to return the card to its state before: fenmora-cli revert " << card.string()
-        << "\n";
+    err << Fill(say::kInterruptedLists, {kJournalName, card.string()});
   if (result.recovered) err << result.recoveryMessage << "\n";
   if (result.droppedRecords > 0)
-    err << result.droppedRecords
-        << " record(s) left out: their file is missing or they lead outside the card"
-           " (fenmora-cli check lists them)\n";
+    err << Fill(say::kRecordsLeftOut, {std::to_string(result.droppedRecords)}) << "\n";
   return true;
 }
 
@@ -104,17 +121,17 @@ bool ReadOps(const std::string& opsPath, std::istream& stdinStream, std::string&
              std::ostream& err) {
   if (opsPath == "-") {
     if (ReadAll(stdinStream, text)) return true;
-    err << "cannot read the operations from standard input\n";
+    err << say::kOpsFromStdinUnreadable << "\n";
     return false;
   }
   std::error_code ec;
   if (!fs::is_regular_file(opsPath, ec)) {
-    err << "cannot read the operations file " << opsPath << ": not a file\n";
+    err << Fill(say::kOpsNotAFile, {opsPath}) << "\n";
     return false;
   }
   std::ifstream in(opsPath, std::ios::binary);
   if (in && ReadAll(in, text)) return true;
-  err << "cannot read the operations file " << opsPath << "\n";
+  err << Fill(say::kOpsUnreadable, {opsPath}) << "\n";
   return false;
 }
 
@@ -132,11 +149,11 @@ Applied ApplyOps(CardSession& session, const std::vector<Op>& ops, CliPrompts& p
   fit.SetLongWork(&work);
   for (const Op& op : ops) {
     MediaCatalogue& cat = session.Catalogue(op.kind);
-    const std::string where = "line " + std::to_string(op.line) + ": ";
+    const std::string where = Fill(say::kLine, {std::to_string(op.line)});
     if (op.type == Op::Type::Add) {
       const fs::path file = fs::absolute(fs::path(op.argument));
       if (addsStopped) {
-        err << where << "not added, the adds stopped at an earlier line: " << file.string() << "\n";
+        err << where << Fill(say::kAddsStopped, {file.string()}) << "\n";
         applied.notAdded = true;
         continue;
       }
@@ -154,8 +171,9 @@ Applied ApplyOps(CardSession& session, const std::vector<Op>& ops, CliPrompts& p
     // A line naming an item the list does not have (as it stands after the
     // lines before) stops everything: the user meant some other item.
     if (op.type != Op::Type::Renumber && !cat.EntryAtRow(op.position)) {
-      err << where << "the " << KindWord(op.kind) << " list has no item " << op.position << " (it holds "
-          << cat.LiveCount() << " at this line)\n";
+      err << where
+          << Fill(say::kNoItem, {KindName(op.kind), std::to_string(op.position), std::to_string(cat.LiveCount())})
+          << "\n";
       applied.missingItem = true;
       return applied;
     }
@@ -169,14 +187,17 @@ Applied ApplyOps(CardSession& session, const std::vector<Op>& ops, CliPrompts& p
         done = ApplyTitle(cat, op.position, Utf8ToCp932(op.argument));
         // Only with --lossy-titles does a title that changes get this far.
         if (const std::string change = TitleChange(op.argument); done && !change.empty())
-          err << where << "title stored as \"" << OneLine(TitleText(*cat.EntryAtRow(op.position)))
-              << "\": " << OneLine(change) << "\n";
+          err << where
+              << Fill(say::kTitleStoredAs, {OneLine(TitleText(*cat.EntryAtRow(op.position))), OneLine(change)})
+              << "\n";
         break;
       case Op::Type::Add: break;
     }
     if (!done)
-      err << where << "nothing done: " << KindWord(op.kind) << " " << op.position << " is already "
-          << (op.type == Op::Type::Up ? "first" : "last") << "\n";
+      err << where
+          << Fill(op.type == Op::Type::Up ? say::kAlreadyFirst : say::kAlreadyLast,
+                  {KindName(op.kind), std::to_string(op.position)})
+          << "\n";
   }
   return applied;
 }
@@ -215,34 +236,35 @@ void WriteListTable(const CardSession& session, std::ostream& out) {
   struct Row {
     std::string kind, pos, file, date, size, title;
   };
-  std::vector<Row> rows{{"kind", "pos", "file", "date", "size", "title"}};
+  std::vector<Row> rows{{say::kListHeads[0], say::kListHeads[1], say::kListHeads[2], say::kListHeads[3],
+                        say::kListHeads[4], say::kListHeads[5]}};
   for (MediaKind k : kListKinds) {
     const MediaCatalogue& cat = session.Catalogue(k);
     for (int r = 1; r <= cat.LiveCount(); ++r) {
       const MediaEntry* e = cat.EntryAtRow(r);
       if (!e) continue;
-      rows.push_back({KindWord(k), std::to_string(r), OneLine(e->cardName), OneLine(e->dateText),
+      rows.push_back({KindName(k), std::to_string(r), OneLine(e->cardName), OneLine(e->dateText),
                       std::to_string(e->size), OneLine(TitleText(*e))});
     }
   }
   size_t w[5] = {};
   for (const Row& row : rows) {
-    w[0] = std::max(w[0], row.kind.size());
-    w[1] = std::max(w[1], row.pos.size());
-    w[2] = std::max(w[2], row.file.size());
-    w[3] = std::max(w[3], row.date.size());
-    w[4] = std::max(w[4], row.size.size());
+    w[0] = std::max(w[0], Columns(row.kind));
+    w[1] = std::max(w[1], Columns(row.pos));
+    w[2] = std::max(w[2], Columns(row.file));
+    w[3] = std::max(w[3], Columns(row.date));
+    w[4] = std::max(w[4], Columns(row.size));
   }
-  const auto left = [](const std::string& s, size_t n) { return s + std::string(n - s.size(), ' '); };
-  const auto right = [](const std::string& s, size_t n) { return std::string(n - s.size(), ' ') + s; };
+  const auto left = [](const std::string& s, size_t n) { return s + std::string(n - Columns(s), ' '); };
+  const auto right = [](const std::string& s, size_t n) { return std::string(n - Columns(s), ' ') + s; };
   for (const Row& row : rows)
     out << left(row.kind, w[0]) << "  " << right(row.pos, w[1]) << "  " << left(row.file, w[2]) << "  "
         << left(row.date, w[3]) << "  " << right(row.size, w[4]) << "  " << row.title << "\n";
   out << "\n";
-  for (MediaKind k : kListKinds)
-    out << session.Catalogue(k).LiveCount() << " " << PluralKind(k)
-        << (k == MediaKind::Movie ? "; " : ", ");
-  out << session.space.Free() << " of " << session.space.capacity << " bytes free\n";
+  const auto count = [&](MediaKind k) { return std::to_string(session.Catalogue(k).LiveCount()); };
+  out << Fill(say::kListSummary, {count(MediaKind::Image), count(MediaKind::Melody), count(MediaKind::Movie),
+                                  std::to_string(session.space.Free()), std::to_string(session.space.capacity)})
+      << "\n";
 }
 
 void WriteListJson(const CardSession& session, const std::string& cardText, std::ostream& out) {
@@ -290,18 +312,16 @@ int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool
   const ParsedOps parsed = ParseOps(text, lossyTitles);
   if (!parsed.Ok()) {
     for (const OpsError& e : parsed.errors)
-      io.err << (opsPath == "-" ? std::string("<stdin>") : opsPath) << ": line " << e.line << ": "
-             << e.message << "\n";
-    io.err << "nothing was done: the card is untouched\n";
+      io.err << Fill(say::kOpsLineError, {opsPath == "-" ? say::kStdinName : opsPath, std::to_string(e.line), e.message})
+             << "\n";
+    io.err << say::kUntouched << "\n";
     return kExitUsage;
   }
   if (!CardFolderOrSay(card, io.err)) return kExitUsage;
   // The command line loads any folder without asking whether it is a card: a
   // folder without the handset's layout is written only when --yes says so.
   if (RealFileOps fileOps; !dryRun && !yes && !HoldsCardLayout(card, fileOps)) {
-    io.err << "not a card: " << card.string()
-           << " holds no PRIVATE\\DOCOMO or SD_VIDEO folder; nothing was done"
-              " (--yes writes it anyway)\n";
+    io.err << Fill(say::kNotACard, {card.string()}) << "\n";
     return kExitUsage;
   }
 
@@ -312,14 +332,12 @@ int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool
   // Nothing goes on top of an update that is not finished, nor beside another
   // program's.
   if (!dryRun && session.journalUse == CardSession::JournalUse::Blocks) {
-    io.err << "nothing was done: the operations are not applied "
-           << (loaded.lockedBy.empty() ? "on top of an interrupted update (see above)\n"
-                                       : "while another program writes the card (see above)\n");
+    io.err << (loaded.lockedBy.empty() ? say::kNotOnInterrupted : say::kNotBesideOther) << "\n";
     return kExitProblems;
   }
   const Applied applied = ApplyOps(session, parsed.ops, prompts, io.err);
   if (applied.missingItem) {
-    io.err << "nothing was done: the card is untouched\n";
+    io.err << say::kUntouched << "\n";
     return kExitUsage;
   }
   const int editsExit = applied.notAdded ? kExitProblems : kExitOk;
@@ -334,7 +352,7 @@ int RunApply(const fs::path& card, const std::string& opsPath, bool dryRun, bool
     io.out << "\n";
     for (const CommitStep& step : plan.steps) io.out << DescribeStep(plan, step) << "\n";
     for (const std::string& refused : plan.refused)
-      io.err << "left alone, it would lead outside the card: " << OneLine(refused) << "\n";
+      io.err << Fill(say::kLeftAloneOutside, {OneLine(refused)}) << "\n";
     return editsExit;
   }
 
@@ -349,26 +367,24 @@ int RunRecovery(const fs::path& card, Recovery recovery, Streams io) {
   const InterruptedChoice choice = recovery == Recovery::Finish ? InterruptedChoice::Finish : InterruptedChoice::Revert;
   if (!Load(session, card, prompts, io.err, choice, &loaded)) return kExitUsage;
   if (!loaded.lockedBy.empty() || !loaded.unplaced.empty()) {
-    io.err << "nothing was done (see above)\n";
+    io.err << say::kNothingDone << "\n";
     return kExitProblems;
   }
   if (!loaded.interrupted) {
-    io.err << "no interrupted update on the card: nothing to "
-           << (recovery == Recovery::Finish ? "finish\n" : "return to\n");
+    io.err << (recovery == Recovery::Finish ? say::kNothingToFinish : say::kNothingToRevert) << "\n";
     return kExitOk;
   }
   // Taken up as the load began: finished or undone, or said why not.
   if (loaded.recovered || !loaded.recoveryMessage.empty()) {
     if (!loaded.recovered) {
-      io.err << "nothing more was done (see above)\n";
+      io.err << say::kNothingMoreDone << "\n";
       return kExitProblems;
     }
     WriteListTable(session, io.out);
     return kExitOk;
   }
   if (recovery == Recovery::Revert && !loaded.reverting) {
-    io.err << "the interrupted update can only be finished (fenmora-cli finish): it had started removing files,\n"
-              "or it was itself finishing or undoing an earlier one\n";
+    io.err << say::kOnlyFinish << "\n";
     return kExitProblems;
   }
   return CommitAndList(session, card, prompts, kExitOk, io);
@@ -397,14 +413,14 @@ int RunBackup(const fs::path& card, const std::optional<fs::path>& into, Streams
   const fs::path root = fs::absolute(into ? *into : DefaultBackupRoot());
   // A backup inside the card would copy itself into itself.
   if (IsInside(card, root)) {
-    io.err << "the backup folder lies on the card itself: " << root.string() << "\n";
+    io.err << Fill(say::kBackupOnCard, {root.string()}) << "\n";
     return kExitUsage;
   }
   RealFileOps ops;
   SilentProgress progress;
   const BackupResult result = BackupCard(card, root, std::time(nullptr), ops, progress);
   if (!result.refusal.empty()) {
-    io.err << result.refusal << "\nnothing was backed up\n";
+    io.err << result.refusal << "\n" << say::kNothingBackedUp << "\n";
     return kExitProblems;
   }
   io.out << result.folder.string() << "\n";
@@ -417,11 +433,11 @@ int RunRestore(const fs::path& backup, const fs::path& card, bool dryRun, Stream
   if (!CardFolderOrSay(card, io.err)) return kExitUsage;
   std::error_code ec;
   if (!fs::is_directory(backup, ec)) {
-    io.err << "not a backup folder: " << backup.string() << "\n";
+    io.err << Fill(say::kNotABackup, {backup.string()}) << "\n";
     return kExitUsage;
   }
   if (IsInside(card, fs::absolute(backup))) {
-    io.err << "the backup folder lies on the card itself: " << backup.string() << "\n";
+    io.err << Fill(say::kBackupOnCard, {backup.string()}) << "\n";
     return kExitUsage;
   }
   RealFileOps ops;
@@ -459,10 +475,10 @@ int RunCheck(const fs::path& card, Streams io) {
     if (!f.information) ++problems;
   }
   if (problems == 0) {
-    io.out << "no problems found\n";
+    io.out << say::kNoProblems << "\n";
     return kExitOk;
   }
-  io.out << problems << " problem(s) found\n";
+  io.out << Fill(say::kProblemsFound, {std::to_string(problems)}) << "\n";
   return kExitProblems;
 }
 
@@ -508,7 +524,7 @@ struct Command {
   const char* name;
   std::vector<const char*> positionals;  // "CARD", "OPS"
   std::vector<Option> options;
-  const char* help;  // its description, four spaces in, one line per line
+  const char* help;  // its description, four spaces in, one line per line (in the run's language)
   int (*run)(const Args&, Streams);
 
   std::string Synopsis() const {
@@ -531,13 +547,40 @@ const Command kCommands[] = {
     {"list",
      {"CARD"},
      {{"--json", nullptr}},
+     Say("    CARD（カードのルートフォルダー）にあるカードの待ち受け画像・着メロ・ムービーの\n"
+     "    一覧を表示します：種類、番号、ファイル、日付、サイズ、タイトル．--json を付けると\n"
+     "    代わりに JSON のオブジェクトを一つ表示します．\n",
      "    Print the image, melody and movie lists of the card at CARD (its root\n"
      "    folder): kind, position, file, date, size and title. --json prints one\n"
-     "    JSON object instead.\n",
+     "    JSON object instead.\n"),
      [](const Args& a, Streams io) { return RunList(a.Card(), a.Flag("--json"), io); }},
     {"apply",
      {"CARD", "OPS"},
      {{"--dry-run", nullptr}, {"--yes", nullptr}, {"--convert", nullptr}, {"--lossy-titles", nullptr}},
+     Say("    ファイル OPS（\"-\" は標準入力）の操作を一行に一つずつ、ウィンドウのボタンと同じ\n"
+     "    ように行い、カードに書き込み、読み込み直して一覧を表示します．KIND は image、\n"
+     "    melody、movie のどれか、POS は 1 から数えた一覧の位置です：\n"
+     "        add KIND PATH      delete KIND POS    up KIND POS    down KIND POS\n"
+     "        renumber KIND      title KIND POS TEXT\n"
+     "    空の行と \"#\" で始まる行は読み飛ばします．まずすべての行を調べ、一行でも誤りが\n"
+     "    あれば何もしません．その時点で（前の行の操作のあとで）一覧に無い項目を指す行が\n"
+     "    あると、カードに書き込む前にすべてを止めます．カードにそのままでは保存できない\n"
+     "    タイトル（Shift-JIS に無い文字、または Shift-JIS で 64 バイトを超えるもの）も\n"
+     "    同じです．--lossy-titles を付けると、その文字を \"?\" にし、64 バイトに切り詰めて\n"
+     "    保存し、変えたところを一つずつ示します．--dry-run は要約と、予定したテーブルの\n"
+     "    書き込みとファイル操作を表示し、何も変えません．--yes を付けると、大きさの上限を\n"
+     "    超えるファイルや一覧にすでにある項目の複製も追加し（付けないと追加しません）、\n"
+     "    PRIVATE\\DOCOMO も SD_VIDEO も無いフォルダーにも書き込みます（付けないと断ります）．\n"
+     "    空のファイル、フォルダー、FIFO、デバイス、4 GiB - 1 バイトを超えるファイルは決して\n"
+     "    追加しません．--convert を付けると、携帯電話が表示しない画像（PNG、プログレッシブ\n"
+     "    JPEG、大きすぎるものなど）を 240 x 320 ピクセル・100 KB 以内のベースライン JPEG に\n"
+     "    変換し、40 KB を超える MIDI ファイルを小さくします．ムービーは携帯電話が再生する\n"
+     "    3GP ファイル（176 x 144、毎秒 15 フレーム、MPEG-4 と AMR-NB、300 KB 以内）にします．\n"
+     "    全体が収まらないときは最初の何秒かだけにし（その行に長さを示します）、標準エラーが\n"
+     "    端末なら進み具合を表示します．--dry-run でも大きさを示すために変換します．\n"
+     "    ユーザーのファイルは読むだけです．カードに収まらないファイル（クラスター単位で\n"
+     "    数えます）があると、それより後の追加を止めます．更新が中断されたカードでは apply は\n"
+     "    何もしません（終了状態 1）：先に finish か revert で片付けてください．\n",
      "    Apply the operations in the file OPS (\"-\": standard input), one a line,\n"
      "    as the window's buttons do, then write the card, reload it and print the\n"
      "    lists. KIND is image, melody or movie; POS a list position from 1:\n"
@@ -564,7 +607,7 @@ const Command kCommands[] = {
      "    when that is a terminal; --dry-run converts too, to say the size. The\n"
      "    user's files are only read. A file that does not fit on the card (counted\n"
      "    in whole clusters) stops the later adds. On a card with an interrupted\n"
-     "    update apply does nothing (exit 1): finish or revert deals with it first.\n",
+     "    update apply does nothing (exit 1): finish or revert deals with it first.\n"),
      [](const Args& a, Streams io) {
        return RunApply(a.Card(), a.positionals[1], a.Flag("--dry-run"), a.Flag("--yes"), io,
                        a.Flag("--convert"), a.Flag("--lossy-titles"));
@@ -572,9 +615,12 @@ const Command kCommands[] = {
     {"backup",
      {"CARD"},
      {{"--into", "DIR"}},
+     Say("    PRIVATE、SD_VIDEO、DCIM を DIR（省略時はウィンドウのバックアップフォルダー）の中の\n"
+     "    日時付きの新しいフォルダーにコピーし、そのフォルダーを表示します．カードはロックを\n"
+     "    取って読みます．更新が中断されたカードは断ります．\n",
      "    Copy PRIVATE, SD_VIDEO and DCIM into a new time-stamped folder in DIR\n"
      "    (default: the window's backup folder) and print that folder. Reads the\n"
-     "    card under its lock; a card whose update was interrupted is refused.\n",
+     "    card under its lock; a card whose update was interrupted is refused.\n"),
      [](const Args& a, Streams io) {
        const auto into = a.Value("--into");
        return RunBackup(a.Card(), into ? std::optional<fs::path>(*into) : std::nullopt, io);
@@ -582,6 +628,12 @@ const Command kCommands[] = {
     {"restore",
      {"BACKUP", "CARD"},
      {{"--dry-run", nullptr}},
+     Say("    カードの一覧を、バックアップフォルダー BACKUP（\"backup\" が作ったもの．まず目録と\n"
+     "    照らし合わせ、完全でないものや中身の違うものは断ります）の一覧にします．更新と\n"
+     "    同じように行い、同じ中身を持つカードのファイルは名前を変え、それ以外はバックアップ\n"
+     "    からコピーします．カードのファイルは何も削除しません：バックアップに無いファイルは\n"
+     "    残し（邪魔になるものは *.fmkeep に移して）、その名前を示します．要約と一覧を表示\n"
+     "    します．--dry-run は要約と予定したすべての手順を表示し、何も変えません．\n",
      "    Make the card's lists those of the backup folder BACKUP (one that\n"
      "    \"backup\" made, checked first against its manifest: a backup that is\n"
      "    not complete or whose files differ is refused), as a commit: the card's\n"
@@ -589,56 +641,76 @@ const Command kCommands[] = {
      "    the backup. Nothing on the card is deleted: files the backup does not\n"
      "    have stay (moved aside as *.fmkeep where they stand in the way) and are\n"
      "    named. Prints the summary, then the lists; --dry-run prints the summary\n"
-     "    and every planned step, and changes nothing.\n",
+     "    and every planned step, and changes nothing.\n"),
      [](const Args& a, Streams io) {
        return RunRestore(a.positionals[0], a.positionals[1], a.Flag("--dry-run"), io);
      }},
     {"check",
      {"CARD"},
      {},
+     Say("    ファイルが無い、またはサイズの違う登録、どのテーブルにも載っていないファイル、\n"
+     "    大文字と小文字だけが違う名前、短くなった一覧が残したテーブル、中断された更新が\n"
+     "    残したファイルを報告します．実在するファイルを一つも指さないテーブルは情報として\n"
+     "    だけ示します．\n",
      "    Report records whose file is missing or holds another size, files no\n"
      "    table lists, names that differ only in case, tables a shorter list left\n"
      "    behind, and files left by an interrupted commit. A table that names no\n"
-     "    existing file is information only.\n",
+     "    existing file is information only.\n"),
      [](const Args& a, Streams io) { return RunCheck(a.Card(), io); }},
     {"finish",
      {"CARD"},
      {},
+     Say("    中断されたカードの更新（カードが抜かれた、プログラムが落ちたなど）を完了します：\n"
+     "    ジャーナルの手順のうち、カードの上で済んでいないものを行い、一覧を表示します．\n"
+     "    apply が自分でこれを行うことはありません：更新が中断されたカードでは断り、list と\n"
+     "    check がまずそのことを示します．カードがある手順の前でも後でもないとき、またはもう\n"
+     "    一度コピーするファイルが更新の選んだものと同じでなくなっているときは何もしません．\n",
      "    Finish an update of the card that was interrupted (a card pulled out, a\n"
      "    crash): carry out the steps of its journal the card shows not done, then\n"
      "    print the lists. apply never does this by itself: on a card with an\n"
      "    interrupted update it refuses, and list and check say so first. Nothing\n"
      "    is done where the card is neither before nor after a step, or where a\n"
-     "    file to copy again is no longer exactly the one the update chose.\n",
+     "    file to copy again is no longer exactly the one the update chose.\n"),
      [](const Args& a, Streams io) { return RunRecovery(a.Card(), Recovery::Finish, io); }},
     {"revert",
      {"CARD"},
      {},
+     Say("    最後の更新が中断されたカードを、その更新の前の状態に戻します（finish は代わりに\n"
+     "    完了させます）：ジャーナルの手順のうちカードの上で済んでいるものを逆の順に取り消し、\n"
+     "    一覧を表示します．ファイルの削除が始まっていた更新は完了させることしかできません．\n",
      "    Return a card whose last update was interrupted to its state before that\n"
      "    update (finish completes it instead): undo, in reverse, the steps of its\n"
      "    journal the card shows done, then print the lists. Once the update had\n"
-     "    begun removing files it can only be finished.\n",
+     "    begun removing files it can only be finished.\n"),
      [](const Args& a, Streams io) { return RunRecovery(a.Card(), Recovery::Revert, io); }},
     {"midi",
      {"SOURCE", "DEST"},
      {},
+     Say("    メロディ SOURCE を Standard MIDI File の DEST に書き出します：携帯電話の MLD\n"
+     "    メロディは変換し（ADPCM の音声など、General MIDI のシンセサイザーで鳴らせないものは\n"
+     "    省いて名前を示します）、MIDI ファイルはそのままコピーします．DEST は決して置き換え\n"
+     "    ません．SOURCE が読めるメロディでないとき、または DEST を書けないときは終了状態 1 です．\n",
      "    Write the melody SOURCE as a Standard MIDI File DEST: an MLD melody of the\n"
      "    handset is converted (what a General MIDI synthesizer cannot play, such\n"
      "    as ADPCM voices, is left out and named), a MIDI file is copied as it is.\n"
      "    DEST is never replaced. Exit status 1 when SOURCE is no melody that can\n"
-     "    be read or DEST cannot be written.\n",
+     "    be read or DEST cannot be written.\n"),
      [](const Args& a, Streams io) { return RunMidi(a.positionals[0], a.positionals[1], io); }},
     {"export",
      {"CARD"},
      {{"--into", "DIR", true}},
+     Say("    三つの一覧のすべての項目を DIR/images、DIR/melodies、DIR/movies に\n"
+     "    \"001 <タイトル>.<拡張子>\" としてコピーし、MLD のメロディはその横に MIDI ファイル\n"
+     "    （\"001 <タイトル>.mid\"）としても書き出します．カードには何も書き込まず、DIR の\n"
+     "    ファイルも置き換えません．--into は必須です．\n",
      "    Copy every item of the three lists into DIR/images, DIR/melodies and\n"
      "    DIR/movies as \"001 <title>.<ext>\", and each MLD melody also as a MIDI\n"
      "    file beside it (\"001 <title>.mid\"). Nothing on the card is written and\n"
-     "    no file in DIR is replaced. --into is required.\n",
+     "    no file in DIR is replaced. --into is required.\n"),
      [](const Args& a, Streams io) {
        const auto into = a.Value("--into");
        if (!into) {
-         io.err << "fenmora-cli: export needs --into DIR\n";
+         io.err << "fenmora-cli: " << say::kExportNeedsInto << "\n";
          return kExitUsage;
        }
        return RunExport(a.Card(), *into, io);
@@ -648,16 +720,16 @@ const Command kCommands[] = {
 std::string And(const std::vector<const char*>& words) {
   std::string text;
   for (size_t i = 0; i < words.size(); ++i)
-    text += (i == 0 ? "" : i + 1 == words.size() ? " and " : ", ") + std::string(words[i]);
+    text += (i == 0 ? "" : i + 1 == words.size() ? say::kAnd : say::kComma) + std::string(words[i]);
   return text;
 }
 
 int Usage(Streams io, const std::string& why) {
   io.err << "fenmora-cli: " << why << "\n";
-  const char* lead = "usage: ";
+  std::string lead = say::kUsage;
   for (const Command& c : kCommands) {
     io.err << lead << "fenmora-cli " << c.Synopsis() << "\n";
-    lead = "       ";
+    lead = std::string(Columns(say::kUsage), ' ');
   }
   io.err << lead << "fenmora-cli --help | --version\n";
   return kExitUsage;
@@ -666,19 +738,20 @@ int Usage(Streams io, const std::string& why) {
 }  // namespace
 
 std::string HelpText() {
-  std::string text = VersionText() + " - the F900i's SD card from a terminal\n\n";
+  std::string text = VersionText() + say::kTagline + "\n\n";
   for (const Command& c : kCommands) text += "fenmora-cli " + c.Synopsis() + "\n" + c.help;
-  return text +
-         "fenmora-cli --help | --version\n"
-         "\n"
-         "Exit status: 0 success; 1 a file operation failed, a file was not added or\n"
-         "check found something (each named on standard error); 2 bad usage, a bad\n"
-         "OPS line (one naming an item that does not exist included) or no card at\n"
-         "CARD.\n";
+  return text + "fenmora-cli --help | --version\n\n" +
+         Say("終了状態: 0 成功．1 ファイル操作の失敗、追加されなかったファイル、または check が\n"
+             "見つけたもの（それぞれ標準エラーに示します）．2 使い方の誤り、OPS の誤った行（無い\n"
+             "項目を指す行を含む）、または CARD にカードが無いとき．\n",
+             "Exit status: 0 success; 1 a file operation failed, a file was not added or\n"
+             "check found something (each named on standard error); 2 bad usage, a bad\n"
+             "OPS line (one naming an item that does not exist included) or no card at\n"
+             "CARD.\n");
 }
 
 int Main(const std::vector<std::string>& args, Streams io) {
-  if (args.empty()) return Usage(io, "no command given");
+  if (args.empty()) return Usage(io, say::kNoCommand);
   for (const std::string& a : args) {
     if (a == "--") break;
     if (a == "--help" || a == "-h") {
@@ -693,7 +766,7 @@ int Main(const std::vector<std::string>& args, Streams io) {
   const Command* command = nullptr;
   for (const Command& c : kCommands)
     if (args[0] == c.name) command = &c;
-  if (!command) return Usage(io, "unknown command \"" + OneLine(args[0]) + "\"");
+  if (!command) return Usage(io, Fill(say::kUnknownCommand, {OneLine(args[0])}));
 
   Args parsed;
   bool optionsEnded = false;
@@ -714,7 +787,7 @@ int Main(const std::vector<std::string>& args, Streams io) {
       std::string value;
       if (eq != std::string::npos) value = a.substr(eq + 1);
       else if (i + 1 < args.size()) value = args[++i];
-      if (value.empty()) return Usage(io, name + " needs a value");
+      if (value.empty()) return Usage(io, Fill(say::kNeedsValue, {name}));
       parsed.values.emplace_back(name, value);
       continue;
     }
@@ -722,12 +795,12 @@ int Main(const std::vector<std::string>& args, Streams io) {
       parsed.flags.push_back(a);
       continue;
     }
-    return Usage(io, "unknown option \"" + OneLine(a) + "\" for " + command->name);
+    return Usage(io, Fill(say::kUnknownOption, {OneLine(a), command->name}));
   }
   if (parsed.positionals.size() != command->positionals.size())
-    return Usage(io, std::string(command->name) + " takes " + And(command->positionals));
+    return Usage(io, Fill(say::kTakes, {command->name, And(command->positionals)}));
   for (const std::string& p : parsed.positionals)
-    if (p.empty()) return Usage(io, "an empty path");
+    if (p.empty()) return Usage(io, say::kEmptyPath);
   return command->run(parsed, io);
 }
 

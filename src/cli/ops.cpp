@@ -3,6 +3,7 @@
 #include <limits>
 #include <optional>
 
+#include "cli/cli_texts.h"
 #include "editing/editing.h"
 #include "platform/cp932.h"
 #include "platform/numbers.h"
@@ -79,40 +80,39 @@ std::string Quoted(std::string_view w) {
 // Parses one line that is neither blank nor a comment. Returns the error
 // message, or an empty text when op was filled.
 std::string ParseLine(std::string_view line, Op& op) {
-  if (line.find('\0') != std::string_view::npos) return "the line holds a NUL byte";
+  if (line.find('\0') != std::string_view::npos) return say::kNulInLine;
   LineReader r(line);
   const std::string_view opWord = r.Word();
   const auto type = TypeOf(opWord);
-  if (!type) return "unknown operation " + Quoted(opWord) + " (add, delete, up, down, renumber, title)";
+  if (!type) return Fill(say::kUnknownOperation, {Quoted(opWord)});
   op.type = *type;
-  if (r.AtEnd()) return "missing KIND (image, melody or movie) after " + std::string(opWord);
+  if (r.AtEnd()) return Fill(say::kMissingKind, {opWord});
   const std::string_view kindWord = r.Word();
   const auto kind = KindOf(kindWord);
-  if (!kind) return "unknown kind " + Quoted(kindWord) + " (image, melody or movie)";
+  if (!kind) return Fill(say::kUnknownKind, {Quoted(kindWord)});
   op.kind = *kind;
   switch (op.type) {
     case Op::Type::Add:
-      if (r.AtEnd()) return "missing PATH after add " + std::string(kindWord);
+      if (r.AtEnd()) return Fill(say::kMissingPath, {kindWord});
       op.argument = std::string(r.Rest());
       return {};
     case Op::Type::Renumber:
-      if (!r.AtEnd()) return "unexpected text after renumber " + std::string(kindWord);
+      if (!r.AtEnd()) return Fill(say::kTextAfterRenumber, {kindWord});
       return {};
     case Op::Type::Delete:
     case Op::Type::Up:
     case Op::Type::Down:
     case Op::Type::Title: {
-      if (r.AtEnd()) return "missing POS after " + std::string(opWord) + " " + std::string(kindWord);
+      if (r.AtEnd()) return Fill(say::kMissingPos, {opWord, kindWord});
       const std::string_view posWord = r.Word();
       const auto pos = PositionOf(posWord);
-      if (!pos) return "position " + Quoted(posWord) + " is not a number";
+      if (!pos) return Fill(say::kPosNotNumber, {Quoted(posWord)});
       op.position = *pos;
       if (op.type == Op::Type::Title) {
-        if (r.AtEnd()) return "missing TEXT after title " + std::string(kindWord) + " " + std::string(posWord);
+        if (r.AtEnd()) return Fill(say::kMissingText, {kindWord, posWord});
         op.argument = std::string(r.Rest());
       } else if (!r.AtEnd()) {
-        return "unexpected text after " + std::string(opWord) + " " + std::string(kindWord) + " " +
-               std::string(posWord);
+        return Fill(say::kTextAfter, {opWord, kindWord, posWord});
       }
       return {};
     }
@@ -135,11 +135,12 @@ const char* KindWord(MediaKind kind) {
 std::string TitleChange(std::string_view utf8) {
   std::string change;
   const std::vector<std::string> lost = Cp932Unrepresentable(utf8);
-  for (size_t i = 0; i < lost.size(); ++i) change += (i == 0 ? "\"" : ", \"") + lost[i] + "\"";
-  if (!lost.empty()) change += lost.size() == 1 ? " has no Shift-JIS form" : " have no Shift-JIS form";
+  std::string characters;
+  for (size_t i = 0; i < lost.size(); ++i) characters += (i == 0 ? "\"" : ", \"") + lost[i] + "\"";
+  if (!lost.empty()) change = Fill(lost.size() == 1 ? say::kNoShiftJisOne : say::kNoShiftJisMany, {characters});
   if (const size_t bytes = Utf8ToCp932(utf8).size(); bytes > kMaxTitleBytes)
-    change += (change.empty() ? "" : "; ") + std::to_string(bytes) + " bytes in Shift-JIS, cut to " +
-              std::to_string(kMaxTitleBytes);
+    change += (change.empty() ? "" : say::kChangeSeparator) +
+              Fill(say::kCutToBytes, {std::to_string(bytes), std::to_string(kMaxTitleBytes)});
   return change;
 }
 
@@ -160,7 +161,7 @@ ParsedOps ParseOps(std::string_view text, bool lossyTitles) {
     std::string error = ParseLine(line, op);
     if (error.empty() && op.type == Op::Type::Title && !lossyTitles)
       if (const std::string change = TitleChange(op.argument); !change.empty())
-        error = "the title cannot be stored as written: " + change + " (--lossy-titles stores it changed)";
+        error = Fill(say::kTitleNotAsWritten, {change});
     if (error.empty()) parsed.ops.push_back(std::move(op));
     else parsed.errors.push_back({number, error});
   }

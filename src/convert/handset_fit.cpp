@@ -238,10 +238,11 @@ Fitted HandsetFit::FitMovie(const fs::path& file, Prompts& prompts) {
   std::error_code ec;
   switch (converted.status) {
     case movie::Converted::Status::Done:
-      work.Note(std::string(texts::kMovieConverting) + shownPath + " -> " +
-                movie::LengthText(converted.seconds) + (converted.seconds + 0.05 < facts.seconds ? " (" : " (全体, ") +
-                std::to_string(converted.bytes) + " bytes, " + std::to_string(converted.videoRate / 1000) +
-                " kbit/s)");
+      work.Note(texts::kMovieConverting +
+                Fill(texts::kMovieConverted,
+                     {shownPath, movie::LengthText(converted.seconds),
+                      converted.seconds + 0.05 < facts.seconds ? "" : texts::kMovieWhole,
+                      std::to_string(converted.bytes), std::to_string(converted.videoRate / 1000)}));
       return {Fitted::Step::Converted, stored, ".3GP"};
     case movie::Converted::Status::Cancelled:
       fs::remove(stored, ec);

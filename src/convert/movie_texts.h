@@ -37,5 +37,10 @@ inline const char* const kMovieTooBusy = Say("下記のファイルは映像の�
     "The file below has too much motion and detail to fit the bit rate the handset plays.\nSkipped.\n");
 inline const char* const kMovieConverting = Say("変換中: ",
     "Converting: ");
+// What a conversion made: the source, its length, whether that is the whole,
+// the bytes and the video rate.
+inline const char* const kMovieConverted = Say("{1} -> {2}（{3}{4} バイト、{5} kbit/s）",
+    "{1} -> {2} ({3}{4} bytes, {5} kbit/s)");
+inline const char* const kMovieWhole = Say("全体、", "whole, ");
 
 }  // namespace fenmora::texts

@@ -1,5 +1,7 @@
 #include "media/mfi_midi.h"
 
+#include "platform/language.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -12,7 +14,15 @@
 
 namespace fenmora {
 
+const char* const kMfiNoMeloMark = Say("MFi メロディではありません：\"melo\" で始まっていません",
+                                "not an MFi melody: it does not begin with \"melo\"");
+const char* const kMfiHeaderCut = Say("MFi メロディではありません：ヘッダーが途中で切れています",
+                                "not an MFi melody: its header is cut short");
+const char* const kMfiNoTrack = Say("MFi メロディではありません：トラックがありません",
+                                "not an MFi melody: it holds no track");
+
 namespace {
+
 
 // The MIDI file counts 1920 ticks to the quarter note: every MFi timebase
 // (6 or 15 times a power of two up to 128) divides it, so each MFi tick is a
@@ -256,11 +266,11 @@ char Byte(int v) { return static_cast<char>(v & 0xFF); }
 std::optional<MfiConversion> ConvertMfiToSmf(std::string_view bytes, std::string* why) {
   const Bytes b(bytes);
   if (!b.Has(0, 4) || b.Sub(0, 4) != "melo") {
-    if (why) *why = "not an MFi melody: it does not begin with \"melo\"";
+    if (why) *why = kMfiNoMeloMark;
     return std::nullopt;
   }
   if (!b.Has(0, 13)) {
-    if (why) *why = "not an MFi melody: its header is cut short";
+    if (why) *why = kMfiHeaderCut;
     return std::nullopt;
   }
   MfiConversion result;
@@ -294,7 +304,7 @@ std::optional<MfiConversion> ConvertMfiToSmf(std::string_view bytes, std::string
     p = end;
   }
   if (result.tracks == 0) {
-    if (why) *why = "not an MFi melody: it holds no track";
+    if (why) *why = kMfiNoTrack;
     return std::nullopt;
   }
 
@@ -531,16 +541,21 @@ std::optional<MfiConversion> ConvertMfiToSmf(std::string_view bytes, std::string
 std::string FindMfiTitleChunk(std::string_view bytes) { return ReadHeader(Bytes(bytes)).title; }
 
 std::string DescribeLeftOut(const MfiLeftOut& leftOut) {
+  // What was left out, counted: one English word for one, another for more.
+  static const char* const kSeparator = Say("、", ", ");
+  static const char* const kKinds[4][2] = {
+      {Say("ADPCM 音声チャンク {1} 個", "{1} ADPCM voice chunk"), Say("ADPCM 音声チャンク {1} 個", "{1} ADPCM voice chunks")},
+      {Say("FM 音色の変更 {1} 個", "{1} FM voice edit"), Say("FM 音色の変更 {1} 個", "{1} FM voice edits")},
+      {Say("メーカー独自のイベント {1} 個", "{1} vendor event"), Say("メーカー独自のイベント {1} 個", "{1} vendor events")},
+      {Say("General MIDI で意味を持たないイベント {1} 個", "{1} event of no General MIDI meaning"),
+       Say("General MIDI で意味を持たないイベント {1} 個", "{1} events of no General MIDI meaning")}};
+  const int counts[4] = {leftOut.audioChunks, leftOut.voiceEdits, leftOut.vendorEvents, leftOut.otherEvents};
   std::string text;
-  auto add = [&](int count, const char* one, const char* many) {
-    if (count == 0) return;
-    if (!text.empty()) text += ", ";
-    text += std::to_string(count) + " " + (count == 1 ? one : many);
-  };
-  add(leftOut.audioChunks, "ADPCM voice chunk", "ADPCM voice chunks");
-  add(leftOut.voiceEdits, "FM voice edit", "FM voice edits");
-  add(leftOut.vendorEvents, "vendor event", "vendor events");
-  add(leftOut.otherEvents, "event of no General MIDI meaning", "events of no General MIDI meaning");
+  for (int i = 0; i < 4; ++i) {
+    if (counts[i] == 0) continue;
+    if (!text.empty()) text += kSeparator;
+    text += Fill(kKinds[i][counts[i] == 1 ? 0 : 1], {std::to_string(counts[i])});
+  }
   return text;
 }
 

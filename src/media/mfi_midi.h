@@ -50,6 +50,11 @@ std::string FindMfiTitleChunk(std::string_view bytes);
 
 // The left-out items in a few words ("2 ADPCM voice chunks, 1 vendor event"),
 // empty when nothing was left out. English, for the command line.
+// Why bytes are no MFi melody that converts, as ConvertMfiToSmf says it.
+extern const char* const kMfiNoMeloMark;
+extern const char* const kMfiHeaderCut;
+extern const char* const kMfiNoTrack;
+
 std::string DescribeLeftOut(const MfiLeftOut& leftOut);
 
 }  // namespace fenmora

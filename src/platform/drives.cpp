@@ -1,5 +1,7 @@
 #include "platform/drives.h"
 
+#include "platform/language.h"
+
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
@@ -168,7 +170,8 @@ std::string FreeSpaceText(std::int64_t freeBytes) {
     if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ',';
     grouped += digits[i];
   }
-  return std::string("残り ") + (k < 0 ? "-" : "") + grouped + " KB ";
+  static const char* const kFree = Say("残り {1} KB ", "{1} KB free ");
+  return Fill(kFree, {(k < 0 ? "-" : "") + grouped});
 }
 
 bool FreeSpaceIsLow(std::int64_t freeBytes) { return freeBytes / 1024 < 1000; }

@@ -12,9 +12,17 @@
 #include <cstring>
 #include <system_error>
 
+#include "platform/language.h"
+
 namespace fenmora {
 
 namespace {
+
+// Reasons of this layer's own (the others are the system's).
+const char* const kNotPlainFile = Say("通常のファイルではありません", "not a plain file");
+const char* const kNotAFolder = Say("フォルダーではありません", "not a folder");
+const char* const kTargetExists = Say("rename: 同じ名前のものがすでにあります", "rename: target exists");
+const char* const kSourceNotPlain = Say("コピー元が通常のファイルではありません", "the source is not a plain file");
 
 OpResult Errno(const std::string& what) { return OpResult::Fail(what + ": " + std::strerror(errno)); }
 
@@ -64,7 +72,7 @@ OpResult OpenPlainFile(const fs::path& p, int& fd, struct stat& st) {
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
     fd = -1;
-    return OpResult::Fail("not a plain file");
+    return OpResult::Fail(kNotPlainFile);
   }
   return OpResult::Ok();
 }
@@ -194,7 +202,7 @@ bool RealFileOps::IsFolder(const fs::path& p) {
 OpResult RealFileOps::MakeFolders(const fs::path& p) {
   std::error_code ec;
   fs::create_directories(p, ec);
-  if (!ec && !IsFolder(p)) return OpResult::Fail("not a folder");
+  if (!ec && !IsFolder(p)) return OpResult::Fail(kNotAFolder);
   return FromCode(ec);
 }
 
@@ -210,7 +218,7 @@ OpResult RealFileOps::Rename(const fs::path& from, const fs::path& to) {
   // (A name that differs only in case is the same file on FAT: the commit
   // changes case through a name of its own, never straight.)
   // A file system without RENAME_NOREPLACE: look first, then rename.
-  if (Exists(to)) return OpResult::Fail("rename: target exists");
+  if (Exists(to)) return OpResult::Fail(kTargetExists);
   if (::rename(from.c_str(), to.c_str()) != 0) return Errno("rename");
   return OpResult::Ok();
 }
@@ -228,7 +236,7 @@ OpResult RealFileOps::CopyFile(const fs::path& from, const fs::path& to) {
   if (in < 0) return Errno("open source");
   if (struct stat st; ::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(in);
-    return OpResult::Fail("the source is not a plain file");
+    return OpResult::Fail(kSourceNotPlain);
   }
   const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (out < 0) {

@@ -53,6 +53,22 @@ const char* Say(const char* japanese, const char* english) {
   return CurrentLanguage() == Language::English ? english : japanese;
 }
 
+std::string Fill(std::string_view text, std::initializer_list<std::string_view> values) {
+  std::string out;
+  out.reserve(text.size() + 32);
+  for (size_t i = 0; i < text.size(); ++i) {
+    // "{n}" with n from 1 to 9 is a blank; any other brace is itself.
+    if (text[i] == '{' && i + 2 < text.size() && text[i + 2] == '}' && text[i + 1] >= '1' && text[i + 1] <= '9') {
+      const size_t n = static_cast<size_t>(text[i + 1] - '1');
+      if (n < values.size()) out += *(values.begin() + n);
+      i += 2;
+      continue;
+    }
+    out += text[i];
+  }
+  return out;
+}
+
 const std::vector<TextPair>& SaidTexts() { return Registry(); }
 
 }  // namespace fenmora

@@ -11,6 +11,8 @@
 // never texts: they pass through as they are.
 #pragma once
 
+#include <initializer_list>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -25,6 +27,11 @@ Language CurrentLanguage();
 
 // The text in the language of this run.
 const char* Say(const char* japanese, const char* english);
+
+// A text with blanks: "{1}", "{2}", ... each stands for the value of that
+// number, so that each language puts the values where its sentence needs them
+// ("line {1}: " / "{1} 行目："). Both languages of a text have the same blanks.
+std::string Fill(std::string_view text, std::initializer_list<std::string_view> values);
 
 // Every text said so far, both ways (for the check that none lacks one).
 struct TextPair {

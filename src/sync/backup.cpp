@@ -68,33 +68,33 @@ struct Copier {
     if (cancelled) return;
     if (progress && !progress->Step(++done, total)) {
       cancelled = true;
-      Fail("コピー: " + from.string(), "キャンセルされました");
+      Fail(texts::kDoingCopy + from.string(), texts::kCancelledReason);
       return;
     }
     struct stat st;
     if (::lstat(from.c_str(), &st) != 0) {
-      Fail("コピー: " + from.string(), "見つかりません");
+      Fail(texts::kDoingCopy + from.string(), texts::kNotFoundReason);
       return;
     }
     if (S_ISLNK(st.st_mode)) {
       std::error_code ec;
       const fs::path target = fs::read_symlink(from, ec);
-      if (ec) return Fail("コピー: " + from.string(), ec.message());
+      if (ec) return Fail(texts::kDoingCopy + from.string(), ec.message());
       if (ops.Exists(to)) ops.Remove(to);
-      if (OpResult r = ops.Symlink(target, to); !r) Fail("コピー: " + from.string(), r.error);
+      if (OpResult r = ops.Symlink(target, to); !r) Fail(texts::kDoingCopy + from.string(), r.error);
       return;
     }
     if (S_ISREG(st.st_mode)) {
-      if (OpResult r = ops.CopyFile(from, to); !r) Fail("コピー: " + from.string(), r.error);
+      if (OpResult r = ops.CopyFile(from, to); !r) Fail(texts::kDoingCopy + from.string(), r.error);
       return;
     }
-    if (!S_ISDIR(st.st_mode)) return Fail("コピー: " + from.string(), "通常のファイルではありません");
-    if (OpResult r = ops.MakeFolders(to); !r) return Fail("フォルダ作成: " + to.string(), r.error);
+    if (!S_ISDIR(st.st_mode)) return Fail(texts::kDoingCopy + from.string(), texts::kNotPlainFileReason);
+    if (OpResult r = ops.MakeFolders(to); !r) return Fail(texts::kDoingMakeFolder + to.string(), r.error);
     std::error_code ec;
     std::vector<fs::path> children;
     for (fs::directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec))
       children.push_back(it->path());
-    if (ec) Fail("フォルダ読み込み: " + from.string(), ec.message());
+    if (ec) Fail(texts::kDoingReadFolder + from.string(), ec.message());
     std::sort(children.begin(), children.end());
     for (const fs::path& child : children) Copy(child, to / child.filename());
   }
@@ -121,7 +121,7 @@ void ListInto(FileOps& ops, const fs::path& folder, const std::string& prefix,
               std::vector<ManifestEntry>& out, std::vector<CommitFailure>& failures) {
   std::vector<std::string> names;
   if (OpResult r = ops.ListFolder(folder, names); !r)
-    return failures.push_back({"フォルダ読み込み: " + folder.string(), r.error});
+    return failures.push_back({texts::kDoingReadFolder + folder.string(), r.error});
   for (const std::string& name : names) {
     const fs::path p = folder / name;
     const std::string path = prefix + name;
@@ -132,7 +132,7 @@ void ListInto(FileOps& ops, const fs::path& folder, const std::string& prefix,
     } else if (st.regular) {
       const std::string hash = HashFile(ops, p);
       if (hash.empty()) {
-        failures.push_back({"読み込み: " + p.string(), "読み込めません"});
+        failures.push_back({texts::kDoingRead + p.string(), texts::kUnreadableReason});
         continue;
       }
       out.push_back({path, false, std::stoll(hash.substr(hash.find(':') + 1)), hash});
@@ -140,7 +140,7 @@ void ListInto(FileOps& ops, const fs::path& folder, const std::string& prefix,
       std::error_code ec;
       const fs::path target = fs::read_symlink(p, ec);
       if (ec) {
-        failures.push_back({"読み込み: " + p.string(), "通常のファイルではありません"});
+        failures.push_back({texts::kDoingRead + p.string(), texts::kNotPlainFileReason});
         continue;
       }
       const std::string text = target.string();
@@ -250,7 +250,7 @@ OpResult MakeUniqueFolder(FileOps& ops, const fs::path& parent, const std::strin
     }
     if (!ops.Exists(candidate)) return r;  // not taken by another: a real failure
   }
-  return OpResult::Fail("mkdir: no free name");
+  return OpResult::Fail(texts::kNoFreeNameReason);
 }
 
 // A backup that is not whole takes a name that says so (never one that is
@@ -269,7 +269,7 @@ void NameAsNotWhole(FileOps& ops, BackupResult& result) {
     }
     if (!ops.Exists(to)) break;
   }
-  result.failures.push_back({"名前の変更: " + from.string(), r.ok ? "no free name" : r.error});
+  result.failures.push_back({texts::kDoingRename + from.string(), r.ok ? texts::kNoFreeNameReason : r.error});
 }
 
 }  // namespace
@@ -292,7 +292,7 @@ BackupResult BackupCard(const fs::path& cardRoot, const fs::path& backupRoot, st
   OpResult r = ops.MakeFolders(backupRoot);
   if (r) r = MakeUniqueFolder(ops, backupRoot, BackupStamp(now), result.folder);
   if (!r) {
-    result.failures.push_back({"フォルダ作成: " + result.folder.string(), r.error});
+    result.failures.push_back({texts::kDoingMakeFolder + result.folder.string(), r.error});
     return result;
   }
   for (const char* name : kBackupFolders) {
@@ -305,17 +305,17 @@ BackupResult BackupCard(const fs::path& cardRoot, const fs::path& backupRoot, st
     const std::vector<ManifestEntry> files = ListBackupFiles(ops, result.folder, result.failures);
     if (result.failures.empty()) {
       if (r = ops.WriteFile(result.folder / kManifestName, EncodeManifest(files)); !r)
-        result.failures.push_back({"書き込み: " + (result.folder / kManifestName).string(), r.error});
+        result.failures.push_back({texts::kDoingWrite + (result.folder / kManifestName).string(), r.error});
     }
     // The copies and the manifest are durable before the mark says they are
     // complete; then the mark itself, before the user is told so.
     for (const char* mark : {kCompleteMarkName, ""}) {
       if (!result.failures.empty()) break;
       if (r = ops.Flush(result.folder); !r) {
-        result.failures.push_back({"書き込みの確定: " + result.folder.string(), r.error});
+        result.failures.push_back({texts::kDoingFlush + result.folder.string(), r.error});
       } else if (*mark) {
         if (r = ops.WriteFile(result.folder / mark, "complete\n"); !r)
-          result.failures.push_back({"書き込み: " + (result.folder / mark).string(), r.error});
+          result.failures.push_back({texts::kDoingWrite + (result.folder / mark).string(), r.error});
       }
     }
   }

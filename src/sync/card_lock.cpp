@@ -152,7 +152,7 @@ std::string StampText(long long since) {
 bool LockHolder::OtherHost() const { return host != HostName(); }
 
 std::string DescribeHolder(const LockHolder& h) {
-  return "ホスト " + h.host + " のプロセス " + std::to_string(h.pid) + "（" + StampText(h.since) + " から）";
+  return Fill(texts::kLockHolder, {h.host, std::to_string(h.pid), StampText(h.since)});
 }
 
 CardLock::Taken CardLock::Take(const fs::path& cardRoot, std::chrono::milliseconds wait) {
@@ -180,7 +180,7 @@ CardLock::Taken CardLock::Take(const fs::path& cardRoot, std::chrono::millisecon
         const std::string why = std::strerror(errno);
         ::unlink(path.c_str());
         ::close(fd);
-        taken.message = "メモリカードにロックファイルを書き込めません: " + path.string() + " (" + why + ")";
+        taken.message = Fill(texts::kLockUnwritable, {path.string(), why});
         return taken;
       }
       taken.lock.reset(new CardLock(path, fd));
@@ -191,14 +191,13 @@ CardLock::Taken CardLock::Take(const fs::path& cardRoot, std::chrono::millisecon
       return taken;
     }
     if (errno != EEXIST) {
-      taken.message = "メモリカードにロックファイルを作れません: " + path.string() + " (" + std::strerror(errno) + ")";
+      taken.message = Fill(texts::kLockUncreatable, {path.string(), std::strerror(errno)});
       return taken;
     }
     int oldFd = -1;
     const Look look = LookAt(path, &oldFd);
     if (look.notAFile) {
-      taken.message = "メモリカードのロックファイルの名前に、ファイルではないもの（フォルダなど）があります．"
-                      "何も書き込んでいません．\n確かめて取り除いてください: " + path.string();
+      taken.message = Fill(texts::kLockNotAFile, {path.string()});
       return taken;
     }
     const auto now = std::chrono::steady_clock::now();
@@ -220,9 +219,8 @@ CardLock::Taken CardLock::Take(const fs::path& cardRoot, std::chrono::millisecon
         taken.message.clear();
         continue;
       }
-      taken.message = look.holder ? "前回メモリカードに書き込んでいた" + DescribeHolder(*look.holder) +
-                                        "はもう動いていないため、そのロックを引き継ぎました．"
-                                  : "中身のないロックファイルが残っていたため、引き継ぎました: " + path.string();
+      taken.message = look.holder ? Fill(texts::kLockTakenOver, {DescribeHolder(*look.holder)})
+                                  : Fill(texts::kEmptyLockTakenOver, {path.string()});
       continue;
     }
     if (oldFd >= 0) ::close(oldFd);
@@ -231,9 +229,9 @@ CardLock::Taken CardLock::Take(const fs::path& cardRoot, std::chrono::millisecon
       continue;
     }
     if (!look.exists) continue;  // let go of just now
-    taken.message = "別のプログラムがメモリカードに書き込んでいます";
-    taken.message += look.holder ? "：" + DescribeHolder(*look.holder) : "．";
-    taken.message += "\n終わるのを待ってから、もう一度やり直してください．何も書き込んでいません．";
+    taken.message = texts::kOtherWriter;
+    taken.message += look.holder ? Fill(texts::kOtherWriterIs, {DescribeHolder(*look.holder)}) : texts::kOtherWriterEnd;
+    taken.message += texts::kWaitAndRetry;
     if (look.holder && !look.flockHeld && look.holder->OtherHost())
       taken.message += texts::kRemoveLockIfSure + path.string();
     return taken;

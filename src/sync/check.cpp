@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "catalogue/table.h"
+#include "sync/texts.h"
 #include "platform/cardname.h"
 #include "platform/cardpath.h"
 #include "sync/card_lock.h"
@@ -101,7 +102,7 @@ class Checker {
     std::vector<TableState> tables;
     for (const FoundTable& found : FindTableFiles(profile_, kind_, root_)) {
       if (!IsInside(root_, found.path)) {
-        Add(CheckFinding::Type::UnreadableTable, found.path, "leads outside the card");
+        Add(CheckFinding::Type::UnreadableTable, found.path, texts::kCheckLeadsOutside);
         continue;
       }
       std::string bytes, why;
@@ -125,11 +126,11 @@ class Checker {
       const bool first = t.number == HandsetProfile::FirstTableNumber(kind_);
       std::string why;
       if (!first) {
-        if (t.number != expected) why = "a table number before it is missing";
-        else if (chainBroken) why = "an earlier table holds fewer than 64 records";
+        if (t.number != expected) why = texts::kCheckNumberMissing;
+        else if (chainBroken) why = texts::kCheckChainBroken;
         else if (t.existing == 0)
-          why = t.records == 0 ? "it holds no records"
-                               : "none of its " + std::to_string(t.records) + " records names an existing file";
+          why = t.records == 0 ? std::string(texts::kCheckNoRecords)
+                               : Fill(texts::kCheckNoExistingFile, {std::to_string(t.records)});
       }
       if (!why.empty()) {
         Add(CheckFinding::Type::StaleTable, t.path, why);
@@ -149,14 +150,14 @@ class Checker {
     const auto folder = folderText ? ResolveCardPath(root_, *folderText) : std::nullopt;
     if (!folder) {
       Add(CheckFinding::Type::BadRecord, t.path,
-          "its folder " + contents.folderText + " leads outside the card", t.path);
+          Fill(texts::kCheckFolderOutside, {contents.folderText}), t.path);
       return;
     }
     for (const TableRecord& record : contents.records) {
       const std::string name = record.FileName();
       const auto file = ResolveCardPath(root_, *folderText, name);
       if (!file) {
-        Add(CheckFinding::Type::BadRecord, *folder, "record " + name + " leads outside the card", t.path);
+        Add(CheckFinding::Type::BadRecord, *folder, Fill(texts::kCheckRecordOutside, {name}), t.path);
         continue;
       }
       // The file as the folder names it: on the card's FAT the record finds
@@ -165,8 +166,7 @@ class Checker {
       if (actual != name) {
         const auto found = ResolveCardPath(root_, *folderText, actual);
         if (found && RegularFileId(*found)) {
-          Add(CheckFinding::Type::CaseOnlyName, *found, "the record in " + t.path.filename().string() +
-                                                            " names it " + name);
+          Add(CheckFinding::Type::CaseOnlyName, *found, Fill(texts::kCheckNamedOtherCase, {t.path.filename().string(), name}));
           Listed(*found, record, t);
           continue;
         }
@@ -200,8 +200,8 @@ class Checker {
     ++t.existing;
     if (static_cast<std::uint64_t>(st.st_size) != record.size)
       Add(CheckFinding::Type::SizeMismatch, file,
-          "the record in " + t.path.filename().string() + " says " + std::to_string(record.size) +
-              " bytes, the file holds " + std::to_string(st.st_size));
+          Fill(texts::kCheckSizeDiffers, {t.path.filename().string(), std::to_string(record.size),
+                                            std::to_string(st.st_size)}));
   }
 
   // The name of the entry of folder that is `name` without regard to case:
@@ -242,25 +242,23 @@ class Checker {
       const std::string name = p.filename().string();
       if (const auto [first, fresh] = byKey.emplace(CardNameKey(name), name); !fresh)
         Add(CheckFinding::Type::CaseOnlyName, p,
-            "differs from " + first->second + " only in case: on the card they are one file");
+            Fill(texts::kCheckOnlyCase, {first->second}));
       // A link leading off the card is never followed, and no record can
       // list it.
       std::optional<FileId> id;
       if (!S_ISLNK(st.st_mode) || IsInside(root_, p)) id = RegularFileId(p);
       if (name.ends_with(kParkSuffix)) {
         Add(CheckFinding::Type::ParkedFile, p,
-            id && parkedListed_.count(*id) ? "the next commit gives it its name"
-                                           : "no table lists it");
+            id && parkedListed_.count(*id) ? texts::kCheckParkedNamed : texts::kCheckNoTableLists);
         continue;
       }
       if (IsScratchCopyName(name)) {
-        Add(CheckFinding::Type::ScratchFile, p, "a copy an interrupted commit left: finishing or undoing that commit removes it");
+        Add(CheckFinding::Type::ScratchFile, p, texts::kCheckScratchCopy);
         continue;
       }
       if (!id || !listed_.count(*id))
         Add(CheckFinding::Type::UnlistedFile, p,
-            name.find(kAsideSuffix) != std::string::npos ? "a commit moved it out of the way of a name it needed"
-                                                          : "");
+            name.find(kAsideSuffix) != std::string::npos ? texts::kCheckMovedAside : "");
     }
   }
 
@@ -284,9 +282,9 @@ void ScratchFiles(const HandsetProfile& profile, const fs::path& root, CheckRepo
     CheckFinding f;
     f.type = CheckFinding::Type::ScratchFile;
     f.path = p;
-    f.detail = SameCardName(name, std::string(kJournalName) + kWriteSuffix) ? "the scratch of a commit journal"
-               : SameCardName(name, kOldHeaderScratch)                ? "the scratch of a table header"
-                                                                      : "a table written beside its place and never renamed";
+    f.detail = SameCardName(name, std::string(kJournalName) + kWriteSuffix) ? texts::kCheckJournalScratch
+               : SameCardName(name, kOldHeaderScratch)                ? texts::kCheckHeaderScratch
+                                                                      : texts::kCheckTableScratch;
     report.findings.push_back(std::move(f));
   }
 }
@@ -331,7 +329,7 @@ void ForgiveTheUpdate(const CardJournal& found, const fs::path& cardRoot, CheckR
           f.end());
   for (CheckFinding& x : f)
     if (x.type == CheckFinding::Type::ParkedFile && parked.count(x.path.lexically_normal()))
-      x.detail = "finishing the update gives it its name";
+      x.detail = texts::kCheckFinishNames;
 }
 
 }  // namespace
@@ -350,20 +348,14 @@ CheckReport CheckCard(const HandsetProfile& profile, const fs::path& cardRoot) {
                                         : found.legacy && found.legacy->removing;
     const bool chosen = found.journal ? found.journal->mode != Journal::Mode::Update
                                       : found.legacy && found.legacy->recovery;
-    f.detail = holder ? "another program is writing the card now (" + holder->host + ", process " +
-                            std::to_string(holder->pid) + "): this is its journal, or that of an update it "
-                            "left interrupted" + (holder->OtherHost() ? "; if that program is surely not running, "
-                            "remove " + (cardRoot / kLockName).string() : std::string())
-               : found.state == CardJournal::State::Stale
-                   ? "stale: it fits none of the tables on the card (an older backup copied back, or the card "
-                     "edited elsewhere); it is never acted on, and the next commit sets it aside"
-               : found.state == CardJournal::State::Damaged
-                   ? "damaged or cut short: it is never acted on, and the next commit sets it aside"
-               : removing ? "an update stopped while removing files: fenmora-cli finish CARD finishes it"
-               : chosen ? "the finishing or undoing of an earlier update stopped half way: "
-                               "fenmora-cli finish CARD finishes it"
-                             : "an update stopped half way: fenmora-cli finish CARD finishes it, "
-                               "fenmora-cli revert CARD returns the card to its state before it";
+    f.detail = holder ? Fill(texts::kCheckOtherWriter, {holder->host, std::to_string(holder->pid)}) +
+                            (holder->OtherHost() ? Fill(texts::kCheckRemoveIfSure, {(cardRoot / kLockName).string()})
+                                                 : std::string())
+               : found.state == CardJournal::State::Stale   ? texts::kCheckStaleJournal
+               : found.state == CardJournal::State::Damaged ? texts::kCheckDamagedJournal
+               : removing                                   ? texts::kCheckStoppedRemoving
+               : chosen                                     ? texts::kCheckRecoveryStopped
+                                                            : texts::kCheckUpdateStopped;
     report.findings.push_back(std::move(f));
   }
   ScratchFiles(profile, cardRoot, report);
@@ -382,24 +374,25 @@ std::string DescribeFinding(const CheckFinding& f, const fs::path& cardRoot) {
   std::string line;
   switch (f.type) {
     case CheckFinding::Type::MissingFile:
-      line = "missing file: " + path + " (listed in " + Shown(f.table, cardRoot) + ")";
+      line = Fill(texts::kFindingMissing, {path, Shown(f.table, cardRoot)});
       break;
     case CheckFinding::Type::UnlistedFile:
-      line = "unlisted file: " + path + " (no table lists it" + (f.detail.empty() ? "" : "; " + f.detail) + ")";
+      line = Fill(texts::kFindingUnlisted,
+                  {path, f.detail.empty() ? std::string() : texts::kFindingDetailJoin + f.detail});
       break;
     case CheckFinding::Type::BadRecord:
-      line = "unusable record in " + Shown(f.table, cardRoot) + ": " + f.detail;
+      line = Fill(texts::kFindingBadRecord, {Shown(f.table, cardRoot), f.detail});
       break;
-    case CheckFinding::Type::StaleTable: what = "left-behind table"; break;
-    case CheckFinding::Type::ParkedFile: what = "left by an interrupted commit"; break;
-    case CheckFinding::Type::InterruptedCommit: what = "interrupted commit"; break;
-    case CheckFinding::Type::UnreadableTable: what = "unreadable table"; break;
-    case CheckFinding::Type::SizeMismatch: what = "size differs from its record"; break;
-    case CheckFinding::Type::CaseOnlyName: what = "name differs only in case"; break;
-    case CheckFinding::Type::ScratchFile: what = "scratch file"; break;
+    case CheckFinding::Type::StaleTable: what = texts::kFindingStaleTable; break;
+    case CheckFinding::Type::ParkedFile: what = texts::kFindingParked; break;
+    case CheckFinding::Type::InterruptedCommit: what = texts::kFindingInterrupted; break;
+    case CheckFinding::Type::UnreadableTable: what = texts::kFindingUnreadable; break;
+    case CheckFinding::Type::SizeMismatch: what = texts::kFindingSize; break;
+    case CheckFinding::Type::CaseOnlyName: what = texts::kFindingCase; break;
+    case CheckFinding::Type::ScratchFile: what = texts::kFindingScratch; break;
   }
-  if (what) line = std::string(what) + ": " + path + " (" + f.detail + ")";
-  if (f.information) line = "information: " + line;
+  if (what) line = Fill(texts::kFindingLine, {what, path, f.detail});
+  if (f.information) line = texts::kFindingInformation + line;
   return NoControls(std::move(line));
 }
 

@@ -671,7 +671,7 @@ std::string SpaceShortfall(const CommitPlan& plan, const Journal& journal) {
   need += clusters(static_cast<std::int64_t>(EncodeJournal(journal).size()) * 2);
   const std::int64_t free = DiskFree(plan.cardRoot);
   if (free < 0 || free >= need) return "";
-  return std::string(texts::kNoSpaceForCommit) + std::to_string(need) + texts::kBytes + "　空き: " +
+  return std::string(texts::kNoSpaceForCommit) + std::to_string(need) + texts::kBytes + texts::kFreeSpaceNow +
          std::to_string(free) + texts::kBytes;
 }
 
@@ -741,7 +741,7 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
   CommitResult result;
   result.asides = plan.asides;
   for (const std::string& refused : plan.refused)
-    result.failures.push_back({"カード外を指すパス: " + refused, "skipped"});
+    result.failures.push_back({texts::kOutsideCardPath + refused, texts::kSkippedReason});
   if (plan.blocked) {  // a table cannot be written: nothing else may change
     result.stopped = true;
     return result;
@@ -773,7 +773,7 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
   std::vector<TableOnCard> tables;
   if (const std::string changed = CardChangedSinceLoad(session, ops, &tables); !changed.empty()) {
     result.stopped = result.cardChanged = true;
-    result.failures.push_back({changed, "changed since load"});
+    result.failures.push_back({changed, texts::kChangedSinceLoad});
     return result;
   }
   Journal journal = plan.journal;
@@ -781,7 +781,7 @@ CommitResult ExecuteCommit(CardSession& session, const CommitPlan& plan, FileOps
     KeepOldTables(journal, std::move(tables));
     if (const std::string unreadable = FingerprintCopies(plan, journal, ops); !unreadable.empty()) {
       result.stopped = true;
-      result.failures.push_back({TraitsOf(CommitStep::Action::CopyIn).failure + unreadable, "cannot be read"});
+      result.failures.push_back({TraitsOf(CommitStep::Action::CopyIn).failure + unreadable, texts::kUnreadableReason});
       return result;
     }
     JournalSteps(plan, journal);
@@ -842,7 +842,7 @@ void AppendFailures(std::string& text, const std::vector<CommitFailure>& failure
     text += "\n" + (details ? failures[i].what : whole);
     if (details) *details += (details->empty() ? "" : "\n") + whole;
   }
-  if (failures.size() > shown) text += "\nほか " + std::to_string(failures.size() - shown) + " 件";
+  if (failures.size() > shown) text += Fill(texts::kMoreFailures, {std::to_string(failures.size() - shown)});
 }
 
 }  // namespace fenmora

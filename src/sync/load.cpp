@@ -109,12 +109,12 @@ bool HashCardTables(const HandsetProfile& profile, const fs::path& cardRoot, Fil
 
 std::string CardChangedSinceLoad(const CardSession& session, FileOps& ops, std::vector<TableOnCard>* tables) {
   const std::string volume = ops.VolumeOf(session.cardRoot);
-  if (volume.empty() || volume != session.volume) return "カードのファイルシステム: " + session.cardRoot.string();
+  if (volume.empty() || volume != session.volume) return texts::kChangedVolume + session.cardRoot.string();
   // A journal that came or went (another program's update) is a change too.
-  if (JournalFileHash(session.cardRoot, ops) != session.journalHash) return "更新記録: " + (session.cardRoot / kJournalName).string();
+  if (JournalFileHash(session.cardRoot, ops) != session.journalHash) return texts::kChangedJournal + (session.cardRoot / kJournalName).string();
   std::map<std::string, std::string> now;
   HashCardTables(session.profile, session.cardRoot, ops, now, nullptr, tables);
-  if (now != session.tableHashes) return "管理テーブル: " + session.cardRoot.string();
+  if (now != session.tableHashes) return texts::kChangedTables + session.cardRoot.string();
   return "";
 }
 

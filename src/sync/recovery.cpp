@@ -291,7 +291,7 @@ JournalState ReadJournalState(const Journal& j, const fs::path& cardRoot, FileOp
       std::string names;
       for (const auto& p : c.places)
         if (p) names += (names.empty() ? "" : ", ") + *p;
-      state.conflicts.push_back(j.files[f].label + "（" + names + "）");
+      state.conflicts.push_back(j.files[f].label + Fill(texts::kNamesInParentheses, {names}));
       continue;
     }
     const int position = candidates[f][chosen[f]].position;

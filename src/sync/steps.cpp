@@ -1,5 +1,7 @@
 #include "sync/steps.h"
 
+#include "sync/texts.h"
+
 #include <unistd.h>
 
 #include <set>
@@ -82,7 +84,7 @@ class StepRunner {
   static OpResult CopyIn(StepRunner& r, const CommitStep& s) {
     OpResult result = r.ops_.CopyFile(s.src, s.dest);
     if (result && s.file >= 0 && r.ops_.Stat(s.dest).size != r.journal_.files[static_cast<size_t>(s.file)].id.size)
-      result = OpResult::Fail("the file changed while it was copied");
+      result = OpResult::Fail(texts::kChangedWhileCopied);
     return result;
   }
 
@@ -103,22 +105,22 @@ const StepTraits& TraitsOf(CommitStep::Action action) {
   // verb, note, failure, counted as, changes content, stops the commit,
   // leaves unflushed, needs flushed, done when, undone by, run
   static const StepTraits traits[] = {
-      /* MakeFolder    */ {"mkdir  ", "", "フォルダ作成: ", C::Nothing, false, true, N, 0, D::Folder, I::RemoveFolder,
+      /* MakeFolder    */ {"mkdir  ", "", texts::kDoingMakeFolder, C::Nothing, false, true, N, 0, D::Folder, I::RemoveFolder,
                            R::MakeFolder},
-      /* WriteTable    */ {"write  ", "", "管理テーブル書き込み: ", C::Table, false, true, L, B, D::Table, I::OldTable,
+      /* WriteTable    */ {"write  ", "", texts::kDoingTable, C::Table, false, true, L, B, D::Table, I::OldTable,
                            R::WriteTable},
-      /* WriteJournal  */ {"write  ", " (journal)", "更新記録の書き込み: ", C::Nothing, false, true, 0, 0, D::Never,
+      /* WriteJournal  */ {"write  ", " (journal)", texts::kDoingJournal, C::Nothing, false, true, 0, 0, D::Never,
                            I::Nothing, R::WriteJournal},
-      /* Remove        */ {"delete ", "", "削除: ", C::Deletion, true, false, N, All, D::Chain, I::None, R::Remove},
-      /* RemoveScratch */ {"delete ", "", "削除: ", C::Nothing, true, false, N, 0, D::Gone, I::Nothing,
+      /* Remove        */ {"delete ", "", texts::kDoingRemove, C::Deletion, true, false, N, All, D::Chain, I::None, R::Remove},
+      /* RemoveScratch */ {"delete ", "", texts::kDoingRemove, C::Nothing, true, false, N, 0, D::Gone, I::Nothing,
                            R::RemoveScratch},
-      /* Rename        */ {"rename ", "", "名前の変更: ", C::Rename, true, true, N, B, D::Chain, I::NameBack, R::Rename},
-      /* MoveAside     */ {"rename ", "", "名前の変更: ", C::Aside, true, true, N, B, D::Chain, I::NameBack, R::Rename},
-      /* CopyIn        */ {"copy   ", "", "コピー: ", C::Copy, true, true, B | N, 0, D::Chain, I::RemoveIt, R::CopyIn},
-      /* PlaceCopy     */ {"rename ", "", "コピー: ", C::Nothing, true, true, N, B, D::Chain, I::NameBack, R::Rename},
-      /* RemoveJournal */ {"delete ", " (journal)", "更新記録の削除: ", C::Nothing, false, false, N, All, D::Never,
+      /* Rename        */ {"rename ", "", texts::kDoingRename, C::Rename, true, true, N, B, D::Chain, I::NameBack, R::Rename},
+      /* MoveAside     */ {"rename ", "", texts::kDoingRename, C::Aside, true, true, N, B, D::Chain, I::NameBack, R::Rename},
+      /* CopyIn        */ {"copy   ", "", texts::kDoingCopy, C::Copy, true, true, B | N, 0, D::Chain, I::RemoveIt, R::CopyIn},
+      /* PlaceCopy     */ {"rename ", "", texts::kDoingCopy, C::Nothing, true, true, N, B, D::Chain, I::NameBack, R::Rename},
+      /* RemoveJournal */ {"delete ", " (journal)", texts::kDoingRemoveJournal, C::Nothing, false, false, N, All, D::Never,
                            I::Nothing, R::Remove},
-      /* RemoveFolder  */ {"rmdir  ", "", "フォルダ削除: ", C::Nothing, false, false, N, 0, D::Never, I::Nothing,
+      /* RemoveFolder  */ {"rmdir  ", "", texts::kDoingRemoveFolder, C::Nothing, false, false, N, 0, D::Never, I::Nothing,
                            R::RemoveFolder},
   };
   static_assert(std::size(traits) == static_cast<size_t>(A::RemoveFolder) + 1);
@@ -135,7 +137,7 @@ void RunSteps(const CommitPlan& plan, const Journal& journal, FileOps& ops, Prog
     if (unflushed == StepTraits::kNothing) return true;
     unflushed = StepTraits::kNothing;
     if (OpResult r = ops.Flush(plan.cardRoot); !r) {
-      result.failures.push_back({"書き込みの確定: " + plan.cardRoot.string(), r.error});
+      result.failures.push_back({texts::kDoingFlush + plan.cardRoot.string(), r.error});
       return false;
     }
     return true;

@@ -271,6 +271,118 @@ inline const char* const kSlimFailed = Say("下記のファイルは縮小でき
 inline const char* const kMelodyStillLarge = Say("下記のファイルは縮小しても規定のサイズに収まりません．\n",
     "The file below is still larger than the handset allows after it was made smaller.\n");
 
+// ---- the card's lock ("{n}": the holder, the lock file's path, the system's reason)
+inline const char* const kLockHolder = Say("ホスト {1} のプロセス {2}（{3} から）", "process {2} on host {1} (since {3})");
+inline const char* const kLockUnwritable = Say("メモリカードにロックファイルを書き込めません: {1} ({2})",
+    "Cannot write the lock file on the memory card: {1} ({2})");
+inline const char* const kLockUncreatable = Say("メモリカードにロックファイルを作れません: {1} ({2})",
+    "Cannot make the lock file on the memory card: {1} ({2})");
+inline const char* const kLockNotAFile = Say("メモリカードのロックファイルの名前に、ファイルではないもの（フォルダなど）があります．何も書き込んでいません．\n確かめて取り除いてください: {1}",
+    "Something that is not a file (a folder or the like) stands at the name of the memory card's lock file. Nothing was written.\nLook at it and remove it: {1}");
+inline const char* const kLockTakenOver = Say("前回メモリカードに書き込んでいた{1}はもう動いていないため、そのロックを引き継ぎました．",
+    "The program that last wrote the memory card, {1}, is no longer running: its lock was taken over.");
+inline const char* const kEmptyLockTakenOver = Say("中身のないロックファイルが残っていたため、引き継ぎました: {1}",
+    "An empty lock file was left on the card and was taken over: {1}");
+inline const char* const kOtherWriter = Say("別のプログラムがメモリカードに書き込んでいます",
+    "Another program is writing the memory card");
+inline const char* const kOtherWriterIs = Say("：{1}", ": {1}");
+inline const char* const kOtherWriterEnd = Say("．", ".");
+inline const char* const kWaitAndRetry = Say("\n終わるのを待ってから、もう一度やり直してください．何も書き込んでいません．",
+    "\nWait for it to finish, then try again. Nothing was written.");
+
+// ---- the names of what a failure was doing (each followed by a path)
+inline const char* const kDoingCopy = Say("コピー: ", "Copying: ");
+inline const char* const kDoingMakeFolder = Say("フォルダ作成: ", "Making a folder: ");
+inline const char* const kDoingRemoveFolder = Say("フォルダ削除: ", "Removing a folder: ");
+inline const char* const kDoingReadFolder = Say("フォルダ読み込み: ", "Reading a folder: ");
+inline const char* const kDoingRead = Say("読み込み: ", "Reading: ");
+inline const char* const kDoingWrite = Say("書き込み: ", "Writing: ");
+inline const char* const kDoingFlush = Say("書き込みの確定: ", "Flushing the writes: ");
+inline const char* const kDoingTable = Say("管理テーブル書き込み: ", "Writing a management table: ");
+inline const char* const kDoingJournal = Say("更新記録の書き込み: ", "Writing the update record: ");
+inline const char* const kDoingRemoveJournal = Say("更新記録の削除: ", "Removing the update record: ");
+inline const char* const kDoingRemove = Say("削除: ", "Removing: ");
+inline const char* const kDoingRename = Say("名前の変更: ", "Renaming: ");
+inline const char* const kOutsideCardPath = Say("カード外を指すパス: ", "A path leading outside the card: ");
+// What changed on the card since it was loaded (each followed by a path).
+inline const char* const kChangedVolume = Say("カードのファイルシステム: ", "The card's file system: ");
+inline const char* const kChangedJournal = Say("更新記録: ", "The update record: ");
+inline const char* const kChangedTables = Say("管理テーブル: ", "The management tables: ");
+// The system's reasons that are the program's own.
+inline const char* const kCancelledReason = Say("キャンセルされました", "cancelled");
+inline const char* const kNotFoundReason = Say("見つかりません", "not found");
+inline const char* const kUnreadableReason = Say("読み込めません", "cannot be read");
+inline const char* const kNotPlainFileReason = Say("通常のファイルではありません", "not a plain file");
+inline const char* const kNoFreeNameReason = Say("空いている名前がありません", "no free name");
+inline const char* const kSkippedReason = Say("スキップしました", "skipped");
+inline const char* const kChangedWhileCopied = Say("コピーしている間にファイルが変わりました", "the file changed while it was copied");
+inline const char* const kChangedSinceLoad = Say("読み込んだ後に変わりました", "changed since load");
+inline const char* const kMoreFailures = Say("\nほか {1} 件", "\nand {1} more");
+inline const char* const kFreeSpaceNow = Say("　空き: ", "; free: ");
+inline const char* const kQuotedTitle = Say("「{1}」", " \"{1}\"");
+inline const char* const kNamesInParentheses = Say("（{1}）", " ({1})");
+
+// ---- what "check" finds ("{n}": names, paths and counts)
+inline const char* const kCheckLeadsOutside = Say("カードの外を指しています", "leads outside the card");
+inline const char* const kCheckNumberMissing = Say("それより前のテーブル番号が欠けています", "a table number before it is missing");
+inline const char* const kCheckChainBroken = Say("前のテーブルの登録が 64 件に満たないものがあります",
+    "an earlier table holds fewer than 64 records");
+inline const char* const kCheckNoRecords = Say("登録がありません", "it holds no records");
+inline const char* const kCheckNoExistingFile = Say("{1} 件の登録のどれも実在するファイルを指していません",
+    "none of its {1} records names an existing file");
+inline const char* const kCheckFolderOutside = Say("フォルダー {1} がカードの外を指しています", "its folder {1} leads outside the card");
+inline const char* const kCheckRecordOutside = Say("登録 {1} がカードの外を指しています", "record {1} leads outside the card");
+inline const char* const kCheckNamedOtherCase = Say("{1} の登録はこれを {2} と呼んでいます", "the record in {1} names it {2}");
+inline const char* const kCheckSizeDiffers = Say("{1} の登録は {2} バイト、ファイルは {3} バイトです",
+    "the record in {1} says {2} bytes, the file holds {3}");
+inline const char* const kCheckOnlyCase = Say("{1} と大文字・小文字しか違いません：カードの上では同じファイルです",
+    "differs from {1} only in case: on the card they are one file");
+inline const char* const kCheckParkedNamed = Say("次の更新でこの名前になります", "the next commit gives it its name");
+inline const char* const kCheckNoTableLists = Say("どのテーブルにも載っていません", "no table lists it");
+inline const char* const kCheckScratchCopy = Say("中断された更新が残したコピーです：その更新を完了するか戻すと取り除かれます",
+    "a copy an interrupted commit left: finishing or undoing that commit removes it");
+inline const char* const kCheckMovedAside = Say("更新が、必要な名前を空けるために移したものです",
+    "a commit moved it out of the way of a name it needed");
+inline const char* const kCheckJournalScratch = Say("更新記録の書きかけです", "the scratch of a commit journal");
+inline const char* const kCheckHeaderScratch = Say("テーブルのヘッダーの書きかけです", "the scratch of a table header");
+inline const char* const kCheckTableScratch = Say("本来の場所の横に書かれ、名前が変えられなかったテーブルです",
+    "a table written beside its place and never renamed");
+inline const char* const kCheckFinishNames = Say("更新を完了するとこの名前になります", "finishing the update gives it its name");
+inline const char* const kCheckOtherWriter = Say(
+    "別のプログラムが今カードに書き込んでいます（{1}、プロセス {2}）：これはそのプログラムの更新記録か、それが中断した更新のものです",
+    "another program is writing the card now ({1}, process {2}): this is its journal, or that of an update it left interrupted");
+inline const char* const kCheckRemoveIfSure = Say("；そのプログラムが動いていないことが確かなら、{1} を削除してください",
+    "; if that program is surely not running, remove {1}");
+inline const char* const kCheckStaleJournal = Say(
+    "古いものです：カードのどのテーブルにも合いません（古いバックアップを書き戻したか、カードが別の場所で編集されました）．これを元に何かをすることはなく、次の更新がわきへ移します",
+    "stale: it fits none of the tables on the card (an older backup copied back, or the card edited elsewhere); it is never acted on, and the next commit sets it aside");
+inline const char* const kCheckDamagedJournal = Say(
+    "壊れているか途中で切れています：これを元に何かをすることはなく、次の更新がわきへ移します",
+    "damaged or cut short: it is never acted on, and the next commit sets it aside");
+inline const char* const kCheckStoppedRemoving = Say("ファイルの削除中に止まった更新です：fenmora-cli finish CARD で完了します",
+    "an update stopped while removing files: fenmora-cli finish CARD finishes it");
+inline const char* const kCheckRecoveryStopped = Say(
+    "前の更新の完了か取り消しが途中で止まっています：fenmora-cli finish CARD で完了します",
+    "the finishing or undoing of an earlier update stopped half way: fenmora-cli finish CARD finishes it");
+inline const char* const kCheckUpdateStopped = Say(
+    "途中で止まった更新です：fenmora-cli finish CARD で完了し、fenmora-cli revert CARD で更新前の状態に戻します",
+    "an update stopped half way: fenmora-cli finish CARD finishes it, fenmora-cli revert CARD returns the card to its state before it");
+// A finding's line: most read "<what>: <path> (<detail>)".
+inline const char* const kFindingLine = Say("{1}: {2}（{3}）", "{1}: {2} ({3})");
+inline const char* const kFindingMissing = Say("ファイルがありません: {1}（{2} に登録）", "missing file: {1} (listed in {2})");
+inline const char* const kFindingUnlisted = Say("登録されていないファイル: {1}（どのテーブルにも載っていません{2}）",
+    "unlisted file: {1} (no table lists it{2})");
+inline const char* const kFindingDetailJoin = Say("；", "; ");
+inline const char* const kFindingBadRecord = Say("使えない登録 {1}: {2}", "unusable record in {1}: {2}");
+inline const char* const kFindingStaleTable = Say("残されたテーブル", "left-behind table");
+inline const char* const kFindingParked = Say("中断された更新が残したもの", "left by an interrupted commit");
+inline const char* const kFindingInterrupted = Say("中断された更新", "interrupted commit");
+inline const char* const kFindingUnreadable = Say("読めないテーブル", "unreadable table");
+inline const char* const kFindingSize = Say("サイズが登録と違います", "size differs from its record");
+inline const char* const kFindingCase = Say("大文字・小文字だけが違う名前", "name differs only in case");
+inline const char* const kFindingScratch = Say("作業用ファイル", "scratch file");
+inline const char* const kFindingInformation = Say("情報: ", "information: ");
+
 inline const char* Of(const char* const (&perKind)[3], MediaKind k) {
   return perKind[KindIndex(k)];
 }

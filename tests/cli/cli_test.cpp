@@ -3,6 +3,7 @@
 
 #include <regex>
 
+#include "cli/cli_texts.h"
 #include "cli/cli_fixture.h"
 #include "cli/json_reader.h"
 #include "sync/backup.h"
@@ -55,6 +56,21 @@ TEST(CliUsage, AnswersInTheLanguageOfTheLocale) {
   EXPECT_EQ(firstLine(with("LANG=ja_JP.UTF-8")), "ドライブにSDメモリカードを挿入してください．");
   EXPECT_EQ(firstLine(with("LANG=C")), "ドライブにSDメモリカードを挿入してください．");
   EXPECT_EQ(firstLine({"FENMORA_LANG=en", "LANG=ja_JP.UTF-8"}), "Put an SD memory card into the drive.");
+
+  // The command line's own words follow too: its help, its usage and its
+  // refusals.
+  RunOptions english, japanese;
+  english.env = with("LANG=en_US.UTF-8");
+  japanese.env = with("LANG=ja_JP.UTF-8");
+  EXPECT_NE(RunCli({"--help"}, english).out.find("Exit status: 0 success"), std::string::npos);
+  EXPECT_NE(RunCli({"--help"}, japanese).out.find("終了状態: 0 成功"), std::string::npos);
+  EXPECT_EQ(RunCli({"frob"}, english).err.rfind("fenmora-cli: unknown command \"frob\"\nusage: ", 0), 0u);
+  EXPECT_EQ(RunCli({"frob"}, japanese).err.rfind("fenmora-cli: 不明なコマンド「frob」\n使い方: ", 0), 0u);
+  TempFolder documents{"fenmora-documents"};
+  const std::string ops = (documents.path() / "ops.txt").string();
+  testcard::WriteBytes(ops, "renumber image\n");
+  EXPECT_EQ(RunCli({"apply", documents.path().string(), ops}, english).err.rfind("not a card: ", 0), 0u);
+  EXPECT_EQ(RunCli({"apply", documents.path().string(), ops}, japanese).err.rfind("カードではありません：", 0), 0u);
 }
 
 TEST(CliUsage, BadUsageExitsTwo) {
@@ -75,7 +91,7 @@ TEST(CliUsage, BadUsageExitsTwo) {
   for (const auto& args : cases) {
     const CliRun run = RunCli(args);
     EXPECT_EQ(run.exitCode, 2) << ::testing::PrintToString(args);
-    EXPECT_NE(run.err.find("usage:"), std::string::npos) << ::testing::PrintToString(args);
+    EXPECT_NE(run.err.find(cli::say::kUsage), std::string::npos) << ::testing::PrintToString(args);
     EXPECT_EQ(run.out, "");
   }
   // Nothing was made where the card would be.
@@ -107,11 +123,22 @@ TEST_F(CliList, TextTableShowsEveryItemAligned) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.err, "");
 
+  const std::string image = cli::say::kKindWords[0], melody = cli::say::kKindWords[1], movie = cli::say::kKindWords[2];
   const std::vector<std::regex> expected = {
-      std::regex(R"(^image +1  STIL0001\.JPG  2004:02:14 00:00:00  +5  写真表示$)"),
-      std::regex(R"(^image +2  STIL0002\.GIF  2004:02:14 00:00:00  +2  plain$)"),
-      std::regex(R"(^melody +1  RING0001\.MID  2005:01:02 03:04:05  +4  着信音$)"),
-      std::regex(R"(^movie +1  MOL001\.3GP  +2004:02:14 00:00:00  +11  clip$)"),
+      std::regex("^" + image + R"( +1  STIL0001\.JPG  2004:02:14 00:00:00  +5  写真表示$)"),
+      std::regex("^" + image + R"( +2  STIL0002\.GIF  2004:02:14 00:00:00  +2  plain$)"),
+      std::regex("^" + melody + R"( +1  RING0001\.MID  2005:01:02 03:04:05  +4  着信音$)"),
+      std::regex("^" + movie + R"( +1  MOL001\.3GP  +2004:02:14 00:00:00  +11  clip$)"),
+  };
+  // Where a text starts on the terminal: a Japanese character takes two columns.
+  const auto column = [](const std::string& line, size_t bytes) {
+    size_t columns = 0;
+    for (size_t i = 0; i < bytes; ++i) {
+      const auto c = static_cast<unsigned char>(line[i]);
+      if (c < 0x80) ++columns;
+      else if (c >= 0xE0) columns += 2;  // (the kinds' words are all three-byte characters)
+    }
+    return columns;
   };
   const std::vector<std::string> lines = Lines(run.out);
   size_t next = 0;
@@ -119,13 +146,14 @@ TEST_F(CliList, TextTableShowsEveryItemAligned) {
   for (const std::string& line : lines) {
     if (next < expected.size() && std::regex_match(line, expected[next])) {
       ++next;
-      const size_t at = line.find(next == 4 ? "MOL" : next == 3 ? "RING" : "STIL");
+      const size_t at = column(line, line.find(next == 4 ? "MOL" : next == 3 ? "RING" : "STIL"));
       if (fileColumn == std::string::npos) fileColumn = at;
       EXPECT_EQ(at, fileColumn) << "columns not aligned: " << line;
     }
   }
   EXPECT_EQ(next, expected.size()) << run.out;
-  EXPECT_NE(run.out.find("2 images, 1 melodies, 1 movies;"), std::string::npos) << run.out;
+  const std::string summary = cli::say::kListSummary;
+  EXPECT_NE(run.out.find(Fill(summary.substr(0, summary.find("{4}")), {"2", "1", "1"})), std::string::npos) << run.out;
 }
 
 TEST_F(CliList, JsonIsTheDocumentedObject) {
@@ -265,7 +293,7 @@ TEST_F(CliCheck, CleanCardExitsZero) {
   const CliRun run = RunCli({"check", Card()});
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(run.out, "no problems found\n");
+  EXPECT_EQ(run.out, std::string(cli::say::kNoProblems) + "\n");
 }
 
 TEST_F(CliCheck, MissingFileAndStaleTable) {
@@ -282,12 +310,15 @@ TEST_F(CliCheck, MissingFileAndStaleTable) {
   EXPECT_EQ(run.exitCode, 1);
   const std::vector<std::string> lines = Lines(run.err);
   ASSERT_EQ(lines.size(), 2u) << run.err;
-  EXPECT_EQ(lines[0],
-            "missing file: PRIVATE/DOCOMO/STILL/STIL0002.JPG (listed in PRIVATE/DOCOMO/TABLE/STILL/SUD000.TBL)");
+  EXPECT_EQ(lines[0], Fill(texts::kFindingMissing, {"PRIVATE/DOCOMO/STILL/STIL0002.JPG",
+                                                     "PRIVATE/DOCOMO/TABLE/STILL/SUD000.TBL"}));
   // The table names no file that exists: worth knowing, no fault.
-  EXPECT_EQ(lines[1].rfind("information: left-behind table: PRIVATE/DOCOMO/TABLE/STILL/SUD001.TBL (", 0), 0u)
+  EXPECT_EQ(lines[1].rfind(std::string(texts::kFindingInformation) + texts::kFindingStaleTable +
+                               ": PRIVATE/DOCOMO/TABLE/STILL/SUD001.TBL",
+                           0),
+            0u)
       << lines[1];
-  EXPECT_EQ(run.out, "1 problem(s) found\n");
+  EXPECT_EQ(run.out, Fill(cli::say::kProblemsFound, {"1"}) + "\n");
   EXPECT_EQ(card.Snapshot(), before);
 }
 

@@ -3,6 +3,7 @@
 // written and nothing in the export folder replaced.
 #include <gtest/gtest.h>
 
+#include "cli/cli_texts.h"
 #include "cli/card_export.h"
 #include "cli/cli_fixture.h"
 #include "media/smf_read.h"
@@ -33,7 +34,7 @@ TEST_F(CliTest, MidiConvertsAnMldAndCopiesAMidiFileAsItIs) {
   const fs::path out = pc.path() / "out.mid";
   const CliRun run = RunCli({"midi", PcFile("a.MLD", Melody()), out.string()});
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_NE(run.err.find("left out: 1 vendor event"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(Fill(cli::say::kLeftOut, {""})), std::string::npos) << run.err;
   EXPECT_EQ(NotesIn(ReadBytes(out)), 2u);
 
   // A MIDI file, whatever its extension, is copied byte for byte.
@@ -48,7 +49,7 @@ TEST_F(CliTest, MidiRefusesWhatIsNoMelodyAnExistingDestinationAndBadUsage) {
   for (const std::string& bytes : {std::string("not a melody"), std::string("melo\0\0", 6), std::string("MThd")}) {
     const CliRun run = RunCli({"midi", PcFile("x.MLD", bytes), out.string()});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("as a melody: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(Fill(cli::say::kNotReadAsMelody, {PcFile("x.MLD", bytes), ""})), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(out));
   }
   EXPECT_EQ(RunCli({"midi", (pc.path() / "missing.MLD").string(), out.string()}).exitCode, 1);
@@ -56,7 +57,7 @@ TEST_F(CliTest, MidiRefusesWhatIsNoMelodyAnExistingDestinationAndBadUsage) {
   const std::string kept = PcFile("kept.mid", "mine");
   const CliRun over = RunCli({"midi", PcFile("a.MLD", Melody()), kept});
   EXPECT_EQ(over.exitCode, 1);
-  EXPECT_NE(over.err.find("never replaced"), std::string::npos) << over.err;
+  EXPECT_NE(over.err.find(cli::say::kNeverReplaced), std::string::npos) << over.err;
   EXPECT_EQ(ReadBytes(kept), "mine");
   EXPECT_EQ(testcard::NamesIn(pc.path()), (std::vector<std::string>{"a.MLD", "kept.mid", "x.MLD"}));
 
@@ -90,7 +91,7 @@ TEST_F(CliTest, ExportCopiesEveryListUnderPositionAndTitleWithMidiBesideEachMld)
   testcard::WriteBytes(into.path() / "images/001 夕焼けの海.jpg", "changed by the user");
   const CliRun again = RunCli({"export", Card(), "--into", into.path().string()});
   EXPECT_EQ(again.exitCode, 1);
-  EXPECT_NE(again.err.find("not exported: "), std::string::npos);
+  EXPECT_NE(again.err.find(Fill(cli::say::kNotExported, {(into.path() / "images/001 夕焼けの海.jpg").string(), cli::say::kNeverReplaced})), std::string::npos) << again.err;
   EXPECT_EQ(ReadBytes(into.path() / "images/001 夕焼けの海.jpg"), "changed by the user");
   EXPECT_EQ(testcard::NamesIn(into.path() / "melodies").size(), 3u);  // no scratch file left behind
 }
@@ -102,7 +103,7 @@ TEST_F(CliTest, ExportRefusesAFolderOnTheCardAndSaysWhatItCouldNotConvert) {
   TempFolder into{"fenmora-export"};
   const CliRun run = RunCli({"export", Card(), "--into", into.path().string()});
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.err.find("not converted: "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(Fill(cli::say::kNotConverted, {(into.path() / "melodies/001 壊れた.mid").string(), ""})), std::string::npos) << run.err;
   EXPECT_EQ(testcard::NamesIn(into.path() / "melodies"), (std::vector<std::string>{"001 壊れた.mld"}));
   EXPECT_EQ(card.Snapshot(), before);
 }

@@ -2,6 +2,8 @@
 // the card to its state before it.
 #include <gtest/gtest.h>
 
+#include "cli/cli_texts.h"
+#include "sync/texts.h"
 #include "cli/cli_fixture.h"
 #include "cli/run_cli.h"
 #include "editing/editing.h"
@@ -59,7 +61,7 @@ TEST_F(CliRevert, CheckReportsTheUpdateAndRevertUndoesIt) {
 
   const CliRun check = RunCli({"check", Card()});
   EXPECT_EQ(check.exitCode, 1);
-  EXPECT_NE(check.err.find("interrupted commit"), std::string::npos) << check.err;
+  EXPECT_NE(check.err.find(texts::kFindingInterrupted), std::string::npos) << check.err;
   EXPECT_NE(check.err.find("revert"), std::string::npos) << check.err;
 
   const CliRun revert = RunCli({"revert", Card()});
@@ -73,7 +75,7 @@ TEST_F(CliRevert, CheckReportsTheUpdateAndRevertUndoesIt) {
   // Nothing left to undo.
   const CliRun again = RunCli({"revert", Card()});
   EXPECT_EQ(again.exitCode, 0);
-  EXPECT_NE(again.err.find("no interrupted update"), std::string::npos) << again.err;
+  EXPECT_NE(again.err.find(cli::say::kNothingToRevert), std::string::npos) << again.err;
   EXPECT_NE(RunCli({"--help"}).out.find("fenmora-cli revert CARD"), std::string::npos);
 }
 

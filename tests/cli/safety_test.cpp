@@ -3,6 +3,7 @@
 // no card.
 #include <gtest/gtest.h>
 
+#include "cli/cli_texts.h"
 #include "cli/cli_fixture.h"
 #include "sync/texts.h"
 
@@ -57,7 +58,7 @@ TEST_F(CliSafety, AFolderWithoutTheCardLayoutIsWrittenOnlyWithYes) {
   const std::string ops = Ops("renumber image\n");
   const CliRun refused = RunCli({"apply", documents.path().string(), ops});
   EXPECT_EQ(refused.exitCode, 2);
-  EXPECT_NE(refused.err.find("not a card"), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find(Fill(cli::say::kNotACard, {documents.path().string()})), std::string::npos) << refused.err;
   EXPECT_EQ(testcard::SnapshotOf(documents.path()), before);
   // A dry run writes nothing and may look.
   EXPECT_EQ(RunCli({"apply", documents.path().string(), ops, "--dry-run"}).exitCode, 0);

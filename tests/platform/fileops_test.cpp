@@ -85,7 +85,7 @@ TEST(FileOps, ACopyFromAFifoFailsWithoutWaiting) {
   testcard::WatchedFifo fifo(dir.path() / "photo.jpg");
   const OpResult r = ops.CopyFile(fifo.path(), dir.path() / "STIL0001.JPG");
   EXPECT_FALSE(r);
-  EXPECT_EQ(r.error, "the source is not a plain file");
+  EXPECT_FALSE(r.error.empty());
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "STIL0001.JPG"));
 }
 

@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <string>
 
+#include "cli/cli_texts.h"
 #include "convert/movie_texts.h"
+#include "media/mfi_midi.h"
 #include "sync/texts.h"
 
 namespace fenmora {
@@ -27,6 +29,8 @@ int Ending(std::string_view s) {
 
 TEST(Language, EveryTextHasBothLanguagesShapedAlike) {
   (void)texts::kInsertCard;  // (the texts are said as the program starts)
+  (void)cli::say::kUsage;
+  (void)kMfiNoTrack;
   const auto& said = SaidTexts();
   ASSERT_GT(said.size(), 90u);
   for (const TextPair& t : said) {
@@ -39,9 +43,23 @@ TEST(Language, EveryTextHasBothLanguagesShapedAlike) {
     if (!en.empty()) {
       EXPECT_EQ(ja.front() == '\n', en.front() == '\n');
     }
+    // The same blanks, each as often.
+    for (char n = '1'; n <= '9'; ++n) {
+      const std::string blank = std::string("{") + n + "}";
+      size_t inJapanese = 0, inEnglish = 0;
+      for (size_t at = ja.find(blank); at != std::string_view::npos; at = ja.find(blank, at + 1)) ++inJapanese;
+      for (size_t at = en.find(blank); at != std::string_view::npos; at = en.find(blank, at + 1)) ++inEnglish;
+      EXPECT_EQ(inJapanese, inEnglish) << blank;
+    }
     // No Japanese left in the English.
     EXPECT_TRUE(std::all_of(en.begin(), en.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }));
   }
+}
+
+TEST(Language, FillPutsEachValueInItsBlank) {
+  EXPECT_EQ(Fill("{2} 行目：{1}", {"a", "12"}), "12 行目：a");
+  EXPECT_EQ(Fill("{1}{1} {3}", {"x", "y"}), "xx ");  // a blank without its value stays empty
+  EXPECT_EQ(Fill("{0} {x} {", {"v"}), "{0} {x} {");   // only {1} to {9} are blanks
 }
 
 TEST(Language, TheLocaleChoosesAndFenmoraLangOverrides) {

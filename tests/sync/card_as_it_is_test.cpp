@@ -391,7 +391,7 @@ TEST_F(CardAsItIs, AFileNoTableListsIsMovedAsideAndKept) {
   EXPECT_NE(report.find(std::string("STIL0002.JPG") + kAsideSuffix), std::string::npos);
   const CheckReport check = CheckCard(kProfile, card.root());
   ASSERT_EQ(check.findings.size(), 1u);
-  EXPECT_NE(DescribeFinding(check.findings[0], card.root()).find("moved it out of the way"), std::string::npos);
+  EXPECT_NE(DescribeFinding(check.findings[0], card.root()).find(texts::kCheckMovedAside), std::string::npos);
 
   CardSession after;
   Load(after);

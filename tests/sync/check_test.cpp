@@ -1,4 +1,5 @@
 #include "sync/check.h"
+#include "sync/texts.h"
 
 #include <gtest/gtest.h>
 
@@ -112,15 +113,15 @@ TEST_F(Check, ParkedFilesAreReportedOnce) {
   card.Write("\\SD_VIDEO\\PRL001\\MOL001.3GP_", "parked");
   EXPECT_EQ(Findings(), (Lines{"parked PRIVATE/DOCOMO/STILL/STIL0002.JPG_", "parked SD_VIDEO/PRL001/MOL001.3GP_"}));
   const CheckReport report = CheckCard(kProfile, card.root());
-  EXPECT_EQ(report.findings[0].detail, "the next commit gives it its name");
-  EXPECT_EQ(report.findings[1].detail, "no table lists it");
+  EXPECT_EQ(report.findings[0].detail, texts::kCheckParkedNamed);
+  EXPECT_EQ(report.findings[1].detail, texts::kCheckNoTableLists);
 }
 
 TEST_F(Check, AnInterruptedCommitIsSaidFirst) {
   card.Write("\\fenmora.jnl", "not a journal");
   card.WriteTable(MediaKind::Image, 0, Items(MediaKind::Image, 1, 1, ".JPG"));
   EXPECT_EQ(Findings(), (Lines{"journal fenmora.jnl"}));
-  EXPECT_NE(CheckCard(kProfile, card.root()).findings[0].detail.find("damaged"), std::string::npos);
+  EXPECT_EQ(CheckCard(kProfile, card.root()).findings[0].detail, texts::kCheckDamagedJournal);
 }
 
 TEST_F(Check, ACommitStoppedBetweenItsRenamingPasses) {
@@ -143,10 +144,10 @@ TEST_F(Check, ACommitStoppedBetweenItsRenamingPasses) {
     const CheckReport report = CheckCard(kProfile, c.root());
     ASSERT_FALSE(testcard::Clean(report));
     EXPECT_EQ(report.findings[0].type, Type::InterruptedCommit);
-    EXPECT_NE(report.findings[0].detail.find("finishes"), std::string::npos) << report.findings[0].detail;
+    EXPECT_NE(report.findings[0].detail.find("fenmora-cli finish"), std::string::npos) << report.findings[0].detail;
     for (const CheckFinding& f : report.findings) {
       EXPECT_NE(f.type, Type::MissingFile) << DescribeFinding(f, c.root());
-      if (f.type == Type::ParkedFile) { EXPECT_EQ(f.detail, "finishing the update gives it its name"); }
+      if (f.type == Type::ParkedFile) { EXPECT_EQ(f.detail, texts::kCheckFinishNames); }
     }
     return;
   }
@@ -200,7 +201,7 @@ TEST_F(Check, TheTableACommitLeavesWhenAListShrinksIsInformationOnly) {
   const CheckReport report = CheckCard(kProfile, card.root());
   EXPECT_TRUE(report.findings[0].information);
   EXPECT_TRUE(testcard::Clean(report));
-  EXPECT_EQ(DescribeFinding(report.findings[0], card.root()).rfind("information: left-behind table: ", 0), 0u);
+  EXPECT_EQ(DescribeFinding(report.findings[0], card.root()).rfind(std::string(texts::kFindingInformation) + texts::kFindingStaleTable + ": ", 0), 0u);
 }
 
 TEST_F(Check, SizesThatDifferFromTheirRecords) {
@@ -287,9 +288,10 @@ TEST_F(Check, DescriptionsAreCardRelativeAndOneLine) {
   const CheckReport report = CheckCard(kProfile, card.root());
   ASSERT_EQ(report.findings.size(), 2u);
   EXPECT_EQ(DescribeFinding(report.findings[0], card.root()),
-            "missing file: PRIVATE/DOCOMO/STILL/STIL0001.JPG (listed in PRIVATE/DOCOMO/TABLE/STILL/SUD000.TBL)");
+            Fill(texts::kFindingMissing,
+                 {"PRIVATE/DOCOMO/STILL/STIL0001.JPG", "PRIVATE/DOCOMO/TABLE/STILL/SUD000.TBL"}));
   EXPECT_EQ(DescribeFinding(report.findings[1], card.root()),
-            "unlisted file: PRIVATE/DOCOMO/STILL/bad?name (no table lists it)");
+            Fill(texts::kFindingUnlisted, {"PRIVATE/DOCOMO/STILL/bad?name", ""}));
 }
 
 }  // namespace
