@@ -10,18 +10,34 @@ set(PACKAGING ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
 # gzipped without a time stamp as Debian installs them.
 set(MAN_DIR ${CMAKE_BINARY_DIR}/man)
 set(MAN_PAGES)
+set(MAN_PAGES_JA)
 foreach(program IN ITEMS fenmora fenmora-cli)
   if(TARGET ${program})
-    add_custom_command(
-      OUTPUT ${MAN_DIR}/${program}.1 ${MAN_DIR}/${program}.1.gz
-      COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${program}> -DNAME=${program}
-              -DVERSION=${PROJECT_VERSION} -DEXTRA=${PACKAGING}/man/${program}.roff
-              -DOUTPUT=${MAN_DIR}/${program}.1 -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/manpage.cmake
-      COMMAND gzip -9nkf ${MAN_DIR}/${program}.1
-      DEPENDS ${program} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/manpage.cmake ${PACKAGING}/man/${program}.roff
-      COMMENT "Writing the manual page ${program}(1)"
-      VERBATIM)
-    list(APPEND MAN_PAGES ${MAN_DIR}/${program}.1.gz)
+    # English in man1, Japanese in ja/man1 (man -L ja).
+    foreach(language IN ITEMS en ja)
+      if(language STREQUAL "en")
+        set(folder ${MAN_DIR}/man1)
+        set(extra ${PACKAGING}/man/${program}.roff)
+      else()
+        set(folder ${MAN_DIR}/${language}/man1)
+        set(extra ${PACKAGING}/man/${language}/${program}.roff)
+      endif()
+      add_custom_command(
+        OUTPUT ${folder}/${program}.1 ${folder}/${program}.1.gz
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
+        COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${program}> -DNAME=${program}
+                -DVERSION=${PROJECT_VERSION} -DLANGUAGE=${language} -DEXTRA=${extra}
+                -DOUTPUT=${folder}/${program}.1 -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/manpage.cmake
+        COMMAND gzip -9nkf ${folder}/${program}.1
+        DEPENDS ${program} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/manpage.cmake ${extra}
+        COMMENT "Writing the manual page ${program}(1), ${language}"
+        VERBATIM)
+      if(language STREQUAL "en")
+        list(APPEND MAN_PAGES ${folder}/${program}.1.gz)
+      else()
+        list(APPEND MAN_PAGES_JA ${folder}/${program}.1.gz)
+      endif()
+    endforeach()
   endif()
 endforeach()
 
@@ -32,7 +48,7 @@ add_custom_command(
   COMMAND gzip -9nf ${CMAKE_BINARY_DIR}/changelog
   DEPENDS ${PACKAGING}/debian/changelog
   VERBATIM)
-add_custom_target(install_files ALL DEPENDS ${MAN_PAGES} ${CMAKE_BINARY_DIR}/changelog.gz)
+add_custom_target(install_files ALL DEPENDS ${MAN_PAGES} ${MAN_PAGES_JA} ${CMAKE_BINARY_DIR}/changelog.gz)
 
 # ------------------------------------------------------------ what goes where
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
@@ -50,6 +66,7 @@ install(FILES ${PACKAGING}/${FENMORA_ID}.desktop DESTINATION ${CMAKE_INSTALL_DAT
 install(FILES ${PACKAGING}/${FENMORA_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(DIRECTORY ${PACKAGING}/icons/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 install(FILES ${MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${MAN_PAGES_JA} DESTINATION ${CMAKE_INSTALL_MANDIR}/ja/man1)
 install(FILES ${PACKAGING}/debian/copyright ${CMAKE_BINARY_DIR}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/fenmora)
 

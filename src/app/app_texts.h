@@ -1,140 +1,201 @@
-// Texts of the window's own (UTF-8), beside the core's in sync/texts.h.
+// Texts of the window's own (UTF-8), beside the core's in sync/texts.h, each
+// in Japanese (the source, and the language of any locale but English) and
+// English.
 //
 // One word for one thing in everything the program shows (the window, its
-// messages, the read-me), where the handset's own manuals and the old texts
-// spelled it two ways:
-//   メモリカード   (not メモリーカード), as on the buttons "メモリカード読込" and
-//                  "メモリカード更新"; SDメモリカード where the kind of card matters
-//   待ち受け画像   (not 待受け画像), as in the status texts and messages
-//   着メロ, ムービー, 管理テーブル, バックアップ, 修正 (a title applied), 更新
-//   (what the commit does), 読み込み (a load)
-//   Sentences end in "．" and clauses are joined with "、" as in the load's
-//   and commit's messages.
+// messages, the read-me, the command line), where the handset's own manuals
+// and the old texts spelled it two ways, and the one English word for it:
+//   メモリカード        memory card (not メモリーカード), as on the buttons
+//                       "メモリカード読込" (Load Memory Card) and
+//                       "メモリカード更新" (Write to Memory Card);
+//                       SDメモリカード (SD memory card) where the kind of card matters
+//   待ち受け画像        standby image (not 待受け画像)
+//   着メロ              ring melody
+//   ムービー            movie
+//   管理テーブル        management table
+//   更新                write to the card (what the commit does); its record on
+//                       the card, 更新記録, is the update record
+//   読込、読み込み      load, read (a load)
+//   バックアップ        backup, back up
+//   復元                restore
+//   修正                apply (a title)
+//   Japanese sentences end in "．" and clauses are joined with "、" as in the
+//   load's and commit's messages; English sentences end in ".".
 #pragma once
+
+#include "platform/language.h"
 
 namespace fenmora::app::texts {
 
 // Said once per run when no audio device can be opened; the reason follows
 // on its own line.
-inline constexpr const char* kNoAudioDevice =
-    "音声出力装置を開けないため、着メロを演奏できません．";
+inline const char* const kNoAudioDevice = Say("音声出力装置を開けないため、着メロを演奏できません．",
+    "No audio output device can be opened, so ring melodies cannot be played.");
 // A melody file that the player cannot open; the path follows (the player's
 // reason goes to the details).
-inline constexpr const char* kCannotPlay = "下記の着メロを演奏できません．\n";
+inline const char* const kCannotPlay = Say("下記の着メロを演奏できません．\n",
+    "The ring melody below cannot be played.\n");
 
 // The status bar while an MLD melody plays that held what a General MIDI
 // synthesizer cannot play; the counts follow, joined by "、".
-inline constexpr const char* kMelodyLeftOut = "この着メロで演奏されない部分：";
-inline constexpr const char* kLeftOutAudio = "ADPCM音声 %1 個";
-inline constexpr const char* kLeftOutVoices = "FM音色 %1 個";
-inline constexpr const char* kLeftOutVendor = "独自データ %1 個";
-inline constexpr const char* kLeftOutOther = "その他 %1 個";
+inline const char* const kMelodyLeftOut = Say("この着メロで演奏されない部分：",
+    "Not played in this ring melody: ");
+inline const char* const kLeftOutAudio = Say("ADPCM音声 %1 個",
+    "%1 ADPCM voice(s)");
+inline const char* const kLeftOutVoices = Say("FM音色 %1 個",
+    "%1 FM voice(s)");
+inline const char* const kLeftOutVendor = Say("独自データ %1 個",
+    "%1 vendor data");
+inline const char* const kLeftOutOther = Say("その他 %1 個",
+    "%1 other(s)");
 
 // The captions of the playback switch (btStopMelody), on and off.
-inline constexpr const char* kPlaybackOn = "着メロを演奏する";
-inline constexpr const char* kPlaybackOff = "着メロを演奏しない";
+inline const char* const kPlaybackOn = Say("着メロを演奏する",
+    "Play ring melodies");
+inline const char* const kPlaybackOff = Say("着メロを演奏しない",
+    "Don't play ring melodies");
 
 // The drive list while nothing is chosen in it.
-inline constexpr const char* kChooseDrive = "カードを選んでください";
+inline const char* const kChooseDrive = Say("カードを選んでください",
+    "Choose a card");
 
 // Asked before edits not yet written to the card are dropped.
-inline constexpr const char* kDropEditsOnClose =
-    "メモリカードに更新していない変更があります．\n変更を破棄して終了しますか？";
-inline constexpr const char* kDropEditsOnLoad =
-    "メモリカードに更新していない変更があります．\n変更を破棄してメモリカードを読み込みますか？";
-inline constexpr const char* kDropEditsOnRestore =
-    "メモリカードに更新していない変更があります．\n変更を破棄してバックアップから復元しますか？";
+inline const char* const kDropEditsOnClose = Say("メモリカードに更新していない変更があります．\n変更を破棄して終了しますか？",
+    "There are changes not yet written to the memory card.\nDiscard them and quit?");
+inline const char* const kDropEditsOnLoad = Say("メモリカードに更新していない変更があります．\n変更を破棄してメモリカードを読み込みますか？",
+    "There are changes not yet written to the memory card.\nDiscard them and read the memory card?");
+inline const char* const kDropEditsOnRestore = Say("メモリカードに更新していない変更があります．\n変更を破棄してバックアップから復元しますか？",
+    "There are changes not yet written to the memory card.\nDiscard them and restore from a backup?");
 
 // Before the plan's summary in the restore's question; the backup's folder
 // follows.
-inline constexpr const char* kRestoreFrom = "次のバックアップから復元します：\n";
+inline const char* const kRestoreFrom = Say("次のバックアップから復元します：\n",
+    "Restoring from this backup:\n");
 
 // The tip of the drive list's entry of the loaded card, after its place.
-inline constexpr const char* kLoadedCardMark = "（読み込んだメモリカード）";
+inline const char* const kLoadedCardMark = Say("（読み込んだメモリカード）",
+    " (the memory card read)");
 // Status text when the loaded card leaves the mount table or its folder goes.
-inline constexpr const char* kCardGone =
-    "読み込んだメモリカードが取り外されました．更新するには、もう一度読み込んでください．";
+inline const char* const kCardGone = Say("読み込んだメモリカードが取り外されました．更新するには、もう一度読み込んでください．",
+    "The memory card that was read has been removed. Read it again to write to it.");
 // Status text when the card that was pulled out is back with other tables:
 // editing goes on, the commit waits for a load.
-inline constexpr const char* kCardBack =
-    "メモリカードが戻りましたが、読み込んだ後に内容が変わっています．更新するには、もう一度読み込んでください．";
+inline const char* const kCardBack = Say("メモリカードが戻りましたが、読み込んだ後に内容が変わっています．更新するには、もう一度読み込んでください．",
+    "The memory card is back, but it changed after it was read. Read it again to write to it.");
 // ... back as it was loaded: the lists and their edits go on as before.
-inline constexpr const char* kCardBackUnchanged =
-    "読み込んだメモリカードが戻りました．変更はそのまま更新できます．";
+inline const char* const kCardBackUnchanged = Say("読み込んだメモリカードが戻りました．変更はそのまま更新できます．",
+    "The memory card that was read is back. The changes can be written as they are.");
 // The commit or the backup pressed after the loaded card's folder went
 // (nothing watched saw it go).
-inline constexpr const char* kCardPulledBeforeWrite =
-    "読み込んだメモリカードが取り外されました．メモリカードには何も書き込んでいません．\n"
-    "メモリカードを入れ直してください．";
+inline const char* const kCardPulledBeforeWrite = Say("読み込んだメモリカードが取り外されました．メモリカードには何も書き込んでいません．\n"
+    "メモリカードを入れ直してください．",
+    "The memory card that was read has been removed. Nothing was written to it.\nPut the memory card back in.");
 // First line of the commit's closing message when the card went while it
 // was written.
-inline constexpr const char* kCardPulledDuringWrite = "更新中にメモリカードが取り外されました．";
+inline const char* const kCardPulledDuringWrite = Say("更新中にメモリカードが取り外されました．",
+    "The memory card was removed while it was written.");
 // The backup pressed while the loaded card is gone or changed.
-inline constexpr const char* kBackupCardGone =
-    "読み込んだ後にメモリカードが変わっています．バックアップは取っていません．\n"
-    "メモリカードを読み込み直してください．";
+inline const char* const kBackupCardGone = Say("読み込んだ後にメモリカードが変わっています．バックアップは取っていません．\n"
+    "メモリカードを読み込み直してください．",
+    "The memory card changed after it was read. No backup was made.\nRead the memory card again.");
 
 // The desktop could not open something; the file or address follows.
-inline constexpr const char* kCannotOpenFile =
-    "下記のファイルを開くアプリケーションが見つかりません．\n";
-inline constexpr const char* kCannotOpenAddress =
-    "下記のアドレスを開けるブラウザが見つかりません．\nアドレスをコピーしてブラウザで開いてください．\n";
-inline constexpr const char* kCannotReadFile = "下記のファイルを読み込めません．\n";
-inline constexpr const char* kFileNotFound = "下記のファイルが見つかりません．\n";
-inline constexpr const char* kReadMeName = "ReadMe.txt";
+inline const char* const kCannotOpenFile = Say("下記のファイルを開くアプリケーションが見つかりません．\n",
+    "No application to open the file below was found.\n");
+inline const char* const kCannotOpenAddress = Say("下記のアドレスを開けるブラウザが見つかりません．\nアドレスをコピーしてブラウザで開いてください．\n",
+    "No browser to open the address below was found.\nCopy the address and open it in a browser.\n");
+inline const char* const kCannotReadFile = Say("下記のファイルを読み込めません．\n",
+    "The file below cannot be read.\n");
+inline const char* const kFileNotFound = Say("下記のファイルが見つかりません．\n",
+    "The file below was not found.\n");
+inline constexpr const char* kReadMeName = "ReadMe.txt";  // a file name, never translated
 
 // A retitle with characters the card's titles cannot hold: the characters
 // follow the first line, each in 「」.
-inline constexpr const char* kUnrepresentable = "次の文字はタイトルに使えません：";
-inline constexpr const char* kUnrepresentableQuestion = "\n「?」に置き換えて修正しますか？";
+inline const char* const kUnrepresentable = Say("次の文字はタイトルに使えません：",
+    "These characters cannot be used in a title: ");
+inline const char* const kUnrepresentableQuestion = Say("\n「?」に置き換えて修正しますか？",
+    "\nReplace them with \"?\" and apply the title?");
 // Another row chosen while the title edit holds a title not yet applied.
-inline constexpr const char* kTitleNotApplied =
-    "入力したタイトルがまだ修正されていません．\n前に選んでいたデータのタイトルを修正しますか？\n";
+inline const char* const kTitleNotApplied = Say("入力したタイトルがまだ修正されていません．\n前に選んでいたデータのタイトルを修正しますか？\n",
+    "The title you typed has not been applied yet.\nApply it to the item chosen before?\n");
 
 // The partner strip under the lists, after the kind of the tab in front.
-inline constexpr const char* kBanner[3] = {"待ち受け画像のダウンロードはこちらのサイトからどうぞ →",
-                                           "着メロのダウンロードはこちらのサイトからどうぞ →",
-                                           "ムービーのダウンロードはこちらのサイトからどうぞ →"};
+inline const char* const kBanner[3] = {
+    Say("待ち受け画像のダウンロードはこちらのサイトからどうぞ →", "Download standby images from this site →"),
+    Say("着メロのダウンロードはこちらのサイトからどうぞ →", "Download ring melodies from this site →"),
+    Say("ムービーのダウンロードはこちらのサイトからどうぞ →", "Download movies from this site →")};
 
 // Names of controls without a caption of their own, for screen readers.
-inline constexpr const char* kPreviewName = "プレビュー";
-inline constexpr const char* kFreeSpaceName = "空き容量";
-inline constexpr const char* kKindTabsName = "データの種類";
+inline const char* const kPreviewName = Say("プレビュー",
+    "Preview");
+inline const char* const kFreeSpaceName = Say("空き容量",
+    "Free space");
+inline const char* const kKindTabsName = Say("データの種類",
+    "Kind of data");
 
 // The menu bar: menus and commands (the button's caption where there is
 // one), with their access keys.
-inline constexpr const char* kMenuFile = "ファイル(&F)";
-inline constexpr const char* kMenuEdit = "編集(&E)";
-inline constexpr const char* kMenuCard = "カード(&C)";
-inline constexpr const char* kMenuHelp = "ヘルプ(&H)";
-inline constexpr const char* kOpenFolderAsCard = "フォルダーをカードとして開く(&O)...";
-inline constexpr const char* kChooseCardFolder = "カードとして開くフォルダーを選んでください";
-inline constexpr const char* kQuit = "終了(&X)";
-inline constexpr const char* kUndo = "元に戻す(&U)";
-inline constexpr const char* kRedo = "やり直し(&R)";
-inline constexpr const char* kMenuUp = "上へ(&P)";
-inline constexpr const char* kMenuDown = "下へ(&N)";
-inline constexpr const char* kMenuRenumber = "リナンバ(&M)";
-inline constexpr const char* kMenuDelete = "削除(&D)";
-inline constexpr const char* kMenuAdd = "追加(&A)...";
-inline constexpr const char* kMenuLoad = "メモリカード読込(&L)";
-inline constexpr const char* kMenuCommit = "メモリカード更新(&W)";
-inline constexpr const char* kMenuBackup = "データバックアップ(&B)";
-inline constexpr const char* kMenuRestore = "復元(&R)...";
-inline constexpr const char* kMenuHelpCommand = "ヘルプ(&H)";
-inline constexpr const char* kMenuAbout = "バージョン情報(&A)";
+inline const char* const kMenuFile = Say("ファイル(&F)",
+    "&File");
+inline const char* const kMenuEdit = Say("編集(&E)",
+    "&Edit");
+inline const char* const kMenuCard = Say("カード(&C)",
+    "&Card");
+inline const char* const kMenuHelp = Say("ヘルプ(&H)",
+    "&Help");
+inline const char* const kOpenFolderAsCard = Say("フォルダーをカードとして開く(&O)...",
+    "&Open a Folder as a Card...");
+inline const char* const kChooseCardFolder = Say("カードとして開くフォルダーを選んでください",
+    "Choose the folder to open as a card");
+inline const char* const kQuit = Say("終了(&X)",
+    "E&xit");
+inline const char* const kUndo = Say("元に戻す(&U)",
+    "&Undo");
+inline const char* const kRedo = Say("やり直し(&R)",
+    "&Redo");
+inline const char* const kMenuUp = Say("上へ(&P)",
+    "Move U&p");
+inline const char* const kMenuDown = Say("下へ(&N)",
+    "Move Dow&n");
+inline const char* const kMenuRenumber = Say("リナンバ(&M)",
+    "Re&number");
+inline const char* const kMenuDelete = Say("削除(&D)",
+    "&Delete");
+inline const char* const kMenuAdd = Say("追加(&A)...",
+    "&Add...");
+inline const char* const kMenuLoad = Say("メモリカード読込(&L)",
+    "&Load Memory Card");
+inline const char* const kMenuCommit = Say("メモリカード更新(&W)",
+    "&Write to Memory Card");
+inline const char* const kMenuBackup = Say("データバックアップ(&B)",
+    "&Back Up Data");
+inline const char* const kMenuRestore = Say("復元(&R)...",
+    "&Restore...");
+inline const char* const kMenuHelpCommand = Say("ヘルプ(&H)",
+    "&Help");
+inline const char* const kMenuAbout = Say("バージョン情報(&A)",
+    "&About");
 
 // The about box.
-inline constexpr const char* kAboutTitle = "バージョン情報";
+inline const char* const kAboutTitle = Say("バージョン情報",
+    "About");
 // Before the version number, in the about box and the branding panel.
-inline constexpr const char* kVersionPrefix = "バージョン ";
-inline constexpr const char* kCopyright = "© 2026 Fenmora 開発チーム";
+inline const char* const kVersionPrefix = Say("バージョン ",
+    "Version ");
+inline const char* const kCopyright = Say("© 2026 Fenmora 開発チーム",
+    "© 2026 The Fenmora developers");
 
 // The read-me shown by the window itself.
-inline constexpr const char* kHelpTitle = "ヘルプ － ReadMe.txt";
-inline constexpr const char* kHelpFindLabel = "検索:";
-inline constexpr const char* kHelpFindNext = "次を検索";
-inline constexpr const char* kHelpNotFound = "見つかりません";
-inline constexpr const char* kClose = "閉じる";
+inline const char* const kHelpTitle = Say("ヘルプ － ReadMe.txt",
+    "Help - ReadMe.txt");
+inline const char* const kHelpFindLabel = Say("検索:",
+    "Find:");
+inline const char* const kHelpFindNext = Say("次を検索",
+    "Find Next");
+inline const char* const kHelpNotFound = Say("見つかりません",
+    "Not found");
+inline const char* const kClose = Say("閉じる",
+    "Close");
 
 }  // namespace fenmora::app::texts
