@@ -6,7 +6,13 @@
 #include <QImageReader>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <memory>
+#include <system_error>
 
 #include "convert/fit_texts.h"
 #include "convert/movie_texts.h"
@@ -34,15 +40,66 @@ constexpr qint64 kMaxMelodyRead = 16 * 1024 * 1024;
 
 }  // namespace
 
+namespace {
+
+// A session folder is marked as its program's while it runs: the program
+// holds an flock on the mark for as long as it lives. A folder whose mark
+// nobody holds was left by a program that ended without removing it (killed,
+// crashed); it is removed by the next session once it has lain untouched for
+// kLeftFolderAge, long enough that an update cut short that names one of its
+// files as a copy's source has been finished or undone since.
+constexpr const char* kSessionMark = ".fenmora-session";
+constexpr auto kLeftFolderAge = std::chrono::hours(48);
+
+// True when the folder's mark is there and no living program holds it.
+bool LeftBehind(const fs::path& folder) {
+  const fs::path mark = folder / kSessionMark;
+  const int fd = ::open(mark.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;  // not a session folder of this program
+  // (Its program holds a shared lock: an exclusive one is refused while it lives.)
+  const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  ::close(fd);
+  return free;
+}
+
+// Touched within kLeftFolderAge (or of unknown age).
+bool Recent(const fs::path& p, fs::file_time_type now) {
+  std::error_code ec;
+  const fs::file_time_type written = fs::last_write_time(p, ec);
+  return ec || written > now || now - written < kLeftFolderAge;
+}
+
+}  // namespace
+
+void RemoveLeftSessionFolders(const fs::path& temporary, const fs::path& own) {
+  std::error_code ec;
+  const auto now = fs::file_time_type::clock::now();
+  for (const fs::directory_entry& entry : fs::directory_iterator(temporary, ec)) {
+    const fs::path folder = entry.path();
+    if (folder == own || folder.filename().string().rfind("fenmora-", 0) != 0) continue;
+    if (entry.is_symlink(ec) || !entry.is_directory(ec) || !LeftBehind(folder) || Recent(folder, now)) continue;
+    bool recent = false;
+    for (const fs::directory_entry& inside : fs::directory_iterator(folder, ec)) recent = recent || Recent(inside.path(), now);
+    if (!recent && !ec) fs::remove_all(folder, ec);
+  }
+}
+
 const fs::path& SessionFolder() {
   static std::unique_ptr<QTemporaryDir> dir;
   static fs::path path;
   if (!dir) {
     dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/fenmora-XXXXXX"));
-    if (dir->isValid()) path = fs::path(QFile::encodeName(dir->path()).toStdString());
+    if (dir->isValid()) {
+      path = fs::path(QFile::encodeName(dir->path()).toStdString());
+      // Held until the program ends (the descriptor is never closed).
+      const int mark = ::open((path / kSessionMark).c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+      if (mark >= 0) ::flock(mark, LOCK_SH);
+      RemoveLeftSessionFolders(path.parent_path(), path);
+    }
   }
   return path;
 }
+
 
 HandsetFit::HandsetFit(const HandsetProfile& profile, fs::path folder)
     : profile_(profile), folder_(std::move(folder)) {}

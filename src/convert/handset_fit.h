@@ -81,7 +81,11 @@ bool ConvertiblePicture(MediaKind kind, const std::filesystem::path& file);
 std::vector<std::string> ConvertiblePatterns(MediaKind kind);
 
 // The session's temporary folder: made at first use, removed when the program
-// ends. Empty when it cannot be made.
+// ends; the folders of programs that ended without removing theirs go when
+// they have lain untouched for two days. Empty when it cannot be made.
 const std::filesystem::path& SessionFolder();
+// Removes from `temporary` the session folders of programs that have ended,
+// once nothing in them has been touched for two days (`own` is never one).
+void RemoveLeftSessionFolders(const std::filesystem::path& temporary, const std::filesystem::path& own);
 
 }  // namespace fenmora::convert

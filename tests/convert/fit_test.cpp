@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <utime.h>
 
 #include "convert/fit_texts.h"
@@ -337,4 +340,36 @@ TEST_F(Fitting, AFifoIsRefusedBeforeTheConversionOpensIt) {
   EXPECT_FALSE(melody.Opened());
   EXPECT_EQ(prompts.asked().size(), 2u);
   EXPECT_TRUE(fs::is_empty(temp.path()));
+}
+
+// The session folders of programs that ended without removing theirs (a
+// killed window) go once they have lain two days; a living program's, a
+// recent one and a folder of someone else's stay.
+TEST(SessionFolders, OnlyThoseOfEndedProgramsUntouchedForTwoDaysAreRemoved) {
+  TempFolder temporary{"fenmora-tmp"};
+  const auto old = fs::file_time_type::clock::now() - std::chrono::hours(72);
+  auto make = [&](const std::string& name, bool marked) {
+    const fs::path folder = temporary.path() / name;
+    fs::create_directories(folder);
+    testcard::WriteBytes(folder / "1-photo.jpg", "converted");
+    if (marked) testcard::WriteBytes(folder / ".fenmora-session", "");
+    for (const fs::directory_entry& e : fs::directory_iterator(folder)) fs::last_write_time(e.path(), old);
+    fs::last_write_time(folder, old);
+    return folder;
+  };
+  const fs::path killed = make("fenmora-killed", true);
+  const fs::path living = make("fenmora-living", true);
+  const fs::path foreign = make("fenmora-card-test", false);
+  const fs::path recent = make("fenmora-recent", true);
+  testcard::WriteBytes(recent / "2-melody.mid", "just now");
+  const int held = ::open((living / ".fenmora-session").c_str(), O_RDONLY);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_SH), 0);
+
+  convert::RemoveLeftSessionFolders(temporary.path(), temporary.path() / "fenmora-own");
+  ::close(held);
+  EXPECT_FALSE(fs::exists(killed));
+  EXPECT_TRUE(fs::exists(living / "1-photo.jpg"));
+  EXPECT_TRUE(fs::exists(foreign / "1-photo.jpg"));
+  EXPECT_TRUE(fs::exists(recent / "1-photo.jpg"));
 }
