@@ -1,5 +1,7 @@
 #include "app/app_paths.h"
 
+#include "platform/language.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -20,6 +22,8 @@ bool InstallQtTranslation() {
   // Kept for the life of the application, which refers to it.
   static QTranslator* translator = nullptr;
   if (translator) return true;
+  // In English Qt's own texts are already there.
+  if (fenmora::CurrentLanguage() == fenmora::Language::English) return true;
   auto* candidate = new QTranslator(QCoreApplication::instance());
   if (!candidate->load(QStringLiteral("qtbase_ja"),
                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {

@@ -1,6 +1,8 @@
 #include "platform/language.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <string>
 
@@ -30,11 +32,52 @@ std::mutex& RegistryMutex() {
 // true: it speaks Japanese whatever the locale, so that no window mixes the two
 // languages. (Constant-initialized, so it is there before any text is said.)
 extern "C" const bool fenmora_japanese_only __attribute__((weak));
+// A program with a setting of its own names its file here, relative to the
+// user's configuration folder ("Fenmora/language.conf").
+extern "C" const char* const fenmora_language_setting __attribute__((weak));
+
+namespace {
+
+std::string SettingPath() {
+  if (&fenmora_language_setting == nullptr || !fenmora_language_setting) return {};
+  std::string folder;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') folder = xdg;
+  else if (const char* home = std::getenv("HOME"); home && *home) folder = std::string(home) + "/.config";
+  else return {};
+  return folder + "/" + fenmora_language_setting;
+}
+
+}  // namespace
+
+std::optional<Language> LanguageSetting() {
+  const std::string path = SettingPath();
+  if (path.empty()) return std::nullopt;
+  // One line, "language=ja" or "language=en"; anything else is no setting.
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line == "language=ja") return Language::Japanese;
+    if (line == "language=en") return Language::English;
+  }
+  return std::nullopt;
+}
+
+bool SaveLanguageSetting(std::optional<Language> language) {
+  const std::string path = SettingPath();
+  if (path.empty()) return false;
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+  if (!language) return std::filesystem::remove(path, ec) || !ec;
+  std::ofstream out(path, std::ios::trunc);
+  out << "language=" << (*language == Language::English ? "en" : "ja") << "\n";
+  return static_cast<bool>(out.flush());
+}
 
 Language LanguageFromEnvironment() {
   if (&fenmora_japanese_only != nullptr && fenmora_japanese_only) return Language::Japanese;
   if (const char* forced = std::getenv("FENMORA_LANG"); forced && *forced)
     return FromName(forced, Language::Japanese);
+  if (const auto chosen = LanguageSetting()) return *chosen;
   for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
     if (const char* value = std::getenv(name); value && *value) return FromName(value, Language::Japanese);
   return Language::Japanese;

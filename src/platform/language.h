@@ -1,9 +1,10 @@
 // The language the program speaks to its user: Japanese, the handset's own and
 // the source of every text, or English where the user asks for it. Chosen once,
 // when the program starts, from FENMORA_LANG ("ja" or "en"), else from the
-// locale (LC_ALL, LC_MESSAGES, LANG, the first that is set): a locale of
-// English ("en...") gives English; any other, C and POSIX included, Japanese,
-// the language every text is written in first.
+// program's own setting (the window's 表示言語 / Language, kept in a file; the
+// command line has none), else from the locale (LC_ALL, LC_MESSAGES, LANG, the
+// first that is set): a locale of English ("en...") gives English; any other,
+// C and POSIX included, Japanese, the language every text is written in first.
 //
 // A text the user reads is written once with both: Say("日本語", "English") is
 // the one of the chosen language, fixed for the run, so a text stays a plain
@@ -12,6 +13,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +26,14 @@ enum class Language { Japanese, English };
 Language LanguageFromEnvironment();
 // The language of this run (the environment's, read on first use).
 Language CurrentLanguage();
+
+// The program's own setting, kept in the user's configuration folder
+// ($XDG_CONFIG_HOME, else ~/.config) under the name the program gives by
+// defining fenmora_language_setting (none: the program has no setting).
+// Saved choices take effect when the program next starts.
+std::optional<Language> LanguageSetting();
+// False when the setting could not be written. nullopt: follow the locale.
+bool SaveLanguageSetting(std::optional<Language> language);
 
 // The text in the language of this run.
 const char* Say(const char* japanese, const char* english);

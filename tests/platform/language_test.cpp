@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <string>
 
 #include "app/app_texts.h"
@@ -12,6 +15,9 @@
 #include "convert/movie_texts.h"
 #include "media/mfi_midi.h"
 #include "sync/texts.h"
+
+// This test program has a language setting of its own, as the window has.
+extern "C" const char* const fenmora_language_setting = "fenmora-test/language.conf";
 
 namespace fenmora {
 namespace {
@@ -60,6 +66,29 @@ TEST(Language, EveryTextHasBothLanguagesShapedAlike) {
       EXPECT_FALSE((lead >= 0xE3 && lead <= 0xE9) || (lead == 0xEF && (next == 0xBC || next == 0xBD)));
     }
   }
+}
+
+TEST(Language, TheProgramsSettingComesBetweenFenmoraLangAndTheLocale) {
+  const std::string folder = std::filesystem::temp_directory_path() / ("fenmora-config-" + std::to_string(getpid()));
+  setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+  setenv("LC_ALL", "", 1);
+  setenv("LC_MESSAGES", "", 1);
+  setenv("LANG", "ja_JP.UTF-8", 1);
+  setenv("FENMORA_LANG", "", 1);
+  EXPECT_EQ(LanguageSetting(), std::nullopt);
+  ASSERT_TRUE(SaveLanguageSetting(Language::English));
+  EXPECT_EQ(LanguageSetting(), Language::English);
+  EXPECT_EQ(LanguageFromEnvironment(), Language::English);
+  setenv("FENMORA_LANG", "ja", 1);
+  EXPECT_EQ(LanguageFromEnvironment(), Language::Japanese);
+  setenv("FENMORA_LANG", "", 1);
+  ASSERT_TRUE(SaveLanguageSetting(std::nullopt));  // the locale's again
+  setenv("LANG", "en_GB.UTF-8", 1);
+  EXPECT_EQ(LanguageFromEnvironment(), Language::English);
+  setenv("LANG", "ja_JP.UTF-8", 1);
+  EXPECT_EQ(LanguageFromEnvironment(), Language::Japanese);
+  std::filesystem::remove_all(folder);
+  setenv("FENMORA_LANG", "ja", 1);
 }
 
 TEST(Language, FillPutsEachValueInItsBlank) {
