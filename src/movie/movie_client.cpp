@@ -160,9 +160,14 @@ class PreviewHelper {
     std::lock_guard<std::mutex> lock(mutex_);
     const std::string request = wire::PreviewRequest(file.string(), w, h);
     for (int attempt = 0; attempt < 2; ++attempt) {
-      // One that ended while idle (it was killed, say) is replaced first.
+      // One that ended while idle (it was killed, say) is replaced first, and
+      // so is one of a program no longer the helper ($FENMORA_MOVIE_HELPER
+      // set to another since).
       if (pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == pid_) pid_ = -1, Stop();
+      const fs::path program = HelperProgram();
+      if (pid_ > 0 && program != program_) Stop();
       if (pid_ < 0 && (pid_ = Spawn({"serve"}, true, fd_)) < 0) return std::nullopt;
+      program_ = program;
       if (send(fd_, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
         Stop();  // gone before it read the request: another one gets it
         continue;
@@ -189,6 +194,7 @@ class PreviewHelper {
 
   std::mutex mutex_;
   pid_t pid_ = -1;
+  fs::path program_;  // what pid_ runs
   int fd_ = -1;
   std::string pending_;
 };

@@ -46,6 +46,36 @@ struct Fail {
   std::string detail;
 };
 
+// What the encoder's rate control is held to: the rate it aims at, the
+// ceiling of its video buffer's model, and how full that buffer is when the
+// picture starts.
+//
+// The buffer lets any stretch go over the ceiling by what it holds, and the
+// whole movie by its starting fill: with level 0's rate as the ceiling, a
+// movie of 10 s could average 76 kbit/s, and a 64 kbit/s aim does not keep
+// FFmpeg's one-pass control from spending that (it spends a busy picture's
+// bits first and pays them back too late). Lowering the aim barely moves
+// what it writes then; the ceiling does. So the ceiling is the level's rate
+// less the starting fill spread over the length, and the average stays
+// within the level's rate as every stretch stays within its buffer.
+struct RateControl {
+  int aim = 0;
+  int ceiling = 0;
+  int startingFill = 0;
+};
+
+RateControl RateControlFor(double seconds, const HandsetMovie& target) {
+  RateControl r;
+  seconds = std::max(seconds, 0.5);
+  // Three quarters of the buffer, or a quarter of the movie's bits when that
+  // is less (a movie of a few seconds): enough for its first picture.
+  r.startingFill = static_cast<int>(
+      std::min<double>(target.videoBuffer * 3.0 / 4, target.maxVideoRate * seconds / 4));
+  r.ceiling = static_cast<int>(target.maxVideoRate - r.startingFill / seconds);
+  r.aim = std::min(RateFor(seconds, target), r.ceiling);
+  return r;
+}
+
 // The source, decoded and fitted: one picture per output frame (4:2:0 planes
 // of the handset's frame size, one after the other) and the sound.
 struct Decoded {
@@ -58,16 +88,16 @@ class Encoder {
   Encoder(const HandsetMovie& target, const Decoded& source) : target_(target), source_(source) {}
 
   // Writes the file at `rate`; `videoBytes` is what the picture took.
-  std::string Run(int rate, const std::filesystem::path& out, std::int64_t& videoBytes,
+  std::string Run(const RateControl& rate, const std::filesystem::path& out, std::int64_t& videoBytes,
                   const std::function<bool(double)>& progress);
 
  private:
-  CodecPtr VideoEncoder(int rate, bool global);
+  CodecPtr VideoEncoder(const RateControl& rate, bool global);
   const HandsetMovie& target_;
   const Decoded& source_;
 };
 
-CodecPtr Encoder::VideoEncoder(int rate, bool global) {
+CodecPtr Encoder::VideoEncoder(const RateControl& rate, bool global) {
   const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
   if (!codec) return nullptr;
   CodecPtr c(avcodec_alloc_context3(codec));
@@ -77,7 +107,7 @@ CodecPtr Encoder::VideoEncoder(int rate, bool global) {
   c->pix_fmt = AV_PIX_FMT_YUV420P;
   c->time_base = {1, target_.fps};
   c->framerate = {target_.fps, 1};
-  c->bit_rate = rate;
+  c->bit_rate = rate.aim;
   c->gop_size = target_.fps * 2;
   c->max_b_frames = 0;
   // Simple Profile level 0: the encoder writes profile << 4 | level as
@@ -86,17 +116,17 @@ CodecPtr Encoder::VideoEncoder(int rate, bool global) {
   c->profile = FF_PROFILE_MPEG4_SIMPLE;
   c->level = kSimpleLevel0 & 0x0F;
   // Level 0's video buffer: no stretch of the movie goes over the rate by
-  // more than the buffer holds.
-  c->rc_max_rate = target_.maxVideoRate;
+  // more than the buffer holds (nor the whole movie over it on average).
+  c->rc_max_rate = rate.ceiling;
   c->rc_buffer_size = target_.videoBuffer;
-  c->rc_initial_buffer_occupancy = target_.videoBuffer * 3 / 4;
+  c->rc_initial_buffer_occupancy = rate.startingFill;
   c->thread_count = 1;
   if (global) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   if (avcodec_open2(c.get(), codec, nullptr) < 0) return nullptr;
   return c;
 }
 
-std::string Encoder::Run(int rate, const std::filesystem::path& out, std::int64_t& videoBytes,
+std::string Encoder::Run(const RateControl& rate, const std::filesystem::path& out, std::int64_t& videoBytes,
                          const std::function<bool(double)>& progress) {
   videoBytes = 0;
   AVFormatContext* oc = nullptr;
@@ -415,9 +445,9 @@ Converted Convert(const std::filesystem::path& source, const std::filesystem::pa
     return report(shown);
   };
   // The rate control aims near the rate, not under it: the size and the
-  // video rate written are what count, and the rate asked is lowered by what
-  // either missed.
-  int rate = RateFor(length, target);
+  // video rate written are what count, and the aim and the ceiling are
+  // lowered by what either missed.
+  RateControl rate = RateControlFor(length, target);
   const double fixed = OverheadBytes(length) + kAmrBytesPerSecond * length;
   for (int attempt = 0; attempt < kMaxTries; ++attempt) {
     std::int64_t videoBytes = 0;
@@ -437,8 +467,10 @@ Converted Convert(const std::filesystem::path& source, const std::filesystem::pa
     const double budget = static_cast<double>(target.maxBytes) * 0.97 - fixed;
     const double bySize = budget / std::max(1.0, static_cast<double>(size) - fixed);
     const double byRate = target.maxVideoRate * 0.97 / std::max(1.0, measured);
-    rate = static_cast<int>(rate * std::min({0.95, bySize, byRate}));
-    if (rate < target.minVideoRate / 4) break;
+    const double lower = std::min({0.95, bySize, byRate});
+    rate.aim = static_cast<int>(rate.aim * lower);
+    rate.ceiling = std::max(rate.aim, static_cast<int>(rate.ceiling * lower));
+    if (rate.aim < target.minVideoRate / 4) break;
   }
   // Even the coarsest picture the encoder makes is more than the handset
   // takes (noise, fast motion): the file is not made.

@@ -235,9 +235,12 @@ TEST_F(MovieTest, SoundThatStartsLateIsPlacedByItsTimestamps) {
   EXPECT_NEAR(static_cast<double>(first - sound.begin()) / rate, 0.478, 0.02);
 }
 
+// What is left is short and grainy: the level's buffer, spent at the start,
+// would take the average over the level's rate, and the movie was refused as
+// too busy although the coarsest picture is far under it.
 TEST_F(MovieTest, AFileCutShortIsConvertedAsFarAsItsFramesGoAndNoFurther) {
   const std::string whole = fenmora::testcard::ReadBytes(
-      Source("whole.mp4", {.width = 320, .height = 240, .fps = 30, .seconds = 4, .indexFirst = true}));
+      Source("whole.mp4", {.width = 320, .height = 240, .fps = 30, .seconds = 4, .indexFirst = true, .grain = 24}));
   const fs::path cut = dir_.Write("cut.mp4", whole.substr(0, whole.size() / 2));
   const MovieFacts f = ProbeMovie(cut);
   ASSERT_EQ(f.status, MovieFacts::Status::Movie);
@@ -250,8 +253,9 @@ TEST_F(MovieTest, AFileCutShortIsConvertedAsFarAsItsFramesGoAndNoFurther) {
   const fs::path out = dir_.path() / "cut.3gp";
   const Converted done = ConvertMovie(cut, out, 4, nullptr);
   ASSERT_EQ(done.status, Converted::Status::Done) << done.detail;
+  EXPECT_GE(done.seconds, f.readableSeconds - 0.1);
   EXPECT_LE(done.seconds, f.readableSeconds + 0.6);  // the last frame's own time at most
-  EXPECT_NEAR(ProbeMovie(out).seconds, done.seconds, 0.15);
+  ExpectHandsetForm(out, done.seconds);
 }
 
 TEST_F(MovieTest, ALiveRecordingWithoutALengthIsMeasuredByReadingIt) {
@@ -303,7 +307,9 @@ TEST_F(MovieTest, BrokenFilesAreToldApartAndNeverConverted) {
 
   const fs::path out = dir_.path() / "out.3gp";
   for (const fs::path& bad : {cut, huge}) {
-    EXPECT_EQ(ConvertMovie(bad, out, 1, nullptr).status, Converted::Status::Failed) << bad;
+    const Converted refused = ConvertMovie(bad, out, 1, nullptr);
+    EXPECT_EQ(refused.status, Converted::Status::Failed) << bad;
+    EXPECT_EQ(refused.detail, "open") << bad;  // not read, never "too busy"
     EXPECT_FALSE(fs::exists(out));
     EXPECT_FALSE(PreviewFrame(bad, 145, 145).valid()) << bad;
   }

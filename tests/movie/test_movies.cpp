@@ -132,6 +132,9 @@ bool MakeMovie(const std::filesystem::path& file, const SourceMovie& m) {
       if (t < m.blackUntil) std::fill(luma.begin(), luma.end(), 16);
       if (m.noise)
         for (std::uint8_t& px : luma) px = static_cast<std::uint8_t>((seed = seed * 1664525 + 1013904223) >> 24);
+      if (m.grain > 0)
+        for (std::uint8_t& px : luma)
+          px = static_cast<std::uint8_t>(std::clamp(px + static_cast<int>((seed = seed * 1664525 + 1013904223) >> 24) % (2 * m.grain + 1) - m.grain, 16, 235));
       for (int j = 0; j < m.height; ++j)
         std::copy_n(luma.begin() + static_cast<std::ptrdiff_t>(j) * m.width, m.width,
                     f->data[0] + static_cast<std::ptrdiff_t>(j) * f->linesize[0]);

@@ -27,6 +27,7 @@ struct SourceMovie {
   bool indexFirst = false;     // MP4 family: moov before mdat
   double soundStart = 0;       // the sound's first timestamp, in seconds
   bool noise = false;          // a new random picture every frame: as hard as video gets
+  int grain = 0;               // random luma of up to this much on the pattern (a dim room's grain)
   bool live = false;           // Matroska/WebM as a browser records it: no length, no index
 };
 
