@@ -73,7 +73,7 @@ TfrAbout::TfrAbout(QWidget* parent)
              QString::fromUtf8(fenmora::app::texts::kVersionPrefix) + QStringLiteral(FENMORA_VERSION) + QStringLiteral(".0"), 96, 35);
   PlaceLabel(new QLabel(panel), "Copyright",
              QString::fromUtf8(fenmora::app::texts::kCopyright), 16, 56);
-  PlaceLabel(new QLabel(panel), "Comment2", QStringLiteral("最新版入手やご意見等は↓こちらへどうぞ"), 16, 80);
+  PlaceLabel(new QLabel(panel), "Comment2", QString::fromUtf8(fenmora::app::texts::kAboutLatest), 16, 80);
 
   auto* logo = new ClickLabel(panel);
   logo->setObjectName(QStringLiteral("ImageLogo"));
@@ -82,12 +82,12 @@ TfrAbout::TfrAbout(QWidget* parent)
   logo->setCursor(Qt::PointingHandCursor);
   connect(logo, &ClickLabel::clicked, this, &TfrAbout::OpenAuthorPage);
 
-  PlaceLabel(new QLabel(panel), "Label1", QStringLiteral("今後の開発のためご寄付をお願い致します<(_ _)>"), 15, 144);
+  PlaceLabel(new QLabel(panel), "Label1", QString::fromUtf8(fenmora::app::texts::kAboutDonate), 15, 144);
 
   auto* pay = new ClickLabel(panel);
   pay->setObjectName(QStringLiteral("ImagePay"));
   pay->setGeometry(96, 168, 88, 31);
-  pay->setPixmap(PictureOr("donate.png", {88, 31}, QStringLiteral("寄付"), QColor(0, 112, 60)));
+  pay->setPixmap(PictureOr("donate.png", {88, 31}, QString::fromUtf8(fenmora::app::texts::kDonate), QColor(0, 112, 60)));
   pay->setCursor(Qt::PointingHandCursor);
   connect(pay, &ClickLabel::clicked, this, &TfrAbout::OpenDonationPage);
 
@@ -108,7 +108,7 @@ TfrAbout::TfrAbout(QWidget* parent)
   memoColours.setColor(QPalette::Base, palette().color(QPalette::Button));
   memoColours.setColor(QPalette::Text, QColor(0, 0, 128));
   memo->setPalette(memoColours);
-  memo->setPlainText(QStringLiteral("評価感想は\nサポートは"));
+  memo->setPlainText(QString::fromUtf8(fenmora::app::texts::kAboutRatingsSupport));
 
   auto link = [&](const char* name, int y, void (TfrAbout::*handler)()) {
     auto* label = new ClickLabel(panel);
@@ -119,7 +119,7 @@ TfrAbout::TfrAbout(QWidget* parent)
     red.setColor(QPalette::WindowText, QColor(255, 0, 0));
     label->setPalette(red);
     label->setCursor(Qt::PointingHandCursor);
-    PlaceLabel(label, name, QStringLiteral("コチラ"), 217, y);
+    PlaceLabel(label, name, QString::fromUtf8(fenmora::app::texts::kHere), 217, y);
     connect(label, &ClickLabel::clicked, this, handler);
   };
   link("lHyouka", 207, &TfrAbout::OpenRatingsBoard);

@@ -186,6 +186,16 @@ inline const char* const kVersionPrefix = Say("バージョン ",
 inline const char* const kCopyright = Say("© 2026 Fenmora 開発チーム",
     "© 2026 The Fenmora developers");
 
+// The about box's words beside its links.
+inline const char* const kAboutLatest = Say("最新版入手やご意見等は↓こちらへどうぞ",
+    "The latest version, your comments: below");
+inline const char* const kAboutDonate = Say("今後の開発のためご寄付をお願い致します<(_ _)>",
+    "Please donate for what comes next <(_ _)>");
+inline const char* const kDonate = Say("寄付", "Donate");
+// Two lines before the two links ("コチラ") of ratings and support.
+inline const char* const kAboutRatingsSupport = Say("評価感想は\nサポートは", "Ratings:\nSupport:");
+inline const char* const kHere = Say("コチラ", "Here");
+
 // The read-me shown by the window itself.
 inline const char* const kHelpTitle = Say("ヘルプ － ReadMe.txt",
     "Help - ReadMe.txt");

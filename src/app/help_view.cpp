@@ -1,5 +1,7 @@
 #include "app/help_view.h"
 
+#include "platform/language.h"
+
 #include <QBoxLayout>
 #include <QFile>
 #include <QKeySequence>
@@ -8,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTextDocument>
 
 #include "app/app_paths.h"
 #include "app/app_texts.h"
@@ -64,6 +67,11 @@ HelpView::HelpView(QWidget* parent) : QDialog(parent) {
   });
 }
 
+namespace {
+// The heading of the read-me's English part.
+constexpr const char* kEnglishPart = "Fenmora user guide (English)";
+}  // namespace
+
 bool HelpView::Open(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return false;
@@ -71,6 +79,17 @@ bool HelpView::Open(const QString& path) {
   constexpr qint64 kMaxBytes = 4 * 1024 * 1024;
   text_->setPlainText(QString::fromUtf8(file.read(kMaxBytes)));
   text_->moveCursor(QTextCursor::Start);
+  // The read-me is Japanese first, then English: in English the view opens
+  // at the English part, its heading at the top.
+  if (CurrentLanguage() == Language::English) {
+    const QTextCursor english = text_->document()->find(QString::fromUtf8(kEnglishPart));
+    if (!english.isNull()) {
+      text_->moveCursor(QTextCursor::End);
+      QTextCursor at(english);
+      at.movePosition(QTextCursor::StartOfBlock);
+      text_->setTextCursor(at);
+    }
+  }
   return true;
 }
 
