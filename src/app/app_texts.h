@@ -193,7 +193,7 @@ inline const char* const kAboutDonate = Say("今後の開発のためご寄付�
     "Please donate for what comes next <(_ _)>");
 inline const char* const kDonate = Say("寄付", "Donate");
 // Two lines before the two links ("コチラ") of ratings and support.
-inline const char* const kAboutRatingsSupport = Say("評価感想は\nサポートは", "Ratings:\nSupport:");
+inline const char* const kAboutRatingsSupport = Say("評価感想は\nサポートは", "Ratings\nSupport");
 inline const char* const kHere = Say("コチラ", "Here");
 
 // The read-me shown by the window itself.

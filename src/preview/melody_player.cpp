@@ -1,5 +1,7 @@
 #include "preview/melody_player.h"
 
+#include "platform/language.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
@@ -18,6 +20,17 @@
 namespace fenmora {
 
 namespace {
+
+// The player's reasons (the library's own text follows some of them).
+const char* const kNotPlayable = Say("MIDI、MLD、WAV のどれでもありません: ", "not a MIDI, MLD or WAV file: ");
+const char* const kNoAudio = Say("音声を使えません: ", "no audio: ");
+const char* const kCannotOpenDevice = Say("音声出力装置を開けません: ", "the audio device cannot be opened: ");
+const char* const kNoSuchFile = Say("ファイルがありません: ", "no such file: ");
+const char* const kNotAMelody = Say("読めるメロディではありません: ", "not a melody that can be read: ");
+const char* const kCannotRead = Say("ファイルを読めません: ", "cannot read the file: ");
+const char* const kCannotPlay = Say("ファイルを演奏できません: ", "cannot play the file: ");
+const char* const kNothingOpen = Say("メロディが開かれていません", "no melody is open");
+
 
 constexpr int kSampleRate = 44100;
 constexpr int kChannels = 2;
@@ -120,7 +133,7 @@ const SdlApi* Sdl(QString* error) {
 const SdlApi& Loaded() { return *Sdl(nullptr); }
 
 QString SdlText(const char* what) {
-  return QString::fromLatin1(what) + QString::fromUtf8(Loaded().GetError());
+  return QString::fromUtf8(what) + QString::fromUtf8(Loaded().GetError());
 }
 
 }  // namespace
@@ -178,19 +191,19 @@ bool MelodyPlayer::OpenDevice() {
   if (g_deviceUsers == 0) {
     QString whyNot;
     if (!Sdl(&whyNot)) {
-      m_lastError = QStringLiteral("no audio: ") + whyNot;
+      m_lastError = QString::fromUtf8(kNoAudio) + whyNot;
       return false;
     }
     const SdlApi& sdl = Loaded();
     // The program's own signal handling stays as it is.
     sdl.SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (sdl.InitSubSystem(SDL_INIT_AUDIO) != 0) {
-      m_lastError = SdlText("no audio: ");
+      m_lastError = SdlText(kNoAudio);
       return false;
     }
     sdl.Init(MIX_INIT_MID);  // WAV needs no decoder library; MIDI fails at load if this did
     if (sdl.OpenAudio(kSampleRate, MIX_DEFAULT_FORMAT, kChannels, kChunkFrames) != 0) {
-      m_lastError = SdlText("the audio device cannot be opened: ");
+      m_lastError = SdlText(kCannotOpenDevice);
       sdl.Quit();
       sdl.QuitSubSystem(SDL_INIT_AUDIO);
       return false;
@@ -236,12 +249,12 @@ bool MelodyPlayer::Open(const QString& path) {
   FreeMusic();
   const QString name = QFileInfo(path).fileName();
   if (!IsPlayableMelody(name.toStdString())) {
-    m_lastError = QStringLiteral("not a MIDI, MLD or WAV file: ") + path;
+    m_lastError = QString::fromUtf8(kNotPlayable) + path;
     return false;
   }
   // A FIFO or a device would block or never end.
   if (!QFileInfo(path).isFile()) {
-    m_lastError = QStringLiteral("no such file: ") + path;
+    m_lastError = QString::fromUtf8(kNoSuchFile) + path;
     return false;
   }
   const std::string ext = AsciiUpper(ExtensionOf(name.toStdString()));
@@ -256,7 +269,7 @@ bool MelodyPlayer::Open(const QString& path) {
                                                                           : std::nullopt;
     if (!converted) {
       m_unreadable = true;
-      m_lastError = QStringLiteral("not a melody that can be read: ") + QString::fromStdString(why);
+      m_lastError = QString::fromUtf8(kNotAMelody) + QString::fromStdString(why);
       return false;
     }
     midi = std::move(converted->smf);
@@ -272,13 +285,13 @@ bool MelodyPlayer::Open(const QString& path) {
                       : Loaded().RWFromConstMem(m_memory.data(), static_cast<int>(m_memory.size()));
   if (!rw) {
     m_memory.clear();
-    m_lastError = SdlText("cannot read the file: ");
+    m_lastError = SdlText(kCannotRead);
     return false;
   }
   m_music = Loaded().LoadMUSType_RW(rw, type, SDL_TRUE);  // closes rw in every case
   if (!m_music) {
     m_memory.clear();
-    m_lastError = QStringLiteral("cannot play the file: ") + QString::fromUtf8(Loaded().GetError());
+    m_lastError = QString::fromUtf8(kCannotPlay) + QString::fromUtf8(Loaded().GetError());
     return false;
   }
   m_leftOut = leftOut;
@@ -288,7 +301,7 @@ bool MelodyPlayer::Open(const QString& path) {
 
 bool MelodyPlayer::Play() {
   if (!m_music) {
-    m_lastError = QStringLiteral("no melody is open");
+    m_lastError = QString::fromUtf8(kNothingOpen);
     return false;
   }
   {
@@ -303,7 +316,7 @@ bool MelodyPlayer::Play() {
   }
   if (Loaded().PlayMusic(m_music, 0) != 0) {
     Invalidate();
-    m_lastError = QStringLiteral("cannot play the file: ") + QString::fromUtf8(Loaded().GetError());
+    m_lastError = QString::fromUtf8(kCannotPlay) + QString::fromUtf8(Loaded().GetError());
     return false;
   }
   m_lastError.clear();

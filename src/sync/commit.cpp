@@ -626,7 +626,7 @@ std::string DescribeStep(const CommitPlan& plan, const CommitStep& step) {
   const StepTraits& t = TraitsOf(step.action);
   std::string text = t.verb + StepPaths(step, " -> ", [&](const fs::path& p) { return Relative(p, plan.cardRoot); });
   if (step.action == CommitStep::Action::WriteTable)
-    text += " (" + std::to_string(plan.tables[static_cast<size_t>(step.ref)].recordCount) + " records)";
+    text += Fill(texts::kStepRecords, {std::to_string(plan.tables[static_cast<size_t>(step.ref)].recordCount)});
   return text + t.note;
 }
 

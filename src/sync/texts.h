@@ -322,6 +322,16 @@ inline const char* const kFreeSpaceNow = Say("　空き: ", "; free: ");
 inline const char* const kQuotedTitle = Say("「{1}」", " \"{1}\"");
 inline const char* const kNamesInParentheses = Say("（{1}）", " ({1})");
 
+// ---- a dry run's words for the steps of a plan, padded to one width
+inline const char* const kStepMakeFolder = Say("フォルダ作成  ", "mkdir  ");
+inline const char* const kStepWrite = Say("書き込み      ", "write  ");
+inline const char* const kStepRemove = Say("削除          ", "delete ");
+inline const char* const kStepRename = Say("名前の変更    ", "rename ");
+inline const char* const kStepCopy = Say("コピー        ", "copy   ");
+inline const char* const kStepRemoveFolder = Say("フォルダ削除  ", "rmdir  ");
+inline const char* const kStepJournalNote = Say("（更新記録）", " (journal)");
+inline const char* const kStepRecords = Say("（{1} 件）", " ({1} records)");
+
 // ---- what "check" finds ("{n}": names, paths and counts)
 inline const char* const kCheckLeadsOutside = Say("カードの外を指しています", "leads outside the card");
 inline const char* const kCheckNumberMissing = Say("それより前のテーブル番号が欠けています", "a table number before it is missing");

@@ -327,10 +327,10 @@ TEST_F(CliApply, DryRunPrintsThePlanAndChangesNoByte) {
   // A copy is made under a scratch name and takes its name once it is on
   // the card.
   const auto copy = std::find(expected.begin(), expected.end(),
-                              "copy   " + photo + " -> PRIVATE/DOCOMO/STILL/STIL0001.JPG.fmcopy");
+                              texts::kStepCopy + photo + " -> PRIVATE/DOCOMO/STILL/STIL0001.JPG.fmcopy");
   ASSERT_NE(copy, expected.end());
   EXPECT_NE(std::find(copy, expected.end(),
-                      "rename PRIVATE/DOCOMO/STILL/STIL0001.JPG.fmcopy -> PRIVATE/DOCOMO/STILL/STIL0001.JPG"),
+                      texts::kStepRename + std::string("PRIVATE/DOCOMO/STILL/STIL0001.JPG.fmcopy -> PRIVATE/DOCOMO/STILL/STIL0001.JPG")),
             expected.end());
 }
 

@@ -59,7 +59,7 @@ TEST_F(CliRestore, ADryRunShowsThePlanAndChangesNothing) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find(std::string(texts::kPlanCopies) + "1" + texts::kPlanUnit), std::string::npos) << run.out;
   EXPECT_NE(run.out.find(std::string(texts::kPlanDeletions) + "0" + texts::kPlanUnit), std::string::npos);
-  EXPECT_NE(run.out.find("(journal)"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(texts::kStepJournalNote), std::string::npos) << run.out;
   EXPECT_EQ(card.Snapshot(), before);
 }
 

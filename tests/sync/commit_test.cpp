@@ -335,19 +335,22 @@ TEST_F(Commit, DryRunPlanChangesNothing) {
   std::vector<std::string> lines;
   for (const CommitStep& step : plan.steps) lines.push_back(DescribeStep(plan, step));
   EXPECT_EQ(card.Snapshot(), before);
+  const std::string write = texts::kStepWrite, mkdir = texts::kStepMakeFolder, rename = texts::kStepRename,
+                    journal = texts::kStepJournalNote;
+  auto records = [](int n) { return Fill(texts::kStepRecords, {std::to_string(n)}); };
   const std::vector<std::string> expected = {
-      "write  fenmora.jnl (journal)",
+      write + "fenmora.jnl" + journal,
       // Folders first, then names, then tables.
-      "mkdir  PRIVATE/DOCOMO/TABLE/RINGER",
-      "mkdir  PRIVATE/DOCOMO/TABLE/SD_VIDEO",
+      mkdir + "PRIVATE/DOCOMO/TABLE/RINGER",
+      mkdir + "PRIVATE/DOCOMO/TABLE/SD_VIDEO",
       // An exchange of two names: one file waits under a "_" name.
-      "rename PRIVATE/DOCOMO/STILL/STIL0001.JPG -> PRIVATE/DOCOMO/STILL/STIL0002.JPG_",
-      "rename PRIVATE/DOCOMO/STILL/STIL0002.JPG -> PRIVATE/DOCOMO/STILL/STIL0001.JPG",
-      "rename PRIVATE/DOCOMO/STILL/STIL0002.JPG_ -> PRIVATE/DOCOMO/STILL/STIL0002.JPG",
-      "write  PRIVATE/DOCOMO/TABLE/STILL/SUD000.TBL (2 records)",
-      "write  PRIVATE/DOCOMO/TABLE/RINGER/RUD000.TBL (0 records)",
-      "write  PRIVATE/DOCOMO/TABLE/SD_VIDEO/PRL001.TBL (0 records)",
-      "delete fenmora.jnl (journal)"};
+      rename + "PRIVATE/DOCOMO/STILL/STIL0001.JPG -> PRIVATE/DOCOMO/STILL/STIL0002.JPG_",
+      rename + "PRIVATE/DOCOMO/STILL/STIL0002.JPG -> PRIVATE/DOCOMO/STILL/STIL0001.JPG",
+      rename + "PRIVATE/DOCOMO/STILL/STIL0002.JPG_ -> PRIVATE/DOCOMO/STILL/STIL0002.JPG",
+      write + "PRIVATE/DOCOMO/TABLE/STILL/SUD000.TBL" + records(2),
+      write + "PRIVATE/DOCOMO/TABLE/RINGER/RUD000.TBL" + records(0),
+      write + "PRIVATE/DOCOMO/TABLE/SD_VIDEO/PRL001.TBL" + records(0),
+      texts::kStepRemove + std::string("fenmora.jnl") + journal};
   EXPECT_EQ(lines, expected);
 }
 
