@@ -231,10 +231,16 @@ bool DecodeFrames(Input& in, AVCodecContext* video, AVCodecContext* audio, long 
     }
     return true;
   };
+  // A read that fails (not the end) still hands over the frames the decoders
+  // hold, and then says the file was not read to its end.
+  bool readFailed = false;
   for (long n = 0; n < maxPackets; ++n) {
     const int read = av_read_frame(in.ctx(), packet.get());
     if (read == AVERROR_EOF) break;
-    if (read < 0) return false;
+    if (read < 0) {
+      readFailed = true;
+      break;
+    }
     AVCodecContext* codec = nullptr;
     if (video && packet->stream_index == in.videoStream) codec = video;
     else if (audio && packet->stream_index == in.audioStream) codec = audio;
@@ -251,9 +257,9 @@ bool DecodeFrames(Input& in, AVCodecContext* video, AVCodecContext* audio, long 
   for (AVCodecContext* codec : {video, audio}) {
     if (!codec) continue;
     avcodec_send_packet(codec, nullptr);
-    if (!drain(codec)) return true;
+    if (!drain(codec)) return !readFailed;
   }
-  return true;
+  return !readFailed;
 }
 
 Size FitInside(int w, int h, AVRational sar, int rotation, int boxWidth, int boxHeight, bool enlarge,
