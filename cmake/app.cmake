@@ -16,8 +16,10 @@ set(GUI_SOURCES
   src/app/app_paths.cpp
   src/app/card_sync.cpp
   src/app/card_work.cpp
+  src/app/drive_box.cpp
   src/app/drive_list.cpp
   src/app/help_view.cpp
+  src/app/kind_model.cpp
   src/app/kind_page.cpp
   src/app/list_editing.cpp
   src/app/main_window.cpp
@@ -37,8 +39,10 @@ set(GUI_HEADERS
   src/app/app_paths.h
   src/app/app_texts.h
   src/app/card_work.h
+  src/app/drive_box.h
   src/app/drive_list.h
   src/app/help_view.h
+  src/app/kind_model.h
   src/app/kind_page.h
   src/app/links.h
   src/app/main_window.h

@@ -25,7 +25,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest/QTest>
@@ -87,13 +87,13 @@ struct Shot {
     window.AddCardFolder(QString::fromStdString(card.string()));
     Find<QPushButton>("btLoadMem")->click();
   }
-  QTableWidget* Grid(const char* objectName, int kindIndex) {
+  QTableView* Grid(const char* objectName, int kindIndex) {
     Find<QTabWidget>("pcMain")->setCurrentIndex(kindIndex);
-    return Find<QTableWidget>(objectName);
+    return Find<QTableView>(objectName);
   }
   // Clicks the first data row of a list, as the user selects an item.
   void ClickFirstRow(const char* grid, int kindIndex) {
-    QTableWidget* g = Grid(grid, kindIndex);
+    QTableView* g = Grid(grid, kindIndex);
     const QPoint at = g->visualRect(g->model()->index(0, 1)).center();
     QTest::mouseClick(g->viewport(), Qt::LeftButton, Qt::NoModifier, at);
   }

@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QMimeData>
 #include <QPushButton>
-#include <QTableWidget>
 #include <QUrl>
 
 #include "app/kind_page.h"

@@ -5,7 +5,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTableWidget>
 #include <QUndoCommand>
 #include <QUndoStack>
 #include <algorithm>
@@ -163,7 +162,7 @@ bool TfrMain::StoreTitleAt(MediaKind kind, int row) {
   }
   const std::string title = Utf8ToCp932(typed);
   if (!RecordEdit(kind, [&] { return ApplyTitle(catalogue, row, title); })) return false;
-  page.WriteTitle(row, *catalogue.EntryAtRow(row));
+  page.WriteTitle(row);
   page.SetEditEnabled(false);
   return true;
 }

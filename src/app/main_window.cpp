@@ -31,7 +31,6 @@
 #include <QStyleOptionComboBox>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QTableWidget>
 #include <QUndoStack>
 #include <QWindow>
 #include <climits>
@@ -40,7 +39,7 @@
 #include "app/app_texts.h"
 #include "app/app_paths.h"
 #include "app/card_work.h"
-#include "app/drive_list.h"
+#include "app/drive_box.h"
 #include "app/help_view.h"
 #include "app/kind_page.h"
 #include "app/links.h"
@@ -265,9 +264,6 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   redoAction_->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
   addAction(undoAction_);
   addAction(redoAction_);
-  // The user's own choice in the drive list, which a mount never replaces.
-  connect(driveList_, &QComboBox::activated, this,
-          [this](int index) { chosenEntry_ = driveList_->itemData(index).toString(); });
 
   chooseCardFolder_ = [this](const QString& start) {
     return QFileDialog::getExistingDirectory(this, QString::fromUtf8(app::texts::kChooseCardFolder), start);
@@ -278,9 +274,8 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   window->setMenuBar(menu);
   resize(FirstSize(*this));
 
-  readMountTable_ = [] { return ReadMountInfo(); };
-  RefreshDriveList();
-  WatchMountTable();
+  connect(drives_, &DriveBox::volumesChanged, this, &TfrMain::FollowVolumes);
+  drives_->WatchSystemTable();
   // Every control at its place before the window is first shown.
   layout()->activate();
 }
@@ -290,8 +285,7 @@ TfrMain::~TfrMain() {
   // way out: the buttons it would update may be gone by then.
   undoStack_->disconnect(this);
   undoStack_->disconnect(work_);
-  if (mountWatch_) mountWatch_->setEnabled(false);
-  if (mountTableFd_ >= 0) ::close(mountTableFd_);
+  drives_->disconnect(this);
   // The controls are destroyed after this part of the window: a selection
   // change they signal on their way out must not reach it.
   for (KindPage* page : pages_) page->disconnect(this);
@@ -481,16 +475,13 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
 
   QLabel* driveLabel = MakeLabel(this, "Label1", "ドライブ選択");
   stack.At(72, driveLabel, 15);
-  driveList_ = new QComboBox(this);
+  drives_ = new DriveBox(this, [this](const QString& folder) {
+    return HoldsCardLayout(std::filesystem::path(QFile::encodeName(folder).toStdString()), *fileOps_);
+  });
+  driveList_ = drives_->box();
   driveLabel->setBuddy(driveList_);
   driveList_->setAccessibleName(driveLabel->text());
-  driveList_->setObjectName(QStringLiteral("curDrive"));
   driveList_->setFixedWidth(kColumnWidth);
-  // Shown while nothing is chosen (no card, no removable volume).
-  driveList_->setPlaceholderText(QString::fromUtf8(app::texts::kChooseDrive));
-  // The box is narrow: the whole text of the chosen entry shows as its tip.
-  connect(driveList_, &QComboBox::currentIndexChanged, driveList_,
-          [this](int index) { driveList_->setToolTip(driveList_->itemData(index, Qt::ToolTipRole).toString()); });
   stack.At(87, driveList_, 22);
 
   QPushButton* btLoadMem = MakeButton(this, "btLoadMem", "メモリカード読込", "load.png", button);
@@ -656,95 +647,14 @@ KindPage& TfrMain::Page(MediaKind kind) {
   return *pages_[static_cast<size_t>(i >= 0 && i < 3 ? i : 0)];
 }
 
-void TfrMain::AddCardFolder(const QString& folder) {
-  const QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
-  int at = driveList_->findData(path);
-  if (at < 0) {
-    addedFolders_ << path;
-    AddFolderEntry(path);
-    at = driveList_->count() - 1;
-  }
-  chosenEntry_ = path;
-  driveList_->setCurrentIndex(at);
-}
+void TfrMain::AddCardFolder(const QString& folder) { drives_->AddFolder(folder); }
 
-void TfrMain::AddFolderEntry(const QString& folder) {
-  // A folder given by hand is marked as a volume is when it holds a card.
-  const bool card = HoldsCardLayout(std::filesystem::path(QFile::encodeName(folder).toStdString()), *fileOps_);
-  const QString text = DriveText(QDir::toNativeSeparators(folder), QString(), card);
-  driveList_->addItem(text, folder);
-  driveList_->setItemData(driveList_->count() - 1, card, kCardRole);
-  driveList_->setItemData(driveList_->count() - 1, text, kWholeTextRole);
-  ShowDriveEntries();
-}
+void TfrMain::SetMountTable(MountTableReader reader) { drives_->SetMountTable(std::move(reader)); }
 
-void TfrMain::SetMountTable(MountTableReader reader) {
-  readMountTable_ = std::move(reader);
-  RefreshDriveList();
-}
-
-void TfrMain::WatchMountTable() {
-  // The kernel marks the mount table's file as having an exceptional
-  // condition (poll's POLLPRI) whenever a file system is mounted or
-  // unmounted: no polling with a timer.
-  mountTableFd_ = ::open(kMountInfoPath, O_RDONLY | O_CLOEXEC);
-  if (mountTableFd_ < 0) return;  // no mount table: the list stays as it is
-  mountWatch_ = new QSocketNotifier(mountTableFd_, QSocketNotifier::Exception, this);
-  connect(mountWatch_, &QSocketNotifier::activated, this, &TfrMain::ReadMountTableChange);
-}
-
-void TfrMain::ReadMountTableChange() {
-  // The change stays signalled until the file is read again from its start.
-  char buffer[4096];
-  ::lseek(mountTableFd_, 0, SEEK_SET);
-  while (::read(mountTableFd_, buffer, sizeof buffer) > 0) {
-  }
-  RefreshDriveList();
-}
-
-void TfrMain::RefreshDriveList() {
-  const std::vector<DriveChoice> drives = MountedDrives(readMountTable_ ? readMountTable_() : std::string());
-  const QString current = driveList_->currentData().toString();
-  QStringList volumes;
-  for (const DriveChoice& d : drives) volumes << d.path;
-
-  // What stays chosen: the user's choice, else the loaded card; a card that
-  // arrives is chosen only when neither is listed.
-  QString keep;
-  const QString loadedRoot = session_.loaded ? LoadedRootText() : QString();
-  for (const QString& wanted : {chosenEntry_, loadedRoot})
-    if (keep.isEmpty() && !wanted.isEmpty() && (volumes.contains(wanted) || addedFolders_.contains(wanted)))
-      keep = wanted;
-  if (keep.isEmpty())
-    for (const DriveChoice& d : drives)
-      if (d.card && !listedVolumes_.contains(d.path)) {
-        keep = d.path;
-        break;
-      }
-  {
-    const QSignalBlocker quiet(driveList_);
-    driveList_->clear();
-    for (const DriveChoice& d : drives) {
-      driveList_->addItem(d.text, d.path);
-      driveList_->setItemData(driveList_->count() - 1, d.text, kWholeTextRole);
-      driveList_->setItemData(driveList_->count() - 1, d.card, kCardRole);
-      driveList_->setItemData(driveList_->count() - 1, d.removable, kRemovableRole);
-    }
-    for (const QString& folder : addedFolders_)
-      if (!volumes.contains(folder)) AddFolderEntry(folder);
-    int select = driveList_->findData(keep.isEmpty() ? current : keep);
-    // Otherwise a card, else a removable volume; never the system's root,
-    // which would be loaded with one careless click.
-    for (size_t i = 0; select < 0 && i < drives.size(); ++i)
-      if (drives[i].card || drives[i].removable) select = static_cast<int>(i);
-    driveList_->setCurrentIndex(select);
-  }
-  ShowDriveEntries();
-  listedVolumes_ = volumes;
-
+void TfrMain::FollowVolumes() {
   // (A worker holds the card and the session now: it sees for itself.)
-  if (work_->Busy()) return;
-  const bool leftTheTable = loadedFromVolume_ && !volumes.contains(LoadedRootText());
+  if (!work_ || work_->Busy()) return;
+  const bool leftTheTable = loadedFromVolume_ && !drives_->IsVolume(LoadedRootText());
   const bool there = !leftTheTable && std::filesystem::is_directory(session_.cardRoot);
   if (work_->CardThere() && (!there || !LoadedCardStillThere())) NoticeCardPulled();
   else if (work_->state() == CardWork::State::Pulled && there) NoticeCardBack();
@@ -776,30 +686,6 @@ void TfrMain::NoticeCardBack() {
 
 bool TfrMain::LoadedCardGone() const { return work_->state() == CardWork::State::Pulled; }
 
-void TfrMain::ShowDriveEntries() {
-  QStyleOptionComboBox box;
-  box.initFrom(driveList_);
-  const QRect field = driveList_->style()->subControlRect(QStyle::CC_ComboBox, &box,
-                                                          QStyle::SC_ComboBoxEditField, driveList_);
-  const QString loaded = work_ && work_->state() != CardWork::State::NoCard ? LoadedRootText() : QString();
-  const QIcon loadedMark(DataPixmap(QStringLiteral("load.png")));
-  const QFontMetrics metrics = driveList_->fontMetrics();
-  for (int i = 0; i < driveList_->count(); ++i) {
-    const QString whole = driveList_->itemData(i, kWholeTextRole).toString();
-    const bool isLoaded = !loaded.isEmpty() && driveList_->itemData(i).toString() == loaded;
-    // The loaded card is marked; both ends of every entry show in the
-    // narrow box (the label, or the mark, and the folder's own name), the
-    // whole text as its tip.
-    driveList_->setItemIcon(i, isLoaded ? loadedMark : QIcon());
-    const int room = field.width() - (isLoaded ? driveList_->iconSize().width() + 4 : 0) - 4;
-    driveList_->setItemText(i, metrics.elidedText(whole, Qt::ElideMiddle, room));
-    driveList_->setItemData(
-        i, isLoaded ? whole + QLatin1Char('\n') + QString::fromUtf8(app::texts::kLoadedCardMark) : whole,
-        Qt::ToolTipRole);
-  }
-  driveList_->setToolTip(driveList_->currentData(Qt::ToolTipRole).toString());
-}
-
 QString TfrMain::LoadedRootText() const {
   return QDir::cleanPath(QFile::decodeName(QByteArray::fromStdString(session_.cardRoot.native())));
 }
@@ -819,6 +705,7 @@ void TfrMain::FollowCardWork() {
   // While a worker holds the card and the lists, nothing else starts.
   kindTabs_->setEnabled(!busy);
   driveList_->setEnabled(!busy);
+  drives_->SetLoaded(work_->state() != CardWork::State::NoCard ? LoadedRootText() : QString());
   if (auto* load = findChild<QPushButton*>(QStringLiteral("btLoadMem"))) load->setEnabled(!busy);
   undoAction_->setEnabled(!busy && undoStack_->canUndo());
   redoAction_->setEnabled(!busy && undoStack_->canRedo());
@@ -852,8 +739,7 @@ void TfrMain::closeEvent(QCloseEvent* event) {
 }
 
 std::filesystem::path TfrMain::CardRoot() const {
-  const QString path = driveList_->currentData().toString();
-  return std::filesystem::path(path.toStdString());
+  return std::filesystem::path(drives_->Chosen().toStdString());
 }
 
 void TfrMain::ShowCardSpace() {
@@ -919,9 +805,7 @@ LoadResult TfrMain::LoadFrom(const std::filesystem::path& root, bool reload) {
   // reload after a commit asks nothing of either, nor what to do with an
   // update it left unfinished (its closing message says how: load again).
   const QString rootText = QDir::cleanPath(QFile::decodeName(QByteArray::fromStdString(root.native())));
-  const int entry = driveList_->findData(rootText);
-  const bool knownReader = entry >= 0 && (driveList_->itemData(entry, kCardRole).toBool() ||
-                                          driveList_->itemData(entry, kRemovableRole).toBool());
+  const bool knownReader = drives_->KnownReader(rootText);
   LoadAsks asks;
   asks.driveWarning = !reload && !knownReader && !HoldsCardLayout(root, *fileOps_);
   asks.backupAdvice = !reload && !advisedCards_.contains(rootText);
@@ -941,7 +825,7 @@ LoadResult TfrMain::LoadFrom(const std::filesystem::path& root, bool reload) {
   ShowCardSpace();
   struct stat st;
   loadedDevice_ = ::stat(session_.cardRoot.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_dev) : 0;
-  loadedFromVolume_ = listedVolumes_.contains(LoadedRootText());
+  loadedFromVolume_ = drives_->IsVolume(LoadedRootText());
   // Each list shows its first item: selected, its title in the edit, an
   // image in the preview (a melody is not played).
   for (MediaKind kind : kListKinds) {
@@ -963,7 +847,6 @@ LoadResult TfrMain::LoadFrom(const std::filesystem::path& root, bool reload) {
   // A status left from an earlier card (gone, back) no longer holds.
   statusPanel_->clear();
   FollowCardWork();
-  ShowDriveEntries();
   return result;
 }
 

@@ -37,6 +37,7 @@ class TfrAbout;
 
 namespace fenmora::app {
 class CardWork;
+class DriveBox;
 class HelpView;
 class KindPage;
 class MoviePreviewer;
@@ -157,11 +158,10 @@ class TfrMain : public QWidget {
   void ShowAbout();
   // The partner banner: its site in the browser.
   void OpenPartnerSite();
-  // Rereads the mount table: volumes come and go, a card that arrives while
-  // no card is loaded is selected, and a loaded card that went away is said
-  // in the status bar and can no longer be committed to. Runs whenever the
-  // system signals a change of its mount table.
-  void RefreshDriveList();
+  // The mount table was read again: a loaded card that went away is said
+  // in the status bar and can no longer be committed to; one that came back
+  // unchanged goes on.
+  void FollowVolumes();
 
  private:
   // ---- the list operations, once for all kinds
@@ -244,11 +244,6 @@ class TfrMain : public QWidget {
   // The selected row's item in the title edit, the preview and (when
   // playMelody) the player; nothing when the row holds no item.
   void ShowSelection(fenmora::MediaKind kind, bool playMelody);
-  // Each drive entry cut in the middle to the box's width, its whole text
-  // as its tip, the loaded card marked.
-  void ShowDriveEntries();
-  void WatchMountTable();
-  void ReadMountTableChange();
   bool LoadedCardStillThere() const;
   QString LoadedRootText() const;
   // Tells that the desktop could not open a file or an address.
@@ -256,9 +251,6 @@ class TfrMain : public QWidget {
   // The load of the card at root, as "メモリカード読込" runs it.
   // reload: the load that ends a commit.
   fenmora::LoadResult LoadFrom(const std::filesystem::path& root, bool reload);
-  // A folder added by hand as an entry of the drive list, marked when it
-  // holds a card.
-  void AddFolderEntry(const QString& folder);
   // Rewrites a kind's grid and selects a row without running the selection:
   // the callers run it themselves when the operation asks for it.
   void RefreshGrid(fenmora::MediaKind kind);
@@ -313,7 +305,8 @@ class TfrMain : public QWidget {
 
   QTabWidget* kindTabs_ = nullptr;
   std::array<fenmora::app::KindPage*, 3> pages_{};
-  QComboBox* driveList_ = nullptr;
+  fenmora::app::DriveBox* drives_ = nullptr;
+  QComboBox* driveList_ = nullptr;  // the drive list's box
   QProgressBar* spaceBar_ = nullptr;
   QLabel* freeSpace_ = nullptr;
   QPushButton* commitButton_ = nullptr;
@@ -331,14 +324,6 @@ class TfrMain : public QWidget {
   // The loaded card is a volume of the mount table (not a folder added by
   // hand): it is gone when it leaves the table.
   bool loadedFromVolume_ = false;
-  MountTableReader readMountTable_;
-  int mountTableFd_ = -1;
-  QSocketNotifier* mountWatch_ = nullptr;
-  // Folders added to the drive list by hand (not from the mount table).
-  QStringList addedFolders_;
-  QStringList listedVolumes_;
-  // The entry the user chose in the drive list (a mount never replaces it).
-  QString chosenEntry_;
   QLabel* statusPanel_ = nullptr;
   std::unique_ptr<fenmora::app::MoviePreviewer> moviePreviewer_;
   QString movieStatus_;  // the movie's line the status bar shows, if any
