@@ -14,7 +14,7 @@ set(GUI_SOURCES
   src/app/about_box.cpp
   src/app/adding.cpp
   src/app/app_paths.cpp
-  src/app/card_sync.cpp
+  src/app/card_control.cpp
   src/app/card_work.cpp
   src/app/drive_box.cpp
   src/app/drive_list.cpp
@@ -27,7 +27,6 @@ set(GUI_SOURCES
   src/app/off_thread.cpp
   src/app/preview_side.cpp
   src/app/qt_prompts.cpp
-  src/app/restoring.cpp
   src/app/widgets.cpp
   src/app/window_place.cpp
 )
@@ -38,6 +37,7 @@ set(GUI_HEADERS
   src/app/about_box.h
   src/app/app_paths.h
   src/app/app_texts.h
+  src/app/card_control.h
   src/app/card_work.h
   src/app/drive_box.h
   src/app/drive_list.h

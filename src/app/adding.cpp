@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "app/card_control.h"
 #include "app/kind_page.h"
 #include "app/main_window.h"
 #include "app/movie_side.h"
@@ -82,7 +83,7 @@ void TfrMain::AddFiles(MediaKind kind) {
   bool queuedAlready = false;
   for (int i = 0; i < catalogue.count && !queuedAlready; ++i) queuedAlready = catalogue.Slot(i).queued;
   if (const auto folder = ResolveCardPath(session_.cardRoot, profile.contentFolder);
-      !queuedAlready && folder && !fileOps_->IsFolder(*folder) &&
+      !queuedAlready && folder && !card_->fileOps().IsFolder(*folder) &&
       prompts_->Ask(Prompts::Question::MissingFolder, Prompts::Icon::Question, Prompts::Buttons::YesCancel,
                     texts::Of(texts::kMissingFolder, kind)) != Prompts::Answer::Yes)
     return;

@@ -38,6 +38,7 @@
 #include "app/about_box.h"
 #include "app/app_texts.h"
 #include "app/app_paths.h"
+#include "app/card_control.h"
 #include "app/card_work.h"
 #include "app/drive_box.h"
 #include "app/help_view.h"
@@ -222,8 +223,6 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   statusProgress_ = std::make_unique<StatusProgress>(this, statusPanel_);
 
   for (KindPage* page : pages_) WireListPage(page);
-  connect(commitButton_, &QPushButton::clicked, this, &TfrMain::CommitToCard);
-  connect(backupButton_, &QPushButton::clicked, this, &TfrMain::BackUpCard);
   connect(playbackSwitch_, &QPushButton::clicked, this, &TfrMain::SwitchPlayback);
 
   // The real services; tests put their own in place.
@@ -244,9 +243,6 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   };
   open_ = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
   openUrl_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
-  programFolder_ = QCoreApplication::applicationDirPath().toStdString();
-  userDataFolder_ =
-      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
 
   // Files dropped anywhere on the window arrive here; the drop decides
   // which list, if any, takes them.
@@ -254,8 +250,16 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
 
   // Undo and redo of the list edits, from anywhere in the window (a title
   // edit with the focus undoes its own typing first).
-  work_ = new CardWork(this);
+  // The card's work: the window shows what it reports.
+  card_ = new CardControl(session_, *drives_, this, *statusProgress_);
+  card_->SetPrompts(*prompts_);
+  work_ = &card_->work();
   connect(work_, &CardWork::stateChanged, this, &TfrMain::FollowCardWork);
+  connect(card_, &CardControl::spaceKnown, this, &TfrMain::ShowCardSpace);
+  connect(card_, &CardControl::cardLoaded, this, &TfrMain::ShowLoadedCard);
+  connect(commitButton_, &QPushButton::clicked, card_, &CardControl::Commit);
+  connect(backupButton_, &QPushButton::clicked, card_, &CardControl::BackUp);
+  connect(restoreButton_, &QPushButton::clicked, card_, &CardControl::Restore);
   undoStack_ = new QUndoStack(this);
   connect(undoStack_, &QUndoStack::cleanChanged, work_, [this](bool clean) { work_->EditsChanged(!clean); });
   undoAction_ = undoStack_->createUndoAction(this);
@@ -264,6 +268,10 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   redoAction_->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
   addAction(undoAction_);
   addAction(redoAction_);
+  connect(card_, &CardControl::historyEnded, this, [this] {
+    undoStack_->clear();
+    FollowCardWork();
+  });
 
   chooseCardFolder_ = [this](const QString& start) {
     return QFileDialog::getExistingDirectory(this, QString::fromUtf8(app::texts::kChooseCardFolder), start);
@@ -274,7 +282,7 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   window->setMenuBar(menu);
   resize(FirstSize(*this));
 
-  connect(drives_, &DriveBox::volumesChanged, this, &TfrMain::FollowVolumes);
+  connect(drives_, &DriveBox::volumesChanged, card_, &CardControl::FollowVolumes);
   drives_->WatchSystemTable();
   // Every control at its place before the window is first shown.
   layout()->activate();
@@ -285,7 +293,7 @@ TfrMain::~TfrMain() {
   // way out: the buttons it would update may be gone by then.
   undoStack_->disconnect(this);
   undoStack_->disconnect(work_);
-  drives_->disconnect(this);
+  drives_->disconnect(card_);
   // The controls are destroyed after this part of the window: a selection
   // change they signal on their way out must not reach it.
   for (KindPage* page : pages_) page->disconnect(this);
@@ -418,14 +426,23 @@ void TfrMain::OpenFolderAsCard() {
   const QString folder = chooseCardFolder_(QDir::homePath());
   if (folder.isEmpty()) return;
   AddCardFolder(folder);
-  LoadChosenCard();
+  card_->LoadChosen();
 }
 
 void TfrMain::SetBackupFolders(std::filesystem::path programFolder,
                                std::filesystem::path userDataFolder) {
-  programFolder_ = std::move(programFolder);
-  userDataFolder_ = std::move(userDataFolder);
+  card_->SetBackupFolders(std::move(programFolder), std::move(userDataFolder));
 }
+
+void TfrMain::SetPrompts(Prompts& prompts) {
+  prompts_ = &prompts;
+  card_->SetPrompts(prompts);
+}
+
+void TfrMain::SetFileOps(FileOps& ops) { card_->SetFileOps(ops); }
+void TfrMain::SetBackupChooser(FolderChooser chooser) { card_->SetBackupChooser(std::move(chooser)); }
+void TfrMain::SetProgressDelay(int milliseconds) { card_->SetProgressDelay(milliseconds); }
+CardWork& TfrMain::cardWork() const { return *work_; }
 
 QVBoxLayout* TfrMain::BuildRightColumn() {
   auto* column = new QVBoxLayout;
@@ -476,7 +493,7 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   QLabel* driveLabel = MakeLabel(this, "Label1", "ドライブ選択");
   stack.At(72, driveLabel, 15);
   drives_ = new DriveBox(this, [this](const QString& folder) {
-    return HoldsCardLayout(std::filesystem::path(QFile::encodeName(folder).toStdString()), *fileOps_);
+    return HoldsCardLayout(std::filesystem::path(QFile::encodeName(folder).toStdString()), card_->fileOps());
   });
   driveList_ = drives_->box();
   driveLabel->setBuddy(driveList_);
@@ -485,7 +502,7 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   stack.At(87, driveList_, 22);
 
   QPushButton* btLoadMem = MakeButton(this, "btLoadMem", "メモリカード読込", "load.png", button);
-  connect(btLoadMem, &QPushButton::clicked, this, &TfrMain::LoadChosenCard);
+  connect(btLoadMem, &QPushButton::clicked, this, [this] { card_->LoadChosen(); });
   stack.At(113, btLoadMem, 28);
 
   QLabel* spaceLabel = MakeLabel(this, "Label5", "ディスク容量");
@@ -554,11 +571,20 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   backupButton_->setEnabled(false);
   backupButton_->setMinimumWidth(0);
   backupButton_->setMaximumWidth(QWIDGETSIZE_MAX);
+  // "復元" gives the right part of the backup's row. (Its caption may be
+  // cut rather than widen the column.)
+  restoreButton_ = new QPushButton(QString::fromUtf8(fenmora::texts::kRestoreButton), this);
+  restoreButton_->setObjectName(QStringLiteral("btRestore"));
+  restoreButton_->setFixedWidth(44);
+  restoreButton_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);  // the row's height
+  restoreButton_->setToolTip(QString::fromUtf8(fenmora::texts::kChooseBackup));
+  restoreButton_->setEnabled(false);
+  backupButton_->setSizePolicy(QSizePolicy::Ignored, backupButton_->sizePolicy().verticalPolicy());
   auto* backupRow = new QHBoxLayout;
   backupRow->setObjectName(QStringLiteral("BackupRow"));
   backupRow->setSpacing(3);
   backupRow->addWidget(backupButton_);
-  BuildRestoreButton(backupRow);
+  backupRow->addWidget(restoreButton_);
   stack.At(454, backupRow, 28);
 
   stack.At(488, bevel(488), 2);
@@ -651,49 +677,7 @@ void TfrMain::AddCardFolder(const QString& folder) { drives_->AddFolder(folder);
 
 void TfrMain::SetMountTable(MountTableReader reader) { drives_->SetMountTable(std::move(reader)); }
 
-void TfrMain::FollowVolumes() {
-  // (A worker holds the card and the session now: it sees for itself.)
-  if (!work_ || work_->Busy()) return;
-  const bool leftTheTable = loadedFromVolume_ && !drives_->IsVolume(LoadedRootText());
-  const bool there = !leftTheTable && std::filesystem::is_directory(session_.cardRoot);
-  if (work_->CardThere() && (!there || !LoadedCardStillThere())) NoticeCardPulled();
-  else if (work_->state() == CardWork::State::Pulled && there) NoticeCardBack();
-}
-
-void TfrMain::NoticeCardPulled() {
-  work_->CardPulled();
-  statusPanel_->setText(QString::fromUtf8(app::texts::kCardGone));
-}
-
-void TfrMain::NoticeCardBack() {
-  // Mounted again, perhaps as another file system: the same card when its
-  // tables (and its journal) are byte for byte those loaded.
-  CardSession now;
-  now.profile = session_.profile;
-  now.cardRoot = session_.cardRoot;
-  now.volume = fileOps_->VolumeOf(session_.cardRoot);
-  now.journalHash = session_.journalHash;
-  now.tableHashes = session_.tableHashes;
-  const bool unchanged = !now.volume.empty() && CardChangedSinceLoad(now, *fileOps_).empty();
-  if (unchanged) {
-    session_.volume = now.volume;
-    struct stat st;
-    loadedDevice_ = ::stat(session_.cardRoot.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_dev) : 0;
-  }
-  work_->CardBack(unchanged);
-  statusPanel_->setText(QString::fromUtf8(unchanged ? app::texts::kCardBackUnchanged : app::texts::kCardBack));
-}
-
 bool TfrMain::LoadedCardGone() const { return work_->state() == CardWork::State::Pulled; }
-
-QString TfrMain::LoadedRootText() const {
-  return QDir::cleanPath(QFile::decodeName(QByteArray::fromStdString(session_.cardRoot.native())));
-}
-
-bool TfrMain::LoadedCardStillThere() const {
-  struct stat st;
-  return ::stat(session_.cardRoot.c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_dev) == loadedDevice_;
-}
 
 bool TfrMain::HasUncommittedEdits() const { return work_->HoldsEdits(); }
 
@@ -705,28 +689,16 @@ void TfrMain::FollowCardWork() {
   // While a worker holds the card and the lists, nothing else starts.
   kindTabs_->setEnabled(!busy);
   driveList_->setEnabled(!busy);
-  drives_->SetLoaded(work_->state() != CardWork::State::NoCard ? LoadedRootText() : QString());
+  drives_->SetLoaded(work_->state() != CardWork::State::NoCard ? card_->LoadedRootText() : QString());
   if (auto* load = findChild<QPushButton*>(QStringLiteral("btLoadMem"))) load->setEnabled(!busy);
   undoAction_->setEnabled(!busy && undoStack_->canUndo());
   redoAction_->setEnabled(!busy && undoStack_->canRedo());
 }
 
-void TfrMain::RunOnWorker(const std::function<void(Prompts&, Progress&)>& job, Progress& progress) {
-  ThreadedPrompts prompts(this, *prompts_);
-  ThreadedProgress steps(this, progress);
-  RunOffThread([&] { job(prompts, steps); });
-}
-
-bool TfrMain::AskToDropEdits(const char* question) {
-  if (!HasUncommittedEdits()) return true;
-  return prompts_->Ask(Prompts::Question::DropEdits, Prompts::Icon::Question, Prompts::Buttons::YesCancel,
-                       question) == Prompts::Answer::Yes;
-}
-
 void TfrMain::closeEvent(QCloseEvent* event) {
   // A worker is writing the card: the window stays until it is done.
   if (work_->Busy()) return event->ignore();
-  if (!AskToDropEdits(app::texts::kDropEditsOnClose)) return event->ignore();
+  if (!card_->AskToDropEdits(app::texts::kDropEditsOnClose)) return event->ignore();
   event->accept();
   // The size and place of the window as it would stand unmaximized.
   WindowPlace place;
@@ -763,69 +735,7 @@ void TfrMain::ShowFreeSpace(std::int64_t freeBytes) {
   SetColour(spaceBar_, QPalette::Highlight, low ? QColor(255, 0, 0) : QColor(0, 0, 128));
 }
 
-namespace {
-
-// The load sets the card's space just before it turns the hourglass
-// on; showing them at that moment lets the window, repainted with every
-// status text, show the new card's space while the tables are read.
-class LoadProgress : public Progress {
- public:
-  LoadProgress(Progress& inner, TfrMain& window) : inner_(inner), window_(window) {}
-  void Status(const std::string& text) override { inner_.Status(text); }
-  void Busy(bool on) override {
-    if (on && !spaceShown_) {
-      window_.ShowCardSpace();
-      spaceShown_ = true;
-    }
-    inner_.Busy(on);
-  }
-  bool Step(long done, long total) override { return inner_.Step(done, total); }
-
- private:
-  Progress& inner_;
-  TfrMain& window_;
-  bool spaceShown_ = false;
-};
-
-}  // namespace
-
-void TfrMain::LoadChosenCard() {
-  if (!AskToDropEdits(app::texts::kDropEditsOnLoad)) return;
-  if (CardRoot().empty()) {  // nothing chosen in the drive list
-    prompts_->Tell(Prompts::Icon::Error, fenmora::texts::kInsertCard);
-    return;
-  }
-  LoadFrom(CardRoot(), /*reload=*/false);
-}
-
-LoadResult TfrMain::LoadFrom(const std::filesystem::path& root, bool reload) {
-  LoadProgress loadProgress(progress(), *this);
-  // The drive warning only for a volume not known as a card reader's and
-  // holding no card; the backup advice once per card in a session. The
-  // reload after a commit asks nothing of either, nor what to do with an
-  // update it left unfinished (its closing message says how: load again).
-  const QString rootText = QDir::cleanPath(QFile::decodeName(QByteArray::fromStdString(root.native())));
-  const bool knownReader = drives_->KnownReader(rootText);
-  LoadAsks asks;
-  asks.driveWarning = !reload && !knownReader && !HoldsCardLayout(root, *fileOps_);
-  asks.backupAdvice = !reload && !advisedCards_.contains(rootText);
-  LoadResult result;
-  work_->LoadStarted();
-  RunOnWorker(
-      [&](Prompts& prompts, Progress& steps) {
-        result = LoadCard(session_, root, prompts, steps, *fileOps_,
-                          reload ? InterruptedChoice::Tables : InterruptedChoice::Ask, asks);
-      },
-      loadProgress);
-  if (!result.Completed()) {  // declined, or no card: nothing changes
-    work_->LoadEnded(false);
-    return result;
-  }
-  if (asks.backupAdvice) advisedCards_ << rootText;
-  ShowCardSpace();
-  struct stat st;
-  loadedDevice_ = ::stat(session_.cardRoot.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_dev) : 0;
-  loadedFromVolume_ = drives_->IsVolume(LoadedRootText());
+void TfrMain::ShowLoadedCard() {
   // Each list shows its first item: selected, its title in the edit, an
   // image in the preview (a melody is not played).
   for (MediaKind kind : kListKinds) {
@@ -838,16 +748,6 @@ LoadResult TfrMain::LoadFrom(const std::filesystem::path& root, bool reload) {
   if (const auto* front = qobject_cast<const KindPage*>(kindTabs_->currentWidget()))
     ShowSelection(front->kind(), /*playMelody=*/false);
   for (KindPage* page : pages_) page->EnableListButtons();
-  // The lists come from a journal of the old format: the next commit
-  // completes that update (or, reverting, undoes it). (One of today's is
-  // finished or undone as the load begins.)
-  work_->LoadEnded(true, session_.recovering && session_.journalUse != CardSession::JournalUse::Blocks,
-                   result.reverting);
-  undoStack_->clear();
-  // A status left from an earlier card (gone, back) no longer holds.
-  statusPanel_->clear();
-  FollowCardWork();
-  return result;
 }
 
 void TfrMain::OpenReadMe() {

@@ -36,6 +36,7 @@ class QTabWidget;
 class TfrAbout;
 
 namespace fenmora::app {
+class CardControl;
 class CardWork;
 class DriveBox;
 class HelpView;
@@ -68,7 +69,7 @@ class TfrMain : public QWidget {
   // ---- what tests put in place of the real thing
   // Questions and messages go to message boxes unless something else (a
   // test's script) is put in their place.
-  void SetPrompts(fenmora::Prompts& prompts) { prompts_ = &prompts; }
+  void SetPrompts(fenmora::Prompts& prompts);
   // The about box that the branding panel shows (made at its first use
   // unless one is put in place).
   void SetAboutBox(TfrAbout* about) { about_ = about; }
@@ -78,7 +79,7 @@ class TfrMain : public QWidget {
   void SetMountTable(MountTableReader reader);
   // The file operations of the load, the commit, the backup and the restore
   // (the real file system unless replaced).
-  void SetFileOps(fenmora::FileOps& ops) { fileOps_ = &ops; }
+  void SetFileOps(fenmora::FileOps& ops);
   // The file dialog of "追加": gets the kind and the dialog's name filter,
   // returns the chosen paths (empty: cancelled).
   using FileChooser = std::function<QStringList(fenmora::MediaKind, const QString& nameFilter)>;
@@ -100,12 +101,12 @@ class TfrMain : public QWidget {
   // The folder dialog of "復元": gets the folder it starts in, returns
   // the chosen backup folder (empty: cancelled).
   using FolderChooser = std::function<QString(const QString& startFolder)>;
-  void SetBackupChooser(FolderChooser chooser) { chooseBackup_ = std::move(chooser); }
+  void SetBackupChooser(FolderChooser chooser);
   // The folder dialog of "フォルダーをカードとして開く" (Ctrl+O): returns the
   // chosen folder (empty: cancelled).
   void SetCardFolderChooser(FolderChooser chooser) { chooseCardFolder_ = std::move(chooser); }
   // How long a commit or a backup runs before its progress dialog shows.
-  void SetProgressDelay(int milliseconds) { progressDelayMs_ = milliseconds; }
+  void SetProgressDelay(int milliseconds);
 
   // ---- what tests look at besides the controls (found by objectName)
   // The card root chosen in the drive list (empty when the list is empty).
@@ -113,7 +114,7 @@ class TfrMain : public QWidget {
   // The loaded card is no longer there (until it is back or loaded again).
   bool LoadedCardGone() const;
   // Where the card's work stands.
-  fenmora::app::CardWork& cardWork() const { return *work_; }
+  fenmora::app::CardWork& cardWork() const;
   // One command per list edit; a load or a commit clears it.
   QUndoStack* undoStack() const { return undoStack_; }
   // Edits that a commit would still write to the card.
@@ -140,14 +141,6 @@ class TfrMain : public QWidget {
   void dropEvent(QDropEvent* event) override;
 
  private slots:
-  // "メモリカード読込": loads the card chosen in the drive list.
-  void LoadChosenCard();
-  // "メモリカード更新": writes the lists to the card.
-  void CommitToCard();
-  // "データバックアップ": copies the card's files to the backup folder.
-  void BackUpCard();
-  // "復元": restores a backup chosen in a folder dialog.
-  void RestoreBackup();
   // The playback switch clicked: on (checked) or off.
   void SwitchPlayback(bool on);
   // "ヘルプ": opens the read-me.
@@ -158,10 +151,6 @@ class TfrMain : public QWidget {
   void ShowAbout();
   // The partner banner: its site in the browser.
   void OpenPartnerSite();
-  // The mount table was read again: a loaded card that went away is said
-  // in the status bar and can no longer be committed to; one that came back
-  // unchanged goes on.
-  void FollowVolumes();
 
  private:
   // ---- the list operations, once for all kinds
@@ -215,42 +204,13 @@ class TfrMain : public QWidget {
   // The controls follow the card's work: off while a worker holds the card;
   // the commit while a loaded card is there and a commit would change it.
   void FollowCardWork();
-  // Runs `job` on a worker with the core's questions and progress carried
-  // to the window: the window answers its events meanwhile.
-  void RunOnWorker(const std::function<void(fenmora::Prompts&, fenmora::Progress&)>& job,
-                   fenmora::Progress& progress);
-  // The loaded card's folder went, or another file system stands there:
-  // said in the status bar, nothing more is written to it.
-  void NoticeCardPulled();
-  // The loaded card's folder is there, on the file system loaded.
-  bool LoadedFolderThere() const;
-  // The commit, the restore and the backup begin: false (and said) when the
-  // loaded card is no longer there.
-  bool StartCardWrite();
-  // The card that was pulled is there again: unchanged (its tables as
-  // loaded), its lists and edits go on; otherwise it waits for a load.
-  void NoticeCardBack();
-  // Asks with the plan's summary, carries it out with the commit's progress,
-  // reloads the card and tells report(result): the commit and the restore.
-  // (report may put the system's reasons into details.)
-  // `headline`, when given, goes before the plan's summary in the question.
-  void RunPlannedCommit(fenmora::CardSession& session, const fenmora::CommitPlan& plan,
-                        const std::function<std::string(const fenmora::CommitResult&, std::string& details)>& report,
-                        const std::string& headline = {});
-  // "復元" beside "データバックアップ", sharing its row.
-  void BuildRestoreButton(QHBoxLayout* backupRow);
-  // With edits not yet committed, asks whether to drop them; true to go on.
-  bool AskToDropEdits(const char* question);
   // The selected row's item in the title edit, the preview and (when
   // playMelody) the player; nothing when the row holds no item.
   void ShowSelection(fenmora::MediaKind kind, bool playMelody);
-  bool LoadedCardStillThere() const;
-  QString LoadedRootText() const;
   // Tells that the desktop could not open a file or an address.
   void TellCannotOpen(const QString& what);
-  // The load of the card at root, as "メモリカード読込" runs it.
-  // reload: the load that ends a commit.
-  fenmora::LoadResult LoadFrom(const std::filesystem::path& root, bool reload);
+  // A load completed: each list shows its first item.
+  void ShowLoadedCard();
   // Rewrites a kind's grid and selects a row without running the selection:
   // the callers run it themselves when the operation asks for it.
   void RefreshGrid(fenmora::MediaKind kind);
@@ -286,16 +246,10 @@ class TfrMain : public QWidget {
   // Shown, and the frame not yet seen at its place.
   bool placingFrame_ = false;
 
-  fenmora::RealFileOps realFileOps_;
-  fenmora::FileOps* fileOps_ = &realFileOps_;
   FileChooser chooseFiles_;
-  FolderChooser chooseBackup_;
   FolderChooser chooseCardFolder_;
   Opener open_;
   UrlOpener openUrl_;
-  std::filesystem::path programFolder_;
-  std::filesystem::path userDataFolder_;
-  int progressDelayMs_ = 500;
   std::unique_ptr<fenmora::MelodyPlayer> player_;
   bool toldNoAudio_ = false;
   // Grid changes made by the program itself do not run the selection.
@@ -315,15 +269,10 @@ class TfrMain : public QWidget {
   QPushButton* backupButton_ = nullptr;
   QPushButton* restoreButton_ = nullptr;
   QUndoStack* undoStack_ = nullptr;
-  fenmora::app::CardWork* work_ = nullptr;
+  fenmora::app::CardControl* card_ = nullptr;
+  fenmora::app::CardWork* work_ = nullptr;  // the card control's
   QAction* undoAction_ = nullptr;
   QAction* redoAction_ = nullptr;
-  // Cards (their roots) the backup advice was given for in this session.
-  QStringList advisedCards_;
-  std::uint64_t loadedDevice_ = 0;
-  // The loaded card is a volume of the mount table (not a folder added by
-  // hand): it is gone when it leaves the table.
-  bool loadedFromVolume_ = false;
   QLabel* statusPanel_ = nullptr;
   std::unique_ptr<fenmora::app::MoviePreviewer> moviePreviewer_;
   QString movieStatus_;  // the movie's line the status bar shows, if any
