@@ -48,6 +48,7 @@ set(GUI_HEADERS
   src/app/main_window.h
   src/app/movie_side.h
   src/app/off_thread.h
+  src/app/preview_side.h
   src/app/qt_prompts.h
   src/app/widgets.h
   src/app/window_place.h

@@ -11,6 +11,7 @@
 
 #include "app/app_texts.h"
 #include "app/kind_page.h"
+#include "app/preview_side.h"
 #include "app/main_window.h"
 #include "editing/edit_record.h"
 #include "editing/editing.h"
@@ -125,15 +126,13 @@ void TfrMain::ShowChosenRow(MediaKind kind) { ShowSelection(kind, /*playMelody=*
 
 void TfrMain::ShowSelection(MediaKind kind, bool playMelody) {
   const MediaEntry* entry = ShowSelectedTitle(kind);
-  if (!entry) {
-    // The pane shows the selected image or nothing, never an item that is
-    // no longer in the list.
-    if (kind == MediaKind::Image) previewPane_->clear();
-    return;
-  }
-  if (kind == MediaKind::Image) PreviewImage(*entry);
-  else if (kind == MediaKind::Melody && playMelody) PlayMelody(*entry);
-  else if (kind == MediaKind::Movie) PreviewMovie(*entry);
+  // The pane shows the selected image or nothing, never an item that is
+  // no longer in the list; the images' only while their tab is in front.
+  if (kind == MediaKind::Image)
+    preview_->ShowImage(kindTabs_->currentWidget() == &Page(MediaKind::Image) ? entry : nullptr);
+  if (!entry) return;
+  if (kind == MediaKind::Melody && playMelody) preview_->PlayMelody(*entry);
+  else if (kind == MediaKind::Movie) preview_->ShowMovie(*entry);
 }
 
 void TfrMain::TitleTyped(MediaKind kind) { Page(kind).SetEditEnabled(true); }

@@ -45,6 +45,8 @@
 #include "app/kind_page.h"
 #include "app/links.h"
 #include "app/off_thread.h"
+#include "app/preview_side.h"
+#include "platform/cardpath.h"
 #include "app/qt_prompts.h"
 #include "app/widgets.h"
 #include "app/window_place.h"
@@ -141,23 +143,6 @@ QSize FirstSize(const QWidget& window) {
   return kLeastSize + QSize(0, menu ? menu->sizeHint().height() : 0);
 }
 
-// The preview pane's frame: square at the column's width, lower when the
-// window is low; the picture's label fills it inside an 8-pixel margin.
-constexpr int kLeastPreview = 40;
-class PreviewFrame : public QFrame {
- public:
-  using QFrame::QFrame;
-  QSize sizeHint() const override { return {kColumnWidth, kColumnWidth}; }
-  QSize minimumSizeHint() const override { return {kColumnWidth, kLeastPreview}; }
-
- protected:
-  void resizeEvent(QResizeEvent* event) override {
-    QFrame::resizeEvent(event);
-    for (QWidget* inside : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-      inside->setGeometry(rect().adjusted(8, 8, -8, -8));
-  }
-};
-
 // The partner banner, decoded by the program's own JPEG decoder. A damaged
 // file still shows what could be decoded; a missing one shows nothing.
 QPixmap LoadBanner(const QString& path) {
@@ -223,7 +208,11 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   statusProgress_ = std::make_unique<StatusProgress>(this, statusPanel_);
 
   for (KindPage* page : pages_) WireListPage(page);
-  connect(playbackSwitch_, &QPushButton::clicked, this, &TfrMain::SwitchPlayback);
+  preview_->SetStatus(progress(), statusPanel_, statusBar);
+  preview_->SetPrompts(*prompts_);
+  // The switch turned on: the selected melody starts at once, whichever tab
+  // shows.
+  connect(preview_, &PreviewSide::playbackSwitchedOn, this, [this] { ShowChosenRow(MediaKind::Melody); });
 
   // The real services; tests put their own in place.
   // The file dialog starts where the user keeps that kind of file (the
@@ -437,6 +426,40 @@ void TfrMain::SetBackupFolders(std::filesystem::path programFolder,
 void TfrMain::SetPrompts(Prompts& prompts) {
   prompts_ = &prompts;
   card_->SetPrompts(prompts);
+  preview_->SetPrompts(prompts);
+}
+
+MelodyPlayer* TfrMain::melodyPlayer() const { return preview_->player(); }
+
+std::optional<std::filesystem::path> TfrMain::ItemPath(const MediaEntry& entry) const {
+  if (entry.queued) return std::filesystem::path(entry.sourceFolder) / entry.sourceName;
+  if (!session_.loaded) return std::nullopt;
+  return ResolveCardPath(session_.cardRoot, entry.sourceFolder, entry.sourceName);
+}
+
+void TfrMain::ShowTab(int index) {
+  const auto* page = qobject_cast<const KindPage*>(kindTabs_->widget(index));
+  if (!page || !banner_) return;
+  banner_->setText(QString::fromUtf8(fenmora::texts::Of(app::texts::kBanner, page->kind())));
+  // The pane belongs to the images: on the other tabs it is empty, and the
+  // selected image comes back with its tab.
+  if (page->kind() != MediaKind::Image) return preview_->Clear();
+  preview_->ShowImage(session_.Catalogue(MediaKind::Image).EntryAtRow(SelectedRow(MediaKind::Image)));
+}
+
+void TfrMain::OpenChosenItem(MediaKind kind) {
+  if (kind == MediaKind::Melody) {
+    // The desktop's player gets the melody without competition, and further
+    // selections stay silent until playback is switched on again.
+    preview_->StopMelody();
+    preview_->SetPlayback(false);
+  }
+  const MediaEntry* entry = session_.Catalogue(kind).EntryAtRow(SelectedRow(kind));
+  if (!entry) return;
+  if (const auto path = ItemPath(*entry)) {
+    const QString file = QFile::decodeName(QByteArray::fromStdString(path->native()));
+    if (!open_(file)) TellCannotOpen(file);
+  }
 }
 
 void TfrMain::SetFileOps(FileOps& ops) { card_->SetFileOps(ops); }
@@ -537,28 +560,12 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
 
   stack.At(243, bevel(243), 2);
 
-  auto* previewFrame = new PreviewFrame(this);
-  previewFrame->setObjectName(QStringLiteral("StaticText1"));
-  previewFrame->setFrameShape(QFrame::StyledPanel);
-  previewFrame->setFrameShadow(QFrame::Sunken);
-  SetWhite(previewFrame);
-  previewPane_ = new QLabel(previewFrame);
-  previewPane_->setObjectName(QStringLiteral("DispPrev"));
-  previewPane_->setAccessibleName(QString::fromUtf8(app::texts::kPreviewName));
-  previewPane_->setGeometry(8, 8, kColumnWidth - 16, kColumnWidth - 16);
-  previewPane_->setAlignment(Qt::AlignCenter);
-  stack.At(249, previewFrame, kColumnWidth);
-  // (The pane alone gives up height when the window is low.)
-  previewFrame->setFixedWidth(kColumnWidth);
-  previewFrame->setMinimumHeight(kLeastPreview);
-  previewFrame->setMaximumHeight(kColumnWidth);
-  previewFrame->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Maximum);
-
-  // The playback switch: checked while selecting a melody plays it; the
-  // caption and the glyph say which way it stands.
-  playbackSwitch_ = MakeButton(this, "btStopMelody", "着メロを演奏しない", "melody-off.png", button);
-  playbackSwitch_->setCheckable(true);
-  stack.At(414, playbackSwitch_, 28);
+  preview_ = new PreviewSide(this, kColumnWidth, [this](const MediaEntry& entry) { return ItemPath(entry); });
+  stack.At(249, preview_->frame(), kColumnWidth);
+  preview_->frame()->setMinimumHeight(PreviewFrame::kLeast);
+  preview_->frame()->setMaximumHeight(kColumnWidth);
+  preview_->playbackSwitch()->setFixedSize(button);
+  stack.At(414, preview_->playbackSwitch(), 28);
 
   // A taller window lengthens the column here: the card's work stays at the
   // top, backup, help and exit at the foot, level with the lists' foot.

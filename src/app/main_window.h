@@ -41,6 +41,7 @@ class CardWork;
 class DriveBox;
 class HelpView;
 class KindPage;
+class PreviewSide;
 class MoviePreviewer;
 class QtPrompts;
 class StatusProgress;
@@ -125,7 +126,7 @@ class TfrMain : public QWidget {
   // inside it) or, for a queued item, where the user picked it from.
   std::optional<std::filesystem::path> ItemPath(const fenmora::MediaEntry& entry) const;
   // The melody player, made at the first melody played (null before).
-  fenmora::MelodyPlayer* melodyPlayer() const { return player_.get(); }
+  fenmora::MelodyPlayer* melodyPlayer() const;
   // Puts the session's card space on the bar (scaled to fit an int when the card
   // is larger) and shows its free space.
   void ShowCardSpace();
@@ -141,8 +142,6 @@ class TfrMain : public QWidget {
   void dropEvent(QDropEvent* event) override;
 
  private slots:
-  // The playback switch clicked: on (checked) or off.
-  void SwitchPlayback(bool on);
   // "ヘルプ": opens the read-me.
   void OpenReadMe();
   // The read-me in the window's own view (when the desktop cannot show it).
@@ -178,8 +177,6 @@ class TfrMain : public QWidget {
 
   fenmora::app::KindPage& Page(fenmora::MediaKind kind);
   fenmora::Progress& progress();
-  // Selecting a melody plays it: the playback switch is checked.
-  bool PlaybackOn() const;
   // Puts the frame at its place once the window manager has made it.
   void PlaceFrame();
   QVBoxLayout* BuildRightColumn();
@@ -219,18 +216,6 @@ class TfrMain : public QWidget {
   // The kind whose grid holds the widget (the grid, its viewport, its scroll
   // bars), if any.
   std::optional<fenmora::MediaKind> GridKindOf(const QWidget* widget) const;
-  void PreviewImage(const fenmora::MediaEntry& entry);
-  // A picture of the movie in the pane, decoded on a worker thread
-  // (src/app/movie_side.cpp); its length and frame size in the status bar.
-  void PreviewMovie(const fenmora::MediaEntry& entry);
-  // Another item takes the pane: a movie's picture still coming is dropped,
-  // and its line leaves the status bar.
-  void ForgetMoviePreview();
-  void PlayMelody(const fenmora::MediaEntry& entry);
-  fenmora::MelodyPlayer& Player();
-  // Sets the playback switch, its caption and its glyph.
-  void SetPlayback(bool on);
-  void OpenItem(const fenmora::MediaEntry& entry);
 
   fenmora::CardSession& session_;
   std::unique_ptr<fenmora::app::QtPrompts> messageBoxes_;
@@ -250,8 +235,6 @@ class TfrMain : public QWidget {
   FolderChooser chooseCardFolder_;
   Opener open_;
   UrlOpener openUrl_;
-  std::unique_ptr<fenmora::MelodyPlayer> player_;
-  bool toldNoAudio_ = false;
   // Grid changes made by the program itself do not run the selection.
   int quietSelection_ = 0;
   // Per kind, the row whose title the edit was given (0: none).
@@ -264,8 +247,7 @@ class TfrMain : public QWidget {
   QProgressBar* spaceBar_ = nullptr;
   QLabel* freeSpace_ = nullptr;
   QPushButton* commitButton_ = nullptr;
-  QLabel* previewPane_ = nullptr;
-  QPushButton* playbackSwitch_ = nullptr;
+  fenmora::app::PreviewSide* preview_ = nullptr;
   QPushButton* backupButton_ = nullptr;
   QPushButton* restoreButton_ = nullptr;
   QUndoStack* undoStack_ = nullptr;
@@ -274,8 +256,6 @@ class TfrMain : public QWidget {
   QAction* undoAction_ = nullptr;
   QAction* redoAction_ = nullptr;
   QLabel* statusPanel_ = nullptr;
-  std::unique_ptr<fenmora::app::MoviePreviewer> moviePreviewer_;
-  QString movieStatus_;  // the movie's line the status bar shows, if any
   QLabel* banner_ = nullptr;
   fenmora::app::HelpView* help_ = nullptr;
 };
