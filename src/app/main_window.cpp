@@ -67,10 +67,11 @@ namespace {
 constexpr QPoint kFramePosition(10, 10);
 constexpr QSize kLeastSize(697, 587);
 
-// The right-hand column: its width, and its controls' tops at the least size
-// (the column starts at 8, level with the tab control).
+// The right-hand column: its width, its top (level with the tab control) and
+// the room around the sunken line between two groups of its controls.
 constexpr int kColumnWidth = 161;
 constexpr int kColumnTop = 8;
+constexpr int kGroupGap = 6;
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, const char* glyph,
                         QSize size) {
@@ -92,34 +93,6 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption) {
   l->setObjectName(QString::fromUtf8(name));
   return l;
 }
-
-// Stacks controls in a column at the tops they have at the window's least
-// size; a stretch placed between them takes a taller window's extra room.
-class ColumnStack {
- public:
-  explicit ColumnStack(QVBoxLayout* column, int top) : column_(column), y_(top) { column_->setSpacing(0); }
-  void At(int top, QWidget* widget, int height) {
-    widget->setFixedHeight(height);
-    Skip(top);
-    // A caption is as wide as its text (the labels that are panels have
-    // the column's width); everything else fills the column.
-    column_->addWidget(widget, 0, qobject_cast<QLabel*>(widget) ? Qt::AlignLeft : Qt::Alignment());
-    y_ = top + height;
-  }
-  void At(int top, QLayout* row, int height) {
-    Skip(top);
-    column_->addLayout(row);
-    y_ = top + height;
-  }
-  void Stretch() { column_->addStretch(1); }
-
- private:
-  void Skip(int top) {
-    if (top > y_) column_->addSpacing(top - y_);
-  }
-  QVBoxLayout* column_;
-  int y_;
-};
 
 void SetWhite(QWidget* w) {
   w->setAutoFillBackground(true);
@@ -468,26 +441,42 @@ void TfrMain::SetProgressDelay(int milliseconds) { card_->SetProgressDelay(milli
 CardWork& TfrMain::cardWork() const { return *work_; }
 
 QVBoxLayout* TfrMain::BuildRightColumn() {
+  // The column: groups of controls one under the other, a sunken line
+  // between groups; a taller window lengthens it in the middle.
   auto* column = new QVBoxLayout;
-  ColumnStack stack(column, kColumnTop);
-  const auto bevel = [this](int y) { return MakeBevel(this, 0, y, kColumnWidth); };
+  column->setSpacing(0);
+  const auto gap = [column](int pixels) { column->addSpacing(pixels); };
+  const auto add = [column](QWidget* widget) {
+    // A caption is as wide as its text; everything else fills the column.
+    column->addWidget(widget, 0, qobject_cast<ClickLabel*>(widget) || !qobject_cast<QLabel*>(widget)
+                                     ? Qt::Alignment()
+                                     : Qt::AlignLeft);
+  };
+  const auto line = [this, column, gap] {
+    gap(kGroupGap);
+    auto* bevel = new QFrame(this);
+    bevel->setFrameShape(QFrame::HLine);
+    bevel->setFrameShadow(QFrame::Sunken);
+    bevel->setFixedHeight(2);
+    column->addWidget(bevel);
+    gap(kGroupGap - 2);
+  };
   const QSize button(kColumnWidth, 28);
 
   // Branding: the program's icon, name, version and maker; a click opens the
   // about box, except on the version text.
   auto* branding = new ClickLabel(this);
   branding->setObjectName(QStringLiteral("Panel5"));
-  branding->setFixedWidth(kColumnWidth);
+  branding->setFixedSize(kColumnWidth, 52);
   branding->setFrameShape(QFrame::StyledPanel);
   branding->setFrameShadow(QFrame::Sunken);
   branding->setCursor(Qt::PointingHandCursor);
   SetWhite(branding);
   connect(branding, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
-  stack.At(8, branding, 52);
 
   auto* brandIcon = new ClickLabel(branding);
   brandIcon->setObjectName(QStringLiteral("Image4"));
-  brandIcon->setGeometry(8, 10, 32, 32);
+  brandIcon->setFixedSize(32, 32);
   brandIcon->setPixmap(DataPixmap(QStringLiteral("fenmora-32.png"), {32, 32}));
   connect(brandIcon, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
 
@@ -496,25 +485,30 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   QFont bold = PixelFont(kProportionalFace, 14);
   bold.setBold(true);
   brandName->setFont(bold);
-  brandName->move(48, 4);
-  brandName->adjustSize();
   connect(brandName, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
 
   auto* versionText = new ClickLabel(QString::fromUtf8(app::texts::kVersionPrefix) + QStringLiteral(FENMORA_VERSION) + QStringLiteral(".0"), branding);
   versionText->setObjectName(QStringLiteral("Label7"));  // takes its clicks and does nothing
-  versionText->move(48, 22);
-  versionText->adjustSize();
 
   auto* makerName = new ClickLabel(QStringLiteral("Fenmora 開発チーム"), branding);
   makerName->setObjectName(QStringLiteral("Label8"));
-  makerName->move(48, 35);
-  makerName->adjustSize();
   connect(makerName, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
 
-  stack.At(66, bevel(66), 2);
+  auto* brandTexts = new QVBoxLayout;
+  brandTexts->setSpacing(0);
+  brandTexts->addWidget(brandName);
+  brandTexts->addWidget(versionText);
+  brandTexts->addWidget(makerName);
+  auto* brandRow = new QHBoxLayout(branding);
+  brandRow->setContentsMargins(6, 2, 2, 2);
+  brandRow->setSpacing(6);
+  brandRow->addWidget(brandIcon, 0, Qt::AlignVCenter);
+  brandRow->addLayout(brandTexts, 1);
+  add(branding);
+  line();
 
   QLabel* driveLabel = MakeLabel(this, "Label1", "ドライブ選択");
-  stack.At(72, driveLabel, 15);
+  add(driveLabel);
   drives_ = new DriveBox(this, [this](const QString& folder) {
     return HoldsCardLayout(std::filesystem::path(QFile::encodeName(folder).toStdString()), card_->fileOps());
   });
@@ -522,56 +516,56 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   driveLabel->setBuddy(driveList_);
   driveList_->setAccessibleName(driveLabel->text());
   driveList_->setFixedWidth(kColumnWidth);
-  stack.At(87, driveList_, 22);
-
+  add(driveList_);
+  gap(4);
   QPushButton* btLoadMem = MakeButton(this, "btLoadMem", "メモリカード読込", "load.png", button);
   connect(btLoadMem, &QPushButton::clicked, this, [this] { card_->LoadChosen(); });
-  stack.At(113, btLoadMem, 28);
+  add(btLoadMem);
+  gap(kGroupGap);
 
   QLabel* spaceLabel = MakeLabel(this, "Label5", "ディスク容量");
-  stack.At(147, spaceLabel, 15);
+  add(spaceLabel);
   spaceBar_ = new QProgressBar(this);
   spaceLabel->setBuddy(spaceBar_);
   spaceBar_->setAccessibleName(spaceLabel->text());
   spaceBar_->setObjectName(QStringLiteral("cgDiskSpace"));
-  spaceBar_->setFixedWidth(kColumnWidth);
+  spaceBar_->setFixedSize(kColumnWidth, 14);
   spaceBar_->setTextVisible(false);
   spaceBar_->setRange(0, 100);
   spaceBar_->setValue(0);
   spaceBar_->setEnabled(false);  // display only
   SetColour(spaceBar_, QPalette::Highlight, QColor(0, 0, 128));
-  stack.At(162, spaceBar_, 14);
-
+  add(spaceBar_);
+  gap(3);
   // Empty until a card is loaded: there is no space to tell of yet.
   freeSpace_ = new QLabel(this);
   freeSpace_->setObjectName(QStringLiteral("stFree"));
   freeSpace_->setAccessibleName(QString::fromUtf8(app::texts::kFreeSpaceName));
   freeSpace_->setFixedWidth(kColumnWidth);
+  freeSpace_->setMinimumHeight(18);
   freeSpace_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   freeSpace_->setFrameShape(QFrame::StyledPanel);
   freeSpace_->setFrameShadow(QFrame::Sunken);
-  stack.At(179, freeSpace_, 18);
-
-  stack.At(203, bevel(203), 2);
+  column->addWidget(freeSpace_);
+  line();
 
   commitButton_ = MakeButton(this, "btRefreshData", "メモリカード更新", "commit.png", button);
   commitButton_->setEnabled(false);
-  stack.At(209, commitButton_, 28);
+  add(commitButton_);
+  line();
 
-  stack.At(243, bevel(243), 2);
-
+  // The preview, and under it the playback switch. (The pane alone gives up
+  // height when the window is low.)
   preview_ = new PreviewSide(this, kColumnWidth, [this](const MediaEntry& entry) { return ItemPath(entry); });
-  stack.At(249, preview_->frame(), kColumnWidth);
-  preview_->frame()->setMinimumHeight(PreviewFrame::kLeast);
-  preview_->frame()->setMaximumHeight(kColumnWidth);
+  add(preview_->frame());
+  gap(4);
   preview_->playbackSwitch()->setFixedSize(button);
-  stack.At(414, preview_->playbackSwitch(), 28);
+  add(preview_->playbackSwitch());
 
   // A taller window lengthens the column here: the card's work stays at the
   // top, backup, help and exit at the foot, level with the lists' foot.
-  stack.Stretch();
-
-  stack.At(448, bevel(448), 2);
+  column->addStretch(1);
+  line();
 
   // The backup's row: room for more buttons about backups beside it.
   backupButton_ = MakeButton(this, "btBackUp", "データバックアップ", "backup.png", button);
@@ -582,8 +576,7 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   // cut rather than widen the column.)
   restoreButton_ = new QPushButton(QString::fromUtf8(fenmora::texts::kRestoreButton), this);
   restoreButton_->setObjectName(QStringLiteral("btRestore"));
-  restoreButton_->setFixedWidth(44);
-  restoreButton_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);  // the row's height
+  restoreButton_->setFixedSize(44, 28);
   restoreButton_->setToolTip(QString::fromUtf8(fenmora::texts::kChooseBackup));
   restoreButton_->setEnabled(false);
   backupButton_->setSizePolicy(QSizePolicy::Ignored, backupButton_->sizePolicy().verticalPolicy());
@@ -592,9 +585,8 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   backupRow->setSpacing(3);
   backupRow->addWidget(backupButton_);
   backupRow->addWidget(restoreButton_);
-  stack.At(454, backupRow, 28);
-
-  stack.At(488, bevel(488), 2);
+  column->addLayout(backupRow);
+  line();
 
   QPushButton* btHelp = MakeButton(this, "btHelp", "ヘルプ", "help.png", {78, 27});
   connect(btHelp, &QPushButton::clicked, this, &TfrMain::OpenReadMe);
@@ -605,7 +597,7 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   endRow->addWidget(btHelp);
   endRow->addStretch(1);
   endRow->addWidget(btEnd);
-  stack.At(494, endRow, 27);
+  column->addLayout(endRow);
   return column;
 }
 

@@ -1,6 +1,7 @@
 #include "app/preview_side.h"
 
 #include <QFile>
+#include <QBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
@@ -46,6 +47,8 @@ void SetWhite(QWidget* w) {
 
 void PreviewFrame::resizeEvent(QResizeEvent* event) {
   QFrame::resizeEvent(event);
+  // The picture fills the frame inside an 8-pixel margin; its own size
+  // never widens the frame.
   for (QWidget* inside : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
     inside->setGeometry(rect().adjusted(8, 8, -8, -8));
 }
