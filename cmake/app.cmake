@@ -27,6 +27,7 @@ set(GUI_SOURCES
   src/app/off_thread.cpp
   src/app/preview_side.cpp
   src/app/qt_prompts.cpp
+  src/app/thumbnails.cpp
   src/app/widgets.cpp
   src/app/window_place.cpp
 )
@@ -50,6 +51,7 @@ set(GUI_HEADERS
   src/app/off_thread.h
   src/app/preview_side.h
   src/app/qt_prompts.h
+  src/app/thumbnails.h
   src/app/widgets.h
   src/app/window_place.h
 )
@@ -105,6 +107,7 @@ set(GUI_TESTS
   tests/app/movie_window_test.cpp
   tests/app/preview_playback_test.cpp
   tests/app/prompts_progress_test.cpp
+  tests/app/thumbnail_test.cpp
   tests/app/undo_test.cpp
   tests/app/window_layout_test.cpp
 )

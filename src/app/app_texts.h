@@ -12,6 +12,8 @@
 //   and commit's messages.
 #pragma once
 
+#include "platform/language.h"
+
 namespace fenmora::app::texts {
 
 // Said once per run when no audio device can be opened; the reason follows
@@ -136,5 +138,11 @@ inline constexpr const char* kHelpFindLabel = "検索:";
 inline constexpr const char* kHelpFindNext = "次を検索";
 inline constexpr const char* kHelpNotFound = "見つかりません";
 inline constexpr const char* kClose = "閉じる";
+
+// The menu "表示": the lists as a grid or as thumbnails of the handset's
+// screen.
+inline const char* const kMenuView = fenmora::Say("表示(&V)", "&View");
+inline const char* const kViewList = fenmora::Say("一覧(&L)", "&List");
+inline const char* const kViewThumbnails = fenmora::Say("縮小表示(&T)", "&Thumbnails");
 
 }  // namespace fenmora::app::texts

@@ -43,6 +43,7 @@ KindModel::Row KindModel::ReadRow(int modelRow) const {
   row.cells = {FromCard(cells.cardName), DateForList(FromCard(cells.dateText)), SizeForList(FromCard(cells.size)),
                FromCard(cells.title)};
   row.wholeTitle = FromCard(entry->title);
+  if (fileOf_) row.file = fileOf_(*entry);
   return row;
 }
 
@@ -105,6 +106,8 @@ QVariant KindModel::data(const QModelIndex& index, int role) const {
       return row.wholeTitle;
     case kHoldsItemRole:
       return row.item;
+    case kFileRole:
+      return row.file;
     default:
       return {};
   }

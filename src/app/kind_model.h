@@ -10,6 +10,7 @@
 #include <QString>
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "catalogue/catalogue.h"
@@ -34,8 +35,14 @@ class KindModel : public QAbstractTableModel {
   static constexpr int kWholeTitleRole = Qt::UserRole + 1;
   // Whether the row holds an item (bool).
   static constexpr int kHoldsItemRole = Qt::UserRole + 2;
+  // The file of the row's item as it lies now (empty: none to read).
+  static constexpr int kFileRole = Qt::UserRole + 3;
 
   KindModel(MediaKind kind, QObject* parent);
+
+  // Where an item's file lies now (on the card, or where it was picked from).
+  using FileOf = std::function<QString(const MediaEntry&)>;
+  void SetFileOf(FileOf fileOf) { fileOf_ = std::move(fileOf); }
 
   MediaKind kind() const { return kind_; }
   // The rows follow the catalogue: a row per live entry in list order, one
@@ -61,8 +68,10 @@ class KindModel : public QAbstractTableModel {
     bool item = false;
     std::array<QString, kGridColumns> cells;  // the title: the handset's cut
     QString wholeTitle;
+    QString file;
   };
   Row ReadRow(int modelRow) const;
+  FileOf fileOf_;
   const MediaCatalogue* catalogue_ = nullptr;
   std::vector<Row> rows_ = std::vector<Row>(kInitialDataRows);
   bool wholeTitles_ = false;

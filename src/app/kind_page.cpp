@@ -13,9 +13,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QItemSelectionModel>
+#include <QListView>
+#include <QStackedWidget>
 #include <QTableView>
 
 #include "app/app_paths.h"
+#include "app/thumbnails.h"
 #include "app/widgets.h"
 #include "catalogue/table.h"
 #include "platform/cp932.h"
@@ -184,7 +187,42 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   left->addSpacing(25 - kTop - 14);
   left->addWidget(titleEdit_);
   left->addSpacing(kGridTop - 25 - 22);
-  left->addWidget(grid_, 1);
+  // The grid, and for images and movies the same rows as thumbnails.
+  views_ = new QStackedWidget(this);
+  views_->addWidget(grid_);
+  if (kind != MediaKind::Melody) {
+    thumbnails_ = new Thumbnails(kind, this);
+    thumbs_ = new QListView(views_);
+    thumbs_->setObjectName(QString::fromUtf8(n.grid).replace(0, 2, QStringLiteral("tv")));  // "tvImage"
+    thumbs_->setAccessibleName(grid_->accessibleName());
+    thumbs_->setViewMode(QListView::IconMode);
+    thumbs_->setMovement(QListView::Static);
+    thumbs_->setResizeMode(QListView::Adjust);
+    thumbs_->setWrapping(true);
+    thumbs_->setUniformItemSizes(true);
+    thumbs_->setSpacing(4);
+    thumbs_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    thumbs_->setSelectionMode(QAbstractItemView::SingleSelection);
+    thumbs_->setItemDelegate(new ThumbnailDelegate(*thumbnails_, thumbs_));
+    thumbs_->setModel(model_);
+    // One selection for both views: the row chosen in one is chosen in the other.
+    QItemSelectionModel* own = thumbs_->selectionModel();
+    thumbs_->setSelectionModel(grid_->selectionModel());
+    delete own;
+    views_->addWidget(thumbs_);
+    connect(thumbnails_, &Thumbnails::decoded, thumbs_->viewport(), qOverload<>(&QWidget::update));
+    connect(model_, &QAbstractItemModel::rowsInserted, this, &KindPage::HideBlankThumbnails);
+    connect(model_, &QAbstractItemModel::rowsRemoved, this, &KindPage::HideBlankThumbnails);
+    connect(model_, &QAbstractItemModel::dataChanged, this, &KindPage::HideBlankThumbnails);
+    HideBlankThumbnails();
+    connect(thumbs_, &QAbstractItemView::pressed, this, [this](const QModelIndex& at) {
+      if (at.row() == rowBeforePress_) emit rowChosen();
+    });
+    connect(thumbs_, &QAbstractItemView::doubleClicked, this, [this] { emit rowDoubleClicked(); });
+    thumbs_->installEventFilter(this);
+    thumbs_->viewport()->installEventFilter(this);
+  }
+  left->addWidget(views_, 1);
   auto* right = new QVBoxLayout;
   right->setSpacing(0);
   right->addSpacing(24 - kTop);
@@ -251,10 +289,29 @@ void KindPage::SetCurrentRow(int row) {
 
 bool KindPage::HoldsItem(int viewRow) const { return model_->HoldsItem(viewRow); }
 
-void KindPage::FocusGrid() { grid_->setFocus(); }
+void KindPage::FocusGrid() { views_->currentWidget()->setFocus(); }
 
 bool KindPage::GridHolds(const QWidget* widget) const {
-  return widget && (widget == grid_ || grid_->isAncestorOf(widget));
+  return widget && (widget == views_ || views_->isAncestorOf(widget));
+}
+
+void KindPage::ShowThumbnails(bool on) {
+  if (!thumbs_) return;
+  const bool focused = views_->currentWidget()->hasFocus();
+  views_->setCurrentWidget(on ? static_cast<QWidget*>(thumbs_) : grid_);
+  if (on && grid_->currentIndex().isValid()) thumbs_->scrollTo(grid_->currentIndex());
+  if (!on && grid_->currentIndex().isValid()) grid_->scrollTo(grid_->currentIndex());
+  if (focused) views_->currentWidget()->setFocus();
+}
+
+void KindPage::ForgetThumbnails() {
+  if (thumbnails_) thumbnails_->Clear();
+}
+
+bool KindPage::ThumbnailsShown() const { return thumbs_ && views_->currentWidget() == thumbs_; }
+
+void KindPage::HideBlankThumbnails() {
+  for (int r = 0; r < model_->rowCount(); ++r) thumbs_->setRowHidden(r, !model_->HoldsItem(r));
 }
 
 QString KindPage::TypedTitle() const { return titleEdit_->text(); }
@@ -317,9 +374,11 @@ bool KindPage::eventFilter(QObject* watched, QEvent* event) {
                           kColumnWidths[kGridColumns - 1] + std::max(0, grid_->width() - kGridWidth));
   if (watched == grid_->viewport() && DragRow(event)) return true;
   // The keys go on to the control: the signals only add to what it does.
-  if (event->type() == QEvent::MouseButtonPress && watched == grid_->viewport())
+  const bool view = watched == grid_ || (thumbs_ && watched == thumbs_);
+  const bool viewport = watched == grid_->viewport() || (thumbs_ && watched == thumbs_->viewport());
+  if (event->type() == QEvent::MouseButtonPress && viewport)
     rowBeforePress_ = grid_->currentIndex().isValid() ? grid_->currentIndex().row() : -1;
-  else if (event->type() == QEvent::KeyPress && watched == grid_)
+  else if (event->type() == QEvent::KeyPress && view)
     emit gridKeyPressed(static_cast<QKeyEvent*>(event)->key());
   else if (event->type() == QEvent::KeyPress && watched == titleEdit_)
     emit titleKeyPressed(static_cast<QKeyEvent*>(event)->key());

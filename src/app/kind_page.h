@@ -14,6 +14,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
+class QListView;
+class QStackedWidget;
 class QFrame;
 
 namespace fenmora::app {
@@ -56,6 +58,15 @@ class KindPage : public QWidget {
   void WriteTitle(int row);
 
   KindModel* model() const { return model_; }
+
+  // Where an item's file lies now (for its thumbnail).
+  void SetFileOf(KindModel::FileOf fileOf) { model_->SetFileOf(std::move(fileOf)); }
+  // The list as thumbnails (images and movies; a melody list stays a list)
+  // or as the grid. Both show the same rows and the same selection.
+  void ShowThumbnails(bool on);
+  bool ThumbnailsShown() const;
+  // The thumbnails decoded so far are forgotten (a card loaded anew).
+  void ForgetThumbnails();
 
   // The list buttons that a completed load enables: up, down, renumber,
   // delete, add.
@@ -113,6 +124,11 @@ class KindPage : public QWidget {
   QLineEdit* titleEdit_ = nullptr;
   QPushButton* editButton_ = nullptr;
   QTableView* grid_ = nullptr;
+  QStackedWidget* views_ = nullptr;
+  QListView* thumbs_ = nullptr;  // null for melodies
+  class Thumbnails* thumbnails_ = nullptr;
+  // Blank rows have no thumbnail.
+  void HideBlankThumbnails();
   QPushButton* deleteButton_ = nullptr;
   std::array<QPushButton*, 5> listButtons_{};
   // The row that was current when the mouse was pressed on the grid: a click

@@ -7,6 +7,8 @@
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QActionGroup>
+#include <QSettings>
 #include <QBoxLayout>
 #include <QApplication>
 #include <QCloseEvent>
@@ -72,6 +74,9 @@ constexpr QSize kLeastSize(697, 587);
 constexpr int kColumnWidth = 161;
 constexpr int kColumnTop = 8;
 constexpr int kGroupGap = 6;
+
+// Where the settings file keeps whether the lists show thumbnails.
+const QString kThumbnailsKey = QStringLiteral("window/thumbnails");
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, const char* glyph,
                         QSize size) {
@@ -146,6 +151,10 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   kindTabs_->tabBar()->setAccessibleName(QString::fromUtf8(app::texts::kKindTabsName));
   for (MediaKind kind : kListKinds) {
     auto* page = new KindPage(kind, kindTabs_);
+    page->SetFileOf([this](const MediaEntry& entry) {
+      const auto path = ItemPath(entry);
+      return path ? QFile::decodeName(QByteArray::fromStdString(path->native())) : QString();
+    });
     pages_[static_cast<size_t>(KindIndex(kind))] = page;
     kindTabs_->addTab(page, QString::fromUtf8(page->names().tabCaption));
   }
@@ -346,6 +355,18 @@ QMenuBar* TfrMain::BuildMenuBar() {
   });
   command(edit, "acAdd", app::texts::kMenuAdd, QKeySequence(), pageButton(&KindPageNames::add));
 
+  // The lists as a grid or as thumbnails, kept for the next run.
+  QMenu* view = bar->addMenu(QString::fromUtf8(app::texts::kMenuView));
+  auto* views = new QActionGroup(this);
+  viewList_ = command(view, "acViewList", app::texts::kViewList, QKeySequence(), [this] { ShowThumbnails(false); });
+  viewThumbnails_ =
+      command(view, "acViewThumbnails", app::texts::kViewThumbnails, QKeySequence(), [this] { ShowThumbnails(true); });
+  for (QAction* a : {viewList_, viewThumbnails_}) {
+    a->setCheckable(true);
+    views->addAction(a);
+  }
+  viewList_->setChecked(true);
+
   QMenu* card = bar->addMenu(QString::fromUtf8(app::texts::kMenuCard));
   command(card, "acLoad", app::texts::kMenuLoad, QKeySequence(Qt::Key_F5), press(button("btLoadMem")));
   command(card, "acCommit", app::texts::kMenuCommit, QKeySequence(Qt::CTRL | Qt::Key_S), press(commitButton_));
@@ -358,7 +379,7 @@ QMenuBar* TfrMain::BuildMenuBar() {
   command(help, "acAbout", app::texts::kMenuAbout, QKeySequence(), [this] { ShowAbout(); });
 
   // Each menu shows which of its commands can run now.
-  for (QMenu* menu : {file, edit, card, help})
+  for (QMenu* menu : {file, edit, view, card, help})
     connect(menu, &QMenu::aboutToShow, this, [this, menu] {
       const auto* page = qobject_cast<const KindPage*>(kindTabs_->currentWidget());
       for (QAction* action : menu->actions()) {
@@ -646,6 +667,7 @@ void TfrMain::RememberPlaceIn(const QString& settingsFile) {
   framePosition_ = place.framePosition;
   startMaximized_ = place.maximized;
   resize(place.size);
+  ShowThumbnails(QSettings(settingsFile, QSettings::IniFormat).value(kThumbnailsKey, false).toBool());
 }
 
 bool TfrMain::event(QEvent* event) {
@@ -734,7 +756,14 @@ void TfrMain::ShowFreeSpace(std::int64_t freeBytes) {
   SetColour(spaceBar_, QPalette::Highlight, low ? QColor(255, 0, 0) : QColor(0, 0, 128));
 }
 
+void TfrMain::ShowThumbnails(bool on) {
+  for (KindPage* page : pages_) page->ShowThumbnails(on);
+  (on ? viewThumbnails_ : viewList_)->setChecked(true);
+  if (!placeSettings_.isEmpty()) QSettings(placeSettings_, QSettings::IniFormat).setValue(kThumbnailsKey, on);
+}
+
 void TfrMain::ShowLoadedCard() {
+  for (KindPage* page : pages_) page->ForgetThumbnails();
   // Each list shows its first item: selected, its title in the edit, an
   // image in the preview (a melody is not played).
   for (MediaKind kind : kListKinds) {

@@ -208,6 +208,8 @@ class TfrMain : public QWidget {
   void TellCannotOpen(const QString& what);
   // A load completed: each list shows its first item.
   void ShowLoadedCard();
+  // The lists as thumbnails (on) or as grids; kept in the settings file.
+  void ShowThumbnails(bool on);
   // Rewrites a kind's grid and selects a row without running the selection:
   // the callers run it themselves when the operation asks for it.
   void RefreshGrid(fenmora::MediaKind kind);
@@ -255,6 +257,8 @@ class TfrMain : public QWidget {
   fenmora::app::CardWork* work_ = nullptr;  // the card control's
   QAction* undoAction_ = nullptr;
   QAction* redoAction_ = nullptr;
+  QAction* viewList_ = nullptr;
+  QAction* viewThumbnails_ = nullptr;
   QLabel* statusPanel_ = nullptr;
   QLabel* banner_ = nullptr;
   fenmora::app::HelpView* help_ = nullptr;

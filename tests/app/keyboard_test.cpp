@@ -81,7 +81,7 @@ TEST_F(Keyboard, TheShortcutsRunTheCommandsOfTheButtons) {
   auto* bar = Find<QMenuBar>("MainMenu");
   QStringList menus;
   for (QAction* a : bar->actions()) menus << a->text();
-  EXPECT_EQ(menus, (QStringList{"ファイル(&F)", "編集(&E)", "カード(&C)", "ヘルプ(&H)"}));
+  EXPECT_EQ(menus, (QStringList{"ファイル(&F)", "編集(&E)", "表示(&V)", "カード(&C)", "ヘルプ(&H)"}));
 }
 
 TEST_F(Keyboard, EveryControlThatTakesTheFocusHasANameForScreenReaders) {
