@@ -649,6 +649,8 @@ void TfrMain::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (shown_) return;
   shown_ = true;
+  // Its geometry kept from the last run: Qt has put it in place.
+  if (placeRestored_) return;
   // The window's frame (the window manager's title bar and border) goes to
   // left 10, top 10 of the screen, not its inner area: placed by the inner
   // area, the title bar would stand half above the screen. Asked for as the
@@ -662,12 +664,16 @@ void TfrMain::showEvent(QShowEvent* event) {
 
 void TfrMain::RememberPlaceIn(const QString& settingsFile) {
   placeSettings_ = settingsFile;
+  ShowThumbnails(QSettings(settingsFile, QSettings::IniFormat).value(kThumbnailsKey, false).toBool());
+  // The geometry of the last run, as Qt kept it; otherwise the place kept
+  // by earlier versions, or the first-run place.
+  placeRestored_ = RestoreWindowGeometry(*this, settingsFile);
+  if (placeRestored_) return;
   const WindowPlace place = PlaceOnScreens(ReadWindowPlace(settingsFile), AvailableScreenAreas(),
                                            kFramePosition, FirstSize(*this), QSize());
   framePosition_ = place.framePosition;
   startMaximized_ = place.maximized;
   resize(place.size);
-  ShowThumbnails(QSettings(settingsFile, QSettings::IniFormat).value(kThumbnailsKey, false).toBool());
 }
 
 bool TfrMain::event(QEvent* event) {
@@ -729,6 +735,7 @@ void TfrMain::closeEvent(QCloseEvent* event) {
   place.size = normal.size();
   place.maximized = isMaximized();
   WriteWindowPlace(placeSettings_, place);
+  SaveWindowGeometry(*this, placeSettings_);
 }
 
 std::filesystem::path TfrMain::CardRoot() const {

@@ -229,6 +229,8 @@ class TfrMain : public QWidget {
   // window is maximized then.
   QPoint framePosition_;
   bool startMaximized_ = false;
+  // The place was taken back from the last run's geometry.
+  bool placeRestored_ = false;
   QString placeSettings_;
   // Shown, and the frame not yet seen at its place.
   bool placingFrame_ = false;

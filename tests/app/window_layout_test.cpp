@@ -209,10 +209,48 @@ TEST_F(Layout, TheSizeAndPlaceComeBackAtTheNextRunFromTheSettingsFile) {
   TfrMain next(nextSession);
   next.RememberPlaceIn(file);
   EXPECT_EQ(next.size(), larger);
+  // Shown where it stood: no drift from one run to the next. (Placed below
+  // where a title bar would be: the headless screen has no window manager.)
+  next.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&next));
+  next.setGeometry(QRect(QPoint(40, 60), FirstSize(&next)));
+  QCoreApplication::processEvents();
+  const QRect before = next.geometry();
+  ASSERT_TRUE(next.close());
+  CardSession thirdSession;
+  TfrMain third(thirdSession);
+  third.RememberPlaceIn(file);
+  third.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&third));
+  EXPECT_EQ(third.geometry(), before);
+  third.close();
 
   // A file holding something else is no place.
   QSettings(file, QSettings::IniFormat).setValue("window/size", "wide");
   EXPECT_FALSE(app::ReadWindowPlace(file).has_value());
+}
+
+TEST_F(Layout, AMaximizedWindowComesBackMaximizedAndUnmaximizesToItsSize) {
+  TempDir config;
+  const QString file = QString::fromStdString((config.path() / "window.conf").string());
+  window->RememberPlaceIn(file);
+  ShowWindow();
+  const QSize normal = window->size();
+  window->showMaximized();
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(window->isMaximized());
+  ASSERT_TRUE(window->close());
+
+  CardSession nextSession;
+  TfrMain next(nextSession);
+  next.RememberPlaceIn(file);
+  next.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&next));
+  EXPECT_TRUE(next.isMaximized());
+  next.showNormal();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(next.size(), normal);
+  next.close();
 }
 
 }  // namespace
