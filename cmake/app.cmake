@@ -12,7 +12,6 @@ set(GUI_SOURCES
   src/preview/jpeg_decoder.cpp
   src/preview/melody_player.cpp
   src/app/about_box.cpp
-  src/app/adding.cpp
   src/app/app_paths.cpp
   src/app/card_control.cpp
   src/app/card_work.cpp
@@ -21,7 +20,7 @@ set(GUI_SOURCES
   src/app/help_view.cpp
   src/app/kind_model.cpp
   src/app/kind_page.cpp
-  src/app/list_editing.cpp
+  src/app/list_editor.cpp
   src/app/main_window.cpp
   src/app/movie_side.cpp
   src/app/off_thread.cpp
@@ -46,6 +45,7 @@ set(GUI_HEADERS
   src/app/kind_model.h
   src/app/kind_page.h
   src/app/links.h
+  src/app/list_editor.h
   src/app/main_window.h
   src/app/movie_side.h
   src/app/off_thread.h

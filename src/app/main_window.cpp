@@ -12,6 +12,11 @@
 #include <QBoxLayout>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
@@ -45,6 +50,7 @@
 #include "app/drive_box.h"
 #include "app/help_view.h"
 #include "app/kind_page.h"
+#include "app/list_editor.h"
 #include "app/links.h"
 #include "app/off_thread.h"
 #include "app/preview_side.h"
@@ -121,6 +127,23 @@ QSize FirstSize(const QWidget& window) {
   return kLeastSize + QSize(0, menu ? menu->sizeHint().height() : 0);
 }
 
+QStringList LocalFiles(const QMimeData* data) {
+  QStringList paths;
+  if (!data || !data->hasUrls()) return paths;
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  return paths;
+}
+
+// Files are always copied from where they are dropped, never moved: a file
+// manager that was told "moved" would delete its file.
+template <class Event>
+void AcceptAsCopy(Event* event) {
+  if (!(event->possibleActions() & Qt::CopyAction)) return event->ignore();
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+}
+
 // The partner banner, decoded by the program's own JPEG decoder. A damaged
 // file still shows what could be decoded; a missing one shows nothing.
 QPixmap LoadBanner(const QString& path) {
@@ -189,29 +212,12 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   prompts_ = messageBoxes_.get();
   statusProgress_ = std::make_unique<StatusProgress>(this, statusPanel_);
 
-  for (KindPage* page : pages_) WireListPage(page);
   preview_->SetStatus(progress(), statusPanel_, statusBar);
   preview_->SetPrompts(*prompts_);
   // The switch turned on: the selected melody starts at once, whichever tab
   // shows.
-  connect(preview_, &PreviewSide::playbackSwitchedOn, this, [this] { ShowChosenRow(MediaKind::Melody); });
 
   // The real services; tests put their own in place.
-  // The file dialog starts where the user keeps that kind of file (the
-  // home folder when the desktop names no such place), then where the last
-  // files came from.
-  chooseFiles_ = [this](MediaKind kind, const QString& filter) {
-    static QString last;
-    const QStandardPaths::StandardLocation kept = kind == MediaKind::Image    ? QStandardPaths::PicturesLocation
-                                                  : kind == MediaKind::Melody ? QStandardPaths::MusicLocation
-                                                                              : QStandardPaths::MoviesLocation;
-    QString start = last;
-    if (start.isEmpty() || !QDir(start).exists()) start = QStandardPaths::writableLocation(kept);
-    if (start.isEmpty() || !QDir(start).exists()) start = QDir::homePath();
-    const QStringList chosen = QFileDialog::getOpenFileNames(this, QString(), start, filter);
-    if (!chosen.isEmpty()) last = QFileInfo(chosen.front()).absolutePath();
-    return chosen;
-  };
   open_ = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
   openUrl_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
@@ -232,6 +238,19 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   connect(backupButton_, &QPushButton::clicked, card_, &CardControl::BackUp);
   connect(restoreButton_, &QPushButton::clicked, card_, &CardControl::Restore);
   undoStack_ = new QUndoStack(this);
+  // The list editing: the window shows what follows an edit.
+  editor_ = new ListEditor(session_, pages_, *undoStack_, this, *statusProgress_);
+  editor_->SetPrompts(*prompts_);
+  editor_->SetFileOps(card_->fileOps());
+  connect(editor_, &ListEditor::spaceChanged, this, &TfrMain::ShowCardSpace);
+  connect(editor_, &ListEditor::edited, this, &TfrMain::FollowCardWork);
+  connect(editor_, &ListEditor::selectionShown, this, &TfrMain::ShowPreviewOf);
+  connect(editor_, &ListEditor::openRequested, this, &TfrMain::OpenChosenItem);
+  connect(editor_, &ListEditor::pageWanted, this,
+          [this](MediaKind kind) { kindTabs_->setCurrentWidget(&editor_->Page(kind)); });
+  // The switch turned on: the selected melody starts at once, whichever tab
+  // shows.
+  connect(preview_, &PreviewSide::playbackSwitchedOn, editor_, [this] { editor_->ShowChosenRow(MediaKind::Melody); });
   connect(undoStack_, &QUndoStack::cleanChanged, work_, [this](bool clean) { work_->EditsChanged(!clean); });
   undoAction_ = undoStack_->createUndoAction(this);
   undoAction_->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z)});
@@ -266,40 +285,13 @@ TfrMain::~TfrMain() {
   undoStack_->disconnect(work_);
   drives_->disconnect(card_);
   // The controls are destroyed after this part of the window: a selection
-  // change they signal on their way out must not reach it.
-  for (KindPage* page : pages_) page->disconnect(this);
-}
-
-void TfrMain::WireListPage(KindPage* page) {
-  const MediaKind kind = page->kind();
-  connect(page, &KindPage::rowChosen, this, [this, kind] {
-    if (quietSelection_ != 0) return;
-    KeepTypedTitle(kind);
-    ShowChosenRow(kind);
-  });
-  connect(page, &KindPage::rowDoubleClicked, this, [this, kind] { OpenChosenItem(kind); });
-  connect(page, &KindPage::gridKeyPressed, this, [this, kind](int key) { GridKey(kind, key); });
-  connect(page, &KindPage::titleTyped, this, [this, kind] { TitleTyped(kind); });
-  connect(page, &KindPage::titleKeyPressed, this, [this, kind](int key) { TitleKey(kind, key); });
-  connect(page, &KindPage::editClicked, this, [this, kind] { StoreTitle(kind); });
-  connect(page, &KindPage::upClicked, this, [this, kind] { MoveItemUp(kind); });
-  // A row dragged to another place: one move, undone as one.
-  connect(page, &KindPage::rowDragged, this, [this, kind](int from, int to) {
-    const bool moved = RecordEdit(kind, [&] {
-      bool any = false;
-      for (int r = from; r > to; --r) any = MoveUp(session_.Catalogue(kind), r) || any;
-      for (int r = from; r < to; ++r) any = MoveDown(session_.Catalogue(kind), r) || any;
-      return any;
-    });
-    if (!moved) return;
-    RefreshGrid(kind);
-    SelectRowQuietly(kind, to);
-    ShowChosenRow(kind);
-  });
-  connect(page, &KindPage::downClicked, this, [this, kind] { MoveItemDown(kind); });
-  connect(page, &KindPage::renumberClicked, this, [this, kind] { RenumberList(kind); });
-  connect(page, &KindPage::deleteClicked, this, [this, kind] { DeleteItem(kind); });
-  connect(page, &KindPage::addClicked, this, [this, kind] { AddFiles(kind); });
+  // change they signal on their way out must not reach it, nor the parts
+  // that answer it.
+  for (KindPage* page : pages_) page->disconnect(editor_);
+  editor_->disconnect(this);
+  card_->disconnect(this);
+  preview_->disconnect(this);
+  work_->disconnect(this);
 }
 
 QMenuBar* TfrMain::BuildMenuBar() {
@@ -421,6 +413,7 @@ void TfrMain::SetPrompts(Prompts& prompts) {
   prompts_ = &prompts;
   card_->SetPrompts(prompts);
   preview_->SetPrompts(prompts);
+  editor_->SetPrompts(prompts);
 }
 
 MelodyPlayer* TfrMain::melodyPlayer() const { return preview_->player(); }
@@ -456,7 +449,12 @@ void TfrMain::OpenChosenItem(MediaKind kind) {
   }
 }
 
-void TfrMain::SetFileOps(FileOps& ops) { card_->SetFileOps(ops); }
+void TfrMain::SetFileOps(FileOps& ops) {
+  card_->SetFileOps(ops);
+  editor_->SetFileOps(ops);
+}
+void TfrMain::SetFileChooser(FileChooser chooser) { editor_->SetFileChooser(std::move(chooser)); }
+int TfrMain::SelectedRow(MediaKind kind) const { return editor_->SelectedRow(kind); }
 void TfrMain::SetBackupChooser(FolderChooser chooser) { card_->SetBackupChooser(std::move(chooser)); }
 void TfrMain::SetProgressDelay(int milliseconds) { card_->SetProgressDelay(milliseconds); }
 CardWork& TfrMain::cardWork() const { return *work_; }
@@ -695,9 +693,14 @@ void TfrMain::PlaceFrame() {
 
 Progress& TfrMain::progress() { return *statusProgress_; }
 
-KindPage& TfrMain::Page(MediaKind kind) {
-  const int i = KindIndex(kind);
-  return *pages_[static_cast<size_t>(i >= 0 && i < 3 ? i : 0)];
+void TfrMain::ShowPreviewOf(MediaKind kind, const MediaEntry* entry, bool playMelody) {
+  // The pane shows the selected image or nothing, never an item that is
+  // no longer in the list; the images' only while their page is in front.
+  if (kind == MediaKind::Image)
+    preview_->ShowImage(kindTabs_->currentWidget() == &editor_->Page(MediaKind::Image) ? entry : nullptr);
+  if (!entry) return;
+  if (kind == MediaKind::Melody && playMelody) preview_->PlayMelody(*entry);
+  else if (kind == MediaKind::Movie) preview_->ShowMovie(*entry);
 }
 
 void TfrMain::AddCardFolder(const QString& folder) { drives_->AddFolder(folder); }
@@ -770,19 +773,13 @@ void TfrMain::ShowThumbnails(bool on) {
 }
 
 void TfrMain::ShowLoadedCard() {
-  for (KindPage* page : pages_) page->ForgetThumbnails();
   // Each list shows its first item: selected, its title in the edit, an
-  // image in the preview (a melody is not played).
-  for (MediaKind kind : kListKinds) {
-    RefreshGrid(kind);
-    SelectRowQuietly(kind, 1);
-    ShowSelectedTitle(kind);
-  }
-  // The pane shows the first item of the list in front (another list's
-  // movie picture, coming later from its worker, would take its place).
+  // image in the preview (a melody is not played). The pane shows the first
+  // item of the list in front (another list's movie picture, coming later
+  // from its worker, would take its place).
+  editor_->ShowLoadedLists();
   if (const auto* front = qobject_cast<const KindPage*>(kindTabs_->currentWidget()))
-    ShowSelection(front->kind(), /*playMelody=*/false);
-  for (KindPage* page : pages_) page->EnableListButtons();
+    editor_->ShowSelection(front->kind(), /*playMelody=*/false);
 }
 
 void TfrMain::OpenReadMe() {
@@ -823,4 +820,34 @@ void TfrMain::OpenPartnerSite() {
   const QUrl url = LinkUrl(links::kPartnerSite);
   if (!openUrl_(url))
     prompts_->Tell(Prompts::Icon::Warning, app::texts::kCannotOpenAddress + url.toString().toStdString());
+}
+
+// Files dropped anywhere on the window arrive here; the list they are dropped
+// on, if any, takes them.
+void TfrMain::dragEnterEvent(QDragEnterEvent* event) {
+  // Before a card is loaded there is no list to drop on.
+  if (session_.loaded && !LocalFiles(event->mimeData()).isEmpty()) AcceptAsCopy(event);
+  else event->ignore();
+}
+
+void TfrMain::dragMoveEvent(QDragMoveEvent* event) {
+  // Only the three lists take files; elsewhere the pointer says so.
+  if (session_.loaded && editor_->ListKindOf(childAt(event->position().toPoint()))) AcceptAsCopy(event);
+  else event->ignore();
+}
+
+void TfrMain::dropEvent(QDropEvent* event) {
+  const std::optional<MediaKind> kind =
+      session_.loaded ? editor_->ListKindOf(childAt(event->position().toPoint())) : std::nullopt;
+  if (!kind) {
+    event->ignore();  // anywhere else: nothing, and no message
+    return;
+  }
+  const QStringList paths = LocalFiles(event->mimeData());
+  AcceptAsCopy(event);
+  if (!isActiveWindow()) {  // the files came from another application
+    raise();
+    activateWindow();
+  }
+  editor_->QueueFiles(*kind, paths, /*refuseOtherTypes=*/true);
 }

@@ -41,6 +41,7 @@ class CardWork;
 class DriveBox;
 class HelpView;
 class KindPage;
+class ListEditor;
 class PreviewSide;
 class MoviePreviewer;
 class QtPrompts;
@@ -84,7 +85,7 @@ class TfrMain : public QWidget {
   // The file dialog of "追加": gets the kind and the dialog's name filter,
   // returns the chosen paths (empty: cancelled).
   using FileChooser = std::function<QStringList(fenmora::MediaKind, const QString& nameFilter)>;
-  void SetFileChooser(FileChooser chooser) { chooseFiles_ = std::move(chooser); }
+  void SetFileChooser(FileChooser chooser);
   // Opens a file in the desktop's application for it (an item, the read-me);
   // false when the desktop has no application for it.
   using Opener = std::function<bool(const QString& path)>;
@@ -152,28 +153,12 @@ class TfrMain : public QWidget {
   void OpenPartnerSite();
 
  private:
-  // ---- the list operations, once for all kinds
-  // A row chosen: its title into the edit, then the preview of an image or
-  // the playing of a melody.
-  void ShowChosenRow(fenmora::MediaKind kind);
+  // The user asked to open the selected item in the desktop's application
+  // (double-click, F4).
   void OpenChosenItem(fenmora::MediaKind kind);
-  void GridKey(fenmora::MediaKind kind, int key);
-  void TitleTyped(fenmora::MediaKind kind);
-  void TitleKey(fenmora::MediaKind kind, int key);
-  // False when the title was not stored (no item, or the user declined).
-  bool StoreTitle(fenmora::MediaKind kind);
-  bool StoreTitleAt(fenmora::MediaKind kind, int row);
-  // Another row chosen while a title typed for the row left is not applied:
-  // asks whether to apply it there.
-  void KeepTypedTitle(fenmora::MediaKind kind);
-  void MoveItemUp(fenmora::MediaKind kind);
-  void MoveItemDown(fenmora::MediaKind kind);
-  void RenumberList(fenmora::MediaKind kind);
-  void DeleteItem(fenmora::MediaKind kind);
-  void AddFiles(fenmora::MediaKind kind);
-  // Files dropped on a kind's grid (or chosen in its dialog when
-  // `refuseOtherTypes` is false): queued one after the other.
-  void QueueFiles(fenmora::MediaKind kind, const QStringList& paths, bool refuseOtherTypes);
+  // The selected item of a list in the preview side: an image (while its
+  // page is in front), a movie's picture, a melody played (when asked).
+  void ShowPreviewOf(fenmora::MediaKind kind, const fenmora::MediaEntry* entry, bool playMelody);
 
   fenmora::app::KindPage& Page(fenmora::MediaKind kind);
   fenmora::Progress& progress();
@@ -189,35 +174,15 @@ class TfrMain : public QWidget {
   // Another tab brought to the front: the banner's words and the preview
   // follow its kind.
   void ShowTab(int index);
-  void WireListPage(fenmora::app::KindPage* page);
-  // Runs one list edit of a kind (the callback calls the core's editing
-  // function and says whether it acted) and keeps what it changed as an undo
-  // command. True when the edit acted.
-  bool RecordEdit(fenmora::MediaKind kind, const std::function<bool()>& edit);
-  // Puts a kind's catalogue as it was before an edit (forward: after it) and
-  // shows it: grid, space bar, free space, selection, commit button.
-  void RestoreEdit(const fenmora::CatalogueEdit& edit, bool forward);
-  friend class ListEditCommand;
   // The controls follow the card's work: off while a worker holds the card;
   // the commit while a loaded card is there and a commit would change it.
   void FollowCardWork();
-  // The selected row's item in the title edit, the preview and (when
-  // playMelody) the player; nothing when the row holds no item.
-  void ShowSelection(fenmora::MediaKind kind, bool playMelody);
   // Tells that the desktop could not open a file or an address.
   void TellCannotOpen(const QString& what);
   // A load completed: each list shows its first item.
   void ShowLoadedCard();
   // The lists as thumbnails (on) or as grids; kept in the settings file.
   void ShowThumbnails(bool on);
-  // Rewrites a kind's grid and selects a row without running the selection:
-  // the callers run it themselves when the operation asks for it.
-  void RefreshGrid(fenmora::MediaKind kind);
-  const fenmora::MediaEntry* ShowSelectedTitle(fenmora::MediaKind kind);
-  void SelectRowQuietly(fenmora::MediaKind kind, int row);
-  // The kind whose grid holds the widget (the grid, its viewport, its scroll
-  // bars), if any.
-  std::optional<fenmora::MediaKind> GridKindOf(const QWidget* widget) const;
 
   fenmora::CardSession& session_;
   std::unique_ptr<fenmora::app::QtPrompts> messageBoxes_;
@@ -235,14 +200,9 @@ class TfrMain : public QWidget {
   // Shown, and the frame not yet seen at its place.
   bool placingFrame_ = false;
 
-  FileChooser chooseFiles_;
   FolderChooser chooseCardFolder_;
   Opener open_;
   UrlOpener openUrl_;
-  // Grid changes made by the program itself do not run the selection.
-  int quietSelection_ = 0;
-  // Per kind, the row whose title the edit was given (0: none).
-  std::array<int, 3> titleRows_{};
 
   QTabWidget* kindTabs_ = nullptr;
   std::array<fenmora::app::KindPage*, 3> pages_{};
@@ -252,6 +212,7 @@ class TfrMain : public QWidget {
   QLabel* freeSpace_ = nullptr;
   QPushButton* commitButton_ = nullptr;
   fenmora::app::PreviewSide* preview_ = nullptr;
+  fenmora::app::ListEditor* editor_ = nullptr;
   QPushButton* backupButton_ = nullptr;
   QPushButton* restoreButton_ = nullptr;
   QUndoStack* undoStack_ = nullptr;
