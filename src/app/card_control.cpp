@@ -62,7 +62,7 @@ CardControl::CardControl(CardSession& session, DriveBox& drives, QWidget* window
   programFolder_ = QCoreApplication::applicationDirPath().toStdString();
   userDataFolder_ = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
   chooseBackup_ = [this](const QString& start) {
-    return QFileDialog::getExistingDirectory(window_, QString::fromUtf8(fenmora::texts::kChooseBackup), start);
+    return ChooseFolder(window_, QString::fromUtf8(fenmora::texts::kChooseBackup), start);
   };
 }
 
@@ -270,7 +270,14 @@ void CardControl::RunPlannedCommit(
   // system's reasons for failures go to the details.
   std::string details;
   std::string text = report(result, details);
-  if (pulled) text = std::string(texts::kCardPulledDuringWrite) + "\n" + text;
+  if (pulled) {
+    // The card was taken out: said in those words, with what became of it;
+    // the core's account of the steps (and its advice about a
+    // write-protected card, which does not apply) goes to the details.
+    details = text + (details.empty() ? "" : "\n\n" + details);
+    text = std::string(texts::kCardPulledDuringWrite) + "\n" +
+           (result.contentTouched ? texts::kCardPulledReinsert : texts::kCardPulledUntouched);
+  }
   if (!reloaded) text += std::string("\n") + fenmora::texts::kReloadFailed;
   prompts_->AskWithDetails(Prompts::Question::Message, icon, Prompts::Buttons::Ok, text, details);
 }
@@ -310,6 +317,12 @@ void CardControl::BackUp() {
 
 void CardControl::Restore() {
   if (!work_->CardThere()) return;
+  // An interrupted update is finished or undone first: before any question
+  // about edits or any choice of a backup.
+  if (work_->state() == CardWork::State::Interrupted) {
+    prompts_->Tell(Prompts::Icon::Warning, texts::kRestoreRefusedInterrupted);
+    return;
+  }
   if (!AskToDropEdits(texts::kDropEditsOnRestore)) return;
   const std::filesystem::path root = ChooseBackupRoot(programFolder_, userDataFolder_, *fileOps_);
   const QString chosen = chooseBackup_(QString::fromStdString(root.string()));

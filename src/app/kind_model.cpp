@@ -3,7 +3,10 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include "app/app_paths.h"
 #include "platform/cp932.h"
+
+#include <QIcon>
 
 namespace fenmora::app {
 
@@ -77,6 +80,12 @@ void KindModel::SetWholeTitles(bool whole) {
   if (rowCount() > 0) emit dataChanged(index(0, kTitleColumn), index(rowCount() - 1, kTitleColumn), {Qt::DisplayRole});
 }
 
+void KindModel::SetPlaying(const QString& file) {
+  if (file == playing_) return;
+  playing_ = file;
+  if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DecorationRole});
+}
+
 bool KindModel::HoldsItem(int modelRow) const {
   return modelRow >= 0 && modelRow < rowCount() && rows_[static_cast<size_t>(modelRow)].item;
 }
@@ -96,6 +105,12 @@ QVariant KindModel::data(const QModelIndex& index, int role) const {
       // At the first width the handset's own cut (21 bytes); a wider column
       // shows the whole title, cut by the view where it still does not fit.
       return column == kTitleColumn && wholeTitles_ ? row.wholeTitle : row.cells[static_cast<size_t>(column)];
+    case Qt::DecorationRole:
+      if (column == 0 && row.item && !playing_.isEmpty() && row.file == playing_) {
+        static const QIcon playing(DataPixmap(QStringLiteral("melody-on.png"), {12, 12}));
+        return playing;
+      }
+      return {};
     case Qt::ToolTipRole:
       if (row.item && column == kTitleColumn) return row.wholeTitle;
       return {};

@@ -53,6 +53,9 @@ class KindModel : public QAbstractTableModel {
   // The title column shows whole titles (a column wider than at first) or
   // the handset's 21-byte cut.
   void SetWholeTitles(bool whole);
+  // The item whose file is this one is playing (empty: none): its row is
+  // marked with the playing glyph in its first column.
+  void SetPlaying(const QString& file);
   // Whether a model row holds an item (a blank row does not).
   bool HoldsItem(int modelRow) const;
 
@@ -75,6 +78,7 @@ class KindModel : public QAbstractTableModel {
   const MediaCatalogue* catalogue_ = nullptr;
   std::vector<Row> rows_ = std::vector<Row>(kInitialDataRows);
   bool wholeTitles_ = false;
+  QString playing_;
 };
 
 }  // namespace fenmora::app

@@ -214,6 +214,9 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
 
   preview_->SetStatus(progress(), statusPanel_, statusBar);
   preview_->SetPrompts(*prompts_);
+  // The melody playing is marked in its row while it plays.
+  connect(preview_, &PreviewSide::melodyPlaying, this,
+          [this](const QString& file) { editor_->Page(MediaKind::Melody).model()->SetPlaying(file); });
   // The switch turned on: the selected melody starts at once, whichever tab
   // shows.
 
@@ -264,7 +267,7 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   });
 
   chooseCardFolder_ = [this](const QString& start) {
-    return QFileDialog::getExistingDirectory(this, QString::fromUtf8(app::texts::kChooseCardFolder), start);
+    return ChooseFolder(this, QString::fromUtf8(app::texts::kChooseCardFolder), start);
   };
   // The menu bar above everything: the window grows by its height, the
   // controls below keep their places.

@@ -153,10 +153,14 @@ void PreviewSide::SetPlayback(bool on) {
 
 void PreviewSide::StopMelody() {
   if (player_ && !player_->fileName().isEmpty()) player_->Stop();
+  emit melodyPlaying(QString());
 }
 
 MelodyPlayer& PreviewSide::Player() {
-  if (!player_) player_ = std::make_unique<MelodyPlayer>();
+  if (!player_) {
+    player_ = std::make_unique<MelodyPlayer>();
+    connect(player_.get(), &MelodyPlayer::finished, this, [this] { emit melodyPlaying(QString()); });
+  }
   return *player_;
 }
 
@@ -167,7 +171,10 @@ void PreviewSide::PlayMelody(const MediaEntry& entry) {
   if (!path) return;
   MelodyPlayer& player = Player();
   if (bar_) bar_->clearMessage();
+  // (Opening another melody ends the one playing.)
+  emit melodyPlaying(QString());
   if (player.Open(ToQString(*path)) && player.Play()) {
+    emit melodyPlaying(ToQString(*path));
     if (const auto& leftOut = player.leftOut(); leftOut && bar_) {
       const QString text = LeftOutText(*leftOut);
       if (!text.isEmpty()) bar_->showMessage(text);

@@ -80,6 +80,8 @@ class PreviewSide : public QObject {
  signals:
   // The switch was turned on by the user: the selected melody should play.
   void playbackSwitchedOn();
+  // A melody's file began to play; empty: none plays any more.
+  void melodyPlaying(const QString& file);
 
  private:
   MelodyPlayer& Player();
