@@ -25,6 +25,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QFileDialog>
 #include <QListView>
 #include <QTableView>
 #include <QThread>
@@ -191,6 +192,22 @@ void Shoot(const QString& folder, const fs::path& sample, const fs::path& scratc
     s.Find<QTabWidget>("pcMain")->setCurrentIndex(2);
     waitForPictures("tvMovie");
     s.Save(s.window.grab().toImage(), "main-thumbnails-movies.png");
+  }
+  {
+    Shot s(folder, "the folder dialog");
+    s.window.show();
+    QTimer::singleShot(0, [&s] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog) return Fail(s.name, "no folder dialog came up");
+      dialog->resize(640, 420);
+      QCoreApplication::processEvents();
+      QThread::msleep(200);  // the folder's contents, read by the dialog's own thread
+      QCoreApplication::processEvents();
+      s.Save(dialog->grab().toImage(), "folder-dialog.png");
+      dialog->reject();
+    });
+    app::ChooseFolder(&s.window, QString::fromUtf8(app::texts::kChooseCardFolder),
+                      QString::fromStdString(sample.string()));
   }
   {
     Shot s(folder, "the read-me in the window's own view");

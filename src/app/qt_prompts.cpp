@@ -1,6 +1,10 @@
 #include "app/qt_prompts.h"
 
+#include <QComboBox>
+#include <QDateTime>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QFileSystemModel>
 #include <QIdentityProxyModel>
 
@@ -169,10 +173,12 @@ class FolderWords : public QIdentityProxyModel {
     return QIdentityProxyModel::headerData(section, orientation, role);
   }
   QVariant data(const QModelIndex& index, int role) const override {
-    if (index.column() == 2 && role == Qt::DisplayRole) {
-      const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
-      if (files && files->isDir(mapToSource(index))) return QString::fromUtf8(app::texts::kFolderKind);
-    }
+    const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (files && index.column() == 2 && role == Qt::DisplayRole && files->isDir(mapToSource(index)))
+      return QString::fromUtf8(app::texts::kFolderKind);
+    // The date as the window writes dates ("2004/03/01 18:30").
+    if (files && index.column() == 3 && role == Qt::DisplayRole)
+      return files->lastModified(mapToSource(index)).toString(QStringLiteral("yyyy/MM/dd HH:mm"));
     return QIdentityProxyModel::data(index, role);
   }
 };
@@ -190,6 +196,14 @@ QString ChooseFolder(QWidget* parent, const QString& caption, const QString& sta
   dialog.setLabelText(QFileDialog::FileType, QString::fromUtf8(app::texts::kFolderType));
   dialog.setLabelText(QFileDialog::Accept, QString::fromUtf8(app::texts::kFolderChoose));
   dialog.setLabelText(QFileDialog::Reject, QString::fromUtf8(app::texts::kFolderCancel));
+  // The kind of what is chosen: folders, in the window's word.
+  if (auto* kinds = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
+    for (int i = 0; i < kinds->count(); ++i) kinds->setItemText(i, QString::fromUtf8(app::texts::kFolderKind));
+  if (auto* list = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    list->header()->resizeSection(0, 220);
+    list->header()->resizeSection(2, 90);
+    list->header()->resizeSection(3, 120);
+  }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().front();
 }

@@ -2,6 +2,7 @@
 // window answering during a slow commit, and a card pulled out in the middle
 // of a commit and put back.
 #include <QAbstractProxyModel>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
@@ -235,6 +236,8 @@ TEST(FolderDialog, IsQtsOwnInTheWindowsWords) {
       QString text;
       if (auto* label = qobject_cast<QLabel*>(w)) text = label->text();
       if (auto* button = qobject_cast<QAbstractButton*>(w)) text = button->text();
+      if (auto* box = qobject_cast<QComboBox*>(w); box && box->objectName() == QLatin1String("fileTypeCombo"))
+        text = box->currentText();
       EXPECT_FALSE(text.contains(QStringLiteral("Folder")) || text.contains(QStringLiteral("Directory")) ||
                    text.contains(QStringLiteral("ディレクトリ")))
           << text.toStdString();
