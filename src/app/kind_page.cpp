@@ -327,21 +327,26 @@ bool KindPage::TitlePending() const { return editButton_->isEnabled(); }
 void KindPage::FocusTitle() { titleEdit_->setFocus(); }
 bool KindPage::DeleteEnabled() const { return deleteButton_->isEnabled(); }
 
-bool KindPage::DragRow(QEvent* event) {
+bool KindPage::DragRow(QAbstractItemView* view, QEvent* event) {
   const auto* mouse = dynamic_cast<QMouseEvent*>(event);
   if (!mouse) return false;
   const QPoint at = mouse->position().toPoint();
+  // The row under the pointer: by its height in the grid, by the item under
+  // it among the thumbnails.
+  const auto rowAt = [&](QPoint point) {
+    return view == grid_ ? grid_->rowAt(point.y()) : view->indexAt(point).row();
+  };
   switch (event->type()) {
     case QEvent::MouseButtonPress:
       dragging_ = false;
-      dragFrom_ = mouse->button() == Qt::LeftButton && HoldsItem(grid_->rowAt(at.y())) ? grid_->rowAt(at.y()) : -1;
+      dragFrom_ = mouse->button() == Qt::LeftButton && HoldsItem(rowAt(at)) ? rowAt(at) : -1;
       dragStart_ = at;
       return false;
     case QEvent::MouseMove:
       if (dragFrom_ < 0 || !(mouse->buttons() & Qt::LeftButton)) return false;
       if (!dragging_ && (at - dragStart_).manhattanLength() >= QApplication::startDragDistance()) {
         dragging_ = true;
-        grid_->viewport()->setCursor(Qt::DragMoveCursor);
+        view->viewport()->setCursor(Qt::DragMoveCursor);
       }
       // While dragging, the selection stays on the row taken (no melody of
       // every row passed over).
@@ -352,10 +357,10 @@ bool KindPage::DragRow(QEvent* event) {
         return false;
       }
       dragging_ = false;
-      grid_->viewport()->unsetCursor();
+      view->viewport()->unsetCursor();
       const int rows = RowCount();
-      int to = grid_->rowAt(at.y());
-      if (to < 0) to = at.y() < 0 ? 0 : rows - 1;  // above or below the rows
+      int to = rowAt(at);
+      if (to < 0) to = at.y() < 0 ? 0 : rows - 1;  // above or below the rows (after the last thumbnail)
       while (to > 0 && !HoldsItem(to)) --to;  // blank rows
       const int from = dragFrom_;
       dragFrom_ = -1;
@@ -372,7 +377,8 @@ bool KindPage::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Resize && watched == grid_)
     grid_->setColumnWidth(kGridColumns - 1,
                           kColumnWidths[kGridColumns - 1] + std::max(0, grid_->width() - kGridWidth));
-  if (watched == grid_->viewport() && DragRow(event)) return true;
+  if (watched == grid_->viewport() && DragRow(grid_, event)) return true;
+  if (thumbs_ && watched == thumbs_->viewport() && DragRow(thumbs_, event)) return true;
   // The keys go on to the control: the signals only add to what it does.
   const bool view = watched == grid_ || (thumbs_ && watched == thumbs_);
   const bool viewport = watched == grid_->viewport() || (thumbs_ && watched == thumbs_->viewport());

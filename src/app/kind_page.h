@@ -13,6 +13,7 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QAbstractItemView;
 class QTableView;
 class QListView;
 class QStackedWidget;
@@ -113,7 +114,7 @@ class KindPage : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
   // Follows a mouse drag of a row over the grid; true when it takes the
   // event.
-  bool DragRow(QEvent* event);
+  bool DragRow(QAbstractItemView* view, QEvent* event);
 
  private:
   // Whether a view row holds an item (a blank row does not).

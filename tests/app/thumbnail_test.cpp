@@ -5,7 +5,9 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QListView>
+#include <QMouseEvent>
 #include <QSettings>
+#include <QUndoStack>
 #include <QStackedWidget>
 #include <QtTest/QTest>
 
@@ -111,6 +113,31 @@ TEST_F(Thumbnail, TheViewMenuSwitchesImagesAndMoviesToThumbnailsWithTheSameSelec
   ShowPage(MediaKind::Image);
   EXPECT_TRUE(Grid(MediaKind::Image)->isVisible());
   EXPECT_EQ(window->SelectedRow(MediaKind::Image), 2);
+}
+
+TEST_F(Thumbnail, AThumbnailDraggedToAnotherPlaceIsOneMove) {
+  WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "A", SolidPicture(24, 32, Qt::red, "JPG")),
+                                            Item("STIL0002.JPG", "B", SolidPicture(24, 32, Qt::green, "JPG")),
+                                            Item("STIL0003.JPG", "C", SolidPicture(24, 32, Qt::blue, "JPG"))});
+  LoadCard();
+  prompts.Clear();
+  ChooseView("acViewThumbnails");
+  QListView* thumbs = Thumbs(MediaKind::Image);
+  QCoreApplication::processEvents();
+  QWidget* viewport = thumbs->viewport();
+  const auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+    QMouseEvent event(type, QPointF(at), viewport->mapToGlobal(QPointF(at)), Qt::LeftButton, held, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &event);
+  };
+  const QPoint from = thumbs->visualRect(thumbs->model()->index(2, 0)).center();
+  const QPoint to = thumbs->visualRect(thumbs->model()->index(0, 0)).center();
+  send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+  send(QEvent::MouseMove, from + QPoint(-10, 0), Qt::LeftButton);
+  send(QEvent::MouseMove, to, Qt::LeftButton);
+  send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"C", "A", "B"}));
+  EXPECT_EQ(window->SelectedRow(MediaKind::Image), 1);
+  EXPECT_EQ(window->undoStack()->count(), 1);
 }
 
 TEST_F(Thumbnail, TheChoiceComesBackAtTheNextRunFromTheSettingsFile) {
