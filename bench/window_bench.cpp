@@ -29,7 +29,7 @@
 #include <QPainter>
 #include <QTabBar>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -157,9 +157,9 @@ int RefreshChild(int argc, char** argv, const fs::path& card, int runs) {
       std::fprintf(stderr, "window_bench: the full card did not load in full\n");
       return 1;
     }
-    QTableWidget* grid = window.findChild<QTableWidget*>(QStringLiteral("sgImage"));
+    QTableView* grid = window.findChild<QTableView*>(QStringLiteral("sgImage"));
     QPushButton* down = window.findChild<QPushButton*>(QStringLiteral("btDownImage"));
-    grid->setCurrentCell(kMiddle - 1, 0);  // the user's selection: runs the handler
+    grid->setCurrentIndex(grid->model()->index(kMiddle - 1, 0));  // the user's selection: runs the handler
     QCoreApplication::processEvents();
     PaintCounter paints;
     grid->viewport()->installEventFilter(&paints);

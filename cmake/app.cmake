@@ -12,20 +12,21 @@ set(GUI_SOURCES
   src/preview/jpeg_decoder.cpp
   src/preview/melody_player.cpp
   src/app/about_box.cpp
-  src/app/adding.cpp
   src/app/app_paths.cpp
-  src/app/card_sync.cpp
+  src/app/card_control.cpp
   src/app/card_work.cpp
+  src/app/drive_box.cpp
   src/app/drive_list.cpp
   src/app/help_view.cpp
+  src/app/kind_model.cpp
   src/app/kind_page.cpp
-  src/app/list_editing.cpp
+  src/app/list_editor.cpp
   src/app/main_window.cpp
   src/app/movie_side.cpp
   src/app/off_thread.cpp
   src/app/preview_side.cpp
   src/app/qt_prompts.cpp
-  src/app/restoring.cpp
+  src/app/thumbnails.cpp
   src/app/widgets.cpp
   src/app/window_place.cpp
 )
@@ -36,15 +37,21 @@ set(GUI_HEADERS
   src/app/about_box.h
   src/app/app_paths.h
   src/app/app_texts.h
+  src/app/card_control.h
   src/app/card_work.h
+  src/app/drive_box.h
   src/app/drive_list.h
   src/app/help_view.h
+  src/app/kind_model.h
   src/app/kind_page.h
   src/app/links.h
+  src/app/list_editor.h
   src/app/main_window.h
   src/app/movie_side.h
   src/app/off_thread.h
+  src/app/preview_side.h
   src/app/qt_prompts.h
+  src/app/thumbnails.h
   src/app/widgets.h
   src/app/window_place.h
 )
@@ -100,6 +107,7 @@ set(GUI_TESTS
   tests/app/movie_window_test.cpp
   tests/app/preview_playback_test.cpp
   tests/app/prompts_progress_test.cpp
+  tests/app/thumbnail_test.cpp
   tests/app/undo_test.cpp
   tests/app/window_layout_test.cpp
 )

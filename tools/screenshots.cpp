@@ -25,7 +25,13 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTableWidget>
+#include <QFileDialog>
+#include <QListView>
+#include <QTableView>
+#include <QThread>
+#include <QAction>
+#include "app/kind_model.h"
+#include "app/thumbnails.h"
 #include <QTimer>
 #include <QUrl>
 #include <QtTest/QTest>
@@ -87,13 +93,13 @@ struct Shot {
     window.AddCardFolder(QString::fromStdString(card.string()));
     Find<QPushButton>("btLoadMem")->click();
   }
-  QTableWidget* Grid(const char* objectName, int kindIndex) {
+  QTableView* Grid(const char* objectName, int kindIndex) {
     Find<QTabWidget>("pcMain")->setCurrentIndex(kindIndex);
-    return Find<QTableWidget>(objectName);
+    return Find<QTableView>(objectName);
   }
   // Clicks the first data row of a list, as the user selects an item.
   void ClickFirstRow(const char* grid, int kindIndex) {
-    QTableWidget* g = Grid(grid, kindIndex);
+    QTableView* g = Grid(grid, kindIndex);
     const QPoint at = g->visualRect(g->model()->index(0, 1)).center();
     QTest::mouseClick(g->viewport(), Qt::LeftButton, Qt::NoModifier, at);
   }
@@ -158,6 +164,52 @@ void Shoot(const QString& folder, const fs::path& sample, const fs::path& scratc
     s.Save(s.window.grab().toImage(), "main-large.png");
   }
   {
+    Shot s(folder, "the lists as thumbnails");
+    s.window.show();
+    s.Load(sample);
+    s.ClickFirstRow("sgImage", 0);
+    auto* thumbnails = s.Find<QAction>("acViewThumbnails");
+    if (thumbnails) thumbnails->trigger();
+    // The pictures come from their workers (a movie's from the helper).
+    const auto waitForPictures = [&](const char* view) {
+      auto* list = s.Find<QListView>(view);
+      auto* pictures = list ? list->parentWidget()->parentWidget()->findChild<app::Thumbnails*>() : nullptr;
+      if (!pictures) return Fail(s.name, "no thumbnails");
+      for (int i = 0; i < 300; ++i) {
+        QCoreApplication::processEvents();
+        bool all = true;
+        for (int r = 0; r < list->model()->rowCount(); ++r) {
+          const QString file = list->model()->index(r, 0).data(app::KindModel::kFileRole).toString();
+          if (!file.isEmpty() && !pictures->Ready(file)) all = false;
+        }
+        if (all) break;
+        QThread::msleep(20);
+      }
+      QCoreApplication::processEvents();
+    };
+    waitForPictures("tvImage");
+    s.Save(s.window.grab().toImage(), "main-thumbnails.png");
+    s.Find<QTabWidget>("pcMain")->setCurrentIndex(2);
+    waitForPictures("tvMovie");
+    s.Save(s.window.grab().toImage(), "main-thumbnails-movies.png");
+  }
+  {
+    Shot s(folder, "the folder dialog");
+    s.window.show();
+    QTimer::singleShot(0, [&s] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog) return Fail(s.name, "no folder dialog came up");
+      dialog->resize(640, 420);
+      QCoreApplication::processEvents();
+      QThread::msleep(200);  // the folder's contents, read by the dialog's own thread
+      QCoreApplication::processEvents();
+      s.Save(dialog->grab().toImage(), "folder-dialog.png");
+      dialog->reject();
+    });
+    app::ChooseFolder(&s.window, QString::fromUtf8(app::texts::kChooseCardFolder),
+                      QString::fromStdString(sample.string()));
+  }
+  {
     Shot s(folder, "the read-me in the window's own view");
     s.window.show();
     // A desktop without an application for text files.
@@ -219,11 +271,11 @@ void Shoot(const QString& folder, const fs::path& sample, const fs::path& scratc
     s.window.show();
     s.Load(sample);
     auto* bar = s.Find<QMenuBar>("MainMenu");
-    QMenu* card = bar ? bar->actions().value(2)->menu() : nullptr;
+    QMenu* card = bar ? bar->actions().value(3)->menu() : nullptr;
     if (!card) {
       Fail(s.name, "no カード menu");
     } else {
-      const QPoint at = bar->actionGeometry(bar->actions().value(2)).bottomLeft();
+      const QPoint at = bar->actionGeometry(bar->actions().value(3)).bottomLeft();
       emit card->aboutToShow();
       card->popup(bar->mapToGlobal(at));
       QCoreApplication::processEvents();

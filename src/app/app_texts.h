@@ -208,4 +208,37 @@ inline const char* const kHelpNotFound = Say("見つかりません",
 inline const char* const kClose = Say("閉じる",
     "Close");
 
+// The menu "表示": the lists as a grid or as thumbnails of the handset's
+// screen.
+inline const char* const kMenuView = fenmora::Say("表示(&V)", "&View");
+inline const char* const kViewList = fenmora::Say("一覧(&L)", "&List");
+inline const char* const kViewThumbnails = fenmora::Say("縮小表示(&T)", "&Thumbnails");
+
+// "復元" on a card whose update was interrupted: refused before anything is
+// asked or chosen.
+inline const char* const kRestoreRefusedInterrupted = fenmora::Say(
+    "このメモリカードは更新が途中で中断されています．\n"
+    "先に「メモリカード更新」で中断された更新を完了するか、更新前に戻してから復元してください．",
+    "The last update of this memory card was interrupted.\n"
+    "Finish or undo it with \"Write memory card\" first, then restore the backup.");
+// After kCardPulledDuringWrite: what became of the card.
+inline const char* const kCardPulledReinsert = fenmora::Say(
+    "メモリカードを差し込み直して「メモリカード読込」を押すと、中断された更新を完了するか、更新前に戻せます．",
+    "Put the memory card back and press \"Read memory card\" to finish or undo the interrupted update.");
+inline const char* const kCardPulledUntouched = fenmora::Say("カード上のファイルは変更していません．",
+                                                             "The files on the card were not changed.");
+
+// The folder dialogs ("フォルダーをカードとして開く", "復元"): Qt's own dialog
+// with these words.
+inline const char* const kFolderLookIn = fenmora::Say("場所：", "Look in:");
+inline const char* const kFolderName = fenmora::Say("フォルダー：", "Folder:");
+inline const char* const kFolderType = fenmora::Say("種類：", "Type:");
+inline const char* const kFolderChoose = fenmora::Say("選択", "Choose");
+inline const char* const kFolderCancel = fenmora::Say("キャンセル", "Cancel");
+inline const char* const kFolderColumnName = fenmora::Say("名前", "Name");
+inline const char* const kFolderColumnSize = fenmora::Say("サイズ", "Size");
+inline const char* const kFolderColumnType = fenmora::Say("種類", "Type");
+inline const char* const kFolderColumnDate = fenmora::Say("更新日時", "Date Modified");
+inline const char* const kFolderKind = fenmora::Say("フォルダー", "Folder");
+
 }  // namespace fenmora::app::texts

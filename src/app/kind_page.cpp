@@ -1,10 +1,8 @@
 #include "app/kind_page.h"
 
 #include <QApplication>
-#include <QLocale>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
-#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -14,9 +12,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QItemSelectionModel>
+#include <QListView>
+#include <QStackedWidget>
+#include <QTableView>
 
 #include "app/app_paths.h"
+#include "app/thumbnails.h"
 #include "app/widgets.h"
 #include "catalogue/table.h"
 #include "platform/cp932.h"
@@ -112,7 +114,8 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   // Its rows are added once their header is hidden: a visible row header
   // measures the number of every row (in bold, a face of its own to load)
   // each time the grid_'s geometry changes.
-  grid_ = new QTableWidget(0, kGridColumns, this);
+  model_ = new KindModel(kind, this);
+  grid_ = new QTableView(this);
   grid_->setObjectName(QString::fromUtf8(n.grid));
   // "待ち受け画像の一覧": the tab's caption without its padding.
   grid_->setAccessibleName(QString::fromUtf8(n.tabCaption).trimmed() + QStringLiteral("の一覧"));
@@ -146,17 +149,15 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   header->setMinimumSectionSize(1);
   connect(header, &QHeaderView::sectionResized, this, [this](int column) {
-    if (column == kGridColumns - 1) ShowTitles();
+    // At the first width the handset's own cut (21 bytes); a wider column
+    // shows the whole title, cut by the view where it still does not fit.
+    if (column == kTitleColumn) model_->SetWholeTitles(grid_->columnWidth(kTitleColumn) > kColumnWidths[kTitleColumn]);
   });
   header->setFixedHeight(kRowHeight + 2);
-  for (int c = 0; c < kGridColumns; ++c) {
-    grid_->setColumnWidth(c, kColumnWidths[c]);
-    grid_->setHorizontalHeaderItem(c, new QTableWidgetItem(QString::fromUtf8(kColumnHeaders[c])));
-  }
   // Blank rows before any load, none of them chosen: there is nothing to
   // choose yet.
-  grid_->setRowCount(kInitialDataRows);
-  for (int r = 1; r <= kInitialDataRows; ++r) SetCells(r, GridRow{});
+  grid_->setModel(model_);
+  for (int c = 0; c < kGridColumns; ++c) grid_->setColumnWidth(c, kColumnWidths[c]);
 
   auto* iconPanel = new QFrame(this);
   iconPanel->setObjectName(QString::fromUtf8(n.iconPanel));
@@ -186,7 +187,42 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   left->addSpacing(25 - kTop - 14);
   left->addWidget(titleEdit_);
   left->addSpacing(kGridTop - 25 - 22);
-  left->addWidget(grid_, 1);
+  // The grid, and for images and movies the same rows as thumbnails.
+  views_ = new QStackedWidget(this);
+  views_->addWidget(grid_);
+  if (kind != MediaKind::Melody) {
+    thumbnails_ = new Thumbnails(kind, this);
+    thumbs_ = new QListView(views_);
+    thumbs_->setObjectName(QString::fromUtf8(n.grid).replace(0, 2, QStringLiteral("tv")));  // "tvImage"
+    thumbs_->setAccessibleName(grid_->accessibleName());
+    thumbs_->setViewMode(QListView::IconMode);
+    thumbs_->setMovement(QListView::Static);
+    thumbs_->setResizeMode(QListView::Adjust);
+    thumbs_->setWrapping(true);
+    thumbs_->setUniformItemSizes(true);
+    thumbs_->setSpacing(4);
+    thumbs_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    thumbs_->setSelectionMode(QAbstractItemView::SingleSelection);
+    thumbs_->setItemDelegate(new ThumbnailDelegate(*thumbnails_, thumbs_));
+    thumbs_->setModel(model_);
+    // One selection for both views: the row chosen in one is chosen in the other.
+    QItemSelectionModel* own = thumbs_->selectionModel();
+    thumbs_->setSelectionModel(grid_->selectionModel());
+    delete own;
+    views_->addWidget(thumbs_);
+    connect(thumbnails_, &Thumbnails::decoded, thumbs_->viewport(), qOverload<>(&QWidget::update));
+    connect(model_, &QAbstractItemModel::rowsInserted, this, &KindPage::HideBlankThumbnails);
+    connect(model_, &QAbstractItemModel::rowsRemoved, this, &KindPage::HideBlankThumbnails);
+    connect(model_, &QAbstractItemModel::dataChanged, this, &KindPage::HideBlankThumbnails);
+    HideBlankThumbnails();
+    connect(thumbs_, &QAbstractItemView::pressed, this, [this](const QModelIndex& at) {
+      if (at.row() == rowBeforePress_) emit rowChosen();
+    });
+    connect(thumbs_, &QAbstractItemView::doubleClicked, this, [this] { emit rowDoubleClicked(); });
+    thumbs_->installEventFilter(this);
+    thumbs_->viewport()->installEventFilter(this);
+  }
+  left->addWidget(views_, 1);
   auto* right = new QVBoxLayout;
   right->setSpacing(0);
   right->addSpacing(24 - kTop);
@@ -209,13 +245,14 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   page->addLayout(left, 1);
   page->addLayout(right);
 
-  connect(grid_, &QTableWidget::currentCellChanged, this, [this](int row, int, int previousRow, int) {
-    if (row != previousRow) emit rowChosen();
+  connect(grid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex& row, const QModelIndex& previous) {
+            if (row.row() != previous.row()) emit rowChosen();
+          });
+  connect(grid_, &QAbstractItemView::pressed, this, [this](const QModelIndex& at) {
+    if (at.row() == rowBeforePress_) emit rowChosen();
   });
-  connect(grid_, &QTableWidget::cellPressed, this, [this](int row, int) {
-    if (row == rowBeforePress_) emit rowChosen();
-  });
-  connect(grid_, &QTableWidget::cellDoubleClicked, this, [this](int, int) { emit rowDoubleClicked(); });
+  connect(grid_, &QAbstractItemView::doubleClicked, this, [this] { emit rowDoubleClicked(); });
   grid_->installEventFilter(this);
   grid_->viewport()->installEventFilter(this);
   connect(titleEdit_, &QLineEdit::textChanged, this, &KindPage::titleTyped);
@@ -228,85 +265,53 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   connect(add, &QPushButton::clicked, this, &KindPage::addClicked);
 }
 
-namespace {
-
-// "2004/03/01 18:30" for the table's "2004:03:01 18:30:00"; any other text
-// as it is.
-QString DateForList(const QString& stamp) {
-  static const QRegularExpression form(QStringLiteral("^(\\d{4}):(\\d{2}):(\\d{2}) (\\d{2}:\\d{2}):\\d{2}$"));
-  const QRegularExpressionMatch m = form.match(stamp);
-  if (!m.hasMatch()) return stamp;
-  return m.captured(1) + QLatin1Char('/') + m.captured(2) + QLatin1Char('/') + m.captured(3) + QLatin1Char(' ') +
-         m.captured(4);
-}
-
-// Whole kilobytes as the free space shows them ("1,234 KB"), rounded up: a
-// file of a few bytes is not "0 KB".
-QString SizeForList(const QString& bytes) {
-  bool number = false;
-  const qlonglong size = bytes.toLongLong(&number);
-  if (!number || size < 0) return bytes;
-  return QLocale(QLocale::Japanese, QLocale::Japan).toString((size + 1023) / 1024) + QStringLiteral(" KB");
-}
-
-}  // namespace
-
-void KindPage::SetCells(int row, const GridRow& cells) {
-  const std::string* texts[kGridColumns] = {&cells.cardName, &cells.dateText, &cells.size,
-                                            &cells.title};
-  for (int c = 0; c < kGridColumns; ++c) {
-    QString text = QString::fromStdString(Cp932ToUtf8(*texts[c]));
-    if (c == 1) text = DateForList(text);
-    if (c == 2) text = SizeForList(text);
-    QTableWidgetItem* item = grid_->item(row - 1, c);
-    if (!item) {
-      item = new QTableWidgetItem(text);
-      item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-      if (c == 2) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-      grid_->setItem(row - 1, c, item);
-    } else if (item->text() != text) {
-      item->setText(text);
-    }
-  }
-}
-
-void KindPage::WriteTitle(int row, const MediaEntry& entry) {
-  if (row < 1 || row > grid_->rowCount()) return;
-  const QString text = QString::fromStdString(Cp932ToUtf8(RowOf(entry).title));
-  if (QTableWidgetItem* item = grid_->item(row - 1, 3)) item->setText(text);
-  SetWholeTitle(row, entry);
-}
+void KindPage::WriteTitle(int row) { model_->TitleChanged(row); }
 
 void KindPage::RefreshRows(const MediaCatalogue& catalogue) {
-  const int rows = catalogue.GridRowCount() - 1;  // the header is Qt's, not a row
-  const bool updates = grid_->updatesEnabled();
-  grid_->setUpdatesEnabled(false);
-  grid_->setRowCount(rows);
-  for (int r = 1; r <= rows; ++r) {
-    const MediaEntry* e = catalogue.EntryAtRow(r);
-    SetCells(r, e ? RowOf(*e) : GridRow{});
-    if (e) SetWholeTitle(r, *e);
-  }
-  if (grid_->currentRow() < 0 && rows > 0) grid_->setCurrentCell(0, 0);
-  grid_->setUpdatesEnabled(updates);
+  model_->Show(catalogue);
+  if (!grid_->currentIndex().isValid() && model_->rowCount() > 0) grid_->setCurrentIndex(model_->index(0, 0));
 }
 
 void KindPage::EnableListButtons() {
   for (QPushButton* b : listButtons_) b->setEnabled(true);
 }
 
-int KindPage::CurrentRow() const { return grid_->currentRow() + 1; }
-int KindPage::RowCount() const { return grid_->rowCount(); }
+int KindPage::CurrentRow() const {
+  const QModelIndex current = grid_->currentIndex();
+  return current.isValid() ? current.row() + 1 : 0;
+}
+int KindPage::RowCount() const { return model_->rowCount(); }
 
 void KindPage::SetCurrentRow(int row) {
-  if (row < 1 || row > grid_->rowCount()) return;
-  grid_->setCurrentCell(row - 1, std::max(0, grid_->currentColumn()));
+  if (row < 1 || row > RowCount()) return;
+  grid_->setCurrentIndex(model_->index(row - 1, std::max(0, grid_->currentIndex().column())));
 }
 
-void KindPage::FocusGrid() { grid_->setFocus(); }
+bool KindPage::HoldsItem(int viewRow) const { return model_->HoldsItem(viewRow); }
+
+void KindPage::FocusGrid() { views_->currentWidget()->setFocus(); }
 
 bool KindPage::GridHolds(const QWidget* widget) const {
-  return widget && (widget == grid_ || grid_->isAncestorOf(widget));
+  return widget && (widget == views_ || views_->isAncestorOf(widget));
+}
+
+void KindPage::ShowThumbnails(bool on) {
+  if (!thumbs_) return;
+  const bool focused = views_->currentWidget()->hasFocus();
+  views_->setCurrentWidget(on ? static_cast<QWidget*>(thumbs_) : grid_);
+  if (on && grid_->currentIndex().isValid()) thumbs_->scrollTo(grid_->currentIndex());
+  if (!on && grid_->currentIndex().isValid()) grid_->scrollTo(grid_->currentIndex());
+  if (focused) views_->currentWidget()->setFocus();
+}
+
+void KindPage::ForgetThumbnails() {
+  if (thumbnails_) thumbnails_->Clear();
+}
+
+bool KindPage::ThumbnailsShown() const { return thumbs_ && views_->currentWidget() == thumbs_; }
+
+void KindPage::HideBlankThumbnails() {
+  for (int r = 0; r < model_->rowCount(); ++r) thumbs_->setRowHidden(r, !model_->HoldsItem(r));
 }
 
 QString KindPage::TypedTitle() const { return titleEdit_->text(); }
@@ -322,47 +327,26 @@ bool KindPage::TitlePending() const { return editButton_->isEnabled(); }
 void KindPage::FocusTitle() { titleEdit_->setFocus(); }
 bool KindPage::DeleteEnabled() const { return deleteButton_->isEnabled(); }
 
-void KindPage::SetWholeTitle(int row, const MediaEntry& entry) {
-  QTableWidgetItem* item = grid_->item(row - 1, kGridColumns - 1);
-  if (!item) return;
-  const QString whole = QString::fromStdString(Cp932ToUtf8(entry.title));
-  item->setData(kShortTitleRole, item->text());
-  item->setData(kWholeTitleRole, whole);
-  item->setToolTip(whole);
-  ShowTitleFor(item);
-}
-
-void KindPage::ShowTitleFor(QTableWidgetItem* item) const {
-  // At the first width the handset's own cut (21 bytes); a wider column
-  // shows the whole title, cut by the view where it still does not fit.
-  const bool wide = grid_->columnWidth(kGridColumns - 1) > kColumnWidths[kGridColumns - 1];
-  const QVariant text = item->data(wide ? kWholeTitleRole : kShortTitleRole);
-  if (text.isValid() && item->text() != text.toString()) item->setText(text.toString());
-}
-
-void KindPage::ShowTitles() {
-  for (int r = 0; r < grid_->rowCount(); ++r)
-    if (QTableWidgetItem* item = grid_->item(r, kGridColumns - 1)) ShowTitleFor(item);
-}
-
-bool KindPage::DragRow(QEvent* event) {
+bool KindPage::DragRow(QAbstractItemView* view, QEvent* event) {
   const auto* mouse = dynamic_cast<QMouseEvent*>(event);
   if (!mouse) return false;
   const QPoint at = mouse->position().toPoint();
+  // The row under the pointer: by its height in the grid, by the item under
+  // it among the thumbnails.
+  const auto rowAt = [&](QPoint point) {
+    return view == grid_ ? grid_->rowAt(point.y()) : view->indexAt(point).row();
+  };
   switch (event->type()) {
     case QEvent::MouseButtonPress:
       dragging_ = false;
-      dragFrom_ = mouse->button() == Qt::LeftButton && grid_->item(grid_->rowAt(at.y()), 0) &&
-                          !grid_->item(grid_->rowAt(at.y()), 0)->text().isEmpty()
-                      ? grid_->rowAt(at.y())
-                      : -1;
+      dragFrom_ = mouse->button() == Qt::LeftButton && HoldsItem(rowAt(at)) ? rowAt(at) : -1;
       dragStart_ = at;
       return false;
     case QEvent::MouseMove:
       if (dragFrom_ < 0 || !(mouse->buttons() & Qt::LeftButton)) return false;
       if (!dragging_ && (at - dragStart_).manhattanLength() >= QApplication::startDragDistance()) {
         dragging_ = true;
-        grid_->viewport()->setCursor(Qt::DragMoveCursor);
+        view->viewport()->setCursor(Qt::DragMoveCursor);
       }
       // While dragging, the selection stays on the row taken (no melody of
       // every row passed over).
@@ -373,11 +357,11 @@ bool KindPage::DragRow(QEvent* event) {
         return false;
       }
       dragging_ = false;
-      grid_->viewport()->unsetCursor();
+      view->viewport()->unsetCursor();
       const int rows = RowCount();
-      int to = grid_->rowAt(at.y());
-      if (to < 0) to = at.y() < 0 ? 0 : rows - 1;  // above or below the rows
-      while (to > 0 && (!grid_->item(to, 0) || grid_->item(to, 0)->text().isEmpty())) --to;  // blank rows
+      int to = rowAt(at);
+      if (to < 0) to = at.y() < 0 ? 0 : rows - 1;  // above or below the rows (after the last thumbnail)
+      while (to > 0 && !HoldsItem(to)) --to;  // blank rows
       const int from = dragFrom_;
       dragFrom_ = -1;
       if (to != from) emit rowDragged(from + 1, to + 1);
@@ -393,11 +377,14 @@ bool KindPage::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Resize && watched == grid_)
     grid_->setColumnWidth(kGridColumns - 1,
                           kColumnWidths[kGridColumns - 1] + std::max(0, grid_->width() - kGridWidth));
-  if (watched == grid_->viewport() && DragRow(event)) return true;
+  if (watched == grid_->viewport() && DragRow(grid_, event)) return true;
+  if (thumbs_ && watched == thumbs_->viewport() && DragRow(thumbs_, event)) return true;
   // The keys go on to the control: the signals only add to what it does.
-  if (event->type() == QEvent::MouseButtonPress && watched == grid_->viewport())
-    rowBeforePress_ = grid_->currentRow();
-  else if (event->type() == QEvent::KeyPress && watched == grid_)
+  const bool view = watched == grid_ || (thumbs_ && watched == thumbs_);
+  const bool viewport = watched == grid_->viewport() || (thumbs_ && watched == thumbs_->viewport());
+  if (event->type() == QEvent::MouseButtonPress && viewport)
+    rowBeforePress_ = grid_->currentIndex().isValid() ? grid_->currentIndex().row() : -1;
+  else if (event->type() == QEvent::KeyPress && view)
     emit gridKeyPressed(static_cast<QKeyEvent*>(event)->key());
   else if (event->type() == QEvent::KeyPress && watched == titleEdit_)
     emit titleKeyPressed(static_cast<QKeyEvent*>(event)->key());

@@ -6,14 +6,17 @@
 #include <QWidget>
 #include <array>
 
+#include "app/kind_model.h"
 #include "catalogue/catalogue.h"
 #include "profile/profile.h"
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTableWidget;
-class QTableWidgetItem;
+class QAbstractItemView;
+class QTableView;
+class QListView;
+class QStackedWidget;
 class QFrame;
 
 namespace fenmora::app {
@@ -38,15 +41,6 @@ struct KindPageNames {
 };
 const KindPageNames& NamesOf(MediaKind kind);
 
-// The grid's columns: file name, time, size, title.
-inline constexpr int kGridColumns = 4;
-inline constexpr int kColumnWidths[kGridColumns] = {77, 119, 55, 134};
-inline constexpr const char* kColumnHeaders[kGridColumns] = {"ファイル名", "時刻", "サイズ",
-                                                             "タイトル"};
-// Data rows of a grid before any load (the header row comes on top).
-inline constexpr int kInitialDataRows = 63;
-inline constexpr int kRowHeight = 16;
-
 // The page keeps its controls to itself: the window hears what the user did
 // through its signals and changes the page through its functions.
 class KindPage : public QWidget {
@@ -57,13 +51,23 @@ class KindPage : public QWidget {
   MediaKind kind() const { return kind_; }
   const KindPageNames& names() const { return NamesOf(kind_); }
 
-  // Rewrites the grid from the catalogue: a data row per live entry in list
-  // order, each row from the entry at that position, and one blank row when
-  // the list is empty. Titles are converted for display here and only here.
+  // Shows the catalogue as it is now: a data row per live entry in list
+  // order, and one blank row when the list is empty.
   void RefreshRows(const MediaCatalogue& catalogue);
 
-  // Writes only the title cell of a data row (a title applied).
-  void WriteTitle(int row, const MediaEntry& entry);
+  // Shows again only the title of a data row (a title applied).
+  void WriteTitle(int row);
+
+  KindModel* model() const { return model_; }
+
+  // Where an item's file lies now (for its thumbnail).
+  void SetFileOf(KindModel::FileOf fileOf) { model_->SetFileOf(std::move(fileOf)); }
+  // The list as thumbnails (images and movies; a melody list stays a list)
+  // or as the grid. Both show the same rows and the same selection.
+  void ShowThumbnails(bool on);
+  bool ThumbnailsShown() const;
+  // The thumbnails decoded so far are forgotten (a card loaded anew).
+  void ForgetThumbnails();
 
   // The list buttons that a completed load enables: up, down, renumber,
   // delete, add.
@@ -110,22 +114,22 @@ class KindPage : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
   // Follows a mouse drag of a row over the grid; true when it takes the
   // event.
-  bool DragRow(QEvent* event);
+  bool DragRow(QAbstractItemView* view, QEvent* event);
 
  private:
-  void SetCells(int row, const GridRow& cells);
-  // The whole title kept beside the handset's cut, as the tip and for a
-  // title column wider than at first.
-  void SetWholeTitle(int row, const MediaEntry& entry);
-  void ShowTitleFor(QTableWidgetItem* item) const;
-  void ShowTitles();
-  static constexpr int kShortTitleRole = Qt::UserRole + 1;
-  static constexpr int kWholeTitleRole = Qt::UserRole + 2;
+  // Whether a view row holds an item (a blank row does not).
+  bool HoldsItem(int viewRow) const;
 
   MediaKind kind_;
+  KindModel* model_ = nullptr;
   QLineEdit* titleEdit_ = nullptr;
   QPushButton* editButton_ = nullptr;
-  QTableWidget* grid_ = nullptr;
+  QTableView* grid_ = nullptr;
+  QStackedWidget* views_ = nullptr;
+  QListView* thumbs_ = nullptr;  // null for melodies
+  class Thumbnails* thumbnails_ = nullptr;
+  // Blank rows have no thumbnail.
+  void HideBlankThumbnails();
   QPushButton* deleteButton_ = nullptr;
   std::array<QPushButton*, 5> listButtons_{};
   // The row that was current when the mouse was pressed on the grid: a click

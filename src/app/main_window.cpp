@@ -7,9 +7,16 @@
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QActionGroup>
+#include <QSettings>
 #include <QBoxLayout>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
@@ -31,7 +38,6 @@
 #include <QStyleOptionComboBox>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QTableWidget>
 #include <QUndoStack>
 #include <QWindow>
 #include <climits>
@@ -39,12 +45,16 @@
 #include "app/about_box.h"
 #include "app/app_texts.h"
 #include "app/app_paths.h"
+#include "app/card_control.h"
 #include "app/card_work.h"
-#include "app/drive_list.h"
+#include "app/drive_box.h"
 #include "app/help_view.h"
 #include "app/kind_page.h"
+#include "app/list_editor.h"
 #include "app/links.h"
 #include "app/off_thread.h"
+#include "app/preview_side.h"
+#include "platform/cardpath.h"
 #include "app/qt_prompts.h"
 #include "app/widgets.h"
 #include "app/window_place.h"
@@ -65,10 +75,14 @@ namespace {
 constexpr QPoint kFramePosition(10, 10);
 constexpr QSize kLeastSize(697, 587);
 
-// The right-hand column: its width, and its controls' tops at the least size
-// (the column starts at 8, level with the tab control).
+// The right-hand column: its width, its top (level with the tab control) and
+// the room around the sunken line between two groups of its controls.
 constexpr int kColumnWidth = 161;
 constexpr int kColumnTop = 8;
+constexpr int kGroupGap = 6;
+
+// Where the settings file keeps whether the lists show thumbnails.
+const QString kThumbnailsKey = QStringLiteral("window/thumbnails");
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, const char* glyph,
                         QSize size) {
@@ -90,34 +104,6 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption) {
   l->setObjectName(QString::fromUtf8(name));
   return l;
 }
-
-// Stacks controls in a column at the tops they have at the window's least
-// size; a stretch placed between them takes a taller window's extra room.
-class ColumnStack {
- public:
-  explicit ColumnStack(QVBoxLayout* column, int top) : column_(column), y_(top) { column_->setSpacing(0); }
-  void At(int top, QWidget* widget, int height) {
-    widget->setFixedHeight(height);
-    Skip(top);
-    // A caption is as wide as its text (the labels that are panels have
-    // the column's width); everything else fills the column.
-    column_->addWidget(widget, 0, qobject_cast<QLabel*>(widget) ? Qt::AlignLeft : Qt::Alignment());
-    y_ = top + height;
-  }
-  void At(int top, QLayout* row, int height) {
-    Skip(top);
-    column_->addLayout(row);
-    y_ = top + height;
-  }
-  void Stretch() { column_->addStretch(1); }
-
- private:
-  void Skip(int top) {
-    if (top > y_) column_->addSpacing(top - y_);
-  }
-  QVBoxLayout* column_;
-  int y_;
-};
 
 void SetWhite(QWidget* w) {
   w->setAutoFillBackground(true);
@@ -141,22 +127,22 @@ QSize FirstSize(const QWidget& window) {
   return kLeastSize + QSize(0, menu ? menu->sizeHint().height() : 0);
 }
 
-// The preview pane's frame: square at the column's width, lower when the
-// window is low; the picture's label fills it inside an 8-pixel margin.
-constexpr int kLeastPreview = 40;
-class PreviewFrame : public QFrame {
- public:
-  using QFrame::QFrame;
-  QSize sizeHint() const override { return {kColumnWidth, kColumnWidth}; }
-  QSize minimumSizeHint() const override { return {kColumnWidth, kLeastPreview}; }
+QStringList LocalFiles(const QMimeData* data) {
+  QStringList paths;
+  if (!data || !data->hasUrls()) return paths;
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  return paths;
+}
 
- protected:
-  void resizeEvent(QResizeEvent* event) override {
-    QFrame::resizeEvent(event);
-    for (QWidget* inside : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-      inside->setGeometry(rect().adjusted(8, 8, -8, -8));
-  }
-};
+// Files are always copied from where they are dropped, never moved: a file
+// manager that was told "moved" would delete its file.
+template <class Event>
+void AcceptAsCopy(Event* event) {
+  if (!(event->possibleActions() & Qt::CopyAction)) return event->ignore();
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+}
 
 // The partner banner, decoded by the program's own JPEG decoder. A damaged
 // file still shows what could be decoded; a missing one shows nothing.
@@ -188,6 +174,10 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   kindTabs_->tabBar()->setAccessibleName(QString::fromUtf8(app::texts::kKindTabsName));
   for (MediaKind kind : kListKinds) {
     auto* page = new KindPage(kind, kindTabs_);
+    page->SetFileOf([this](const MediaEntry& entry) {
+      const auto path = ItemPath(entry);
+      return path ? QFile::decodeName(QByteArray::fromStdString(path->native())) : QString();
+    });
     pages_[static_cast<size_t>(KindIndex(kind))] = page;
     kindTabs_->addTab(page, QString::fromUtf8(page->names().tabCaption));
   }
@@ -222,32 +212,17 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   prompts_ = messageBoxes_.get();
   statusProgress_ = std::make_unique<StatusProgress>(this, statusPanel_);
 
-  for (KindPage* page : pages_) WireListPage(page);
-  connect(commitButton_, &QPushButton::clicked, this, &TfrMain::CommitToCard);
-  connect(backupButton_, &QPushButton::clicked, this, &TfrMain::BackUpCard);
-  connect(playbackSwitch_, &QPushButton::clicked, this, &TfrMain::SwitchPlayback);
+  preview_->SetStatus(progress(), statusPanel_, statusBar);
+  preview_->SetPrompts(*prompts_);
+  // The melody playing is marked in its row while it plays.
+  connect(preview_, &PreviewSide::melodyPlaying, this,
+          [this](const QString& file) { editor_->Page(MediaKind::Melody).model()->SetPlaying(file); });
+  // The switch turned on: the selected melody starts at once, whichever tab
+  // shows.
 
   // The real services; tests put their own in place.
-  // The file dialog starts where the user keeps that kind of file (the
-  // home folder when the desktop names no such place), then where the last
-  // files came from.
-  chooseFiles_ = [this](MediaKind kind, const QString& filter) {
-    static QString last;
-    const QStandardPaths::StandardLocation kept = kind == MediaKind::Image    ? QStandardPaths::PicturesLocation
-                                                  : kind == MediaKind::Melody ? QStandardPaths::MusicLocation
-                                                                              : QStandardPaths::MoviesLocation;
-    QString start = last;
-    if (start.isEmpty() || !QDir(start).exists()) start = QStandardPaths::writableLocation(kept);
-    if (start.isEmpty() || !QDir(start).exists()) start = QDir::homePath();
-    const QStringList chosen = QFileDialog::getOpenFileNames(this, QString(), start, filter);
-    if (!chosen.isEmpty()) last = QFileInfo(chosen.front()).absolutePath();
-    return chosen;
-  };
   open_ = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
   openUrl_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
-  programFolder_ = QCoreApplication::applicationDirPath().toStdString();
-  userDataFolder_ =
-      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
 
   // Files dropped anywhere on the window arrive here; the drop decides
   // which list, if any, takes them.
@@ -255,9 +230,30 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
 
   // Undo and redo of the list edits, from anywhere in the window (a title
   // edit with the focus undoes its own typing first).
-  work_ = new CardWork(this);
+  // The card's work: the window shows what it reports.
+  card_ = new CardControl(session_, *drives_, this, *statusProgress_);
+  card_->SetPrompts(*prompts_);
+  work_ = &card_->work();
   connect(work_, &CardWork::stateChanged, this, &TfrMain::FollowCardWork);
+  connect(card_, &CardControl::spaceKnown, this, &TfrMain::ShowCardSpace);
+  connect(card_, &CardControl::cardLoaded, this, &TfrMain::ShowLoadedCard);
+  connect(commitButton_, &QPushButton::clicked, card_, &CardControl::Commit);
+  connect(backupButton_, &QPushButton::clicked, card_, &CardControl::BackUp);
+  connect(restoreButton_, &QPushButton::clicked, card_, &CardControl::Restore);
   undoStack_ = new QUndoStack(this);
+  // The list editing: the window shows what follows an edit.
+  editor_ = new ListEditor(session_, pages_, *undoStack_, this, *statusProgress_);
+  editor_->SetPrompts(*prompts_);
+  editor_->SetFileOps(card_->fileOps());
+  connect(editor_, &ListEditor::spaceChanged, this, &TfrMain::ShowCardSpace);
+  connect(editor_, &ListEditor::edited, this, &TfrMain::FollowCardWork);
+  connect(editor_, &ListEditor::selectionShown, this, &TfrMain::ShowPreviewOf);
+  connect(editor_, &ListEditor::openRequested, this, &TfrMain::OpenChosenItem);
+  connect(editor_, &ListEditor::pageWanted, this,
+          [this](MediaKind kind) { kindTabs_->setCurrentWidget(&editor_->Page(kind)); });
+  // The switch turned on: the selected melody starts at once, whichever tab
+  // shows.
+  connect(preview_, &PreviewSide::playbackSwitchedOn, editor_, [this] { editor_->ShowChosenRow(MediaKind::Melody); });
   connect(undoStack_, &QUndoStack::cleanChanged, work_, [this](bool clean) { work_->EditsChanged(!clean); });
   undoAction_ = undoStack_->createUndoAction(this);
   undoAction_->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z)});
@@ -265,12 +261,13 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   redoAction_->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
   addAction(undoAction_);
   addAction(redoAction_);
-  // The user's own choice in the drive list, which a mount never replaces.
-  connect(driveList_, &QComboBox::activated, this,
-          [this](int index) { chosenEntry_ = driveList_->itemData(index).toString(); });
+  connect(card_, &CardControl::historyEnded, this, [this] {
+    undoStack_->clear();
+    FollowCardWork();
+  });
 
   chooseCardFolder_ = [this](const QString& start) {
-    return QFileDialog::getExistingDirectory(this, QString::fromUtf8(app::texts::kChooseCardFolder), start);
+    return ChooseFolder(this, QString::fromUtf8(app::texts::kChooseCardFolder), start);
   };
   // The menu bar above everything: the window grows by its height, the
   // controls below keep their places.
@@ -278,9 +275,8 @@ TfrMain::TfrMain(CardSession& session, QWidget* parent)
   window->setMenuBar(menu);
   resize(FirstSize(*this));
 
-  readMountTable_ = [] { return ReadMountInfo(); };
-  RefreshDriveList();
-  WatchMountTable();
+  connect(drives_, &DriveBox::volumesChanged, card_, &CardControl::FollowVolumes);
+  drives_->WatchSystemTable();
   // Every control at its place before the window is first shown.
   layout()->activate();
 }
@@ -290,43 +286,15 @@ TfrMain::~TfrMain() {
   // way out: the buttons it would update may be gone by then.
   undoStack_->disconnect(this);
   undoStack_->disconnect(work_);
-  if (mountWatch_) mountWatch_->setEnabled(false);
-  if (mountTableFd_ >= 0) ::close(mountTableFd_);
+  drives_->disconnect(card_);
   // The controls are destroyed after this part of the window: a selection
-  // change they signal on their way out must not reach it.
-  for (KindPage* page : pages_) page->disconnect(this);
-}
-
-void TfrMain::WireListPage(KindPage* page) {
-  const MediaKind kind = page->kind();
-  connect(page, &KindPage::rowChosen, this, [this, kind] {
-    if (quietSelection_ != 0) return;
-    KeepTypedTitle(kind);
-    ShowChosenRow(kind);
-  });
-  connect(page, &KindPage::rowDoubleClicked, this, [this, kind] { OpenChosenItem(kind); });
-  connect(page, &KindPage::gridKeyPressed, this, [this, kind](int key) { GridKey(kind, key); });
-  connect(page, &KindPage::titleTyped, this, [this, kind] { TitleTyped(kind); });
-  connect(page, &KindPage::titleKeyPressed, this, [this, kind](int key) { TitleKey(kind, key); });
-  connect(page, &KindPage::editClicked, this, [this, kind] { StoreTitle(kind); });
-  connect(page, &KindPage::upClicked, this, [this, kind] { MoveItemUp(kind); });
-  // A row dragged to another place: one move, undone as one.
-  connect(page, &KindPage::rowDragged, this, [this, kind](int from, int to) {
-    const bool moved = RecordEdit(kind, [&] {
-      bool any = false;
-      for (int r = from; r > to; --r) any = MoveUp(session_.Catalogue(kind), r) || any;
-      for (int r = from; r < to; ++r) any = MoveDown(session_.Catalogue(kind), r) || any;
-      return any;
-    });
-    if (!moved) return;
-    RefreshGrid(kind);
-    SelectRowQuietly(kind, to);
-    ShowChosenRow(kind);
-  });
-  connect(page, &KindPage::downClicked, this, [this, kind] { MoveItemDown(kind); });
-  connect(page, &KindPage::renumberClicked, this, [this, kind] { RenumberList(kind); });
-  connect(page, &KindPage::deleteClicked, this, [this, kind] { DeleteItem(kind); });
-  connect(page, &KindPage::addClicked, this, [this, kind] { AddFiles(kind); });
+  // change they signal on their way out must not reach it, nor the parts
+  // that answer it.
+  for (KindPage* page : pages_) page->disconnect(editor_);
+  editor_->disconnect(this);
+  card_->disconnect(this);
+  preview_->disconnect(this);
+  work_->disconnect(this);
 }
 
 QMenuBar* TfrMain::BuildMenuBar() {
@@ -382,6 +350,18 @@ QMenuBar* TfrMain::BuildMenuBar() {
   });
   command(edit, "acAdd", app::texts::kMenuAdd, QKeySequence(), pageButton(&KindPageNames::add));
 
+  // The lists as a grid or as thumbnails, kept for the next run.
+  QMenu* view = bar->addMenu(QString::fromUtf8(app::texts::kMenuView));
+  auto* views = new QActionGroup(this);
+  viewList_ = command(view, "acViewList", app::texts::kViewList, QKeySequence(), [this] { ShowThumbnails(false); });
+  viewThumbnails_ =
+      command(view, "acViewThumbnails", app::texts::kViewThumbnails, QKeySequence(), [this] { ShowThumbnails(true); });
+  for (QAction* a : {viewList_, viewThumbnails_}) {
+    a->setCheckable(true);
+    views->addAction(a);
+  }
+  viewList_->setChecked(true);
+
   QMenu* card = bar->addMenu(QString::fromUtf8(app::texts::kMenuCard));
   command(card, "acLoad", app::texts::kMenuLoad, QKeySequence(Qt::Key_F5), press(button("btLoadMem")));
   command(card, "acCommit", app::texts::kMenuCommit, QKeySequence(Qt::CTRL | Qt::Key_S), press(commitButton_));
@@ -394,7 +374,7 @@ QMenuBar* TfrMain::BuildMenuBar() {
   command(help, "acAbout", app::texts::kMenuAbout, QKeySequence(), [this] { ShowAbout(); });
 
   // Each menu shows which of its commands can run now.
-  for (QMenu* menu : {file, edit, card, help})
+  for (QMenu* menu : {file, edit, view, card, help})
     connect(menu, &QMenu::aboutToShow, this, [this, menu] {
       const auto* page = qobject_cast<const KindPage*>(kindTabs_->currentWidget());
       for (QAction* action : menu->actions()) {
@@ -424,36 +404,101 @@ void TfrMain::OpenFolderAsCard() {
   const QString folder = chooseCardFolder_(QDir::homePath());
   if (folder.isEmpty()) return;
   AddCardFolder(folder);
-  LoadChosenCard();
+  card_->LoadChosen();
 }
 
 void TfrMain::SetBackupFolders(std::filesystem::path programFolder,
                                std::filesystem::path userDataFolder) {
-  programFolder_ = std::move(programFolder);
-  userDataFolder_ = std::move(userDataFolder);
+  card_->SetBackupFolders(std::move(programFolder), std::move(userDataFolder));
 }
 
+void TfrMain::SetPrompts(Prompts& prompts) {
+  prompts_ = &prompts;
+  card_->SetPrompts(prompts);
+  preview_->SetPrompts(prompts);
+  editor_->SetPrompts(prompts);
+}
+
+MelodyPlayer* TfrMain::melodyPlayer() const { return preview_->player(); }
+
+std::optional<std::filesystem::path> TfrMain::ItemPath(const MediaEntry& entry) const {
+  if (entry.queued) return std::filesystem::path(entry.sourceFolder) / entry.sourceName;
+  if (!session_.loaded) return std::nullopt;
+  return ResolveCardPath(session_.cardRoot, entry.sourceFolder, entry.sourceName);
+}
+
+void TfrMain::ShowTab(int index) {
+  const auto* page = qobject_cast<const KindPage*>(kindTabs_->widget(index));
+  if (!page || !banner_) return;
+  banner_->setText(QString::fromUtf8(fenmora::texts::Of(app::texts::kBanner, page->kind())));
+  // The pane belongs to the images: on the other tabs it is empty, and the
+  // selected image comes back with its tab.
+  if (page->kind() != MediaKind::Image) return preview_->Clear();
+  preview_->ShowImage(session_.Catalogue(MediaKind::Image).EntryAtRow(SelectedRow(MediaKind::Image)));
+}
+
+void TfrMain::OpenChosenItem(MediaKind kind) {
+  if (kind == MediaKind::Melody) {
+    // The desktop's player gets the melody without competition, and further
+    // selections stay silent until playback is switched on again.
+    preview_->StopMelody();
+    preview_->SetPlayback(false);
+  }
+  const MediaEntry* entry = session_.Catalogue(kind).EntryAtRow(SelectedRow(kind));
+  if (!entry) return;
+  if (const auto path = ItemPath(*entry)) {
+    const QString file = QFile::decodeName(QByteArray::fromStdString(path->native()));
+    if (!open_(file)) TellCannotOpen(file);
+  }
+}
+
+void TfrMain::SetFileOps(FileOps& ops) {
+  card_->SetFileOps(ops);
+  editor_->SetFileOps(ops);
+}
+void TfrMain::SetFileChooser(FileChooser chooser) { editor_->SetFileChooser(std::move(chooser)); }
+int TfrMain::SelectedRow(MediaKind kind) const { return editor_->SelectedRow(kind); }
+void TfrMain::SetBackupChooser(FolderChooser chooser) { card_->SetBackupChooser(std::move(chooser)); }
+void TfrMain::SetProgressDelay(int milliseconds) { card_->SetProgressDelay(milliseconds); }
+CardWork& TfrMain::cardWork() const { return *work_; }
+
 QVBoxLayout* TfrMain::BuildRightColumn() {
+  // The column: groups of controls one under the other, a sunken line
+  // between groups; a taller window lengthens it in the middle.
   auto* column = new QVBoxLayout;
-  ColumnStack stack(column, kColumnTop);
-  const auto bevel = [this](int y) { return MakeBevel(this, 0, y, kColumnWidth); };
+  column->setSpacing(0);
+  const auto gap = [column](int pixels) { column->addSpacing(pixels); };
+  const auto add = [column](QWidget* widget) {
+    // A caption is as wide as its text; everything else fills the column.
+    column->addWidget(widget, 0, qobject_cast<ClickLabel*>(widget) || !qobject_cast<QLabel*>(widget)
+                                     ? Qt::Alignment()
+                                     : Qt::AlignLeft);
+  };
+  const auto line = [this, column, gap] {
+    gap(kGroupGap);
+    auto* bevel = new QFrame(this);
+    bevel->setFrameShape(QFrame::HLine);
+    bevel->setFrameShadow(QFrame::Sunken);
+    bevel->setFixedHeight(2);
+    column->addWidget(bevel);
+    gap(kGroupGap - 2);
+  };
   const QSize button(kColumnWidth, 28);
 
   // Branding: the program's icon, name, version and maker; a click opens the
   // about box, except on the version text.
   auto* branding = new ClickLabel(this);
   branding->setObjectName(QStringLiteral("Panel5"));
-  branding->setFixedWidth(kColumnWidth);
+  branding->setFixedSize(kColumnWidth, 52);
   branding->setFrameShape(QFrame::StyledPanel);
   branding->setFrameShadow(QFrame::Sunken);
   branding->setCursor(Qt::PointingHandCursor);
   SetWhite(branding);
   connect(branding, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
-  stack.At(8, branding, 52);
 
   auto* brandIcon = new ClickLabel(branding);
   brandIcon->setObjectName(QStringLiteral("Image4"));
-  brandIcon->setGeometry(8, 10, 32, 32);
+  brandIcon->setFixedSize(32, 32);
   brandIcon->setPixmap(DataPixmap(QStringLiteral("fenmora-32.png"), {32, 32}));
   connect(brandIcon, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
 
@@ -462,115 +507,108 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   QFont bold = PixelFont(kProportionalFace, 14);
   bold.setBold(true);
   brandName->setFont(bold);
-  brandName->move(48, 4);
-  brandName->adjustSize();
   connect(brandName, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
 
   auto* versionText = new ClickLabel(QString::fromUtf8(app::texts::kVersionPrefix) + QStringLiteral(FENMORA_VERSION) + QStringLiteral(".0"), branding);
   versionText->setObjectName(QStringLiteral("Label7"));  // takes its clicks and does nothing
-  versionText->move(48, 22);
-  versionText->adjustSize();
 
   auto* makerName = new ClickLabel(QStringLiteral("Fenmora 開発チーム"), branding);
   makerName->setObjectName(QStringLiteral("Label8"));
-  makerName->move(48, 35);
-  makerName->adjustSize();
   connect(makerName, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
 
-  stack.At(66, bevel(66), 2);
+  auto* brandTexts = new QVBoxLayout;
+  brandTexts->setSpacing(0);
+  brandTexts->addWidget(brandName);
+  brandTexts->addWidget(versionText);
+  brandTexts->addWidget(makerName);
+  auto* brandRow = new QHBoxLayout(branding);
+  brandRow->setContentsMargins(6, 2, 2, 2);
+  brandRow->setSpacing(6);
+  brandRow->addWidget(brandIcon, 0, Qt::AlignVCenter);
+  brandRow->addLayout(brandTexts, 1);
+  add(branding);
+  line();
 
   QLabel* driveLabel = MakeLabel(this, "Label1", "ドライブ選択");
-  stack.At(72, driveLabel, 15);
-  driveList_ = new QComboBox(this);
+  add(driveLabel);
+  drives_ = new DriveBox(this, [this](const QString& folder) {
+    return HoldsCardLayout(std::filesystem::path(QFile::encodeName(folder).toStdString()), card_->fileOps());
+  });
+  driveList_ = drives_->box();
   driveLabel->setBuddy(driveList_);
   driveList_->setAccessibleName(driveLabel->text());
-  driveList_->setObjectName(QStringLiteral("curDrive"));
   driveList_->setFixedWidth(kColumnWidth);
-  // Shown while nothing is chosen (no card, no removable volume).
-  driveList_->setPlaceholderText(QString::fromUtf8(app::texts::kChooseDrive));
-  // The box is narrow: the whole text of the chosen entry shows as its tip.
-  connect(driveList_, &QComboBox::currentIndexChanged, driveList_,
-          [this](int index) { driveList_->setToolTip(driveList_->itemData(index, Qt::ToolTipRole).toString()); });
-  stack.At(87, driveList_, 22);
-
+  add(driveList_);
+  gap(4);
   QPushButton* btLoadMem = MakeButton(this, "btLoadMem", "メモリカード読込", "load.png", button);
-  connect(btLoadMem, &QPushButton::clicked, this, &TfrMain::LoadChosenCard);
-  stack.At(113, btLoadMem, 28);
+  connect(btLoadMem, &QPushButton::clicked, this, [this] { card_->LoadChosen(); });
+  add(btLoadMem);
+  gap(kGroupGap);
 
   QLabel* spaceLabel = MakeLabel(this, "Label5", "ディスク容量");
-  stack.At(147, spaceLabel, 15);
+  add(spaceLabel);
   spaceBar_ = new QProgressBar(this);
   spaceLabel->setBuddy(spaceBar_);
   spaceBar_->setAccessibleName(spaceLabel->text());
   spaceBar_->setObjectName(QStringLiteral("cgDiskSpace"));
-  spaceBar_->setFixedWidth(kColumnWidth);
+  spaceBar_->setFixedSize(kColumnWidth, 14);
   spaceBar_->setTextVisible(false);
   spaceBar_->setRange(0, 100);
   spaceBar_->setValue(0);
   spaceBar_->setEnabled(false);  // display only
   SetColour(spaceBar_, QPalette::Highlight, QColor(0, 0, 128));
-  stack.At(162, spaceBar_, 14);
-
+  add(spaceBar_);
+  gap(3);
   // Empty until a card is loaded: there is no space to tell of yet.
   freeSpace_ = new QLabel(this);
   freeSpace_->setObjectName(QStringLiteral("stFree"));
   freeSpace_->setAccessibleName(QString::fromUtf8(app::texts::kFreeSpaceName));
   freeSpace_->setFixedWidth(kColumnWidth);
+  freeSpace_->setMinimumHeight(18);
   freeSpace_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   freeSpace_->setFrameShape(QFrame::StyledPanel);
   freeSpace_->setFrameShadow(QFrame::Sunken);
-  stack.At(179, freeSpace_, 18);
-
-  stack.At(203, bevel(203), 2);
+  column->addWidget(freeSpace_);
+  line();
 
   commitButton_ = MakeButton(this, "btRefreshData", "メモリカード更新", "commit.png", button);
   commitButton_->setEnabled(false);
-  stack.At(209, commitButton_, 28);
+  add(commitButton_);
+  line();
 
-  stack.At(243, bevel(243), 2);
-
-  auto* previewFrame = new PreviewFrame(this);
-  previewFrame->setObjectName(QStringLiteral("StaticText1"));
-  previewFrame->setFrameShape(QFrame::StyledPanel);
-  previewFrame->setFrameShadow(QFrame::Sunken);
-  SetWhite(previewFrame);
-  previewPane_ = new QLabel(previewFrame);
-  previewPane_->setObjectName(QStringLiteral("DispPrev"));
-  previewPane_->setAccessibleName(QString::fromUtf8(app::texts::kPreviewName));
-  previewPane_->setGeometry(8, 8, kColumnWidth - 16, kColumnWidth - 16);
-  previewPane_->setAlignment(Qt::AlignCenter);
-  stack.At(249, previewFrame, kColumnWidth);
-  // (The pane alone gives up height when the window is low.)
-  previewFrame->setFixedWidth(kColumnWidth);
-  previewFrame->setMinimumHeight(kLeastPreview);
-  previewFrame->setMaximumHeight(kColumnWidth);
-  previewFrame->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Maximum);
-
-  // The playback switch: checked while selecting a melody plays it; the
-  // caption and the glyph say which way it stands.
-  playbackSwitch_ = MakeButton(this, "btStopMelody", "着メロを演奏しない", "melody-off.png", button);
-  playbackSwitch_->setCheckable(true);
-  stack.At(414, playbackSwitch_, 28);
+  // The preview, and under it the playback switch. (The pane alone gives up
+  // height when the window is low.)
+  preview_ = new PreviewSide(this, kColumnWidth, [this](const MediaEntry& entry) { return ItemPath(entry); });
+  add(preview_->frame());
+  gap(4);
+  preview_->playbackSwitch()->setFixedSize(button);
+  add(preview_->playbackSwitch());
 
   // A taller window lengthens the column here: the card's work stays at the
   // top, backup, help and exit at the foot, level with the lists' foot.
-  stack.Stretch();
-
-  stack.At(448, bevel(448), 2);
+  column->addStretch(1);
+  line();
 
   // The backup's row: room for more buttons about backups beside it.
   backupButton_ = MakeButton(this, "btBackUp", "データバックアップ", "backup.png", button);
   backupButton_->setEnabled(false);
   backupButton_->setMinimumWidth(0);
   backupButton_->setMaximumWidth(QWIDGETSIZE_MAX);
+  // "復元" gives the right part of the backup's row. (Its caption may be
+  // cut rather than widen the column.)
+  restoreButton_ = new QPushButton(QString::fromUtf8(fenmora::texts::kRestoreButton), this);
+  restoreButton_->setObjectName(QStringLiteral("btRestore"));
+  restoreButton_->setFixedSize(44, 28);
+  restoreButton_->setToolTip(QString::fromUtf8(fenmora::texts::kChooseBackup));
+  restoreButton_->setEnabled(false);
+  backupButton_->setSizePolicy(QSizePolicy::Ignored, backupButton_->sizePolicy().verticalPolicy());
   auto* backupRow = new QHBoxLayout;
   backupRow->setObjectName(QStringLiteral("BackupRow"));
   backupRow->setSpacing(3);
   backupRow->addWidget(backupButton_);
-  BuildRestoreButton(backupRow);
-  stack.At(454, backupRow, 28);
-
-  stack.At(488, bevel(488), 2);
+  backupRow->addWidget(restoreButton_);
+  column->addLayout(backupRow);
+  line();
 
   QPushButton* btHelp = MakeButton(this, "btHelp", "ヘルプ", "help.png", {78, 27});
   connect(btHelp, &QPushButton::clicked, this, &TfrMain::OpenReadMe);
@@ -581,7 +619,7 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   endRow->addWidget(btHelp);
   endRow->addStretch(1);
   endRow->addWidget(btEnd);
-  stack.At(494, endRow, 27);
+  column->addLayout(endRow);
   return column;
 }
 
@@ -612,6 +650,8 @@ void TfrMain::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (shown_) return;
   shown_ = true;
+  // Its geometry kept from the last run: Qt has put it in place.
+  if (placeRestored_) return;
   // The window's frame (the window manager's title bar and border) goes to
   // left 10, top 10 of the screen, not its inner area: placed by the inner
   // area, the title bar would stand half above the screen. Asked for as the
@@ -625,6 +665,11 @@ void TfrMain::showEvent(QShowEvent* event) {
 
 void TfrMain::RememberPlaceIn(const QString& settingsFile) {
   placeSettings_ = settingsFile;
+  ShowThumbnails(QSettings(settingsFile, QSettings::IniFormat).value(kThumbnailsKey, false).toBool());
+  // The geometry of the last run, as Qt kept it; otherwise the place kept
+  // by earlier versions, or the first-run place.
+  placeRestored_ = RestoreWindowGeometry(*this, settingsFile);
+  if (placeRestored_) return;
   const WindowPlace place = PlaceOnScreens(ReadWindowPlace(settingsFile), AvailableScreenAreas(),
                                            kFramePosition, FirstSize(*this), QSize());
   framePosition_ = place.framePosition;
@@ -651,163 +696,21 @@ void TfrMain::PlaceFrame() {
 
 Progress& TfrMain::progress() { return *statusProgress_; }
 
-KindPage& TfrMain::Page(MediaKind kind) {
-  const int i = KindIndex(kind);
-  return *pages_[static_cast<size_t>(i >= 0 && i < 3 ? i : 0)];
+void TfrMain::ShowPreviewOf(MediaKind kind, const MediaEntry* entry, bool playMelody) {
+  // The pane shows the selected image or nothing, never an item that is
+  // no longer in the list; the images' only while their page is in front.
+  if (kind == MediaKind::Image)
+    preview_->ShowImage(kindTabs_->currentWidget() == &editor_->Page(MediaKind::Image) ? entry : nullptr);
+  if (!entry) return;
+  if (kind == MediaKind::Melody && playMelody) preview_->PlayMelody(*entry);
+  else if (kind == MediaKind::Movie) preview_->ShowMovie(*entry);
 }
 
-void TfrMain::AddCardFolder(const QString& folder) {
-  const QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
-  int at = driveList_->findData(path);
-  if (at < 0) {
-    addedFolders_ << path;
-    AddFolderEntry(path);
-    at = driveList_->count() - 1;
-  }
-  chosenEntry_ = path;
-  driveList_->setCurrentIndex(at);
-}
+void TfrMain::AddCardFolder(const QString& folder) { drives_->AddFolder(folder); }
 
-void TfrMain::AddFolderEntry(const QString& folder) {
-  // A folder given by hand is marked as a volume is when it holds a card.
-  const bool card = HoldsCardLayout(std::filesystem::path(QFile::encodeName(folder).toStdString()), *fileOps_);
-  const QString text = DriveText(QDir::toNativeSeparators(folder), QString(), card);
-  driveList_->addItem(text, folder);
-  driveList_->setItemData(driveList_->count() - 1, card, kCardRole);
-  driveList_->setItemData(driveList_->count() - 1, text, kWholeTextRole);
-  ShowDriveEntries();
-}
-
-void TfrMain::SetMountTable(MountTableReader reader) {
-  readMountTable_ = std::move(reader);
-  RefreshDriveList();
-}
-
-void TfrMain::WatchMountTable() {
-  // The kernel marks the mount table's file as having an exceptional
-  // condition (poll's POLLPRI) whenever a file system is mounted or
-  // unmounted: no polling with a timer.
-  mountTableFd_ = ::open(kMountInfoPath, O_RDONLY | O_CLOEXEC);
-  if (mountTableFd_ < 0) return;  // no mount table: the list stays as it is
-  mountWatch_ = new QSocketNotifier(mountTableFd_, QSocketNotifier::Exception, this);
-  connect(mountWatch_, &QSocketNotifier::activated, this, &TfrMain::ReadMountTableChange);
-}
-
-void TfrMain::ReadMountTableChange() {
-  // The change stays signalled until the file is read again from its start.
-  char buffer[4096];
-  ::lseek(mountTableFd_, 0, SEEK_SET);
-  while (::read(mountTableFd_, buffer, sizeof buffer) > 0) {
-  }
-  RefreshDriveList();
-}
-
-void TfrMain::RefreshDriveList() {
-  const std::vector<DriveChoice> drives = MountedDrives(readMountTable_ ? readMountTable_() : std::string());
-  const QString current = driveList_->currentData().toString();
-  QStringList volumes;
-  for (const DriveChoice& d : drives) volumes << d.path;
-
-  // What stays chosen: the user's choice, else the loaded card; a card that
-  // arrives is chosen only when neither is listed.
-  QString keep;
-  const QString loadedRoot = session_.loaded ? LoadedRootText() : QString();
-  for (const QString& wanted : {chosenEntry_, loadedRoot})
-    if (keep.isEmpty() && !wanted.isEmpty() && (volumes.contains(wanted) || addedFolders_.contains(wanted)))
-      keep = wanted;
-  if (keep.isEmpty())
-    for (const DriveChoice& d : drives)
-      if (d.card && !listedVolumes_.contains(d.path)) {
-        keep = d.path;
-        break;
-      }
-  {
-    const QSignalBlocker quiet(driveList_);
-    driveList_->clear();
-    for (const DriveChoice& d : drives) {
-      driveList_->addItem(d.text, d.path);
-      driveList_->setItemData(driveList_->count() - 1, d.text, kWholeTextRole);
-      driveList_->setItemData(driveList_->count() - 1, d.card, kCardRole);
-      driveList_->setItemData(driveList_->count() - 1, d.removable, kRemovableRole);
-    }
-    for (const QString& folder : addedFolders_)
-      if (!volumes.contains(folder)) AddFolderEntry(folder);
-    int select = driveList_->findData(keep.isEmpty() ? current : keep);
-    // Otherwise a card, else a removable volume; never the system's root,
-    // which would be loaded with one careless click.
-    for (size_t i = 0; select < 0 && i < drives.size(); ++i)
-      if (drives[i].card || drives[i].removable) select = static_cast<int>(i);
-    driveList_->setCurrentIndex(select);
-  }
-  ShowDriveEntries();
-  listedVolumes_ = volumes;
-
-  // (A worker holds the card and the session now: it sees for itself.)
-  if (work_->Busy()) return;
-  const bool leftTheTable = loadedFromVolume_ && !volumes.contains(LoadedRootText());
-  const bool there = !leftTheTable && std::filesystem::is_directory(session_.cardRoot);
-  if (work_->CardThere() && (!there || !LoadedCardStillThere())) NoticeCardPulled();
-  else if (work_->state() == CardWork::State::Pulled && there) NoticeCardBack();
-}
-
-void TfrMain::NoticeCardPulled() {
-  work_->CardPulled();
-  statusPanel_->setText(QString::fromUtf8(app::texts::kCardGone));
-}
-
-void TfrMain::NoticeCardBack() {
-  // Mounted again, perhaps as another file system: the same card when its
-  // tables (and its journal) are byte for byte those loaded.
-  CardSession now;
-  now.profile = session_.profile;
-  now.cardRoot = session_.cardRoot;
-  now.volume = fileOps_->VolumeOf(session_.cardRoot);
-  now.journalHash = session_.journalHash;
-  now.tableHashes = session_.tableHashes;
-  const bool unchanged = !now.volume.empty() && CardChangedSinceLoad(now, *fileOps_).empty();
-  if (unchanged) {
-    session_.volume = now.volume;
-    struct stat st;
-    loadedDevice_ = ::stat(session_.cardRoot.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_dev) : 0;
-  }
-  work_->CardBack(unchanged);
-  statusPanel_->setText(QString::fromUtf8(unchanged ? app::texts::kCardBackUnchanged : app::texts::kCardBack));
-}
+void TfrMain::SetMountTable(MountTableReader reader) { drives_->SetMountTable(std::move(reader)); }
 
 bool TfrMain::LoadedCardGone() const { return work_->state() == CardWork::State::Pulled; }
-
-void TfrMain::ShowDriveEntries() {
-  QStyleOptionComboBox box;
-  box.initFrom(driveList_);
-  const QRect field = driveList_->style()->subControlRect(QStyle::CC_ComboBox, &box,
-                                                          QStyle::SC_ComboBoxEditField, driveList_);
-  const QString loaded = work_ && work_->state() != CardWork::State::NoCard ? LoadedRootText() : QString();
-  const QIcon loadedMark(DataPixmap(QStringLiteral("load.png")));
-  const QFontMetrics metrics = driveList_->fontMetrics();
-  for (int i = 0; i < driveList_->count(); ++i) {
-    const QString whole = driveList_->itemData(i, kWholeTextRole).toString();
-    const bool isLoaded = !loaded.isEmpty() && driveList_->itemData(i).toString() == loaded;
-    // The loaded card is marked; both ends of every entry show in the
-    // narrow box (the label, or the mark, and the folder's own name), the
-    // whole text as its tip.
-    driveList_->setItemIcon(i, isLoaded ? loadedMark : QIcon());
-    const int room = field.width() - (isLoaded ? driveList_->iconSize().width() + 4 : 0) - 4;
-    driveList_->setItemText(i, metrics.elidedText(whole, Qt::ElideMiddle, room));
-    driveList_->setItemData(
-        i, isLoaded ? whole + QLatin1Char('\n') + QString::fromUtf8(app::texts::kLoadedCardMark) : whole,
-        Qt::ToolTipRole);
-  }
-  driveList_->setToolTip(driveList_->currentData(Qt::ToolTipRole).toString());
-}
-
-QString TfrMain::LoadedRootText() const {
-  return QDir::cleanPath(QFile::decodeName(QByteArray::fromStdString(session_.cardRoot.native())));
-}
-
-bool TfrMain::LoadedCardStillThere() const {
-  struct stat st;
-  return ::stat(session_.cardRoot.c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_dev) == loadedDevice_;
-}
 
 bool TfrMain::HasUncommittedEdits() const { return work_->HoldsEdits(); }
 
@@ -819,27 +722,16 @@ void TfrMain::FollowCardWork() {
   // While a worker holds the card and the lists, nothing else starts.
   kindTabs_->setEnabled(!busy);
   driveList_->setEnabled(!busy);
+  drives_->SetLoaded(work_->state() != CardWork::State::NoCard ? card_->LoadedRootText() : QString());
   if (auto* load = findChild<QPushButton*>(QStringLiteral("btLoadMem"))) load->setEnabled(!busy);
   undoAction_->setEnabled(!busy && undoStack_->canUndo());
   redoAction_->setEnabled(!busy && undoStack_->canRedo());
 }
 
-void TfrMain::RunOnWorker(const std::function<void(Prompts&, Progress&)>& job, Progress& progress) {
-  ThreadedPrompts prompts(this, *prompts_);
-  ThreadedProgress steps(this, progress);
-  RunOffThread([&] { job(prompts, steps); });
-}
-
-bool TfrMain::AskToDropEdits(const char* question) {
-  if (!HasUncommittedEdits()) return true;
-  return prompts_->Ask(Prompts::Question::DropEdits, Prompts::Icon::Question, Prompts::Buttons::YesCancel,
-                       question) == Prompts::Answer::Yes;
-}
-
 void TfrMain::closeEvent(QCloseEvent* event) {
   // A worker is writing the card: the window stays until it is done.
   if (work_->Busy()) return event->ignore();
-  if (!AskToDropEdits(app::texts::kDropEditsOnClose)) return event->ignore();
+  if (!card_->AskToDropEdits(app::texts::kDropEditsOnClose)) return event->ignore();
   event->accept();
   // The size and place of the window as it would stand unmaximized.
   WindowPlace place;
@@ -849,11 +741,11 @@ void TfrMain::closeEvent(QCloseEvent* event) {
   place.size = normal.size();
   place.maximized = isMaximized();
   WriteWindowPlace(placeSettings_, place);
+  SaveWindowGeometry(*this, placeSettings_);
 }
 
 std::filesystem::path TfrMain::CardRoot() const {
-  const QString path = driveList_->currentData().toString();
-  return std::filesystem::path(path.toStdString());
+  return std::filesystem::path(drives_->Chosen().toStdString());
 }
 
 void TfrMain::ShowCardSpace() {
@@ -877,94 +769,20 @@ void TfrMain::ShowFreeSpace(std::int64_t freeBytes) {
   SetColour(spaceBar_, QPalette::Highlight, low ? QColor(255, 0, 0) : QColor(0, 0, 128));
 }
 
-namespace {
-
-// The load sets the card's space just before it turns the hourglass
-// on; showing them at that moment lets the window, repainted with every
-// status text, show the new card's space while the tables are read.
-class LoadProgress : public Progress {
- public:
-  LoadProgress(Progress& inner, TfrMain& window) : inner_(inner), window_(window) {}
-  void Status(const std::string& text) override { inner_.Status(text); }
-  void Busy(bool on) override {
-    if (on && !spaceShown_) {
-      window_.ShowCardSpace();
-      spaceShown_ = true;
-    }
-    inner_.Busy(on);
-  }
-  bool Step(long done, long total) override { return inner_.Step(done, total); }
-
- private:
-  Progress& inner_;
-  TfrMain& window_;
-  bool spaceShown_ = false;
-};
-
-}  // namespace
-
-void TfrMain::LoadChosenCard() {
-  if (!AskToDropEdits(app::texts::kDropEditsOnLoad)) return;
-  if (CardRoot().empty()) {  // nothing chosen in the drive list
-    prompts_->Tell(Prompts::Icon::Error, fenmora::texts::kInsertCard);
-    return;
-  }
-  LoadFrom(CardRoot(), /*reload=*/false);
+void TfrMain::ShowThumbnails(bool on) {
+  for (KindPage* page : pages_) page->ShowThumbnails(on);
+  (on ? viewThumbnails_ : viewList_)->setChecked(true);
+  if (!placeSettings_.isEmpty()) QSettings(placeSettings_, QSettings::IniFormat).setValue(kThumbnailsKey, on);
 }
 
-LoadResult TfrMain::LoadFrom(const std::filesystem::path& root, bool reload) {
-  LoadProgress loadProgress(progress(), *this);
-  // The drive warning only for a volume not known as a card reader's and
-  // holding no card; the backup advice once per card in a session. The
-  // reload after a commit asks nothing of either, nor what to do with an
-  // update it left unfinished (its closing message says how: load again).
-  const QString rootText = QDir::cleanPath(QFile::decodeName(QByteArray::fromStdString(root.native())));
-  const int entry = driveList_->findData(rootText);
-  const bool knownReader = entry >= 0 && (driveList_->itemData(entry, kCardRole).toBool() ||
-                                          driveList_->itemData(entry, kRemovableRole).toBool());
-  LoadAsks asks;
-  asks.driveWarning = !reload && !knownReader && !HoldsCardLayout(root, *fileOps_);
-  asks.backupAdvice = !reload && !advisedCards_.contains(rootText);
-  LoadResult result;
-  work_->LoadStarted();
-  RunOnWorker(
-      [&](Prompts& prompts, Progress& steps) {
-        result = LoadCard(session_, root, prompts, steps, *fileOps_,
-                          reload ? InterruptedChoice::Tables : InterruptedChoice::Ask, asks);
-      },
-      loadProgress);
-  if (!result.Completed()) {  // declined, or no card: nothing changes
-    work_->LoadEnded(false);
-    return result;
-  }
-  if (asks.backupAdvice) advisedCards_ << rootText;
-  ShowCardSpace();
-  struct stat st;
-  loadedDevice_ = ::stat(session_.cardRoot.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_dev) : 0;
-  loadedFromVolume_ = listedVolumes_.contains(LoadedRootText());
+void TfrMain::ShowLoadedCard() {
   // Each list shows its first item: selected, its title in the edit, an
-  // image in the preview (a melody is not played).
-  for (MediaKind kind : kListKinds) {
-    RefreshGrid(kind);
-    SelectRowQuietly(kind, 1);
-    ShowSelectedTitle(kind);
-  }
-  // The pane shows the first item of the list in front (another list's
-  // movie picture, coming later from its worker, would take its place).
+  // image in the preview (a melody is not played). The pane shows the first
+  // item of the list in front (another list's movie picture, coming later
+  // from its worker, would take its place).
+  editor_->ShowLoadedLists();
   if (const auto* front = qobject_cast<const KindPage*>(kindTabs_->currentWidget()))
-    ShowSelection(front->kind(), /*playMelody=*/false);
-  for (KindPage* page : pages_) page->EnableListButtons();
-  // The lists come from a journal of the old format: the next commit
-  // completes that update (or, reverting, undoes it). (One of today's is
-  // finished or undone as the load begins.)
-  work_->LoadEnded(true, session_.recovering && session_.journalUse != CardSession::JournalUse::Blocks,
-                   result.reverting);
-  undoStack_->clear();
-  // A status left from an earlier card (gone, back) no longer holds.
-  statusPanel_->clear();
-  FollowCardWork();
-  ShowDriveEntries();
-  return result;
+    editor_->ShowSelection(front->kind(), /*playMelody=*/false);
 }
 
 void TfrMain::OpenReadMe() {
@@ -1005,4 +823,34 @@ void TfrMain::OpenPartnerSite() {
   const QUrl url = LinkUrl(links::kPartnerSite);
   if (!openUrl_(url))
     prompts_->Tell(Prompts::Icon::Warning, app::texts::kCannotOpenAddress + url.toString().toStdString());
+}
+
+// Files dropped anywhere on the window arrive here; the list they are dropped
+// on, if any, takes them.
+void TfrMain::dragEnterEvent(QDragEnterEvent* event) {
+  // Before a card is loaded there is no list to drop on.
+  if (session_.loaded && !LocalFiles(event->mimeData()).isEmpty()) AcceptAsCopy(event);
+  else event->ignore();
+}
+
+void TfrMain::dragMoveEvent(QDragMoveEvent* event) {
+  // Only the three lists take files; elsewhere the pointer says so.
+  if (session_.loaded && editor_->ListKindOf(childAt(event->position().toPoint()))) AcceptAsCopy(event);
+  else event->ignore();
+}
+
+void TfrMain::dropEvent(QDropEvent* event) {
+  const std::optional<MediaKind> kind =
+      session_.loaded ? editor_->ListKindOf(childAt(event->position().toPoint())) : std::nullopt;
+  if (!kind) {
+    event->ignore();  // anywhere else: nothing, and no message
+    return;
+  }
+  const QStringList paths = LocalFiles(event->mimeData());
+  AcceptAsCopy(event);
+  if (!isActiveWindow()) {  // the files came from another application
+    raise();
+    activateWindow();
+  }
+  editor_->QueueFiles(*kind, paths, /*refuseOtherTypes=*/true);
 }

@@ -36,9 +36,13 @@ class QTabWidget;
 class TfrAbout;
 
 namespace fenmora::app {
+class CardControl;
 class CardWork;
+class DriveBox;
 class HelpView;
 class KindPage;
+class ListEditor;
+class PreviewSide;
 class MoviePreviewer;
 class QtPrompts;
 class StatusProgress;
@@ -67,7 +71,7 @@ class TfrMain : public QWidget {
   // ---- what tests put in place of the real thing
   // Questions and messages go to message boxes unless something else (a
   // test's script) is put in their place.
-  void SetPrompts(fenmora::Prompts& prompts) { prompts_ = &prompts; }
+  void SetPrompts(fenmora::Prompts& prompts);
   // The about box that the branding panel shows (made at its first use
   // unless one is put in place).
   void SetAboutBox(TfrAbout* about) { about_ = about; }
@@ -77,11 +81,11 @@ class TfrMain : public QWidget {
   void SetMountTable(MountTableReader reader);
   // The file operations of the load, the commit, the backup and the restore
   // (the real file system unless replaced).
-  void SetFileOps(fenmora::FileOps& ops) { fileOps_ = &ops; }
+  void SetFileOps(fenmora::FileOps& ops);
   // The file dialog of "追加": gets the kind and the dialog's name filter,
   // returns the chosen paths (empty: cancelled).
   using FileChooser = std::function<QStringList(fenmora::MediaKind, const QString& nameFilter)>;
-  void SetFileChooser(FileChooser chooser) { chooseFiles_ = std::move(chooser); }
+  void SetFileChooser(FileChooser chooser);
   // Opens a file in the desktop's application for it (an item, the read-me);
   // false when the desktop has no application for it.
   using Opener = std::function<bool(const QString& path)>;
@@ -99,12 +103,12 @@ class TfrMain : public QWidget {
   // The folder dialog of "復元": gets the folder it starts in, returns
   // the chosen backup folder (empty: cancelled).
   using FolderChooser = std::function<QString(const QString& startFolder)>;
-  void SetBackupChooser(FolderChooser chooser) { chooseBackup_ = std::move(chooser); }
+  void SetBackupChooser(FolderChooser chooser);
   // The folder dialog of "フォルダーをカードとして開く" (Ctrl+O): returns the
   // chosen folder (empty: cancelled).
   void SetCardFolderChooser(FolderChooser chooser) { chooseCardFolder_ = std::move(chooser); }
   // How long a commit or a backup runs before its progress dialog shows.
-  void SetProgressDelay(int milliseconds) { progressDelayMs_ = milliseconds; }
+  void SetProgressDelay(int milliseconds);
 
   // ---- what tests look at besides the controls (found by objectName)
   // The card root chosen in the drive list (empty when the list is empty).
@@ -112,7 +116,7 @@ class TfrMain : public QWidget {
   // The loaded card is no longer there (until it is back or loaded again).
   bool LoadedCardGone() const;
   // Where the card's work stands.
-  fenmora::app::CardWork& cardWork() const { return *work_; }
+  fenmora::app::CardWork& cardWork() const;
   // One command per list edit; a load or a commit clears it.
   QUndoStack* undoStack() const { return undoStack_; }
   // Edits that a commit would still write to the card.
@@ -123,7 +127,7 @@ class TfrMain : public QWidget {
   // inside it) or, for a queued item, where the user picked it from.
   std::optional<std::filesystem::path> ItemPath(const fenmora::MediaEntry& entry) const;
   // The melody player, made at the first melody played (null before).
-  fenmora::MelodyPlayer* melodyPlayer() const { return player_.get(); }
+  fenmora::MelodyPlayer* melodyPlayer() const;
   // Puts the session's card space on the bar (scaled to fit an int when the card
   // is larger) and shows its free space.
   void ShowCardSpace();
@@ -139,16 +143,6 @@ class TfrMain : public QWidget {
   void dropEvent(QDropEvent* event) override;
 
  private slots:
-  // "メモリカード読込": loads the card chosen in the drive list.
-  void LoadChosenCard();
-  // "メモリカード更新": writes the lists to the card.
-  void CommitToCard();
-  // "データバックアップ": copies the card's files to the backup folder.
-  void BackUpCard();
-  // "復元": restores a backup chosen in a folder dialog.
-  void RestoreBackup();
-  // The playback switch clicked: on (checked) or off.
-  void SwitchPlayback(bool on);
   // "ヘルプ": opens the read-me.
   void OpenReadMe();
   // The read-me in the window's own view (when the desktop cannot show it).
@@ -157,40 +151,17 @@ class TfrMain : public QWidget {
   void ShowAbout();
   // The partner banner: its site in the browser.
   void OpenPartnerSite();
-  // Rereads the mount table: volumes come and go, a card that arrives while
-  // no card is loaded is selected, and a loaded card that went away is said
-  // in the status bar and can no longer be committed to. Runs whenever the
-  // system signals a change of its mount table.
-  void RefreshDriveList();
 
  private:
-  // ---- the list operations, once for all kinds
-  // A row chosen: its title into the edit, then the preview of an image or
-  // the playing of a melody.
-  void ShowChosenRow(fenmora::MediaKind kind);
+  // The user asked to open the selected item in the desktop's application
+  // (double-click, F4).
   void OpenChosenItem(fenmora::MediaKind kind);
-  void GridKey(fenmora::MediaKind kind, int key);
-  void TitleTyped(fenmora::MediaKind kind);
-  void TitleKey(fenmora::MediaKind kind, int key);
-  // False when the title was not stored (no item, or the user declined).
-  bool StoreTitle(fenmora::MediaKind kind);
-  bool StoreTitleAt(fenmora::MediaKind kind, int row);
-  // Another row chosen while a title typed for the row left is not applied:
-  // asks whether to apply it there.
-  void KeepTypedTitle(fenmora::MediaKind kind);
-  void MoveItemUp(fenmora::MediaKind kind);
-  void MoveItemDown(fenmora::MediaKind kind);
-  void RenumberList(fenmora::MediaKind kind);
-  void DeleteItem(fenmora::MediaKind kind);
-  void AddFiles(fenmora::MediaKind kind);
-  // Files dropped on a kind's grid (or chosen in its dialog when
-  // `refuseOtherTypes` is false): queued one after the other.
-  void QueueFiles(fenmora::MediaKind kind, const QStringList& paths, bool refuseOtherTypes);
+  // The selected item of a list in the preview side: an image (while its
+  // page is in front), a movie's picture, a melody played (when asked).
+  void ShowPreviewOf(fenmora::MediaKind kind, const fenmora::MediaEntry* entry, bool playMelody);
 
   fenmora::app::KindPage& Page(fenmora::MediaKind kind);
   fenmora::Progress& progress();
-  // Selecting a melody plays it: the playback switch is checked.
-  bool PlaybackOn() const;
   // Puts the frame at its place once the window manager has made it.
   void PlaceFrame();
   QVBoxLayout* BuildRightColumn();
@@ -203,82 +174,15 @@ class TfrMain : public QWidget {
   // Another tab brought to the front: the banner's words and the preview
   // follow its kind.
   void ShowTab(int index);
-  void WireListPage(fenmora::app::KindPage* page);
-  // Runs one list edit of a kind (the callback calls the core's editing
-  // function and says whether it acted) and keeps what it changed as an undo
-  // command. True when the edit acted.
-  bool RecordEdit(fenmora::MediaKind kind, const std::function<bool()>& edit);
-  // Puts a kind's catalogue as it was before an edit (forward: after it) and
-  // shows it: grid, space bar, free space, selection, commit button.
-  void RestoreEdit(const fenmora::CatalogueEdit& edit, bool forward);
-  friend class ListEditCommand;
   // The controls follow the card's work: off while a worker holds the card;
   // the commit while a loaded card is there and a commit would change it.
   void FollowCardWork();
-  // Runs `job` on a worker with the core's questions and progress carried
-  // to the window: the window answers its events meanwhile.
-  void RunOnWorker(const std::function<void(fenmora::Prompts&, fenmora::Progress&)>& job,
-                   fenmora::Progress& progress);
-  // The loaded card's folder went, or another file system stands there:
-  // said in the status bar, nothing more is written to it.
-  void NoticeCardPulled();
-  // The loaded card's folder is there, on the file system loaded.
-  bool LoadedFolderThere() const;
-  // The commit, the restore and the backup begin: false (and said) when the
-  // loaded card is no longer there.
-  bool StartCardWrite();
-  // The card that was pulled is there again: unchanged (its tables as
-  // loaded), its lists and edits go on; otherwise it waits for a load.
-  void NoticeCardBack();
-  // Asks with the plan's summary, carries it out with the commit's progress,
-  // reloads the card and tells report(result): the commit and the restore.
-  // (report may put the system's reasons into details.)
-  // `headline`, when given, goes before the plan's summary in the question.
-  void RunPlannedCommit(fenmora::CardSession& session, const fenmora::CommitPlan& plan,
-                        const std::function<std::string(const fenmora::CommitResult&, std::string& details)>& report,
-                        const std::string& headline = {});
-  // "復元" beside "データバックアップ", sharing its row.
-  void BuildRestoreButton(QHBoxLayout* backupRow);
-  // With edits not yet committed, asks whether to drop them; true to go on.
-  bool AskToDropEdits(const char* question);
-  // The selected row's item in the title edit, the preview and (when
-  // playMelody) the player; nothing when the row holds no item.
-  void ShowSelection(fenmora::MediaKind kind, bool playMelody);
-  // Each drive entry cut in the middle to the box's width, its whole text
-  // as its tip, the loaded card marked.
-  void ShowDriveEntries();
-  void WatchMountTable();
-  void ReadMountTableChange();
-  bool LoadedCardStillThere() const;
-  QString LoadedRootText() const;
   // Tells that the desktop could not open a file or an address.
   void TellCannotOpen(const QString& what);
-  // The load of the card at root, as "メモリカード読込" runs it.
-  // reload: the load that ends a commit.
-  fenmora::LoadResult LoadFrom(const std::filesystem::path& root, bool reload);
-  // A folder added by hand as an entry of the drive list, marked when it
-  // holds a card.
-  void AddFolderEntry(const QString& folder);
-  // Rewrites a kind's grid and selects a row without running the selection:
-  // the callers run it themselves when the operation asks for it.
-  void RefreshGrid(fenmora::MediaKind kind);
-  const fenmora::MediaEntry* ShowSelectedTitle(fenmora::MediaKind kind);
-  void SelectRowQuietly(fenmora::MediaKind kind, int row);
-  // The kind whose grid holds the widget (the grid, its viewport, its scroll
-  // bars), if any.
-  std::optional<fenmora::MediaKind> GridKindOf(const QWidget* widget) const;
-  void PreviewImage(const fenmora::MediaEntry& entry);
-  // A picture of the movie in the pane, decoded on a worker thread
-  // (src/app/movie_side.cpp); its length and frame size in the status bar.
-  void PreviewMovie(const fenmora::MediaEntry& entry);
-  // Another item takes the pane: a movie's picture still coming is dropped,
-  // and its line leaves the status bar.
-  void ForgetMoviePreview();
-  void PlayMelody(const fenmora::MediaEntry& entry);
-  fenmora::MelodyPlayer& Player();
-  // Sets the playback switch, its caption and its glyph.
-  void SetPlayback(bool on);
-  void OpenItem(const fenmora::MediaEntry& entry);
+  // A load completed: each list shows its first item.
+  void ShowLoadedCard();
+  // The lists as thumbnails (on) or as grids; kept in the settings file.
+  void ShowThumbnails(bool on);
 
   fenmora::CardSession& session_;
   std::unique_ptr<fenmora::app::QtPrompts> messageBoxes_;
@@ -290,58 +194,35 @@ class TfrMain : public QWidget {
   // window is maximized then.
   QPoint framePosition_;
   bool startMaximized_ = false;
+  // The place was taken back from the last run's geometry.
+  bool placeRestored_ = false;
   QString placeSettings_;
   // Shown, and the frame not yet seen at its place.
   bool placingFrame_ = false;
 
-  fenmora::RealFileOps realFileOps_;
-  fenmora::FileOps* fileOps_ = &realFileOps_;
-  FileChooser chooseFiles_;
-  FolderChooser chooseBackup_;
   FolderChooser chooseCardFolder_;
   Opener open_;
   UrlOpener openUrl_;
-  std::filesystem::path programFolder_;
-  std::filesystem::path userDataFolder_;
-  int progressDelayMs_ = 500;
-  std::unique_ptr<fenmora::MelodyPlayer> player_;
-  bool toldNoAudio_ = false;
-  // Grid changes made by the program itself do not run the selection.
-  int quietSelection_ = 0;
-  // Per kind, the row whose title the edit was given (0: none).
-  std::array<int, 3> titleRows_{};
 
   QTabWidget* kindTabs_ = nullptr;
   std::array<fenmora::app::KindPage*, 3> pages_{};
-  QComboBox* driveList_ = nullptr;
+  fenmora::app::DriveBox* drives_ = nullptr;
+  QComboBox* driveList_ = nullptr;  // the drive list's box
   QProgressBar* spaceBar_ = nullptr;
   QLabel* freeSpace_ = nullptr;
   QPushButton* commitButton_ = nullptr;
-  QLabel* previewPane_ = nullptr;
-  QPushButton* playbackSwitch_ = nullptr;
+  fenmora::app::PreviewSide* preview_ = nullptr;
+  fenmora::app::ListEditor* editor_ = nullptr;
   QPushButton* backupButton_ = nullptr;
   QPushButton* restoreButton_ = nullptr;
   QUndoStack* undoStack_ = nullptr;
-  fenmora::app::CardWork* work_ = nullptr;
+  fenmora::app::CardControl* card_ = nullptr;
+  fenmora::app::CardWork* work_ = nullptr;  // the card control's
   QAction* undoAction_ = nullptr;
   QAction* redoAction_ = nullptr;
-  // Cards (their roots) the backup advice was given for in this session.
-  QStringList advisedCards_;
-  std::uint64_t loadedDevice_ = 0;
-  // The loaded card is a volume of the mount table (not a folder added by
-  // hand): it is gone when it leaves the table.
-  bool loadedFromVolume_ = false;
-  MountTableReader readMountTable_;
-  int mountTableFd_ = -1;
-  QSocketNotifier* mountWatch_ = nullptr;
-  // Folders added to the drive list by hand (not from the mount table).
-  QStringList addedFolders_;
-  QStringList listedVolumes_;
-  // The entry the user chose in the drive list (a mount never replaces it).
-  QString chosenEntry_;
+  QAction* viewList_ = nullptr;
+  QAction* viewThumbnails_ = nullptr;
   QLabel* statusPanel_ = nullptr;
-  std::unique_ptr<fenmora::app::MoviePreviewer> moviePreviewer_;
-  QString movieStatus_;  // the movie's line the status bar shows, if any
   QLabel* banner_ = nullptr;
   fenmora::app::HelpView* help_ = nullptr;
 };

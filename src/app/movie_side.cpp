@@ -8,7 +8,6 @@
 
 #include <thread>
 
-#include "app/main_window.h"
 #include "convert/movie_texts.h"
 #include "movie/movie.h"
 
@@ -98,39 +97,3 @@ void WindowWork::Run(const std::string& fileName,
 }
 
 }  // namespace fenmora::app
-
-using namespace fenmora;
-using namespace fenmora::app;
-
-void TfrMain::PreviewMovie(const MediaEntry& entry) {
-  if (!moviePreviewer_) {
-    moviePreviewer_ = std::make_unique<MoviePreviewer>();
-    connect(moviePreviewer_.get(), &MoviePreviewer::Ready, this,
-            [this](const QImage& picture, const QString& info) {
-              // A file that cannot be decoded leaves the pane empty, without
-              // a message, as an image does.
-              if (picture.isNull()) previewPane_->clear();
-              else previewPane_->setPixmap(QPixmap::fromImage(picture));
-              ForgetMoviePreview();
-              if (info.isEmpty()) return;
-              movieStatus_ = info;
-              progress().Status(info.toStdString());
-            });
-  }
-  // Until the picture comes, the pane shows no other item.
-  ForgetMoviePreview();
-  previewPane_->clear();
-  const auto path = ItemPath(entry);
-  if (!path) {
-    moviePreviewer_->Cancel();
-    return;
-  }
-  moviePreviewer_->Request(*path, previewPane_->contentsRect().size());
-}
-
-void TfrMain::ForgetMoviePreview() {
-  if (moviePreviewer_) moviePreviewer_->Cancel();
-  // Only the movie's own line goes; any other message stays.
-  if (!movieStatus_.isEmpty() && statusPanel_->text() == movieStatus_) progress().Status({});
-  movieStatus_.clear();
-}

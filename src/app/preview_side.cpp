@@ -1,30 +1,25 @@
-// What follows a selection: the image previewed in the pane, the melody
-// played when playback is on; and opening an item in the desktop's
-// application for it (double-click, F4).
+#include "app/preview_side.h"
+
 #include <QFile>
+#include <QBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QStatusBar>
 #include <QStringList>
 
 #include "app/app_paths.h"
 #include "app/app_texts.h"
-#include "app/kind_page.h"
-#include "app/main_window.h"
-#include "platform/cardpath.h"
+#include "app/movie_side.h"
+#include "catalogue/catalogue.h"
 #include "preview/image_preview.h"
 #include "preview/melody_player.h"
-#include "sync/texts.h"
+#include "sync/prompts.h"
 
-using namespace fenmora;
-using namespace fenmora::app;
+namespace fenmora::app {
 
 namespace {
 
-QString ToQString(const std::filesystem::path& p) {
-  return QFile::decodeName(QByteArray::fromStdString(p.native()));
-}
+QString ToQString(const std::filesystem::path& p) { return QFile::decodeName(QByteArray::fromStdString(p.native())); }
 
 // What the conversion of an MLD melody left out, for the status bar; empty
 // when nothing was.
@@ -33,116 +28,173 @@ QString LeftOutText(const MfiLeftOut& leftOut) {
   auto add = [&](int count, const char* text) {
     if (count > 0) parts << QString::fromUtf8(text).arg(count);
   };
-  add(leftOut.audioChunks, app::texts::kLeftOutAudio);
-  add(leftOut.voiceEdits, app::texts::kLeftOutVoices);
-  add(leftOut.vendorEvents, app::texts::kLeftOutVendor);
-  add(leftOut.otherEvents, app::texts::kLeftOutOther);
+  add(leftOut.audioChunks, texts::kLeftOutAudio);
+  add(leftOut.voiceEdits, texts::kLeftOutVoices);
+  add(leftOut.vendorEvents, texts::kLeftOutVendor);
+  add(leftOut.otherEvents, texts::kLeftOutOther);
   if (parts.isEmpty()) return {};
-  return QString::fromUtf8(app::texts::kMelodyLeftOut) + parts.join(QStringLiteral("、"));
+  return QString::fromUtf8(texts::kMelodyLeftOut) + parts.join(QStringLiteral("、"));
+}
+
+void SetWhite(QWidget* w) {
+  w->setAutoFillBackground(true);
+  QPalette p = w->palette();
+  p.setColor(QPalette::Window, Qt::white);
+  w->setPalette(p);
 }
 
 }  // namespace
 
-std::optional<std::filesystem::path> TfrMain::ItemPath(const MediaEntry& entry) const {
-  if (entry.queued) return std::filesystem::path(entry.sourceFolder) / entry.sourceName;
-  if (!session_.loaded) return std::nullopt;
-  return ResolveCardPath(session_.cardRoot, entry.sourceFolder, entry.sourceName);
+void PreviewFrame::resizeEvent(QResizeEvent* event) {
+  QFrame::resizeEvent(event);
+  // The picture fills the frame inside an 8-pixel margin; its own size
+  // never widens the frame.
+  for (QWidget* inside : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+    inside->setGeometry(rect().adjusted(8, 8, -8, -8));
 }
 
-void TfrMain::PreviewImage(const MediaEntry& entry) {
+PreviewSide::PreviewSide(QWidget* window, int width, ItemPathOf itemPath)
+    : QObject(window), itemPath_(std::move(itemPath)) {
+  frame_ = new PreviewFrame(window, width);
+  frame_->setObjectName(QStringLiteral("StaticText1"));
+  frame_->setFrameShape(QFrame::StyledPanel);
+  frame_->setFrameShadow(QFrame::Sunken);
+  SetWhite(frame_);
+  pane_ = new QLabel(frame_);
+  pane_->setObjectName(QStringLiteral("DispPrev"));
+  pane_->setAccessibleName(QString::fromUtf8(texts::kPreviewName));
+  pane_->setGeometry(8, 8, width - 16, width - 16);
+  pane_->setAlignment(Qt::AlignCenter);
+  // (The pane alone gives up height when the window is low.)
+  frame_->setFixedWidth(width);
+  frame_->setMinimumHeight(PreviewFrame::kLeast);
+  frame_->setMaximumHeight(width);
+  frame_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Maximum);
+
+  // The playback switch: checked while selecting a melody plays it; the
+  // caption and the glyph say which way it stands.
+  switch_ = new QPushButton(QStringLiteral("着メロを演奏しない"), window);
+  switch_->setObjectName(QStringLiteral("btStopMelody"));
+  switch_->setIcon(QIcon(DataPixmap(QStringLiteral("melody-off.png"))));
+  switch_->setIconSize(QSize(16, 16));
+  switch_->setCheckable(true);
+  connect(switch_, &QPushButton::clicked, this, [this](bool on) {
+    SetPlayback(on);
+    if (!on) return StopMelody();
+    emit playbackSwitchedOn();
+  });
+}
+
+PreviewSide::~PreviewSide() = default;
+
+void PreviewSide::SetStatus(Progress& status, QLabel* panel, QStatusBar* bar) {
+  status_ = &status;
+  panel_ = panel;
+  bar_ = bar;
+}
+
+void PreviewSide::Clear() {
+  ForgetMoviePreview();
+  pane_->clear();
+}
+
+void PreviewSide::ShowImage(const MediaEntry* entry) {
   ForgetMoviePreview();
   // A selected item that cannot be previewed leaves the pane empty: it must
   // not go on showing another item.
-  if (!IsPreviewableImage(entry.sourceName)) return previewPane_->clear();
-  // Only while the images' tab is in front.
-  if (kindTabs_->currentWidget() != &Page(MediaKind::Image)) return previewPane_->clear();
-  const auto path = ItemPath(entry);
+  if (!entry || !IsPreviewableImage(entry->sourceName)) return pane_->clear();
+  const auto path = itemPath_(*entry);
   const QImage image = path ? LoadPreviewImage(ToQString(*path)) : QImage();
   // The picture shown before is released. A file that cannot be decoded
-  // leaves the pane empty: it must not go on showing another item.
-  if (image.isNull()) previewPane_->clear();
-  else previewPane_->setPixmap(QPixmap::fromImage(image));
+  // leaves the pane empty.
+  if (image.isNull()) pane_->clear();
+  else pane_->setPixmap(QPixmap::fromImage(image));
 }
 
-void TfrMain::ShowTab(int index) {
-  const auto* page = qobject_cast<const KindPage*>(kindTabs_->widget(index));
-  if (!page || !banner_) return;
-  banner_->setText(QString::fromUtf8(fenmora::texts::Of(app::texts::kBanner, page->kind())));
-  // The pane belongs to the images: on the other tabs it is empty, and the
-  // selected image comes back with its tab.
-  if (page->kind() != MediaKind::Image) return previewPane_->clear();
-  const MediaEntry* entry = session_.Catalogue(MediaKind::Image).EntryAtRow(SelectedRow(MediaKind::Image));
-  if (entry) PreviewImage(*entry);
-  else previewPane_->clear();
+void PreviewSide::ShowMovie(const MediaEntry& entry) {
+  if (!moviePreviewer_) {
+    moviePreviewer_ = std::make_unique<MoviePreviewer>();
+    connect(moviePreviewer_.get(), &MoviePreviewer::Ready, this, [this](const QImage& picture, const QString& info) {
+      // A file that cannot be decoded leaves the pane empty, without a
+      // message, as an image does.
+      if (picture.isNull()) pane_->clear();
+      else pane_->setPixmap(QPixmap::fromImage(picture));
+      ForgetMoviePreview();
+      if (info.isEmpty() || !status_) return;
+      movieStatus_ = info;
+      status_->Status(info.toStdString());
+    });
+  }
+  // Until the picture comes, the pane shows no other item.
+  ForgetMoviePreview();
+  pane_->clear();
+  const auto path = itemPath_(entry);
+  if (!path) {
+    moviePreviewer_->Cancel();
+    return;
+  }
+  moviePreviewer_->Request(*path, pane_->contentsRect().size());
 }
 
-bool TfrMain::PlaybackOn() const { return playbackSwitch_->isChecked(); }
-
-void TfrMain::SetPlayback(bool on) {
-  playbackSwitch_->setChecked(on);
-  playbackSwitch_->setText(QString::fromUtf8(on ? app::texts::kPlaybackOn : app::texts::kPlaybackOff));
-  playbackSwitch_->setIcon(
-      QIcon(DataPixmap(on ? QStringLiteral("melody-on.png") : QStringLiteral("melody-off.png"))));
+void PreviewSide::ForgetMoviePreview() {
+  if (moviePreviewer_) moviePreviewer_->Cancel();
+  // Only the movie's own line goes; any other message stays.
+  if (!movieStatus_.isEmpty() && panel_ && status_ && panel_->text() == movieStatus_) status_->Status({});
+  movieStatus_.clear();
 }
 
-MelodyPlayer& TfrMain::Player() {
-  if (!player_) player_ = std::make_unique<MelodyPlayer>();
+bool PreviewSide::PlaybackOn() const { return switch_->isChecked(); }
+
+void PreviewSide::SetPlayback(bool on) {
+  switch_->setChecked(on);
+  switch_->setText(QString::fromUtf8(on ? texts::kPlaybackOn : texts::kPlaybackOff));
+  switch_->setIcon(QIcon(DataPixmap(on ? QStringLiteral("melody-on.png") : QStringLiteral("melody-off.png"))));
+}
+
+void PreviewSide::StopMelody() {
+  if (player_ && !player_->fileName().isEmpty()) player_->Stop();
+  emit melodyPlaying(QString());
+}
+
+MelodyPlayer& PreviewSide::Player() {
+  if (!player_) {
+    player_ = std::make_unique<MelodyPlayer>();
+    connect(player_.get(), &MelodyPlayer::finished, this, [this] { emit melodyPlaying(QString()); });
+  }
   return *player_;
 }
 
-void TfrMain::PlayMelody(const MediaEntry& entry) {
+void PreviewSide::PlayMelody(const MediaEntry& entry) {
   // Files of other kinds are never played; a melody already playing goes on.
   if (!IsPlayableMelody(entry.sourceName) || !PlaybackOn()) return;
-  const auto path = ItemPath(entry);
+  const auto path = itemPath_(entry);
   if (!path) return;
   MelodyPlayer& player = Player();
-  auto* statusBar = findChild<QStatusBar*>(QStringLiteral("StatusBar"));
-  if (statusBar) statusBar->clearMessage();
+  if (bar_) bar_->clearMessage();
+  // (Opening another melody ends the one playing.)
+  emit melodyPlaying(QString());
   if (player.Open(ToQString(*path)) && player.Play()) {
-    if (const auto& leftOut = player.leftOut(); leftOut && statusBar) {
+    emit melodyPlaying(ToQString(*path));
+    if (const auto& leftOut = player.leftOut(); leftOut && bar_) {
       const QString text = LeftOutText(*leftOut);
-      if (!text.isEmpty()) statusBar->showMessage(text);
+      if (!text.isEmpty()) bar_->showMessage(text);
     }
     return;
   }
   // A melody that cannot be read plays nothing, without a message, as a
   // picture that cannot be decoded shows nothing.
-  if (player.unreadable()) return;
+  if (player.unreadable() || !prompts_) return;
   if (!player.available()) {
     // Without a sound device the lists work all the same: said once.
     if (toldNoAudio_) return;
     toldNoAudio_ = true;
     // The sound library's own words go to the details.
     prompts_->AskWithDetails(Prompts::Question::Message, Prompts::Icon::Error, Prompts::Buttons::Ok,
-                             app::texts::kNoAudioDevice, player.lastError().toStdString());
+                             texts::kNoAudioDevice, player.lastError().toStdString());
     return;
   }
   prompts_->AskWithDetails(Prompts::Question::Message, Prompts::Icon::Warning, Prompts::Buttons::Ok,
-                           app::texts::kCannotPlay + ToQString(*path).toStdString(),
-                           player.lastError().toStdString());
+                           texts::kCannotPlay + ToQString(*path).toStdString(), player.lastError().toStdString());
 }
 
-void TfrMain::SwitchPlayback(bool on) {
-  SetPlayback(on);
-  if (!on) {
-    // No player operation unless a melody was ever given to the player.
-    if (player_ && !player_->fileName().isEmpty()) player_->Stop();
-    return;
-  }
-  ShowChosenRow(MediaKind::Melody);  // the selected melody starts at once, whichever tab shows
-}
-
-void TfrMain::OpenChosenItem(MediaKind kind) {
-  if (kind == MediaKind::Melody) {
-    // The desktop's player gets the melody without competition, and further
-    // selections stay silent until playback is switched on again.
-    if (player_ && !player_->fileName().isEmpty()) player_->Stop();
-    SetPlayback(false);
-  }
-  const MediaEntry* entry = session_.Catalogue(kind).EntryAtRow(SelectedRow(kind));
-  if (!entry) return;
-  if (const auto path = ItemPath(*entry)) {
-    const QString file = ToQString(*path);
-    if (!open_(file)) TellCannotOpen(file);
-  }
-}
+}  // namespace fenmora::app

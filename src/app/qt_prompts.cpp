@@ -1,5 +1,13 @@
 #include "app/qt_prompts.h"
 
+#include <QComboBox>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
+
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
@@ -10,6 +18,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "app/app_texts.h"
 #include "sync/texts.h"
 
 namespace fenmora::app {
@@ -60,8 +69,8 @@ Prompts::Answer QtPrompts::AskWithDetails(Question question, Icon icon, Buttons 
   }
   if (question == Question::InterruptedUpdate && buttons == Buttons::YesNo) {
     // The two ways out named on the buttons themselves.
-    box.button(QMessageBox::Yes)->setText(QString::fromUtf8(texts::kFinishUpdate));
-    box.button(QMessageBox::No)->setText(QString::fromUtf8(texts::kUndoUpdate));
+    box.button(QMessageBox::Yes)->setText(QString::fromUtf8(fenmora::texts::kFinishUpdate));
+    box.button(QMessageBox::No)->setText(QString::fromUtf8(fenmora::texts::kUndoUpdate));
   }
   // Dropping edits is never what a stray Enter does.
   if (question == Question::DropEdits)
@@ -146,6 +155,57 @@ void DialogProgress::Close() {
   if (!dialog_) return;
   dialog_->hide();
   dialog_.reset();
+}
+
+namespace {
+
+// The folder dialog's list in the window's words: its column headers, and
+// "フォルダー" as the kind of every folder.
+class FolderWords : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
+      const char* const names[] = {app::texts::kFolderColumnName, app::texts::kFolderColumnSize, app::texts::kFolderColumnType,
+                                   app::texts::kFolderColumnDate};
+      if (section >= 0 && section < 4) return QString::fromUtf8(names[section]);
+    }
+    return QIdentityProxyModel::headerData(section, orientation, role);
+  }
+  QVariant data(const QModelIndex& index, int role) const override {
+    const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (files && index.column() == 2 && role == Qt::DisplayRole && files->isDir(mapToSource(index)))
+      return QString::fromUtf8(app::texts::kFolderKind);
+    // The date as the window writes dates ("2004/03/01 18:30").
+    if (files && index.column() == 3 && role == Qt::DisplayRole)
+      return files->lastModified(mapToSource(index)).toString(QStringLiteral("yyyy/MM/dd HH:mm"));
+    return QIdentityProxyModel::data(index, role);
+  }
+};
+
+}  // namespace
+
+QString ChooseFolder(QWidget* parent, const QString& caption, const QString& startFolder) {
+  QFileDialog dialog(parent, caption, startFolder);
+  dialog.setObjectName(QStringLiteral("FolderDialog"));
+  dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::ShowDirsOnly);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setProxyModel(new FolderWords(&dialog));
+  dialog.setLabelText(QFileDialog::LookIn, QString::fromUtf8(app::texts::kFolderLookIn));
+  dialog.setLabelText(QFileDialog::FileName, QString::fromUtf8(app::texts::kFolderName));
+  dialog.setLabelText(QFileDialog::FileType, QString::fromUtf8(app::texts::kFolderType));
+  dialog.setLabelText(QFileDialog::Accept, QString::fromUtf8(app::texts::kFolderChoose));
+  dialog.setLabelText(QFileDialog::Reject, QString::fromUtf8(app::texts::kFolderCancel));
+  // The kind of what is chosen: folders, in the window's word.
+  if (auto* kinds = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
+    for (int i = 0; i < kinds->count(); ++i) kinds->setItemText(i, QString::fromUtf8(app::texts::kFolderKind));
+  if (auto* list = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    list->header()->resizeSection(0, 220);
+    list->header()->resizeSection(2, 90);
+    list->header()->resizeSection(3, 120);
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front();
 }
 
 }  // namespace fenmora::app

@@ -14,6 +14,10 @@ class QWidget;
 
 namespace fenmora::app {
 
+// A folder chosen in Qt's own folder dialog (not the desktop's), in the
+// window's words; empty when cancelled.
+QString ChooseFolder(QWidget* parent, const QString& caption, const QString& startFolder);
+
 // Widens a message box's text to its longest line (as far as the screen
 // allows), so that no line breaks in the middle of a word.
 void KeepLinesWhole(QMessageBox& box);

@@ -11,6 +11,7 @@ namespace {
 constexpr const char* kPositionKey = "window/position";
 constexpr const char* kSizeKey = "window/size";
 constexpr const char* kMaximizedKey = "window/maximized";
+constexpr const char* kGeometryKey = "window/geometry";
 }  // namespace
 
 std::optional<WindowPlace> ReadWindowPlace(const QString& settingsFile) {
@@ -49,6 +50,21 @@ WindowPlace PlaceOnScreens(const std::optional<WindowPlace>& kept, const QList<Q
   for (const QRect& screen : screens) fits = fits || screen.contains(atFirst);
   if (!fits) place.size = leastSize;
   return place;
+}
+
+void SaveWindowGeometry(const QWidget& window, const QString& settingsFile) {
+  if (settingsFile.isEmpty()) return;
+  QSettings(settingsFile, QSettings::IniFormat).setValue(QLatin1String(kGeometryKey), window.saveGeometry());
+}
+
+bool RestoreWindowGeometry(QWidget& window, const QString& settingsFile) {
+  if (settingsFile.isEmpty()) return false;
+  const QByteArray kept =
+      QSettings(settingsFile, QSettings::IniFormat).value(QLatin1String(kGeometryKey)).toByteArray();
+  if (kept.isEmpty() || !window.restoreGeometry(kept)) return false;
+  // Never smaller than the window can be.
+  window.resize(window.size().expandedTo(window.minimumSizeHint()));
+  return true;
 }
 
 QList<QRect> AvailableScreenAreas() {

@@ -32,6 +32,15 @@ void WriteWindowPlace(const QString& settingsFile, const WindowPlace& place);
 WindowPlace PlaceOnScreens(const std::optional<WindowPlace>& kept, const QList<QRect>& screens,
                            QPoint firstPosition, QSize leastSize, QSize frameExtra);
 
+// The window's geometry as Qt keeps it (QWidget::saveGeometry: the frame, the
+// unmaximized place and size, the screen, whether maximized), beside the place
+// above in the same file.
+void SaveWindowGeometry(const QWidget& window, const QString& settingsFile);
+// Takes the kept geometry back (before the window is first shown): false when
+// the file holds none. Qt puts a window whose screen is gone on a screen
+// there is, and a window kept maximized is maximized when shown.
+bool RestoreWindowGeometry(QWidget& window, const QString& settingsFile);
+
 // The available areas of the screens there are now.
 QList<QRect> AvailableScreenAreas();
 

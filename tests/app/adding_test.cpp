@@ -52,7 +52,7 @@ class Adding : public WindowTest {
 
 TEST_F(Adding, TwoImagesAddedToAnEmptyListAreStil0001AndStil0002) {
   LoadEmptyCard();
-  ASSERT_EQ(Grid(MediaKind::Image)->rowCount(), 1);
+  ASSERT_EQ(Rows(MediaKind::Image), 1);
   const std::int64_t freeBefore = session.space.Free();
   Choose({desktop.Write("beach.jpg", std::string(500, 'x')), desktop.Write("CAT.JPG", std::string(700, 'y'))});
   Click("btAddImage");

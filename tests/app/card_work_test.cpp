@@ -1,7 +1,10 @@
 // The card's work through the window: its states, the worker that keeps the
 // window answering during a slow commit, and a card pulled out in the middle
 // of a commit and put back.
+#include <QAbstractProxyModel>
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QLabel>
 #include <QTimer>
 #include <chrono>
@@ -9,6 +12,7 @@
 
 #include "app/app_texts.h"
 #include "app/card_work.h"
+#include "app/qt_prompts.h"
 #include "app/window_fixture.h"
 #include "sync/card_lock.h"
 #include "sync/journal.h"
@@ -164,6 +168,11 @@ TEST_F(CardWorkWindow, ACardPulledMidCommitIsSaidSoAndIsFinishedWhenPutBackAndLo
   EXPECT_EQ(prompts.asked().back().icon, Prompts::Icon::Error);
   EXPECT_EQ(prompts.asked().back().text.rfind(app::texts::kCardPulledDuringWrite, 0), 0u)
       << prompts.asked().back().text;
+  // Said as a card taken out, not as one that could not be written (the
+  // core's account of the steps only in the details, after a blank line).
+  const std::string& told = prompts.asked().back().text;
+  EXPECT_EQ(told.substr(0, told.find("\n\n")),
+            std::string(app::texts::kCardPulledDuringWrite) + "\n" + app::texts::kCardPulledReinsert);
   EXPECT_TRUE(window->LoadedCardGone());
   EXPECT_EQ(Find<QLabel>("StatusPanel0")->text(), QString::fromUtf8(app::texts::kCardGone));
   EXPECT_FALSE(Find("btRefreshData")->isEnabled());
@@ -184,6 +193,59 @@ TEST_F(CardWorkWindow, ACardPulledMidCommitIsSaidSoAndIsFinishedWhenPutBackAndLo
   EXPECT_FALSE(fs::exists(card.path() / kJournalName));
   EXPECT_FALSE(fs::exists(card.path() / kLockName));
   EXPECT_EQ(window->cardWork().state(), State::Loaded);
+}
+
+TEST_F(CardWorkWindow, RestoreOnACardWhoseUpdateWasInterruptedRefusesBeforeAskingAnything) {
+  WriteKind(card.path(), MediaKind::Image, {Item("STIL0001.JPG", "A", "a")});
+  ShowWindow();
+  LoadCard();
+  prompts.Clear();
+  // As a load of an old-format journal leaves it: an update to carry out.
+  window->cardWork().LoadStarted();
+  window->cardWork().LoadEnded(true, /*interrupted=*/true);
+  ASSERT_EQ(window->cardWork().state(), State::Interrupted);
+  int chooserCalls = 0;
+  window->SetBackupChooser([&](const QString&) {
+    ++chooserCalls;
+    return QString();
+  });
+  prompts.ExpectOk(app::texts::kRestoreRefusedInterrupted);
+  Click("btRestore");
+  EXPECT_EQ(chooserCalls, 0);
+  ASSERT_EQ(prompts.asked().size(), 1u);  // no question about dropping edits
+  EXPECT_EQ(window->cardWork().state(), State::Interrupted);
+}
+
+TEST(FolderDialog, IsQtsOwnInTheWindowsWords) {
+  testcard::TempFolder start;
+  bool seen = false;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    seen = true;
+    EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
+    EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
+    EXPECT_EQ(dialog->labelText(QFileDialog::FileName), QString::fromUtf8(app::texts::kFolderName));
+    EXPECT_EQ(dialog->labelText(QFileDialog::Accept), QString::fromUtf8(app::texts::kFolderChoose));
+    ASSERT_NE(dialog->proxyModel(), nullptr);
+    QStringList headers;
+    for (int c = 0; c < 4; ++c) headers << dialog->proxyModel()->headerData(c, Qt::Horizontal).toString();
+    EXPECT_EQ(headers, (QStringList{"名前", "サイズ", "種類", "更新日時"}));
+    // No English word in the dialog's own texts.
+    for (QWidget* w : dialog->findChildren<QWidget*>()) {
+      QString text;
+      if (auto* label = qobject_cast<QLabel*>(w)) text = label->text();
+      if (auto* button = qobject_cast<QAbstractButton*>(w)) text = button->text();
+      if (auto* box = qobject_cast<QComboBox*>(w); box && box->objectName() == QLatin1String("fileTypeCombo"))
+        text = box->currentText();
+      EXPECT_FALSE(text.contains(QStringLiteral("Folder")) || text.contains(QStringLiteral("Directory")) ||
+                   text.contains(QStringLiteral("ディレクトリ")))
+          << text.toStdString();
+    }
+    dialog->reject();
+  });
+  EXPECT_TRUE(app::ChooseFolder(nullptr, QStringLiteral("テスト"), QString::fromStdString(start.path().string())).isEmpty());
+  EXPECT_TRUE(seen);
 }
 
 }  // namespace

@@ -70,7 +70,7 @@ TEST_F(Keyboard, TheShortcutsRunTheCommandsOfTheButtons) {
   Press(QKeySequence(Qt::CTRL | Qt::Key_S));
   EXPECT_FALSE(fs::exists(card.path() / "PRIVATE/DOCOMO/STILL/STIL0002.JPG"));
   Press(QKeySequence(Qt::Key_F5));  // advised once: no questions
-  EXPECT_EQ(Grid(MediaKind::Image)->rowCount(), 2);
+  EXPECT_EQ(Rows(MediaKind::Image), 2);
 
   // F1: the read-me.
   Press(QKeySequence(Qt::Key_F1));
@@ -81,7 +81,7 @@ TEST_F(Keyboard, TheShortcutsRunTheCommandsOfTheButtons) {
   auto* bar = Find<QMenuBar>("MainMenu");
   QStringList menus;
   for (QAction* a : bar->actions()) menus << a->text();
-  EXPECT_EQ(menus, (QStringList{"ファイル(&F)", "編集(&E)", "カード(&C)", "ヘルプ(&H)"}));
+  EXPECT_EQ(menus, (QStringList{"ファイル(&F)", "編集(&E)", "表示(&V)", "カード(&C)", "ヘルプ(&H)"}));
 }
 
 TEST_F(Keyboard, EveryControlThatTakesTheFocusHasANameForScreenReaders) {
@@ -122,7 +122,7 @@ TEST_F(Keyboard, ARowDraggedToAnotherPlaceIsOneMoveUndoneAsOne) {
 TEST_F(Keyboard, TabLeavesTheListAndTheArrowsWalkIt) {
   LoadCard();
   ClickRow(MediaKind::Image, 1);
-  QTableWidget* grid = Grid(MediaKind::Image);
+  QTableView* grid = Grid(MediaKind::Image);
   ASSERT_TRUE(grid->hasFocus());
   QTest::keyClick(grid, Qt::Key_Tab);
   EXPECT_FALSE(grid->hasFocus());

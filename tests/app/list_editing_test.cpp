@@ -191,7 +191,7 @@ TEST_F(Editing, DeletingAMiddleRowShowsTheNextItemThereAndGrowsTheFreeSpace) {
   ClickRow(MediaKind::Image, 2);
   Click("btDelImage");
   EXPECT_EQ(Titles(), (std::vector<QString>{"夕焼け", "富士山"}));
-  EXPECT_EQ(Grid(MediaKind::Image)->rowCount(), 2);
+  EXPECT_EQ(Rows(MediaKind::Image), 2);
   EXPECT_EQ(window->SelectedRow(MediaKind::Image), 2);
   EXPECT_EQ(Edit()->text(), "富士山");
   EXPECT_EQ(session.space.Free(), freeBefore + session.space.Footprint(2000));
@@ -207,7 +207,7 @@ TEST_F(Editing, DeletingAMiddleRowShowsTheNextItemThereAndGrowsTheFreeSpace) {
 TEST_F(Editing, DeletingTheLastRowMovesTheSelectionToTheNewLastRow) {
   ClickRow(MediaKind::Image, 3);
   Click("btDelImage");
-  EXPECT_EQ(Grid(MediaKind::Image)->rowCount(), 2);
+  EXPECT_EQ(Rows(MediaKind::Image), 2);
   EXPECT_EQ(window->SelectedRow(MediaKind::Image), 2);
   EXPECT_EQ(Edit()->text(), "猫");
 }
@@ -216,7 +216,7 @@ TEST_F(Editing, DeletingTheOnlyRowLeavesOneBlankRowAndAnEmptyEdit) {
   ClickRow(MediaKind::Movie, 1);
   ASSERT_EQ(Find<QLineEdit>("edMovieTitle")->text(), "花火");
   Click("btDelMovie");
-  EXPECT_EQ(Grid(MediaKind::Movie)->rowCount(), 1);
+  EXPECT_EQ(Rows(MediaKind::Movie), 1);
   for (int c = 0; c < 4; ++c) EXPECT_TRUE(Cell(MediaKind::Movie, 1, c).isEmpty());
   EXPECT_TRUE(Find<QLineEdit>("edMovieTitle")->text().isEmpty());
   EXPECT_FALSE(Find("btEditMovie")->isEnabled());

@@ -35,7 +35,7 @@ class Load : public WindowTest {
   }
   void ExpectNothingLoaded() {
     for (MediaKind k : kListKinds) {
-      EXPECT_EQ(Grid(k)->rowCount(), 63);
+      EXPECT_EQ(Rows(k), 63);
       EXPECT_TRUE(Cell(k, 1, 0).isEmpty());
     }
     for (const char* name : kLoadEnabled) EXPECT_FALSE(Find(name)->isEnabled()) << name;
@@ -65,7 +65,7 @@ TEST_F(Load, AFolderHoldingACardLoadsIntoTheThreeListsAfterOnlyTheBackupAdvice) 
   ASSERT_EQ(prompts.asked().size(), 1u);
   EXPECT_EQ(prompts.asked()[0].icon, Prompts::Icon::Information);
 
-  EXPECT_EQ(Grid(MediaKind::Image)->rowCount(), 3);
+  EXPECT_EQ(Rows(MediaKind::Image), 3);
   EXPECT_EQ(Column(MediaKind::Image, 0), (std::vector<QString>{"STIL0001.JPG", "STIL0002.GIF", "STIL0003.JPG"}));
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"夕焼けの海", "猫", "Mt. Fuji"}));
   EXPECT_EQ(Cell(MediaKind::Image, 1, 1), "2004/03/01 12:00");
@@ -231,14 +231,14 @@ TEST_F(Load, MovieTablesAreNumberedInHexadecimal) {
 TEST_F(Load, AKindWithoutTablesShowsOneBlankRowAlsoAfterAnEarlierLoad) {
   WriteSmallCard();
   LoadCard();
-  ASSERT_EQ(Grid(MediaKind::Melody)->rowCount(), 2);
+  ASSERT_EQ(Rows(MediaKind::Melody), 2);
   fs::remove_all(card.path() / "PRIVATE/DOCOMO/TABLE/RINGER");
   prompts.Clear();
   LoadCard();
-  EXPECT_EQ(Grid(MediaKind::Melody)->rowCount(), 1);
+  EXPECT_EQ(Rows(MediaKind::Melody), 1);
   for (int c = 0; c < 4; ++c) EXPECT_TRUE(Cell(MediaKind::Melody, 1, c).isEmpty());
   EXPECT_EQ(session.Catalogue(MediaKind::Melody).count, 0);
-  EXPECT_EQ(Grid(MediaKind::Image)->rowCount(), 3);  // the others are read as before
+  EXPECT_EQ(Rows(MediaKind::Image), 3);  // the others are read as before
 }
 
 TEST_F(Load, AnotherCardReplacesEverythingThePreviousOneListed) {
@@ -249,7 +249,7 @@ TEST_F(Load, AnotherCardReplacesEverythingThePreviousOneListed) {
   prompts.Clear();
   LoadFolder(other.path());
   EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"別のカード"}));
-  EXPECT_EQ(Grid(MediaKind::Movie)->rowCount(), 1);
+  EXPECT_EQ(Rows(MediaKind::Movie), 1);
   EXPECT_TRUE(Cell(MediaKind::Movie, 1, 0).isEmpty());
   EXPECT_EQ(session.cardRoot, other.path());
 }
@@ -298,9 +298,9 @@ TEST_F(Load, MoreThan1024FilesOfAKindLoadTheFirst1024AndSaySoOnce) {
   const auto& warning = prompts.asked().back();
   EXPECT_EQ(warning.icon, Prompts::Icon::Warning);
   EXPECT_NE(warning.text.find(texts::kTooManyItems), std::string::npos);
-  EXPECT_EQ(Grid(MediaKind::Image)->rowCount(), 1024);
+  EXPECT_EQ(Rows(MediaKind::Image), 1024);
   EXPECT_EQ(Cell(MediaKind::Image, 1024, 0), "STIL1024.JPG");
-  EXPECT_EQ(Grid(MediaKind::Melody)->rowCount(), 1);
+  EXPECT_EQ(Rows(MediaKind::Melody), 1);
 }
 
 }  // namespace

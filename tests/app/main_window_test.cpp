@@ -2,6 +2,7 @@
 // card-space display and the drive list.
 #include <QComboBox>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -69,7 +70,7 @@ TEST_F(StartState, ThreeTabsWithTheirCaptionsAndTitleLabels) {
   EXPECT_EQ(Find<QLabel>("Label3")->text(), "着メロタイトル");
   EXPECT_EQ(Find<QLabel>("Label4")->text(), "ムービータイトル");
   // Each page holds its own controls.
-  EXPECT_EQ(tabs->widget(1)->findChild<QTableWidget*>()->objectName(), "sgMelody");
+  EXPECT_EQ(tabs->widget(1)->findChild<QTableView*>()->objectName(), "sgMelody");
   EXPECT_EQ(tabs->widget(2)->findChild<QLineEdit*>()->objectName(), "edMovieTitle");
 }
 
@@ -78,13 +79,13 @@ TEST_F(StartState, GridsShow63BlankRowsUnderTheFourHeaders) {
   const char* headers[] = {"ファイル名", "時刻", "サイズ", "タイトル"};
   const int widths[] = {77, 119, 55, 134};
   for (MediaKind k : kListKinds) {
-    QTableWidget* g = Grid(k);
-    ASSERT_EQ(g->columnCount(), 4);
-    EXPECT_EQ(g->rowCount(), 63);
-    EXPECT_EQ(g->currentRow(), -1);  // nothing to choose before a load
-    EXPECT_TRUE(g->selectedItems().isEmpty());
+    QTableView* g = Grid(k);
+    ASSERT_EQ(g->model()->columnCount(), 4);
+    EXPECT_EQ(Rows(k), 63);
+    EXPECT_FALSE(g->currentIndex().isValid());  // nothing to choose before a load
+    EXPECT_FALSE(g->selectionModel()->hasSelection());
     for (int c = 0; c < 4; ++c) {
-      EXPECT_EQ(g->horizontalHeaderItem(c)->text(), QString::fromUtf8(headers[c]));
+      EXPECT_EQ(g->model()->headerData(c, Qt::Horizontal).toString(), QString::fromUtf8(headers[c]));
       EXPECT_EQ(g->columnWidth(c), widths[c]);
     }
     for (int r = 1; r <= 63; ++r)

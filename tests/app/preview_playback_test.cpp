@@ -247,6 +247,28 @@ TEST_F(Playback, SwitchingOnPlaysTheSelectedMelodyAtOnce) {
   EXPECT_TRUE(prompts.asked().empty());
 }
 
+TEST_F(Playback, TheMelodyPlayingIsMarkedInItsRowUntilItStops) {
+  const auto marked = [this](int row) {
+    return Grid(MediaKind::Melody)->model()->index(row - 1, 0).data(Qt::DecorationRole).isValid();
+  };
+  ClickRow(MediaKind::Melody, 1);
+  EXPECT_FALSE(marked(1));  // playback off: nothing plays
+  Click("btStopMelody");
+  ASSERT_TRUE(window->melodyPlayer()->isPlaying());
+  EXPECT_TRUE(marked(1));
+  ClickRow(MediaKind::Melody, 3);
+  EXPECT_FALSE(marked(1));
+  EXPECT_TRUE(marked(3));
+  Click("btStopMelody");  // off: it stops, the mark goes
+  EXPECT_FALSE(marked(3));
+  // A melody that plays to its end loses its mark then.
+  Click("btStopMelody");
+  ASSERT_TRUE(marked(3));
+  for (int i = 0; i < 200 && window->melodyPlayer()->isPlaying(); ++i) QTest::qWait(20);
+  QTest::qWait(50);
+  EXPECT_FALSE(marked(3));
+}
+
 TEST_F(Playback, AnMldThatCannotBeReadPlaysNothingWithoutAMessage) {
   WriteKind(card.path(), MediaKind::Melody,
             {Item("RING0001.MID", "ピアノ", PianoMidi()), Item("RING0002.MLD", "壊れた", "melo\x00\x00")});

@@ -13,7 +13,7 @@
 #include <QMimeData>
 #include <QObject>
 #include <QTabWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QUrl>
 #include <QtTest/QTest>
 #include <algorithm>
@@ -71,16 +71,18 @@ class WindowTest : public ::testing::Test {
     EXPECT_NE(w, nullptr) << name;
     return w;
   }
-  QTableWidget* Grid(MediaKind k) {
-    return Find<QTableWidget>(k == MediaKind::Image ? "sgImage" : k == MediaKind::Melody ? "sgMelody" : "sgMovie");
+  QTableView* Grid(MediaKind k) {
+    return Find<QTableView>(k == MediaKind::Image ? "sgImage" : k == MediaKind::Melody ? "sgMelody" : "sgMovie");
   }
-  QString Cell(MediaKind k, int row, int column) {  // row as the handset counts: 1 = first item
-    QTableWidgetItem* item = Grid(k)->item(row - 1, column);
-    return item ? item->text() : QString();
+  // The data rows of a kind's grid (its model's rows).
+  int Rows(MediaKind k) { return Grid(k)->model()->rowCount(); }
+  // What a cell shows (row as the handset counts: 1 = first item).
+  QString Cell(MediaKind k, int row, int column, int role = Qt::DisplayRole) {
+    return Grid(k)->model()->index(row - 1, column).data(role).toString();
   }
   std::vector<QString> Column(MediaKind k, int column) {
     std::vector<QString> texts;
-    for (int r = 1; r <= Grid(k)->rowCount(); ++r) texts.push_back(Cell(k, r, column));
+    for (int r = 1; r <= Rows(k); ++r) texts.push_back(Cell(k, r, column));
     return texts;
   }
 
@@ -125,8 +127,8 @@ class WindowTest : public ::testing::Test {
   }
   // The middle of a data row (1 = first item) in the grid's viewport.
   QPoint RowPoint(MediaKind k, int row) {
-    QTableWidget* g = Grid(k);
-    g->scrollToItem(g->item(row - 1, 0));
+    QTableView* g = Grid(k);
+    g->scrollTo(g->model()->index(row - 1, 0));
     return g->visualRect(g->model()->index(row - 1, 1)).center();
   }
   // Clicks a data row with the mouse, as the user selects an item.

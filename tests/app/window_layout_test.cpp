@@ -1,11 +1,12 @@
-// The window's layout: at its first size every control stands where it stood
-// when the window was built of fixed places; a larger window gives its room to
-// the lists; its size and place come back at the next run where they fit.
+// The window's layout: at its first size the controls show in their order with
+// no text cut; a larger window gives its room to the lists; the least size
+// fits small screens with nothing hidden; its size and place come back at the
+// next run where they fit.
 #include <QHeaderView>
 #include <QLabel>
 #include <QScreen>
 #include <QSettings>
-#include <QTableWidget>
+#include <QTableView>
 #include <QWindow>
 #include <QtTest/QTest>
 
@@ -17,34 +18,6 @@ namespace {
 
 using Layout = WindowTest;
 
-// Each control's place in the window (x, y, width, height) as the window of
-// fixed places showed it at 697 x 587, with the images' tab in front; the
-// menu bar now stands above them all.
-struct Place {
-  const char* name;
-  QRect rect;
-};
-const Place kFirstPlaces[] = {
-    {"pcMain", {8, 8, 513, 513}},        {"tsImage", {10, 33, 509, 486}},
-    {"Label2", {18, 41, 405, 14}},       {"edImageTitle", {18, 58, 405, 22}},
-    {"btEditImage", {431, 57, 76, 24}},  {"sgImage", {18, 87, 405, 423}},
-    {"Panel1", {431, 87, 76, 44}},       {"ImageImage", {453, 93, 32, 32}},
-    {"btUpImage", {431, 139, 76, 26}},   {"btDownImage", {431, 169, 76, 26}},
-    {"btRenImage", {431, 424, 76, 26}},  {"btDelImage", {431, 454, 76, 26}},
-    {"btAddImage", {431, 484, 76, 26}},  {"Panel5", {528, 8, 161, 52}},
-    {"Image4", {536, 18, 32, 32}},       {"Label6", {576, 12, 58, 16}},
-    {"Label1", {528, 72, 63, 13}},       {"curDrive", {528, 87, 161, 22}},
-    {"btLoadMem", {528, 113, 161, 28}},  {"Label5", {528, 147, 64, 13}},
-    {"cgDiskSpace", {528, 162, 161, 14}}, {"stFree", {528, 179, 161, 18}},
-    {"btRefreshData", {528, 209, 161, 28}}, {"StaticText1", {528, 249, 161, 161}},
-    {"DispPrev", {536, 257, 145, 145}},  {"btStopMelody", {528, 414, 161, 28}},
-    // (the backup's row shares its room with "復元" at its right)
-    {"btBackUp", {528, 454, 114, 28}},   {"btRestore", {645, 454, 44, 28}},
-    {"btHelp", {528, 494, 78, 27}},
-    {"btEnd", {611, 494, 78, 27}},       {"Label9", {12, 538, 282, 13}},
-    {"StatusBar", {0, 567, 697, 20}},
-};
-
 QRect InWindow(QWidget* w) { return QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size()); }
 
 // The window's first size: the fixed places' 697 x 587 and the menu bar.
@@ -52,27 +25,51 @@ QSize FirstSize(QWidget* window) {
   return QSize(697, 587 + window->findChild<QWidget*>(QStringLiteral("MainMenu"))->sizeHint().height());
 }
 
-// A few pixels either way: labels are as wide as their text, which the
-// layout measures where the fixed places were typed in.
-constexpr int kTolerance = 3;
+// Every text label that shows a text is at least as large as its text asks.
+void ExpectNoLabelCut(QWidget* window) {
+  for (QLabel* label : window->findChildren<QLabel*>()) {
+    if (!label->isVisible() || label->text().isEmpty() || !label->pixmap().isNull()) continue;
+    const QSize wanted = label->minimumSizeHint();
+    EXPECT_GE(label->width(), wanted.width()) << label->objectName().toStdString();
+    EXPECT_GE(label->height(), wanted.height()) << label->objectName().toStdString();
+  }
+}
 
-TEST_F(Layout, AtTheFirstSizeEveryControlStandsWhereItStood) {
+TEST_F(Layout, AtTheFirstSizeTheControlsShowInTheirOrderAndNoTextIsCut) {
   ShowWindow();
   ASSERT_EQ(window->size(), FirstSize(window.get()));
-  const int menu = FirstSize(window.get()).height() - 587;
-  for (const Place& p : kFirstPlaces) {
-    QWidget* w = Find(p.name);
-    ASSERT_NE(w, nullptr);
+  // The lists on the left, the column on their right, the strip and the
+  // status bar under both.
+  const QRect tabs = InWindow(Find("pcMain"));
+  EXPECT_EQ(tabs.size(), QSize(513, 513));
+  // The column: each control under the one before it, all visible and
+  // inside the window.
+  const char* column[] = {"Panel5",        "Label1",      "curDrive",     "btLoadMem", "Label5", "cgDiskSpace",
+                          "stFree",        "btRefreshData", "StaticText1", "btStopMelody", "btBackUp", "btHelp"};
+  int below = tabs.top();
+  for (const char* name : column) {
+    QWidget* w = Find(name);
     const QRect r = InWindow(w);
-    // The strip's caption changed its words ("待ち受け"): its place, not its width.
-    const int widthTolerance = QByteArray(p.name) == "Label9" ? 20 : kTolerance;
-    EXPECT_LE(std::abs(r.x() - p.rect.x()), kTolerance) << p.name;
-    EXPECT_LE(std::abs(r.y() - menu - p.rect.y()), kTolerance) << p.name;
-    EXPECT_LE(std::abs(r.width() - p.rect.width()), widthTolerance) << p.name;
-    EXPECT_LE(std::abs(r.height() - p.rect.height()), kTolerance) << p.name;
+    EXPECT_TRUE(w->isVisible()) << name;
+    EXPECT_GT(r.left(), tabs.right()) << name;
+    EXPECT_GE(r.top(), below) << name;
+    EXPECT_TRUE(window->rect().contains(r)) << name;
+    below = r.bottom() + 1;
   }
+  // Side by side in their rows.
+  EXPECT_GT(InWindow(Find("btRestore")).left(), InWindow(Find("btBackUp")).right());
+  EXPECT_GT(InWindow(Find("btEnd")).left(), InWindow(Find("btHelp")).right());
+  // The foot of the column stands level with the lists' foot, the strip and
+  // the status bar below.
+  EXPECT_EQ(InWindow(Find("btEnd")).bottom(), tabs.bottom());
+  EXPECT_GT(InWindow(Find("Label9")).top(), tabs.bottom());
+  EXPECT_EQ(InWindow(Find("StatusBar")).bottom(), window->height() - 1);
+  // The preview square at the column's width, the picture inside its frame.
+  EXPECT_EQ(Find("StaticText1")->size(), QSize(161, 161));
+  EXPECT_TRUE(Find("StaticText1")->rect().contains(Find("DispPrev")->geometry()));
+  ExpectNoLabelCut(window.get());
   // The grid's columns as they were.
-  QTableWidget* grid = Grid(MediaKind::Image);
+  QTableView* grid = Grid(MediaKind::Image);
   for (int c = 0; c < 4; ++c) EXPECT_EQ(grid->columnWidth(c), (std::array{77, 119, 55, 134})[c]);
 }
 
@@ -97,7 +94,7 @@ void ExpectNoOverlap(QWidget* window, const std::vector<QWidget*>& widgets) {
 
 TEST_F(Layout, ALargerWindowGivesItsRoomToTheListsAndNothingOverlaps) {
   ShowWindow();
-  QTableWidget* grid = Grid(MediaKind::Image);
+  QTableView* grid = Grid(MediaKind::Image);
   const QSize gridBefore = grid->size();
   const int titleBefore = grid->columnWidth(3);
   const QRect previewBefore = InWindow(Find("DispPrev"));
@@ -137,6 +134,7 @@ TEST_F(Layout, TheLeastSizeFitsAn800x600ScreenAndFullHdAtScale2WithNothingHidden
   ExpectNoOverlap(window.get(), topLevel);
   ExpectNoOverlap(window.get(), page);
   for (QWidget* w : page) EXPECT_TRUE(InWindow(Find("pcMain")).contains(InWindow(w))) << w->objectName().toStdString();
+  ExpectNoLabelCut(window.get());
   // The list keeps a few rows, the preview some of its height.
   EXPECT_GE(Grid(MediaKind::Image)->viewport()->height() / Grid(MediaKind::Image)->rowHeight(0), 4);
   EXPECT_GE(Find("DispPrev")->height(), 20);
@@ -177,7 +175,7 @@ TEST_F(Layout, AWiderTitleColumnShowsTheWholeTitleTheFirstWidthTheHandsetsCut) {
   ShowWindow();
   LoadCard();
   EXPECT_EQ(Cell(MediaKind::Image, 1, 3), QStringLiteral("家族旅行の写真　北…"));
-  EXPECT_EQ(Grid(MediaKind::Image)->item(0, 3)->toolTip(), title);
+  EXPECT_EQ(Cell(MediaKind::Image, 1, 3, Qt::ToolTipRole), title);
   window->resize(1000, 700);
   QCoreApplication::processEvents();
   EXPECT_EQ(Cell(MediaKind::Image, 1, 3), title);
@@ -211,10 +209,48 @@ TEST_F(Layout, TheSizeAndPlaceComeBackAtTheNextRunFromTheSettingsFile) {
   TfrMain next(nextSession);
   next.RememberPlaceIn(file);
   EXPECT_EQ(next.size(), larger);
+  // Shown where it stood: no drift from one run to the next. (Placed below
+  // where a title bar would be: the headless screen has no window manager.)
+  next.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&next));
+  next.setGeometry(QRect(QPoint(40, 60), FirstSize(&next)));
+  QCoreApplication::processEvents();
+  const QRect before = next.geometry();
+  ASSERT_TRUE(next.close());
+  CardSession thirdSession;
+  TfrMain third(thirdSession);
+  third.RememberPlaceIn(file);
+  third.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&third));
+  EXPECT_EQ(third.geometry(), before);
+  third.close();
 
   // A file holding something else is no place.
   QSettings(file, QSettings::IniFormat).setValue("window/size", "wide");
   EXPECT_FALSE(app::ReadWindowPlace(file).has_value());
+}
+
+TEST_F(Layout, AMaximizedWindowComesBackMaximizedAndUnmaximizesToItsSize) {
+  TempDir config;
+  const QString file = QString::fromStdString((config.path() / "window.conf").string());
+  window->RememberPlaceIn(file);
+  ShowWindow();
+  const QSize normal = window->size();
+  window->showMaximized();
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(window->isMaximized());
+  ASSERT_TRUE(window->close());
+
+  CardSession nextSession;
+  TfrMain next(nextSession);
+  next.RememberPlaceIn(file);
+  next.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&next));
+  EXPECT_TRUE(next.isMaximized());
+  next.showNormal();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(next.size(), normal);
+  next.close();
 }
 
 }  // namespace

@@ -31,7 +31,8 @@ twm -f "$work/twmrc" >"$work/twm.log" 2>&1 &
 pids+=($!)
 sleep 0.5
 
-QT_QPA_PLATFORM=xcb "$exe" "$card" >"$work/fenmora.log" 2>&1 &
+# A first start: no settings of an earlier run (the user's own stay out).
+XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb "$exe" "$card" >"$work/fenmora.log" 2>&1 &
 pids+=($!)
 
 # The window's id, its frame (the manager's window around it) and where both are.
