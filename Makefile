@@ -29,8 +29,9 @@ run: build
 # Qt's Japanese buttons, the commit's confirmation and the drive list, drawn
 # headless.
 screenshot: build
-	QT_QPA_PLATFORM=offscreen $(BUILD)/fenmora_screenshots $(BUILD)/sample-card $(BUILD)/screenshots
-	@echo "screenshots: $(BUILD)/screenshots/ (main-loaded, main-large, help, main-start, about, message-box, interrupted-update, commit-confirmation, menu, main-800x600, main-least, drive-list, main-drive-chosen)"
+	FENMORA_LANG=ja QT_QPA_PLATFORM=offscreen $(BUILD)/fenmora_screenshots $(BUILD)/sample-card $(BUILD)/screenshots
+	FENMORA_LANG=en QT_QPA_PLATFORM=offscreen $(BUILD)/fenmora_screenshots $(BUILD)/sample-card $(BUILD)/screenshots/en
+	@echo "screenshots: $(BUILD)/screenshots/ and, in English, $(BUILD)/screenshots/en/ (main-loaded, main-large, help, main-start, about, message-box, interrupted-update, commit-confirmation, menu, main-800x600, main-least, drive-list, main-drive-chosen)"
 
 clean:
 	rm -rf $(BUILD)

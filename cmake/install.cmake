@@ -80,7 +80,23 @@ if(TARGET fenmora)
   add_test(NAME install.window_help COMMAND fenmora --help)
   set_tests_properties(install.window_help PROPERTIES
     PASS_REGULAR_EXPRESSION "Usage: fenmora \\[FOLDER\\]" TIMEOUT 30
-    ENVIRONMENT "QT_QPA_PLATFORM=none-such;DISPLAY=")
+    ENVIRONMENT "QT_QPA_PLATFORM=none-such;DISPLAY=;FENMORA_LANG=en")
+  # The window started in each language shows its first caption, and Qt's
+  # own buttons, in that language.
+  set(window_language_env "QT_QPA_PLATFORM=offscreen;FENMORA_BENCH_EXIT_AFTER_PAINT=1;FENMORA_LANG=;LC_ALL=;LC_MESSAGES="
+      "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/no-config;SDL_AUDIODRIVER=dummy")
+  add_test(NAME install.window_language_en COMMAND fenmora)
+  set_tests_properties(install.window_language_en PROPERTIES
+    PASS_REGULAR_EXPRESSION "yes-button &Yes\nload-button Load Memory Card\n" TIMEOUT 60
+    ENVIRONMENT "${window_language_env};LANG=en_US.UTF-8")
+  add_test(NAME install.window_language_ja COMMAND fenmora)
+  set_tests_properties(install.window_language_ja PROPERTIES
+    PASS_REGULAR_EXPRESSION "yes-button はい[^\n]*\nload-button メモリカード読込\n" TIMEOUT 60
+    ENVIRONMENT "${window_language_env};LANG=ja_JP.UTF-8")
+  add_test(NAME install.window_help_ja COMMAND fenmora --help)
+  set_tests_properties(install.window_help_ja PROPERTIES
+    PASS_REGULAR_EXPRESSION "使い方: fenmora \\[FOLDER\\]" TIMEOUT 30
+    ENVIRONMENT "QT_QPA_PLATFORM=none-such;DISPLAY=;FENMORA_LANG=;LC_ALL=;LC_MESSAGES=;LANG=ja_JP.UTF-8")
 endif()
 add_test(NAME install.release_versions
   COMMAND ${CMAKE_COMMAND} -DVERSION=${PROJECT_VERSION}

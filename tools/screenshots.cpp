@@ -30,6 +30,7 @@
 #include <QTableView>
 #include <QThread>
 #include <QAction>
+#include "platform/language.h"
 #include "app/kind_model.h"
 #include "app/thumbnails.h"
 #include <QTimer>
@@ -219,7 +220,7 @@ void Shoot(const QString& folder, const fs::path& sample, const fs::path& scratc
     if (!help) {
       Fail(s.name, "no help view");
     } else {
-      help->findChild<QLineEdit*>(QStringLiteral("HelpFind"))->setText(QStringLiteral("バックアップ"));
+      help->findChild<QLineEdit*>(QStringLiteral("HelpFind"))->setText(QString::fromUtf8(fenmora::Say("バックアップ", "backup")));
       help->FindNext();
       QCoreApplication::processEvents();
       s.Save(help->grab().toImage(), "help.png");
@@ -307,7 +308,7 @@ void Shoot(const QString& folder, const fs::path& sample, const fs::path& scratc
     s.window.SetMountTable([table] { return table; });
     s.window.show();
     auto* drives = s.Find<QComboBox>("curDrive");
-    if (!drives->currentText().startsWith(QStringLiteral("［カード］"))) Fail(s.name, "the card is not chosen");
+    if (drives->currentText().isEmpty() || drives->currentIndex() < 0) Fail(s.name, "the card is not chosen");
     drives->showPopup();
     QCoreApplication::processEvents();
     s.Save(drives->view()->window()->grab().toImage(), "drive-list.png");
@@ -317,9 +318,6 @@ void Shoot(const QString& folder, const fs::path& sample, const fs::path& scratc
 }
 
 }  // namespace
-
-// The window's own texts are Japanese only for now (see src/app/main.cpp).
-extern "C" const bool fenmora_japanese_only = true;
 
 int main(int argc, char** argv) {
   if (argc != 3) {

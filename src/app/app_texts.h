@@ -220,11 +220,11 @@ inline const char* const kRestoreRefusedInterrupted = fenmora::Say(
     "このメモリカードは更新が途中で中断されています．\n"
     "先に「メモリカード更新」で中断された更新を完了するか、更新前に戻してから復元してください．",
     "The last update of this memory card was interrupted.\n"
-    "Finish or undo it with \"Write memory card\" first, then restore the backup.");
+    "Finish or undo it with \"Write to Memory Card\" first, then restore the backup.");
 // After kCardPulledDuringWrite: what became of the card.
 inline const char* const kCardPulledReinsert = fenmora::Say(
     "メモリカードを差し込み直して「メモリカード読込」を押すと、中断された更新を完了するか、更新前に戻せます．",
-    "Put the memory card back and press \"Read memory card\" to finish or undo the interrupted update.");
+    "Put the memory card back and press \"Load Memory Card\" to finish or undo the interrupted update.");
 inline const char* const kCardPulledUntouched = fenmora::Say("カード上のファイルは変更していません．",
                                                              "The files on the card were not changed.");
 
@@ -240,5 +240,42 @@ inline const char* const kFolderColumnSize = fenmora::Say("サイズ", "Size");
 inline const char* const kFolderColumnType = fenmora::Say("種類", "Type");
 inline const char* const kFolderColumnDate = fenmora::Say("更新日時", "Date Modified");
 inline const char* const kFolderKind = fenmora::Say("フォルダー", "Folder");
+
+// The window's captions (the buttons and labels of the form).
+inline const char* const kDriveLabel = Say("ドライブ選択", "Drive");
+inline const char* const kLoadButton = Say("メモリカード読込", "Load Memory Card");
+inline const char* const kDiskSpaceLabel = Say("ディスク容量", "Disk space");
+inline const char* const kCommitButton = Say("メモリカード更新", "Write to Memory Card");
+inline const char* const kBackupButton = Say("データバックアップ", "Back Up Data");
+inline const char* const kHelpButton = Say("ヘルプ", "Help");
+inline const char* const kExitButton = Say("終了", "Exit");
+inline const char* const kApply = Say("修正", "Apply");
+inline const char* const kUp = Say("上へ", "Up");
+inline const char* const kDown = Say("下へ", "Down");
+inline const char* const kRenumber = Say("リナンバ", "Renumber");
+inline const char* const kDelete = Say("削除", "Delete");
+inline const char* const kAdd = Say("追加", "Add");
+inline const char* const kCancel = Say("キャンセル", "Cancel");
+inline const char* const kMenuBarName = Say("メニュー", "Menu");
+inline const char* const kMakerName = Say("Fenmora 開発チーム", "Fenmora team");
+// A list's name for screen readers, after the kind ("待ち受け画像の一覧").
+inline const char* const kListOf = Say("{1}の一覧", "{1} list");
+// A character a title cannot hold, as the question names it.
+inline const char* const kQuotedCharacter = Say("「{1}」", " \"{1}\"");
+// Between the parts of a list in a sentence.
+inline const char* const kListSeparator = Say("、", ", ");
+// After a movie's length in the status bar: its frame's width and height.
+inline const char* const kMovieFrameSize = Say("　%1×%2", "  %1×%2");
+
+// The window's language, chosen in the help menu: its name in both languages
+// so that either reader finds it; the choice takes effect at the next start.
+inline const char* const kMenuLanguage = "表示言語 / Language(&G)";
+inline const char* const kLanguageJapanese = "日本語";
+inline const char* const kLanguageEnglish = "English";
+inline const char* const kLanguageSystem = Say("システムの設定に従う", "Follow the system");
+inline const char* const kLanguageNextStart = Say("表示言語は、次に Fenmora を起動したときに変わります．",
+    "The language changes the next time Fenmora starts.");
+inline const char* const kLanguageNotSaved = Say("表示言語の設定を保存できませんでした．",
+    "The language setting could not be saved.");
 
 }  // namespace fenmora::app::texts

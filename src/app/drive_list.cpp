@@ -5,13 +5,14 @@
 #include <algorithm>
 
 #include "platform/drives.h"
+#include "platform/language.h"
 #include "platform/fileops.h"
 
 namespace fenmora::app {
 
 namespace {
 // In front of a volume that holds a card.
-constexpr const char* kCardMark = "［カード］";
+const char* const kCardMark = Say("［カード］", "[Card] ");
 }  // namespace
 
 QString DriveText(const QString& mountPoint, const QString& label, bool card) {

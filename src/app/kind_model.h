@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "platform/language.h"
 
 namespace fenmora::app {
 
@@ -21,8 +22,8 @@ namespace fenmora::app {
 inline constexpr int kGridColumns = 4;
 inline constexpr int kTitleColumn = kGridColumns - 1;
 inline constexpr int kColumnWidths[kGridColumns] = {77, 119, 55, 134};
-inline constexpr const char* kColumnHeaders[kGridColumns] = {"ファイル名", "時刻", "サイズ",
-                                                             "タイトル"};
+inline const char* const kColumnHeaders[kGridColumns] = {Say("ファイル名", "File"), Say("時刻", "Time"),
+                                                         Say("サイズ", "Size"), Say("タイトル", "Title")};
 // Data rows of a grid before any load (the header row comes on top).
 inline constexpr int kInitialDataRows = 63;
 inline constexpr int kRowHeight = 16;

@@ -18,6 +18,7 @@
 #include <QTableView>
 
 #include "app/app_paths.h"
+#include "app/app_texts.h"
 #include "app/thumbnails.h"
 #include "app/widgets.h"
 #include "catalogue/table.h"
@@ -28,13 +29,13 @@ namespace fenmora::app {
 namespace {
 
 const KindPageNames kNames[3] = {
-    {"tsImage", "　待ち受け画像　", "Label2", "待ち受け画像タイトル", "edImageTitle", "btEditImage",
+    {"tsImage", Say("　待ち受け画像　", "Standby Images"), "Label2", Say("待ち受け画像タイトル", "Standby image title"), "edImageTitle", "btEditImage",
      "sgImage", "Panel1", "ImageImage", "icon-image.png", "btUpImage", "btDownImage", "btRenImage",
      "btDelImage", "btAddImage"},
-    {"tsMelody", "　着メロ　　　　", "Label3", "着メロタイトル", "edMelodyTitle", "btEditMelody",
+    {"tsMelody", Say("　着メロ　　　　", "Ring Melodies"), "Label3", Say("着メロタイトル", "Ring melody title"), "edMelodyTitle", "btEditMelody",
      "sgMelody", "Panel2", "Image1", "icon-melody.png", "btUpMelody", "btDownMelody",
      "btRenMelody", "btDelMelody", "btAddMelody"},
-    {"tsMovie", "　ムービー　　　", "Label4", "ムービータイトル", "edMovieTitle", "btEditMovie",
+    {"tsMovie", Say("　ムービー　　　", "Movies"), "Label4", Say("ムービータイトル", "Movie title"), "edMovieTitle", "btEditMovie",
      "sgMovie", "Panel3", "Image2", "icon-movie.png", "btUpMovie", "btDownMovie", "btRenMovie",
      "btDelMovie", "btAddMovie"},
 };
@@ -103,7 +104,7 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   titleEdit_->setMaxLength(static_cast<int>(kTitleFieldBytes));
   titleEdit_->setValidator(new Cp932LengthValidator(kTitleFieldBytes, titleEdit_));
 
-  editButton_ = new QPushButton(QStringLiteral("修正"), this);
+  editButton_ = new QPushButton(QString::fromUtf8(texts::kApply), this);
   editButton_->setObjectName(QString::fromUtf8(n.editButton));
   editButton_->setFixedSize(kColumnWidth, 24);
   editButton_->setEnabled(false);
@@ -118,7 +119,7 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   grid_ = new QTableView(this);
   grid_->setObjectName(QString::fromUtf8(n.grid));
   // "待ち受け画像の一覧": the tab's caption without its padding.
-  grid_->setAccessibleName(QString::fromUtf8(n.tabCaption).trimmed() + QStringLiteral("の一覧"));
+  grid_->setAccessibleName(QString::fromStdString(Fill(texts::kListOf, {QString::fromUtf8(n.tabCaption).trimmed().toStdString()})));
   // At first this high; in a low window it keeps a few rows.
   grid_->setMinimumSize(kGridWidth, kGridHeight / 4);
   grid_->setFont(PixelFont(kFixedFace, 12));
@@ -174,11 +175,11 @@ KindPage::KindPage(MediaKind kind, QWidget* parent) : QWidget(parent), kind_(kin
   icon->setAlignment(Qt::AlignCenter);
   icon->setPixmap(DataPixmap(QString::fromUtf8(n.iconFile)));
 
-  QPushButton* up = MakeButton(this, n.up, "上へ");
-  QPushButton* down = MakeButton(this, n.down, "下へ");
-  QPushButton* renumber = MakeButton(this, n.renumber, "リナンバ");
-  deleteButton_ = MakeButton(this, n.remove, "削除");
-  QPushButton* add = MakeButton(this, n.add, "追加");
+  QPushButton* up = MakeButton(this, n.up, texts::kUp);
+  QPushButton* down = MakeButton(this, n.down, texts::kDown);
+  QPushButton* renumber = MakeButton(this, n.renumber, texts::kRenumber);
+  deleteButton_ = MakeButton(this, n.remove, texts::kDelete);
+  QPushButton* add = MakeButton(this, n.add, texts::kAdd);
   listButtons_ = {up, down, renumber, deleteButton_, add};
 
   auto* left = new QVBoxLayout;

@@ -14,6 +14,7 @@
 
 #include "app/app_paths.h"
 #include "app/main_window.h"
+#include "platform/language.h"
 #include "sync/session.h"
 
 namespace {
@@ -36,6 +37,10 @@ class ExitAfterFirstPaint : public QObject {
         // The words of a message box's Yes button, as the user would see
         // them (Qt's own Japanese texts, when they were found).
         std::printf("yes-button %s\n", qPrintable(QCoreApplication::translate("QPlatformTheme", "&Yes")));
+        // The first caption of the window, in the language it speaks.
+        for (QWidget* w : QApplication::topLevelWidgets())
+          if (auto* load = w->findChild<QPushButton*>(QStringLiteral("btLoadMem")))
+            std::printf("load-button %s\n", qPrintable(load->text()));
         std::fflush(stdout);
         QCoreApplication::quit();
       });
@@ -47,8 +52,35 @@ class ExitAfterFirstPaint : public QObject {
   bool painted_ = false;
 };
 
-// What --help prints; the manual page fenmora(1) is made from it.
-constexpr const char* kHelpText =
+// What --help prints; the manual pages fenmora(1) are made from it.
+const char* const kHelpText = fenmora::Say(
+    " - F900i の SD メモリカードをウィンドウで扱います\n"
+    "\n"
+    "使い方: fenmora [FOLDER]\n"
+    "        fenmora --help | --version\n"
+    "\n"
+    "DoCoMo FOMA F900i が SD メモリカードに保存している待ち受け画像・着メロ・\n"
+    "ムービーを表示し、タイトルの変更、並べ替え、リナンバ、削除、追加ができます．\n"
+    "「メモリカード更新」を押すまで、カードには何も書き込みません．\n"
+    "\n"
+    "FOLDER を指定すると、ドライブの一覧に加えて選び、読み込みます：パソコンに\n"
+    "コピーしたカードや、どこかにマウントしたカードイメージのルートです．\n"
+    "\n"
+    "オプション:\n"
+    "  -h, --help     この説明を表示して終了します\n"
+    "  --version      バージョンを表示して終了します\n"
+    "Qt のオプション（-platform NAME、-style NAME など）も使えます．\n"
+    "\n"
+    "表示言語:\n"
+    "  FENMORA_LANG（ja または en）、ウィンドウの「表示言語 / Language」の設定、\n"
+    "  ロケール（LC_ALL、LC_MESSAGES、LANG）の順に決まります．英語のロケールでは\n"
+    "  英語、それ以外では日本語です．\n"
+    "\n"
+    "ファイル:\n"
+    "  アイコン、ReadMe.txt、リンクのページは、プログラムの横の \"data\" か、\n"
+    "  インストールしたときは bin フォルダーの横の ../share/fenmora から読みます．\n"
+    "  バックアップは、書き込めるときはプログラムの横の \"BackUp\" に、\n"
+    "  そうでなければユーザーのデータフォルダーに保存します．\n",
     " - the F900i's SD card in a window\n"
     "\n"
     "Usage: fenmora [FOLDER]\n"
@@ -56,21 +88,26 @@ constexpr const char* kHelpText =
     "\n"
     "Shows the standby images, ring melodies and movies that the DoCoMo FOMA\n"
     "F900i keeps on its SD card, and lets you retitle, reorder, renumber, delete\n"
-    "and add them; nothing on the card changes until \"メモリカード更新\" is pressed.\n"
+    "and add them; nothing on the card changes until \"Write to Memory Card\" is pressed.\n"
     "\n"
-    "FOLDER, when given, is added to the drive list and selected: the root of a\n"
-    "card copied to disk or of a card image mounted anywhere.\n"
+    "FOLDER, when given, is added to the drive list, selected and loaded: the root\n"
+    "of a card copied to disk or of a card image mounted anywhere.\n"
     "\n"
     "Options:\n"
     "  -h, --help     print this text and exit\n"
     "  --version      print the version and exit\n"
     "Qt's own options (-platform NAME, -style NAME, ...) are accepted as well.\n"
     "\n"
+    "Language:\n"
+    "  FENMORA_LANG (ja or en), else the window's setting \"表示言語 / Language\",\n"
+    "  else the locale (LC_ALL, LC_MESSAGES, LANG): English for an English locale,\n"
+    "  Japanese for any other.\n"
+    "\n"
     "Files:\n"
     "  The icons, ReadMe.txt and the link pages are read from \"data\" beside the\n"
     "  program, or from ../share/fenmora beside its bin folder when installed.\n"
     "  Backups go to \"BackUp\" beside the program when that folder is writable,\n"
-    "  otherwise to the user's data folder.\n";
+    "  otherwise to the user's data folder.\n");
 
 // --help or --version before any "--": answered on standard output, without a
 // window. -1 when neither is asked for.
@@ -91,9 +128,9 @@ int AnswerInformationOptions(int argc, char** argv) {
 
 }  // namespace
 
-// The window's own texts are Japanese only for now: it speaks Japanese
-// whatever the locale (the command line follows the locale).
-extern "C" const bool fenmora_japanese_only = true;
+// The window's setting of its language ("表示言語 / Language" in the help
+// menu), under the user's configuration folder.
+extern "C" const char* const fenmora_language_setting = "Fenmora/language.conf";
 
 int main(int argc, char** argv) {
   if (const int answered = AnswerInformationOptions(argc, argv); answered >= 0) return answered;

@@ -54,6 +54,7 @@
 #include "app/links.h"
 #include "app/off_thread.h"
 #include "app/preview_side.h"
+#include "platform/language.h"
 #include "platform/cardpath.h"
 #include "app/qt_prompts.h"
 #include "app/widgets.h"
@@ -300,7 +301,7 @@ TfrMain::~TfrMain() {
 QMenuBar* TfrMain::BuildMenuBar() {
   auto* bar = new QMenuBar(this);
   bar->setObjectName(QStringLiteral("MainMenu"));
-  bar->setAccessibleName(QStringLiteral("メニュー"));
+  bar->setAccessibleName(QString::fromUtf8(app::texts::kMenuBarName));
   // A command presses its button, so that it runs exactly when the button
   // could be pressed (never while a worker holds the card).
   const auto press = [](QPushButton* button) {
@@ -372,6 +373,31 @@ QMenuBar* TfrMain::BuildMenuBar() {
   QMenu* help = bar->addMenu(QString::fromUtf8(app::texts::kMenuHelp));
   command(help, "acHelp", app::texts::kMenuHelpCommand, QKeySequence(Qt::Key_F1), press(button("btHelp")));
   command(help, "acAbout", app::texts::kMenuAbout, QKeySequence(), [this] { ShowAbout(); });
+  // The window's language: named in both languages, so that a reader of
+  // either finds it; kept for the next start.
+  help->addSeparator();
+  QMenu* language = help->addMenu(QString::fromUtf8(app::texts::kMenuLanguage));
+  language->setObjectName(QStringLiteral("mnLanguage"));
+  auto* languages = new QActionGroup(this);
+  const std::optional<Language> chosen = LanguageSetting();
+  struct Choice {
+    const char* name;
+    const char* caption;
+    std::optional<Language> language;
+  };
+  for (const Choice& c : {Choice{"acLanguageSystem", app::texts::kLanguageSystem, std::nullopt},
+                          Choice{"acLanguageJapanese", app::texts::kLanguageJapanese, Language::Japanese},
+                          Choice{"acLanguageEnglish", app::texts::kLanguageEnglish, Language::English}}) {
+    QAction* a = language->addAction(QString::fromUtf8(c.caption));
+    a->setObjectName(QString::fromUtf8(c.name));
+    a->setCheckable(true);
+    a->setChecked(chosen == c.language);
+    languages->addAction(a);
+    connect(a, &QAction::triggered, this, [this, choice = c.language] {
+      if (SaveLanguageSetting(choice)) prompts_->Tell(Prompts::Icon::Information, app::texts::kLanguageNextStart);
+      else prompts_->Tell(Prompts::Icon::Warning, app::texts::kLanguageNotSaved);
+    });
+  }
 
   // Each menu shows which of its commands can run now.
   for (QMenu* menu : {file, edit, view, card, help})
@@ -512,7 +538,7 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   auto* versionText = new ClickLabel(QString::fromUtf8(app::texts::kVersionPrefix) + QStringLiteral(FENMORA_VERSION) + QStringLiteral(".0"), branding);
   versionText->setObjectName(QStringLiteral("Label7"));  // takes its clicks and does nothing
 
-  auto* makerName = new ClickLabel(QStringLiteral("Fenmora 開発チーム"), branding);
+  auto* makerName = new ClickLabel(QString::fromUtf8(app::texts::kMakerName), branding);
   makerName->setObjectName(QStringLiteral("Label8"));
   connect(makerName, &ClickLabel::clicked, this, &TfrMain::ShowAbout);
 
@@ -529,7 +555,7 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   add(branding);
   line();
 
-  QLabel* driveLabel = MakeLabel(this, "Label1", "ドライブ選択");
+  QLabel* driveLabel = MakeLabel(this, "Label1", app::texts::kDriveLabel);
   add(driveLabel);
   drives_ = new DriveBox(this, [this](const QString& folder) {
     return HoldsCardLayout(std::filesystem::path(QFile::encodeName(folder).toStdString()), card_->fileOps());
@@ -540,12 +566,12 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   driveList_->setFixedWidth(kColumnWidth);
   add(driveList_);
   gap(4);
-  QPushButton* btLoadMem = MakeButton(this, "btLoadMem", "メモリカード読込", "load.png", button);
+  QPushButton* btLoadMem = MakeButton(this, "btLoadMem", app::texts::kLoadButton, "load.png", button);
   connect(btLoadMem, &QPushButton::clicked, this, [this] { card_->LoadChosen(); });
   add(btLoadMem);
   gap(kGroupGap);
 
-  QLabel* spaceLabel = MakeLabel(this, "Label5", "ディスク容量");
+  QLabel* spaceLabel = MakeLabel(this, "Label5", app::texts::kDiskSpaceLabel);
   add(spaceLabel);
   spaceBar_ = new QProgressBar(this);
   spaceLabel->setBuddy(spaceBar_);
@@ -571,7 +597,7 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   column->addWidget(freeSpace_);
   line();
 
-  commitButton_ = MakeButton(this, "btRefreshData", "メモリカード更新", "commit.png", button);
+  commitButton_ = MakeButton(this, "btRefreshData", app::texts::kCommitButton, "commit.png", button);
   commitButton_->setEnabled(false);
   add(commitButton_);
   line();
@@ -590,7 +616,7 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   line();
 
   // The backup's row: room for more buttons about backups beside it.
-  backupButton_ = MakeButton(this, "btBackUp", "データバックアップ", "backup.png", button);
+  backupButton_ = MakeButton(this, "btBackUp", app::texts::kBackupButton, "backup.png", button);
   backupButton_->setEnabled(false);
   backupButton_->setMinimumWidth(0);
   backupButton_->setMaximumWidth(QWIDGETSIZE_MAX);
@@ -610,9 +636,9 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   column->addLayout(backupRow);
   line();
 
-  QPushButton* btHelp = MakeButton(this, "btHelp", "ヘルプ", "help.png", {78, 27});
+  QPushButton* btHelp = MakeButton(this, "btHelp", app::texts::kHelpButton, "help.png", {78, 27});
   connect(btHelp, &QPushButton::clicked, this, &TfrMain::OpenReadMe);
-  QPushButton* btEnd = MakeButton(this, "btEnd", "終了", nullptr, {78, 27});
+  QPushButton* btEnd = MakeButton(this, "btEnd", app::texts::kExitButton, nullptr, {78, 27});
   connect(btEnd, &QPushButton::clicked, this, &QWidget::close);
   auto* endRow = new QHBoxLayout;
   endRow->setSpacing(0);

@@ -1,5 +1,7 @@
 #include "app/movie_side.h"
 
+#include "app/app_texts.h"
+
 #include <QEventLoop>
 #include <QLabel>
 #include <QPixmap>
@@ -45,7 +47,7 @@ void MoviePreviewer::Request(const std::filesystem::path& file, QSize box) {
       for (int y = 0; y < p.height; ++y)
         std::copy_n(p.rgb.data() + static_cast<std::ptrdiff_t>(y) * p.width * 3, p.width * 3,
                     image.scanLine(y));
-      info = QString::fromStdString(movie::LengthText(p.seconds)) + QStringLiteral("　%1×%2")
+      info = QString::fromStdString(movie::LengthText(p.seconds)) + QString::fromUtf8(app::texts::kMovieFrameSize)
                                                                       .arg(p.frameWidth)
                                                                       .arg(p.frameHeight);
     }
@@ -62,8 +64,8 @@ void MoviePreviewer::Request(const std::filesystem::path& file, QSize box) {
 
 void WindowWork::Run(const std::string& fileName,
                      const std::function<void(const std::function<bool(double)>&)>& work) {
-  QProgressDialog dialog(QString::fromUtf8(texts::kMovieConverting) + QString::fromStdString(fileName),
-                         QStringLiteral("キャンセル"), 0, 100, parent_);
+  QProgressDialog dialog(QString::fromUtf8(fenmora::texts::kMovieConverting) + QString::fromStdString(fileName),
+                         QString::fromUtf8(app::texts::kCancel), 0, 100, parent_);
   dialog.setObjectName(QStringLiteral("MovieProgress"));
   dialog.setWindowTitle(QStringLiteral("Fenmora"));
   dialog.setWindowModality(Qt::WindowModal);

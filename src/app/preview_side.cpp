@@ -33,7 +33,7 @@ QString LeftOutText(const MfiLeftOut& leftOut) {
   add(leftOut.vendorEvents, texts::kLeftOutVendor);
   add(leftOut.otherEvents, texts::kLeftOutOther);
   if (parts.isEmpty()) return {};
-  return QString::fromUtf8(texts::kMelodyLeftOut) + parts.join(QStringLiteral("、"));
+  return QString::fromUtf8(texts::kMelodyLeftOut) + parts.join(QString::fromUtf8(texts::kListSeparator));
 }
 
 void SetWhite(QWidget* w) {
@@ -60,7 +60,7 @@ PreviewSide::PreviewSide(QWidget* window, int width, ItemPathOf itemPath)
   frame_->setFrameShape(QFrame::StyledPanel);
   frame_->setFrameShadow(QFrame::Sunken);
   SetWhite(frame_);
-  pane_ = new QLabel(frame_);
+  pane_ = new FittingLabel(frame_);
   pane_->setObjectName(QStringLiteral("DispPrev"));
   pane_->setAccessibleName(QString::fromUtf8(texts::kPreviewName));
   pane_->setGeometry(8, 8, width - 16, width - 16);
@@ -73,7 +73,7 @@ PreviewSide::PreviewSide(QWidget* window, int width, ItemPathOf itemPath)
 
   // The playback switch: checked while selecting a melody plays it; the
   // caption and the glyph say which way it stands.
-  switch_ = new QPushButton(QStringLiteral("着メロを演奏しない"), window);
+  switch_ = new QPushButton(QString::fromUtf8(texts::kPlaybackOff), window);
   switch_->setObjectName(QStringLiteral("btStopMelody"));
   switch_->setIcon(QIcon(DataPixmap(QStringLiteral("melody-off.png"))));
   switch_->setIconSize(QSize(16, 16));
@@ -95,20 +95,20 @@ void PreviewSide::SetStatus(Progress& status, QLabel* panel, QStatusBar* bar) {
 
 void PreviewSide::Clear() {
   ForgetMoviePreview();
-  pane_->clear();
+  pane_->Clear();
 }
 
 void PreviewSide::ShowImage(const MediaEntry* entry) {
   ForgetMoviePreview();
   // A selected item that cannot be previewed leaves the pane empty: it must
   // not go on showing another item.
-  if (!entry || !IsPreviewableImage(entry->sourceName)) return pane_->clear();
+  if (!entry || !IsPreviewableImage(entry->sourceName)) return pane_->Clear();
   const auto path = itemPath_(*entry);
   const QImage image = path ? LoadPreviewImage(ToQString(*path)) : QImage();
   // The picture shown before is released. A file that cannot be decoded
   // leaves the pane empty.
-  if (image.isNull()) pane_->clear();
-  else pane_->setPixmap(QPixmap::fromImage(image));
+  if (image.isNull()) pane_->Clear();
+  else pane_->Show(QPixmap::fromImage(image));
 }
 
 void PreviewSide::ShowMovie(const MediaEntry& entry) {
@@ -117,8 +117,8 @@ void PreviewSide::ShowMovie(const MediaEntry& entry) {
     connect(moviePreviewer_.get(), &MoviePreviewer::Ready, this, [this](const QImage& picture, const QString& info) {
       // A file that cannot be decoded leaves the pane empty, without a
       // message, as an image does.
-      if (picture.isNull()) pane_->clear();
-      else pane_->setPixmap(QPixmap::fromImage(picture));
+      if (picture.isNull()) pane_->Clear();
+      else pane_->Show(QPixmap::fromImage(picture));
       ForgetMoviePreview();
       if (info.isEmpty() || !status_) return;
       movieStatus_ = info;
@@ -127,7 +127,7 @@ void PreviewSide::ShowMovie(const MediaEntry& entry) {
   }
   // Until the picture comes, the pane shows no other item.
   ForgetMoviePreview();
-  pane_->clear();
+  pane_->Clear();
   const auto path = itemPath_(entry);
   if (!path) {
     moviePreviewer_->Cancel();

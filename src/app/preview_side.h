@@ -4,6 +4,9 @@
 // player that plays a selected melody while the switch is on.
 #pragma once
 
+#include <QLabel>
+#include <QPixmap>
+
 #include <QFrame>
 #include <QObject>
 #include <QString>
@@ -41,6 +44,35 @@ class PreviewFrame : public QFrame {
 
  private:
   int width_;
+};
+
+// The preview's picture, always whole: as it is where it fits, scaled down
+// to fit (keeping its shape) where the pane is smaller, as in a low window.
+class FittingLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+  void Show(const QPixmap& picture) {
+    picture_ = picture;
+    Fit();
+  }
+  void Clear() {
+    picture_ = QPixmap();
+    clear();
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QLabel::resizeEvent(event);
+    Fit();
+  }
+
+ private:
+  void Fit() {
+    if (picture_.isNull() || size().isEmpty()) return;
+    const bool fits = picture_.width() <= width() && picture_.height() <= height();
+    setPixmap(fits ? picture_ : picture_.scaled(size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+  }
+  QPixmap picture_;
 };
 
 class PreviewSide : public QObject {
@@ -91,7 +123,7 @@ class PreviewSide : public QObject {
 
   ItemPathOf itemPath_;
   QFrame* frame_ = nullptr;
-  QLabel* pane_ = nullptr;
+  FittingLabel* pane_ = nullptr;
   QPushButton* switch_ = nullptr;
   Progress* status_ = nullptr;
   QLabel* panel_ = nullptr;

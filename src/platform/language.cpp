@@ -28,9 +28,9 @@ std::mutex& RegistryMutex() {
 
 }  // namespace
 
-// A program whose own texts are not written in English yet defines this as
-// true: it speaks Japanese whatever the locale, so that no window mixes the two
-// languages. (Constant-initialized, so it is there before any text is said.)
+// A program whose checks read the Japanese texts (the window's tests) defines
+// this as true: it speaks Japanese whatever the locale. (Constant-initialized,
+// so it is there before any text is said.)
 extern "C" const bool fenmora_japanese_only __attribute__((weak));
 // A program with a setting of its own names its file here, relative to the
 // user's configuration folder ("Fenmora/language.conf").

@@ -16,6 +16,8 @@
 #include "app/help_view.h"
 #include "app/links.h"
 #include "app/window_fixture.h"
+#include "support/env_var.h"
+#include "support/text_shapes.h"
 
 namespace fenmora::testcard {
 namespace {
@@ -203,6 +205,23 @@ TEST_F(AboutBox, ExitWithoutEditsClosesTheWindowWithoutAsking) {
   QTest::mouseClick(Find("btEnd"), Qt::LeftButton);
   EXPECT_FALSE(window->isVisible());
   EXPECT_TRUE(prompts.asked().empty());
+}
+
+// The window's language: every text it says has its English, shaped like the
+// Japanese; the menu "表示言語 / Language" keeps the choice for the next start
+// and says so.
+TEST_F(Help, TheLanguageIsChosenInTheHelpMenuForTheNextStart) {
+  ExpectTextsShapedAlike(SaidTexts());
+  TempFolder config{"fenmora-config"};
+  const EnvVar xdg("XDG_CONFIG_HOME", config.path().string());
+  EXPECT_TRUE(Find<QAction>("acLanguageSystem")->isChecked());
+  prompts.ExpectOk(app::texts::kLanguageNextStart);
+  Find<QAction>("acLanguageEnglish")->trigger();
+  EXPECT_EQ(LanguageSetting(), Language::English);
+  prompts.ExpectOk(app::texts::kLanguageNextStart);
+  Find<QAction>("acLanguageSystem")->trigger();
+  EXPECT_EQ(LanguageSetting(), std::nullopt);
+  EXPECT_EQ(CurrentLanguage(), Language::Japanese);  // this run's stays
 }
 
 }  // namespace

@@ -78,6 +78,16 @@ TEST_F(Preview, PicturesOfAllFiveTypesFitThePaneKeepingTheirShape) {
     EXPECT_LE(std::abs(shown.height() - pictures[i].expected.height()), 1) << pictures[i].name;
     EXPECT_TRUE(Near(Middle(), pictures[i].colour)) << pictures[i].name << " " << Middle().name().toStdString();
   }
+  // In a low window the pane is lower: the tall picture is shown whole,
+  // smaller, not cut to a strip.
+  ClickRow(MediaKind::Image, 3);
+  ShowWindow();
+  window->resize(300, 200);
+  QCoreApplication::processEvents();
+  const QLabel* pane = Find<QLabel>("DispPrev");
+  ASSERT_LT(pane->height(), 145);
+  EXPECT_LE(Shown().height(), pane->height());
+  EXPECT_LE(std::abs(Shown().width() * 2 - Shown().height()), 2);
 }
 
 TEST_F(Preview, LowerCaseExtensionsPreviewAndJpegDoesNot) {
