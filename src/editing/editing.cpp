@@ -157,7 +157,12 @@ std::string TitleForFile(MediaKind kind, const fs::path& file) {
     if (ext == ".MLD") title = ReadMldTitle(file);
     else if (ext == ".MID" || ext == ".SMF") title = ReadSmfTrackName(file);
   }
-  if (title.empty()) title = Utf8ToCp932(name);
+  // Otherwise the file's name without its extension ("旅行.jpg" is 旅行); a
+  // name that is all extension (".jpg") stays whole.
+  if (title.empty()) {
+    const size_t dot = name.rfind('.');
+    title = Utf8ToCp932(dot == std::string_view::npos || dot == 0 ? name : name.substr(0, dot));
+  }
   return title;
 }
 

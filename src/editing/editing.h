@@ -143,8 +143,8 @@ const MediaEntry* SameContentEntry(const CardSession& session, MediaKind kind,
                                    ContentFingerprints& prints);
 
 // The title a queued file gets: for melodies the MLD title or the SMF track
-// name when there is one, otherwise (and for the other kinds) its file name,
-// converted to CP932.
+// name when there is one, otherwise (and for the other kinds) its file name
+// without its extension, converted to CP932.
 std::string TitleForFile(MediaKind kind, const std::filesystem::path& file);
 
 // The extension a file of the computer takes on the card, with its dot: its

@@ -144,7 +144,7 @@ TEST_F(Commit, TheRoadOfOneChangeFromADropToTheReloadedList) {
   EXPECT_TRUE(prompts.asked().empty());
   EXPECT_EQ(Column(MediaKind::Image, 0),
             (std::vector<QString>{"STIL0001.JPG", "STIL0002.JPG", "STIL0003.JPG", "STIL0004.JPG"}));
-  EXPECT_EQ(Cell(MediaKind::Image, 4, 3), "photo.jpg");
+  EXPECT_EQ(Cell(MediaKind::Image, 4, 3), "photo");
   EXPECT_EQ(Cell(MediaKind::Image, 4, 2), QString::number((photoBytes.size() + 1023) / 1024) + " KB");
   EXPECT_TRUE(Find("btRefreshData")->isEnabled());
 
@@ -153,7 +153,7 @@ TEST_F(Commit, TheRoadOfOneChangeFromADropToTheReloadedList) {
   for (int i = 0; i < 3; ++i) Click("btUpImage");
   EXPECT_EQ(window->SelectedRow(MediaKind::Image), 1);
   Click("btRenImage");
-  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"photo.jpg", "一", "二", "三"}));
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"photo", "一", "二", "三"}));
 
   ExpectCommitEnding(Icon::Information, texts::kCommitDone);
   Click("btRefreshData");
@@ -162,7 +162,7 @@ TEST_F(Commit, TheRoadOfOneChangeFromADropToTheReloadedList) {
   // The reloaded list: four images in the new order, each file with its content.
   EXPECT_EQ(Column(MediaKind::Image, 0),
             (std::vector<QString>{"STIL0001.JPG", "STIL0002.JPG", "STIL0003.JPG", "STIL0004.JPG"}));
-  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"photo.jpg", "一", "二", "三"}));
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"photo", "一", "二", "三"}));
   EXPECT_EQ(ReadBytes(Still("STIL0001.JPG")), photoBytes);
   EXPECT_EQ(ReadBytes(Still("STIL0002.JPG")), "first image");
   EXPECT_EQ(ReadBytes(Still("STIL0003.JPG")), "second image");
@@ -209,10 +209,10 @@ TEST_F(Commit, ShowsWhatItWillDoBeforeItsFirstWriteAndNoChangesNothing) {
             0u)
       << asked;
   EXPECT_NE(asked.find("着メロ RING0001.MLD「古い曲」"), std::string::npos) << asked;
-  EXPECT_NE(asked.find("待ち受け画像 STIL0003.JPG「photo.jpg」 ← " + photo.string()), std::string::npos) << asked;
+  EXPECT_NE(asked.find("待ち受け画像 STIL0003.JPG「photo」 ← " + photo.string()), std::string::npos) << asked;
   // Declined: nothing written, the edits kept and still to be committed.
   EXPECT_EQ(SnapshotOf(card.path()), before);
-  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"二", "一", "photo.jpg"}));
+  EXPECT_EQ(Column(MediaKind::Image, 3), (std::vector<QString>{"二", "一", "photo"}));
   EXPECT_TRUE(Find("btRefreshData")->isEnabled());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }

@@ -96,7 +96,7 @@ TEST_F(MovieWindow, ADroppedPhoneVideoIsConvertedBehindAProgressDialog) {
   EXPECT_TRUE(label.contains("花火.mp4"));
   EXPECT_GT(highest, 0);
   EXPECT_EQ(Column(MediaKind::Movie, 0), (std::vector<QString>{"MOL001.3GP"}));
-  EXPECT_EQ(Cell(MediaKind::Movie, 1, 3), "花火.mp4");
+  EXPECT_EQ(Cell(MediaKind::Movie, 1, 3), "花火");
   const MediaEntry& e = session.Catalogue(MediaKind::Movie).Slot(0);
   EXPECT_TRUE(movie::HandsetPlays(movie::ProbeMovie(fs::path(e.sourceFolder) / e.sourceName)));
   EXPECT_EQ(ReadBytes(clip), before);

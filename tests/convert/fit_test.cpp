@@ -113,7 +113,7 @@ TEST_F(Fitting, PhotoConvertedIntoTheSessionFolderAndQueuedUnderItsOwnTitle) {
 
   const MediaEntry& e = Last(MediaKind::Image);
   EXPECT_EQ(e.cardName, "STIL0001.JPG");
-  EXPECT_EQ(e.title, "\x8e\xca\x90\x5e.png");  // the file's name in CP932
+  EXPECT_EQ(e.title, "\x8e\xca\x90\x5e");  // the file's name in CP932, without its extension
   EXPECT_EQ(fs::path(e.sourceFolder), temp.path() / "");
   EXPECT_TRUE(e.queued);
   EXPECT_EQ(e.dateText, "2004:02:14 10:20:00");  // the photo's date, not the copy's

@@ -64,7 +64,7 @@ TEST_F(MovieFitting, PhoneVideoIsConvertedIntoTheSessionFolderUnderItsOwnTitle) 
   ASSERT_EQ(Add(clip), QueueOutcome::Queued);
   const MediaEntry& e = Last();
   EXPECT_EQ(e.cardName, "MOL001.3GP");
-  EXPECT_EQ(e.title, Utf8ToCp932("運動会.mp4"));
+  EXPECT_EQ(e.title, Utf8ToCp932("運動会"));
   EXPECT_EQ(fs::path(e.sourceFolder).parent_path(), temp.path());
   const movie::MovieFacts out = movie::ProbeMovie(SourceOf(e));
   EXPECT_TRUE(movie::HandsetPlays(out));
@@ -111,7 +111,7 @@ TEST_F(MovieFitting, AMovieInTheHandsetsFormIsQueuedAsItIs) {
   ASSERT_EQ(Add(mov), QueueOutcome::Queued);
   EXPECT_EQ(SourceOf(Last()), mov);
   EXPECT_EQ(Last().cardName, "MOL002.3GP");
-  EXPECT_EQ(Last().title, "ready.MOV");
+  EXPECT_EQ(Last().title, "ready");
   EXPECT_TRUE(fs::is_empty(temp.path()));
 }
 

@@ -171,7 +171,7 @@ TEST_F(Queueing, QueuesBehindLiveItemsWithFreeNames) {
   EXPECT_EQ(e.cardFolder, "\\PRIVATE\\DOCOMO\\STILL\\");
   EXPECT_EQ(e.sourceName, "photo.jpg");
   EXPECT_EQ(e.sourceFolder, pc.path().string() + "/");
-  EXPECT_EQ(e.title, "photo.jpg");
+  EXPECT_EQ(e.title, "photo");
   EXPECT_EQ(e.size, 500);
   EXPECT_TRUE(e.queued);
   EXPECT_EQ(e.dateText.size(), 19u);
@@ -381,7 +381,7 @@ TEST_F(Queueing, MelodiesTakeTheirOwnTitles) {
   ASSERT_EQ(QueueFileForCard(s, MediaKind::Melody, m, prompts), QueueOutcome::Queued);
   EXPECT_EQ(s.Catalogue(MediaKind::Melody).Slot(0).title, "\x89\xb9\x8a\x79");
   ASSERT_EQ(QueueFileForCard(s, MediaKind::Melody, File("名前.mid", 40), prompts), QueueOutcome::Queued);
-  EXPECT_EQ(s.Catalogue(MediaKind::Melody).Slot(1).title, "\x96\xbc\x91\x4f.mid");  // CP932 of 名前
+  EXPECT_EQ(s.Catalogue(MediaKind::Melody).Slot(1).title, "\x96\xbc\x91\x4f");  // CP932 of 名前
 }
 
 }  // namespace

@@ -119,13 +119,13 @@ TEST_F(Commit, RoadOfOneChange) {
   const std::string table = card.Read("\\PRIVATE\\DOCOMO\\TABLE\\STILL\\SUD000.TBL");
   ASSERT_EQ(table.size(), 512u + 4 * 256);
   EXPECT_EQ(table[343], 4);
-  EXPECT_EQ(table.substr(512 + 16, 9), "photo.jpg");
+  EXPECT_EQ(table.substr(512 + 16, 6), std::string("photo\0", 6));
   EXPECT_EQ(table.substr(512 + 256 + 16, 6), "title1");
 
   Load();
   EXPECT_EQ(Names(MediaKind::Image),
             (std::vector<std::string>{"STIL0001.JPG", "STIL0002.JPG", "STIL0003.JPG", "STIL0004.JPG"}));
-  EXPECT_EQ(Images().Slot(0).title, "photo.jpg");
+  EXPECT_EQ(Images().Slot(0).title, "photo");
   // The other kinds got their empty tables.
   EXPECT_EQ(card.Read("\\PRIVATE\\DOCOMO\\TABLE\\RINGER\\RUD000.TBL").size(), 512u);
   EXPECT_EQ(card.Read("\\PRIVATE\\DOCOMO\\TABLE\\SD_VIDEO\\PRL001.TBL").size(), 512u);

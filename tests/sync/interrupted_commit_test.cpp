@@ -67,13 +67,13 @@ class InterruptedCommit : public ::testing::Test {
     MediaCatalogue& images = s.Catalogue(MediaKind::Image);
     if (int r = RowOfTitle(images, "title10")) DeleteEntry(images, s.space, r);
     for (int r = RowOfTitle(images, "title66"); r > 1; --r) MoveUp(images, r);
-    if (!RowOfTitle(images, "new.jpg")) {
+    if (!RowOfTitle(images, "new")) {
       ASSERT_EQ(QueueFileForCard(s, MediaKind::Image, pc.path() / "new.jpg", prompts), QueueOutcome::Queued);
     }
     Renumber(kProfile, MediaKind::Image, images);
     MediaCatalogue& melodies = s.Catalogue(MediaKind::Melody);
     for (int r = RowOfTitle(melodies, "title2"); r > 1; --r) MoveUp(melodies, r);
-    if (!RowOfTitle(melodies, "new.mid")) {
+    if (!RowOfTitle(melodies, "new")) {
       ASSERT_EQ(QueueFileForCard(s, MediaKind::Melody, pc.path() / "new.mid", prompts), QueueOutcome::Queued);
     }
     Renumber(kProfile, MediaKind::Melody, melodies);

@@ -705,8 +705,10 @@ class CaseRun {
           for (const std::string& q : prompts.unexpected) Add("unexpected question", q);
           // Whether a file is taken is the program's choice; a file it takes
           // must reach the card.
+          // Its title is its name without the extension.
           if (o == QueueOutcome::Queued)
-            list.push_back({e.text, c_.pcFiles.at(e.text), "PC/" + e.text});
+            list.push_back({e.text.substr(0, std::min(e.text.rfind('.'), e.text.size())), c_.pcFiles.at(e.text),
+                            "PC/" + e.text});
           break;
         }
         case EditSpec::Type::Delete:

@@ -39,7 +39,7 @@ TEST(PlanSummary, CountsThePlansOperationsAndNamesTheItemsDeletedAndAdded) {
   EXPECT_EQ(sum.text, std::string(texts::kPlanQuestion) +
                           "\n\n名前・場所の変更: 2 件\n削除: 1 件\nコピー: 1 件\n管理テーブルの書き込み: 3 件");
   EXPECT_EQ(sum.details, "削除するデータ:\n  待ち受け画像 STIL0003.JPG「title3」\n\n"
-                         "追加するデータ:\n  待ち受け画像 STIL0004.JPG「photo.jpg」 ← " +
+                         "追加するデータ:\n  待ち受け画像 STIL0004.JPG「photo」 ← " +
                              pc.path().string() + "/photo.jpg");
 
   // Nothing edited: only the tables, and no details.
@@ -68,7 +68,7 @@ TEST(PlanSummary, AConvertedCopyIsNamedByTheUsersFile) {
   const QueueAs as{original, ".JPG"};
   ASSERT_EQ(FileQueue(s, MediaKind::Image, prompts).Add(copy, &as), QueueOutcome::Queued);
   const PlanSummary sum = SummarizePlan(PlanCommit(s), s);
-  EXPECT_EQ(sum.details, "追加するデータ:\n  待ち受け画像 STIL0001.JPG「photo_big.png」 ← " + original.string());
+  EXPECT_EQ(sum.details, "追加するデータ:\n  待ち受け画像 STIL0001.JPG「photo_big」 ← " + original.string());
 }
 
 // A file no table lists that holds a name the commit gives is moved aside

@@ -185,7 +185,7 @@ TEST_F(PowerCut, EveryUnflushedOperationLostEndsInTheOldOrTheNewLists) {
     ASSERT_TRUE(ExecuteCommit(s, plan, ops, progress).Ok());
   }
   const std::string after = Images(recorded);
-  ASSERT_EQ(after, "renamed=c3200 i1=a3000 photo.jpg=p9000 ");
+  ASSERT_EQ(after, "renamed=c3200 i1=a3000 photo=p9000 ");
 
   int states = 0;
   for (size_t k = 1; k <= ops.log.size(); ++k) {
