@@ -174,7 +174,7 @@ inline const char* const kBackupDone = Say("バックアップが完了しまし
 // never restored.
 inline const char* const kBackupCancelled = Say("バックアップをキャンセルしました．\n途中までコピーしたデータは次のフォルダに残してあります（復元には使えません）:",
     "The backup was cancelled.\nWhat was copied is kept in this folder (it cannot be restored):");
-inline const char* const kBackupFailed = Say("いくつかのファイルをバックアップできなかったため，バックアップは完了していません．\n"
+inline const char* const kBackupFailed = Say("いくつかのファイルをバックアップできなかったため、バックアップは完了していません．\n"
     "コピーしたデータは次のフォルダに残してあります（復元には使えません）:",
     "Some files could not be backed up, so the backup is not complete.\nWhat was copied is kept in this folder (it cannot be restored):");
 // What a backup's check finds (each followed by the path in the backup).
@@ -195,17 +195,17 @@ inline const char* const kRestoreButton = Say("復元",
 inline const char* const kChooseBackup = Say("復元するバックアップのフォルダを選んでください",
     "Choose the folder of the backup to restore");
 // Followed by what is wrong with the backup, one a line.
-inline const char* const kRestoreBadBackup = Say("このバックアップからは復元できません（完了していないか，目録と一致しません）．\n何も書き込んでいません．",
+inline const char* const kRestoreBadBackup = Say("このバックアップからは復元できません（完了していないか、目録と一致しません）．\n何も書き込んでいません．",
     "This backup cannot be restored (it is not complete, or it does not match its manifest).\nNothing was written.");
-inline const char* const kRestoreInterrupted = Say("メモリーカードに中断された更新があります．何も書き込んでいません．\n"
-    "先に更新を完了するか，更新前に戻してから復元してください．",
+inline const char* const kRestoreInterrupted = Say("メモリカードに中断された更新があります．何も書き込んでいません．\n"
+    "先に更新を完了するか、更新前に戻してから復元してください．",
     "The memory card holds an interrupted update. Nothing was written.\nFinish or undo that update first, then restore.");
 inline const char* const kRestoreDone = Say("バックアップからの復元が完了しました",
     "The backup was restored");
 // After the number of the backup's records whose file it does not hold.
-inline const char* const kRestoreLeftOut = Say(" 件のデータは，バックアップにファイルがないため復元していません．",
+inline const char* const kRestoreLeftOut = Say(" 件のデータは、バックアップにファイルがないため復元していません．",
     " item(s) were not restored: the backup holds no file for them.");
-inline const char* const kRestoreKept = Say("バックアップにないファイルは削除せず，そのままカードに残しました:",
+inline const char* const kRestoreKept = Say("バックアップにないファイルは削除せず、そのままカードに残しました:",
     "Files the backup does not have were not deleted; they stay on the card:");
 
 // ---- adding
