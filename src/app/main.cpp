@@ -143,10 +143,15 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.fenmora.Fenmora"));
   fenmora::app::InstallFontSubstitutions();
   if (!fenmora::app::InstallQtTranslation())
-    std::fprintf(stderr, "fenmora: Qt's Japanese texts (qtbase_ja, package qt6-translations-l10n) are missing: "
-                         "message boxes show English buttons\n");
+    std::fprintf(stderr, "fenmora: %s\n",
+                 fenmora::Say("Qt の日本語のテキスト（qtbase_ja、パッケージ qt6-translations-l10n）がありません："
+                              "メッセージボックスのボタンは英語になります",
+                              "Qt's Japanese texts (qtbase_ja, package qt6-translations-l10n) are missing: "
+                              "message boxes show English buttons"));
   if (fenmora::app::FindDataDir(QApplication::applicationDirPath()).isEmpty())
-    std::fprintf(stderr, "fenmora: no data folder (icons, ReadMe.txt) beside the program or in %s\n",
+    std::fprintf(stderr, "fenmora: %s%s\n",
+                 fenmora::Say("プログラムの横にも次の場所にもデータフォルダー（アイコン、ReadMe.txt）がありません: ",
+                              "no data folder (icons, ReadMe.txt) beside the program or in "),
                  qPrintable(fenmora::app::DataDir()));
 
   {
