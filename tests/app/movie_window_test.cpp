@@ -110,7 +110,8 @@ TEST_F(MovieWindow, CancelStopsTheConversionAndQueuesNothing) {
   LoadCard();
   prompts.Clear();
   const fs::path clip = pc.path() / "clip.mkv";
-  ASSERT_TRUE(MakeMovie(clip, {.width = 1280, .height = 720, .fps = 60, .seconds = 4, .container = "matroska"}));
+  // Long enough that the cancel lands well before the end on a busy machine.
+  ASSERT_TRUE(MakeMovie(clip, {.width = 1280, .height = 720, .fps = 60, .seconds = 12, .container = "matroska"}));
   const fs::path scratch = convert::SessionFolder();
   const std::size_t filesBefore = FilesIn(scratch);
   QElapsedTimer sinceCancel;
@@ -123,7 +124,8 @@ TEST_F(MovieWindow, CancelStopsTheConversionAndQueuesNothing) {
   prompts.Expect(Question::ConvertMovie, Answer::Yes);
   ASSERT_TRUE(DropOnGrid(MediaKind::Movie, {clip}));
   ASSERT_TRUE(sinceCancel.isValid());
-  EXPECT_LT(sinceCancel.elapsed(), 1000);
+  // (Stopped, not run to its end: the rest of the movie takes far longer.)
+  EXPECT_LT(sinceCancel.elapsed(), 3000);
   EXPECT_EQ(session.Catalogue(MediaKind::Movie).count, 0);
   EXPECT_EQ(FilesIn(scratch), filesBefore);
   EXPECT_FALSE(Find<QWidget>("btRefreshData")->isEnabled());
