@@ -37,17 +37,9 @@ inline const char* const kCannotPlay = Say("下記の着メロを演奏できま
     "The ring melody below cannot be played.\n");
 
 // The status bar while an MLD melody plays that held what a General MIDI
-// synthesizer cannot play; the counts follow, joined by "、".
+// synthesizer cannot play; what it held follows (DescribeLeftOut).
 inline const char* const kMelodyLeftOut = Say("この着メロで演奏されない部分：",
     "Not played in this ring melody: ");
-inline const char* const kLeftOutAudio = Say("ADPCM音声 %1 個",
-    "%1 ADPCM voice(s)");
-inline const char* const kLeftOutVoices = Say("FM音色 %1 個",
-    "%1 FM voice(s)");
-inline const char* const kLeftOutVendor = Say("独自データ %1 個",
-    "%1 vendor data");
-inline const char* const kLeftOutOther = Say("その他 %1 個",
-    "%1 other(s)");
 
 // The captions of the playback switch (btStopMelody), on and off.
 inline const char* const kPlaybackOn = Say("着メロを演奏する",
@@ -234,7 +226,6 @@ inline const char* const kFolderLookIn = fenmora::Say("場所：", "Look in:");
 inline const char* const kFolderName = fenmora::Say("フォルダー：", "Folder:");
 inline const char* const kFolderType = fenmora::Say("種類：", "Type:");
 inline const char* const kFolderChoose = fenmora::Say("選択", "Choose");
-inline const char* const kFolderCancel = fenmora::Say("キャンセル", "Cancel");
 inline const char* const kFolderColumnName = fenmora::Say("名前", "Name");
 inline const char* const kFolderColumnSize = fenmora::Say("サイズ", "Size");
 inline const char* const kFolderColumnType = fenmora::Say("種類", "Type");
@@ -260,10 +251,6 @@ inline const char* const kMenuBarName = Say("メニュー", "Menu");
 inline const char* const kMakerName = Say("Fenmora 開発チーム", "Fenmora team");
 // A list's name for screen readers, after the kind ("待ち受け画像の一覧").
 inline const char* const kListOf = Say("{1}の一覧", "{1} list");
-// A character a title cannot hold, as the question names it.
-inline const char* const kQuotedCharacter = Say("「{1}」", " \"{1}\"");
-// Between the parts of a list in a sentence.
-inline const char* const kListSeparator = Say("、", ", ");
 // After a movie's length in the status bar: its frame's width and height.
 inline const char* const kMovieFrameSize = Say("　%1×%2", "  %1×%2");
 

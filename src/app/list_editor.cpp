@@ -218,7 +218,7 @@ void ListEditor::KeepTypedTitle(MediaKind kind) {
   const MediaEntry* left = session_.Catalogue(kind).EntryAtRow(row);
   if (!left || page.TypedTitle() == QString::fromStdString(Cp932ToUtf8(left->title))) return;
   const std::string question = texts::kTitleNotApplied + Cp932ToUtf8(left->cardName) +
-                               Fill(fenmora::texts::kQuotedTitle, {page.TypedTitle().toStdString()});
+                               Fill(fenmora::texts::kQuoted, {page.TypedTitle().toStdString()});
   if (prompts_->Ask(Prompts::Question::ApplyTitle, Prompts::Icon::Question, Prompts::Buttons::YesNo, question) ==
       Prompts::Answer::Yes)
     StoreTitleAt(kind, row);
@@ -240,7 +240,7 @@ bool ListEditor::StoreTitleAt(MediaKind kind, int row) {
   // Characters the card's titles cannot hold would become "?": named first.
   if (const std::vector<std::string> lost = Cp932Unrepresentable(typed); !lost.empty()) {
     std::string question = texts::kUnrepresentable;
-    for (const std::string& ch : lost) question += Fill(texts::kQuotedCharacter, {ch});
+    for (const std::string& ch : lost) question += Fill(fenmora::texts::kQuoted, {ch});
     question += texts::kUnrepresentableQuestion;
     if (prompts_->Ask(Prompts::Question::Unrepresentable, Prompts::Icon::Question, Prompts::Buttons::YesNo,
                       question) != Prompts::Answer::Yes)

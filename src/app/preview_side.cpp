@@ -11,6 +11,7 @@
 #include "app/app_texts.h"
 #include "app/movie_side.h"
 #include "catalogue/catalogue.h"
+#include "media/mfi_midi.h"
 #include "preview/image_preview.h"
 #include "preview/melody_player.h"
 #include "sync/prompts.h"
@@ -24,16 +25,8 @@ QString ToQString(const std::filesystem::path& p) { return QFile::decodeName(QBy
 // What the conversion of an MLD melody left out, for the status bar; empty
 // when nothing was.
 QString LeftOutText(const MfiLeftOut& leftOut) {
-  QStringList parts;
-  auto add = [&](int count, const char* text) {
-    if (count > 0) parts << QString::fromUtf8(text).arg(count);
-  };
-  add(leftOut.audioChunks, texts::kLeftOutAudio);
-  add(leftOut.voiceEdits, texts::kLeftOutVoices);
-  add(leftOut.vendorEvents, texts::kLeftOutVendor);
-  add(leftOut.otherEvents, texts::kLeftOutOther);
-  if (parts.isEmpty()) return {};
-  return QString::fromUtf8(texts::kMelodyLeftOut) + parts.join(QString::fromUtf8(texts::kListSeparator));
+  if (!leftOut.Any()) return {};
+  return QString::fromUtf8(texts::kMelodyLeftOut) + QString::fromStdString(DescribeLeftOut(leftOut));
 }
 
 void SetWhite(QWidget* w) {

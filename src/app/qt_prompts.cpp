@@ -195,7 +195,7 @@ QString ChooseFolder(QWidget* parent, const QString& caption, const QString& sta
   dialog.setLabelText(QFileDialog::FileName, QString::fromUtf8(app::texts::kFolderName));
   dialog.setLabelText(QFileDialog::FileType, QString::fromUtf8(app::texts::kFolderType));
   dialog.setLabelText(QFileDialog::Accept, QString::fromUtf8(app::texts::kFolderChoose));
-  dialog.setLabelText(QFileDialog::Reject, QString::fromUtf8(app::texts::kFolderCancel));
+  dialog.setLabelText(QFileDialog::Reject, QString::fromUtf8(app::texts::kCancel));
   // The kind of what is chosen: folders, in the window's word.
   if (auto* kinds = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
     for (int i = 0; i < kinds->count(); ++i) kinds->setItemText(i, QString::fromUtf8(app::texts::kFolderKind));

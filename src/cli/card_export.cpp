@@ -163,7 +163,7 @@ int RunExport(const fs::path& card, const fs::path& into, Streams io) {
   if (!loaded.Completed()) return kExitUsage;
   if (loaded.interrupted) {
     // Its files are between two states; the lists would not name them all.
-    io.err << Fill(say::kExportInterrupted, {card.string()});
+    io.err << say::kExportInterrupted << Fill(say::kRecoveryCommands, {card.string()});
     return kExitProblems;
   }
 
@@ -199,7 +199,7 @@ int RunExport(const fs::path& card, const fs::path& into, Streams io) {
       // A plain file only (a fifo or a device would block), read as it is now.
       const FileStat stat = from ? ops.Stat(*from) : FileStat{};
       OpResult read = !from             ? OpResult::Fail(say::kOutsideTheCard)
-                      : !stat.regular   ? OpResult::Fail(say::kNotPlainFile)
+                      : !stat.regular   ? OpResult::Fail(kNotPlainFile)
                                         : ops.ReadPrefix(*from, stat.size + 1, bytes);
       if (read && static_cast<std::int64_t>(bytes.size()) != stat.size) read = OpResult::Fail(say::kChangedWhileRead);
       if (!read) {

@@ -9,12 +9,15 @@ namespace fenmora::cli::say {
 
 // ---- loading
 inline const char* const kInterruptedLists = Say(
-    "このカードの更新が途中で中断されているか（ルートに {1} があります）、別のプログラムが今カードに書き込んでいます．一覧はカードのテーブルの今の内容です．\n"
-    "  その更新を完了するには:     fenmora-cli finish {2}\n"
-    "  更新前の状態に戻すには:     fenmora-cli revert {2}\n",
-    "an update of this card was interrupted ({1} at its root), or another program is writing the card now; the lists are its tables as they are now.\n"
-    "  to finish that update:                 fenmora-cli finish {2}\n"
-    "  to return the card to its state before: fenmora-cli revert {2}\n");
+    "このカードの更新が途中で中断されているか（ルートに {1} があります）、別のプログラムが今カードに書き込んでいます．一覧はカードのテーブルの今の内容です．\n",
+    "an update of this card was interrupted ({1} at its root), or another program is writing the card now; the lists are its tables as they are now.\n");
+// After a word of an interrupted update: the two commands that deal with it
+// on the card {1}.
+inline const char* const kRecoveryCommands = Say(
+    "  その更新を完了するには:     fenmora-cli finish {1}\n"
+    "  更新前の状態に戻すには:     fenmora-cli revert {1}\n",
+    "  to finish that update:                 fenmora-cli finish {1}\n"
+    "  to return the card to its state before: fenmora-cli revert {1}\n");
 inline const char* const kRecordsLeftOut = Say(
     "{1} 件の登録を読み込みませんでした：ファイルが無いか、カードの外を指しています（fenmora-cli check で一覧できます）．",
     "{1} record(s) left out: their file is missing or they lead outside the card (fenmora-cli check lists them)");
@@ -141,16 +144,11 @@ inline const char* const kExportOnCard = Say("書き出し先のフォルダー�
                                              "the export folder lies on the card itself: {1}");
 inline const char* const kNothingExported = Say("何も書き出していません．", "nothing was exported");
 inline const char* const kExportInterrupted = Say(
-    "カードには中断された更新があります．何も書き出していません．\n"
-    "  その更新を完了するには:     fenmora-cli finish {1}\n"
-    "  更新前の状態に戻すには:     fenmora-cli revert {1}\n",
-    "the card holds an interrupted update; nothing was exported.\n"
-    "  to finish that update:                 fenmora-cli finish {1}\n"
-    "  to return the card to its state before: fenmora-cli revert {1}\n");
+    "カードには中断された更新があります．何も書き出していません．\n",
+    "the card holds an interrupted update; nothing was exported.\n");
 inline const char* const kNotExported = Say("書き出していません：{1}：{2}", "not exported: {1}: {2}");
 inline const char* const kCannotMake = Say("{1} を作れません：{2}", "cannot make {1}: {2}");
 inline const char* const kOutsideTheCard = Say("カードの外にあります", "it lies outside the card");
-inline const char* const kNotPlainFile = Say("通常のファイルではありません", "it is not a plain file");
 inline const char* const kChangedWhileRead = Say("読んでいる間に変わりました", "it changed while read");
 inline const char* const kCardFileUnreadable = Say("カードのファイルを読めません：{1}",
                                                    "cannot read the card's file: {1}");

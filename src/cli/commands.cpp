@@ -96,7 +96,7 @@ bool Load(CardSession& session, const fs::path& card, CliPrompts& prompts, std::
   prompts.SetSubject({});
   if (!result.Completed()) return false;
   if (result.interrupted && choice == InterruptedChoice::Tables)
-    err << Fill(say::kInterruptedLists, {kJournalName, card.string()});
+    err << Fill(say::kInterruptedLists, {kJournalName}) << Fill(say::kRecoveryCommands, {card.string()});
   if (result.recovered) err << result.recoveryMessage << "\n";
   if (result.droppedRecords > 0)
     err << Fill(say::kRecordsLeftOut, {std::to_string(result.droppedRecords)}) << "\n";

@@ -289,7 +289,7 @@ QueueOutcome FileQueue::Add(const fs::path& file, const QueueAs* as) {
   if (const MediaEntry* same = SameContentEntry(session_, kind_, file, size, prints_);
       same && prompts_.Ask(Prompts::Question::Duplicate, Icon::Question, Prompts::Buttons::YesNo,
                            texts::kSameContent + same->cardName +
-                               Fill(texts::kQuotedTitle, {Cp932ToUtf8(same->title)}) +
+                               Fill(texts::kQuoted, {Cp932ToUtf8(same->title)}) +
                                texts::kSameContentQuestion + shownPath) !=
                   Prompts::Answer::Yes)
     return QueueOutcome::Skipped;

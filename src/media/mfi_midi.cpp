@@ -544,11 +544,11 @@ std::string DescribeLeftOut(const MfiLeftOut& leftOut) {
   // What was left out, counted: one English word for one, another for more.
   static const char* const kSeparator = Say("、", ", ");
   static const char* const kKinds[4][2] = {
-      {Say("ADPCM 音声チャンク {1} 個", "{1} ADPCM voice chunk"), Say("ADPCM 音声チャンク {1} 個", "{1} ADPCM voice chunks")},
-      {Say("FM 音色の変更 {1} 個", "{1} FM voice edit"), Say("FM 音色の変更 {1} 個", "{1} FM voice edits")},
-      {Say("メーカー独自のイベント {1} 個", "{1} vendor event"), Say("メーカー独自のイベント {1} 個", "{1} vendor events")},
-      {Say("General MIDI で意味を持たないイベント {1} 個", "{1} event of no General MIDI meaning"),
-       Say("General MIDI で意味を持たないイベント {1} 個", "{1} events of no General MIDI meaning")}};
+      {Say("ADPCM音声 {1} 個", "{1} ADPCM voice chunk"), Say("ADPCM音声 {1} 個", "{1} ADPCM voice chunks")},
+      {Say("FM音色 {1} 個", "{1} FM voice edit"), Say("FM音色 {1} 個", "{1} FM voice edits")},
+      {Say("独自データ {1} 個", "{1} vendor event"), Say("独自データ {1} 個", "{1} vendor events")},
+      {Say("その他 {1} 個", "{1} event of no General MIDI meaning"),
+       Say("その他 {1} 個", "{1} events of no General MIDI meaning")}};
   const int counts[4] = {leftOut.audioChunks, leftOut.voiceEdits, leftOut.vendorEvents, leftOut.otherEvents};
   std::string text;
   for (int i = 0; i < 4; ++i) {

@@ -16,10 +16,11 @@
 
 namespace fenmora {
 
+const char* const kNotPlainFile = Say("通常のファイルではありません", "not a plain file");
+
 namespace {
 
 // Reasons of this layer's own (the others are the system's).
-const char* const kNotPlainFile = Say("通常のファイルではありません", "not a plain file");
 const char* const kNotAFolder = Say("フォルダーではありません", "not a folder");
 const char* const kTargetExists = Say("rename: 同じ名前のものがすでにあります", "rename: target exists");
 const char* const kSourceNotPlain = Say("コピー元が通常のファイルではありません", "the source is not a plain file");

@@ -15,6 +15,9 @@ namespace fenmora {
 
 namespace fs = std::filesystem;
 
+// Why a fifo, a device or a folder is not read or copied as a file.
+extern const char* const kNotPlainFile;
+
 // What a file is, as one look at it (links not followed) tells.
 struct FileStat {
   bool exists = false;

@@ -88,7 +88,7 @@ struct Copier {
       if (OpResult r = ops.CopyFile(from, to); !r) Fail(texts::kDoingCopy + from.string(), r.error);
       return;
     }
-    if (!S_ISDIR(st.st_mode)) return Fail(texts::kDoingCopy + from.string(), texts::kNotPlainFileReason);
+    if (!S_ISDIR(st.st_mode)) return Fail(texts::kDoingCopy + from.string(), kNotPlainFile);
     if (OpResult r = ops.MakeFolders(to); !r) return Fail(texts::kDoingMakeFolder + to.string(), r.error);
     std::error_code ec;
     std::vector<fs::path> children;
@@ -140,7 +140,7 @@ void ListInto(FileOps& ops, const fs::path& folder, const std::string& prefix,
       std::error_code ec;
       const fs::path target = fs::read_symlink(p, ec);
       if (ec) {
-        failures.push_back({texts::kDoingRead + p.string(), texts::kNotPlainFileReason});
+        failures.push_back({texts::kDoingRead + p.string(), kNotPlainFile});
         continue;
       }
       const std::string text = target.string();

@@ -14,7 +14,7 @@ namespace {
 // "待ち受け画像 STIL0002.JPG「タイトル」"
 std::string ItemLine(MediaKind kind, const MediaEntry& e, const std::string& name) {
   return std::string("  ") + texts::Of(texts::kKindNames, kind) + " " + name +
-         Fill(texts::kQuotedTitle, {Cp932ToUtf8(e.title)});
+         Fill(texts::kQuoted, {Cp932ToUtf8(e.title)});
 }
 
 }  // namespace

@@ -312,14 +312,14 @@ inline const char* const kChangedTables = Say("管理テーブル: ", "The manag
 inline const char* const kCancelledReason = Say("キャンセルされました", "cancelled");
 inline const char* const kNotFoundReason = Say("見つかりません", "not found");
 inline const char* const kUnreadableReason = Say("読み込めません", "cannot be read");
-inline const char* const kNotPlainFileReason = Say("通常のファイルではありません", "not a plain file");
 inline const char* const kNoFreeNameReason = Say("空いている名前がありません", "no free name");
 inline const char* const kSkippedReason = Say("スキップしました", "skipped");
 inline const char* const kChangedWhileCopied = Say("コピーしている間にファイルが変わりました", "the file changed while it was copied");
 inline const char* const kChangedSinceLoad = Say("読み込んだ後に変わりました", "changed since load");
 inline const char* const kMoreFailures = Say("\nほか {1} 件", "\nand {1} more");
 inline const char* const kFreeSpaceNow = Say("　空き: ", "; free: ");
-inline const char* const kQuotedTitle = Say("「{1}」", " \"{1}\"");
+// A title, or characters a title cannot hold, in quotes.
+inline const char* const kQuoted = Say("「{1}」", " \"{1}\"");
 inline const char* const kNamesInParentheses = Say("（{1}）", " ({1})");
 
 // ---- a dry run's words for the steps of a plan, padded to one width

@@ -100,7 +100,7 @@ TEST_F(AcrossTime, ARetryNeverGoesOnTopOfAnInterruptedUpdate) {
   EXPECT_EQ(card.Snapshot(), cut);
   const CliRun list = RunCli({"list", Card()});
   EXPECT_EQ(list.exitCode, 0);
-  EXPECT_EQ(list.err.rfind(Fill(cli::say::kInterruptedLists, {kJournalName, Card()}), 0), 0u) << list.err;
+  EXPECT_EQ(list.err.rfind((Fill(cli::say::kInterruptedLists, {kJournalName}) + Fill(cli::say::kRecoveryCommands, {Card()})), 0), 0u) << list.err;
   // Finished: only the photo the user deleted is gone.
   ASSERT_EQ(RunCli({"finish", Card()}).exitCode, 0);
   EXPECT_EQ(Listed(), (std::vector<std::string>{"two=2", "three=3"}));
@@ -150,7 +150,7 @@ TEST_F(AcrossTime, ALockOfAnotherComputerIsNamedAndOneOfAGoneProcessGoes) {
   card.Write(lock, "fenmora-lock another-computer 4242 " + std::to_string(std::time(nullptr)) + "\n");
   const CliRun list = RunCli({"list", Card()});
   EXPECT_EQ(list.exitCode, 0);
-  EXPECT_NE(list.err.find(Fill(cli::say::kInterruptedLists, {kJournalName, Card()})), std::string::npos) << list.err;
+  EXPECT_NE(list.err.find((Fill(cli::say::kInterruptedLists, {kJournalName}) + Fill(cli::say::kRecoveryCommands, {Card()}))), std::string::npos) << list.err;
   const std::string ops = PcFile("ops.txt", "delete image 1\n");
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"finish", Card()}, {"revert", Card()}, {"apply", Card(), ops},
