@@ -502,11 +502,7 @@ QVBoxLayout* TfrMain::BuildRightColumn() {
   };
   const auto line = [this, column, gap] {
     gap(kGroupGap);
-    auto* bevel = new QFrame(this);
-    bevel->setFrameShape(QFrame::HLine);
-    bevel->setFrameShadow(QFrame::Sunken);
-    bevel->setFixedHeight(2);
-    column->addWidget(bevel);
+    column->addWidget(MakeBevel(this));
     gap(kGroupGap - 2);
   };
   const QSize button(kColumnWidth, 28);

@@ -33,11 +33,11 @@ void Cp932LengthValidator::fixup(QString& input) const {
     input.chop(input.size() >= 2 && input.back().isLowSurrogate() ? 2 : 1);
 }
 
-QFrame* MakeBevel(QWidget* parent, int x, int y, int width) {
+QFrame* MakeBevel(QWidget* parent) {
   auto* line = new QFrame(parent);
   line->setFrameShape(QFrame::HLine);
   line->setFrameShadow(QFrame::Sunken);
-  line->setGeometry(x, y, width, 2);
+  line->setFixedHeight(2);
   return line;
 }
 

@@ -39,7 +39,8 @@ class Cp932LengthValidator : public QValidator {
   size_t maxBytes_;
 };
 
-// A thin sunken line between groups of controls.
-QFrame* MakeBevel(QWidget* parent, int x, int y, int width);
+// A thin sunken line between groups of controls, as wide as its layout
+// makes it.
+QFrame* MakeBevel(QWidget* parent);
 
 }  // namespace fenmora::app
